@@ -1,0 +1,63 @@
+// JPEG decode and encode of a 6000 × 4000 photo-like picture at quality 90.
+// Compare with: djpeg -dct float / cjpeg -dct float -quality 90 -baseline on the files that
+// bench/jpeg_peers.sh writes (see README).
+
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+
+#include "codecs/jpeg.h"
+#include "tests/support/test_support.h"
+
+namespace {
+
+using namespace trimlet;
+
+const Bitmap& photo()
+{
+    static const Bitmap bitmap = test::photoLike(6000, 4000);
+    return bitmap;
+}
+
+const std::vector<std::uint8_t>& photoJpeg()
+{
+    static const std::vector<std::uint8_t> bytes = encodeJpeg(photo(), 90).value();
+    return bytes;
+}
+
+void BM_JpegEncodeQ90(benchmark::State& state)
+{
+    for (auto _ : state) {
+        auto jpeg = encodeJpeg(photo(), 90);
+        benchmark::DoNotOptimize(jpeg.value().data());
+    }
+    state.SetItemsProcessed(state.iterations() * photo().width() * photo().height());
+}
+BENCHMARK(BM_JpegEncodeQ90)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_JpegDecode(benchmark::State& state)
+{
+    const auto& bytes = photoJpeg();
+    for (auto _ : state) {
+        auto image = decodeJpeg(bytes);
+        benchmark::DoNotOptimize(image.value().bitmap.data());
+    }
+    state.SetItemsProcessed(state.iterations() * photo().width() * photo().height());
+}
+BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    // With TRIMLET_BENCH_WRITE=DIR the picture is also written as DIR/photo.ppm and
+    // DIR/photo.jpg, so that djpeg and cjpeg can be timed on the very same data.
+    if (const char* dir = std::getenv("TRIMLET_BENCH_WRITE")) {
+        test::writeBytes(std::string(dir) + "/photo.ppm", test::toPpm(photo()));
+        test::writeBytes(std::string(dir) + "/photo.jpg", photoJpeg());
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Windows BMP, the project's own reader and writer.
+
+#include "codecs/decoded.h"
+
+namespace trimlet {
+
+// Decodes a BMP file: "BM", a 12-byte core or a 40-byte-or-larger information header, one
+// plane, 1/4/8/16/24/32 bits, uncompressed, RLE4, RLE8 or bit fields, bottom-up or top-down.
+// Anything else, and any file whose data is short or inconsistent, is a failure.
+Result<DecodedImage> decodeBmp(Bytes file, const DecodeLimits& limits = {});
+
+// Encodes a bitmap as an uncompressed 24-bit BMP (40-byte header, bottom-up rows).
+std::vector<std::uint8_t> encodeBmp(const Bitmap& bitmap);
+
+}  // namespace trimlet

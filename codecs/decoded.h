@@ -1,0 +1,27 @@
+#pragma once
+// What every decoder hands to the picture container.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "codecs/bitmap.h"
+#include "codecs/result.h"
+
+namespace trimlet {
+
+struct DecodeLimits {
+    // Cap on the 24-bit rendering's store (stride × height). Fuzz targets lower it.
+    std::int64_t maxBitmapBytes = kMaxBitmapBytes;
+};
+
+struct DecodedImage {
+    Bitmap bitmap;
+    // Empty, or width × height bytes row by row, 1 where the pixel is transparent (drawing
+    // leaves the canvas unchanged there), 0 elsewhere.
+    std::vector<std::uint8_t> mask;
+};
+
+using Bytes = std::span<const std::uint8_t>;
+
+}  // namespace trimlet

@@ -1,0 +1,18 @@
+#pragma once
+// JPEG through libjpeg(-turbo).
+
+#include "codecs/decoded.h"
+
+namespace trimlet {
+
+// Decodes a JPEG at full size with the floating-point inverse DCT, fancy upsampling and block
+// smoothing. Colour files give their colours, greyscale files their stored grey values (equal
+// blue, green, red), Adobe CMYK/YCCK files their colours. Truncated data is a failure.
+Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
+
+// Encodes a bitmap as baseline JFIF: library defaults (YCbCr, 2×2/1×1/1×1, standard Huffman
+// tables, no optimisation), floating-point forward DCT, quality 1..100 with baseline tables.
+// An empty bitmap or a quality outside 1..100 is a failure.
+Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality);
+
+}  // namespace trimlet

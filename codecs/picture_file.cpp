@@ -1,0 +1,98 @@
+#include "codecs/picture_file.h"
+
+#include <array>
+#include <utility>
+
+#include "codecs/bmp.h"
+#include "codecs/gif.h"
+#include "codecs/jpeg.h"
+#include "codecs/png.h"
+
+namespace trimlet {
+
+namespace {
+
+constexpr std::array<std::pair<std::string_view, PictureKind>, 5> kFormatTable{{
+    {"bmp", PictureKind::Bitmap},
+    {"jpeg", PictureKind::Jpeg},
+    {"jpg", PictureKind::Jpeg},
+    {"gif", PictureKind::Gif},
+    {"png", PictureKind::Png},
+}};
+
+std::string_view fileName(std::string_view path)
+{
+    const auto slash = path.rfind('/');
+    return slash == std::string_view::npos ? path : path.substr(slash + 1);
+}
+
+}  // namespace
+
+std::optional<PictureKind> kindForPath(std::string_view path)
+{
+    const std::string_view name = fileName(path);
+    const auto dot = name.rfind('.');
+    if (dot == std::string_view::npos)
+        return std::nullopt;
+    std::string ext(name.substr(dot + 1));
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z')
+            c = char(c - 'A' + 'a');
+    for (const auto& [key, kind] : kFormatTable)
+        if (key == ext)
+            return kind;
+    return std::nullopt;
+}
+
+Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
+{
+    auto decoded = [&]() -> Result<DecodedImage> {
+        switch (kind) {
+        case PictureKind::Bitmap: return decodeBmp(bytes, limits);
+        case PictureKind::Jpeg: return decodeJpeg(bytes, limits);
+        case PictureKind::Gif: return decodeGif(bytes, limits);
+        case PictureKind::Png: return decodePng(bytes, limits);
+        case PictureKind::Empty: break;
+        }
+        return makeError(ErrorCode::Invalid, "no picture kind");
+    }();
+    if (!decoded)
+        return decoded.error();
+    if (decoded.value().bitmap.empty())
+        return makeError(ErrorCode::Corrupt, "picture has no pixels");
+    std::vector<std::uint8_t> keep;
+    if (kind == PictureKind::Jpeg || kind == PictureKind::Gif)
+        keep.assign(bytes.begin(), bytes.end());
+    return Picture(kind, std::move(decoded).value(), std::move(keep));
+}
+
+Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits)
+{
+    const auto kind = kindForPath(path);
+    if (!kind)
+        return makeError(ErrorCode::Unsupported, "not a picture file name: " + path);
+    auto bytes = readFileBytes(path);
+    if (!bytes)
+        return bytes.error();
+    auto picture = decodePicture(*kind, bytes.value(), limits);
+    if (!picture)
+        return makeError(picture.error().code, path + ": " + picture.error().message);
+    return picture;
+}
+
+Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode)
+{
+    auto data = encodeJpeg(bitmap, quality);
+    if (!data)
+        return data.error();
+    return writeFileAtomic(path, data.value(), mode);
+}
+
+Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mode)
+{
+    if (bitmap.empty())
+        return makeError(ErrorCode::Invalid, "empty picture");
+    return writeFileAtomic(path, encodeBmp(bitmap), mode);
+}
+
+}  // namespace trimlet

@@ -1,0 +1,29 @@
+#pragma once
+// The format table and the load and write entry points for picture files.
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "codecs/file_io.h"
+#include "codecs/picture.h"
+
+namespace trimlet {
+
+// The kind registered for the extension after the last dot of path (compared in lower case):
+// bmp, jpg, jpeg, gif, png. Anything else, or no extension, gives nothing. Content is never
+// inspected to choose a kind.
+std::optional<PictureKind> kindForPath(std::string_view path);
+
+// Decodes bytes as the given kind (not Empty).
+Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
+
+// Loads a picture file by its extension; a failure leaves nothing behind, so a caller's
+// container keeps its previous picture.
+Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits = {});
+
+// Writes the bitmap as baseline JFIF at quality 1..100, or as a 24-bit BMP, all or nothing.
+Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode = WriteMode::Replace);
+Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mode = WriteMode::Replace);
+
+}  // namespace trimlet

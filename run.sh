@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Builds when needed and starts trimlet, optionally with a picture to open.
+set -euo pipefail
+here="$(cd "$(dirname "$0")" && pwd)"
+
+"$here/scripts/install-deps.sh"
+if [ ! -f "$here/build/build.ninja" ]; then
+  cmake -S "$here" -B "$here/build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+cmake --build "$here/build" --target trimlet >/dev/null
+exec "$here/build/app/trimlet" "$@"

@@ -1,0 +1,54 @@
+#pragma once
+// Helpers shared by the unit tests and the benchmarks.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "codecs/bitmap.h"
+
+namespace trimlet::test {
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + "/" + name; }
+
+private:
+    std::string path_;
+};
+
+std::vector<std::uint8_t> readBytes(const std::string& path);
+void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
+bool fileExists(const std::string& path);
+
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;  // standard output only
+};
+// Runs a shell command line and collects its standard output.
+CommandResult runCommand(const std::string& commandLine);
+// True when a program of that name is on PATH.
+bool haveProgram(const std::string& name);
+
+// Binary PPM (P6) of the bitmap's pixels, and back. fromPnm also takes P5 (grey) as equal
+// blue, green, red.
+std::vector<std::uint8_t> toPpm(const Bitmap& bitmap);
+Bitmap fromPnm(const std::vector<std::uint8_t>& pnm);
+
+// Deterministic picture with smooth gradients, edges and fine noise, like a photo for codecs.
+Bitmap photoLike(int width, int height, std::uint32_t seed = 1);
+// Bitmap from 0xRRGGBB values, row by row, for small hand-checked pictures.
+Bitmap bitmapFromRows(const std::vector<std::vector<std::uint32_t>>& rgbRows);
+// 0xRRGGBB of one pixel.
+std::uint32_t pixelAt(const Bitmap& bitmap, int x, int y);
+// Largest absolute difference of one channel over all pixels (sizes must match).
+int maxChannelDifference(const Bitmap& a, const Bitmap& b);
+
+}  // namespace trimlet::test
