@@ -1,0 +1,23 @@
+// The load path of one format (FUZZ_EXTENSION): format table, decoder, picture container,
+// rendering and drawing with transparency, as a dropped file would go.
+#include <cstddef>
+#include <cstdint>
+
+#include "codecs/picture_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
+{
+    static const auto kind = trimlet::kindForPath("fuzz." FUZZ_EXTENSION);
+    trimlet::DecodeLimits limits;
+    limits.maxBitmapBytes = std::int64_t{64} << 20;
+    auto picture = trimlet::decodePicture(*kind, {data, size}, limits);
+    if (!picture)
+        return 0;
+    const trimlet::Picture& p = picture.value();
+    if (p.width() != p.bitmap().width() || p.height() != p.bitmap().height())
+        __builtin_trap();
+    trimlet::Bitmap canvas(17, 13);
+    trimlet::drawPicture(p, canvas, -p.width() / 2, -p.height() / 2);
+    trimlet::drawPicture(p, canvas, 5, 3);
+    return 0;
+}

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# Builds the libFuzzer targets with clang and runs each for SECONDS (default 60), starting
+# from a small seed corpus made here. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-60}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif)
+
+scripts/install-deps.sh
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON >/dev/null
+cmake --build build-fuzz
+
+seeds=build-fuzz/seeds
+if [ ! -d "$seeds" ]; then
+  mkdir -p "$seeds"/{bmp,jpg,png,gif}
+  src="$seeds/src.ppm"
+  convert -size 23x17 gradient:red-blue -fill yellow -draw 'circle 10,8 14,8' "$src"
+  convert "$src" "$seeds/bmp/rgb24.bmp"
+  convert "$src" -type Palette "$seeds/bmp/pal8.bmp"
+  convert "$src" -type Palette -compress RLE "$seeds/bmp/rle8.bmp"
+  convert "$src" -colors 16 -type Palette "$seeds/bmp/pal4.bmp"
+  convert "$src" -monochrome "$seeds/bmp/mono.bmp"
+  convert "$src" -define bmp:subtype=RGB565 "$seeds/bmp/rgb565.bmp"
+  convert "$src" bmp2:"$seeds/bmp/core.bmp"
+  convert "$src" -alpha set bmp:"$seeds/bmp/v5.bmp"
+  convert "$src" -quality 80 "$seeds/jpg/colour.jpg"
+  convert "$src" -colorspace Gray "$seeds/jpg/grey.jpg"
+  convert "$src" -interlace Plane "$seeds/jpg/progressive.jpg"
+  convert "$src" -colorspace CMYK "$seeds/jpg/cmyk.jpg"
+  convert "$src" "$seeds/png/rgb.png"
+  convert "$src" -interlace PNG "$seeds/png/interlaced.png"
+  convert "$src" -depth 16 "$seeds/png/rgb16.png"
+  convert "$src" -colors 5 png8:"$seeds/png/pal.png"
+  convert "$src" -alpha set -channel A -evaluate set 50% png32:"$seeds/png/rgba.png"
+  convert "$src" -colorspace Gray -depth 2 "$seeds/png/grey2.png"
+  convert "$src" -transparent red "$seeds/png/trns.png"
+  convert "$src" -colors 8 "$seeds/gif/plain.gif"
+  convert "$src" -transparent red -interlace GIF "$seeds/gif/interlaced.gif"
+  convert -delay 10 "$src" \( "$src" -crop 8x6+3+2 \) -colors 8 "$seeds/gif/anim.gif"
+fi
+
+for t in "${targets[@]}"; do
+  case $t in
+    fuzz_bmp|fuzz_load_bmp) kind=bmp ;;
+    fuzz_load_jpg) kind=jpg ;;
+    fuzz_load_png) kind=png ;;
+    fuzz_load_gif) kind=gif ;;
+    *) echo "unknown target $t" >&2; exit 2 ;;
+  esac
+  corpus=build-fuzz/corpus-$t
+  mkdir -p "$corpus"
+  echo "== $t for ${seconds}s"
+  status=0
+  build-fuzz/fuzz/$t "$corpus" "$seeds/$kind" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/$t-" \
+    >"build-fuzz/$t.log" 2>&1 || status=$?
+  grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "build-fuzz/$t.log" || true
+  if [ $status -ne 0 ]; then
+    tail -n 40 "build-fuzz/$t.log" >&2
+    echo "fuzz: finding in $t (artifact under build-fuzz/)" >&2
+    exit 1
+  fi
+done
