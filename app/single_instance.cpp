@@ -1,0 +1,10 @@
+#include "app/single_instance.h"
+
+namespace trimlet {
+
+SingleInstance::SingleInstance(QObject* parent)
+    : QObject(parent)
+{
+}
+
+}  // namespace trimlet

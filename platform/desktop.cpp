@@ -1,0 +1,128 @@
+#include "platform/desktop.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QColorDialog>
+#include <QDesktopServices>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QPushButton>
+
+namespace trimlet {
+
+QString messageTitle(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Warning: return QStringLiteral("警告");
+    case MessageKind::Error: return QStringLiteral("エラー");
+    case MessageKind::Information: return QStringLiteral("情報");
+    case MessageKind::Confirmation: return QStringLiteral("確認");
+    }
+    return {};
+}
+
+namespace {
+
+QMessageBox::Icon iconFor(MessageKind kind)
+{
+    switch (kind) {
+    case MessageKind::Warning: return QMessageBox::Warning;
+    case MessageKind::Error: return QMessageBox::Critical;
+    case MessageKind::Information: return QMessageBox::Information;
+    case MessageKind::Confirmation: return QMessageBox::Question;
+    }
+    return QMessageBox::NoIcon;
+}
+
+class QtDesktop final : public Desktop {
+public:
+    void message(QWidget* parent, MessageKind kind, const QString& text) override
+    {
+        QMessageBox box(iconFor(kind), messageTitle(kind), text, QMessageBox::NoButton, parent);
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        box.exec();
+    }
+
+    bool askYesNo(QWidget* parent, MessageKind kind, const QString& text) override
+    {
+        QMessageBox box(iconFor(kind), messageTitle(kind), text, QMessageBox::NoButton, parent);
+        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        box.setDefaultButton(yes);
+        box.setEscapeButton(no);
+        box.exec();
+        return box.clickedButton() == yes;
+    }
+
+    QString openFileName(QWidget* parent, const FileDialogRequest& r) override { return runFileDialog(parent, r, true); }
+    QString saveFileName(QWidget* parent, const FileDialogRequest& r) override { return runFileDialog(parent, r, false); }
+
+    std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override
+    {
+        const QColor c = QColorDialog::getColor(initial, parent);
+        return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
+    }
+
+    std::optional<QString> inputText(QWidget* parent, const QString& title, const QString& prompt,
+                                     const QString& initial) override
+    {
+        bool ok = false;
+        const QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, initial, &ok);
+        return ok ? std::optional<QString>(text) : std::nullopt;
+    }
+
+    void openUrl(const QUrl& url) override { QDesktopServices::openUrl(url); }
+
+    bool clipboardHasImage() override
+    {
+        const QMimeData* data = QGuiApplication::clipboard()->mimeData();
+        return data && data->hasImage();
+    }
+
+    QImage clipboardImage() override { return QGuiApplication::clipboard()->image(); }
+
+    bool setClipboard(const QImage& image, const QByteArray& gifBytes) override
+    {
+        auto* data = new QMimeData;
+        if (!gifBytes.isEmpty())
+            data->setData(QStringLiteral("image/gif"), gifBytes);
+        data->setImageData(image);
+        QGuiApplication::clipboard()->setMimeData(data);
+        return true;
+    }
+
+private:
+    static QString runFileDialog(QWidget* parent, const FileDialogRequest& r, bool open)
+    {
+        QFileDialog dialog(parent, r.caption, r.initialFolder);
+        dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+        dialog.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+        dialog.setNameFilters(r.filters);
+        if (r.selectedFilter >= 0 && r.selectedFilter < r.filters.size())
+            dialog.selectNameFilter(r.filters[r.selectedFilter]);
+        dialog.setDefaultSuffix(r.defaultSuffix);
+        if (!r.fileName.isEmpty())
+            dialog.selectFile(r.fileName);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
+        dialog.setOption(QFileDialog::ReadOnly, false);
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+            return {};
+        return dialog.selectedFiles().constFirst();
+    }
+};
+
+Desktop* installed = nullptr;
+
+}  // namespace
+
+Desktop& desktop()
+{
+    static QtDesktop real;
+    return installed ? *installed : real;
+}
+
+void setDesktop(Desktop* replacement) { installed = replacement; }
+
+}  // namespace trimlet

@@ -1,0 +1,49 @@
+#pragma once
+// A Desktop that answers in place of a person and remembers what the program asked.
+
+#include <QStringList>
+#include <deque>
+
+#include "platform/desktop.h"
+
+namespace trimlet::test {
+
+class FakeDesktop final : public Desktop {
+public:
+    struct Shown {
+        MessageKind kind;
+        QString text;
+    };
+
+    FakeDesktop() { setDesktop(this); }
+    ~FakeDesktop() override { setDesktop(nullptr); }
+
+    // What the program showed, in order.
+    std::vector<Shown> messages;
+    std::vector<Shown> questions;
+    std::vector<FileDialogRequest> fileDialogs;
+    std::vector<QUrl> openedUrls;
+
+    // Scripted answers, taken front first; an empty queue answers No / cancel.
+    std::deque<bool> yesNoAnswers;
+    std::deque<QString> fileAnswers;
+    std::deque<std::optional<QColor>> colourAnswers;
+    std::deque<std::optional<QString>> textAnswers;
+
+    QImage clipboard;
+    QByteArray clipboardGif;
+
+    void message(QWidget*, MessageKind kind, const QString& text) override;
+    bool askYesNo(QWidget*, MessageKind kind, const QString& text) override;
+    QString openFileName(QWidget*, const FileDialogRequest& request) override;
+    QString saveFileName(QWidget*, const FileDialogRequest& request) override;
+    std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
+    std::optional<QString> inputText(QWidget*, const QString& title, const QString& prompt,
+                                     const QString& initial) override;
+    void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
+    bool clipboardHasImage() override { return !clipboard.isNull(); }
+    QImage clipboardImage() override { return clipboard; }
+    bool setClipboard(const QImage& image, const QByteArray& gifBytes) override;
+};
+
+}  // namespace trimlet::test
