@@ -7,7 +7,8 @@ namespace trimlet {
 
 // Decodes a BMP file: "BM", a 12-byte core or a 40-byte-or-larger information header, one
 // plane, 1/4/8/16/24/32 bits, uncompressed, RLE4, RLE8 or bit fields, bottom-up or top-down.
-// Anything else, and any file whose data is short or inconsistent, is a failure.
+// The mask stays empty (alpha is ignored). Fails with Unsupported for other kinds, Corrupt
+// for short or inconsistent data, TooLarge when the rendering would pass limits.
 Result<DecodedImage> decodeBmp(Bytes file, const DecodeLimits& limits = {});
 
 // Encodes a bitmap as an uncompressed 24-bit BMP (40-byte header, bottom-up rows).
