@@ -1,14 +1,44 @@
 #include <QApplication>
+#include <QFont>
 
+#include "app/session_end.h"
+#include "app/single_instance.h"
+#include "forms/app_icon.h"
+#include "forms/frm_about_box.h"
 #include "forms/frm_main.h"
+#include "forms/frm_preview.h"
+#include "forms/frm_rot_free.h"
 
 int main(int argc, char** argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
     QApplication::setApplicationVersion(QStringLiteral(TRIMLET_VERSION));
+    QApplication::setWindowIcon(trimlet::applicationIcon());
+    QFont font(QStringLiteral("IPAPGothic"));
+    font.setPixelSize(12);
+    QApplication::setFont(font);
 
-    trimlet::TfrmMain frmMain;
+    trimlet::SingleInstance instance;
+    if (!instance.isPrimary())
+        return 0;
+
+    QStringList args = QApplication::arguments();
+    args.removeFirst();
+    trimlet::TfrmMain frmMain(args);
+    trimlet::TfrmAboutBox frmAboutBox(&frmMain);
+    trimlet::TfrmPreview frmPreview(&frmMain);
+    trimlet::TfrmRotFree frmRotFree(&frmMain);
+
+    QObject::connect(&frmMain, &trimlet::TfrmMain::aboutRequested, &frmAboutBox, &QDialog::exec);
+    QObject::connect(&instance, &trimlet::SingleInstance::raiseRequested, &frmMain, [&frmMain] {
+        frmMain.show();
+        frmMain.setWindowState(frmMain.windowState() & ~Qt::WindowMinimized);
+        frmMain.raise();
+        frmMain.activateWindow();
+    });
+    trimlet::SessionEnd sessionEnd([&frmMain] { frmMain.close(); });
+
     frmMain.show();
     return QApplication::exec();
 }

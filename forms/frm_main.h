@@ -1,13 +1,180 @@
 #pragma once
+// The main window: command band, work area, console and status bar. Handlers are named after
+// their control and event; the computations they need live in codecs/ and imaging/.
 
 #include <QMainWindow>
+#include <QPoint>
+#include <QStringList>
+
+#include "codecs/picture.h"
+
+class QButtonGroup;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QAction;
+class QProgressBar;
+class QPushButton;
+class QSlider;
+class QStatusBar;
+class QTabWidget;
+class QTimer;
+class QToolButton;
+class QRadioButton;
 
 namespace trimlet {
+
+class FrameShape;
+class PictureView;
+class SlotPanel;
+class UpDown;
+
+// Report kinds of ShowStatus: a message box of that kind, or the status line only.
+enum StatusKind { skWarning = 0, skError = 1, skInformation = 2, skConfirmation = 3, statusOnly = 4 };
 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmMain(QWidget* parent = nullptr);
+    // args: the program's command-line arguments after its name; the first one is loaded at
+    // the first showing.
+    explicit TfrmMain(QStringList args = {}, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The editing document.
+    const Picture& editingPicture() const { return editing_; }
+    const QString& currentFileName() const { return currentFileName_; }
+    bool largePictureAnswer() const { return largePictureAnswer_; }
+    QString statusText() const;
+
+    void LoadPictureFile(const QString& path);
+    void ShowStatus(const QString& text, int kind);
+    void SetCurrentFile(const QString& path);
+    void SetEditingEnabled(bool enabled);
+    void UpdateSlotLoadButtons();
+    // Loads the first file of a drop at a point in client coordinates; drops outside the
+    // client area are ignored. Public for the window tests, which cannot drag from a shell.
+    void dropFiles(const QStringList& paths, const QPoint& clientPoint);
+
+    // Joins a separately loaded picture to the editing picture at a client point; false when
+    // joining is not available, and the file is then loaded as usual.
+    virtual bool joinPicture(const Picture& picture, const QPoint& clientPoint);
+    // Fits the picture into the work area and places the cut frame.
+    void LayoutWorkArea(bool recentre, bool recomputeMinimumRate);
+
+    // Controls, named as everywhere in the program.
+    QWidget* pnlButton = nullptr;
+    QTabWidget* pcEdit = nullptr;
+    QWidget* tabFile = nullptr;
+    QWidget* tabEdit = nullptr;
+    QWidget* tabConcat = nullptr;
+    QPushButton *btnOpen = nullptr, *btnPaste = nullptr, *btnReload = nullptr, *btnOpenDir = nullptr;
+    QPushButton *btnCopy = nullptr, *btnAllCopy = nullptr, *btnSave = nullptr, *btnQuickSave = nullptr;
+    QPushButton* btnPreview = nullptr;
+    QPushButton *btnRotL = nullptr, *btnRotR = nullptr, *btnRot180 = nullptr, *btnRevH = nullptr;
+    QPushButton *btnRevW = nullptr, *btnRotFree = nullptr, *btnCutAndLoad = nullptr, *btnBGColor = nullptr;
+    QPushButton* pnlBGColor = nullptr;
+    QToolButton *spdTop = nullptr, *spdTopBottom = nullptr, *spdBottom = nullptr, *spdTopBottomCut = nullptr;
+    QToolButton *spdLeft = nullptr, *spdLeftRight = nullptr, *spdRight = nullptr, *spdLeftRightCut = nullptr;
+    QLabel* lblConcat = nullptr;
+    QGroupBox* gbxTmpSave = nullptr;
+    SlotPanel* pnlTmpSave[3] = {};
+    QToolButton* btnTmpSave[3] = {};
+    QToolButton* btnTmpCutSave[3] = {};
+    QToolButton* btnTmpLoad[3] = {};
+
+    PictureView* imgSource = nullptr;
+    FrameShape* shpRange = nullptr;
+    QLabel* lblNotice = nullptr;
+    QLabel* lblFileNameF = nullptr;
+    QLabel* lblFileNameB = nullptr;
+    PictureView* imgRotPreview = nullptr;
+    FrameShape* shpRotPreview = nullptr;
+
+    QWidget* pnlConsole = nullptr;
+    QLabel *lblCutSizeW = nullptr, *lblCutSizeH = nullptr, *lblSizeW = nullptr, *lblSizeH = nullptr;
+    QLabel *lblSrcSizeW = nullptr, *lblSrcSizeH = nullptr;
+    QLineEdit *edtPower = nullptr, *edtSizeW = nullptr, *edtSizeH = nullptr;
+    UpDown *udPower = nullptr, *udSizeW = nullptr, *udSizeH = nullptr;
+    QPushButton *btnSwap = nullptr, *btnSizeLoad = nullptr, *btnSizeSave = nullptr;
+    QComboBox* cmbSize = nullptr;
+    QSlider* tbarQual = nullptr;
+    QLabel* lblQual = nullptr;
+    QGroupBox* rdgpFormat = nullptr;
+    QGroupBox* rdgpTail = nullptr;
+    QButtonGroup* rdgpFormatItems = nullptr;
+    QButtonGroup* rdgpTailItems = nullptr;
+    QPushButton *btnAbout = nullptr, *btnExit = nullptr;
+
+    QStatusBar* statusBar = nullptr;
+    QProgressBar* progressBar = nullptr;
+    QTimer* tmrCheckResize = nullptr;
+
+    QMenu* popEdit = nullptr;
+    QAction *popitemRevH = nullptr, *popitemRevW = nullptr, *popitemRotR = nullptr, *popitemRotL = nullptr;
+    QAction *popitemRot180 = nullptr, *popitemRotFree = nullptr, *popitemPaste = nullptr, *popitemReload = nullptr;
+    QAction *popitemQuickSave = nullptr, *popitemPreview = nullptr, *popitemSave = nullptr;
+    QMenu* popTpl = nullptr;
+    QAction* popTplItems[20] = {};
+    QMenu* popTmpSave = nullptr;
+    QAction *popItemTmpSave = nullptr, *popItemTmpCutSave = nullptr, *popItemTmpLoad = nullptr;
+
+    // Slot pictures.
+    Picture imgTmpSave[3];
+
+    // Fields of the cut frame and the resize debounce, with their starting values.
+    int dragOffsetX = 0, dragOffsetY = 0;
+    bool dragging = false;
+    int frameCentreX = 0, frameCentreY = 0;
+    int cutSrcWidth = 0, cutSrcHeight = 0;
+    int resizeEventCount = 0;
+    bool resizePending = false;
+
+    // Handlers.
+    void btnOpenClick();
+    void btnReloadClick();
+    void btnPasteClick();
+    void btnOpenDirClick();
+    void btnExitClick();
+    void btnAboutClick();
+
+signals:
+    // Asks the program to show the version window; main() connects it.
+    void aboutRequested();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+
+private:
+    void FormCreate();
+    void FormShow();
+    bool FormClose();
+    void buildCommandBand(QWidget* client);
+    void buildFilePage();
+    void buildEditPage();
+    void buildConcatPage();
+    void buildSlotGroup();
+    void buildWorkArea(QWidget* client);
+    void buildConsole(QWidget* client);
+    void buildMenus();
+    void layoutRegions();
+    void setEditingPicture(Picture picture);
+    void fitPictureIntoWorkArea();
+    void showSourceSize();
+    QString outputPathSetting() const;
+
+    QLabel* statusLine_ = nullptr;
+    QStringList args_;
+    bool shownOnce_ = false;
+    bool closing_ = false;
+    Picture editing_;
+    QString currentFileName_;
+    bool largePictureAnswer_ = true;
 };
 
 }  // namespace trimlet

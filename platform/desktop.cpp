@@ -1,6 +1,7 @@
 #include "platform/desktop.h"
 
 #include <QApplication>
+#include <algorithm>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -77,8 +78,15 @@ public:
 
     bool clipboardHasImage() override
     {
+        // Only bitmap data counts: a clipboard holding just GIF file bytes pastes nothing.
         const QMimeData* data = QGuiApplication::clipboard()->mimeData();
-        return data && data->hasImage();
+        if (!data)
+            return false;
+        const QStringList formats = data->formats();
+        return std::any_of(formats.begin(), formats.end(), [](const QString& f) {
+            return f == QLatin1String("application/x-qt-image") ||
+                   (f.startsWith(QLatin1String("image/")) && f != QLatin1String("image/gif"));
+        });
     }
 
     QImage clipboardImage() override { return QGuiApplication::clipboard()->image(); }

@@ -1,11 +1,83 @@
 #include <QtTest>
 
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <functional>
+
 #include "forms/frm_about_box.h"
+#include "tests/forms/fake_desktop.h"
+
+using trimlet::TfrmAboutBox;
+
+namespace {
+
+QLabel* label(const QWidget& box, const char* name) { return box.findChild<QLabel*>(QLatin1String(name)); }
+
+}  // namespace
 
 class FrmAboutBoxTest : public QObject {
     Q_OBJECT
 private slots:
-    void builds() { trimlet::TfrmAboutBox box; }
+    void showsNameVersionAndCredits()
+    {
+        // Unset, Qt would name the program after the test executable.
+        QCoreApplication::setApplicationName(QString());
+        TfrmAboutBox box;
+        QCOMPARE(box.windowTitle(), QStringLiteral("バージョン情報"));
+        QCOMPARE(label(box, "lblProductName")->text(), QStringLiteral("trimlet"));
+        QCOMPARE(label(box, "lblVersion")->text(), QStringLiteral("version 2.0.0.401"));
+        QCOMPARE(label(box, "lblUrl")->text(), QStringLiteral("https://trimlet.invalid/"));
+        QVERIFY(label(box, "Label3")->text().contains(QStringLiteral("libpng")));
+        QVERIFY(label(box, "Label4")->text().contains(QStringLiteral("giflib")));
+        QVERIFY(!label(box, "imgProgramIcon")->pixmap().isNull());
+
+        QCoreApplication::setApplicationName(QStringLiteral("trimlet beta"));
+        QCOMPARE(label(TfrmAboutBox(), "lblProductName")->text(), QStringLiteral("trimlet beta"));
+    }
+
+    void fixedSizeCentredAndEveryTextFits()
+    {
+        TfrmAboutBox box;
+        QCOMPARE(box.minimumSize(), QSize(353, 207));
+        QCOMPARE(box.maximumSize(), QSize(353, 207));
+        QCOMPARE(box.geometry().center(), box.screen()->availableGeometry().center());
+        for (const QLabel* each : box.findChildren<QLabel*>())
+            QVERIFY2(each->parentWidget()->rect().contains(each->geometry()), qPrintable(each->objectName()));
+    }
+
+    void clickingTheLinkOpensThePage()
+    {
+        trimlet::test::FakeDesktop fake;
+        TfrmAboutBox box;
+        QLabel* lblUrl = label(box, "lblUrl");
+        QTest::mouseClick(lblUrl, Qt::LeftButton);
+        QCOMPARE(fake.openedUrls, std::vector<QUrl>{QUrl(QStringLiteral("https://trimlet.invalid/"))});
+
+        // Letting go outside the link, or the other button, is no click.
+        QTest::mousePress(lblUrl, Qt::LeftButton);
+        QTest::mouseRelease(lblUrl, Qt::LeftButton, {}, QPoint(-5, -5));
+        QTest::mouseClick(lblUrl, Qt::RightButton);
+        QCOMPARE(fake.openedUrls.size(), 1u);
+    }
+
+    void enterButtonAndCloseBoxCloseIt()
+    {
+        const std::function<void(TfrmAboutBox&)> closers[] = {
+            [](TfrmAboutBox& box) { QTest::keyClick(&box, Qt::Key_Return); },
+            [](TfrmAboutBox& box) {
+                QTest::mouseClick(box.findChild<QPushButton*>(QStringLiteral("btnExit")), Qt::LeftButton);
+            },
+            [](TfrmAboutBox& box) { box.close(); },
+        };
+        for (const auto& close : closers) {
+            TfrmAboutBox box;
+            box.show();
+            QVERIFY(QTest::qWaitForWindowExposed(&box));
+            close(box);
+            QVERIFY(!box.isVisible());
+        }
+    }
 };
 
 QTEST_MAIN(FrmAboutBoxTest)

@@ -1,17 +1,358 @@
 #include <QtTest>
 
+#include <QAbstractButton>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "codecs/picture_file.h"
 #include "forms/frm_main.h"
+#include "forms/up_down.h"
+#include "forms/work_area_widgets.h"
+#include "platform/paths.h"
+#include "tests/forms/fake_desktop.h"
+#include "tests/support/test_support.h"
+
+using namespace trimlet;
+
+namespace {
+
+const char* const kPictureCommands[] = {
+    "btnRevH", "btnRevW", "btnRotR", "btnRotL", "btnRot180", "btnRotFree", "btnCutAndLoad", "btnCopy",
+    "btnAllCopy", "btnQuickSave", "btnPreview", "btnSave", "spdTop", "spdTopBottom", "spdBottom",
+    "spdTopBottomCut", "spdLeft", "spdLeftRight", "spdRight", "spdLeftRightCut", "btnBGColor", "pnlBGColor",
+    "btnTmpSave1", "btnTmpSave2", "btnTmpSave3", "btnTmpCutSave1", "btnTmpCutSave2", "btnTmpCutSave3",
+    "btnTmpLoad1", "btnTmpLoad2", "btnTmpLoad3"};
+
+QString writePicture(const test::TempDir& dir, const std::string& name, int w, int h)
+{
+    const std::string path = dir.file(name);
+    const Bitmap b = test::photoLike(w, h);
+    const bool jpeg = name.ends_with(".jpg") || name.ends_with(".JPG");
+    if (!(jpeg ? writeJpegFile(b, 90, path) : writeBmpFile(b, path)))
+        qFatal("cannot write %s", path.c_str());
+    return QString::fromStdString(path);
+}
+
+}  // namespace
 
 class FrmMainTest : public QObject {
     Q_OBJECT
 private slots:
-    void captionAndMinimumSize()
-    {
-        trimlet::TfrmMain frm;
-        QCOMPARE(frm.windowTitle(), QStringLiteral("trimlet"));
-        QCOMPARE(frm.minimumSize(), QSize(800, 480));
-    }
+    void startState();
+    void inventoryTexts();
+    void commandLineAndDropLoad();
+    void dropTakesFirstFileInsideTheClientAreaOnly();
+    void shortcutLoadsItsTargetUnderTheTargetsName();
+    void unloadableFileWarnsAndKeepsThePicture();
+    void reloadAfterDeletion();
+    void pasteWithAndWithoutAnImage();
+    void largePictureQuestion();
+    void folderButton();
+    void closingDeletesTheTemporaryFile();
+    void upDownKeepsTheLastValidPosition();
 };
+
+void FrmMainTest::startState()
+{
+    test::FakeDesktop fake;
+    TfrmMain frm;
+    frm.show();
+    QCOMPARE(frm.windowTitle(), QStringLiteral("trimlet"));
+    QCOMPARE(frm.minimumSize(), QSize(800, 480));
+    QVERIFY(frm.lblNotice->isVisible());
+    QCOMPARE(frm.lblNotice->text(), QStringLiteral("ここに画像をドロップしてください"));
+    QVERIFY(!frm.btnReload->isEnabled());
+    QVERIFY(frm.btnOpen->isEnabled() && frm.btnPaste->isEnabled() && frm.btnOpenDir->isEnabled());
+    QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("(ファイル名)"));
+    QCOMPARE(frm.lblFileNameB->text(), QStringLiteral("(ファイル名)"));
+    for (QLabel* l : {frm.lblSrcSizeW, frm.lblSrcSizeH, frm.lblCutSizeW, frm.lblCutSizeH, frm.lblSizeW, frm.lblSizeH})
+        QCOMPARE(l->text(), QStringLiteral("---"));
+    for (const char* name : kPictureCommands) {
+        auto* w = frm.findChild<QWidget*>(QLatin1String(name));
+        QVERIFY2(w, name);
+        QVERIFY2(!w->isEnabled(), name);
+    }
+    QVERIFY(!frm.imgSource->isVisible());
+    QVERIFY(frm.statusText().isEmpty());
+    QVERIFY(frm.progressBar->isHidden());
+    QCOMPARE(frm.pnlButton->height(), 100);
+    QCOMPARE(frm.pnlConsole->height(), 117);
+    frm.resize(500, 300);
+    QVERIFY(frm.width() >= 800 && frm.height() >= 480);
+}
+
+void FrmMainTest::inventoryTexts()
+{
+    test::FakeDesktop fake;
+    TfrmMain frm;
+    QCOMPARE(frm.pcEdit->tabText(0), QStringLiteral("ファイル(&F)"));
+    QCOMPARE(frm.pcEdit->tabText(1), QStringLiteral(" 加　工　(&E)"));
+    QCOMPARE(frm.pcEdit->tabText(2), QStringLiteral("連結モード(&A)"));
+    const std::pair<const char*, const char*> captions[] = {
+        {"btnOpen", "開く (&O)"}, {"btnPreview", " プレビュー(&D)"}, {"btnRot180", "180゜回転(&T)"},
+        {"btnExit", "終 了 (&Q)"}, {"spdTopBottomCut", "中抜き"}, {"btnSizeLoad", "呼出"}};
+    for (const auto& [name, caption] : captions)
+        QCOMPARE(frm.findChild<QAbstractButton*>(QLatin1String(name))->text(), QString::fromUtf8(caption));
+    QCOMPARE(frm.btnOpen->toolTip(), QStringLiteral("画像ファイルを読み込みます（ドラッグ＆ドロップでも読み込めます）"));
+    QVERIFY(frm.spdTopBottomCut->isChecked() && frm.spdLeftRightCut->isChecked());
+    QVERIFY(!frm.spdTop->isChecked());
+    QCOMPARE(frm.edtSizeW->text(), QStringLiteral("240"));
+    QCOMPARE(frm.edtSizeH->text(), QStringLiteral("320"));
+    QCOMPARE(frm.edtPower->text(), QStringLiteral("100"));
+    QCOMPARE(frm.udSizeW->minimum(), 24);
+    QCOMPARE(frm.udSizeH->minimum(), 32);
+    QCOMPARE(frm.udPower->minimum(), 5);
+    QCOMPARE(frm.edtSizeW->maxLength(), 4);
+    QCOMPARE(frm.edtPower->maxLength(), 3);
+    QVERIFY(frm.btnPreview->isDefault());
+    QVERIFY(frm.lblConcat->text().startsWith(QStringLiteral("≪ヒント≫\n『連結モード』")));
+    QCOMPARE(frm.popEdit->actions().size(), 13);
+    QCOMPARE(frm.popTpl->actions().size(), 20);
+    QCOMPARE(frm.popTmpSave->actions().size(), 3);
+
+    // A click on the button that is down raises it and leaves the group with none down.
+    frm.spdTopBottomCut->setEnabled(true);
+    frm.spdTopBottomCut->click();
+    QVERIFY(!frm.spdTopBottomCut->isChecked());
+    frm.spdTop->setEnabled(true);
+    frm.spdTop->click();
+    frm.spdTopBottom->setEnabled(true);
+    frm.spdTopBottom->click();
+    QVERIFY(!frm.spdTop->isChecked() && frm.spdTopBottom->isChecked());
+    QVERIFY(frm.spdLeftRightCut->isChecked());
+}
+
+void FrmMainTest::commandLineAndDropLoad()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString first = writePicture(dir, "first.bmp", 64, 48);
+    const QString second = writePicture(dir, "second.jpg", 30, 20);
+
+    TfrmMain frm({first, QStringLiteral("ignored.bmp")});
+    frm.show();
+    QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + first);
+    QCOMPARE(frm.currentFileName(), first);
+    QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("first.bmp"));
+    QCOMPARE(frm.lblFileNameB->text(), QStringLiteral("first.bmp"));
+    QCOMPARE(frm.lblSrcSizeW->text(), QStringLiteral("64"));
+    QCOMPARE(frm.lblSrcSizeH->text(), QStringLiteral("48"));
+    QVERIFY(frm.btnReload->isEnabled());
+    QVERIFY(frm.lblNotice->isHidden());
+    QVERIFY(frm.imgSource->isVisible());
+    for (const char* name : kPictureCommands) {
+        const bool slotLoad = QByteArray(name).startsWith("btnTmpLoad");
+        QCOMPARE(frm.findChild<QWidget*>(QLatin1String(name))->isEnabled(), !slotLoad);
+    }
+    QVERIFY(fake.messages.empty());
+
+    frm.dropFiles({second}, QPoint(400, 300));
+    QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + second);
+    QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("second.jpg"));
+    QCOMPARE(frm.editingPicture().kind(), PictureKind::Jpeg);
+    QCOMPARE(frm.lblSrcSizeW->text(), QStringLiteral("30"));
+}
+
+void FrmMainTest::dropTakesFirstFileInsideTheClientAreaOnly()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString a = writePicture(dir, "a.bmp", 10, 10), b = writePicture(dir, "b.bmp", 20, 20),
+                  c = writePicture(dir, "c.bmp", 30, 30);
+    TfrmMain frm;
+    frm.show();
+    frm.dropFiles({a, b, c}, QPoint(10, 10));
+    QCOMPARE(frm.currentFileName(), a);
+    QCOMPARE(frm.editingPicture().width(), 10);
+
+    frm.dropFiles({b}, QPoint(-5, 100));  // over the title bar
+    frm.dropFiles({b}, QPoint(100, frm.height() + 3));
+    QCOMPARE(frm.currentFileName(), a);
+}
+
+void FrmMainTest::shortcutLoadsItsTargetUnderTheTargetsName()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString target = writePicture(dir, "Target Photo.jpg", 16, 12);
+    TfrmMain frm;
+    frm.show();
+    for (const char* name : {"link.LNK", "link2.lnk", "link3.Lnk"}) {
+        const QString link = QString::fromStdString(dir.file(name));
+        QVERIFY(QFile::link(target, link));
+        frm.LoadPictureFile(link);
+        QCOMPARE(frm.currentFileName(), target);
+        QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("Target Photo.jpg"));
+        QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + target);
+    }
+    // A shortcut that leads nowhere names no file in its warning.
+    const QString dangling = QString::fromStdString(dir.file("gone.lnk"));
+    QVERIFY(QFile::link(QString::fromStdString(dir.file("missing.jpg")), dangling));
+    frm.LoadPictureFile(dangling);
+    QCOMPARE(fake.messages.back().text, QStringLiteral("は読み込めませんでした。"));
+    QCOMPARE(frm.currentFileName(), target);
+}
+
+void FrmMainTest::unloadableFileWarnsAndKeepsThePicture()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString good = writePicture(dir, "good.bmp", 40, 30);
+    const QString tif = writePicture(dir, "scan.bmp", 8, 8);
+    QVERIFY(QFile::rename(tif, QString::fromStdString(dir.file("scan.tif"))));
+    TfrmMain frm({good});
+    frm.show();
+    frm.LoadPictureFile(QString::fromStdString(dir.file("scan.tif")));
+    QCOMPARE(fake.messages.size(), size_t(1));
+    QCOMPARE(fake.messages[0].kind, MessageKind::Warning);
+    QCOMPARE(fake.messages[0].text, QStringLiteral("scan.tifは読み込めませんでした。"));
+    QCOMPARE(frm.statusText(), fake.messages[0].text);
+    QCOMPARE(frm.editingPicture().width(), 40);
+    QCOMPARE(frm.currentFileName(), good);
+    QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("good.bmp"));
+}
+
+void FrmMainTest::reloadAfterDeletion()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString file = writePicture(dir, "photo.bmp", 12, 9);
+    TfrmMain frm({file});
+    frm.show();
+    QFile::remove(file);
+    frm.btnReload->click();
+    QCOMPARE(fake.messages.back().text, QStringLiteral("photo.bmpは読み込めませんでした。"));
+    QCOMPARE(frm.editingPicture().width(), 12);
+    QVERIFY(frm.imgSource->isVisible());
+}
+
+void FrmMainTest::pasteWithAndWithoutAnImage()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    TfrmMain frm({writePicture(dir, "photo.bmp", 12, 9)});
+    frm.show();
+
+    frm.btnPaste->click();
+    QCOMPARE(fake.messages.back().kind, MessageKind::Information);
+    QCOMPARE(fake.messages.back().text, QStringLiteral("クリップボードに画像がありません。"));
+    QCOMPARE(frm.statusText(), QStringLiteral("クリップボードに画像がありません。"));
+    QVERIFY(frm.btnReload->isEnabled());
+
+    QImage image(7, 5, QImage::Format_RGB32);
+    image.fill(QColor(10, 20, 30));
+    fake.clipboard = image;
+    frm.pcEdit->setCurrentWidget(frm.tabConcat);  // a paste replaces, also on this page
+    frm.btnPaste->click();
+    QCOMPARE(frm.editingPicture().kind(), PictureKind::Bitmap);
+    QCOMPARE(frm.editingPicture().width(), 7);
+    QCOMPARE(test::pixelAt(frm.editingPicture().bitmap(), 3, 3), 0x0A141Eu);
+    QVERIFY(frm.currentFileName().isEmpty());
+    QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("クリップボードからの貼り付け"));
+    QCOMPARE(frm.lblFileNameB->text(), QStringLiteral("クリップボードからの貼り付け"));
+    QCOMPARE(frm.statusText(), QStringLiteral("クリップボードからの貼り付け"));
+    QVERIFY(!frm.btnReload->isEnabled());
+    QCOMPARE(frm.lblSrcSizeH->text(), QStringLiteral("5"));
+}
+
+void FrmMainTest::largePictureQuestion()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString exact = writePicture(dir, "exact.bmp", 4000, 2500);   // 10,000,000 pixels
+    const QString over = writePicture(dir, "over.bmp", 11, 909091);     // 10,000,001 pixels
+    const QString text = QStringLiteral("10Mピクセルを超える画像は処理に失敗する場合があります。");
+    TfrmMain frm;
+    frm.show();
+
+    frm.LoadPictureFile(exact);
+    QVERIFY(fake.questions.empty());
+    QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + exact);
+
+    fake.yesNoAnswers = {true, false};
+    frm.LoadPictureFile(over);
+    QCOMPARE(fake.questions.size(), size_t(1));
+    QCOMPARE(fake.questions[0].kind, MessageKind::Warning);
+    QCOMPARE(fake.questions[0].text, text + QStringLiteral("\n\nこの警告を今後も表示しますか？"));
+    QCOMPARE(frm.statusText(), text);
+    QVERIFY(frm.largePictureAnswer());
+
+    frm.LoadPictureFile(over);  // answered No this time
+    QCOMPARE(fake.questions.size(), size_t(2));
+    QVERIFY(!frm.largePictureAnswer());
+    frm.LoadPictureFile(over);
+    QCOMPARE(fake.questions.size(), size_t(2));
+    QCOMPARE(frm.statusText(), text);
+    QCOMPARE(frm.editingPicture().height(), 909091);
+}
+
+void FrmMainTest::folderButton()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString file = writePicture(dir, "photo.bmp", 5, 5);
+    TfrmMain frm;
+    frm.show();
+    frm.btnOpenDir->click();  // nothing loaded yet: the executable's folder
+    QCOMPARE(fake.openedUrls.size(), size_t(1));
+    QCOMPARE(fake.openedUrls[0].toLocalFile(), QFileInfo(QString::fromStdString(executablePath())).absolutePath());
+
+    frm.LoadPictureFile(file);
+    frm.btnOpenDir->click();
+    QCOMPARE(fake.openedUrls.back().toLocalFile(), QString::fromStdString(dir.path()));
+
+    QFile::remove(file);
+    QDir(QString::fromStdString(dir.path())).removeRecursively();
+    const QString statusBefore = frm.statusText();
+    frm.btnOpenDir->click();
+    QCOMPARE(fake.messages.back().kind, MessageKind::Information);
+    QCOMPARE(fake.messages.back().text, QStringLiteral("フォルダ ") + QString::fromStdString(dir.path()) +
+                                            QStringLiteral(" は存在しません。"));
+    QCOMPARE(frm.statusText(), statusBefore);
+}
+
+void FrmMainTest::closingDeletesTheTemporaryFile()
+{
+    test::FakeDesktop fake;
+    const QString temp = QString::fromStdString(tempJpegPath());
+    {
+        QFile f(temp);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("x");
+    }
+    TfrmMain frm;
+    frm.show();
+    frm.btnExit->click();
+    QVERIFY(!QFile::exists(temp));
+    QVERIFY(fake.messages.empty());
+}
+
+void FrmMainTest::upDownKeepsTheLastValidPosition()
+{
+    test::FakeDesktop fake;
+    TfrmMain frm;
+    frm.edtSizeW->setText(QStringLiteral("1000"));
+    QCOMPARE(frm.udSizeW->position(), 1000);
+    frm.edtSizeW->setText(QStringLiteral("abc"));
+    QCOMPARE(frm.udSizeW->position(), 1000);
+    frm.edtSizeW->setText(QStringLiteral("9999"));  // out of range: not a position
+    QCOMPARE(frm.udSizeW->position(), 1000);
+    frm.edtSizeW->setText(QStringLiteral("4096"));
+    frm.udSizeW->step(+1);  // no wrap-around
+    QCOMPARE(frm.edtSizeW->text(), QStringLiteral("4096"));
+    frm.edtSizeH->setText(QStringLiteral("33"));
+    QTest::keyClick(frm.edtSizeH, Qt::Key_Down);
+    QTest::keyClick(frm.edtSizeH, Qt::Key_Down);
+    QCOMPARE(frm.edtSizeH->text(), QStringLiteral("32"));
+    QCOMPARE(frm.udSizeH->position(), 32);
+}
 
 QTEST_MAIN(FrmMainTest)
 #include "test_frm_main.moc"

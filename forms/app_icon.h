@@ -1,0 +1,10 @@
+#pragma once
+
+#include <QIcon>
+
+namespace trimlet {
+
+// trimlet's own icon in every drawn size (16 to 256 px), for the windows and the desktop.
+QIcon applicationIcon();
+
+}  // namespace trimlet

@@ -1,0 +1,221 @@
+// The main window's loading side: files, shortcuts, drops, reload, paste, the folder button,
+// the status line and the switching of picture-dependent controls.
+
+#include <QCursor>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+
+#include "codecs/picture_file.h"
+#include "codecs/shell_link.h"
+#include "forms/frm_main.h"
+#include "forms/work_area_widgets.h"
+#include "platform/desktop.h"
+#include "platform/paths.h"
+#include "platform/qimage_bridge.h"
+
+namespace trimlet {
+
+namespace {
+
+constexpr std::int64_t kLargePicturePixels = 10'000'000;
+
+const QString kLargePictureText = QStringLiteral("10Mピクセルを超える画像は処理に失敗する場合があります。");
+const QString kPastedName = QStringLiteral("クリップボードからの貼り付け");
+
+std::string toLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString fromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+}  // namespace
+
+void TfrmMain::ShowStatus(const QString& text, int kind)
+{
+    if (kind != statusOnly)
+        desktop().message(this, MessageKind(kind), text);
+    statusLine_->setText(text);
+}
+
+QString TfrmMain::statusText() const { return statusLine_->text(); }
+
+void TfrmMain::LayoutWorkArea(bool, bool)
+{
+    if (editing_.isEmpty())
+        return;
+    fitPictureIntoWorkArea();
+}
+
+void TfrmMain::SetCurrentFile(const QString& path)
+{
+    currentFileName_ = path;
+    const QString name = path.isEmpty() ? QString() : QFileInfo(path).fileName();
+    lblFileNameF->setText(name);
+    lblFileNameB->setText(name);
+}
+
+void TfrmMain::SetEditingEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             btnRevH, btnRevW, btnRotR, btnRotL, btnRot180, btnRotFree, btnCutAndLoad, btnCopy, btnAllCopy,
+             btnQuickSave, btnPreview, btnSave, spdTop, spdTopBottom, spdBottom, spdTopBottomCut, spdLeft,
+             spdLeftRight, spdRight, spdLeftRightCut, btnBGColor, pnlBGColor})
+        w->setEnabled(enabled);
+    for (int i = 0; i < 3; ++i) {
+        btnTmpSave[i]->setEnabled(enabled);
+        btnTmpCutSave[i]->setEnabled(enabled);
+    }
+    if (enabled)
+        UpdateSlotLoadButtons();
+    else
+        for (QToolButton* b : btnTmpLoad)
+            b->setEnabled(false);
+    imgSource->setVisible(enabled);
+    shpRange->setVisible(enabled);
+    lblNotice->setVisible(!enabled);
+}
+
+void TfrmMain::UpdateSlotLoadButtons()
+{
+    for (int i = 0; i < 3; ++i)
+        btnTmpLoad[i]->setEnabled(!imgTmpSave[i].isEmpty());
+}
+
+void TfrmMain::setEditingPicture(Picture picture)
+{
+    editing_ = std::move(picture);
+    imgSource->setImage(toQImage(editing_.bitmap()));
+}
+
+void TfrmMain::showSourceSize()
+{
+    lblSrcSizeW->setText(QString::number(editing_.width()));
+    lblSrcSizeH->setText(QString::number(editing_.height()));
+}
+
+void TfrmMain::LoadPictureFile(const QString& requested)
+{
+    QString path = requested;
+    if (QFileInfo(path).suffix().compare(QLatin1String("lnk"), Qt::CaseInsensitive) == 0) {
+        path = fromLocalPath(resolveShortcut(toLocalPath(path)));
+        if (!path.isEmpty())
+            path = fromLocalPath(expandToLongPath(toLocalPath(QFileInfo(path).absoluteFilePath())));
+    }
+
+    auto loaded = path.isEmpty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
+                                 : loadPictureFile(toLocalPath(path));
+    if (!loaded) {
+        ShowStatus(QFileInfo(path).fileName() + QStringLiteral("は読み込めませんでした。"), skWarning);
+        return;
+    }
+
+    ShowStatus(QStringLiteral("ファイルドロップ：") + path, statusOnly);
+    const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty();
+    if (!joining || !joinPicture(loaded.value(), mapFromGlobal(QCursor::pos()))) {
+        setEditingPicture(std::move(loaded).value());
+        SetCurrentFile(path);
+    }
+
+    showSourceSize();
+    LayoutWorkArea(true, true);
+    if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
+        ShowStatus(kLargePictureText, statusOnly);
+        if (largePictureAnswer_)
+            largePictureAnswer_ = desktop().askYesNo(
+                this, MessageKind::Warning, kLargePictureText + QStringLiteral("\n\nこの警告を今後も表示しますか？"));
+    }
+    SetEditingEnabled(true);
+    btnReload->setEnabled(true);
+}
+
+bool TfrmMain::joinPicture(const Picture&, const QPoint&) { return false; }
+
+void TfrmMain::btnOpenClick()
+{
+    FileDialogRequest request;
+    request.initialFolder = QFileInfo(outputPathSetting()).absolutePath();
+    request.filters = {QStringLiteral("bitmap files (*.bmp)"), QStringLiteral("GIF files (*.gif)"),
+                       QStringLiteral("JPEG files (*.jpg *.jpeg)"), QStringLiteral("PNG files (*.png)"),
+                       QStringLiteral("すべてのファイル (*)")};
+    request.selectedFilter = 2;
+    request.defaultSuffix = QStringLiteral("jpg");
+    const QString chosen = desktop().openFileName(this, request);
+    if (!chosen.isEmpty())
+        LoadPictureFile(chosen);
+}
+
+void TfrmMain::btnReloadClick() { LoadPictureFile(currentFileName_); }
+
+void TfrmMain::btnPasteClick()
+{
+    if (!desktop().clipboardHasImage()) {
+        ShowStatus(QStringLiteral("クリップボードに画像がありません。"), skInformation);
+        return;
+    }
+    SetCurrentFile(QString());
+    btnReload->setEnabled(false);
+    lblFileNameF->setText(kPastedName);
+    lblFileNameB->setText(kPastedName);
+    ShowStatus(kPastedName, statusOnly);
+
+    Bitmap pasted = fromQImage(desktop().clipboardImage());
+    if (pasted.empty()) {
+        // Announced but unreadable: say so rather than leave the old picture under the new name.
+        ShowStatus(QStringLiteral("クリップボードの画像を読み込めませんでした。"), skWarning);
+        return;
+    }
+    setEditingPicture(Picture(std::move(pasted)));
+    showSourceSize();
+    LayoutWorkArea(true, true);
+    SetEditingEnabled(true);
+}
+
+void TfrmMain::btnOpenDirClick()
+{
+    const QString file = currentFileName_.isEmpty() ? outputPathSetting() : currentFileName_;
+    const QString folder = QDir::cleanPath(QFileInfo(file).absolutePath());
+    if (QFileInfo(folder).isDir())
+        desktop().openUrl(QUrl::fromLocalFile(folder));
+    else
+        desktop().message(this, MessageKind::Information,
+                          QStringLiteral("フォルダ ") + folder + QStringLiteral(" は存在しません。"));
+}
+
+QString TfrmMain::outputPathSetting() const
+{
+    return QString::fromStdString(executablePath());
+}
+
+void TfrmMain::dropFiles(const QStringList& paths, const QPoint& clientPoint)
+{
+    if (paths.isEmpty() || !rect().contains(clientPoint))
+        return;
+    activateWindow();
+    raise();
+    LoadPictureFile(paths.first());
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    if (event->mimeData()->hasUrls())
+        event->acceptProposedAction();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event)
+{
+    QStringList paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    if (paths.isEmpty())
+        return;
+    event->acceptProposedAction();
+    dropFiles(paths, event->position().toPoint());
+}
+
+}  // namespace trimlet

@@ -1,0 +1,49 @@
+#pragma once
+// An up-down control bound to an edit, as the console's size and rate inputs need it: the
+// control's position is the last valid number, and text that is not a number within the
+// range leaves the position alone (the exit handlers repair such text later).
+
+#include <QWidget>
+
+class QLineEdit;
+class QToolButton;
+
+namespace trimlet {
+
+class UpDown : public QWidget {
+    Q_OBJECT
+public:
+    UpDown(QLineEdit* buddy, int minimum, int maximum, int position, QWidget* parent = nullptr);
+
+    int position() const { return position_; }
+    int minimum() const { return minimum_; }
+    int maximum() const { return maximum_; }
+    QLineEdit* buddy() const { return buddy_; }
+
+    // Moves the position within the range and writes it to the edit.
+    void setPosition(int position);
+    // Changes the range; a position outside it is pulled in without touching the edit's text.
+    void setRange(int minimum, int maximum);
+    void setMinimum(int minimum) { setRange(minimum, maximum_); }
+    // One step up (+1) or down (-1), no wrap-around, as the arrow buttons and keys do.
+    void step(int direction);
+
+signals:
+    void positionChanged(int position);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void takeBuddyText();
+    void storePosition(int position);
+
+    QLineEdit* buddy_;
+    QToolButton* up_;
+    QToolButton* down_;
+    int minimum_;
+    int maximum_;
+    int position_;
+};
+
+}  // namespace trimlet

@@ -1,0 +1,84 @@
+#include "forms/work_area_widgets.h"
+
+#include <QPainter>
+
+namespace trimlet {
+
+PictureView::PictureView(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_OpaquePaintEvent);
+}
+
+void PictureView::setImage(QImage image)
+{
+    image_ = std::move(image);
+    scaled_ = QImage();
+    update();
+}
+
+void PictureView::paintEvent(QPaintEvent*)
+{
+    if (image_.isNull())
+        return;
+    QPainter p(this);
+    if (image_.size() == size()) {
+        p.drawImage(0, 0, image_);
+        return;
+    }
+    if (scaled_.size() != size())
+        scaled_ = image_.scaled(size(), Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    p.drawImage(0, 0, scaled_);
+}
+
+FrameShape::FrameShape(QWidget* parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_NoSystemBackground);
+    setAttribute(Qt::WA_TranslucentBackground);
+}
+
+void FrameShape::paintEvent(QPaintEvent*)
+{
+    QPainter p(this);
+    // XOR needs a raster target; where the backend lacks it Qt falls back to plain drawing.
+    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
+    QPen pen(Qt::white, 2);
+    pen.setJoinStyle(Qt::MiterJoin);
+    p.setPen(pen);
+    p.setBrush(hatched_ ? QBrush(Qt::white, Qt::DiagCrossPattern) : QBrush(Qt::NoBrush));
+    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+}
+
+SlotPanel::SlotPanel(int number, QWidget* parent)
+    : QFrame(parent), number_(number)
+{
+    setFrameStyle(QFrame::Panel | QFrame::Sunken);
+}
+
+void SlotPanel::setImage(QImage image)
+{
+    image_ = std::move(image);
+    update();
+}
+
+void SlotPanel::paintEvent(QPaintEvent* event)
+{
+    QFrame::paintEvent(event);
+    QPainter p(this);
+    const QRect inner = contentsRect();
+    if (image_.isNull()) {
+        QFont f = font();
+        f.setPixelSize(43);
+        p.setFont(f);
+        p.setPen(Qt::gray);
+        p.drawText(inner, Qt::AlignCenter, QString::number(number_));
+        return;
+    }
+    const QSize fitted = image_.size().scaled(inner.size(), Qt::KeepAspectRatio);
+    const QRect target(inner.center() - QPoint(fitted.width() / 2, fitted.height() / 2), fitted);
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
+    p.drawImage(target, image_);
+}
+
+}  // namespace trimlet

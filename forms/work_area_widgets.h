@@ -1,0 +1,72 @@
+#pragma once
+// Small widgets of the main window: the picture display, the cut frame and the slot panels.
+
+#include <QFrame>
+#include <QImage>
+#include <QWidget>
+
+namespace trimlet {
+
+// Shows a picture stretched to the widget's bounds (the layout pass keeps the aspect).
+class PictureView : public QWidget {
+    Q_OBJECT
+public:
+    explicit PictureView(QWidget* parent = nullptr);
+    void setImage(QImage image);
+    const QImage& image() const { return image_; }
+
+signals:
+    void mousePressed(QMouseEvent* event);
+    void mouseMoved(QMouseEvent* event);
+    void mouseReleased(QMouseEvent* event);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override { emit mousePressed(event); }
+    void mouseMoveEvent(QMouseEvent* event) override { emit mouseMoved(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { emit mouseReleased(event); }
+
+private:
+    QImage image_;
+    QImage scaled_;  // image_ at the widget's size, made once per size
+};
+
+// A rectangle outline drawn with XOR so that it stays visible on any picture.
+class FrameShape : public QWidget {
+    Q_OBJECT
+public:
+    explicit FrameShape(QWidget* parent = nullptr);
+    void setHatched(bool hatched) { hatched_ = hatched; }
+
+signals:
+    void mousePressed(QMouseEvent* event);
+    void mouseMoved(QMouseEvent* event);
+    void mouseReleased(QMouseEvent* event);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override { emit mousePressed(event); }
+    void mouseMoveEvent(QMouseEvent* event) override { emit mouseMoved(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { emit mouseReleased(event); }
+
+private:
+    bool hatched_ = false;
+};
+
+// A temporary slot: its digit in grey while empty, else its picture fitted and centred.
+class SlotPanel : public QFrame {
+    Q_OBJECT
+public:
+    SlotPanel(int number, QWidget* parent = nullptr);
+    void setImage(QImage image);
+    const QImage& image() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    int number_;
+    QImage image_;
+};
+
+}  // namespace trimlet
