@@ -33,4 +33,11 @@ cp "$exe" "$work/trimlet-copy"
 sleep 2
 kill -0 "$copy" || { echo "renamed copy did not stay running"; exit 1; }
 kill "$copy"
+
+# Log-off ends the program through its normal close: the temporary JPEG goes with it.
+echo x > "$work/trimlet.jpg"
+kill -TERM "$first"
+for _ in $(seq 50); do kill -0 "$first" 2>/dev/null || break; sleep 0.1; done
+! kill -0 "$first" 2>/dev/null || { echo "first instance ignored SIGTERM"; exit 1; }
+[ ! -e "$work/trimlet.jpg" ] || { echo "temporary file left after SIGTERM"; exit 1; }
 echo "1 passed, 0 failed"

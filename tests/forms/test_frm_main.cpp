@@ -54,6 +54,7 @@ private slots:
     void reloadAfterDeletion();
     void pasteWithAndWithoutAnImage();
     void largePictureQuestion();
+    void openDialog();
     void folderButton();
     void closingDeletesTheTemporaryFile();
     void upDownKeepsTheLastValidPosition();
@@ -291,6 +292,28 @@ void FrmMainTest::largePictureQuestion()
     QCOMPARE(fake.questions.size(), size_t(2));
     QCOMPARE(frm.statusText(), text);
     QCOMPARE(frm.editingPicture().height(), 909091);
+}
+
+void FrmMainTest::openDialog()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString file = writePicture(dir, "chosen.jpg", 9, 7);
+    TfrmMain frm;
+    frm.show();
+    frm.btnOpen->click();  // cancelled: nothing happens
+    QCOMPARE(fake.fileDialogs.size(), size_t(1));
+    const FileDialogRequest& r = fake.fileDialogs[0];
+    QCOMPARE(r.filters.size(), 5);
+    QCOMPARE(r.filters[r.selectedFilter], QStringLiteral("JPEG files (*.jpg *.jpeg)"));
+    QCOMPARE(r.defaultSuffix, QStringLiteral("jpg"));
+    QCOMPARE(r.initialFolder, QFileInfo(QString::fromStdString(executablePath())).absolutePath());
+    QVERIFY(frm.statusText().isEmpty());
+
+    fake.fileAnswers = {file};
+    frm.btnOpen->click();
+    QCOMPARE(frm.currentFileName(), file);
+    QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + file);
 }
 
 void FrmMainTest::folderButton()
