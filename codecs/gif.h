@@ -6,8 +6,13 @@
 namespace trimlet {
 
 // Decodes the first image. When it covers the logical screen the bitmap is that image;
-// otherwise it is the screen, filled with colour 0 of the global table, with the image drawn
-// at its offset. The transparent index of the image's graphic control block becomes the mask.
+// otherwise it is the screen (one without area: reaching to the image's far edges) filled with
+// colour 0 of the global table, the image drawn at its offset, clipped. Colours come from the
+// local table, else the global one; indices without an entry are black. With a transparent
+// index in the image's graphic control block the mask marks those pixels and the screen
+// outside the image; they show colour 0 of the global table, or their own colour when the
+// image covers the screen. TooLarge when the screen or the image passes limits; Corrupt for
+// damaged or truncated data.
 Result<DecodedImage> decodeGif(Bytes file, const DecodeLimits& limits = {});
 
 }  // namespace trimlet

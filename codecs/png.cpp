@@ -1,10 +1,324 @@
 #include "codecs/png.h"
 
+#include <png.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <new>
+#include <string>
+#include <vector>
+
 namespace trimlet {
 
-Result<DecodedImage> decodePng(Bytes, const DecodeLimits&)
+namespace {
+
+// Deflate cannot expand data more than about 1032 times.
+constexpr std::uint64_t kMaxInflateRatio = 1032;
+// Metadata chunks are skipped, never held, so this only turns away absurd lengths.
+constexpr png_alloc_size_t kMaxChunkBytes = png_alloc_size_t{64} << 20;
+
+// All the libpng callbacks touch. Trivial, so a longjmp may leave it behind.
+struct PngSource {
+    const std::uint8_t* data;
+    std::size_t size;
+    std::size_t pos;
+    char message[160];
+};
+
+[[noreturn]] void failPng(png_structp png, png_const_charp text)
 {
-    return makeError(ErrorCode::Unsupported, "png decoding is not built yet");
+    auto* source = static_cast<PngSource*>(png_get_error_ptr(png));
+    std::snprintf(source->message, sizeof source->message, "%s", text ? text : "libpng error");
+    png_longjmp(png, 1);
+}
+
+void ignoreWarning(png_structp, png_const_charp) {}
+
+void readFromMemory(png_structp png, png_bytep out, png_size_t count)
+{
+    auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (count > source->size - source->pos)
+        png_error(png, "file is truncated");
+    std::memcpy(out, source->data + source->pos, count);
+    source->pos += count;
+}
+
+class PngReadHandle {
+public:
+    explicit PngReadHandle(PngSource* source)
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, source, failPng, ignoreWarning))
+    {
+        if (png_)
+            info_ = png_create_info_struct(png_);
+    }
+    ~PngReadHandle()
+    {
+        if (png_)
+            png_destroy_read_struct(&png_, &info_, nullptr);
+    }
+    PngReadHandle(const PngReadHandle&) = delete;
+    PngReadHandle& operator=(const PngReadHandle&) = delete;
+
+    png_structp png() const { return png_; }
+    png_infop info() const { return info_; }
+
+private:
+    png_structp png_ = nullptr;
+    png_infop info_ = nullptr;
+};
+
+struct PngHeader {
+    png_uint_32 width;
+    png_uint_32 height;
+    int bitDepth;
+    int colorType;
+};
+
+struct PngRowLayout {
+    png_size_t rowBytes;
+    int channels;
+    int bitDepth;
+};
+
+// The three functions below hold the setjmp; their frames keep only trivial locals.
+
+bool readHeader(png_structp png, png_infop info, PngHeader* header)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_info(png, info);
+    png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType, nullptr,
+                 nullptr, nullptr);
+    return true;
+}
+
+// Palette images come out as one index byte a pixel, the rest as 8-bit BGR.
+bool startRows(png_structp png, png_infop info, bool indexed, PngRowLayout* layout)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    if (indexed) {
+        png_set_packing(png);
+    } else {
+        // Not png_set_expand: it would turn a tRNS colour into an alpha channel.
+        png_set_strip_16(png);
+        png_set_strip_alpha(png);
+        png_set_expand_gray_1_2_4_to_8(png);
+        png_set_gray_to_rgb(png);
+        png_set_bgr(png);
+    }
+    png_set_interlace_handling(png);
+    png_read_update_info(png, info);
+    layout->rowBytes = png_get_rowbytes(png, info);
+    layout->channels = png_get_channels(png, info);
+    layout->bitDepth = png_get_bit_depth(png, info);
+    return true;
+}
+
+bool readRows(png_structp png, png_bytepp rows)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    png_read_image(png, rows);
+    return true;
+}
+
+int channelsOf(int colorType)
+{
+    switch (colorType) {
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 2;
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA: return 4;
+    default: return 1;
+    }
+}
+
+// True when the filtered image data cannot come out of a file this small.
+bool beyondInflateRatio(const PngHeader& h, std::size_t fileSize)
+{
+    const std::uint64_t bitsPerRow = std::uint64_t(h.width) * unsigned(channelsOf(h.colorType) * h.bitDepth);
+    const std::uint64_t rawRowBytes = 1 + (bitsPerRow + 7) / 8;  // filter byte + samples
+    const std::uint64_t budget = std::uint64_t(fileSize) * kMaxInflateRatio;
+    return h.height > budget / rawRowBytes;
+}
+
+struct PaletteTable {
+    std::array<std::uint8_t, 256 * 3> bgr{};  // entries past the palette stay black
+    std::array<std::uint8_t, 256> transparent{};
+};
+
+PaletteTable paletteTable(png_structp png, png_infop info)
+{
+    PaletteTable table;
+    png_colorp colours = nullptr;
+    int count = 0;
+    if (png_get_PLTE(png, info, &colours, &count) && colours)
+        for (int i = 0; i < std::min(count, 256); ++i) {
+            table.bgr[3 * i] = colours[i].blue;
+            table.bgr[3 * i + 1] = colours[i].green;
+            table.bgr[3 * i + 2] = colours[i].red;
+        }
+    png_bytep alpha = nullptr;
+    int alphaCount = 0;
+    if (png_get_tRNS(png, info, &alpha, &alphaCount, nullptr) && alpha)
+        for (int i = 0; i < std::min(alphaCount, 256); ++i)
+            table.transparent[i] = alpha[i] == 0;  // partly transparent entries count as opaque
+    return table;
+}
+
+// Index bytes sit at the start of the row; walking right to left never overwrites an
+// index before it is read. maskRow may be null.
+void expandIndexedRow(std::uint8_t* row, int width, const PaletteTable& table, std::uint8_t* maskRow)
+{
+    for (int x = width - 1; x >= 0; --x) {
+        const std::uint8_t* colour = &table.bgr[3 * row[x]];
+        if (maskRow)
+            maskRow[x] = table.transparent[row[x]];
+        row[3 * x + 2] = colour[2];
+        row[3 * x + 1] = colour[1];
+        row[3 * x] = colour[0];
+    }
+}
+
+// Colours the index rows of image.bitmap in place; marks clear entries when there are any.
+void expandIndexed(const PaletteTable& table, DecodedImage& image)
+{
+    Bitmap& bitmap = image.bitmap;
+    const std::size_t width = std::size_t(bitmap.width());
+    if (std::find(table.transparent.begin(), table.transparent.end(), 1) != table.transparent.end())
+        image.mask.resize(width * std::size_t(bitmap.height()));
+    for (int y = 0; y < bitmap.height(); ++y)
+        expandIndexedRow(bitmap.row(y), int(width), table, image.mask.empty() ? nullptr : &image.mask[y * width]);
+}
+
+struct ColourKey {
+    bool present = false;
+    std::uint8_t bgr[3] = {};
+};
+
+// 8-bit value a grey or colour tRNS sample becomes after our transforms; -1 when no sample
+// can equal it.
+int keySample(unsigned value, int bitDepth)
+{
+    if (bitDepth == 16)
+        return int(value >> 8);  // like png_set_strip_16
+    if (value >= (1u << bitDepth))
+        return -1;
+    return int(value * 255 / ((1u << bitDepth) - 1));  // like png_set_expand_gray_1_2_4_to_8
+}
+
+ColourKey colourKey(png_structp png, png_infop info, const PngHeader& h)
+{
+    ColourKey key;
+    png_color_16p colour = nullptr;
+    if (!png_get_tRNS(png, info, nullptr, nullptr, &colour) || !colour)
+        return key;
+    const bool grey = h.colorType == PNG_COLOR_TYPE_GRAY;
+    const int r = keySample(grey ? colour->gray : colour->red, h.bitDepth);
+    const int g = keySample(grey ? colour->gray : colour->green, h.bitDepth);
+    const int b = keySample(grey ? colour->gray : colour->blue, h.bitDepth);
+    if (r < 0 || g < 0 || b < 0)
+        return key;
+    key.present = true;
+    key.bgr[0] = std::uint8_t(b);
+    key.bgr[1] = std::uint8_t(g);
+    key.bgr[2] = std::uint8_t(r);
+    return key;
+}
+
+std::vector<std::uint8_t> keyMask(const Bitmap& bitmap, const ColourKey& key)
+{
+    std::vector<std::uint8_t> mask(std::size_t(bitmap.width()) * std::size_t(bitmap.height()));
+    std::uint8_t* m = mask.data();
+    for (int y = 0; y < bitmap.height(); ++y) {
+        const std::uint8_t* p = bitmap.row(y);
+        for (int x = 0; x < bitmap.width(); ++x, p += 3)
+            *m++ = p[0] == key.bgr[0] && p[1] == key.bgr[1] && p[2] == key.bgr[2];
+    }
+    return mask;
+}
+
+void setReadLimits(png_structp png, std::int64_t cap)
+{
+    // No side can pass these and stay within the byte cap; our own check follows the header.
+    const auto widest = std::clamp<std::int64_t>(cap / 3, 1, PNG_UINT_31_MAX);
+    const auto tallest = std::clamp<std::int64_t>(cap / 4, 1, PNG_UINT_31_MAX);
+    png_set_user_limits(png, png_uint_32(widest), png_uint_32(tallest));
+    png_set_chunk_malloc_max(png, kMaxChunkBytes);
+    // Only IHDR, PLTE, tRNS, IDAT and IEND matter; nothing else is even decompressed.
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+}
+
+Error pngFailure(const PngSource& source)
+{
+    return makeError(ErrorCode::Corrupt, std::string("damaged PNG: ") + source.message);
+}
+
+Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+{
+    if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
+        return makeError(ErrorCode::Corrupt, "not a PNG file");
+    PngSource source{file.data(), file.size(), 0, {}};
+    PngReadHandle handle(&source);
+    png_structp png = handle.png();
+    png_infop info = handle.info();
+    if (!png || !info)
+        return makeError(ErrorCode::TooLarge, "not enough memory to start libpng");
+
+    png_set_read_fn(png, &source, readFromMemory);
+    const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
+    setReadLimits(png, cap);
+
+    PngHeader header{};
+    if (!readHeader(png, info, &header))
+        return pngFailure(source);
+    // A small file claiming a huge image is damaged; only a real one is worth "too large".
+    if (beyondInflateRatio(header, file.size()))
+        return makeError(ErrorCode::Corrupt, "damaged PNG: file too small for its image size");
+    if (!Bitmap::sizeAllowed(header.width, header.height, cap))
+        return makeError(ErrorCode::TooLarge, "PNG of " + std::to_string(header.width) + " x " +
+                                                  std::to_string(header.height) + " pixels is too large");
+
+    const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
+    const ColourKey key = indexed ? ColourKey{} : colourKey(png, info, header);
+    PngRowLayout layout{};
+    if (!startRows(png, info, indexed, &layout))
+        return pngFailure(source);
+    // Rows are written straight into the bitmap, so they must fit its stride exactly.
+    const int width = int(header.width);
+    const png_size_t expected = png_size_t(width) * (indexed ? 1 : 3);
+    if (layout.bitDepth != 8 || layout.channels != (indexed ? 1 : 3) || layout.rowBytes != expected)
+        return makeError(ErrorCode::Unsupported, "PNG pixel layout not handled");
+
+    DecodedImage image{Bitmap(width, int(header.height), Bitmap::Init::Uninitialized), {}};
+    Bitmap& bitmap = image.bitmap;
+    std::vector<png_bytep> rows(header.height);
+    for (int y = 0; y < bitmap.height(); ++y)
+        rows[std::size_t(y)] = bitmap.row(y);
+    if (!readRows(png, rows.data()))
+        return pngFailure(source);
+
+    if (indexed)
+        expandIndexed(paletteTable(png, info), image);
+    else if (key.present)
+        image.mask = keyMask(bitmap, key);
+    return image;
+}
+
+}  // namespace
+
+Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits)
+{
+    try {
+        return decode(file, limits);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the PNG");
+    } catch (const std::exception& e) {
+        return makeError(ErrorCode::Corrupt, std::string("PNG not decoded: ") + e.what());
+    }
 }
 
 }  // namespace trimlet

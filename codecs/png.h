@@ -5,9 +5,12 @@
 
 namespace trimlet {
 
-// Decodes every colour type at every bit depth, interlaced or not. 16-bit samples keep their
-// high byte; alpha is not applied (each pixel keeps its stored colour). A tRNS colour on a
-// grey or truecolour image, and fully transparent palette entries, become the mask.
+// Decodes every colour type at every bit depth, interlaced or not, to 24 bits. 16-bit samples
+// keep their high byte, lower grey depths are stretched to 0..255, and alpha is not applied
+// (each pixel keeps its stored colour). The mask marks pixels equal to the tRNS colour of a
+// grey or truecolour image (16-bit: by high bytes) and pixels whose palette entry has tRNS
+// alpha 0; indices past the palette are black. TooLarge past limits; Corrupt for damaged or
+// truncated image data, or a file too small to hold the pixels its header claims.
 Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits = {});
 
 }  // namespace trimlet
