@@ -1,9 +1,29 @@
 #include "codecs/bitmap.h"
 
+#include <cstdint>
 #include <cstring>
 #include <stdexcept>
+#include <sys/mman.h>
 
 namespace trimlet {
+
+namespace {
+
+// A fresh 24-megapixel bitmap is 72 MB of untouched pages; faulting them in 4 KiB at a time
+// costs about a third of a JPEG decode. Transparent huge pages cut that to a few hundred faults.
+void preferHugePages(std::uint8_t* data, std::size_t size)
+{
+#ifdef MADV_HUGEPAGE
+    constexpr std::uintptr_t kPage = 4096;
+    if (size < (std::size_t{8} << 20))
+        return;
+    const std::uintptr_t begin = (std::uintptr_t(data) + kPage - 1) & ~(kPage - 1);
+    const std::uintptr_t end = (std::uintptr_t(data) + size) & ~(kPage - 1);
+    ::madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);  // only a hint
+#endif
+}
+
+}  // namespace
 
 bool Bitmap::sizeAllowed(std::int64_t width, std::int64_t height, std::int64_t maxBytes)
 {
@@ -22,6 +42,7 @@ Bitmap::Bitmap(int width, int height, Init init)
     height_ = height;
     stride_ = int(strideFor(width));
     pixels_.resize(std::size_t(stride_) * std::size_t(height));
+    preferHugePages(pixels_.data(), pixels_.size());
     if (init == Init::Zero) {
         std::memset(pixels_.data(), 0, pixels_.size());
     } else if (const int pad = stride_ - width * 3) {

@@ -1,15 +1,357 @@
 #include "codecs/jpeg.h"
 
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <new>
+#include <string>
+
+#include <jerror.h>
+#include <jpeglib.h>
+
 namespace trimlet {
 
-Result<DecodedImage> decodeJpeg(Bytes, const DecodeLimits&)
+namespace {
+
+// libjpeg reports fatal errors through error_exit and expects it not to return. We jump back to
+// the setjmp of the running phase; each phase is a small function whose frame holds only
+// trivial locals, and every C++ object lives in the caller, so no destructor is skipped.
+struct ErrorSink {
+    jpeg_error_mgr pub;  // first member: libjpeg hands back &pub as cinfo->err
+    std::jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+ErrorSink& sinkOf(j_common_ptr cinfo) { return *reinterpret_cast<ErrorSink*>(cinfo->err); }
+
+[[noreturn]] void jumpOut(j_common_ptr cinfo)
 {
-    return makeError(ErrorCode::Unsupported, "jpeg decoding is not built yet");
+    ErrorSink& sink = sinkOf(cinfo);
+    (*sink.pub.format_message)(cinfo, sink.message);
+    std::longjmp(sink.jump, 1);
+}
+
+// Warnings that leave every coefficient as the file stored it. Everything else (end of data,
+// bad entropy codes, lost restart sync, inconsistent progression) means libjpeg would make up
+// pixels, so it is a failure like truncation.
+bool harmlessWarning(int code)
+{
+    return code == JWRN_EXTRANEOUS_DATA || code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM
+        || code == JWRN_BOGUS_ICC;
+}
+
+void onMessage(j_common_ptr cinfo, int level)
+{
+    if (level >= 0)
+        return;  // trace output
+    if (!harmlessWarning(cinfo->err->msg_code))
+        jumpOut(cinfo);
+    ++cinfo->err->num_warnings;
+}
+
+[[noreturn]] void failWith(j_common_ptr cinfo, const char* text)
+{
+    ErrorSink& sink = sinkOf(cinfo);
+    sink.pub.msg_code = 0;
+    std::snprintf(sink.message, sizeof sink.message, "%s", text);
+    std::longjmp(sink.jump, 1);
+}
+
+void attach(ErrorSink& sink)
+{
+    jpeg_std_error(&sink.pub);
+    sink.pub.error_exit = jumpOut;
+    sink.pub.emit_message = onMessage;
+    sink.message[0] = '\0';
+}
+
+Error failure(const ErrorSink& sink)
+{
+    switch (sink.pub.msg_code) {
+    case JERR_OUT_OF_MEMORY:
+    case JERR_NO_BACKING_STORE:  // the memory cap below was hit
+    case JERR_IMAGE_TOO_BIG:
+    case JERR_WIDTH_OVERFLOW:
+        return makeError(ErrorCode::TooLarge, sink.message);
+    case JERR_BAD_PRECISION:
+    case JERR_SOF_UNSUPPORTED:
+    case JERR_ARITH_NOTIMPL:
+    case JERR_NOT_COMPILED:
+    case JERR_CONVERSION_NOTIMPL:
+        return makeError(ErrorCode::Unsupported, sink.message);
+    default:
+        return makeError(ErrorCode::Corrupt, sink.message);
+    }
+}
+
+// ---- decoding -------------------------------------------------------------------------------
+
+// A progressive scan walks every block of its component yet, with long end-of-band runs, costs
+// the file a few bytes: a small file could ask for thousands of passes over a huge picture.
+// Real encoders write about ten scans.
+constexpr int kMaxScans = 500;
+
+void watchScans(j_common_ptr cinfo)
+{
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
+        failWith(cinfo, "JPEG has too many scans");
+}
+
+struct Reader {
+    ErrorSink sink;
+    jpeg_progress_mgr progress{};
+    jpeg_decompress_struct cinfo{};  // zeroed: destroying a never-created struct is harmless
+    Reader()
+    {
+        attach(sink);
+        progress.progress_monitor = watchScans;
+        cinfo.err = &sink.pub;
+    }
+    ~Reader() { jpeg_destroy_decompress(&cinfo); }
+    Reader(const Reader&) = delete;
+    Reader& operator=(const Reader&) = delete;
+};
+
+bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size)
+{
+    if (setjmp(r.sink.jump))
+        return false;
+    jpeg_create_decompress(&r.cinfo);
+    r.cinfo.progress = &r.progress;
+    jpeg_mem_src(&r.cinfo, data, static_cast<unsigned long>(size));
+    jpeg_read_header(&r.cinfo, TRUE);
+    return true;
+}
+
+// Rows asked for per jpeg_read_scanlines call; libjpeg hands out at most one row group anyway.
+constexpr int kRowsPerCall = 16;
+
+inline std::uint8_t times255(unsigned a, unsigned b) { return std::uint8_t((a * b + 127) / 255); }
+
+// Adobe writers store inverted inks (255 = none), so a channel is simply C·K/255; plain CMYK
+// stores ink amounts.
+void cmykRowsToBgr(const std::uint8_t* cmyk, int count, int width, bool adobe, std::uint8_t* out, int stride)
+{
+    const unsigned flip = adobe ? 0 : 255;
+    for (int y = 0; y < count; ++y, out += stride) {
+        std::uint8_t* d = out;
+        for (int x = 0; x < width; ++x, cmyk += 4, d += 3) {
+            const unsigned k = cmyk[3] ^ flip;
+            d[0] = times255(cmyk[2] ^ flip, k);
+            d[1] = times255(cmyk[1] ^ flip, k);
+            d[2] = times255(cmyk[0] ^ flip, k);
+        }
+    }
+}
+
+// For a multi-scan file this reads all of it, so truncation shows before the pixels are allocated.
+bool startDecode(Reader& r)
+{
+    if (setjmp(r.sink.jump))
+        return false;
+    jpeg_start_decompress(&r.cinfo);
+    return true;
+}
+
+// Decodes into `pixels` directly, or through `cmyk` (kRowsPerCall rows of width × 4) when set.
+bool readPixels(Reader& r, std::uint8_t* pixels, int stride, std::uint8_t* cmyk)
+{
+    if (setjmp(r.sink.jump))
+        return false;
+    jpeg_decompress_struct& c = r.cinfo;
+    const JDIMENSION width = c.output_width;
+    const JDIMENSION height = c.output_height;
+    JSAMPROW rows[kRowsPerCall];
+    while (c.output_scanline < height) {
+        const JDIMENSION first = c.output_scanline;
+        const JDIMENSION want = std::min<JDIMENSION>(kRowsPerCall, height - first);
+        for (JDIMENSION i = 0; i < want; ++i)
+            rows[i] = cmyk ? cmyk + std::size_t(i) * width * 4 : pixels + std::size_t(first + i) * stride;
+        const JDIMENSION got = jpeg_read_scanlines(&c, rows, want);
+        if (got == 0)
+            failWith(reinterpret_cast<j_common_ptr>(&c), "JPEG decoder delivered no rows");
+        if (cmyk)
+            cmykRowsToBgr(cmyk, int(got), int(width), c.saw_Adobe_marker, pixels + std::size_t(first) * stride, stride);
+    }
+    jpeg_finish_decompress(&c);  // reads up to EOI, so a missing tail is still caught
+    return true;
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
+{
+    Reader r;
+    if (!readHeader(r, file.data(), file.size()))
+        return failure(r.sink);
+
+    jpeg_decompress_struct& c = r.cinfo;
+    bool viaCmyk = false;
+    switch (c.jpeg_color_space) {
+    case JCS_GRAYSCALE:  // libjpeg copies grey to all three channels, no quantising
+    case JCS_YCbCr:
+    case JCS_RGB: c.out_color_space = JCS_EXT_BGR; break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+        c.out_color_space = JCS_CMYK;
+        viaCmyk = true;
+        break;
+    default: return makeError(ErrorCode::Unsupported, "JPEG colour space not supported");
+    }
+
+    const std::int64_t width = c.image_width;
+    const std::int64_t height = c.image_height;
+    if (!Bitmap::sizeAllowed(width, height, limits.maxBitmapBytes))
+        return makeError(ErrorCode::TooLarge,
+                         "JPEG of " + std::to_string(width) + " × " + std::to_string(height) + " pixels is too large");
+    // A multi-scan file keeps all its coefficients: 2 bytes each for at most 4 full-size
+    // components, 8 bytes a pixel against the bitmap's 3. More than that (plus room for MCU
+    // padding along a 65500-pixel side) is a file asking for memory its pixels do not need.
+    const std::int64_t bitmapBytes = Bitmap::strideFor(width) * height;
+    c.mem->max_memory_to_use = long(3 * bitmapBytes + (std::int64_t{64} << 20));
+
+    c.dct_method = JDCT_FLOAT;
+    c.do_fancy_upsampling = TRUE;
+    c.do_block_smoothing = TRUE;
+    c.buffered_image = FALSE;
+    c.quantize_colors = FALSE;
+    c.scale_num = c.scale_denom = 1;
+
+    if (!startDecode(r))
+        return failure(r.sink);
+    if (std::int64_t(c.output_width) != width || std::int64_t(c.output_height) != height
+        || c.output_components != (viaCmyk ? 4 : 3))
+        return makeError(ErrorCode::Corrupt, "JPEG decoder output differs from the frame header");
+
+    DecodedImage image;
+    std::vector<std::uint8_t> cmyk;
+    try {
+        image.bitmap = Bitmap(int(width), int(height), Bitmap::Init::Uninitialized);
+        if (viaCmyk)
+            cmyk.resize(std::size_t(kRowsPerCall) * std::size_t(width) * 4);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
+    }
+    if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr))
+        return failure(r.sink);
+    return image;
+}
+
+// ---- encoding -------------------------------------------------------------------------------
+
+namespace {
+
+// Memory destination growing a vector that lives in the caller's frame. libjpeg's own
+// jpeg_mem_dest leaves no way to free its buffer after an error once it has grown.
+struct VectorSink {
+    jpeg_destination_mgr pub;  // first member: libjpeg hands back &pub as cinfo->dest
+    std::vector<std::uint8_t>* out;
+    std::size_t used;
+};
+
+VectorSink& destOf(j_compress_ptr cinfo) { return *reinterpret_cast<VectorSink*>(cinfo->dest); }
+
+void startOutput(j_compress_ptr cinfo)
+{
+    VectorSink& d = destOf(cinfo);
+    d.pub.next_output_byte = d.out->data();
+    d.pub.free_in_buffer = d.out->size();
+}
+
+// No exception may cross libjpeg, and none may be in flight when we jump out of it.
+bool grow(std::vector<std::uint8_t>& v) noexcept
+{
+    try {
+        v.resize(v.size() * 2);
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+boolean flushOutput(j_compress_ptr cinfo)
+{
+    VectorSink& d = destOf(cinfo);
+    const std::size_t full = d.out->size();  // libjpeg calls this only with the buffer full
+    if (!grow(*d.out))
+        ERREXIT1(cinfo, JERR_OUT_OF_MEMORY, 0);
+    d.pub.next_output_byte = d.out->data() + full;
+    d.pub.free_in_buffer = d.out->size() - full;
+    return TRUE;
+}
+
+void endOutput(j_compress_ptr cinfo)
+{
+    VectorSink& d = destOf(cinfo);
+    d.used = d.out->size() - d.pub.free_in_buffer;
+}
+
+struct Writer {
+    ErrorSink sink;
+    VectorSink dest{};
+    jpeg_compress_struct cinfo{};
+    Writer()
+    {
+        attach(sink);
+        cinfo.err = &sink.pub;
+    }
+    ~Writer() { jpeg_destroy_compress(&cinfo); }
+    Writer(const Writer&) = delete;
+    Writer& operator=(const Writer&) = delete;
+};
+
+bool compress(Writer& w, const Bitmap& bitmap, int quality)
+{
+    if (setjmp(w.sink.jump))
+        return false;
+    jpeg_compress_struct& c = w.cinfo;
+    jpeg_create_compress(&c);
+    c.dest = &w.dest.pub;
+    c.image_width = JDIMENSION(bitmap.width());
+    c.image_height = JDIMENSION(bitmap.height());
+    c.input_components = 3;
+    c.in_color_space = JCS_EXT_BGR;
+    jpeg_set_defaults(&c);
+    c.dct_method = JDCT_FLOAT;
+    jpeg_set_quality(&c, quality, TRUE);
+    jpeg_start_compress(&c, TRUE);
+    JSAMPROW rows[kRowsPerCall];
+    while (c.next_scanline < c.image_height) {
+        const JDIMENSION first = c.next_scanline;
+        const JDIMENSION count = std::min<JDIMENSION>(kRowsPerCall, c.image_height - first);
+        for (JDIMENSION i = 0; i < count; ++i)
+            rows[i] = const_cast<JSAMPROW>(bitmap.row(int(first + i)));  // libjpeg only reads them
+        jpeg_write_scanlines(&c, rows, count);
+    }
+    jpeg_finish_compress(&c);
+    return true;
+}
+
+}  // namespace
+
+Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality)
+{
+    if (bitmap.empty())
+        return makeError(ErrorCode::Invalid, "empty picture");
+    if (quality < 1 || quality > 100)
+        return makeError(ErrorCode::Invalid, "JPEG quality " + std::to_string(quality) + " is outside 1..100");
+
+    std::vector<std::uint8_t> out;
+    try {
+        // A q90 photo takes 2–3 bits a pixel; flushOutput doubles when that is not enough.
+        out.resize(std::size_t(bitmap.width()) * std::size_t(bitmap.height()) / 3 + 4096);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG");
+    }
+    Writer w;
+    w.dest.pub.init_destination = startOutput;
+    w.dest.pub.empty_output_buffer = flushOutput;
+    w.dest.pub.term_destination = endOutput;
+    w.dest.out = &out;
+    if (!compress(w, bitmap, quality))
+        return failure(w.sink);
+    out.resize(w.dest.used);
+    return out;
 }
 
 }  // namespace trimlet
-
-trimlet::Result<std::vector<std::uint8_t>> trimlet::encodeJpeg(const Bitmap&, int)
-{
-    return makeError(ErrorCode::Unsupported, "jpeg encoding is not built yet");
-}

@@ -7,7 +7,9 @@ namespace trimlet {
 
 // Decodes a JPEG at full size with the floating-point inverse DCT, fancy upsampling and block
 // smoothing. Colour files give their colours, greyscale files their stored grey values (equal
-// blue, green, red), Adobe CMYK/YCCK files their colours. Truncated data is a failure.
+// blue, green, red), CMYK/YCCK files their colours. Fails with Corrupt on truncated or damaged
+// data (anything that would leave made-up pixels), TooLarge past limits.maxBitmapBytes,
+// Unsupported for other colour spaces and 12-bit or lossless files.
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
 
 // Encodes a bitmap as baseline JFIF: library defaults (YCbCr, 2×2/1×1/1×1, standard Huffman
