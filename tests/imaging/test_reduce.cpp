@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "imaging/reduce.h"
+#include "imaging/region.h"
+#include "tests/support/test_support.h"
+
+namespace trimlet {
+namespace {
+
+struct Region {
+    int x, y, w, h;
+};
+
+// Uniform noise: every weight shows in the result, where smooth content could hide a wrong one.
+Bitmap noise(int width, int height)
+{
+    Bitmap out(width, height, Bitmap::Init::Uninitialized);
+    std::uint32_t state = 7;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * 3; ++x)
+            out.row(y)[x] = std::uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+    return out;
+}
+
+Bitmap flat(int width, int height, std::uint32_t rgb)
+{
+    Bitmap out(width, height, Bitmap::Init::Uninitialized);
+    out.fill(std::uint8_t(rgb), std::uint8_t(rgb >> 8), std::uint8_t(rgb >> 16));
+    return out;
+}
+
+// Counts channels that are not the area-weighted mean rounded to nearest. The reference weighs
+// every source pixel by the area it shares with the output pixel, in doubles, one at a time; a
+// mean within rounding noise of a half may go either way.
+int countRoundingFaults(const Bitmap& src, Region r, const Bitmap& out)
+{
+    int faults = 0;
+    for (int y = 0; y < out.height(); ++y) {
+        const double top = double(y) * r.h / out.height(), bottom = double(y + 1) * r.h / out.height();
+        for (int x = 0; x < out.width(); ++x) {
+            const double left = double(x) * r.w / out.width(), right = double(x + 1) * r.w / out.width();
+            double sum[3] = {};
+            for (int j = int(top); j < r.h && j < bottom; ++j)
+                for (int i = int(left); i < r.w && i < right; ++i) {
+                    const double w = (std::min(j + 1.0, bottom) - std::max(double(j), top)) *
+                                     (std::min(i + 1.0, right) - std::max(double(i), left));
+                    for (int c = 0; c < 3; ++c)
+                        sum[c] += w * src.row(r.y + j)[std::size_t(r.x + i) * 3 + c];
+                }
+            for (int c = 0; c < 3; ++c) {
+                const double mean = sum[c] / ((right - left) * (bottom - top));
+                const int got = out.row(y)[x * 3 + c];
+                const bool tie = std::abs(mean - std::floor(mean) - 0.5) < 1e-6;
+                faults += tie ? std::abs(got - mean) > 0.5 + 1e-6 : got != int(std::floor(mean + 0.5));
+            }
+        }
+    }
+    return faults;
+}
+
+TEST(ReduceArea, IsTheAreaWeightedMeanRoundedToNearest)
+{
+    const struct {
+        const char* name;
+        int srcW, srcH;
+        Region region;
+        int dstW, dstH;
+    } cases[] = {
+        {"same size", 23, 17, {0, 0, 23, 17}, 23, 17},
+        {"same size, region", 23, 17, {5, 3, 13, 11}, 13, 11},
+        {"one pixel", 1, 1, {0, 0, 1, 1}, 1, 1},
+        {"one column", 1, 37, {0, 0, 1, 37}, 1, 5},
+        {"one row", 41, 1, {0, 0, 41, 1}, 6, 1},
+        {"padded rows", 7, 5, {0, 0, 7, 5}, 5, 3},
+        {"13 to 5", 13, 13, {0, 0, 13, 13}, 5, 5},
+        {"640 to 333", 640, 480, {0, 0, 640, 480}, 333, 101},
+        {"whole factors", 48, 30, {0, 0, 48, 30}, 16, 10},
+        {"across only", 50, 40, {0, 0, 50, 40}, 19, 40},
+        {"down only", 50, 40, {0, 0, 50, 40}, 50, 13},
+        {"to one pixel", 997, 3, {0, 0, 997, 3}, 1, 1},
+        {"region at an offset", 97, 83, {11, 7, 64, 50}, 17, 9},
+        {"region at the far corner", 97, 83, {30, 20, 67, 63}, 29, 62},
+        {"strips of a wide picture", 20011, 3, {5, 1, 20001, 2}, 6007, 1},
+        {"divisor past 2^23", 4099, 2053, {0, 0, 4099, 2053}, 7, 3},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const Bitmap src = noise(c.srcW, c.srcH);
+        const Region r = c.region;
+        const Bitmap out = reduceArea(src, r.x, r.y, r.w, r.h, c.dstW, c.dstH);
+        ASSERT_EQ(out.width(), c.dstW);
+        ASSERT_EQ(out.height(), c.dstH);
+        EXPECT_EQ(countRoundingFaults(src, r, out), 0);
+        EXPECT_TRUE(out == reduceArea(copyRegion(src, r.x, r.y, r.w, r.h), c.dstW, c.dstH));
+    }
+}
+
+TEST(ReduceArea, FlatAreasStayExactlyFlat)
+{
+    // Blocks aligned to the ratio come out as the blocks' colours.
+    for (const auto& [blockW, blockH] : {std::pair{3, 3}, std::pair{5, 2}, std::pair{1, 4}, std::pair{16, 1}}) {
+        SCOPED_TRACE(std::to_string(blockW) + "x" + std::to_string(blockH));
+        const auto colour = [](int bx, int by) { return (std::uint32_t(bx * 0x9E3779B1u + by * 0x85EBCA77u) >> 5) & 0xFFFFFF; };
+        std::vector<std::vector<std::uint32_t>> rows(std::size_t(blockH) * 5, std::vector<std::uint32_t>(std::size_t(blockW) * 6));
+        for (std::size_t y = 0; y < rows.size(); ++y)
+            for (std::size_t x = 0; x < rows[y].size(); ++x)
+                rows[y][x] = colour(int(x) / blockW, int(y) / blockH);
+        const Bitmap out = reduceArea(test::bitmapFromRows(rows), 6, 5);
+        ASSERT_TRUE(out.width() == 6 && out.height() == 5);
+        for (int by = 0; by < 5; ++by)
+            for (int bx = 0; bx < 6; ++bx)
+                EXPECT_EQ(test::pixelAt(out, bx, by), colour(bx, by)) << bx << "," << by;
+    }
+    // One colour at any ratio. In the last two, white's sums pass 2^32 on the way to the mean.
+    const struct {
+        int srcW, srcH, dstW, dstH;
+        bool whiteOnly;
+    } cases[] = {{7, 7, 3, 3, false},        {1000, 4, 999, 3, false},         {997, 2, 1, 1, false},
+                 {4, 997, 3, 1, false},      {640, 480, 333, 101, false},      {6007, 4001, 1999, 1333, true},
+                 {1, 16843013, 1, 3, true}};
+    for (const auto& c : cases)
+        for (const std::uint32_t rgb : {0xFFFFFFu, 0x000000u, 0x7F80FEu, 0x010203u}) {
+            if (c.whiteOnly && rgb != 0xFFFFFF)
+                break;
+            EXPECT_TRUE(reduceArea(flat(c.srcW, c.srcH, rgb), c.dstW, c.dstH) == flat(c.dstW, c.dstH, rgb))
+                << c.srcW << "x" << c.srcH << " colour " << std::hex << rgb;
+        }
+}
+
+TEST(ReduceArea, InvalidRequestsGiveAnEmptyBitmap)
+{
+    const Bitmap src = noise(10, 8);
+    const struct {
+        Region r;
+        int dstW, dstH;
+    } cases[] = {
+        {{-1, 0, 5, 5}, 1, 1}, {{0, -1, 5, 5}, 1, 1}, {{6, 0, 5, 5}, 1, 1},  {{0, 4, 5, 5}, 1, 1},
+        {{0, 0, 0, 5}, 1, 1},  {{0, 0, 5, -5}, 1, 1}, {{0, 0, 5, 5}, 0, 1},  {{0, 0, 5, 5}, 1, -1},
+        {{0, 0, 5, 5}, 6, 5},  {{0, 0, 5, 5}, 5, 6},  {{INT_MAX, 0, INT_MAX, 1}, 1, 1},
+        {{0, INT_MAX, 1, INT_MAX}, 1, 1},             {{INT_MIN, 0, INT_MAX, 1}, 1, 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_TRUE(reduceArea(src, c.r.x, c.r.y, c.r.w, c.r.h, c.dstW, c.dstH).empty())
+            << c.r.x << "," << c.r.y << " " << c.r.w << "x" << c.r.h << " to " << c.dstW << "x" << c.dstH;
+    EXPECT_TRUE(reduceArea(Bitmap(), 1, 1).empty());
+    EXPECT_TRUE(reduceArea(src, 11, 8).empty());
+}
+
+}  // namespace
+}  // namespace trimlet
