@@ -29,6 +29,7 @@ int main(int argc, char** argv)
     trimlet::TfrmAboutBox frmAboutBox(&frmMain);
     trimlet::TfrmPreview frmPreview(&frmMain);
     trimlet::TfrmRotFree frmRotFree(&frmMain);
+    frmMain.setPreviewWindow(&frmPreview);
 
     QObject::connect(&frmMain, &trimlet::TfrmMain::aboutRequested, &frmAboutBox, &QDialog::exec);
     QObject::connect(&instance, &trimlet::SingleInstance::raiseRequested, &frmMain, [&frmMain] {

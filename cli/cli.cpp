@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 
 #include "codecs/picture_file.h"
+#include "imaging/cut.h"
 
 namespace trimlet::cli {
 
@@ -12,10 +13,16 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: trimlet-cli info FILE...\n"
-    "       trimlet-cli INPUT --output FILE [--quality 1..100] [--force]";
+    "       trimlet-cli INPUT [--cut WxH[@RATE][+CX,CY]] --output FILE [--quality 1..100] [--force]";
+
+// One editing step, applied left to right.
+struct Step {
+    CutRequest cut;
+};
 
 struct Request {
     std::string input;
+    std::vector<Step> steps;
     std::string output;
     int quality = 90;
     bool force = false;
@@ -34,13 +41,49 @@ std::optional<int> parseInt(const std::string& text)
     return value;
 }
 
-// Parses "INPUT --output FILE [--quality Q] [--force]" in any order of the options.
+// Reads "WxH[@RATE][+CX,CY]" with the window's limits: W 24..4096, H 32..4096, RATE 1..100.
+std::optional<CutRequest> parseCut(const std::string& text)
+{
+    CutRequest cut;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    auto number = [&](int& out) {
+        const auto [next, ec] = std::from_chars(p, end, out);
+        if (ec != std::errc() || next == p)
+            return false;
+        p = next;
+        return true;
+    };
+    auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
+    if (!number(cut.width) || !literal('x') || !number(cut.height))
+        return std::nullopt;
+    if (literal('@') && !number(cut.rate))
+        return std::nullopt;
+    if (literal('+')) {
+        if (!number(cut.centre.x) || !literal(',') || !number(cut.centre.y) || cut.centre.x < 0 || cut.centre.y < 0)
+            return std::nullopt;
+        cut.centreGiven = true;
+    }
+    if (p != end || cut.width < 24 || cut.width > 4096 || cut.height < 32 || cut.height > 4096 || cut.rate < 1 ||
+        cut.rate > 100)
+        return std::nullopt;
+    return cut;
+}
+
+// Parses "INPUT [STEP...] --output FILE [--quality Q] [--force]"; options may stand anywhere.
 std::optional<UsageError> parse(const std::vector<std::string>& args, Request& req)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
         const bool hasValue = i + 1 < args.size();
-        if (a == "--output" || a == "--quality") {
+        if (a == "--cut") {
+            if (!hasValue)
+                return UsageError{"--cut needs WxH[@RATE][+CX,CY]"};
+            const auto cut = parseCut(args[++i]);
+            if (!cut)
+                return UsageError{"--cut takes WxH[@RATE][+CX,CY] with W 24..4096, H 32..4096, RATE 1..100, not " + args[i]};
+            req.steps.push_back({*cut});
+        } else if (a == "--output" || a == "--quality") {
             if (!hasValue)
                 return UsageError{a + " needs a value"};
             const std::string& v = args[++i];
@@ -114,7 +157,12 @@ int convert(const Request& req, std::ostream& out, std::ostream& err)
     if (!picture)
         return fail(err, kExitFailure, picture.error().message);
 
-    const Bitmap& bitmap = picture.value().bitmap();
+    Bitmap bitmap = picture.value().bitmap();
+    for (const Step& step : req.steps) {
+        bitmap = cutPicture(bitmap, step.cut);
+        if (bitmap.empty())
+            return fail(err, kExitFailure, "the cut left no picture");
+    }
     const WriteMode mode = req.force ? WriteMode::Replace : WriteMode::NoReplace;
     const Status written = *outKind == PictureKind::Jpeg ? writeJpegFile(bitmap, req.quality, req.output, mode)
                                                          : writeBmpFile(bitmap, req.output, mode);

@@ -115,6 +115,8 @@ TfrmMain::TfrmMain(QStringList args, QWidget* parent)
     tmrCheckResize = named(new QTimer(this), "tmrCheckResize");
     tmrCheckResize->setInterval(200);
 
+    connectFrameHandlers();
+    connectOutputHandlers();
     FormCreate();
 }
 
@@ -430,7 +432,6 @@ void TfrmMain::buildConsole(QWidget* client)
     qualRow->addWidget(lblQual);
     qualRow->addWidget(tbarQual, 1);
     top->addWidget(qualGroup, 1);
-    connect(tbarQual, &QSlider::valueChanged, this, [this](int v) { lblQual->setText(QString::number(v)); });
 
     // Bottom row: the cut size, the output options and the program buttons.
     auto* cutGroup = new QGroupBox(QStringLiteral("切り出しサイズ"), pnlConsole);
@@ -551,29 +552,6 @@ void TfrmMain::layoutRegions()
     lblFileNameF->setGeometry(6, nameTop, w - 12, nameHeight);
     lblFileNameB->setGeometry(7, nameTop + 1, w - 12, nameHeight);
     progressBar->setGeometry(statusBar->rect());
-    fitPictureIntoWorkArea();
-}
-
-void TfrmMain::fitPictureIntoWorkArea()
-{
-    if (editing_.isEmpty())
-        return;
-    const int availW = centralWidget()->width();
-    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
-    const int pw = editing_.width(), ph = editing_.height();
-    int dispW = pw, dispH = ph;
-    if (pw > availW || ph > availH) {
-        dispW = availW;
-        dispH = int(std::int64_t(ph) * availW / pw);
-        if (dispH > availH) {
-            dispH = availH;
-            dispW = int(std::int64_t(pw) * availH / ph);
-        }
-    }
-    imgSource->setGeometry((availW - dispW) / 2, kButtonBandHeight + (availH - dispH) / 2, dispW, dispH);
-    shpRange->setGeometry(imgSource->x() + imgSource->width() / 2, imgSource->y() + imgSource->height() / 2, 0, 0);
-    lblFileNameB->raise();
-    lblFileNameF->raise();
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event)
@@ -586,7 +564,6 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 void TfrmMain::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
-    layoutRegions();
     if (!shownOnce_) {
         shownOnce_ = true;
         FormShow();
@@ -595,7 +572,8 @@ void TfrmMain::showEvent(QShowEvent* event)
 
 void TfrmMain::FormShow()
 {
-    lblQual->setText(QString::number(tbarQual->value()));
+    rdgpFormatClick();
+    tbarQualChange();
     if (!args_.isEmpty())
         LoadPictureFile(args_.first());
     tmrCheckResize->start();

@@ -7,6 +7,8 @@
 #include <QStringList>
 
 #include "codecs/picture.h"
+#include "forms/frm_preview.h"
+#include "imaging/cut_geometry.h"
 
 class QButtonGroup;
 class QComboBox;
@@ -28,6 +30,7 @@ namespace trimlet {
 
 class FrameShape;
 class PictureView;
+class TfrmPreview;
 class SlotPanel;
 class UpDown;
 
@@ -131,7 +134,36 @@ public:
     int resizeEventCount = 0;
     bool resizePending = false;
 
+    // The preview window the cut results go to; main() and the tests set it.
+    void setPreviewWindow(TfrmPreview* preview) { frmPreview_ = preview; }
+
+    // Cut frame.
+    void UpdateMinimumRate();
+    void ResizeCutFrame(bool storeCentre);
+    void PlaceCutFrame(bool recentre);
+    void StoreFrameCentre();
+    void ClampCutFrame(int x, int y);
+    // Cutting and output.
+    void MakeCutResult(int mode);
+
     // Handlers.
+    void shpRangeMouseDown(QMouseEvent* event);
+    void shpRangeMouseMove(QMouseEvent* event);
+    void shpRangeMouseUp(QMouseEvent* event);
+    void imgSourceMouseUp(QMouseEvent* event);
+    void edtSizeWChange();
+    void edtPowerChange();
+    void edtExit(QLineEdit* edit);
+    void btnSwapClick();
+    void tmrCheckResizeTimer();
+    void btnPreviewClick();
+    void btnSaveClick();
+    void btnCutCopyClick();
+    void btnQuickSaveClick();
+    void btnAllCopyClick();
+    void btnCutAndLoadClick();
+    void rdgpFormatClick();
+    void tbarQualChange();
     void btnOpenClick();
     void btnReloadClick();
     void btnPasteClick();
@@ -149,6 +181,7 @@ protected:
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void FormCreate();
@@ -164,11 +197,19 @@ private:
     void buildMenus();
     void layoutRegions();
     void setEditingPicture(Picture picture);
-    void fitPictureIntoWorkArea();
+    void connectFrameHandlers();
+    void connectOutputHandlers();
+    void popupEditMenu(QWidget* source, const QPoint& local);
+    void showSizeLabel(QLabel* label, int value, const QLineEdit* edit);
+    IntRect displayRect() const;
+    IntRect frameRect() const;
+    void setFrameRect(const IntRect& r);
+    void runPreview(OutputMode mode);
     void showSourceSize();
     QString outputPathSetting() const;
 
     QLabel* statusLine_ = nullptr;
+    TfrmPreview* frmPreview_ = nullptr;
     QStringList args_;
     bool shownOnce_ = false;
     bool closing_ = false;

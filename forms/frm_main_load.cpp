@@ -44,12 +44,6 @@ void TfrmMain::ShowStatus(const QString& text, int kind)
 
 QString TfrmMain::statusText() const { return statusLine_->text(); }
 
-void TfrmMain::LayoutWorkArea(bool, bool)
-{
-    if (editing_.isEmpty())
-        return;
-    fitPictureIntoWorkArea();
-}
 
 void TfrmMain::SetCurrentFile(const QString& path)
 {

@@ -40,14 +40,17 @@ FrameShape::FrameShape(QWidget* parent)
 
 void FrameShape::paintEvent(QPaintEvent*)
 {
+    // An XOR pen vanishes on mid-grey (0x80 ^ 0xFF = 0x7F); a black line inside a white one
+    // stays visible on every picture.
     QPainter p(this);
-    // XOR needs a raster target; where the backend lacks it Qt falls back to plain drawing.
-    p.setCompositionMode(QPainter::RasterOp_SourceXorDestination);
-    QPen pen(Qt::white, 2);
-    pen.setJoinStyle(Qt::MiterJoin);
-    p.setPen(pen);
+    const QRect outer = rect().adjusted(0, 0, -1, -1);
+    p.setPen(Qt::white);
     p.setBrush(hatched_ ? QBrush(Qt::white, Qt::DiagCrossPattern) : QBrush(Qt::NoBrush));
-    p.drawRect(QRectF(rect()).adjusted(1, 1, -1, -1));
+    p.drawRect(outer);
+    p.setBrush(Qt::NoBrush);
+    p.setPen(Qt::black);
+    if (outer.width() > 2 && outer.height() > 2)
+        p.drawRect(outer.adjusted(1, 1, -1, -1));
 }
 
 SlotPanel::SlotPanel(int number, QWidget* parent)

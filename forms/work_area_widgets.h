@@ -31,7 +31,7 @@ private:
     QImage scaled_;  // image_ at the widget's size, made once per size
 };
 
-// A rectangle outline drawn with XOR so that it stays visible on any picture.
+// A rectangle outline that stays visible on any picture.
 class FrameShape : public QWidget {
     Q_OBJECT
 public:

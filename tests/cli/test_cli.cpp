@@ -5,6 +5,8 @@
 
 #include "cli/cli.h"
 #include "codecs/picture_file.h"
+#include "imaging/cut_geometry.h"
+#include "imaging/region.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
@@ -105,6 +107,34 @@ TEST_F(CliFiles, FailuresWriteNothing)
     EXPECT_FALSE(test::fileExists(dir.file("out.png")));
     EXPECT_FALSE(test::fileExists(dir.file("a.jpg")));
     EXPECT_FALSE(test::fileExists(dir.file("b.jpg")));
+}
+
+}  // namespace
+}  // namespace trimlet
+
+namespace trimlet {
+namespace {
+
+TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
+{
+    const Bitmap picture = test::photoLike(1000, 800);
+    ASSERT_TRUE(writeBmpFile(picture, input));
+    const std::string out = dir.file("cut.bmp");
+
+    // Centred by default; a centre near the edge is pulled back inside.
+    ASSERT_EQ(runCli({input, "--cut", "240x320", "--output", out}).status, 0);
+    EXPECT_EQ(loadPictureFile(out).value().bitmap(), copyRegion(picture, 380, 240, 240, 320));
+    ASSERT_EQ(runCli({input, "--cut", "240x320+990,5", "--output", out, "--force"}).status, 0);
+    EXPECT_EQ(loadPictureFile(out).value().bitmap(), copyRegion(picture, 760, 0, 240, 320));
+
+    // 30 % of a 333-pixel region is 100 pixels; a rate below the picture's minimum is raised.
+    ASSERT_EQ(runCli({input, "--cut", "100x320@30", "--output", out, "--force"}).status, 0);
+    EXPECT_EQ(loadPictureFile(out).value().width(), 100);
+    ASSERT_EQ(runCli({input, "--cut", "240x320@5", "--output", out, "--force"}).status, 0);
+    EXPECT_EQ(loadPictureFile(out).value().width(), reducedSize(minimumRate(1000, 800, 240, 320), 1000));
+
+    for (const char* bad : {"240", "240x", "23x320", "240x4097", "240x320@0", "240x320@101", "240x320+1", "240x320+-1,2"})
+        EXPECT_EQ(runCli({input, "--cut", bad, "--output", out, "--force"}).status, 2) << bad;
 }
 
 }  // namespace

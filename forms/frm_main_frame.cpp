@@ -1,0 +1,229 @@
+// The main window's work area and cut frame: the layout pass, the resize debounce, frame
+// sizing, dragging and clamping, the size and rate edits, and the editing pop-up menu.
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QTimer>
+
+#include "forms/frm_main.h"
+#include "forms/up_down.h"
+#include "forms/work_area_widgets.h"
+
+namespace trimlet {
+
+namespace {
+
+constexpr int kButtonBandHeight = 100;
+constexpr int kConsoleHeight = 117;
+
+IntRect toIntRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
+
+}  // namespace
+
+void TfrmMain::connectFrameHandlers()
+{
+    connect(shpRange, &FrameShape::mousePressed, this, &TfrmMain::shpRangeMouseDown);
+    connect(shpRange, &FrameShape::mouseMoved, this, &TfrmMain::shpRangeMouseMove);
+    connect(shpRange, &FrameShape::mouseReleased, this, &TfrmMain::shpRangeMouseUp);
+    connect(imgSource, &PictureView::mouseReleased, this, &TfrmMain::imgSourceMouseUp);
+    connect(edtSizeW, &QLineEdit::textChanged, this, &TfrmMain::edtSizeWChange);
+    connect(edtSizeH, &QLineEdit::textChanged, this, &TfrmMain::edtSizeWChange);
+    connect(edtPower, &QLineEdit::textChanged, this, &TfrmMain::edtPowerChange);
+    connect(btnSwap, &QPushButton::clicked, this, &TfrmMain::btnSwapClick);
+    connect(tmrCheckResize, &QTimer::timeout, this, &TfrmMain::tmrCheckResizeTimer);
+    for (QLineEdit* edit : {edtSizeW, edtSizeH, edtPower})
+        edit->installEventFilter(this);
+    // The wheel anywhere over the window hands the focus to the rate field.
+    qApp->installEventFilter(this);
+}
+
+IntRect TfrmMain::displayRect() const { return toIntRect(imgSource->geometry()); }
+IntRect TfrmMain::frameRect() const { return toIntRect(shpRange->geometry()); }
+void TfrmMain::setFrameRect(const IntRect& r) { shpRange->setGeometry(r.x, r.y, r.w, r.h); }
+
+void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
+{
+    if (editing_.isEmpty())
+        return;
+    if (recomputeMinimumRate)
+        UpdateMinimumRate();
+    const int availW = centralWidget()->width();
+    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
+    const IntRect d = fitPicture(editing_.width(), editing_.height(), availW, availH, kButtonBandHeight);
+    imgSource->setGeometry(d.x, d.y, d.w, d.h);
+    PlaceCutFrame(recentre);
+    shpRange->raise();
+    lblFileNameB->raise();
+    lblFileNameF->raise();
+}
+
+void TfrmMain::UpdateMinimumRate()
+{
+    const int minimum = minimumRate(editing_.width(), editing_.height(), udSizeW->position(), udSizeH->position());
+    udPower->setMinimum(minimum);
+    bool ok = false;
+    int typed = edtPower->text().toInt(&ok);
+    if (!ok)
+        typed = minimum;
+    if (typed < minimum)
+        edtPower->setText(QString::number(minimum));
+}
+
+void TfrmMain::showSizeLabel(QLabel* label, int value, const QLineEdit* edit)
+{
+    label->setText(QString::number(value));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, label->text() == edit->text() ? QApplication::palette().color(QPalette::WindowText)
+                                                                  : QColor(255, 0, 0));
+    label->setPalette(p);
+}
+
+void TfrmMain::ResizeCutFrame(bool storeCentre)
+{
+    if (editing_.isEmpty())
+        return;
+    const FrameSizing s = resizeCutFrame(frameRect(), displayRect(), editing_.width(), editing_.height(),
+                                         udSizeW->position(), udSizeH->position(), udPower->position());
+    cutSrcWidth = s.cutSrcWidth;
+    cutSrcHeight = s.cutSrcHeight;
+    lblCutSizeW->setText(QString::number(cutSrcWidth));
+    lblCutSizeH->setText(QString::number(cutSrcHeight));
+    showSizeLabel(lblSizeW, s.reducedWidth, edtSizeW);
+    showSizeLabel(lblSizeH, s.reducedHeight, edtSizeH);
+    setFrameRect(s.frame);
+    if (storeCentre)
+        StoreFrameCentre();
+    dragging = false;
+}
+
+void TfrmMain::ClampCutFrame(int x, int y) { setFrameRect(clampCutFrame(frameRect(), x, y, displayRect())); }
+
+void TfrmMain::StoreFrameCentre()
+{
+    const IntPoint c = storeFrameCentre(frameRect(), displayRect(), editing_.width(), editing_.height());
+    frameCentreX = c.x;
+    frameCentreY = c.y;
+}
+
+void TfrmMain::PlaceCutFrame(bool recentre)
+{
+    setFrameRect(placeCutFrame(recentre, displayRect(), editing_.width(), editing_.height(), {frameCentreX, frameCentreY}));
+    ResizeCutFrame(recentre);
+}
+
+void TfrmMain::shpRangeMouseDown(QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    dragOffsetX = int(event->position().x());
+    dragOffsetY = int(event->position().y());
+    dragging = true;
+}
+
+void TfrmMain::shpRangeMouseMove(QMouseEvent* event)
+{
+    if (!dragging)
+        return;
+    const QPoint m = shpRange->mapTo(centralWidget(), event->position().toPoint());
+    ClampCutFrame(m.x() - dragOffsetX, m.y() - dragOffsetY);
+}
+
+void TfrmMain::shpRangeMouseUp(QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        StoreFrameCentre();
+        dragging = false;
+    } else if (event->button() == Qt::RightButton) {
+        popupEditMenu(shpRange, event->position().toPoint());
+    }
+}
+
+void TfrmMain::imgSourceMouseUp(QMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton)
+        popupEditMenu(imgSource, event->position().toPoint());
+}
+
+void TfrmMain::popupEditMenu(QWidget* source, const QPoint& local)
+{
+    const std::pair<QAction*, QWidget*> follows[] = {
+        {popitemRevH, btnRevH},   {popitemRevW, btnRevW},       {popitemRotR, btnRotR},
+        {popitemRotL, btnRotL},   {popitemRot180, btnRot180},   {popitemPaste, btnPaste},
+        {popitemReload, btnReload}, {popitemQuickSave, btnQuickSave}, {popitemPreview, btnPreview},
+        {popitemSave, btnSave}};
+    for (const auto& [item, button] : follows)
+        item->setEnabled(button->isEnabled());
+    popEdit->popup(source->mapToGlobal(local));
+}
+
+void TfrmMain::edtSizeWChange() { LayoutWorkArea(false, true); }
+
+void TfrmMain::edtPowerChange() { ResizeCutFrame(false); }
+
+void TfrmMain::edtExit(QLineEdit* edit)
+{
+    UpDown* ud = edit == edtSizeW ? udSizeW : edit == edtSizeH ? udSizeH : udPower;
+    bool ok = false;
+    int value = edit->text().trimmed().toInt(&ok);
+    if (!ok)
+        value = ud->position();
+    value = std::min(std::max(value, ud->minimum()), ud->maximum());
+    const QString text = QString::number(value);
+    if (edit->text() == text) {
+        // Written back even when unchanged, so the change handler runs once more.
+        ud->setPosition(value);
+        if (edit == edtPower)
+            edtPowerChange();
+        else
+            edtSizeWChange();
+    } else {
+        edit->setText(text);
+    }
+}
+
+void TfrmMain::btnSwapClick()
+{
+    const int width = udSizeW->position();
+    edtSizeW->setText(edtSizeH->text());
+    edtSizeH->setText(QString::number(width));
+}
+
+void TfrmMain::tmrCheckResizeTimer()
+{
+    if (resizeEventCount != 0) {
+        resizePending = true;
+    } else if (resizePending) {
+        LayoutWorkArea(false, false);
+        resizePending = false;
+    }
+    resizeEventCount = 0;
+}
+
+bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
+{
+    auto* edit = qobject_cast<QLineEdit*>(watched);
+    const bool ownEdit = edit && (edit == edtSizeW || edit == edtSizeH || edit == edtPower);
+    if (ownEdit && event->type() == QEvent::KeyPress) {
+        // Only digits and backspace get through as typed characters; keys that type nothing
+        // (arrows, Delete, Home) keep working.
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        if (!text.isEmpty() && !(text.size() == 1 && (text[0].isDigit() || text[0] == QChar(8))))
+            return true;
+        if (!text.isEmpty() && text[0].isDigit() && text[0].unicode() > 127)
+            return true;  // full-width and other non-ASCII digits
+    } else if (ownEdit && event->type() == QEvent::FocusOut) {
+        edtExit(edit);
+    } else if (event->type() == QEvent::Wheel) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && w->window() == this && w != edtPower && edtPower->isEnabled())
+            edtPower->setFocus(Qt::OtherFocusReason);
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+}  // namespace trimlet

@@ -1,0 +1,104 @@
+// The main window's output side: cutting the framed part for the preview window, the
+// whole-picture commands, cut-and-continue and the output options of the console.
+
+#include <QButtonGroup>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QTimer>
+
+#include "forms/frm_main.h"
+#include "forms/up_down.h"
+#include "imaging/cut.h"
+#include "platform/desktop.h"
+#include "platform/qimage_bridge.h"
+
+namespace trimlet {
+
+void TfrmMain::connectOutputHandlers()
+{
+    connect(btnPreview, &QPushButton::clicked, this, &TfrmMain::btnPreviewClick);
+    connect(btnSave, &QPushButton::clicked, this, &TfrmMain::btnSaveClick);
+    connect(btnCopy, &QPushButton::clicked, this, &TfrmMain::btnCutCopyClick);
+    connect(btnQuickSave, &QPushButton::clicked, this, &TfrmMain::btnQuickSaveClick);
+    connect(btnAllCopy, &QPushButton::clicked, this, &TfrmMain::btnAllCopyClick);
+    connect(btnCutAndLoad, &QPushButton::clicked, this, &TfrmMain::btnCutAndLoadClick);
+    connect(popitemPreview, &QAction::triggered, this, &TfrmMain::btnPreviewClick);
+    connect(popitemSave, &QAction::triggered, this, &TfrmMain::btnSaveClick);
+    connect(popitemQuickSave, &QAction::triggered, this, &TfrmMain::btnQuickSaveClick);
+    connect(rdgpFormatItems, &QButtonGroup::idClicked, this, &TfrmMain::rdgpFormatClick);
+    connect(rdgpTailItems, &QButtonGroup::idClicked, this, &TfrmMain::rdgpFormatClick);
+    connect(tbarQual, &QSlider::valueChanged, this, &TfrmMain::tbarQualChange);
+}
+
+void TfrmMain::MakeCutResult(int mode)
+{
+    const Bitmap& source = editing_.bitmap();
+    const int pw = editing_.width(), ph = editing_.height();
+    Bitmap result;
+    if (cutsRegion(pw, ph, udSizeW->position(), udSizeH->position())) {
+        const IntPoint origin = cutOrigin(frameRect(), displayRect(), pw, ph, cutSrcWidth, cutSrcHeight);
+        result = cutRegion(source, origin, cutSrcWidth, cutSrcHeight, udPower->position());
+    } else {
+        result = source;
+    }
+    frmPreview_->imgCutSrc = Picture(std::move(result));
+    runPreview(OutputMode(mode));
+}
+
+void TfrmMain::runPreview(OutputMode mode)
+{
+    frmPreview_->outputMode = mode;
+    tmrCheckResize->stop();
+    if (mode == omPreview)
+        frmPreview_->exec();
+    else
+        frmPreview_->FormShow();
+    tmrCheckResize->start();
+}
+
+void TfrmMain::btnPreviewClick() { MakeCutResult(omPreview); }
+void TfrmMain::btnSaveClick() { MakeCutResult(omSave); }
+void TfrmMain::btnCutCopyClick() { MakeCutResult(omCopy); }
+
+void TfrmMain::btnQuickSaveClick()
+{
+    frmPreview_->imgCutSrc = Picture(editing_.bitmap());
+    runPreview(omSave);
+}
+
+void TfrmMain::btnAllCopyClick()
+{
+    // An unedited GIF also goes out as its own file, so GIF-aware programs keep its palette.
+    QByteArray gif;
+    if (editing_.kind() == PictureKind::Gif)
+        gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()), qsizetype(editing_.fileBytes().size()));
+    if (!desktop().setClipboard(toQImage(editing_.bitmap()), gif)) {
+        desktop().message(this, MessageKind::Error, QStringLiteral("Failed to store GIF on clipboard"));
+        return;
+    }
+    ShowStatus(QStringLiteral("画像全体をクリップボードにコピー"), statusOnly);
+}
+
+void TfrmMain::btnCutAndLoadClick()
+{
+    MakeCutResult(omCutOnly);
+    setEditingPicture(Picture(frmPreview_->imgCutSrc.bitmap()));
+    showSourceSize();
+    LayoutWorkArea(true, true);
+    ShowStatus(QStringLiteral("画像の切り出し"), statusOnly);
+}
+
+void TfrmMain::rdgpFormatClick()
+{
+    const bool bmp = rdgpFormatItems->checkedId() == 1;
+    const QString ext = bmp ? QStringLiteral("bmp") : QStringLiteral("jpg");
+    rdgpTailItems->button(0)->setText(QStringLiteral("filename(1).") + ext);
+    rdgpTailItems->button(1)->setText(QStringLiteral("filename-1.") + ext);
+    tbarQual->setEnabled(!bmp);
+}
+
+void TfrmMain::tbarQualChange() { lblQual->setText(QString::number(tbarQual->value())); }
+
+}  // namespace trimlet

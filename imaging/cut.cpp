@@ -1,0 +1,36 @@
+#include "imaging/cut.h"
+
+#include <algorithm>
+
+#include "imaging/reduce.h"
+#include "imaging/region.h"
+
+namespace trimlet {
+
+Bitmap cutRegion(const Bitmap& src, IntPoint origin, int cutW, int cutH, int rate)
+{
+    if (origin.x < 0 || origin.y < 0 || cutW <= 0 || cutH <= 0 || origin.x > src.width() - cutW ||
+        origin.y > src.height() - cutH || rate < 1 || rate > 100)
+        return {};
+    if (rate == 100)
+        return copyRegion(src, origin.x, origin.y, cutW, cutH);
+    return reduceArea(src, origin.x, origin.y, cutW, cutH, reducedSize(rate, cutW), reducedSize(rate, cutH));
+}
+
+Bitmap cutPicture(const Bitmap& src, const CutRequest& r)
+{
+    const int pw = src.width(), ph = src.height();
+    if (src.empty() || r.width < 1 || r.height < 1)
+        return {};
+    if (!cutsRegion(pw, ph, r.width, r.height))
+        return copyRegion(src, 0, 0, pw, ph);
+    const int rate = std::clamp(r.rate, minimumRate(pw, ph, r.width, r.height), 100);
+    const IntRect display{0, 0, pw, ph};
+    const IntPoint centre = r.centreGiven ? r.centre : IntPoint{pw / 2, ph / 2};
+    const IntRect start{std::clamp(centre.x, 0, pw - 1), std::clamp(centre.y, 0, ph - 1), 1, 1};
+    const FrameSizing s = resizeCutFrame(start, display, pw, ph, r.width, r.height, rate);
+    const IntPoint origin = cutOrigin(s.frame, display, pw, ph, s.cutSrcWidth, s.cutSrcHeight);
+    return cutRegion(src, origin, s.cutSrcWidth, s.cutSrcHeight, rate);
+}
+
+}  // namespace trimlet

@@ -1,0 +1,272 @@
+#include <QtTest>
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QButtonGroup>
+#include <QSlider>
+
+#include "codecs/picture_file.h"
+#include "forms/frm_main.h"
+#include "forms/frm_preview.h"
+#include "forms/up_down.h"
+#include "forms/work_area_widgets.h"
+#include "imaging/region.h"
+#include "tests/forms/fake_desktop.h"
+#include "tests/support/test_support.h"
+
+using namespace trimlet;
+
+namespace {
+
+// A main window with its preview window, loaded with a generated picture of the given size.
+struct Loaded {
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    TfrmMain frm;
+    TfrmPreview preview;
+    Bitmap bitmap;
+
+    Loaded(int w, int h)
+    {
+        frm.setPreviewWindow(&preview);
+        frm.show();
+        bitmap = test::photoLike(w, h);
+        const std::string path = dir.file("picture.bmp");
+        if (!writeBmpFile(bitmap, path))
+            qFatal("cannot write picture");
+        frm.LoadPictureFile(QString::fromStdString(path));
+    }
+
+    QPoint frameCentreOnScreen() const { return frm.shpRange->geometry().center(); }
+
+    void drag(const QPoint& by)
+    {
+        const QPoint grab(3, 3);
+        QTest::mousePress(frm.shpRange, Qt::LeftButton, {}, grab);
+        QMouseEvent move(QEvent::MouseMove, QPointF(grab + by), frm.shpRange->mapToGlobal(QPointF(grab + by)),
+                         Qt::NoButton, Qt::LeftButton, {});
+        QApplication::sendEvent(frm.shpRange, &move);
+        QTest::mouseRelease(frm.shpRange, Qt::LeftButton, {}, grab + by);
+    }
+
+    void typeInto(QLineEdit* edit, const QString& text)
+    {
+        edit->setFocus();
+        edit->selectAll();
+        QTest::keyClicks(edit, text);
+    }
+
+    void leave(QLineEdit* edit)
+    {
+        QFocusEvent out(QEvent::FocusOut);
+        QApplication::sendEvent(edit, &out);
+    }
+};
+
+}  // namespace
+
+class FrmMainFrameTest : public QObject {
+    Q_OBJECT
+private slots:
+    void loadCentresTheFrameAndFillsTheLabels();
+    void dragStopsAtEveryEdge();
+    void resizesKeepTheFrameOnTheSameRegion();
+    void editsFilterKeysAndRepairOnExit();
+    void swapExchangesWidthAndHeight();
+    void rateAndClippedLabels();
+    void cutAtFullRateIsTheRegionExactly();
+    void cutAndContinueReplacesThePicture();
+    void wholePictureWhenTheCutIsLarger();
+    void formatSwitchRewritesTailTexts();
+    void copyWholePicture();
+};
+
+void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
+{
+    Loaded l(1600, 1200);
+    const QRect d = l.frm.imgSource->geometry();
+    const QRect f = l.frm.shpRange->geometry();
+    QVERIFY(d.width() < 1600);
+    QCOMPARE(f.center().x() / 2, d.center().x() / 2);
+    QCOMPARE(l.frm.lblCutSizeW->text(), QStringLiteral("240"));
+    QCOMPARE(l.frm.lblCutSizeH->text(), QStringLiteral("320"));
+    QCOMPARE(l.frm.lblSizeW->text(), QStringLiteral("240"));
+    QCOMPARE(l.frm.cutSrcWidth, 240);
+    QVERIFY(std::abs(l.frm.frameCentreX - 800) <= 5);
+    QCOMPARE(l.frm.udPower->minimum(), 15);
+    QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
+}
+
+void FrmMainFrameTest::dragStopsAtEveryEdge()
+{
+    Loaded l(1600, 1200);
+    const QRect d = l.frm.imgSource->geometry();
+    const QSize size = l.frm.shpRange->size();
+    l.drag({-5000, 0});
+    QCOMPARE(l.frm.shpRange->x(), d.left());
+    l.drag({5000, 0});
+    QCOMPARE(l.frm.shpRange->geometry().right(), d.right());
+    l.drag({0, -5000});
+    QCOMPARE(l.frm.shpRange->y(), d.top());
+    l.drag({0, 5000});
+    QCOMPARE(l.frm.shpRange->geometry().bottom(), d.bottom());
+    QCOMPARE(l.frm.shpRange->size(), size);
+    QVERIFY(!l.frm.dragging);
+    QVERIFY(l.frm.frameCentreY > 1000);  // stored on release
+}
+
+void FrmMainFrameTest::resizesKeepTheFrameOnTheSameRegion()
+{
+    Loaded l(1603, 1201);
+    l.drag({-40, -25});
+    const int cx = l.frm.frameCentreX, cy = l.frm.frameCentreY;
+    auto resizeTo = [&](QSize s) {
+        l.frm.resize(s);
+        l.frm.tmrCheckResizeTimer();  // sees the resize
+        l.frm.tmrCheckResizeTimer();  // quiet tick: relayout
+    };
+    resizeTo(QSize(1000, 700));
+    resizeTo(QSize(800, 480));
+    const QRect settled = l.frm.shpRange->geometry();
+    for (int round = 0; round < 5; ++round)
+        for (const QSize s : {QSize(1000, 700), QSize(900, 600), QSize(1200, 780), QSize(800, 480)})
+            resizeTo(s);
+    QCOMPARE(l.frm.frameCentreX, cx);
+    QCOMPARE(l.frm.frameCentreY, cy);
+    QCOMPARE(l.frm.shpRange->geometry(), settled);
+
+    // While the window keeps being resized, nothing is laid out.
+    const QRect picture = l.frm.imgSource->geometry();
+    l.frm.resize(1100, 760);
+    l.frm.tmrCheckResizeTimer();
+    l.frm.resize(1150, 770);
+    l.frm.tmrCheckResizeTimer();
+    QCOMPARE(l.frm.imgSource->geometry(), picture);
+    l.frm.tmrCheckResizeTimer();
+    QVERIFY(l.frm.imgSource->geometry() != picture);
+}
+
+void FrmMainFrameTest::editsFilterKeysAndRepairOnExit()
+{
+    Loaded l(1600, 1200);
+    l.typeInto(l.frm.edtSizeW, QStringLiteral("abc"));
+    QCOMPARE(l.frm.edtSizeW->text(), QStringLiteral("240"));  // the letters never arrive
+    l.frm.edtSizeW->setText(QStringLiteral("300"));
+    QTest::keyClicks(l.frm.edtSizeW, QStringLiteral("x-+ "));
+    QCOMPARE(l.frm.edtSizeW->text(), QStringLiteral("300"));
+
+    // Pasted text is repaired when the edit is left.
+    l.frm.edtSizeW->setText(QStringLiteral("abc"));
+    l.leave(l.frm.edtSizeW);
+    QCOMPARE(l.frm.edtSizeW->text(), QStringLiteral("300"));
+    l.frm.edtSizeW->setText(QStringLiteral("9999"));
+    l.leave(l.frm.edtSizeW);
+    QCOMPARE(l.frm.edtSizeW->text(), QStringLiteral("4096"));
+    l.frm.edtSizeH->setText(QStringLiteral("3"));
+    l.leave(l.frm.edtSizeH);
+    QCOMPARE(l.frm.edtSizeH->text(), QStringLiteral("32"));
+    l.frm.edtPower->setText(QStringLiteral("1"));
+    l.leave(l.frm.edtPower);
+    QCOMPARE(l.frm.edtPower->text(), QString::number(l.frm.udPower->minimum()));
+}
+
+void FrmMainFrameTest::swapExchangesWidthAndHeight()
+{
+    Loaded l(1600, 1200);
+    const QSize before = l.frm.shpRange->size();
+    l.frm.btnSwap->click();
+    QCOMPARE(l.frm.edtSizeW->text(), QStringLiteral("320"));
+    QCOMPARE(l.frm.edtSizeH->text(), QStringLiteral("240"));
+    QCOMPARE(l.frm.udSizeW->position(), 320);
+    QCOMPARE(l.frm.udSizeH->position(), 240);
+    QCOMPARE(l.frm.shpRange->size(), before.transposed());
+}
+
+void FrmMainFrameTest::rateAndClippedLabels()
+{
+    Loaded l(2000, 100);
+    l.frm.edtSizeW->setText(QStringLiteral("241"));
+    l.frm.edtPower->setText(QStringLiteral("50"));
+    QCOMPARE(l.frm.lblCutSizeW->text(), QStringLiteral("482"));
+    QCOMPARE(l.frm.lblSizeW->text(), QStringLiteral("241"));
+    QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
+    // The height is clipped at the picture's 100 rows: 50 % of them is not the 320 asked for.
+    QCOMPARE(l.frm.lblCutSizeH->text(), QStringLiteral("100"));
+    QCOMPARE(l.frm.lblSizeH->text(), QStringLiteral("50"));
+    QCOMPARE(l.frm.lblSizeH->palette().color(QPalette::WindowText), QColor(255, 0, 0));
+}
+
+void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
+{
+    Loaded l(1000, 800);
+    l.drag({-5000, -5000});
+    l.frm.btnSave->click();
+    const Bitmap& cut = l.preview.imgCutSrc.bitmap();
+    QCOMPARE(l.preview.outputMode, omSave);
+    QCOMPARE(cut.width(), 240);
+    QCOMPARE(cut.height(), 320);
+    QVERIFY(cut == copyRegion(l.bitmap, 0, 0, 240, 320));
+
+    l.frm.edtPower->setText(QStringLiteral("50"));
+    l.drag({-5000, -5000});
+    l.frm.btnCopy->click();
+    QCOMPARE(l.preview.outputMode, omCopy);
+    QCOMPARE(l.preview.imgCutSrc.width(), 240);
+    QCOMPARE(l.frm.cutSrcWidth, 480);
+}
+
+void FrmMainFrameTest::cutAndContinueReplacesThePicture()
+{
+    Loaded l(1000, 800);
+    l.frm.edtPower->setText(QStringLiteral("30"));
+    l.frm.edtSizeW->setText(QStringLiteral("100"));
+    l.frm.btnCutAndLoad->click();
+    QCOMPARE(l.frm.editingPicture().width(), 100);
+    QCOMPARE(l.frm.lblSrcSizeW->text(), QStringLiteral("100"));
+    QCOMPARE(l.frm.lblFileNameF->text(), QStringLiteral("picture.bmp"));
+    QCOMPARE(l.frm.statusText(), QStringLiteral("画像の切り出し"));
+    QCOMPARE(l.frm.editingPicture().kind(), PictureKind::Bitmap);
+    const QRect d = l.frm.imgSource->geometry();
+    QVERIFY(std::abs(l.frm.shpRange->geometry().center().x() - d.center().x()) <= 1);
+}
+
+void FrmMainFrameTest::wholePictureWhenTheCutIsLarger()
+{
+    Loaded l(200, 150);
+    QCOMPARE(l.frm.udPower->minimum(), 100);
+    l.frm.btnSave->click();
+    QVERIFY(l.preview.imgCutSrc.bitmap() == l.bitmap);
+    l.frm.btnQuickSave->click();
+    QVERIFY(l.preview.imgCutSrc.bitmap() == l.bitmap);
+    QCOMPARE(l.preview.outputMode, omSave);
+}
+
+void FrmMainFrameTest::formatSwitchRewritesTailTexts()
+{
+    Loaded l(300, 300);
+    l.frm.rdgpTailItems->button(1)->click();
+    l.frm.rdgpFormatItems->button(1)->click();
+    QCOMPARE(l.frm.rdgpTailItems->button(0)->text(), QStringLiteral("filename(1).bmp"));
+    QCOMPARE(l.frm.rdgpTailItems->button(1)->text(), QStringLiteral("filename-1.bmp"));
+    QVERIFY(!l.frm.tbarQual->isEnabled());
+    QCOMPARE(l.frm.rdgpTailItems->checkedId(), 1);
+    l.frm.rdgpFormatItems->button(0)->click();
+    QCOMPARE(l.frm.rdgpTailItems->button(1)->text(), QStringLiteral("filename-1.jpg"));
+    QVERIFY(l.frm.tbarQual->isEnabled());
+    l.frm.tbarQual->setValue(42);
+    QCOMPARE(l.frm.lblQual->text(), QStringLiteral("42"));
+}
+
+void FrmMainFrameTest::copyWholePicture()
+{
+    Loaded l(64, 48);
+    l.frm.btnAllCopy->click();
+    QCOMPARE(l.fake.clipboard.size(), QSize(64, 48));
+    QVERIFY(l.fake.clipboardGif.isEmpty());
+    QCOMPARE(l.frm.statusText(), QStringLiteral("画像全体をクリップボードにコピー"));
+}
+
+QTEST_MAIN(FrmMainFrameTest)
+#include "test_frm_main_frame.moc"
