@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_shell_link)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_shell_link fuzz_profile_file)
 
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON >/dev/null
@@ -14,7 +14,7 @@ cmake --build build-fuzz
 
 seeds=build-fuzz/seeds
 if [ ! -d "$seeds" ]; then
-  mkdir -p "$seeds"/{bmp,jpg,png,gif,lnk}
+  mkdir -p "$seeds"/{bmp,jpg,png,gif,lnk,ini}
   src="$seeds/src.ppm"
   convert -size 23x17 gradient:red-blue -fill yellow -draw 'circle 10,8 14,8' "$src"
   convert "$src" "$seeds/bmp/rgb24.bmp"
@@ -48,6 +48,7 @@ for t in "${targets[@]}"; do
     fuzz_load_png) kind=png ;;
     fuzz_load_gif) kind=gif ;;
     fuzz_shell_link) kind=lnk ;;
+    fuzz_profile_file) kind=ini ;;
     *) echo "unknown target $t" >&2; exit 2 ;;
   esac
   corpus=build-fuzz/corpus-$t

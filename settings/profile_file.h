@@ -1,0 +1,65 @@
+#pragma once
+// Profile (INI) files with the rules of Windows private-profile files, on bytes: section and
+// key names match without regard to ASCII letter case, values pass through in whatever code
+// page the file is written in (Shift_JIS for the sibling program's file).
+//
+// Lines: "[name]" opens a section; "key=value" inside a section is a key; a line whose first
+// non-blank is ';' or '#' is a comment; anything else is kept but never matched. Lines end in
+// LF or CRLF. The first section of a name and its first key of a name are the ones used.
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "codecs/result.h"
+
+namespace trimlet {
+
+// Settings files are a few KiB; a larger file reads as empty and is never rewritten, so a
+// misnamed picture or log cannot be parsed whole or replaced by a settings file.
+inline constexpr std::size_t kMaxProfileBytes = std::size_t{1} << 20;
+
+// The integer a value text stands for, or defaultValue when it is none. The whole text must be
+// blanks, an optional sign, then "0x"/"0X" and hex digits, or decimal digits, then blanks
+// ("12abc", "0x", "abc" and "" give the default). Hex of up to 32 bits is a bit pattern
+// ("0xFFFFFFFF" is -1); a decimal beyond int's range or a longer hex is the default.
+int parseProfileInt(std::string_view text, int defaultValue);
+
+// The value of key in section within a file's bytes: trimmed of blanks, then of one pair of
+// surrounding double quotes. nullopt when the section or key is absent.
+std::optional<std::string> findProfileValue(std::string_view text, std::string_view section, std::string_view key);
+
+// The file's bytes with key in section set to value: the key's line changed after its '=',
+// or the key added at the end of its section, or the section added at the end of the file,
+// in the file's own line ending (CRLF for a file without one). Every other byte is kept.
+// Invalid when the names or the value cannot be stored so that they read back the same
+// (CR, LF or NUL anywhere; '=' or a leading '[', ';', '#' in a key; ']' in a section; an
+// empty name or one with surrounding blanks).
+Result<std::string> setProfileValue(std::string_view text, std::string_view section, std::string_view key,
+                                    std::string_view value);
+
+// One profile file on disk. Every read looks at the file as it is now; every write changes
+// the file at once, atomically, so a failed write leaves the old file as it was.
+class ProfileFile {
+public:
+    explicit ProfileFile(std::string path) : path_(std::move(path)) {}
+    const std::string& path() const { return path_; }
+
+    // The value, or the default when the file is missing, unreadable or too large, or the
+    // section or key is absent (an empty value reads as empty, as an integer as the default).
+    int readInt(std::string_view section, std::string_view key, int defaultValue) const;
+    std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
+
+    // Creates the file when it is missing. Fails (and changes nothing) when the file or its
+    // folder refuses writing, the file exists but cannot be read or is too large, or the
+    // names or value are refused by setProfileValue.
+    Status writeString(std::string_view section, std::string_view key, std::string_view value);
+    Status writeInt(std::string_view section, std::string_view key, int value);
+
+private:
+    std::string path_;
+};
+
+}  // namespace trimlet
