@@ -112,6 +112,7 @@ TfrmMain::TfrmMain(QStringList args, QWidget* parent)
     statusBar->addWidget(statusLine_, 1);
     setStatusBar(statusBar);
 
+    settingsPath_ = settingsFilePath();
     tmrCheckResize = named(new QTimer(this), "tmrCheckResize");
     tmrCheckResize->setInterval(200);
 
@@ -524,11 +525,7 @@ void TfrmMain::buildMenus()
     connect(popitemPaste, &QAction::triggered, this, &TfrmMain::btnPasteClick);
     connect(popitemReload, &QAction::triggered, this, &TfrmMain::btnReloadClick);
 
-    popTpl = named(new QMenu(this), "popTpl");
-    for (int i = 0; i < 20; ++i) {
-        popTplItems[i] = popTpl->addAction(QString());
-        popTplItems[i]->setObjectName(QStringLiteral("item%1").arg(i + 1));
-    }
+    buildPresetMenu();
 
     popTmpSave = named(new QMenu(this), "popTmpSave");
     item(popTmpSave, popItemTmpSave, "popItemTmpSave", QStringLiteral("編集中の画像を一時保存"));
@@ -572,8 +569,7 @@ void TfrmMain::showEvent(QShowEvent* event)
 
 void TfrmMain::FormShow()
 {
-    rdgpFormatClick();
-    tbarQualChange();
+    LoadSettings();
     if (!args_.isEmpty())
         LoadPictureFile(args_.first());
     tmrCheckResize->start();
@@ -590,6 +586,8 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 
 bool TfrmMain::FormClose()
 {
+    if (!SaveSettings())
+        desktop().message(this, MessageKind::Warning, QStringLiteral("設定の保存ができませんでした。"));
     const QString temp = QString::fromStdString(tempJpegPath());
     if (QFile::exists(temp) && !QFile::remove(temp))
         desktop().message(this, MessageKind::Warning,

@@ -2,11 +2,14 @@
 // The main window: command band, work area, console and status bar. Handlers are named after
 // their control and event; the computations they need live in codecs/ and imaging/.
 
+#include <QColor>
 #include <QMainWindow>
+#include <string>
 #include <QPoint>
 #include <QStringList>
 
 #include "codecs/picture.h"
+#include "codecs/result.h"
 #include "forms/frm_preview.h"
 #include "imaging/cut_geometry.h"
 
@@ -134,6 +137,20 @@ public:
     int resizeEventCount = 0;
     bool resizePending = false;
 
+    // Settings: read once at the first showing, written at closing (and after a copy).
+    void LoadSettings();
+    Status SaveSettings();
+    const std::string& settingsPath() const { return settingsPath_; }
+    // Tests point the window at a settings file of their own before showing it.
+    void setSettingsPath(std::string path) { settingsPath_ = std::move(path); }
+    // The background colour of rotations and joins.
+    QColor backgroundColour() const { return bgColour_; }
+    void setBackgroundColour(const QColor& colour);
+    // Presets.
+    void btnSizeLoadAndSaveClick(QPushButton* sender);
+    void itemCutSizeClick(int slot);
+    QPushButton* presetButton = nullptr;
+
     // The preview window the cut results go to; main() and the tests set it.
     void setPreviewWindow(TfrmPreview* preview) { frmPreview_ = preview; }
 
@@ -205,11 +222,15 @@ private:
     IntRect frameRect() const;
     void setFrameRect(const IntRect& r);
     void runPreview(OutputMode mode);
+    void buildPresetMenu();
+    void applySpin(UpDown* ud, QLineEdit* edit, int value);
     void showSourceSize();
     QString outputPathSetting() const;
 
     QLabel* statusLine_ = nullptr;
     TfrmPreview* frmPreview_ = nullptr;
+    std::string settingsPath_;
+    QColor bgColour_{Qt::white};
     QStringList args_;
     bool shownOnce_ = false;
     bool closing_ = false;

@@ -38,6 +38,22 @@ std::string executablePath()
     return n > 0 ? std::string(buffer, std::size_t(n)) : std::string();
 }
 
+std::string settingsFilePath()
+{
+    const std::string beside = withExtension(executablePath(), ".ini");
+    if (folderWritable(beside))
+        return beside;
+    const std::string folder = xdgFolder("XDG_CONFIG_HOME", ".config");
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return folder + "/trimlet.ini";
+}
+
+std::string siblingSettingsPath(const std::string& settingsPath)
+{
+    return (std::filesystem::path(settingsPath).parent_path() / "postlet.ini").string();
+}
+
 std::string tempJpegPath()
 {
     const std::string beside = withExtension(executablePath(), ".jpg");

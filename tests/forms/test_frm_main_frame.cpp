@@ -14,6 +14,7 @@
 #include "forms/work_area_widgets.h"
 #include "imaging/region.h"
 #include "tests/forms/fake_desktop.h"
+#include "tests/forms/test_main_window.h"
 #include "tests/support/test_support.h"
 
 using namespace trimlet;
@@ -24,7 +25,7 @@ namespace {
 struct Loaded {
     test::FakeDesktop fake;
     test::TempDir dir;
-    TfrmMain frm;
+    test::TestMain frm;
     TfrmPreview preview;
     Bitmap bitmap;
 
@@ -32,6 +33,9 @@ struct Loaded {
     {
         frm.setPreviewWindow(&preview);
         frm.show();
+        frm.edtSizeW->setText(QStringLiteral("240"));
+        frm.edtSizeH->setText(QStringLiteral("320"));
+        frm.edtPower->setText(QStringLiteral("100"));
         bitmap = test::photoLike(w, h);
         const std::string path = dir.file("picture.bmp");
         if (!writeBmpFile(bitmap, path))

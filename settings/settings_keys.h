@@ -1,0 +1,43 @@
+#pragma once
+// Every key of the settings files, with its section and default, in one place.
+
+namespace trimlet::keys {
+
+struct IntKey {
+    const char* section;
+    const char* key;
+    int defaultValue;
+};
+
+struct StringKey {
+    const char* section;
+    const char* key;
+};
+
+// The program's own file, in the order they are read and written. main_x and main_y have
+// no fixed default: the window is centred on the screen.
+inline constexpr IntKey mainW{"winPosition", "main_w", 640};
+inline constexpr IntKey mainH{"winPosition", "main_h", 480};
+inline constexpr IntKey mainX{"winPosition", "main_x", 0};
+inline constexpr IntKey mainY{"winPosition", "main_y", 0};
+inline constexpr IntKey prevW{"winPosition", "prev_w", 480};
+inline constexpr IntKey prevH{"winPosition", "prev_h", 360};
+inline constexpr IntKey power{"size", "power", 100};
+inline constexpr IntKey quality{"jpeg", "quality", 90};
+inline constexpr IntKey width{"size", "width", 640};
+inline constexpr IntKey height{"size", "height", 640};
+inline constexpr IntKey format{"output", "format", 0};
+inline constexpr IntKey tail{"output", "tail", 0};
+inline constexpr IntKey topBottom{"concat", "topbottom", 2};
+inline constexpr IntKey leftRight{"concat", "leftright", 2};
+inline constexpr IntKey bgColor{"concat", "bgcolor", 0xFFFFFF};
+
+// The last picture saved from the preview window.
+inline constexpr StringKey outputPath{"output", "path"};
+
+// The sibling program's file, used only when it exists.
+inline constexpr IntKey siblingQuality{"jpeg", "quality", 90};
+inline constexpr IntKey siblingWidth{"size", "width", 320};
+inline constexpr IntKey siblingHeight{"size", "height", 240};
+
+}  // namespace trimlet::keys

@@ -1,0 +1,35 @@
+#pragma once
+// The main window as the window tests use it: with a settings file of its own in a temporary
+// folder, so that no test reads what another one saved.
+
+#include <atomic>
+#include <filesystem>
+#include <string>
+
+#include "forms/frm_main.h"
+#include "tests/support/test_support.h"
+
+namespace trimlet::test {
+
+inline const TempDir& settingsFolder()
+{
+    static const TempDir dir;
+    return dir;
+}
+
+class TestMain : public TfrmMain {
+public:
+    explicit TestMain(QStringList args = {}, const std::string& settingsFile = {})
+        : TfrmMain(std::move(args))
+    {
+        static std::atomic<int> counter{0};
+        std::string path = settingsFile;
+        if (path.empty()) {
+            path = settingsFolder().file("trimlet-" + std::to_string(++counter) + ".ini");
+            std::filesystem::remove(path);
+        }
+        setSettingsPath(path);
+    }
+};
+
+}  // namespace trimlet::test
