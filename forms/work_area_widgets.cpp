@@ -5,7 +5,7 @@
 namespace trimlet {
 
 PictureView::PictureView(QWidget* parent)
-    : QWidget(parent)
+    : MouseReporter(parent)
 {
     setAttribute(Qt::WA_OpaquePaintEvent);
 }
@@ -32,7 +32,7 @@ void PictureView::paintEvent(QPaintEvent*)
 }
 
 FrameShape::FrameShape(QWidget* parent)
-    : QWidget(parent)
+    : MouseReporter(parent)
 {
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TranslucentBackground);

@@ -7,13 +7,11 @@
 
 namespace trimlet {
 
-// Shows a picture stretched to the widget's bounds (the layout pass keeps the aspect).
-class PictureView : public QWidget {
+// A widget that hands its mouse events to the window's handlers.
+class MouseReporter : public QWidget {
     Q_OBJECT
 public:
-    explicit PictureView(QWidget* parent = nullptr);
-    void setImage(QImage image);
-    const QImage& image() const { return image_; }
+    using QWidget::QWidget;
 
 signals:
     void mousePressed(QMouseEvent* event);
@@ -21,10 +19,21 @@ signals:
     void mouseReleased(QMouseEvent* event);
 
 protected:
-    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override { emit mousePressed(event); }
     void mouseMoveEvent(QMouseEvent* event) override { emit mouseMoved(event); }
     void mouseReleaseEvent(QMouseEvent* event) override { emit mouseReleased(event); }
+};
+
+// Shows a picture stretched to the widget's bounds (the layout pass keeps the aspect).
+class PictureView : public MouseReporter {
+    Q_OBJECT
+public:
+    explicit PictureView(QWidget* parent = nullptr);
+    void setImage(QImage image);
+    const QImage& image() const { return image_; }
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     QImage image_;
@@ -32,22 +41,14 @@ private:
 };
 
 // A rectangle outline that stays visible on any picture.
-class FrameShape : public QWidget {
+class FrameShape : public MouseReporter {
     Q_OBJECT
 public:
     explicit FrameShape(QWidget* parent = nullptr);
     void setHatched(bool hatched) { hatched_ = hatched; }
 
-signals:
-    void mousePressed(QMouseEvent* event);
-    void mouseMoved(QMouseEvent* event);
-    void mouseReleased(QMouseEvent* event);
-
 protected:
     void paintEvent(QPaintEvent* event) override;
-    void mousePressEvent(QMouseEvent* event) override { emit mousePressed(event); }
-    void mouseMoveEvent(QMouseEvent* event) override { emit mouseMoved(event); }
-    void mouseReleaseEvent(QMouseEvent* event) override { emit mouseReleased(event); }
 
 private:
     bool hatched_ = false;

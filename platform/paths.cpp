@@ -29,6 +29,19 @@ std::string xdgFolder(const char* variable, const char* fallback)
     return std::string(home ? home : "") + "/" + fallback + "/trimlet";
 }
 
+// The executable's path with ext when its folder is writable (portable use), else
+// "trimlet" + ext in the user's XDG folder, created on demand.
+std::string besideExecutable(const char* ext, const char* xdgVariable, const char* xdgFallback)
+{
+    const std::string beside = withExtension(executablePath(), ext);
+    if (folderWritable(beside))
+        return beside;
+    const std::string folder = xdgFolder(xdgVariable, xdgFallback);
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    return folder + "/trimlet" + ext;
+}
+
 }  // namespace
 
 std::string executablePath()
@@ -38,31 +51,13 @@ std::string executablePath()
     return n > 0 ? std::string(buffer, std::size_t(n)) : std::string();
 }
 
-std::string settingsFilePath()
-{
-    const std::string beside = withExtension(executablePath(), ".ini");
-    if (folderWritable(beside))
-        return beside;
-    const std::string folder = xdgFolder("XDG_CONFIG_HOME", ".config");
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    return folder + "/trimlet.ini";
-}
+std::string settingsFilePath() { return besideExecutable(".ini", "XDG_CONFIG_HOME", ".config"); }
 
 std::string siblingSettingsPath(const std::string& settingsPath)
 {
     return (std::filesystem::path(settingsPath).parent_path() / "postlet.ini").string();
 }
 
-std::string tempJpegPath()
-{
-    const std::string beside = withExtension(executablePath(), ".jpg");
-    if (folderWritable(beside))
-        return beside;
-    const std::string folder = xdgFolder("XDG_CACHE_HOME", ".cache");
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    return folder + "/" + std::filesystem::path(beside).filename().string();
-}
+std::string tempJpegPath() { return besideExecutable(".jpg", "XDG_CACHE_HOME", ".cache"); }
 
 }  // namespace trimlet
