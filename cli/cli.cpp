@@ -1,11 +1,19 @@
 #include "cli/cli.h"
 
+#include <algorithm>
 #include <charconv>
 #include <optional>
+#include <thread>
+#include <utility>
+#include <variant>
 #include <sys/stat.h>
 
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
+#include "imaging/flip.h"
+#include "imaging/quarter_turn.h"
+#include "imaging/rotate.h"
+#include "imaging/serial_name.h"
 
 namespace trimlet::cli {
 
@@ -13,19 +21,31 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: trimlet-cli info FILE...\n"
-    "       trimlet-cli INPUT [--cut WxH[@RATE][+CX,CY]] --output FILE [--quality 1..100] [--force]";
+    "       trimlet-cli INPUT [--cut WxH[@RATE][+CX,CY]] --output FILE [--quality 1..100] [--force]\n"
+    "       trimlet-cli INPUT [--cut WxH[@RATE][+CX,CY]] --save [--format jpeg|bmp] [--tail paren|hyphen]\n"
+    "                   [--quality 1..100]\n"
+    "  steps, applied left to right: --turn right|left|180, --flip vertical|horizontal,\n"
+    "  --rotate -359..359 (uncovered corners in --background RRGGBB, default FFFFFF), --cut ...";
+
+enum class TurnStep { Right, Left, Half };
+enum class FlipStep { Vertical, Horizontal };
+struct RotateStep {
+    int degrees;
+};
 
 // One editing step, applied left to right.
-struct Step {
-    CutRequest cut;
-};
+using Step = std::variant<CutRequest, TurnStep, FlipStep, RotateStep>;
 
 struct Request {
     std::string input;
     std::vector<Step> steps;
     std::string output;
+    bool save = false;
+    std::optional<bool> bmp;         // --format; JPEG when not given
+    std::optional<SerialTail> tail;  // --tail; paren when not given
     int quality = 90;
     bool force = false;
+    Rgb background;  // of rotations
 };
 
 struct UsageError {
@@ -70,7 +90,33 @@ std::optional<CutRequest> parseCut(const std::string& text)
     return cut;
 }
 
-// Parses "INPUT [STEP...] --output FILE [--quality Q] [--force]"; options may stand anywhere.
+// --turn, --flip, --rotate and --background with their value.
+std::optional<UsageError> parseTransform(const std::string& option, const std::string& value, Request& req)
+{
+    if (option == "--turn") {
+        if (value != "right" && value != "left" && value != "180")
+            return UsageError{"--turn takes right, left or 180, not " + value};
+        req.steps.push_back(value == "right" ? TurnStep::Right : value == "left" ? TurnStep::Left : TurnStep::Half);
+    } else if (option == "--flip") {
+        if (value != "vertical" && value != "horizontal")
+            return UsageError{"--flip takes vertical or horizontal, not " + value};
+        req.steps.push_back(value == "vertical" ? FlipStep::Vertical : FlipStep::Horizontal);
+    } else if (option == "--rotate") {
+        const auto degrees = parseInt(value);
+        if (!degrees || *degrees < -359 || *degrees > 359)
+            return UsageError{"--rotate takes whole degrees -359..359, not " + value};
+        req.steps.push_back(RotateStep{*degrees});
+    } else {
+        std::uint32_t rgb = 0;
+        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
+        if (value.size() != 6 || ec != std::errc() || end != value.data() + value.size())
+            return UsageError{"--background takes six hex digits RRGGBB, not " + value};
+        req.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
+    }
+    return std::nullopt;
+}
+
+// Parses "INPUT [STEP...] --output FILE | --save [OPTION...]"; options may stand anywhere.
 std::optional<UsageError> parse(const std::vector<std::string>& args, Request& req)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -83,6 +129,11 @@ std::optional<UsageError> parse(const std::vector<std::string>& args, Request& r
             if (!cut)
                 return UsageError{"--cut takes WxH[@RATE][+CX,CY] with W 24..4096, H 32..4096, RATE 1..100, not " + args[i]};
             req.steps.push_back({*cut});
+        } else if (a == "--turn" || a == "--flip" || a == "--rotate" || a == "--background") {
+            if (!hasValue)
+                return UsageError{a + " needs a value"};
+            if (auto bad = parseTransform(a, args[++i], req))
+                return bad;
         } else if (a == "--output" || a == "--quality") {
             if (!hasValue)
                 return UsageError{a + " needs a value"};
@@ -97,6 +148,21 @@ std::optional<UsageError> parse(const std::vector<std::string>& args, Request& r
                     return UsageError{"--quality must be 1..100, not " + v};
                 req.quality = *q;
             }
+        } else if (a == "--format" || a == "--tail") {
+            if (!hasValue)
+                return UsageError{a + " needs a value"};
+            const std::string& v = args[++i];
+            if (a == "--format") {
+                if (v != "jpeg" && v != "bmp")
+                    return UsageError{"--format takes jpeg or bmp, not " + v};
+                req.bmp = v == "bmp";
+            } else {
+                if (v != "paren" && v != "hyphen")
+                    return UsageError{"--tail takes paren or hyphen, not " + v};
+                req.tail = v == "hyphen" ? SerialTail::Hyphen : SerialTail::Paren;
+            }
+        } else if (a == "--save") {
+            req.save = true;
         } else if (a == "--force") {
             req.force = true;
         } else if (a.size() > 1 && a[0] == '-') {
@@ -109,8 +175,12 @@ std::optional<UsageError> parse(const std::vector<std::string>& args, Request& r
     }
     if (req.input.empty())
         return UsageError{"no input file"};
-    if (req.output.empty())
-        return UsageError{"no output: give --output FILE"};
+    if (req.save && !req.output.empty())
+        return UsageError{"give either --output FILE or --save, not both"};
+    if (!req.save && req.output.empty())
+        return UsageError{"no output: give --output FILE or --save"};
+    if (!req.save && (req.bmp || req.tail))
+        return UsageError{"--format and --tail go with --save; --output takes the format from its extension"};
     return std::nullopt;
 }
 
@@ -143,14 +213,55 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
+Status write(const Bitmap& bitmap, bool bmp, int quality, const std::string& path, WriteMode mode)
+{
+    return bmp ? writeBmpFile(bitmap, path, mode) : writeJpegFile(bitmap, quality, path, mode);
+}
+
+// Writes under the first free serial name beside the input; a name taken meanwhile by someone
+// else is skipped, never replaced.
+Result<std::string> saveSerial(const Bitmap& bitmap, bool bmp, const Request& req)
+{
+    const SerialTail tail = req.tail.value_or(SerialTail::Paren);
+    const std::string extension = bmp ? ".bmp" : ".jpg";
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string name = serialName(req.input, tail, extension, exists);
+        const Status written = write(bitmap, bmp, req.quality, name, WriteMode::NoReplace);
+        if (written)
+            return name;
+        if (written.error().code != ErrorCode::Exists)
+            return written.error();
+    }
+    return makeError(ErrorCode::Exists, "no free serial name beside " + req.input);
+}
+
+// The picture after one step; empty when a cut leaves nothing or a turn would pass the size cap.
+Bitmap apply(Bitmap bitmap, const Step& step, Rgb background)
+{
+    if (const auto* cut = std::get_if<CutRequest>(&step))
+        return cutPicture(bitmap, *cut);
+    if (const auto* turn = std::get_if<TurnStep>(&step))
+        return *turn == TurnStep::Right  ? turnRight(bitmap)
+               : *turn == TurnStep::Left ? turnLeft(bitmap)
+                                         : halfTurn(std::move(bitmap));
+    if (const auto* flip = std::get_if<FlipStep>(&step))
+        return *flip == FlipStep::Vertical ? flipVertical(std::move(bitmap)) : flipHorizontal(std::move(bitmap));
+    const int degrees = std::get<RotateStep>(step).degrees;
+    if (degrees == 0)
+        return bitmap;
+    const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
+    return *rotateBilinear(bitmap, degrees, background, {}, threads);
+}
+
 int convert(const Request& req, std::ostream& out, std::ostream& err)
 {
     const auto outKind = kindForPath(req.output);
-    if (outKind != PictureKind::Jpeg && outKind != PictureKind::Bitmap)
+    if (!req.save && outKind != PictureKind::Jpeg && outKind != PictureKind::Bitmap)
         return fail(err, kExitUsage, "output must end in .jpg, .jpeg or .bmp: " + req.output);
+    const bool bmpOut = req.save ? req.bmp.value_or(false) : outKind == PictureKind::Bitmap;
     // Checked before the work so a long job does not end in a refusal; the write itself
     // refuses again atomically should the file appear meanwhile.
-    if (!req.force && exists(req.output))
+    if (!req.save && !req.force && exists(req.output))
         return fail(err, kExitFailure, req.output + " exists (use --force to replace it)");
 
     auto picture = loadPictureFile(req.input);
@@ -159,13 +270,20 @@ int convert(const Request& req, std::ostream& out, std::ostream& err)
 
     Bitmap bitmap = picture.value().bitmap();
     for (const Step& step : req.steps) {
-        bitmap = cutPicture(bitmap, step.cut);
+        bitmap = apply(std::move(bitmap), step, req.background);
         if (bitmap.empty())
-            return fail(err, kExitFailure, "the cut left no picture");
+            return fail(err, kExitFailure,
+                        std::holds_alternative<CutRequest>(step) ? "the cut left no picture" : "the picture is too large to turn");
+    }
+    if (req.save) {
+        const auto saved = saveSerial(bitmap, bmpOut, req);
+        if (!saved)
+            return fail(err, kExitFailure, saved.error().message);
+        out << saved.value() << '\n';
+        return kExitOk;
     }
     const WriteMode mode = req.force ? WriteMode::Replace : WriteMode::NoReplace;
-    const Status written = *outKind == PictureKind::Jpeg ? writeJpegFile(bitmap, req.quality, req.output, mode)
-                                                         : writeBmpFile(bitmap, req.output, mode);
+    const Status written = write(bitmap, bmpOut, req.quality, req.output, mode);
     if (!written)
         return fail(err, kExitFailure, written.error().message);
     out << req.output << '\n';

@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 
 #include "forms/app_icon.h"
+#include "forms/frm_preview.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
@@ -118,6 +119,7 @@ TfrmMain::TfrmMain(QStringList args, QWidget* parent)
 
     connectFrameHandlers();
     connectOutputHandlers();
+    connectTransformHandlers();
     FormCreate();
 }
 
@@ -352,7 +354,7 @@ void TfrmMain::buildWorkArea(QWidget* client)
     shpRange = named(new FrameShape(client), "shpRange");
     imgRotPreview = named(new PictureView(client), "imgRotPreview");
     shpRotPreview = named(new FrameShape(client), "shpRotPreview");
-    shpRotPreview->setHatched(true);
+    shpRotPreview->setAttribute(Qt::WA_TransparentForMouseEvents);
     imgRotPreview->hide();
     shpRotPreview->hide();
 
@@ -588,7 +590,7 @@ bool TfrmMain::FormClose()
 {
     if (!SaveSettings())
         desktop().message(this, MessageKind::Warning, QStringLiteral("設定の保存ができませんでした。"));
-    const QString temp = QString::fromStdString(tempJpegPath());
+    const QString temp = QString::fromStdString(frmPreview_ ? frmPreview_->tempJpeg() : tempJpegPath());
     if (QFile::exists(temp) && !QFile::remove(temp))
         desktop().message(this, MessageKind::Warning,
                           QStringLiteral("テンポラリファイル ") + temp + QStringLiteral(" の削除ができませんでした。"));

@@ -34,6 +34,7 @@ namespace trimlet {
 class FrameShape;
 class PictureView;
 class TfrmPreview;
+class TfrmRotFree;
 class SlotPanel;
 class UpDown;
 
@@ -137,6 +138,9 @@ public:
     int resizeEventCount = 0;
     bool resizePending = false;
 
+    // Replaces the editing picture without a layout pass (the transforms that keep the size).
+    void setEditingPicture(Picture picture);
+
     // Settings: read once at the first showing, written at closing (and after a copy).
     void LoadSettings();
     Status SaveSettings();
@@ -153,6 +157,19 @@ public:
 
     // The preview window the cut results go to; main() and the tests set it.
     void setPreviewWindow(TfrmPreview* preview) { frmPreview_ = preview; }
+    void setRotFreeWindow(TfrmRotFree* rotFree) { frmRotFree_ = rotFree; }
+
+    // Transforms.
+    void TransformPicture(int mode);
+    void btnRotLClick();
+    void btnRotRClick();
+    void btnRot180Click();
+    void btnRevHClick();
+    void btnRevWClick();
+    void btnRotFreeClick();
+    void btnBGColorClick();
+    // The error box of a copy that failed for want of memory.
+    void showDrawingError();
 
     // Cut frame.
     void UpdateMinimumRate();
@@ -213,9 +230,11 @@ private:
     void buildConsole(QWidget* client);
     void buildMenus();
     void layoutRegions();
-    void setEditingPicture(Picture picture);
     void connectFrameHandlers();
     void connectOutputHandlers();
+    void connectTransformHandlers();
+    void setProgress(int position);
+    void quarterTurn(int mode, const QString& status);
     void popupEditMenu(QWidget* source, const QPoint& local);
     void showSizeLabel(QLabel* label, int value, const QLineEdit* edit);
     IntRect displayRect() const;
@@ -225,10 +244,12 @@ private:
     void buildPresetMenu();
     void applySpin(UpDown* ud, QLineEdit* edit, int value);
     void showSourceSize();
-    QString outputPathSetting() const;
+    // The last saved picture's path from the settings, or fallback when none is stored.
+    QString outputPathSetting(const std::string& fallback) const;
 
     QLabel* statusLine_ = nullptr;
     TfrmPreview* frmPreview_ = nullptr;
+    TfrmRotFree* frmRotFree_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
     QStringList args_;

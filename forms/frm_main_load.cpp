@@ -20,6 +20,8 @@
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
+#include "settings/profile_file.h"
+#include "settings/settings_keys.h"
 
 namespace trimlet {
 
@@ -132,7 +134,7 @@ bool TfrmMain::joinPicture(const Picture&, const QPoint&) { return false; }
 void TfrmMain::btnOpenClick()
 {
     FileDialogRequest request;
-    request.initialFolder = QFileInfo(outputPathSetting()).absolutePath();
+    request.initialFolder = QFileInfo(outputPathSetting(executablePath())).absolutePath();
     request.filters = {QStringLiteral("bitmap files (*.bmp)"), QStringLiteral("GIF files (*.gif)"),
                        QStringLiteral("JPEG files (*.jpg *.jpeg)"), QStringLiteral("PNG files (*.png)"),
                        QStringLiteral("すべてのファイル (*)")};
@@ -171,7 +173,7 @@ void TfrmMain::btnPasteClick()
 
 void TfrmMain::btnOpenDirClick()
 {
-    const QString file = currentFileName_.isEmpty() ? outputPathSetting() : currentFileName_;
+    const QString file = currentFileName_.isEmpty() ? outputPathSetting(tempJpegPath()) : currentFileName_;
     const QString folder = QDir::cleanPath(QFileInfo(file).absolutePath());
     if (QFileInfo(folder).isDir())
         desktop().openUrl(QUrl::fromLocalFile(folder));
@@ -180,9 +182,10 @@ void TfrmMain::btnOpenDirClick()
                           QStringLiteral("フォルダ ") + folder + QStringLiteral(" は存在しません。"));
 }
 
-QString TfrmMain::outputPathSetting() const
+QString TfrmMain::outputPathSetting(const std::string& fallback) const
 {
-    return QString::fromStdString(executablePath());
+    const std::string path = ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, "");
+    return fromLocalPath(path.empty() ? fallback : path);
 }
 
 void TfrmMain::dropFiles(const QStringList& paths, const QPoint& clientPoint)

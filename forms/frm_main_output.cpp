@@ -43,7 +43,7 @@ void TfrmMain::MakeCutResult(int mode)
     } else {
         result = source;
     }
-    frmPreview_->imgCutSrc = Picture(std::move(result));
+    frmPreview_->setCutResult(Picture(std::move(result)));
     runPreview(OutputMode(mode));
 }
 
@@ -64,7 +64,7 @@ void TfrmMain::btnCutCopyClick() { MakeCutResult(omCopy); }
 
 void TfrmMain::btnQuickSaveClick()
 {
-    frmPreview_->imgCutSrc = Picture(editing_.bitmap());
+    frmPreview_->setCutResult(Picture(editing_.bitmap()));
     runPreview(omSave);
 }
 
@@ -84,7 +84,7 @@ void TfrmMain::btnAllCopyClick()
 void TfrmMain::btnCutAndLoadClick()
 {
     MakeCutResult(omCutOnly);
-    setEditingPicture(Picture(frmPreview_->imgCutSrc.bitmap()));
+    setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
     showSourceSize();
     LayoutWorkArea(true, true);
     ShowStatus(QStringLiteral("画像の切り出し"), statusOnly);

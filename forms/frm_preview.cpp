@@ -1,24 +1,528 @@
 #include "forms/frm_preview.h"
 
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QPixmap>
+#include <QPushButton>
+#include <QScreen>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStyle>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWheelEvent>
+#include <filesystem>
+
+#include "codecs/file_io.h"
+#include "codecs/picture_file.h"
+#include "forms/frm_main.h"
+#include "imaging/serial_name.h"
+#include "platform/desktop.h"
+#include "platform/paths.h"
+#include "platform/qimage_bridge.h"
+#include "settings/profile_file.h"
+#include "settings/settings_keys.h"
+
 namespace trimlet {
 
+namespace {
+
+constexpr int kWheelStep = 8;
+// An automatic name taken by someone else between the look and the write is skipped; this
+// many in a row means something other than a race is going on.
+constexpr int kNameRaceRetries = 100;
+
+std::string toLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+QString fromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+
+bool entryExists(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
+}
+
+QIcon themed(const char* name, QStyle::StandardPixmap fallback)
+{
+    return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
+}
+
+QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
+                           const QIcon& icon)
+{
+    auto* b = new QPushButton(icon, caption, parent);
+    b->setObjectName(QLatin1String(name));
+    b->setToolTip(hint);
+    return b;
+}
+
+}  // namespace
+
 TfrmPreview::TfrmPreview(QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
+                          Qt::WindowCloseButtonHint),
+      tempJpeg_(tempJpegPath())
 {
     setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(QStringLiteral("プレビュー"));
     setMinimumSize(560, 360);
+    resize(560, 360);
+    buildControls();
 }
 
-void TfrmPreview::FormShow()
+void TfrmPreview::buildControls()
 {
-    // Encoding, saving and copying of the result arrive with the preview window itself.
+    Panel1 = new QWidget(this);
+    Panel1->setObjectName(QStringLiteral("Panel1"));
+    Panel1->setFixedHeight(33);
+    chkCutSrc = new QCheckBox(QStringLiteral("圧縮前の状態を表示"), Panel1);
+    chkCutSrc->setObjectName(QStringLiteral("chkCutSrc"));
+    chkCutSrc->setToolTip(QStringLiteral("圧縮後の画像と圧縮前の画像の表示を切り替えます"));
+    const QIcon saveIcon = themed("document-save", QStyle::SP_DialogSaveButton);
+    const QIcon saveAsIcon = themed("document-save-as", QStyle::SP_DriveFDIcon);
+    const QIcon copyIcon = themed("edit-copy", QStyle::SP_FileDialogContentsView);
+    btnSave = commandButton(Panel1, "btnSave", QStringLiteral("保　存 (&S)"), QStringLiteral("ファイル名は自動的に決まります"),
+                            saveIcon);
+    btnSaveAs = commandButton(Panel1, "btnSaveAs", QStringLiteral("別名保存(&A)"),
+                              QStringLiteral("ファイル名を指定して保存します"), saveAsIcon);
+    btnCopy = commandButton(Panel1, "btnCopy", QStringLiteral("画像コピー(&C)"),
+                            QStringLiteral("画像をクリップボードにコピーします"), copyIcon);
+    btnCancel = commandButton(Panel1, "btnCancel", QStringLiteral("閉じる(&Q)"), QStringLiteral("プレビュー画面を閉じます"),
+                              themed("window-close", QStyle::SP_DialogCloseButton));
+    btnSave->setDefault(true);
+    auto* row = new QHBoxLayout(Panel1);
+    row->setContentsMargins(6, 2, 6, 2);
+    row->addWidget(chkCutSrc);
+    row->addStretch(1);
+    for (QPushButton* b : {btnSave, btnSaveAs, btnCopy, btnCancel})
+        row->addWidget(b);
+
+    sbImgScroll = new QScrollArea(this);
+    sbImgScroll->setObjectName(QStringLiteral("sbImgScroll"));
+    sbImgScroll->setWidgetResizable(false);
+    sbImgScroll->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    sbImgScroll->verticalScrollBar()->setSingleStep(kWheelStep);
+    sbImgScroll->horizontalScrollBar()->setSingleStep(kWheelStep);
+    pnlImages_ = new QWidget;
+    imgCutSrc = new QLabel(pnlImages_);
+    imgCutSrc->setObjectName(QStringLiteral("imgCutSrc"));
+    imgPreview = new QLabel(pnlImages_);
+    imgPreview->setObjectName(QStringLiteral("imgPreview"));
+    for (QLabel* image : {imgCutSrc, imgPreview}) {
+        image->move(0, 0);
+        image->hide();
+        image->installEventFilter(this);
+    }
+    sbImgScroll->setWidget(pnlImages_);
+    sbImgScroll->viewport()->installEventFilter(this);
+
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("statusBar"));
+    statusBar->setSizeGripEnabled(false);
+    statusLine_ = new QLabel(statusBar);
+    statusLine_->setObjectName(QStringLiteral("statusLine"));
+    statusBar->addWidget(statusLine_, 1);
+
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(0);
+    column->addWidget(Panel1);
+    column->addWidget(sbImgScroll, 1);
+    column->addWidget(statusBar);
+
+    popPreview = new QMenu(this);
+    popPreview->setObjectName(QStringLiteral("popPreview"));
+    popitemSave = popPreview->addAction(saveIcon, QStringLiteral("保存"));
+    popitemSave->setObjectName(QStringLiteral("popitemSave"));
+    popitemSaveAs = popPreview->addAction(saveAsIcon, QStringLiteral("名前をつけて保存"));
+    popitemSaveAs->setObjectName(QStringLiteral("popitemSaveAs"));
+    popitemCopy = popPreview->addAction(copyIcon, QStringLiteral("画像をコピー"));
+    popitemCopy->setObjectName(QStringLiteral("popitemCopy"));
+
+    tmrClose = new QTimer(this);
+    tmrClose->setObjectName(QStringLiteral("tmrClose"));
+    tmrClose->setInterval(100);
+    tmrClose->setSingleShot(true);
+
+    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(false); });
+    connect(popitemSave, &QAction::triggered, this, [this] { btnSaveClick(false); });
+    connect(btnSaveAs, &QPushButton::clicked, this, [this] { btnSaveClick(true); });
+    connect(popitemSaveAs, &QAction::triggered, this, [this] { btnSaveClick(true); });
+    connect(btnCopy, &QPushButton::clicked, this, &TfrmPreview::btnCopyClick);
+    connect(popitemCopy, &QAction::triggered, this, &TfrmPreview::btnCopyClick);
+    connect(btnCancel, &QPushButton::clicked, this, &TfrmPreview::btnCancelClick);
+    connect(chkCutSrc, &QCheckBox::clicked, this, &TfrmPreview::chkCutSrcClick);
+    connect(tmrClose, &QTimer::timeout, this, &TfrmPreview::tmrCloseTimer);
+}
+
+QString TfrmPreview::statusText() const { return statusLine_->text(); }
+
+void TfrmPreview::setStatus(const QString& text)
+{
+    statusLine_->setText(text);
+    statusLine_->repaint();
 }
 
 void TfrmPreview::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    // The window system's own re-showing (after a restore) is no request for a new build.
+    if (!event->spontaneous())
+        FormShow();
+}
+
+void TfrmPreview::FormShow()
+{
+    // A close still pending from the previous hidden run must not close this one.
+    tmrClose->stop();
+    dragging = false;
+    dragStart = QPoint(0, 0);
+    sbImgScroll->horizontalScrollBar()->setValue(0);
+    sbImgScroll->verticalScrollBar()->setValue(0);
+    built_ = false;
+    if (!frmMain_)
+        return;
+    const int quality = frmMain_->tbarQual->value();
+    builtBmp_ = frmMain_->rdgpFormatItems->checkedId() == 1;
+    setStatus(QStringLiteral("プレビュー画像を作成中..."));
+    chkCutSrc->setChecked(false);
+    imgCutSrc->hide();
+    imgPreview->hide();
+
+    bool ok = probeTempFile() && enoughFreeSpace();
+    if (!ok || builtBmp_) {
+        showImage(imgCutSrc);
+        setStatus(QStringLiteral(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
+    } else {
+        ok = buildJpeg(quality);
+    }
+
+    EnableCommands(false);
+    if (!ok) {
+        setStatus(QStringLiteral("エラーによる中断"));
+        tmrClose->start();
+        return;
+    }
+    built_ = true;
+    btnSave->setEnabled(false);
+    switch (outputMode) {
+    case omSave:
+        btnSaveClick(frmMain_->currentFileName().isEmpty());
+        tmrClose->start();
+        break;
+    case omCopy:
+        btnCopyClick();
+        tmrClose->start();
+        break;
+    case omCutOnly:
+        tmrClose->start();
+        break;
+    case omPreview:
+        EnableCommands(true);
+        (btnSave->isEnabled() ? btnSave : btnSaveAs)->setFocus();
+        placeForPreview();
+        break;
+    }
+}
+
+bool TfrmPreview::probeTempFile()
+{
+    if (!writeFileAtomic(tempJpeg_, {}))
+        return false;
+    std::error_code ec;
+    std::filesystem::remove(tempJpeg_, ec);
+    return true;
+}
+
+bool TfrmPreview::enoughFreeSpace()
+{
+    const QString folder = QFileInfo(fromLocalPath(tempJpeg_)).absolutePath();
+    const std::optional<std::uint64_t> freeBytes = desktop().freeSpace(folder);
+    const QString document = frmMain_->currentFileName();
+    if (!freeBytes || document.isEmpty())
+        return true;
+    std::error_code ec;
+    const std::uintmax_t needed = std::filesystem::file_size(toLocalPath(document), ec);
+    if (ec || *freeBytes >= needed)
+        return true;
+    desktop().message(dialogParent(), MessageKind::Warning,
+                      QStringLiteral("ドライブ") + folder + QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
+    return false;
+}
+
+bool TfrmPreview::buildJpeg(int quality)
+{
+    std::uint64_t bytes = 0;
+    bool ok = false;
+    try {
+        if (writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_)) {
+            // The save writes these very bytes, so what is measured here is what is saved.
+            auto loaded = loadPictureFile(tempJpeg_);
+            if (loaded) {
+                preview_ = std::move(loaded).value();
+                bytes = preview_.fileBytes().size();
+                showImage(imgPreview);
+                ok = true;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        ok = false;
+    }
+    const std::uint64_t kilobytes = (bytes + 1023) / 1024;
+    setStatus(QStringLiteral(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB")
+                  .arg(cutResult_.width())
+                  .arg(cutResult_.height())
+                  .arg(quality)
+                  .arg(kilobytes));
+    return ok;
+}
+
+void TfrmPreview::showImage(QLabel* image)
+{
+    // Hidden runs never show the pictures; a large one would be copied twice for nothing.
+    if (outputMode == omPreview) {
+        const Picture& picture = image == imgCutSrc ? cutResult_ : preview_;
+        image->setPixmap(QPixmap::fromImage(toQImage(picture.bitmap())));
+        image->resize(picture.width(), picture.height());
+        pnlImages_->resize(image->size());
+    }
+    image->show();
+}
+
+void TfrmPreview::placeForPreview()
+{
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    const int w = std::max(minimumWidth(), std::min(cutResult_.width() + 40, screen.width()));
+    const int h = std::max(minimumHeight(), std::min(cutResult_.height() + 116, screen.height() - 84));
+    resize(w, h);
+    move((screen.width() - w) / 2, (screen.height() - h) / 2);
+}
+
+void TfrmPreview::EnableCommands(bool enable)
+{
+    chkCutSrc->setEnabled(enable && !builtBmp_);
+    for (QPushButton* b : {btnSave, btnSaveAs, btnCopy, btnCancel})
+        b->setEnabled(enable);
+    btnSave->setEnabled(frmMain_ && !frmMain_->currentFileName().isEmpty());
+}
+
+void TfrmPreview::chkCutSrcClick()
+{
+    const bool uncompressed = chkCutSrc->isChecked();
+    imgCutSrc->setVisible(uncompressed);
+    imgPreview->setVisible(!uncompressed);
+}
+
+void TfrmPreview::tmrCloseTimer()
+{
+    tmrClose->stop();
+    close();
+}
+
+void TfrmPreview::btnCancelClick() { done(QDialog::Rejected); }
+
+QWidget* TfrmPreview::dialogParent()
+{
+    if (isVisible() || !frmMain_)
+        return this;
+    return frmMain_;
+}
+
+QString TfrmPreview::automaticName() const
+{
+    QString base = frmMain_->currentFileName();
+    if (base.isEmpty())
+        base = fromLocalPath(ProfileFile(frmMain_->settingsPath())
+                                 .readString(keys::outputPath.section, keys::outputPath.key, tempJpeg_));
+    // An emptied key would put the pictures into whatever the working folder happens to be.
+    if (base.isEmpty())
+        base = fromLocalPath(tempJpeg_);
+    const SerialTail tail = frmMain_->rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
+    return fromLocalPath(serialName(toLocalPath(base), tail, builtBmp_ ? ".bmp" : ".jpg", entryExists));
+}
+
+bool TfrmPreview::isTempJpeg(const QString& name) const
+{
+    // Another spelling of the same file would be overwritten by the next preview and deleted
+    // at closing, so it is refused as well.
+    const std::string chosen = toLocalPath(name);
+    if (chosen == tempJpeg_)
+        return true;
+    std::error_code ec1, ec2;
+    const auto a = std::filesystem::weakly_canonical(chosen, ec1);
+    const auto b = std::filesystem::weakly_canonical(tempJpeg_, ec2);
+    return !ec1 && !ec2 && a == b;
+}
+
+Status TfrmPreview::writeOutput(const QString& name, bool mayReplace)
+{
+    const WriteMode mode = mayReplace ? WriteMode::Replace : WriteMode::NoReplace;
+    try {
+        if (builtBmp_)
+            return writeBmpFile(cutResult_.bitmap(), toLocalPath(name), mode);
+        return writeFileAtomic(toLocalPath(name), preview_.fileBytes(), mode);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::Io, "out of memory");
+    }
+}
+
+void TfrmPreview::btnSaveClick(bool saveAs)
+{
+    if (!frmMain_)
+        return;
+    if (!built_ || cutResult_.isEmpty()) {
+        desktop().message(dialogParent(), MessageKind::Information, QStringLiteral("画像がありません。"));
+        EnableCommands(true);
+        return;
+    }
+    QString name = automaticName();
+    Status written;
+    if (saveAs) {
+        const QFileInfo proposal(name);
+        FileDialogRequest request;
+        request.initialFolder = proposal.absolutePath();
+        request.fileName = proposal.fileName();
+        request.filters = {builtBmp_ ? QStringLiteral("Bitmap files (*.bmp)") : QStringLiteral("JPEG files (*.jpg)")};
+        request.defaultSuffix = builtBmp_ ? QStringLiteral("bmp") : QStringLiteral("jpg");
+        request.confirmOverwrite = true;
+        request.requireExistingFolder = true;
+        name = desktop().saveFileName(dialogParent(), request);
+        if (name.isEmpty()) {
+            EnableCommands(true);
+            return;
+        }
+        if (isTempJpeg(name)) {
+            desktop().message(dialogParent(), MessageKind::Information,
+                              QStringLiteral("ファイル ") + name +
+                                  QStringLiteral(" は trimletが使用中です。\n別のファイル名を指定してください。"));
+            EnableCommands(true);
+            return;
+        }
+        // The dialog has asked before overwriting.
+        written = writeOutput(name, true);
+    } else {
+        written = writeOutput(name, false);
+        for (int retry = 0; !written && written.error().code == ErrorCode::Exists && retry < kNameRaceRetries; ++retry) {
+            name = automaticName();
+            written = writeOutput(name, false);
+        }
+    }
+    if (!written) {
+        desktop().message(dialogParent(), MessageKind::Error,
+                          QStringLiteral("ファイル ") + name +
+                              QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。"));
+        EnableCommands(true);
+        return;
+    }
+    frmMain_->ShowStatus(name + QStringLiteral(" を保存しました。"), statusOnly);
+    // The picture is safely saved; a settings file that refuses the path only loses the
+    // proposal for the next pasted picture.
+    (void)ProfileFile(frmMain_->settingsPath()).writeString(keys::outputPath.section, keys::outputPath.key, toLocalPath(name));
+    done(QDialog::Accepted);
+}
+
+void TfrmPreview::btnCopyClick()
+{
+    if (!frmMain_)
+        return;
+    if (!built_ || cutResult_.isEmpty()) {
+        desktop().message(dialogParent(), MessageKind::Information, QStringLiteral("画像がありません。"));
+        EnableCommands(true);
+        return;
+    }
+    if (!desktop().setClipboard(toQImage(cutResult_.bitmap()), {})) {
+        desktop().message(dialogParent(), MessageKind::Error, QStringLiteral("クリップボードにコピーできませんでした。"));
+        EnableCommands(true);
+        return;
+    }
+    frmMain_->ShowStatus(QStringLiteral("画像の枠内をクリップボードにコピー"), statusOnly);
+    // A refused settings file is reported when the program closes and writes it again.
+    (void)frmMain_->SaveSettings();
+    done(QDialog::Accepted);
+}
+
+bool TfrmPreview::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == sbImgScroll->viewport() && event->type() == QEvent::Wheel)
+        return FormMouseWheel(static_cast<QWheelEvent*>(event));
+    auto* image = qobject_cast<QLabel*>(watched);
+    if (image != imgCutSrc && image != imgPreview)
+        return QDialog::eventFilter(watched, event);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+        imgCutSrcMouseDown(image, static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseMove:
+        imgCutSrcMouseMove(image, static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::MouseButtonRelease:
+        imgCutSrcMouseUp(image, static_cast<QMouseEvent*>(event));
+        return true;
+    case QEvent::Wheel:
+        return FormMouseWheel(static_cast<QWheelEvent*>(event));
+    default:
+        return QDialog::eventFilter(watched, event);
+    }
+}
+
+void TfrmPreview::imgCutSrcMouseDown(QLabel*, QMouseEvent* event)
+{
+    if (event->button() != Qt::LeftButton)
+        return;
+    dragStart = event->position().toPoint();
+    dragging = true;
+}
+
+void TfrmPreview::imgCutSrcMouseMove(QLabel* image, QMouseEvent* event)
+{
+    if (!dragging) {
+        image->unsetCursor();
+        return;
+    }
+    // Positions are in the image's coordinates, which move with the scrolling, so the point
+    // grabbed stays under the mouse.
+    const QPoint at = event->position().toPoint();
+    QScrollBar* h = sbImgScroll->horizontalScrollBar();
+    QScrollBar* v = sbImgScroll->verticalScrollBar();
+    h->setValue(std::max(0, h->value() + dragStart.x() - at.x()));
+    v->setValue(std::max(0, v->value() + dragStart.y() - at.y()));
+    image->setCursor(Qt::SizeAllCursor);
+}
+
+void TfrmPreview::imgCutSrcMouseUp(QLabel* image, QMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton)
+        dragging = false;
+    else if (event->button() == Qt::RightButton)
+        popPreview->popup(image->mapToGlobal(event->position().toPoint()));
+    image->unsetCursor();
+}
+
+bool TfrmPreview::FormMouseWheel(QWheelEvent* event)
+{
+    const int delta = event->angleDelta().y();
+    if (delta == 0)
+        return false;
+    // Fine-grained wheels send fractions of a notch; only whole notches scroll.
+    if ((wheelRest_ > 0) != (delta > 0))
+        wheelRest_ = 0;
+    wheelRest_ += delta;
+    const int notches = wheelRest_ / 120;
+    wheelRest_ -= notches * 120;
+    QScrollBar* v = sbImgScroll->verticalScrollBar();
+    v->setValue(v->value() - notches * kWheelStep);
+    event->accept();
+    return true;
 }
 
 }  // namespace trimlet

@@ -1,10 +1,29 @@
 #pragma once
+// The preview window: encodes the cut result as it will be saved, shows it with its size and
+// JPEG file size, and saves or copies it. Kept hidden, it also carries out the main window's
+// direct save and copy commands.
 
 #include <QDialog>
+#include <QPoint>
+#include <string>
 
 #include "codecs/picture.h"
+#include "codecs/result.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QMouseEvent;
+class QPushButton;
+class QScrollArea;
+class QStatusBar;
+class QTimer;
+class QWheelEvent;
 
 namespace trimlet {
+
+class TfrmMain;
 
 // What the preview does once it has built its output.
 enum OutputMode { omPreview = 0, omSave = 1, omCopy = 2, omCutOnly = 3 };
@@ -14,15 +33,79 @@ class TfrmPreview : public QDialog {
 public:
     explicit TfrmPreview(QWidget* parent = nullptr);
 
+    // The window whose quality, format, tail, document and settings the output follows.
+    void setMainWindow(TfrmMain* frmMain) { frmMain_ = frmMain; }
+
     // The cut result the main window hands over, and what to do with it.
-    Picture imgCutSrc;
+    void setCutResult(Picture picture) { cutResult_ = std::move(picture); }
+    const Picture& cutResult() const { return cutResult_; }
     OutputMode outputMode = omPreview;
+
+    // The result as decoded back from the temporary JPEG (with that file's bytes).
+    const Picture& previewPicture() const { return preview_; }
+
+    // Where builds write the encoded output; tests point it into a folder of their own.
+    const std::string& tempJpeg() const { return tempJpeg_; }
+    void setTempJpeg(std::string path) { tempJpeg_ = std::move(path); }
+
+    QString statusText() const;
 
     // Builds the output for outputMode and carries out the mode's action.
     void FormShow();
+    void EnableCommands(bool enable);
+    // saveAs: the name comes from the save dialog instead of the serial numbering.
+    void btnSaveClick(bool saveAs);
+    void btnCopyClick();
+    void btnCancelClick();
+    void chkCutSrcClick();
+    void tmrCloseTimer();
+
+    // Controls, named as everywhere in the program.
+    QWidget* Panel1 = nullptr;
+    QCheckBox* chkCutSrc = nullptr;
+    QPushButton *btnSave = nullptr, *btnSaveAs = nullptr, *btnCopy = nullptr, *btnCancel = nullptr;
+    QScrollArea* sbImgScroll = nullptr;
+    QLabel* imgCutSrc = nullptr;
+    QLabel* imgPreview = nullptr;
+    QStatusBar* statusBar = nullptr;
+    QMenu* popPreview = nullptr;
+    QAction *popitemSave = nullptr, *popitemSaveAs = nullptr, *popitemCopy = nullptr;
+    QTimer* tmrClose = nullptr;
+
+    bool dragging = false;
+    QPoint dragStart;
 
 protected:
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    bool probeTempFile();
+    bool enoughFreeSpace();
+    bool buildJpeg(int quality);
+    void placeForPreview();
+    void setStatus(const QString& text);
+    void showImage(QLabel* image);
+    QString automaticName() const;
+    Status writeOutput(const QString& name, bool mayReplace);
+    bool isTempJpeg(const QString& name) const;
+    QWidget* dialogParent();
+    void imgCutSrcMouseDown(QLabel* image, QMouseEvent* event);
+    void imgCutSrcMouseMove(QLabel* image, QMouseEvent* event);
+    void imgCutSrcMouseUp(QLabel* image, QMouseEvent* event);
+    bool FormMouseWheel(QWheelEvent* event);
+
+    TfrmMain* frmMain_ = nullptr;
+    std::string tempJpeg_;
+    QLabel* statusLine_ = nullptr;
+    QWidget* pnlImages_ = nullptr;
+    Picture cutResult_;
+    Picture preview_;
+    // What the last build made, so that a save writes what was shown, never a stale file.
+    bool built_ = false;
+    bool builtBmp_ = false;
+    int wheelRest_ = 0;
 };
 
 }  // namespace trimlet

@@ -1,11 +1,296 @@
 #include "forms/frm_rot_free.h"
 
+#include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+#include <thread>
+
+#include "forms/app_icon.h"
+#include "forms/frm_main.h"
+#include "forms/up_down.h"
+#include "forms/work_area_widgets.h"
+#include "imaging/rotate.h"
+#include "platform/qimage_bridge.h"
+
 namespace trimlet {
 
+namespace {
+
+template <class W>
+W* place(W* w, const char* name, int x, int y, int width = -1, int height = -1)
+{
+    w->setObjectName(QLatin1String(name));
+    if (width < 0)
+        w->move(x, y);
+    else
+        w->setGeometry(x, y, width, height);
+    return w;
+}
+
+Rgb toRgb(const QColor& c) { return {std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue())}; }
+
+}  // namespace
+
 TfrmRotFree::TfrmRotFree(QWidget* parent)
-    : QDialog(parent)
+    : QDialog(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("frmRotFree"));
+    setWindowTitle(QStringLiteral("自由回転"));
+    setFixedSize(314, 121);
+    setModal(true);
+
+    Label6 = place(new QLabel(QStringLiteral("角度"), this), "Label6", 16, 28);
+    edtDegree = place(new QLineEdit(this), "edtDegree", 56, 24, 41, 20);
+    edtDegree->setToolTip(QStringLiteral("角度を指定します（マイナス 左⇔右 プラス）"));
+    edtDegree->setAttribute(Qt::WA_InputMethodEnabled, false);
+    udDegree = place(new UpDown(edtDegree, -359, 359, 0, this), "udDegree", 97, 24, 16, 20);
+
+    QFont small = font();
+    small.setPixelSize(9);
+    btnAdd = place(new QPushButton(QStringLiteral("▲+30"), this), "btnAdd", 82, 8, 31, 17);
+    btnSub = place(new QPushButton(QStringLiteral("▼-30"), this), "btnSub", 82, 44, 31, 17);
+    for (QPushButton* b : {btnAdd, btnSub}) {
+        b->setFont(small);
+        b->setAutoDefault(false);
+    }
+    // The arrows sit between the edit and the ±30 buttons, so give the edit room to the left.
+    udDegree->raise();
+
+    chkRealtime = place(new QCheckBox(QStringLiteral("リアルタイム"), this), "chkRealtime", 24, 68, 89, 17);
+    chkRealtime->setToolTip(QStringLiteral("角度を変更すると即座にプレビューを表示します"));
+    chkRealtime->setChecked(true);
+    lblRealtime = place(new QLabel(QStringLiteral("プレビュー"), this), "lblRealtime", 42, 84);
+
+    rdgpViewShape = place(new QGroupBox(QStringLiteral("補助線"), this), "rdgpViewShape", 128, 6, 70, 94);
+    rdgpViewShape->setToolTip(QStringLiteral("水平・垂直の参考となる線を表示します"));
+    auto* column = new QVBoxLayout(rdgpViewShape);
+    column->setContentsMargins(6, 2, 4, 2);
+    column->setSpacing(0);
+    rdgpViewShapeItems = new QButtonGroup(rdgpViewShape);
+    const QString shapes[] = {QStringLiteral("なし"), QStringLiteral("横"), QStringLiteral("縦"), QStringLiteral("クロス")};
+    for (int i = 0; i < 4; ++i) {
+        auto* r = new QRadioButton(shapes[i], rdgpViewShape);
+        rdgpViewShapeItems->addButton(r, i);
+        column->addWidget(r);
+    }
+    rdgpViewShapeItems->button(0)->setChecked(true);
+
+    auto button = [&](const char* name, const QString& text, const QString& hint, int y) {
+        auto* b = place(new QPushButton(text, this), name, 208, y, 96, 25);
+        b->setToolTip(hint);
+        b->setAutoDefault(false);
+        return b;
+    };
+    btnPreview = button("btnPreview", QStringLiteral("回転プレビュー"), QStringLiteral("指定した角度で回転した際のプレビューを表示します"), 10);
+    btnOK = button("btnOK", QStringLiteral(" 実 行 (&R)"), QStringLiteral("指定した角度での回転を実行します"), 42);
+    btnCancel = button("btnCancel", QStringLiteral(" 閉じる(&Q)"), QStringLiteral("自由回転メニューを終了します"), 74);
+    btnStop = place(new QPushButton(QStringLiteral(" 中 止 !!"), this), "btnStop", 208, 10, 97, 89);
+    btnStop->setToolTip(QStringLiteral("演算を中止します"));
+    btnStop->setAutoDefault(false);
+    btnStop->hide();
+    progressBar = place(new QProgressBar(this), "progressBar", 0, 106, 314, 15);
+    progressBar->setRange(0, 100);
+    progressBar->setTextVisible(false);
+
+    QWidget::setTabOrder(edtDegree, udDegree);
+    QWidget::setTabOrder(udDegree, btnAdd);
+    QWidget::setTabOrder(btnAdd, btnSub);
+    QWidget::setTabOrder(btnSub, chkRealtime);
+    QWidget::setTabOrder(chkRealtime, rdgpViewShape);
+    QWidget::setTabOrder(rdgpViewShape, btnPreview);
+    QWidget::setTabOrder(btnPreview, btnOK);
+    QWidget::setTabOrder(btnOK, btnCancel);
+    QWidget::setTabOrder(btnCancel, progressBar);
+    QWidget::setTabOrder(progressBar, btnStop);
+
+    connect(edtDegree, &QLineEdit::textChanged, this, &TfrmRotFree::edtDegreeChange);
+    connect(chkRealtime, &QCheckBox::clicked, this, &TfrmRotFree::chkRealtimeClick);
+    connect(btnAdd, &QPushButton::clicked, this, [this] { btnAddSubClick(+30); });
+    connect(btnSub, &QPushButton::clicked, this, [this] { btnAddSubClick(-30); });
+    connect(rdgpViewShapeItems, &QButtonGroup::idClicked, this, &TfrmRotFree::rdgpViewShapeClick);
+    connect(btnPreview, &QPushButton::clicked, this, &TfrmRotFree::RenderRotationPreview);
+    connect(btnOK, &QPushButton::clicked, this, &TfrmRotFree::RotatePicture);
+    connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
+    connect(btnStop, &QPushButton::clicked, this, [this] { stopRequested = true; });
+    edtDegree->installEventFilter(this);
+    installEventFilter(this);
+}
+
+int TfrmRotFree::degree() const { return udDegree->position(); }
+
+void TfrmRotFree::showEvent(QShowEvent* event)
+{
+    QDialog::showEvent(event);
+    FormShow();
+}
+
+void TfrmRotFree::FormShow()
+{
+    frmMain_->imgRotPreview->setImage(toQImage(previewBase_));
+    frmMain_->imgSource->hide();
+    frmMain_->shpRange->hide();
+    rdgpViewShapeClick();
+    if (chkRealtime->isChecked()) {
+        btnPreview->setEnabled(false);
+        RenderRotationPreview();
+    }
+}
+
+void TfrmRotFree::FormClose()
+{
+    frmMain_->imgSource->show();
+    frmMain_->shpRange->show();
+    frmMain_->imgRotPreview->hide();
+    frmMain_->shpRotPreview->hide();
+}
+
+void TfrmRotFree::done(int result)
+{
+    if (running_) {
+        stopRequested = true;  // the close box during a rotation asks it to stop first
+        return;
+    }
+    FormClose();
+    QDialog::done(result);
+}
+
+void TfrmRotFree::closeEvent(QCloseEvent* event) { QDialog::closeEvent(event); }
+
+void TfrmRotFree::keyPressEvent(QKeyEvent* event)
+{
+    if (event->key() == Qt::Key_Escape) {
+        if (running_)
+            stopRequested = true;
+        else
+            reject();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+bool TfrmRotFree::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == edtDegree && event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        const bool allowed =
+            text.isEmpty() || (text.size() == 1 && ((text[0] >= u'0' && text[0] <= u'9') || text[0] == u'-' || text[0] == QChar(8)));
+        if (!allowed)
+            return true;
+        // Three typed characters at most; angles written by the program (-359) may be longer.
+        const bool typesCharacter = !text.isEmpty() && text[0] != QChar(8);
+        if (typesCharacter && edtDegree->text().size() - edtDegree->selectedText().size() >= 3)
+            return true;
+    } else if (watched == edtDegree && event->type() == QEvent::FocusOut) {
+        edtDegreeExit();
+    } else if (event->type() == QEvent::Wheel) {
+        edtDegree->setFocus(Qt::OtherFocusReason);
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void TfrmRotFree::edtDegreeChange()
+{
+    if (chkRealtime->isChecked() && frmMain_ && isVisible())
+        RenderRotationPreview();
+}
+
+void TfrmRotFree::edtDegreeExit()
+{
+    bool ok = false;
+    int value = edtDegree->text().trimmed().toInt(&ok);
+    if (!ok)
+        value = udDegree->position();
+    edtDegree->setText(QString::number(std::clamp(value, -359, 359)));
+}
+
+void TfrmRotFree::chkRealtimeClick()
+{
+    btnPreview->setEnabled(!chkRealtime->isChecked());
+    if (chkRealtime->isChecked())
+        RenderRotationPreview();
+}
+
+void TfrmRotFree::btnAddSubClick(int step)
+{
+    udDegree->setPosition(std::clamp(udDegree->position() + step, -359, 359));
+    edtDegree->setFocus();
+    edtDegree->deselect();
+    edtDegree->end(false);
+}
+
+void TfrmRotFree::rdgpViewShapeClick()
+{
+    static constexpr Qt::BrushStyle kHatches[] = {Qt::NoBrush, Qt::HorPattern, Qt::VerPattern, Qt::CrossPattern};
+    const int choice = std::max(0, rdgpViewShapeItems->checkedId());
+    frmMain_->shpRotPreview->setHatch(kHatches[choice]);
+    frmMain_->shpRotPreview->setVisible(choice != 0);
+    frmMain_->shpRotPreview->raise();
+}
+
+void TfrmRotFree::RenderRotationPreview()
+{
+    edtDegree->setText(QString::number(udDegree->position()));
+    if (previewBase_.empty())
+        return;
+    const Bitmap preview = rotationPreview(previewBase_, udDegree->position(), toRgb(frmMain_->backgroundColour()));
+    frmMain_->imgRotPreview->setImage(toQImage(preview));
+}
+
+void TfrmRotFree::setRunning(bool running)
+{
+    running_ = running;
+    for (QWidget* w : std::initializer_list<QWidget*>{edtDegree, btnAdd, udDegree, btnSub, chkRealtime, lblRealtime,
+                                                      rdgpViewShape, btnOK, btnCancel})
+        w->setEnabled(!running);
+    btnPreview->setEnabled(!running && !chkRealtime->isChecked());
+    btnStop->setVisible(running);
+}
+
+void TfrmRotFree::RotatePicture()
+{
+    const int d = udDegree->position();
+    if (d == 0)
+        return;
+    stopRequested = false;
+    edtDegree->setText(QString::number(d));
+    frmMain_->ShowStatus(QStringLiteral("回転中"), statusOnly);
+    progressBar->setValue(0);
+    progressBar->show();
+    progressBar->setValue(1);
+    setRunning(true);
+
+    std::optional<Bitmap> rotated;
+    try {
+        const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+        rotated = rotateBilinear(frmMain_->editingPicture().bitmap(), d, toRgb(frmMain_->backgroundColour()),
+                                 [this](int, int percent) {
+                                     progressBar->setValue(std::min(percent, progressBar->maximum()));
+                                     QApplication::processEvents();
+                                     return stopRequested;
+                                 },
+                                 threads);
+    } catch (const std::bad_alloc&) {
+        frmMain_->showDrawingError();
+    }
+    const bool completed = rotated.has_value() && !stopRequested;
+    if (completed) {
+        frmMain_->setEditingPicture(Picture(std::move(*rotated)));
+        frmMain_->ShowStatus(QString::number(d) + QStringLiteral("°回転"), statusOnly);
+    } else {
+        frmMain_->ShowStatus(QStringLiteral("回転を中止しました"), statusOnly);
+    }
+    progressBar->setValue(0);
+    setRunning(false);
+    if (completed)
+        accept();
 }
 
 }  // namespace trimlet

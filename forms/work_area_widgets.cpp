@@ -38,19 +38,38 @@ FrameShape::FrameShape(QWidget* parent)
     setAttribute(Qt::WA_TranslucentBackground);
 }
 
+void FrameShape::setHatch(Qt::BrushStyle hatch)
+{
+    hatch_ = hatch;
+    update();
+}
+
 void FrameShape::paintEvent(QPaintEvent*)
 {
-    // An XOR pen vanishes on mid-grey (0x80 ^ 0xFF = 0x7F); a black line inside a white one
+    // An XOR pen vanishes on mid-grey (0x80 ^ 0xFF = 0x7F); a black line beside a white one
     // stays visible on every picture.
     QPainter p(this);
-    const QRect outer = rect().adjusted(0, 0, -1, -1);
-    p.setPen(Qt::white);
-    p.setBrush(hatched_ ? QBrush(Qt::white, Qt::DiagCrossPattern) : QBrush(Qt::NoBrush));
-    p.drawRect(outer);
-    p.setBrush(Qt::NoBrush);
-    p.setPen(Qt::black);
-    if (outer.width() > 2 && outer.height() > 2)
-        p.drawRect(outer.adjusted(1, 1, -1, -1));
+    if (hatch_ == Qt::NoBrush) {
+        const QRect outer = rect().adjusted(0, 0, -1, -1);
+        p.setPen(Qt::white);
+        p.drawRect(outer);
+        p.setPen(Qt::black);
+        if (outer.width() > 2 && outer.height() > 2)
+            p.drawRect(outer.adjusted(1, 1, -1, -1));
+        return;
+    }
+    constexpr int kSpacing = 8;
+    const bool rows = hatch_ == Qt::HorPattern || hatch_ == Qt::CrossPattern;
+    const bool columns = hatch_ == Qt::VerPattern || hatch_ == Qt::CrossPattern;
+    for (int offset = 0; offset < 2; ++offset) {
+        p.setPen(offset == 0 ? Qt::white : Qt::black);
+        if (rows)
+            for (int y = kSpacing - 1; y + offset < height(); y += kSpacing)
+                p.drawLine(0, y + offset, width() - 1, y + offset);
+        if (columns)
+            for (int x = kSpacing - 1; x + offset < width(); x += kSpacing)
+                p.drawLine(x + offset, 0, x + offset, height() - 1);
+    }
 }
 
 SlotPanel::SlotPanel(int number, QWidget* parent)

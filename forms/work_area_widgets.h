@@ -45,13 +45,14 @@ class FrameShape : public MouseReporter {
     Q_OBJECT
 public:
     explicit FrameShape(QWidget* parent = nullptr);
-    void setHatched(bool hatched) { hatched_ = hatched; }
+    // With a hatch the shape is guide lines over its whole area instead of an outline.
+    void setHatch(Qt::BrushStyle hatch);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool hatched_ = false;
+    Qt::BrushStyle hatch_ = Qt::NoBrush;
 };
 
 // A temporary slot: its digit in grey while empty, else its picture fitted and centred.

@@ -2,9 +2,12 @@
 
 #include <QApplication>
 #include <algorithm>
+#include <filesystem>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
 #include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
@@ -101,6 +104,15 @@ public:
         return true;
     }
 
+    std::optional<std::uint64_t> freeSpace(const QString& folder) override
+    {
+        std::error_code ec;
+        const auto space = std::filesystem::space(QFile::encodeName(folder).toStdString(), ec);
+        if (ec)
+            return std::nullopt;
+        return std::uint64_t(space.available);
+    }
+
 private:
     static QString runFileDialog(QWidget* parent, const FileDialogRequest& r, bool open)
     {
@@ -115,9 +127,17 @@ private:
             dialog.selectFile(r.fileName);
         dialog.setOption(QFileDialog::DontConfirmOverwrite, !r.confirmOverwrite);
         dialog.setOption(QFileDialog::ReadOnly, false);
-        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
-            return {};
-        return dialog.selectedFiles().constFirst();
+        for (;;) {
+            if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+                return {};
+            const QString chosen = dialog.selectedFiles().constFirst();
+            const QString folder = QFileInfo(chosen).absolutePath();
+            if (open || !r.requireExistingFolder || QFileInfo(folder).isDir())
+                return chosen;
+            QMessageBox::warning(&dialog, messageTitle(MessageKind::Warning),
+                                 QStringLiteral("フォルダ ") + QDir::toNativeSeparators(folder) +
+                                     QStringLiteral(" は存在しません。"));
+        }
     }
 };
 

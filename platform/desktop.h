@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QString>
 #include <QUrl>
+#include <cstdint>
 #include <optional>
 
 class QWidget;
@@ -28,6 +29,7 @@ struct FileDialogRequest {
     int selectedFilter = 0;  // index into filters
     QString defaultSuffix;   // without the dot
     bool confirmOverwrite = true;
+    bool requireExistingFolder = false;  // save dialogs: refuse a name in a missing folder
 };
 
 class Desktop {
@@ -51,6 +53,9 @@ public:
     virtual QImage clipboardImage() = 0;
     // Replaces the clipboard's contents by the image and, when not empty, GIF file bytes.
     virtual bool setClipboard(const QImage& image, const QByteArray& gifBytes) = 0;
+
+    // Bytes free to the user on the file system holding folder; nullopt when it cannot be told.
+    virtual std::optional<std::uint64_t> freeSpace(const QString& folder) = 0;
 };
 
 // The process's desktop; QtDesktop unless a test installed another.

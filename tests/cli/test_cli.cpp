@@ -1,12 +1,16 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 #include <sstream>
 
 #include "cli/cli.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut_geometry.h"
+#include "imaging/flip.h"
+#include "imaging/quarter_turn.h"
 #include "imaging/region.h"
+#include "imaging/rotate.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
@@ -33,6 +37,11 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine)
              {"in.bmp", "--output", "a.jpg", "--quality", "0"},
              {"in.bmp", "--output", "a.jpg", "--quality", "9x"},
              {"in.bmp", "--output", "a.jpg", "--bogus"},
+             {"in.bmp", "--save", "--output", "a.jpg"},
+             {"in.bmp", "--save", "--format", "png"},
+             {"in.bmp", "--save", "--tail"},
+             {"in.bmp", "--save", "--tail", "dash"},
+             {"in.bmp", "--output", "a.jpg", "--format", "bmp"},
              {"info"},
          }) {
         const CliRun r = runCli(args);
@@ -135,6 +144,80 @@ TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
 
     for (const char* bad : {"240", "240x", "23x320", "240x4097", "240x320@0", "240x320@101", "240x320+1", "240x320+-1,2"})
         EXPECT_EQ(runCli({input, "--cut", bad, "--output", out, "--force"}).status, 2) << bad;
+}
+
+}  // namespace
+}  // namespace trimlet
+
+namespace trimlet {
+namespace {
+
+TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
+{
+    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    auto save = [&](std::vector<std::string> extra) {
+        std::vector<std::string> args{input, "--save"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    EXPECT_EQ(save({}), dir.file("in(1).jpg") + "\n");
+    EXPECT_EQ(save({"--quality", "50"}), dir.file("in(2).jpg") + "\n");
+    EXPECT_EQ(loadPictureFile(dir.file("in(2).jpg")).value().kind(), PictureKind::Jpeg);
+    EXPECT_EQ(save({"--tail", "hyphen"}), dir.file("in-1.jpg") + "\n");
+    EXPECT_EQ(save({"--format", "bmp"}), dir.file("in(1).bmp") + "\n");
+    EXPECT_EQ(loadPictureFile(dir.file("in(1).bmp")).value().bitmap(), picture);
+
+    // A gap is filled first; whatever holds a name, even a folder, is skipped, not replaced.
+    std::filesystem::remove(dir.file("in(1).jpg"));
+    std::filesystem::create_directory(dir.file("in(3).jpg"));
+    EXPECT_EQ(save({"--force"}), dir.file("in(1).jpg") + "\n");
+    const auto second = test::readBytes(dir.file("in(2).jpg"));
+    EXPECT_EQ(save({}), dir.file("in(4).jpg") + "\n");
+    EXPECT_EQ(test::readBytes(dir.file("in(2).jpg")), second);
+}
+
+}  // namespace
+}  // namespace trimlet
+
+namespace trimlet {
+namespace {
+
+TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
+{
+    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const std::string out = dir.file("out.bmp");
+    auto run = [&](std::vector<std::string> steps) {
+        steps.insert(steps.begin(), input);
+        for (const char* rest : {"--output", out.c_str(), "--force"})
+            steps.emplace_back(rest);
+        const CliRun r = runCli(steps);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return loadPictureFile(out).value().bitmap();
+    };
+    EXPECT_EQ(run({"--turn", "right", "--flip", "vertical"}), flipVertical(turnRight(picture)));
+    EXPECT_EQ(run({"--flip", "vertical", "--turn", "right"}), turnRight(flipVertical(picture)));
+    EXPECT_EQ(run({"--turn", "left", "--flip", "horizontal", "--turn", "180"}),
+              halfTurn(flipHorizontal(turnLeft(picture))));
+    // The background is an option: it holds for every rotation, wherever it stands.
+    EXPECT_EQ(run({"--rotate", "-30", "--turn", "right", "--background", "123456"}),
+              turnRight(*rotateBilinear(picture, -30, Rgb{0x12, 0x34, 0x56})));
+    EXPECT_EQ(run({"--rotate", "45"}), *rotateBilinear(picture, 45, Rgb{}));
+    EXPECT_EQ(run({"--rotate", "0"}), picture);
+    EXPECT_EQ(run({"--turn", "right", "--cut", "24x32"}).height(), 21);
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--turn", "up"}, {"--turn"}, {"--flip", "diagonal"}, {"--rotate", "360"}, {"--rotate", "-360"},
+             {"--rotate", "1.5"}, {"--rotate", ""}, {"--background", "FFF"}, {"--background", "GGGGGG"},
+             {"--background", "-12345"}, {"--background", "0x1234"}, {"--background", "1234567"}}) {
+        std::vector<std::string> args{input, "--output", dir.file("bad.bmp")};
+        args.insert(args.end(), bad.begin(), bad.end());
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 2) << bad[0];
+        EXPECT_EQ(r.err.rfind("trimlet-cli: ", 0), 0u);
+    }
+    EXPECT_FALSE(test::fileExists(dir.file("bad.bmp")));
 }
 
 }  // namespace

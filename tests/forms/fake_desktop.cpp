@@ -48,6 +48,8 @@ std::optional<QString> FakeDesktop::inputText(QWidget*, const QString&, const QS
 
 bool FakeDesktop::setClipboard(const QImage& image, const QByteArray& gifBytes)
 {
+    if (clipboardRefuses)
+        return false;
     clipboard = image;
     clipboardGif = gifBytes;
     return true;

@@ -32,6 +32,10 @@ public:
 
     QImage clipboard;
     QByteArray clipboardGif;
+    bool clipboardRefuses = false;
+    // What freeSpace answers, and the folders it was asked about.
+    std::optional<std::uint64_t> freeBytes;
+    QStringList freeSpaceFolders;
 
     void message(QWidget*, MessageKind kind, const QString& text) override;
     bool askYesNo(QWidget*, MessageKind kind, const QString& text) override;
@@ -44,6 +48,11 @@ public:
     bool clipboardHasImage() override { return !clipboard.isNull(); }
     QImage clipboardImage() override { return clipboard; }
     bool setClipboard(const QImage& image, const QByteArray& gifBytes) override;
+    std::optional<std::uint64_t> freeSpace(const QString& folder) override
+    {
+        freeSpaceFolders << folder;
+        return freeBytes;
+    }
 };
 
 }  // namespace trimlet::test

@@ -16,6 +16,7 @@
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
 #include "platform/paths.h"
+#include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
 #include "tests/support/test_support.h"
@@ -325,9 +326,13 @@ void FrmMainTest::folderButton()
     const QString file = writePicture(dir, "photo.bmp", 5, 5);
     test::TestMain frm;
     frm.show();
-    frm.btnOpenDir->click();  // nothing loaded yet: the executable's folder
+    frm.btnOpenDir->click();  // nothing loaded or saved yet: the temporary JPEG's folder
     QCOMPARE(fake.openedUrls.size(), size_t(1));
-    QCOMPARE(fake.openedUrls[0].toLocalFile(), QFileInfo(QString::fromStdString(executablePath())).absolutePath());
+    QCOMPARE(fake.openedUrls[0].toLocalFile(), QFileInfo(QString::fromStdString(tempJpegPath())).absolutePath());
+    ProfileFile(frm.settingsPath()).writeString("output", "path", dir.file("sub/last(1).jpg"));
+    QDir(QString::fromStdString(dir.path())).mkdir(QStringLiteral("sub"));
+    frm.btnOpenDir->click();  // the folder of the last saved picture
+    QCOMPARE(fake.openedUrls.back().toLocalFile(), QString::fromStdString(dir.file("sub")));
 
     frm.LoadPictureFile(file);
     frm.btnOpenDir->click();

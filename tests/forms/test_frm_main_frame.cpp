@@ -32,6 +32,8 @@ struct Loaded {
     Loaded(int w, int h)
     {
         frm.setPreviewWindow(&preview);
+        preview.setMainWindow(&frm);
+        preview.setTempJpeg(dir.file("trimlet.jpg"));
         frm.show();
         frm.edtSizeW->setText(QStringLiteral("240"));
         frm.edtSizeH->setText(QStringLiteral("320"));
@@ -207,7 +209,7 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     Loaded l(1000, 800);
     l.drag({-5000, -5000});
     l.frm.btnSave->click();
-    const Bitmap& cut = l.preview.imgCutSrc.bitmap();
+    const Bitmap& cut = l.preview.cutResult().bitmap();
     QCOMPARE(l.preview.outputMode, omSave);
     QCOMPARE(cut.width(), 240);
     QCOMPARE(cut.height(), 320);
@@ -217,7 +219,7 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     l.drag({-5000, -5000});
     l.frm.btnCopy->click();
     QCOMPARE(l.preview.outputMode, omCopy);
-    QCOMPARE(l.preview.imgCutSrc.width(), 240);
+    QCOMPARE(l.preview.cutResult().width(), 240);
     QCOMPARE(l.frm.cutSrcWidth, 480);
 }
 
@@ -241,9 +243,9 @@ void FrmMainFrameTest::wholePictureWhenTheCutIsLarger()
     Loaded l(200, 150);
     QCOMPARE(l.frm.udPower->minimum(), 100);
     l.frm.btnSave->click();
-    QVERIFY(l.preview.imgCutSrc.bitmap() == l.bitmap);
+    QVERIFY(l.preview.cutResult().bitmap() == l.bitmap);
     l.frm.btnQuickSave->click();
-    QVERIFY(l.preview.imgCutSrc.bitmap() == l.bitmap);
+    QVERIFY(l.preview.cutResult().bitmap() == l.bitmap);
     QCOMPARE(l.preview.outputMode, omSave);
 }
 

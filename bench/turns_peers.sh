@@ -1,0 +1,118 @@
+#!/usr/bin/env bash
+# Times trimlet's quarter turns, flips, half turn and 30° bilinear rotation (bench_turns) against
+# libvips and ImageMagick doing the same work on the same 6000 × 4000 picture, all on one thread;
+# prints medians and ratios.
+#   bench/turns_peers.sh [BUILD_DIR] [ROUNDS]
+# Peers: vips rot d90/d270/d180, vips flip vertical/horizontal, vips affine with the bilinear
+# interpolator on a canvas of the picture's size; convert -rotate 90/270/180, -flip, -flop and
+# -distort SRT 30 with the bilinear interpolator (-filter point, or it uses its elliptical
+# filter instead). Rounds interleave ours and theirs, so load from other users of the machine
+# hits both alike. The peers read PPM from a tmpfs and write there: their figures include
+# process start, loading and saving, which the "start-up + load" rows measure on their own.
+# Ours are the in-process call.
+set -euo pipefail
+
+build=${1:-build}
+rounds=${2:-5}
+bench=$build/bench/bench_turns
+for tool in "$bench" vips convert; do
+    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
+done
+
+dir=$(mktemp -d "${TRIMLET_BENCH_TMP:-/dev/shm}/trimlet-turns-XXXXXX")
+trap 'rm -rf "$dir"' EXIT
+TRIMLET_BENCH_WRITE=$dir "$bench" --benchmark_filter=NONE >/dev/null 2>&1 || true
+for f in photo right vertical horizontal rotate30; do
+    [[ -s $dir/$f.ppm ]] || { echo "bench_turns wrote no $f.ppm" >&2; exit 1; }
+done
+
+# Debian caps ImageMagick at 256 MiB, which sends a 24-megapixel picture to a disk cache.
+cat >"$dir/policy.xml" <<'EOF'
+<policymap>
+  <policy domain="resource" name="memory" value="8GiB"/>
+  <policy domain="resource" name="map" value="8GiB"/>
+  <policy domain="resource" name="area" value="2GP"/>
+  <policy domain="resource" name="disk" value="16GiB"/>
+</policymap>
+EOF
+export MAGICK_CONFIGURE_PATH=$dir VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
+
+photo=$dir/photo.ppm
+read -r width height < <(head -c 64 "$photo" | awk 'NR == 2 { print $1, $2 }')
+# Clockwise by 30° on screen (y down), about the middle, canvas kept, white outside.
+affine=("0.8660254037844387 -0.5 0.5 0.8660254037844387" --interpolate bilinear
+    --idx "$(awk -v w="$width" 'BEGIN { print -(w / 2 - 0.5) }')" --idy "$(awk -v h="$height" 'BEGIN { print -(h / 2 - 0.5) }')"
+    --odx "$(awk -v w="$width" 'BEGIN { print w / 2 - 0.5 }')" --ody "$(awk -v h="$height" 'BEGIN { print h / 2 - 0.5 }')"
+    --oarea "0 0 $width $height" --background "255 255 255")
+srt=(-background white -virtual-pixel background -interpolate bilinear -filter point -distort SRT 30)
+
+wall_ms() {
+    local start=$EPOCHREALTIME
+    "$@" >/dev/null
+    awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f\n", (b - a) * 1000 }'
+}
+
+declare -A times
+for ((r = 0; r < rounds; ++r)); do
+    while read -r name ms; do
+        times[$name]+="$ms "
+    done < <("$bench" --benchmark_format=csv 2>/dev/null |
+        awk -F, '/^"BM_/ { gsub(/"/, "", $1); sub(/\/real_time$/, "", $1); print $1, $3 }')
+    times[vips_right]+="$(wall_ms vips rot "$photo" "$dir/vips_right.v" d90) "
+    times[vips_left]+="$(wall_ms vips rot "$photo" "$dir/vips_left.v" d270) "
+    times[vips_half]+="$(wall_ms vips rot "$photo" "$dir/vips_half.v" d180) "
+    times[vips_vertical]+="$(wall_ms vips flip "$photo" "$dir/vips_vertical.v" vertical) "
+    times[vips_horizontal]+="$(wall_ms vips flip "$photo" "$dir/vips_horizontal.v" horizontal) "
+    times[vips_rotate]+="$(wall_ms vips affine "$photo" "$dir/vips_rotate.v" "${affine[@]}") "
+    times[vips_base]+="$(wall_ms vips avg "$photo") "
+    times[im_right]+="$(wall_ms convert "$photo" -rotate 90 "$dir/im_right.ppm") "
+    times[im_half]+="$(wall_ms convert "$photo" -rotate 180 "$dir/im_half.ppm") "
+    times[im_vertical]+="$(wall_ms convert "$photo" -flip "$dir/im_vertical.ppm") "
+    times[im_horizontal]+="$(wall_ms convert "$photo" -flop "$dir/im_horizontal.ppm") "
+    times[im_rotate]+="$(wall_ms convert "$photo" "${srt[@]}" "$dir/im_rotate.ppm") "
+    times[im_base]+="$(wall_ms convert "$photo" "$dir/im_base.ppm") "
+done
+
+median() { tr ' ' '\n' <<<"${times[$1]}" | sed '/^$/d' | sort -g |
+    awk '{ t[NR] = $1 } END { print (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }'; }
+row() {
+    local ours theirs
+    ours=$(median "$2") theirs=$(median "$3")
+    printf '%-40s %9.1f %9.1f %7.2f  %s\n' "$1" "$ours" "$theirs" \
+        "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { print a / b }')" "${4:-}"
+}
+printf '%-40s %9s %9s %7s  %s\n' "median ms of $rounds rounds" trimlet peer ratio target
+row "turn right vs vips rot d90" BM_TurnRight vips_right "<= 0.5"
+row "turn left vs vips rot d270" BM_TurnLeft vips_left "<= 0.5"
+row "turn right vs memcpy" BM_TurnRight BM_Memcpy "<= 5"
+row "turn left vs memcpy" BM_TurnLeft BM_Memcpy "<= 5"
+row "flip vertical vs memcpy" BM_FlipVertical BM_Memcpy "<= 1.5"
+row "flip horizontal vs memcpy" BM_FlipHorizontal BM_Memcpy "<= 3"
+row "flip vertical vs vips flip" BM_FlipVertical vips_vertical
+row "flip horizontal vs vips flip" BM_FlipHorizontal vips_horizontal
+row "half turn vs vips rot d180" BM_HalfTurn vips_half
+row "turn right vs convert -rotate 90" BM_TurnRight im_right
+row "flip vertical vs convert -flip" BM_FlipVertical im_vertical
+row "flip horizontal vs convert -flop" BM_FlipHorizontal im_horizontal
+row "half turn vs convert -rotate 180" BM_HalfTurn im_half
+row "rotate 30 vs vips affine bilinear" BM_Rotate30/threads:1 vips_rotate "<= 0.5"
+row "rotate 30 vs convert -distort SRT 30" BM_Rotate30/threads:1 im_rotate "<= 0.1"
+row "rotate 30, 2 threads vs 1 thread" BM_Rotate30/threads:2 BM_Rotate30/threads:1 "<= 0.6"
+printf '%-40s %9s %9.1f\n' "  vips start-up + load (avg)" "" "$(median vips_base)"
+printf '%-40s %9s %9.1f\n' "  convert start-up + load + save" "" "$(median im_base)"
+
+# Same work, not just the same time: turns and flips must match exactly; the rotations differ
+# in how they round and where they put the centre of an even side (ours: pixel W / 2).
+if command -v compare >/dev/null; then
+    differs() { compare -metric AE ${3:+-fuzz "$3"} "$1" "$2" null: 2>&1 || true; }
+    vips copy "$dir/vips_right.v" "$dir/vips_right.ppm"
+    vips copy "$dir/vips_vertical.v" "$dir/vips_vertical.ppm"
+    vips copy "$dir/vips_horizontal.v" "$dir/vips_horizontal.ppm"
+    vips copy "$dir/vips_rotate.v" "$dir/vips_rotate.ppm"
+    echo "pixels that differ from ours: vips rot $(differs "$dir/right.ppm" "$dir/vips_right.ppm")," \
+        "convert -rotate $(differs "$dir/right.ppm" "$dir/im_right.ppm")," \
+        "vips flip $(differs "$dir/vertical.ppm" "$dir/vips_vertical.ppm") and $(differs "$dir/horizontal.ppm" "$dir/vips_horizontal.ppm")," \
+        "convert -flip/-flop $(differs "$dir/vertical.ppm" "$dir/im_vertical.ppm") and $(differs "$dir/horizontal.ppm" "$dir/im_horizontal.ppm")"
+    echo "rotation pixels more than two levels from ours: vips $(differs "$dir/rotate30.ppm" "$dir/vips_rotate.ppm" 0.8%)," \
+        "convert $(differs "$dir/rotate30.ppm" "$dir/im_rotate.ppm" 0.8%) of $((width * height))"
+fi

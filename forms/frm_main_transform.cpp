@@ -1,0 +1,158 @@
+// The main window's transforms: quarter and half turns, flips, the free-rotation window and
+// the background colour.
+
+#include <QLabel>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QProgressBar>
+#include <QTimer>
+
+#include "forms/frm_main.h"
+#include "forms/frm_rot_free.h"
+#include "forms/work_area_widgets.h"
+#include "imaging/flip.h"
+#include "imaging/quarter_turn.h"
+#include "imaging/reduce.h"
+#include "platform/desktop.h"
+#include "platform/qimage_bridge.h"
+
+namespace trimlet {
+
+namespace {
+
+constexpr int kButtonBandHeight = 100;
+constexpr int kConsoleHeight = 117;
+
+}  // namespace
+
+void TfrmMain::connectTransformHandlers()
+{
+    const std::pair<QPushButton*, QAction*> twins[] = {
+        {btnRotL, popitemRotL}, {btnRotR, popitemRotR}, {btnRot180, popitemRot180},
+        {btnRevH, popitemRevH}, {btnRevW, popitemRevW}, {btnRotFree, popitemRotFree}};
+    const std::function<void()> handlers[] = {[this] { btnRotLClick(); },   [this] { btnRotRClick(); },
+                                              [this] { btnRot180Click(); }, [this] { btnRevHClick(); },
+                                              [this] { btnRevWClick(); },   [this] { btnRotFreeClick(); }};
+    for (std::size_t i = 0; i < std::size(twins); ++i) {
+        connect(twins[i].first, &QPushButton::clicked, this, handlers[i]);
+        connect(twins[i].second, &QAction::triggered, this, handlers[i]);
+    }
+    connect(btnBGColor, &QPushButton::clicked, this, &TfrmMain::btnBGColorClick);
+    connect(pnlBGColor, &QPushButton::clicked, this, &TfrmMain::btnBGColorClick);
+}
+
+void TfrmMain::showDrawingError()
+{
+    // The only way our copies fail is running out of memory, the platform's error 8.
+    desktop().message(this, MessageKind::Error,
+                      QStringLiteral("処理中にエラーが発生したので、処理を中止しました。\nエラーコード：8"
+                                     "このコマンドを実行するのに十分な記憶域がありません。"));
+}
+
+void TfrmMain::setProgress(int position)
+{
+    progressBar->setValue(position);
+    progressBar->repaint();
+}
+
+void TfrmMain::TransformPicture(int mode)
+{
+    progressBar->setGeometry(statusBar->rect());
+    progressBar->show();
+    setProgress(30);
+    Bitmap result;
+    try {
+        const TurnProgress progress = [this](int done, int rows) { setProgress(turnProgressPosition(done, rows)); };
+        switch (mode) {
+        case 90: result = turnRight(editing_.bitmap(), progress); break;
+        case 270: result = turnLeft(editing_.bitmap(), progress); break;
+        case 0: setProgress(70); result = flipVertical(editing_.bitmap()); break;
+        case 1: setProgress(70); result = flipHorizontal(editing_.bitmap()); break;
+        case 180: setProgress(70); result = halfTurn(editing_.bitmap()); setProgress(90); break;
+        default: break;
+        }
+    } catch (const std::bad_alloc&) {
+        result = Bitmap();
+    }
+    setProgress(100);
+    if (result.empty())
+        showDrawingError();
+    else
+        setEditingPicture(Picture(std::move(result)));
+    progressBar->hide();
+}
+
+void TfrmMain::quarterTurn(int mode, const QString& status)
+{
+    TransformPicture(mode);
+    showSourceSize();
+    ShowStatus(status, statusOnly);
+    LayoutWorkArea(true, true);
+}
+
+void TfrmMain::btnRotLClick() { quarterTurn(270, QStringLiteral("左90°回転")); }
+void TfrmMain::btnRotRClick() { quarterTurn(90, QStringLiteral("右90°回転")); }
+
+void TfrmMain::btnRot180Click()
+{
+    TransformPicture(180);
+    ShowStatus(QStringLiteral("180°回転"), statusOnly);
+}
+
+void TfrmMain::btnRevHClick()
+{
+    TransformPicture(0);
+    ShowStatus(QStringLiteral("上下反転"), statusOnly);
+}
+
+void TfrmMain::btnRevWClick()
+{
+    TransformPicture(1);
+    ShowStatus(QStringLiteral("左右反転"), statusOnly);
+}
+
+void TfrmMain::btnRotFreeClick()
+{
+    if (editing_.isEmpty() || !frmRotFree_)
+        return;
+    tmrCheckResize->stop();
+    const int availW = centralWidget()->width();
+    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
+    const QRect workArea(0, kButtonBandHeight, availW, availH);
+    shpRotPreview->setGeometry(workArea);
+
+    // The preview base: the picture reduced to fit the work area, never below 1 × 1.
+    const int pw = editing_.width(), ph = editing_.height();
+    int w = pw, h = ph;
+    if (pw > availW || ph > availH) {
+        if (w > availW) {
+            h = int(std::int64_t(availW) * h / w);
+            w = availW;
+        }
+        if (h > availH) {
+            w = int(std::int64_t(availH) * w / h);
+            h = availH;
+        }
+        w = std::max(w, 1);
+        h = std::max(h, 1);
+    }
+    Bitmap base = (w == pw && h == ph) ? editing_.bitmap() : reduceArea(editing_.bitmap(), w, h);
+    imgRotPreview->setGeometry(workArea.x() + (availW - w) / 2, workArea.y() + (availH - h) / 2, w, h);
+    imgRotPreview->setImage(QImage());
+    imgRotPreview->show();
+    imgRotPreview->raise();
+    lblFileNameB->raise();
+    lblFileNameF->raise();
+    frmRotFree_->setPreviewBase(std::move(base));
+    frmRotFree_->exec();
+    frmRotFree_->setPreviewBase(Bitmap());
+    tmrCheckResize->start();
+}
+
+void TfrmMain::btnBGColorClick()
+{
+    if (const auto chosen = desktop().chooseColor(this, bgColour_))
+        setBackgroundColour(QColor(chosen->red(), chosen->green(), chosen->blue()));
+}
+
+}  // namespace trimlet
