@@ -253,19 +253,19 @@ void TfrmMain::buildConcatPage()
     row->setContentsMargins(4, 3, 4, 2);
     row->setSpacing(4);
 
-    struct Spec {
+    struct ToggleButton {
         QToolButton** field;
         const char* name;
         const char* caption;
         const char* hint;
     };
-    auto makeGroup = [&](const QString& title, std::initializer_list<Spec> specs) {
+    auto makeGroup = [&](const QString& title, std::initializer_list<ToggleButton> toggles) {
         auto* box = new QGroupBox(title, tabConcat);
         auto* grid = new QGridLayout(box);
         grid->setContentsMargins(3, 1, 3, 2);
         grid->setSpacing(1);
         int i = 0;
-        for (const Spec& s : specs) {
+        for (const ToggleButton& s : toggles) {
             auto* b = named(new QToolButton(box), s.name, QString::fromUtf8(s.hint));
             b->setText(QString::fromUtf8(s.caption));
             b->setCheckable(true);

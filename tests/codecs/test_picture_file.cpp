@@ -70,20 +70,6 @@ TEST_F(LoadPictureFile, AFailedLoadLeavesTheCallersPictureAlone)
     EXPECT_EQ(current.bitmap(), before.bitmap());
 }
 
-// Runs fn with writes limited to maxBytes per file, as on a nearly full disk.
-template <class Fn>
-void withFileSizeLimit(rlim_t maxBytes, Fn fn)
-{
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = old;
-    lowered.rlim_cur = maxBytes;
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-    fn();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-}
 
 std::vector<std::string> namesIn(const std::string& folder)
 {
@@ -106,7 +92,7 @@ TEST(WriteFileAtomic, ReplacesOrRefusesAndNeverLeavesAPartialFile)
     EXPECT_EQ(refused.error().code, ErrorCode::Exists);
     EXPECT_EQ(test::readBytes(target), oldBytes);
 
-    withFileSizeLimit(1000, [&] { EXPECT_FALSE(writeFileAtomic(target, newBytes, WriteMode::Replace)); });
+    test::withFileSizeLimit(1000, [&] { EXPECT_FALSE(writeFileAtomic(target, newBytes, WriteMode::Replace)); });
     EXPECT_EQ(test::readBytes(target), oldBytes);
     EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.jpg"});
 

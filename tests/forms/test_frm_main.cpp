@@ -329,7 +329,7 @@ void FrmMainTest::folderButton()
     frm.btnOpenDir->click();  // nothing loaded or saved yet: the temporary JPEG's folder
     QCOMPARE(fake.openedUrls.size(), size_t(1));
     QCOMPARE(fake.openedUrls[0].toLocalFile(), QFileInfo(QString::fromStdString(tempJpegPath())).absolutePath());
-    ProfileFile(frm.settingsPath()).writeString("output", "path", dir.file("sub/last(1).jpg"));
+    QVERIFY(ProfileFile(frm.settingsPath()).writeString("output", "path", dir.file("sub/last(1).jpg")));
     QDir(QString::fromStdString(dir.path())).mkdir(QStringLiteral("sub"));
     frm.btnOpenDir->click();  // the folder of the last saved picture
     QCOMPARE(fake.openedUrls.back().toLocalFile(), QString::fromStdString(dir.file("sub")));

@@ -86,20 +86,6 @@ struct Session {
     std::vector<std::uint8_t> tempBytes() const { return test::readBytes(preview.tempJpeg()); }
 };
 
-// Runs fn with files limited to maxBytes, as on a disk that fills up.
-template <class Fn>
-void withFileSizeLimit(rlim_t maxBytes, Fn fn)
-{
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit lowered = old;
-    lowered.rlim_cur = maxBytes;
-    ::setrlimit(RLIMIT_FSIZE, &lowered);
-    fn();
-    ::setrlimit(RLIMIT_FSIZE, &old);
-    std::signal(SIGXFSZ, oldHandler);
-}
 
 }  // namespace
 
@@ -322,7 +308,7 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
     }
 
     // A disk that fills up during the write leaves no truncated picture, not even a hidden one.
-    withFileSizeLimit(1000, [&] { s.preview.btnSave->click(); });
+    test::withFileSizeLimit(1000, [&] { s.preview.btnSave->click(); });
     QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + folder + "/cat(1).jpg") + kMessage4);
     QCOMPARE(namesIn(folder), std::vector<std::string>{});
     QCOMPARE(namesIn(s.tempDir.path()), std::vector<std::string>{"trimlet.jpg"});
@@ -346,7 +332,7 @@ void FrmPreviewTest::existingFilesAreReplacedOnlyAfterTheQuestion()
     // Replacing is left to a name from the dialog, which asks first; a failure keeps the old file.
     s.run(omPreview);
     s.fake.fileAnswers = {QString::fromStdString(cat1)};
-    withFileSizeLimit(100, [&] { s.preview.btnSaveAs->click(); });
+    test::withFileSizeLimit(100, [&] { s.preview.btnSaveAs->click(); });
     QVERIFY(s.fake.fileDialogs.back().confirmOverwrite);
     QVERIFY(s.lastMessage().endsWith(kMessage4));
     QCOMPARE(test::readBytes(cat1), mine);

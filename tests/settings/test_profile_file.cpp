@@ -145,14 +145,8 @@ TEST(ProfileFile, ARefusedWriteFailsAndKeepsTheOldFile)
 
     ProfileFile ini(dir.file("t.ini"));
     writeText(ini.path(), kSample);
-    rlimit old{};
-    ::getrlimit(RLIMIT_FSIZE, &old);
-    rlimit full = old;
-    full.rlim_cur = kSample.size();  // as on a full disk
-    std::signal(SIGXFSZ, SIG_IGN);
-    ::setrlimit(RLIMIT_FSIZE, &full);
-    const Status written = ini.writeString("size", "caption0", "a longer name than before");
-    ::setrlimit(RLIMIT_FSIZE, &old);
+    Status written;
+    test::withFileSizeLimit(kSample.size(), [&] { written = ini.writeString("size", "caption0", "a longer name than before"); });
     EXPECT_FALSE(written);
     EXPECT_EQ(fileText(ini.path()), kSample);
 

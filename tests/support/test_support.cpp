@@ -9,6 +9,8 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/wait.h>
 
 namespace trimlet::test {
@@ -68,6 +70,19 @@ CommandResult runCommand(const std::string& commandLine)
 bool haveProgram(const std::string& name)
 {
     return runCommand("command -v " + name + " >/dev/null 2>&1").exitCode == 0;
+}
+
+void withFileSizeLimit(std::uint64_t maxBytes, const std::function<void()>& fn)
+{
+    rlimit old{};
+    ::getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit lowered = old;
+    lowered.rlim_cur = rlim_t(maxBytes);
+    ::setrlimit(RLIMIT_FSIZE, &lowered);
+    fn();
+    ::setrlimit(RLIMIT_FSIZE, &old);
+    std::signal(SIGXFSZ, oldHandler);
 }
 
 std::vector<std::uint8_t> toPpm(const Bitmap& bitmap)

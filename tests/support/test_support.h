@@ -2,6 +2,7 @@
 // Helpers shared by the unit tests and the benchmarks.
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,9 @@ struct CommandResult {
 CommandResult runCommand(const std::string& commandLine);
 // True when a program of that name is on PATH.
 bool haveProgram(const std::string& name);
+
+// Runs fn with every file write limited to maxBytes, as on a disk that fills up.
+void withFileSizeLimit(std::uint64_t maxBytes, const std::function<void()>& fn);
 
 // Binary PPM (P6) of the bitmap's pixels, and back. fromPnm also takes P5 (grey) as equal
 // blue, green, red.
