@@ -15,27 +15,13 @@ set -euo pipefail
 build=${1:-build}
 rounds=${2:-5}
 bench=$build/bench/bench_turns
-for tool in "$bench" vips convert; do
-    command -v "$tool" >/dev/null || { echo "missing: $tool" >&2; exit 1; }
-done
-
-dir=$(mktemp -d "${TRIMLET_BENCH_TMP:-/dev/shm}/trimlet-turns-XXXXXX")
-trap 'rm -rf "$dir"' EXIT
-TRIMLET_BENCH_WRITE=$dir "$bench" --benchmark_filter=NONE >/dev/null 2>&1 || true
+tools=(vips convert)
+source "$(dirname "$0")/peers_lib.sh"
+peers_setup turns
 for f in photo right vertical horizontal rotate30; do
     [[ -s $dir/$f.ppm ]] || { echo "bench_turns wrote no $f.ppm" >&2; exit 1; }
 done
-
-# Debian caps ImageMagick at 256 MiB, which sends a 24-megapixel picture to a disk cache.
-cat >"$dir/policy.xml" <<'EOF'
-<policymap>
-  <policy domain="resource" name="memory" value="8GiB"/>
-  <policy domain="resource" name="map" value="8GiB"/>
-  <policy domain="resource" name="area" value="2GP"/>
-  <policy domain="resource" name="disk" value="16GiB"/>
-</policymap>
-EOF
-export MAGICK_CONFIGURE_PATH=$dir VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
+peers_single_thread
 
 photo=$dir/photo.ppm
 read -r width height < <(head -c 64 "$photo" | awk 'NR == 2 { print $1, $2 }')
@@ -46,42 +32,24 @@ affine=("0.8660254037844387 -0.5 0.5 0.8660254037844387" --interpolate bilinear
     --oarea "0 0 $width $height" --background "255 255 255")
 srt=(-background white -virtual-pixel background -interpolate bilinear -filter point -distort SRT 30)
 
-wall_ms() {
-    local start=$EPOCHREALTIME
-    "$@" >/dev/null
-    awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f\n", (b - a) * 1000 }'
-}
-
-declare -A times
 for ((r = 0; r < rounds; ++r)); do
-    while read -r name ms; do
-        times[$name]+="$ms "
-    done < <("$bench" --benchmark_format=csv 2>/dev/null |
-        awk -F, '/^"BM_/ { gsub(/"/, "", $1); sub(/\/real_time$/, "", $1); print $1, $3 }')
-    times[vips_right]+="$(wall_ms vips rot "$photo" "$dir/vips_right.v" d90) "
-    times[vips_left]+="$(wall_ms vips rot "$photo" "$dir/vips_left.v" d270) "
-    times[vips_half]+="$(wall_ms vips rot "$photo" "$dir/vips_half.v" d180) "
-    times[vips_vertical]+="$(wall_ms vips flip "$photo" "$dir/vips_vertical.v" vertical) "
-    times[vips_horizontal]+="$(wall_ms vips flip "$photo" "$dir/vips_horizontal.v" horizontal) "
-    times[vips_rotate]+="$(wall_ms vips affine "$photo" "$dir/vips_rotate.v" "${affine[@]}") "
-    times[vips_base]+="$(wall_ms vips avg "$photo") "
-    times[im_right]+="$(wall_ms convert "$photo" -rotate 90 "$dir/im_right.ppm") "
-    times[im_half]+="$(wall_ms convert "$photo" -rotate 180 "$dir/im_half.ppm") "
-    times[im_vertical]+="$(wall_ms convert "$photo" -flip "$dir/im_vertical.ppm") "
-    times[im_horizontal]+="$(wall_ms convert "$photo" -flop "$dir/im_horizontal.ppm") "
-    times[im_rotate]+="$(wall_ms convert "$photo" "${srt[@]}" "$dir/im_rotate.ppm") "
-    times[im_base]+="$(wall_ms convert "$photo" "$dir/im_base.ppm") "
+    time_ours
+    time_peer vips_right vips rot "$photo" "$dir/vips_right.v" d90
+    time_peer vips_left vips rot "$photo" "$dir/vips_left.v" d270
+    time_peer vips_half vips rot "$photo" "$dir/vips_half.v" d180
+    time_peer vips_vertical vips flip "$photo" "$dir/vips_vertical.v" vertical
+    time_peer vips_horizontal vips flip "$photo" "$dir/vips_horizontal.v" horizontal
+    time_peer vips_rotate vips affine "$photo" "$dir/vips_rotate.v" "${affine[@]}"
+    time_peer vips_base vips avg "$photo"
+    time_peer im_right convert "$photo" -rotate 90 "$dir/im_right.ppm"
+    time_peer im_half convert "$photo" -rotate 180 "$dir/im_half.ppm"
+    time_peer im_vertical convert "$photo" -flip "$dir/im_vertical.ppm"
+    time_peer im_horizontal convert "$photo" -flop "$dir/im_horizontal.ppm"
+    time_peer im_rotate convert "$photo" "${srt[@]}" "$dir/im_rotate.ppm"
+    time_peer im_base convert "$photo" "$dir/im_base.ppm"
 done
 
-median() { tr ' ' '\n' <<<"${times[$1]}" | sed '/^$/d' | sort -g |
-    awk '{ t[NR] = $1 } END { print (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }'; }
-row() {
-    local ours theirs
-    ours=$(median "$2") theirs=$(median "$3")
-    printf '%-40s %9.1f %9.1f %7.2f  %s\n' "$1" "$ours" "$theirs" \
-        "$(awk -v a="$ours" -v b="$theirs" 'BEGIN { print a / b }')" "${4:-}"
-}
-printf '%-40s %9s %9s %7s  %s\n' "median ms of $rounds rounds" trimlet peer ratio target
+header
 row "turn right vs vips rot d90" BM_TurnRight vips_right "<= 0.5"
 row "turn left vs vips rot d270" BM_TurnLeft vips_left "<= 0.5"
 row "turn right vs memcpy" BM_TurnRight BM_Memcpy "<= 5"

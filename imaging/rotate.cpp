@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstring>
+#include <functional>
 #include <system_error>
 #include <thread>
 #include <vector>
@@ -139,17 +140,78 @@ RotateTile pickTile()
     return rotateTilePlain;
 }
 
-// Result rows [y0, y1), tile by tile, shared among up to `threads` threads. The last tiles are
-// cut into parts of a few rows, so that the threads run out of work nearly together.
-void rotateRows(const Rotation& r, RotateTile tile, int y0, int y1, int threads)
+// Helper threads that stay for the whole rotation and join the calling thread in one job at a
+// time: starting threads for every band of 100 rows would cost a few per cent.
+class Crew {
+public:
+    explicit Crew(int helpers)
+    {
+        threads_.reserve(std::size_t(std::max(0, helpers)));  // so that only starting a thread can fail
+        for (int t = 0; t < helpers; ++t) {
+            try {
+                threads_.emplace_back([this] { serve(); });
+            } catch (const std::system_error&) {
+                break;  // the threads there are share the work
+            }
+        }
+    }
+    Crew(const Crew&) = delete;
+    Crew& operator=(const Crew&) = delete;
+    ~Crew()
+    {
+        stopping_ = true;
+        generation_.fetch_add(1);
+        generation_.notify_all();
+        for (std::thread& t : threads_)
+            t.join();
+    }
+    int size() const { return int(threads_.size()) + 1; }
+
+    // Runs job on every thread of the crew, the caller's included, and returns when all are done.
+    void run(const std::function<void()>& job)
+    {
+        job_ = &job;
+        busy_ = int(threads_.size());
+        generation_.fetch_add(1);
+        generation_.notify_all();
+        job();
+        for (int busy; (busy = busy_.load()) != 0;)
+            busy_.wait(busy);
+    }
+
+private:
+    void serve()
+    {
+        for (unsigned seen = 0;;) {
+            generation_.wait(seen);
+            seen = generation_.load();
+            if (stopping_)
+                return;
+            (*job_)();
+            if (busy_.fetch_sub(1) == 1)
+                busy_.notify_one();
+        }
+    }
+
+    std::vector<std::thread> threads_;
+    std::atomic<unsigned> generation_{0};
+    std::atomic<int> busy_{0};
+    std::atomic<bool> stopping_{false};
+    const std::function<void()>* job_ = nullptr;
+};
+
+// Result rows [y0, y1), tile by tile, shared by the crew. The last tiles are cut into parts of a
+// few rows, so that the threads run out of work nearly together.
+void rotateRows(const Rotation& r, RotateTile tile, int y0, int y1, Crew& crew)
 {
     const int width = r.dst.width();
+    const int threads = crew.size();
     const int tiles = (width + kTileColumns - 1) / kTileColumns;
     const int whole = threads > 1 ? std::max(0, tiles - threads) : tiles;
     const int parts = std::min(2 * threads, y1 - y0);  // of each remaining tile
     const int items = whole + (tiles - whole) * parts;
     std::atomic<int> next{0};
-    auto work = [&] {
+    const std::function<void()> work = [&] {
         for (int k; (k = next.fetch_add(1, std::memory_order_relaxed)) < items;) {
             const int t = k < whole ? k : whole + (k - whole) / parts;
             const int part = k < whole ? 0 : (k - whole) % parts, of = k < whole ? 1 : parts;
@@ -158,18 +220,10 @@ void rotateRows(const Rotation& r, RotateTile tile, int y0, int y1, int threads)
             tile(r, rowsFrom, rowsTo, t * kTileColumns, std::min(width, (t + 1) * kTileColumns));
         }
     };
-    std::vector<std::thread> helpers;
-    helpers.reserve(std::size_t(std::min(threads, items)));  // so that only starting a thread can fail below
-    for (int t = 1; t < std::min(threads, items); ++t) {
-        try {
-            helpers.emplace_back(work);
-        } catch (const std::system_error&) {
-            break;  // the threads there are share the work
-        }
-    }
-    work();
-    for (std::thread& h : helpers)
-        h.join();
+    if (threads > 1)
+        crew.run(work);
+    else
+        work();
 }
 
 // The smallest multiple of 100 that is not below v.
@@ -198,6 +252,7 @@ std::optional<Bitmap> rotateBilinear(const Bitmap& src, int degrees, Rgb backgro
         r.xs[std::size_t(X)] = x * r.s;
     }
     static const RotateTile tile = pickTile();
+    Crew crew(std::clamp(threads, 1, 64) - 1);
     for (int Y = 0; Y < height;) {
         const int y = Y - r.hh;
         if (y % 100 == 0 && progress) {
@@ -206,7 +261,7 @@ std::optional<Bitmap> rotateBilinear(const Bitmap& src, int degrees, Rgb backgro
                 return std::nullopt;
         }
         const int end = int(std::min<std::int64_t>(height, r.hh + hundredFrom(std::int64_t(y) + 1)));
-        rotateRows(r, tile, Y, end, std::clamp(threads, 1, 64));
+        rotateRows(r, tile, Y, end, crew);
         Y = end;
     }
     return dst;

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -142,6 +143,9 @@ TEST(RotateBilinear, AsksEveryHundredRowsFromTheCentreAndStops)
         }, threads);
         EXPECT_FALSE(stopped);
         EXPECT_EQ(asked.size(), 2u);
+        // The window's handler may throw; the helper threads must not be left running.
+        EXPECT_THROW(rotateBilinear(src, 30, kBackground, [](int, int) -> bool { throw std::runtime_error("x"); }, threads),
+                     std::runtime_error);
     }
     std::vector<int> rows;
     rotateBilinear(noise(5, 400), 1, kBackground, [&](int row, int) { rows.push_back(row); return false; });
