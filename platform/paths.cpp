@@ -29,9 +29,11 @@ std::string xdgFolder(const char* variable, const char* fallback)
     return std::string(home ? home : "") + "/" + fallback + "/trimlet";
 }
 
-// The executable's path with ext when its folder is writable (portable use), else
-// "trimlet" + ext in the user's XDG folder, created on demand.
-std::string besideExecutable(const char* ext, const char* xdgVariable, const char* xdgFallback)
+// The executable's path with ext when its folder is writable (portable use), else a file in the
+// user's XDG folder, created on demand: `name` + ext, or with no name the executable's own
+// (so that two renamed copies running side by side never share one temporary file).
+std::string besideExecutable(const char* ext, const char* xdgVariable, const char* xdgFallback,
+                             const char* name = nullptr)
 {
     const std::string beside = withExtension(executablePath(), ext);
     if (folderWritable(beside))
@@ -39,7 +41,8 @@ std::string besideExecutable(const char* ext, const char* xdgVariable, const cha
     const std::string folder = xdgFolder(xdgVariable, xdgFallback);
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    return folder + "/trimlet" + ext;
+    const std::string stem = name ? name : std::filesystem::path(beside).stem().string();
+    return folder + "/" + stem + ext;
 }
 
 }  // namespace
@@ -51,7 +54,7 @@ std::string executablePath()
     return n > 0 ? std::string(buffer, std::size_t(n)) : std::string();
 }
 
-std::string settingsFilePath() { return besideExecutable(".ini", "XDG_CONFIG_HOME", ".config"); }
+std::string settingsFilePath() { return besideExecutable(".ini", "XDG_CONFIG_HOME", ".config", "trimlet"); }
 
 std::string siblingSettingsPath(const std::string& settingsPath)
 {

@@ -17,9 +17,9 @@ std::string settingsFilePath();
 // "postlet.ini" in the folder of the settings file.
 std::string siblingSettingsPath(const std::string& settingsPath);
 
-// The executable's path with its extension replaced by ".jpg", or
-// $XDG_CACHE_HOME/trimlet/trimlet.jpg (default ~/.cache/trimlet/) when the executable's
-// folder is not writable.
+// The executable's path with its extension replaced by ".jpg", or the same file name in
+// $XDG_CACHE_HOME/trimlet/ (default ~/.cache/trimlet/) when the executable's folder is not
+// writable.
 std::string tempJpegPath();
 
 }  // namespace trimlet
