@@ -9,7 +9,7 @@ namespace trimlet {
 
 namespace {
 
-constexpr std::array<CutSizePreset, kCutSizePresetCount> kBuiltIn{{
+const std::array<CutSizePreset, kCutSizePresetCount> kBuiltIn{{
     {"横VGA", 640, 480},   {"横WVGA", 800, 480},  {"横SVGA", 800, 600},   {"横WSVGA", 1024, 600},
     {"横XGA", 1024, 768},  {"横HD", 1366, 768},   {"横XGA+", 1152, 864},  {"横SXGA", 1280, 1024},
     {"横UXGA", 1600, 1200}, {"横FHD", 1920, 1080}, {"縦VGA", 480, 640},   {"縦WVGA", 480, 800},
