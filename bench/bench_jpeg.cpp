@@ -7,17 +7,13 @@
 #include <cstdlib>
 
 #include "codecs/jpeg.h"
-#include "tests/support/test_support.h"
+#include "bench/bench_common.h"
 
 namespace {
 
 using namespace trimlet;
 
-const Bitmap& photo()
-{
-    static const Bitmap bitmap = test::photoLike(6000, 4000);
-    return bitmap;
-}
+using bench::photo;
 
 const std::vector<std::uint8_t>& photoJpeg()
 {

@@ -9,28 +9,15 @@
 #include <cstring>
 
 #include "imaging/reduce.h"
-#include "tests/support/test_support.h"
+#include "bench/bench_common.h"
 
 namespace {
 
 using namespace trimlet;
 
-const Bitmap& photo()
-{
-    static const Bitmap bitmap = test::photoLike(6000, 4000);
-    return bitmap;
-}
+using bench::photo;
 
-void BM_Memcpy72MB(benchmark::State& state)
-{
-    ByteBuffer copy(photo().byteCount());
-    for (auto _ : state) {
-        std::memcpy(copy.data(), photo().data(), copy.size());
-        benchmark::DoNotOptimize(copy.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * std::int64_t(copy.size()));
-}
+void BM_Memcpy72MB(benchmark::State& state) { bench::memcpyPhoto(state); }
 BENCHMARK(BM_Memcpy72MB)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void reduceBench(benchmark::State& state, int x, int y, int w, int h, int dstW, int dstH)

@@ -13,28 +13,15 @@
 #include "imaging/flip.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/rotate.h"
-#include "tests/support/test_support.h"
+#include "bench/bench_common.h"
 
 namespace {
 
 using namespace trimlet;
 
-const Bitmap& photo()
-{
-    static const Bitmap bitmap = test::photoLike(6000, 4000);
-    return bitmap;
-}
+using bench::photo;
 
-void BM_Memcpy(benchmark::State& state)
-{
-    ByteBuffer copy(photo().byteCount());
-    for (auto _ : state) {
-        std::memcpy(copy.data(), photo().data(), copy.size());
-        benchmark::DoNotOptimize(copy.data());
-        benchmark::ClobberMemory();
-    }
-    state.SetBytesProcessed(state.iterations() * std::int64_t(copy.size()));
-}
+void BM_Memcpy(benchmark::State& state) { bench::memcpyPhoto(state); }
 BENCHMARK(BM_Memcpy)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 template <Bitmap (*Turn)(const Bitmap&, const TurnProgress&)>

@@ -376,15 +376,21 @@ Status TfrmPreview::writeOutput(const QString& name, bool mayReplace)
     }
 }
 
+bool TfrmPreview::hasOutput()
+{
+    if (built_ && !cutResult_.isEmpty())
+        return true;
+    desktop().message(dialogParent(), MessageKind::Information, QStringLiteral("画像がありません。"));
+    EnableCommands(true);
+    return false;
+}
+
 void TfrmPreview::btnSaveClick(bool saveAs)
 {
     if (!frmMain_)
         return;
-    if (!built_ || cutResult_.isEmpty()) {
-        desktop().message(dialogParent(), MessageKind::Information, QStringLiteral("画像がありません。"));
-        EnableCommands(true);
+    if (!hasOutput())
         return;
-    }
     QString name = automaticName();
     Status written;
     if (saveAs) {
@@ -435,11 +441,8 @@ void TfrmPreview::btnCopyClick()
 {
     if (!frmMain_)
         return;
-    if (!built_ || cutResult_.isEmpty()) {
-        desktop().message(dialogParent(), MessageKind::Information, QStringLiteral("画像がありません。"));
-        EnableCommands(true);
+    if (!hasOutput())
         return;
-    }
     if (!desktop().setClipboard(toQImage(cutResult_.bitmap()), {})) {
         desktop().message(dialogParent(), MessageKind::Error, QStringLiteral("クリップボードにコピーできませんでした。"));
         EnableCommands(true);

@@ -90,6 +90,8 @@ private:
     QString automaticName() const;
     Status writeOutput(const QString& name, bool mayReplace);
     bool isTempJpeg(const QString& name) const;
+    // Message 2 and false when there is no built output to save or copy.
+    bool hasOutput();
     QWidget* dialogParent();
     void imgCutSrcMouseDown(QLabel* image, QMouseEvent* event);
     void imgCutSrcMouseMove(QLabel* image, QMouseEvent* event);
