@@ -11,6 +11,7 @@
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
+#include "imaging/join.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/rotate.h"
 #include "imaging/serial_name.h"
@@ -25,16 +26,22 @@ constexpr const char* kUsage =
     "       trimlet-cli INPUT [--cut WxH[@RATE][+CX,CY]] --save [--format jpeg|bmp] [--tail paren|hyphen]\n"
     "                   [--quality 1..100]\n"
     "  steps, applied left to right: --turn right|left|180, --flip vertical|horizontal,\n"
-    "  --rotate -359..359 (uncovered corners in --background RRGGBB, default FFFFFF), --cut ...";
+    "  --rotate -359..359 (uncovered corners in --background RRGGBB, default FFFFFF), --cut ...,\n"
+    "  --join FILE:top|bottom|left|right (lined up by --align-h top|centre|bottom|trim and\n"
+    "  --align-v left|centre|right|trim, default centre; margins in --background)";
 
 enum class TurnStep { Right, Left, Half };
 enum class FlipStep { Vertical, Horizontal };
 struct RotateStep {
     int degrees;
 };
+struct JoinStep {
+    std::string file;
+    JoinSide side;
+};
 
 // One editing step, applied left to right.
-using Step = std::variant<CutRequest, TurnStep, FlipStep, RotateStep>;
+using Step = std::variant<CutRequest, TurnStep, FlipStep, RotateStep, JoinStep>;
 
 struct Request {
     std::string input;
@@ -45,7 +52,9 @@ struct Request {
     std::optional<SerialTail> tail;  // --tail; paren when not given
     int quality = 90;
     bool force = false;
-    Rgb background;  // of rotations
+    Rgb background;  // of rotations and joins
+    AlignH alignH = AlignH::Centre;
+    AlignV alignV = AlignV::Centre;
 };
 
 struct UsageError {
@@ -116,6 +125,33 @@ std::optional<UsageError> parseTransform(const std::string& option, const std::s
     return std::nullopt;
 }
 
+// --join FILE:SIDE, --align-h and --align-v with their value.
+std::optional<UsageError> parseJoin(const std::string& option, const std::string& value, Request& req)
+{
+    if (option == "--join") {
+        // The last colon splits, so file names may hold colons of their own.
+        const auto colon = value.rfind(':');
+        const std::string side = colon == std::string::npos ? std::string() : value.substr(colon + 1);
+        const std::string file = colon == std::string::npos ? std::string() : value.substr(0, colon);
+        if (file.empty() || (side != "top" && side != "bottom" && side != "left" && side != "right"))
+            return UsageError{"--join takes FILE:top|bottom|left|right, not " + value};
+        const JoinSide where = side == "top"      ? JoinSide::Top
+                                  : side == "bottom" ? JoinSide::Bottom
+                                  : side == "left"   ? JoinSide::Left
+                                                     : JoinSide::Right;
+        req.steps.emplace_back(std::in_place_type<JoinStep>, JoinStep{file, where});
+    } else if (option == "--align-h") {
+        if (value != "top" && value != "centre" && value != "bottom" && value != "trim")
+            return UsageError{"--align-h takes top, centre, bottom or trim, not " + value};
+        req.alignH = value == "top" ? AlignH::Top : value == "bottom" ? AlignH::Bottom : value == "trim" ? AlignH::Trim : AlignH::Centre;
+    } else {
+        if (value != "left" && value != "centre" && value != "right" && value != "trim")
+            return UsageError{"--align-v takes left, centre, right or trim, not " + value};
+        req.alignV = value == "left" ? AlignV::Left : value == "right" ? AlignV::Right : value == "trim" ? AlignV::Trim : AlignV::Centre;
+    }
+    return std::nullopt;
+}
+
 // Parses "INPUT [STEP...] --output FILE | --save [OPTION...]"; options may stand anywhere.
 std::optional<UsageError> parse(const std::vector<std::string>& args, Request& req)
 {
@@ -133,6 +169,11 @@ std::optional<UsageError> parse(const std::vector<std::string>& args, Request& r
             if (!hasValue)
                 return UsageError{a + " needs a value"};
             if (auto bad = parseTransform(a, args[++i], req))
+                return bad;
+        } else if (a == "--join" || a == "--align-h" || a == "--align-v") {
+            if (!hasValue)
+                return UsageError{a + " needs a value"};
+            if (auto bad = parseJoin(a, args[++i], req))
                 return bad;
         } else if (a == "--output" || a == "--quality") {
             if (!hasValue)
@@ -269,7 +310,21 @@ int convert(const Request& req, std::ostream& out, std::ostream& err)
         return fail(err, kExitFailure, picture.error().message);
 
     Bitmap bitmap = picture.value().bitmap();
+    bool edited = false;
     for (const Step& step : req.steps) {
+        if (const auto* join = std::get_if<JoinStep>(&step)) {
+            const auto added = loadPictureFile(join->file);
+            if (!added)
+                return fail(err, kExitFailure, added.error().message);
+            // Until the first edit the input keeps its transparency, as the window's picture does.
+            const Picture editing = edited ? Picture(std::move(bitmap)) : picture.value();
+            bitmap = joinPictures(editing, added.value(), join->side, req.alignH, req.alignV, req.background);
+            edited = true;
+            if (bitmap.empty())
+                return fail(err, kExitFailure, "the joined picture would be too large");
+            continue;
+        }
+        edited = true;
         bitmap = apply(std::move(bitmap), step, req.background);
         if (bitmap.empty())
             return fail(err, kExitFailure,

@@ -222,3 +222,84 @@ TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
 
 }  // namespace
 }  // namespace trimlet
+
+#include "imaging/join.h"
+
+namespace trimlet {
+namespace {
+
+TEST_F(CliFiles, JoinStepsUseTheAlignmentsAndBackground)
+{
+    const Bitmap picture = loadPictureFile(input).value().bitmap();  // 21 × 13
+    const std::string addedPath = dir.file("added:1.bmp");           // a colon in the name
+    const Bitmap added = test::photoLike(8, 30, 7);
+    ASSERT_TRUE(writeBmpFile(added, addedPath));
+    const std::string out = dir.file("out.bmp");
+    auto run = [&](std::vector<std::string> steps) {
+        steps.insert(steps.begin(), input);
+        for (const char* rest : {"--output", out.c_str(), "--force"})
+            steps.emplace_back(rest);
+        const CliRun r = runCli(steps);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return loadPictureFile(out).value().bitmap();
+    };
+
+    const Bitmap left = run({"--join", addedPath + ":left", "--align-h", "bottom", "--background", "102030"});
+    ASSERT_EQ(left.width(), 29);
+    ASSERT_EQ(left.height(), 30);
+    EXPECT_EQ(test::pixelAt(left, 8, 0), 0x102030u);
+    EXPECT_EQ(test::pixelAt(left, 8, 17), test::pixelAt(picture, 0, 0));
+    EXPECT_EQ(test::pixelAt(left, 7, 29), test::pixelAt(added, 7, 29));
+    EXPECT_EQ(left, joinPictures(Picture(picture), Picture(added), JoinSide::Left, AlignH::Bottom, AlignV::Centre,
+                                 Rgb{0x10, 0x20, 0x30}));
+
+    // Default centre; trimming across a vertical join; steps before and after a join.
+    EXPECT_EQ(run({"--join", addedPath + ":top"}),
+              joinPictures(Picture(picture), Picture(added), JoinSide::Top, AlignH::Centre, AlignV::Centre, Rgb{}));
+    EXPECT_EQ(run({"--turn", "right", "--join", addedPath + ":bottom", "--align-v", "trim", "--flip", "vertical"}),
+              flipVertical(joinPictures(Picture(turnRight(picture)), Picture(added), JoinSide::Bottom, AlignH::Centre,
+                                        AlignV::Trim, Rgb{})));
+
+    const CliRun missing = runCli({input, "--join", dir.file("none.bmp") + ":right", "--output", dir.file("m.bmp")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_FALSE(test::fileExists(dir.file("m.bmp")));
+
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
+             {"--join", addedPath}, {"--join", addedPath + ":up"}, {"--join", ":left"}, {"--join"},
+             {"--join", addedPath + ":Left"}, {"--align-h", "left"}, {"--align-h", "center"}, {"--align-v", "top"},
+             {"--align-v", ""}, {"--align-v"}}) {
+        std::vector<std::string> args{input, "--output", dir.file("bad.bmp")};
+        args.insert(args.end(), bad.begin(), bad.end());
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 2) << bad[0] << ' ' << (bad.size() > 1 ? bad[1] : "");
+        EXPECT_EQ(r.err.rfind("trimlet-cli: ", 0), 0u);
+    }
+    EXPECT_FALSE(test::fileExists(dir.file("bad.bmp")));
+}
+
+TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
+{
+    // A 2 × 1 GIF whose second pixel is transparent.
+    const std::vector<std::uint8_t> gif{'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,
+                                        0xFF, 0, 0, 0, 0xFF, 0,
+                                        0x21, 0xF9, 4, 1, 0, 0, 1, 0,
+                                        0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0,
+                                        2, 2, 0x44, 0x0A, 0, 0x3B};
+    const std::string gifPath = dir.file("t.gif");
+    test::writeBytes(gifPath, gif);
+    const auto loaded = loadPictureFile(gifPath);
+    ASSERT_TRUE(loaded) << loaded.error().message;
+    ASSERT_TRUE(loaded.value().hasTransparency());
+
+    const std::string out = dir.file("out.bmp");
+    const CliRun r = runCli({gifPath, "--join", input + ":bottom", "--background", "0000FF", "--output", out});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bitmap joined = loadPictureFile(out).value().bitmap();
+    ASSERT_EQ(joined.width(), 21);
+    EXPECT_EQ(test::pixelAt(joined, 0, 0), 0x0000FFu);    // left margin of the centred GIF
+    EXPECT_EQ(test::pixelAt(joined, 9, 0), 0xFF0000u);    // the GIF's opaque red pixel
+    EXPECT_EQ(test::pixelAt(joined, 10, 0), 0x0000FFu);   // its transparent pixel
+}
+
+}  // namespace
+}  // namespace trimlet
