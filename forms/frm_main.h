@@ -67,6 +67,9 @@ public:
     // Joins a separately loaded picture to the editing picture at a client point; false when
     // joining is not available, and the file is then loaded as usual.
     virtual bool joinPicture(const Picture& picture, const QPoint& clientPoint);
+    // Replaces the editing picture by it joined with `added` on the side of the work area that
+    // holds the drop point, aligned by the concatenation page's buttons.
+    void ConcatenatePicture(const Picture& added, const QPoint& clientPoint);
     // Fits the picture into the work area and places the cut frame.
     void LayoutWorkArea(bool recentre, bool recomputeMinimumRate);
 

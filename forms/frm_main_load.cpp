@@ -129,7 +129,11 @@ void TfrmMain::LoadPictureFile(const QString& requested)
     btnReload->setEnabled(true);
 }
 
-bool TfrmMain::joinPicture(const Picture&, const QPoint&) { return false; }
+bool TfrmMain::joinPicture(const Picture& picture, const QPoint& clientPoint)
+{
+    ConcatenatePicture(picture, clientPoint);
+    return true;
+}
 
 void TfrmMain::btnOpenClick()
 {

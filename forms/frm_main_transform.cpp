@@ -4,6 +4,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
+#include <QToolButton>
 #include <QProgressBar>
 #include <QTimer>
 
@@ -11,6 +12,7 @@
 #include "forms/frm_rot_free.h"
 #include "forms/work_area_widgets.h"
 #include "imaging/flip.h"
+#include "imaging/join.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/reduce.h"
 #include "platform/desktop.h"
@@ -147,6 +149,35 @@ void TfrmMain::btnRotFreeClick()
     frmRotFree_->exec();
     frmRotFree_->setPreviewBase(Bitmap());
     tmrCheckResize->start();
+}
+
+void TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoint)
+{
+    const int availW = centralWidget()->width();
+    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
+    const JoinSide side = joinSide({clientPoint.x(), clientPoint.y()}, {0, kButtonBandHeight, availW, availH});
+    const AlignH alignH = spdTop->isChecked()            ? AlignH::Top
+                          : spdTopBottom->isChecked()    ? AlignH::Centre
+                          : spdBottom->isChecked()       ? AlignH::Bottom
+                          : spdTopBottomCut->isChecked() ? AlignH::Trim
+                                                         : AlignH::None;
+    const AlignV alignV = spdLeft->isChecked()            ? AlignV::Left
+                          : spdLeftRight->isChecked()    ? AlignV::Centre
+                          : spdRight->isChecked()        ? AlignV::Right
+                          : spdLeftRightCut->isChecked() ? AlignV::Trim
+                                                         : AlignV::None;
+    const QColor bg = bgColour_;
+    Bitmap joined;
+    try {
+        joined = joinPictures(editing_, added, side, alignH, alignV,
+                              Rgb{std::uint8_t(bg.red()), std::uint8_t(bg.green()), std::uint8_t(bg.blue())});
+    } catch (const std::bad_alloc&) {
+    }
+    if (joined.empty()) {
+        showDrawingError();  // too large for memory or for the picture size cap
+        return;
+    }
+    setEditingPicture(Picture(std::move(joined)));
 }
 
 void TfrmMain::btnBGColorClick()

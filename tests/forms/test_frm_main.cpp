@@ -1,6 +1,7 @@
 #include <QtTest>
 
 #include <QAbstractButton>
+#include <QCursor>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -58,6 +59,7 @@ private slots:
     void largePictureQuestion();
     void openDialog();
     void folderButton();
+    void dropOnTheConcatenationPageJoins();
     void closingDeletesTheTemporaryFile();
     void upDownKeepsTheLastValidPosition();
 };
@@ -346,6 +348,33 @@ void FrmMainTest::folderButton()
     QCOMPARE(fake.messages.back().text, QStringLiteral("フォルダ ") + QString::fromStdString(dir.path()) +
                                             QStringLiteral(" は存在しません。"));
     QCOMPARE(frm.statusText(), statusBefore);
+}
+
+void FrmMainTest::dropOnTheConcatenationPageJoins()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString first = writePicture(dir, "first.bmp", 100, 50);
+    const QString second = writePicture(dir, "second.bmp", 60, 80);
+    test::TestMain frm;
+    frm.show();
+    frm.pcEdit->setCurrentWidget(frm.tabConcat);
+    frm.LoadPictureFile(first);  // nothing loaded yet: a normal load
+    QCOMPARE(frm.editingPicture().width(), 100);
+
+    frm.spdLeftRightCut->setEnabled(true);
+    if (!frm.spdLeftRightCut->isChecked())
+        frm.spdLeftRightCut->click();
+    QCursor::setPos(frm.mapToGlobal(QPoint(frm.width() / 2, 101)));  // just inside the work area's top
+    if (frm.mapFromGlobal(QCursor::pos()) != QPoint(frm.width() / 2, 101))
+        QSKIP("this platform has no settable cursor");
+    frm.dropFiles({second}, QPoint(frm.width() / 2, 101));
+    QCOMPARE(frm.editingPicture().width(), 60);
+    QCOMPARE(frm.editingPicture().height(), 130);
+    QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("first.bmp"));
+    QCOMPARE(frm.currentFileName(), first);
+    QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + second);
+    QCOMPARE(frm.lblSrcSizeH->text(), QStringLiteral("130"));
 }
 
 void FrmMainTest::closingDeletesTheTemporaryFile()
