@@ -4,7 +4,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
 
 #include "tests/support/test_support.h"
 
@@ -25,6 +28,22 @@ inline void memcpyPhoto(benchmark::State& state)
         benchmark::ClobberMemory();
     }
     state.SetBytesProcessed(state.iterations() * std::int64_t(copy.size()));
+}
+
+// The benchmark program's main: the picture is made before timing starts (a lazy first use
+// would land in the first benchmark's figure); with TRIMLET_BENCH_WRITE=DIR, writeFiles(DIR)
+// first puts the picture and our results there, so the peers run on the very same data.
+inline int runBenchmarks(int argc, char** argv, const std::function<void(const std::string& dir)>& writeFiles)
+{
+    photo();
+    if (const char* dir = std::getenv("TRIMLET_BENCH_WRITE")) {
+        test::writeBytes(std::string(dir) + "/photo.ppm", test::toPpm(photo()));
+        writeFiles(dir);
+    }
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
 }
 
 }  // namespace trimlet::bench

@@ -46,16 +46,7 @@ BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    // Made before timing starts: a lazy first use would land in the first benchmark's figure.
-    photoJpeg();
-    // With TRIMLET_BENCH_WRITE=DIR the picture is also written as DIR/photo.ppm and
-    // DIR/photo.jpg, so that djpeg and cjpeg can be timed on the very same data.
-    if (const char* dir = std::getenv("TRIMLET_BENCH_WRITE")) {
-        test::writeBytes(std::string(dir) + "/photo.ppm", test::toPpm(photo()));
-        test::writeBytes(std::string(dir) + "/photo.jpg", photoJpeg());
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    return trimlet::bench::runBenchmarks(argc, argv, [](const std::string& d) {
+        test::writeBytes(d + "/photo.jpg", photoJpeg());
+    });
 }

@@ -42,19 +42,8 @@ BENCHMARK(BM_ReduceCoprime)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    // Made before timing starts: a lazy first use would land in the first benchmark's figure.
-    photo();
-    // With TRIMLET_BENCH_WRITE=DIR the picture is also written as DIR/photo.ppm, and the expected
-    // results as DIR/third.ppm and DIR/region.ppm, so that the peers run on the very same data
-    // and their output can be compared with ours.
-    if (const char* dir = std::getenv("TRIMLET_BENCH_WRITE")) {
-        const std::string d(dir);
-        test::writeBytes(d + "/photo.ppm", test::toPpm(photo()));
+    return trimlet::bench::runBenchmarks(argc, argv, [](const std::string& d) {
         test::writeBytes(d + "/third.ppm", test::toPpm(reduceArea(photo(), 2000, 1333)));
         test::writeBytes(d + "/region.ppm", test::toPpm(reduceArea(photo(), 1000, 500, 4000, 3000, 1600, 1200)));
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    });
 }

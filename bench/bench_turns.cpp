@@ -82,20 +82,10 @@ BENCHMARK(BM_RotationPreview)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    // Made before timing starts: a lazy first use would land in the first benchmark's figure.
-    photo();
-    // With TRIMLET_BENCH_WRITE=DIR the picture and our results are also written there as PPM,
-    // so that the peers run on the very same data and their output can be compared with ours.
-    if (const char* dir = std::getenv("TRIMLET_BENCH_WRITE")) {
-        const std::string d(dir);
-        test::writeBytes(d + "/photo.ppm", test::toPpm(photo()));
+    return trimlet::bench::runBenchmarks(argc, argv, [](const std::string& d) {
         test::writeBytes(d + "/right.ppm", test::toPpm(turnRight(photo())));
         test::writeBytes(d + "/vertical.ppm", test::toPpm(flipVertical(photo())));
         test::writeBytes(d + "/horizontal.ppm", test::toPpm(flipHorizontal(photo())));
         test::writeBytes(d + "/rotate30.ppm", test::toPpm(*rotateBilinear(photo(), 30, Rgb{})));
-    }
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
+    });
 }

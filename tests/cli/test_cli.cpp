@@ -61,6 +61,17 @@ class CliFiles : public ::testing::Test {
 protected:
     test::TempDir dir;
     std::string input;
+    // Runs the input through the steps into out (replacing it) and reads the result back.
+    Bitmap runSteps(std::vector<std::string> steps, const std::string& out)
+    {
+        steps.insert(steps.begin(), input);
+        for (const char* rest : {"--output", out.c_str(), "--force"})
+            steps.emplace_back(rest);
+        const CliRun r = runCli(steps);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return loadPictureFile(out).value().bitmap();
+    }
+
     void SetUp() override
     {
         input = dir.file("in.bmp");
@@ -188,14 +199,7 @@ TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
 {
     const Bitmap picture = loadPictureFile(input).value().bitmap();
     const std::string out = dir.file("out.bmp");
-    auto run = [&](std::vector<std::string> steps) {
-        steps.insert(steps.begin(), input);
-        for (const char* rest : {"--output", out.c_str(), "--force"})
-            steps.emplace_back(rest);
-        const CliRun r = runCli(steps);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return loadPictureFile(out).value().bitmap();
-    };
+    auto run = [&](std::vector<std::string> steps) { return runSteps(std::move(steps), out); };
     EXPECT_EQ(run({"--turn", "right", "--flip", "vertical"}), flipVertical(turnRight(picture)));
     EXPECT_EQ(run({"--flip", "vertical", "--turn", "right"}), turnRight(flipVertical(picture)));
     EXPECT_EQ(run({"--turn", "left", "--flip", "horizontal", "--turn", "180"}),
@@ -235,14 +239,7 @@ TEST_F(CliFiles, JoinStepsUseTheAlignmentsAndBackground)
     const Bitmap added = test::photoLike(8, 30, 7);
     ASSERT_TRUE(writeBmpFile(added, addedPath));
     const std::string out = dir.file("out.bmp");
-    auto run = [&](std::vector<std::string> steps) {
-        steps.insert(steps.begin(), input);
-        for (const char* rest : {"--output", out.c_str(), "--force"})
-            steps.emplace_back(rest);
-        const CliRun r = runCli(steps);
-        EXPECT_EQ(r.status, 0) << r.err;
-        return loadPictureFile(out).value().bitmap();
-    };
+    auto run = [&](std::vector<std::string> steps) { return runSteps(std::move(steps), out); };
 
     const Bitmap left = run({"--join", addedPath + ":left", "--align-h", "bottom", "--background", "102030"});
     ASSERT_EQ(left.width(), 29);

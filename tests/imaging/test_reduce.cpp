@@ -19,16 +19,7 @@ struct Region {
     int x, y, w, h;
 };
 
-// Uniform noise: every weight shows in the result, where smooth content could hide a wrong one.
-Bitmap noise(int width, int height)
-{
-    Bitmap out(width, height, Bitmap::Init::Uninitialized);
-    std::uint32_t state = 7;
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width * 3; ++x)
-            out.row(y)[x] = std::uint8_t((state = state * 1664525u + 1013904223u) >> 24);
-    return out;
-}
+Bitmap noise(int width, int height) { return test::noisePicture(width, height, 7); }
 
 Bitmap flat(int width, int height, std::uint32_t rgb)
 {

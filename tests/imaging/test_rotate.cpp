@@ -16,15 +16,7 @@
 namespace trimlet {
 namespace {
 
-Bitmap noise(int width, int height)
-{
-    Bitmap out(width, height, Bitmap::Init::Uninitialized);
-    std::uint32_t state = std::uint32_t(width * 31 + height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width * 3; ++x)
-            out.row(y)[x] = std::uint8_t((state = state * 1664525u + 1013904223u) >> 24);
-    return out;
-}
+Bitmap noise(int width, int height) { return test::noisePicture(width, height, std::uint32_t(width * 31 + height)); }
 
 // Flat 5 × 5 blocks: where all four neighbours are equal the blend lands within a rounding error
 // of a whole number, so any change in how it is rounded shows after truncation.

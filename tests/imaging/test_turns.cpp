@@ -12,16 +12,7 @@
 namespace trimlet {
 namespace {
 
-// Random bytes, so that a pixel moved as the wrong three bytes or to the wrong place shows.
-Bitmap noise(int width, int height)
-{
-    Bitmap out(width, height, Bitmap::Init::Uninitialized);
-    std::uint32_t state = std::uint32_t(width * 7919 + height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width * 3; ++x)
-            out.row(y)[x] = std::uint8_t((state = state * 1664525u + 1013904223u) >> 24);
-    return out;
-}
+Bitmap noise(int width, int height) { return test::noisePicture(width, height, std::uint32_t(width * 7919 + height)); }
 
 bool paddingIsZero(const Bitmap& b)
 {

@@ -169,6 +169,16 @@ Bitmap photoLike(int width, int height, std::uint32_t seed)
     return out;
 }
 
+Bitmap noisePicture(int width, int height, std::uint32_t seed)
+{
+    Bitmap out(width, height, Bitmap::Init::Uninitialized);
+    std::uint32_t state = seed;
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width * 3; ++x)
+            out.row(y)[x] = std::uint8_t((state = state * 1664525u + 1013904223u) >> 24);
+    return out;
+}
+
 Bitmap bitmapFromRows(const std::vector<std::vector<std::uint32_t>>& rgbRows)
 {
     const int h = int(rgbRows.size());

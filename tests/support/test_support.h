@@ -48,6 +48,9 @@ Bitmap fromPnm(const std::vector<std::uint8_t>& pnm);
 
 // Deterministic picture with smooth gradients, edges and fine noise, like a photo for codecs.
 Bitmap photoLike(int width, int height, std::uint32_t seed = 1);
+// Uniform random bytes from a seed: a pixel moved as the wrong bytes, or a wrong weight, shows
+// where smooth content could hide it.
+Bitmap noisePicture(int width, int height, std::uint32_t seed);
 // Bitmap from 0xRRGGBB values, row by row, for small hand-checked pictures.
 Bitmap bitmapFromRows(const std::vector<std::vector<std::uint32_t>>& rgbRows);
 // 0xRRGGBB of one pixel.
