@@ -120,6 +120,7 @@ TfrmMain::TfrmMain(QStringList args, QWidget* parent)
     connectFrameHandlers();
     connectOutputHandlers();
     connectTransformHandlers();
+    connectSlotHandlers();
     FormCreate();
 }
 
@@ -319,25 +320,29 @@ void TfrmMain::buildSlotGroup()
     gbxTmpSave = named(new QGroupBox(QStringLiteral("一時保存エリア"), pnlButton), "gbxTmpSave");
     gbxTmpSave->resize(265, 90);
     auto* row = new QHBoxLayout(gbxTmpSave);
-    row->setContentsMargins(4, 2, 4, 4);
-    row->setSpacing(4);
+    row->setContentsMargins(4, 0, 4, 3);
+    row->setSpacing(2);
     const QString slotHint = QStringLiteral("ドラッグ＆ドロップで編集中の画像を一時保存または展開できます");
     for (int i = 0; i < 3; ++i) {
         const QByteArray n = QByteArray::number(i + 1);
-        auto* cell = new QHBoxLayout;
+        auto* cell = new QVBoxLayout;
         cell->setSpacing(1);
         pnlTmpSave[i] = new SlotPanel(i + 1, gbxTmpSave);
         pnlTmpSave[i]->setObjectName(QLatin1String("pnlTmpSave" + n));
         pnlTmpSave[i]->setToolTip(slotHint);
-        cell->addWidget(pnlTmpSave[i], 1);
-        auto* buttons = new QVBoxLayout;
+        // 82 × 42 inside the border, whatever the style's frame width.
+        const int border = 2 * pnlTmpSave[i]->frameWidth();
+        pnlTmpSave[i]->setFixedSize(82 + border, 42 + border);
+        cell->addWidget(pnlTmpSave[i]);
+        auto* buttons = new QHBoxLayout;
         buttons->setSpacing(1);
         auto glyph = [&](QToolButton*& field, const QByteArray& name, const QString& text, const QString& hint) {
             field = new QToolButton(gbxTmpSave);
             field->setObjectName(QLatin1String(name));
             field->setText(text);
             field->setToolTip(hint);
-            field->setFixedSize(18, 18);
+            field->setFixedHeight(20);
+            field->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
             buttons->addWidget(field);
         };
         glyph(btnTmpSave[i], "btnTmpSave" + n, QStringLiteral("全"), QStringLiteral("画像全体を一時保存します"));

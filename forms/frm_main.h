@@ -69,7 +69,8 @@ public:
     virtual bool joinPicture(const Picture& picture, const QPoint& clientPoint);
     // Replaces the editing picture by it joined with `added` on the side of the work area that
     // holds the drop point, aligned by the concatenation page's buttons.
-    void ConcatenatePicture(const Picture& added, const QPoint& clientPoint);
+    // False when the joined picture could not be made (the error box has been shown).
+    bool ConcatenatePicture(const Picture& added, const QPoint& clientPoint);
     // Fits the picture into the work area and places the cut frame.
     void LayoutWorkArea(bool recentre, bool recomputeMinimumRate);
 
@@ -130,8 +131,21 @@ public:
     QMenu* popTmpSave = nullptr;
     QAction *popItemTmpSave = nullptr, *popItemTmpCutSave = nullptr, *popItemTmpLoad = nullptr;
 
-    // Slot pictures.
+    // Temporary slots, numbered 1 to 3 as their captions; imgTmpSave[n - 1] is slot n.
     Picture imgTmpSave[3];
+    int slotPopupTarget = 0;  // the slot popTmpSave was last opened on
+    // The slot a command is meant for: a slot's button, or a menu item on slotPopupTarget; 0 for none.
+    int SlotForSender(const QObject* sender) const;
+    void btnTmpSaveClick(QObject* sender);
+    void btnTmpCutSaveClick(QObject* sender);
+    void btnTmpLoadClick(QObject* sender);
+    void imgTmpSaveMouseUp(int slot, QMouseEvent* event);
+    // Drags inside the window come from imgSource or a slot panel. Public for the window tests,
+    // which cannot run the toolkit's drag loop.
+    bool imgTmpSaveDragOver(const QObject* source, int slot) const;
+    void imgTmpSaveDragDrop(const QObject* source, int slot);
+    bool FormDragOver(const QObject* source, const QPoint& clientPoint) const;
+    void FormDragDrop(const QObject* source, const QPoint& clientPoint);
 
     // Fields of the cut frame and the resize debounce, with their starting values.
     int dragOffsetX = 0, dragOffsetY = 0;
@@ -217,6 +231,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
@@ -236,6 +251,11 @@ private:
     void connectFrameHandlers();
     void connectOutputHandlers();
     void connectTransformHandlers();
+    void connectSlotHandlers();
+    int slotOfPanel(const QObject* object) const;
+    void setSlotPicture(int slot, Picture picture);
+    void expandSlot(int slot);
+    void startPictureDrag(QWidget* source);
     void setProgress(int position);
     void quarterTurn(int mode, const QString& status);
     void popupEditMenu(QWidget* source, const QPoint& local);

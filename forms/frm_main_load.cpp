@@ -203,12 +203,30 @@ void TfrmMain::dropFiles(const QStringList& paths, const QPoint& clientPoint)
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
 {
-    if (event->mimeData()->hasUrls())
+    // Drags of our own are let in and judged at every move: a window that refuses the entry
+    // hears nothing more of that drag, not even over the picture.
+    if (event->source() == imgSource || slotOfPanel(event->source()) || event->mimeData()->hasUrls())
         event->acceptProposedAction();
+}
+
+void TfrmMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->mimeData()->hasUrls() || FormDragOver(event->source(), event->position().toPoint()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
 }
 
 void TfrmMain::dropEvent(QDropEvent* event)
 {
+    const QPoint at = event->position().toPoint();
+    if (event->source() == imgSource || slotOfPanel(event->source())) {
+        if (FormDragOver(event->source(), at)) {
+            event->acceptProposedAction();
+            FormDragDrop(event->source(), at);
+        }
+        return;
+    }
     QStringList paths;
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile())
@@ -216,7 +234,7 @@ void TfrmMain::dropEvent(QDropEvent* event)
     if (paths.isEmpty())
         return;
     event->acceptProposedAction();
-    dropFiles(paths, event->position().toPoint());
+    dropFiles(paths, at);
 }
 
 }  // namespace trimlet

@@ -151,7 +151,7 @@ void TfrmMain::btnRotFreeClick()
     tmrCheckResize->start();
 }
 
-void TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoint)
+bool TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoint)
 {
     const int availW = centralWidget()->width();
     const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
@@ -175,9 +175,10 @@ void TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoin
     }
     if (joined.empty()) {
         showDrawingError();  // too large for memory or for the picture size cap
-        return;
+        return false;
     }
     setEditingPicture(Picture(std::move(joined)));
+    return true;
 }
 
 void TfrmMain::btnBGColorClick()

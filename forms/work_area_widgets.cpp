@@ -1,6 +1,12 @@
 #include "forms/work_area_widgets.h"
 
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QPainter>
+
+#include "imaging/cut_geometry.h"
+#include "imaging/reduce.h"
+#include "platform/qimage_bridge.h"
 
 namespace trimlet {
 
@@ -76,31 +82,73 @@ SlotPanel::SlotPanel(int number, QWidget* parent)
     : QFrame(parent), number_(number)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    setAcceptDrops(true);
+    // A button-face ground keeps the grey digit readable on the darker window.
+    setAutoFillBackground(true);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, p.color(QPalette::Button));
+    setPalette(p);
 }
 
-void SlotPanel::setImage(QImage image)
+void SlotPanel::setPicture(const Bitmap& rendering)
 {
-    image_ = std::move(image);
+    const QRect inner = contentsRect();
+    const IntRect fit = stretchPicture(rendering.width(), rendering.height(), inner.width(), inner.height());
+    placement_ = QRect(fit.x, fit.y, fit.w, fit.h);
+    if (placement_.isEmpty()) {
+        image_ = QImage();
+    } else if (fit.w <= rendering.width() && fit.h <= rendering.height()) {
+        image_ = toQImage(reduceArea(rendering, fit.w, fit.h));
+    } else {
+        image_ = toQImage(rendering).scaled(fit.w, fit.h, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+    }
     update();
+}
+
+QRect SlotPanel::imageRect() const
+{
+    return image_.isNull() ? QRect() : placement_.translated(contentsRect().topLeft());
 }
 
 void SlotPanel::paintEvent(QPaintEvent* event)
 {
     QFrame::paintEvent(event);
     QPainter p(this);
-    const QRect inner = contentsRect();
     if (image_.isNull()) {
         QFont f = font();
         f.setPixelSize(43);
         p.setFont(f);
         p.setPen(Qt::gray);
-        p.drawText(inner, Qt::AlignCenter, QString::number(number_));
+        p.drawText(contentsRect(), Qt::AlignCenter, QString::number(number_));
         return;
     }
-    const QSize fitted = image_.size().scaled(inner.size(), Qt::KeepAspectRatio);
-    const QRect target(inner.center() - QPoint(fitted.width() / 2, fitted.height() / 2), fitted);
-    p.setRenderHint(QPainter::SmoothPixmapTransform);
-    p.drawImage(target, image_);
+    p.drawImage(imageRect().topLeft(), image_);
+}
+
+void SlotPanel::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Refused drags travel on to the window, which decides on files and refuses the rest.
+    if (acceptsDrag && acceptsDrag(event->source()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void SlotPanel::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (acceptsDrag && acceptsDrag(event->source()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void SlotPanel::dropEvent(QDropEvent* event)
+{
+    if (!acceptsDrag || !acceptsDrag(event->source()))
+        return event->ignore();
+    event->acceptProposedAction();
+    if (dropped)
+        dropped(event->source());
 }
 
 }  // namespace trimlet

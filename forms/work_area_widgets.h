@@ -2,8 +2,11 @@
 // Small widgets of the main window: the picture display, the cut frame and the slot panels.
 
 #include <QFrame>
+#include <functional>
 #include <QImage>
 #include <QWidget>
+
+#include "codecs/bitmap.h"
 
 namespace trimlet {
 
@@ -55,20 +58,39 @@ private:
     Qt::BrushStyle hatch_ = Qt::NoBrush;
 };
 
-// A temporary slot: its digit in grey while empty, else its picture fitted and centred.
+// A temporary slot: its digit in grey while empty, else its picture fitted and centred. Drags
+// over it are decided by its owner through the two hooks.
 class SlotPanel : public QFrame {
     Q_OBJECT
 public:
     SlotPanel(int number, QWidget* parent = nullptr);
-    void setImage(QImage image);
+    int number() const { return number_; }
+    // Shows a rendering scaled to the slot once, so painting never touches the full picture;
+    // an empty bitmap shows the digit again.
+    void setPicture(const Bitmap& rendering);
+    // Where the picture is drawn, in the panel's coordinates; empty while the slot is empty.
+    QRect imageRect() const;
     const QImage& image() const { return image_; }
+
+    std::function<bool(QObject* source)> acceptsDrag;
+    std::function<void(QObject* source)> dropped;
+
+signals:
+    void mousePressed(QMouseEvent* event);
+    void mouseReleased(QMouseEvent* event);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override { emit mousePressed(event); }
+    void mouseReleaseEvent(QMouseEvent* event) override { emit mouseReleased(event); }
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     int number_;
-    QImage image_;
+    QImage image_;  // already at the size of imageRect()
+    QRect placement_;  // inside the contents rectangle
 };
 
 }  // namespace trimlet

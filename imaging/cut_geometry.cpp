@@ -27,6 +27,18 @@ IntRect fitPicture(int pw, int ph, int availW, int availH, int top)
     return {(availW - dispW) / 2, top + (availH - dispH) / 2, dispW, dispH};
 }
 
+IntRect stretchPicture(int pw, int ph, int boxW, int boxH)
+{
+    if (pw <= 0 || ph <= 0 || boxW <= 0 || boxH <= 0)
+        return {};
+    int w = boxW, h = boxH;
+    if (i64(pw) * boxH >= i64(ph) * boxW)
+        h = std::max(1, int(i64(ph) * boxW / pw));
+    else
+        w = std::max(1, int(i64(pw) * boxH / ph));
+    return {(boxW - w) / 2, (boxH - h) / 2, w, h};
+}
+
 int minimumRate(int pw, int ph, int W, int H)
 {
     for (int n = 99; n >= 1; --n)

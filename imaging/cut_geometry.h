@@ -23,6 +23,10 @@ struct IntPoint {
 // is at top: shrunk to fit with its proportions (never enlarged) and centred.
 IntRect fitPicture(int pw, int ph, int availW, int availH, int top);
 
+// A pw × ph picture scaled up or down to fit a boxW × boxH box with its proportions, each side
+// truncated to whole pixels but at least one, and centred in the box.
+IntRect stretchPicture(int pw, int ph, int boxW, int boxH);
+
 // The lowest reduction rate in percent for a W × H cut of a pw × ph picture: the smallest at
 // which the region to cut no longer exceeds the picture in both directions; 100 when the
 // picture is smaller than the cut in both.

@@ -18,6 +18,16 @@ TEST(FitPicture, ShrinksKeepingProportionsAndCentres)
     EXPECT_EQ(fitPicture(909091, 11, kAvailW, kAvailH, kBand).h, 0);
 }
 
+TEST(StretchPicture, EnlargesOrShrinksToTheBoxTruncatingAndCentres)
+{
+    EXPECT_EQ(stretchPicture(2000, 100, 82, 42), (IntRect{0, 19, 82, 4}));
+    EXPECT_EQ(stretchPicture(10, 10, 82, 42), (IntRect{20, 0, 42, 42}));
+    EXPECT_EQ(stretchPicture(82, 42, 82, 42), (IntRect{0, 0, 82, 42}));
+    EXPECT_EQ(stretchPicture(100, 1, 82, 42), (IntRect{0, 20, 82, 1}));  // never thinner than a line
+    EXPECT_EQ(stretchPicture(1, 100000, 82, 42), (IntRect{40, 0, 1, 42}));
+    EXPECT_EQ(stretchPicture(0, 0, 82, 42), IntRect{});
+}
+
 TEST(MinimumRate, SmallestRateWhoseRegionFitsOneWayAtLeast)
 {
     EXPECT_EQ(minimumRate(1600, 1200, 240, 320), 15);
