@@ -161,7 +161,7 @@ void TfrmMain::buildCommandBand(QWidget* client)
     pcEdit = named(new QTabWidget(pnlButton), "pcEdit");
     pcEdit->setGeometry(4, 4, 497, 92);
     pcEdit->setDocumentMode(true);
-    pcEdit->setStyleSheet(QStringLiteral("QTabBar::tab { width: 110px; height: 22px; }"));
+    pcEdit->setStyleSheet(QStringLiteral("QTabBar::tab { width: 110px; height: 22px; padding: 0px; }"));
     tabFile = named(new QWidget, "tabFile", QStringLiteral("画像の読み込み・保存関連のメニュー"));
     tabEdit = named(new QWidget, "tabEdit", QStringLiteral("画像の編集関連のメニュー"));
     tabConcat = named(new QWidget, "tabConcat",
