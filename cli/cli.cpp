@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <new>
 #include <optional>
+#include <string_view>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -21,14 +23,45 @@ namespace trimlet::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: trimlet-cli info FILE...\n"
-    "       trimlet-cli INPUT [--cut WxH[@RATE][+CX,CY]] --output FILE [--quality 1..100] [--force]\n"
-    "       trimlet-cli INPUT [--cut WxH[@RATE][+CX,CY]] --save [--format jpeg|bmp] [--tail paren|hyphen]\n"
-    "                   [--quality 1..100]\n"
-    "  steps, applied left to right: --turn right|left|180, --flip vertical|horizontal,\n"
-    "  --rotate -359..359 (uncovered corners in --background RRGGBB, default FFFFFF), --cut ...,\n"
-    "  --join FILE:top|bottom|left|right (lined up by --align-h top|centre|bottom|trim and\n"
-    "  --align-v left|centre|right|trim, default centre; margins in --background)";
+    "usage: trimlet-cli INPUT... [STEP...] (--output FILE | --save) [OPTION...]\n"
+    "       trimlet-cli info FILE...\n"
+    "       trimlet-cli --help | --version\n"
+    "\n"
+    "Applies the steps, left to right, to each INPUT (BMP, JPEG, PNG or GIF) on its\n"
+    "own and writes the result. Steps and options may stand before or after inputs.\n"
+    "\n"
+    "steps:\n"
+    "  --turn right|left|180       a quarter turn either way, or a half turn\n"
+    "  --flip vertical|horizontal  mirror top to bottom (vertical) or left to right\n"
+    "  --rotate DEG                -359..359 degrees clockwise, bilinear, on the\n"
+    "                              same canvas; the corners take --background\n"
+    "  --join FILE:top|bottom|left|right\n"
+    "                              joins FILE on that side of the current picture\n"
+    "  --cut WxH[@RATE][+CX,CY]    cuts W x H pixels (W 24..4096, H 32..4096) from\n"
+    "                              a region reduced by RATE percent (1..100,\n"
+    "                              default 100) around CX,CY in picture pixels\n"
+    "                              (default: the middle)\n"
+    "output, exactly one:\n"
+    "  --output FILE               FILE.jpg, .jpeg or .bmp; with one INPUT only\n"
+    "  --save                      the next free serial name beside each INPUT:\n"
+    "                              NAME(1).jpg, NAME(2).jpg, ...\n"
+    "options:\n"
+    "  --quality 1..100            JPEG quality (default 90)\n"
+    "  --format jpeg|bmp           format of --save (default jpeg)\n"
+    "  --tail paren|hyphen         --save names NAME(1) or NAME-1 (default paren)\n"
+    "  --background RRGGBB         rotation corners, join margins (default FFFFFF)\n"
+    "  --align-h top|centre|bottom|trim\n"
+    "                              lines up left and right joins (default centre)\n"
+    "  --align-v left|centre|right|trim\n"
+    "                              lines up top and bottom joins (default centre)\n"
+    "  --force                     replace an existing --output FILE\n"
+    "  -h, --help                  show this text\n"
+    "  --version                   show the version\n"
+    "\n"
+    "info prints PATH<TAB>KIND<TAB>WIDTH<TAB>HEIGHT for each FILE. Every written\n"
+    "path is printed on its own line; a file that fails is reported on standard\n"
+    "error and the others are still done. Exit status: 0 when every file succeeded,\n"
+    "1 when any failed, 2 for a usage error.\n";
 
 enum class TurnStep { Right, Left, Half };
 enum class FlipStep { Vertical, Horizontal };
@@ -44,7 +77,9 @@ struct JoinStep {
 using Step = std::variant<CutRequest, TurnStep, FlipStep, RotateStep, JoinStep>;
 
 struct Request {
-    std::string input;
+    enum class Action { Convert, Help, Version };
+    Action action = Action::Convert;
+    std::vector<std::string> inputs;
     std::vector<Step> steps;
     std::string output;
     bool save = false;
@@ -57,9 +92,67 @@ struct Request {
     AlignV alignV = AlignV::Centre;
 };
 
-struct UsageError {
-    std::string reason;
+// Why an argument is refused; nothing when it is taken.
+using Refusal = std::optional<std::string>;
+// An option's value as the readers get it.
+using Value = const std::string&;
+
+template <class T>
+struct Word {
+    std::string_view text;
+    T value;
 };
+
+constexpr Word<TurnStep> kTurns[] = {{"right", TurnStep::Right}, {"left", TurnStep::Left}, {"180", TurnStep::Half}};
+constexpr Word<FlipStep> kFlips[] = {{"vertical", FlipStep::Vertical}, {"horizontal", FlipStep::Horizontal}};
+constexpr Word<JoinSide> kSides[] = {
+    {"top", JoinSide::Top}, {"bottom", JoinSide::Bottom}, {"left", JoinSide::Left}, {"right", JoinSide::Right}};
+constexpr Word<AlignH> kAlignH[] = {
+    {"top", AlignH::Top}, {"centre", AlignH::Centre}, {"bottom", AlignH::Bottom}, {"trim", AlignH::Trim}};
+constexpr Word<AlignV> kAlignV[] = {
+    {"left", AlignV::Left}, {"centre", AlignV::Centre}, {"right", AlignV::Right}, {"trim", AlignV::Trim}};
+constexpr Word<bool> kFormats[] = {{"jpeg", false}, {"bmp", true}};
+constexpr Word<SerialTail> kTails[] = {{"paren", SerialTail::Paren}, {"hyphen", SerialTail::Hyphen}};
+
+// "a, b or c"
+template <class T, std::size_t N>
+std::string wordList(const Word<T> (&words)[N])
+{
+    std::string list;
+    for (std::size_t i = 0; i < N; ++i)
+        list.append(i == 0 ? "" : i + 1 == N ? " or " : ", ").append(words[i].text);
+    return list;
+}
+
+template <class T, std::size_t N>
+std::optional<T> findWord(const Word<T> (&words)[N], std::string_view text)
+{
+    for (const Word<T>& w : words)
+        if (w.text == text)
+            return w.value;
+    return std::nullopt;
+}
+
+// Sets target (a T or an optional<T>) to the value of the word given for option.
+template <class T, std::size_t N, class Target>
+Refusal readWord(std::string_view option, const Word<T> (&words)[N], Value value, Target& target)
+{
+    const auto found = findWord(words, value);
+    if (!found)
+        return std::string(option) + " takes " + wordList(words) + ", not " + value;
+    target = *found;
+    return std::nullopt;
+}
+
+template <class T, std::size_t N>
+Refusal addStepWord(std::string_view option, const Word<T> (&words)[N], Value value, Request& req)
+{
+    T step{};
+    Refusal refused = readWord(option, words, value, step);
+    if (!refused)
+        req.steps.emplace_back(step);
+    return refused;
+}
 
 std::optional<int> parseInt(const std::string& text)
 {
@@ -99,136 +192,169 @@ std::optional<CutRequest> parseCut(const std::string& text)
     return cut;
 }
 
-// --turn, --flip, --rotate and --background with their value.
-std::optional<UsageError> parseTransform(const std::string& option, const std::string& value, Request& req)
+Refusal readCut(std::string_view, Value value, Request& req)
 {
-    if (option == "--turn") {
-        if (value != "right" && value != "left" && value != "180")
-            return UsageError{"--turn takes right, left or 180, not " + value};
-        req.steps.push_back(value == "right" ? TurnStep::Right : value == "left" ? TurnStep::Left : TurnStep::Half);
-    } else if (option == "--flip") {
-        if (value != "vertical" && value != "horizontal")
-            return UsageError{"--flip takes vertical or horizontal, not " + value};
-        req.steps.push_back(value == "vertical" ? FlipStep::Vertical : FlipStep::Horizontal);
-    } else if (option == "--rotate") {
-        const auto degrees = parseInt(value);
-        if (!degrees || *degrees < -359 || *degrees > 359)
-            return UsageError{"--rotate takes whole degrees -359..359, not " + value};
-        req.steps.push_back(RotateStep{*degrees});
-    } else {
-        std::uint32_t rgb = 0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
-        if (value.size() != 6 || ec != std::errc() || end != value.data() + value.size())
-            return UsageError{"--background takes six hex digits RRGGBB, not " + value};
-        req.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
-    }
+    const auto cut = parseCut(value);
+    if (!cut)
+        return "--cut takes WxH[@RATE][+CX,CY] with W 24..4096, H 32..4096, RATE 1..100, not " + value;
+    req.steps.emplace_back(*cut);
     return std::nullopt;
 }
 
-// --join FILE:SIDE, --align-h and --align-v with their value.
-std::optional<UsageError> parseJoin(const std::string& option, const std::string& value, Request& req)
+Refusal readRotate(std::string_view, Value value, Request& req)
 {
-    if (option == "--join") {
-        // The last colon splits, so file names may hold colons of their own.
-        const auto colon = value.rfind(':');
-        const std::string side = colon == std::string::npos ? std::string() : value.substr(colon + 1);
-        const std::string file = colon == std::string::npos ? std::string() : value.substr(0, colon);
-        if (file.empty() || (side != "top" && side != "bottom" && side != "left" && side != "right"))
-            return UsageError{"--join takes FILE:top|bottom|left|right, not " + value};
-        const JoinSide where = side == "top"      ? JoinSide::Top
-                                  : side == "bottom" ? JoinSide::Bottom
-                                  : side == "left"   ? JoinSide::Left
-                                                     : JoinSide::Right;
-        req.steps.emplace_back(std::in_place_type<JoinStep>, JoinStep{file, where});
-    } else if (option == "--align-h") {
-        if (value != "top" && value != "centre" && value != "bottom" && value != "trim")
-            return UsageError{"--align-h takes top, centre, bottom or trim, not " + value};
-        req.alignH = value == "top" ? AlignH::Top : value == "bottom" ? AlignH::Bottom : value == "trim" ? AlignH::Trim : AlignH::Centre;
-    } else {
-        if (value != "left" && value != "centre" && value != "right" && value != "trim")
-            return UsageError{"--align-v takes left, centre, right or trim, not " + value};
-        req.alignV = value == "left" ? AlignV::Left : value == "right" ? AlignV::Right : value == "trim" ? AlignV::Trim : AlignV::Centre;
-    }
+    const auto degrees = parseInt(value);
+    if (!degrees || *degrees < -359 || *degrees > 359)
+        return "--rotate takes whole degrees -359..359, not " + value;
+    req.steps.emplace_back(RotateStep{*degrees});
     return std::nullopt;
 }
 
-// Parses "INPUT [STEP...] --output FILE | --save [OPTION...]"; options may stand anywhere.
-std::optional<UsageError> parse(const std::vector<std::string>& args, Request& req)
+Refusal readJoin(std::string_view, Value value, Request& req)
+{
+    // The last colon splits, so file names may hold colons of their own.
+    const auto colon = value.rfind(':');
+    const auto side = colon == std::string::npos ? std::nullopt : findWord(kSides, value.substr(colon + 1));
+    if (!side || colon == 0)
+        return "--join takes FILE:" + wordList(kSides) + ", not " + value;
+    req.steps.emplace_back(JoinStep{value.substr(0, colon), *side});
+    return std::nullopt;
+}
+
+Refusal readBackground(std::string_view, Value value, Request& req)
+{
+    std::uint32_t rgb = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
+    if (value.size() != 6 || ec != std::errc() || end != value.data() + value.size())
+        return "--background takes six hex digits RRGGBB, not " + value;
+    req.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
+    return std::nullopt;
+}
+
+Refusal readOutput(std::string_view, Value value, Request& req)
+{
+    if (!req.output.empty())
+        return "--output given twice";
+    const auto kind = kindForPath(value);
+    if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap)
+        return "--output must end in .jpg, .jpeg or .bmp: " + value;
+    req.output = value;
+    return std::nullopt;
+}
+
+Refusal readQuality(std::string_view, Value value, Request& req)
+{
+    const auto quality = parseInt(value);
+    if (!quality || *quality < 1 || *quality > 100)
+        return "--quality must be 1..100, not " + value;
+    req.quality = *quality;
+    return std::nullopt;
+}
+
+
+Refusal setSave(std::string_view, Value, Request& req)
+{
+    req.save = true;
+    return std::nullopt;
+}
+
+Refusal setForce(std::string_view, Value, Request& req)
+{
+    req.force = true;
+    return std::nullopt;
+}
+
+Refusal askHelp(std::string_view, Value, Request& req)
+{
+    req.action = Request::Action::Help;
+    return std::nullopt;
+}
+
+Refusal askVersion(std::string_view, Value, Request& req)
+{
+    req.action = Request::Action::Version;
+    return std::nullopt;
+}
+
+struct OptionSpec {
+    std::string_view name;
+    bool takesValue;
+    Refusal (*read)(std::string_view option, Value value, Request& req);
+};
+
+const OptionSpec kOptions[] = {
+    {"--turn", true, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kTurns, v, r); }},
+    {"--flip", true, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kFlips, v, r); }},
+    {"--rotate", true, readRotate},
+    {"--join", true, readJoin},
+    {"--cut", true, readCut},
+    {"--output", true, readOutput},
+    {"--save", false, setSave},
+    {"--quality", true, readQuality},
+    {"--format", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.bmp); }},
+    {"--tail", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
+    {"--background", true, readBackground},
+    {"--align-h", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignH, v, r.alignH); }},
+    {"--align-v", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
+    {"--force", false, setForce},
+    {"--help", false, askHelp},
+    {"-h", false, askHelp},
+    {"--version", false, askVersion},
+};
+
+// What the whole command line must satisfy once every argument is read.
+Refusal checkRequest(const Request& req)
+{
+    if (req.inputs.empty())
+        return "no input file";
+    if (req.save && !req.output.empty())
+        return "give either --output FILE or --save, not both";
+    if (!req.save && req.output.empty())
+        return "no output: give --output FILE or --save";
+    if (!req.output.empty() && req.inputs.size() > 1)
+        return "--output takes one input; use --save for several";
+    if (!req.save && (req.bmp || req.tail))
+        return "--format and --tail go with --save; --output takes the format from its extension";
+    return std::nullopt;
+}
+
+// One pass over the arguments: options from the table, everything else an input. --help and
+// --version end the pass where they stand.
+Refusal parse(const std::vector<std::string>& args, Request& req)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const bool hasValue = i + 1 < args.size();
-        if (a == "--cut") {
-            if (!hasValue)
-                return UsageError{"--cut needs WxH[@RATE][+CX,CY]"};
-            const auto cut = parseCut(args[++i]);
-            if (!cut)
-                return UsageError{"--cut takes WxH[@RATE][+CX,CY] with W 24..4096, H 32..4096, RATE 1..100, not " + args[i]};
-            req.steps.push_back({*cut});
-        } else if (a == "--turn" || a == "--flip" || a == "--rotate" || a == "--background") {
-            if (!hasValue)
-                return UsageError{a + " needs a value"};
-            if (auto bad = parseTransform(a, args[++i], req))
-                return bad;
-        } else if (a == "--join" || a == "--align-h" || a == "--align-v") {
-            if (!hasValue)
-                return UsageError{a + " needs a value"};
-            if (auto bad = parseJoin(a, args[++i], req))
-                return bad;
-        } else if (a == "--output" || a == "--quality") {
-            if (!hasValue)
-                return UsageError{a + " needs a value"};
-            const std::string& v = args[++i];
-            if (a == "--output") {
-                if (!req.output.empty())
-                    return UsageError{"--output given twice"};
-                req.output = v;
-            } else {
-                const auto q = parseInt(v);
-                if (!q || *q < 1 || *q > 100)
-                    return UsageError{"--quality must be 1..100, not " + v};
-                req.quality = *q;
-            }
-        } else if (a == "--format" || a == "--tail") {
-            if (!hasValue)
-                return UsageError{a + " needs a value"};
-            const std::string& v = args[++i];
-            if (a == "--format") {
-                if (v != "jpeg" && v != "bmp")
-                    return UsageError{"--format takes jpeg or bmp, not " + v};
-                req.bmp = v == "bmp";
-            } else {
-                if (v != "paren" && v != "hyphen")
-                    return UsageError{"--tail takes paren or hyphen, not " + v};
-                req.tail = v == "hyphen" ? SerialTail::Hyphen : SerialTail::Paren;
-            }
-        } else if (a == "--save") {
-            req.save = true;
-        } else if (a == "--force") {
-            req.force = true;
-        } else if (a.size() > 1 && a[0] == '-') {
-            return UsageError{"unknown option " + a};
-        } else if (req.input.empty()) {
-            req.input = a;
-        } else {
-            return UsageError{"more than one input: " + a};
+        const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                       [&](const OptionSpec& o) { return o.name == a; });
+        if (spec == std::end(kOptions)) {
+            if (a.size() > 1 && a[0] == '-')
+                return "unknown option " + a;
+            req.inputs.push_back(a);
+            continue;
         }
+        if (spec->takesValue && i + 1 == args.size())
+            return a + " needs a value";
+        if (Refusal refused = spec->read(a, spec->takesValue ? args[++i] : std::string(), req))
+            return refused;
+        if (req.action != Request::Action::Convert)
+            return std::nullopt;
     }
-    if (req.input.empty())
-        return UsageError{"no input file"};
-    if (req.save && !req.output.empty())
-        return UsageError{"give either --output FILE or --save, not both"};
-    if (!req.save && req.output.empty())
-        return UsageError{"no output: give --output FILE or --save"};
-    if (!req.save && (req.bmp || req.tail))
-        return UsageError{"--format and --tail go with --save; --output takes the format from its extension"};
-    return std::nullopt;
+    return checkRequest(req);
 }
 
 int fail(std::ostream& err, int status, const std::string& reason)
 {
     err << "trimlet-cli: " << reason << '\n';
     return status;
+}
+
+// "PATH: reason", without the path twice when the reason already starts with it.
+std::string fileReason(const std::string& path, std::string reason)
+{
+    const std::string prefix = path + ": ";
+    if (reason.starts_with(prefix))
+        reason.erase(0, prefix.size());
+    return prefix + reason;
 }
 
 int info(const std::vector<std::string>& files, std::ostream& out, std::ostream& err)
@@ -239,7 +365,7 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
     for (const std::string& file : files) {
         auto picture = loadPictureFile(file);
         if (!picture) {
-            status = fail(err, kExitFailure, picture.error().message);
+            status = fail(err, kExitFailure, fileReason(file, picture.error().message));
             continue;
         }
         const Picture& p = picture.value();
@@ -261,102 +387,180 @@ Status write(const Bitmap& bitmap, bool bmp, int quality, const std::string& pat
 
 // Writes under the first free serial name beside the input; a name taken meanwhile by someone
 // else is skipped, never replaced.
-Result<std::string> saveSerial(const Bitmap& bitmap, bool bmp, const Request& req)
+Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, const Request& req)
 {
+    const bool bmp = req.bmp.value_or(false);
     const SerialTail tail = req.tail.value_or(SerialTail::Paren);
     const std::string extension = bmp ? ".bmp" : ".jpg";
     for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = serialName(req.input, tail, extension, exists);
+        std::string name = serialName(input, tail, extension, exists);
         const Status written = write(bitmap, bmp, req.quality, name, WriteMode::NoReplace);
         if (written)
             return name;
         if (written.error().code != ErrorCode::Exists)
             return written.error();
     }
-    return makeError(ErrorCode::Exists, "no free serial name beside " + req.input);
+    return makeError(ErrorCode::Exists, "no free serial name beside " + input);
 }
 
-// The picture after one step; empty when a cut leaves nothing or a turn would pass the size cap.
-Bitmap apply(Bitmap bitmap, const Step& step, Rgb background)
+// Every edit leaves a plain bitmap picture, as in the window; so the input's transparency
+// counts for a join only until the first edit.
+Result<Picture> edited(Bitmap bitmap, const char* whenEmpty)
 {
-    if (const auto* cut = std::get_if<CutRequest>(&step))
-        return cutPicture(bitmap, *cut);
-    if (const auto* turn = std::get_if<TurnStep>(&step))
-        return *turn == TurnStep::Right  ? turnRight(bitmap)
-               : *turn == TurnStep::Left ? turnLeft(bitmap)
-                                         : halfTurn(std::move(bitmap));
-    if (const auto* flip = std::get_if<FlipStep>(&step))
-        return *flip == FlipStep::Vertical ? flipVertical(std::move(bitmap)) : flipHorizontal(std::move(bitmap));
-    const int degrees = std::get<RotateStep>(step).degrees;
-    if (degrees == 0)
-        return bitmap;
-    const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    return *rotateBilinear(bitmap, degrees, background, {}, threads);
+    if (bitmap.empty())
+        return makeError(ErrorCode::TooLarge, whenEmpty);
+    return Picture(std::move(bitmap));
 }
 
-int convert(const Request& req, std::ostream& out, std::ostream& err)
+// Applies one step to the picture.
+struct StepRunner {
+    const Picture& picture;
+    const Request& req;
+
+    Result<Picture> operator()(const CutRequest& cut) const
+    {
+        return edited(cutPicture(picture.bitmap(), cut), "the cut left no picture");
+    }
+    Result<Picture> operator()(TurnStep turn) const
+    {
+        const Bitmap& b = picture.bitmap();
+        return edited(turn == TurnStep::Right ? turnRight(b) : turn == TurnStep::Left ? turnLeft(b) : halfTurn(b),
+                      "the picture is too large to turn");
+    }
+    Result<Picture> operator()(FlipStep flip) const
+    {
+        const Bitmap& b = picture.bitmap();
+        return edited(flip == FlipStep::Vertical ? flipVertical(b) : flipHorizontal(b), "the picture has no pixels");
+    }
+    Result<Picture> operator()(RotateStep rotate) const
+    {
+        if (rotate.degrees == 0)
+            return picture;  // the window leaves the picture alone too
+        const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
+        return edited(*rotateBilinear(picture.bitmap(), rotate.degrees, req.background, {}, threads),
+                      "the picture has no pixels");
+    }
+    Result<Picture> operator()(const JoinStep& join) const
+    {
+        const auto added = loadPictureFile(join.file);
+        if (!added)
+            return added.error();
+        return edited(joinPictures(picture, added.value(), join.side, req.alignH, req.alignV, req.background),
+                      "the joined picture would be too large");
+    }
+};
+
+// Loads one input, applies the steps and writes the result; gives the written path.
+Result<std::string> convert(const Request& req, const std::string& input)
 {
-    const auto outKind = kindForPath(req.output);
-    if (!req.save && outKind != PictureKind::Jpeg && outKind != PictureKind::Bitmap)
-        return fail(err, kExitUsage, "output must end in .jpg, .jpeg or .bmp: " + req.output);
-    const bool bmpOut = req.save ? req.bmp.value_or(false) : outKind == PictureKind::Bitmap;
     // Checked before the work so a long job does not end in a refusal; the write itself
     // refuses again atomically should the file appear meanwhile.
     if (!req.save && !req.force && exists(req.output))
-        return fail(err, kExitFailure, req.output + " exists (use --force to replace it)");
-
-    auto picture = loadPictureFile(req.input);
-    if (!picture)
-        return fail(err, kExitFailure, picture.error().message);
-
-    Bitmap bitmap = picture.value().bitmap();
-    bool edited = false;
+        return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
+    auto loaded = loadPictureFile(input);
+    if (!loaded)
+        return loaded.error();
+    Picture picture = std::move(loaded).value();
     for (const Step& step : req.steps) {
-        if (const auto* join = std::get_if<JoinStep>(&step)) {
-            const auto added = loadPictureFile(join->file);
-            if (!added)
-                return fail(err, kExitFailure, added.error().message);
-            // Until the first edit the input keeps its transparency, as the window's picture does.
-            const Picture editing = edited ? Picture(std::move(bitmap)) : picture.value();
-            bitmap = joinPictures(editing, added.value(), join->side, req.alignH, req.alignV, req.background);
-            edited = true;
-            if (bitmap.empty())
-                return fail(err, kExitFailure, "the joined picture would be too large");
-            continue;
-        }
-        edited = true;
-        bitmap = apply(std::move(bitmap), step, req.background);
-        if (bitmap.empty())
-            return fail(err, kExitFailure,
-                        std::holds_alternative<CutRequest>(step) ? "the cut left no picture" : "the picture is too large to turn");
+        auto next = std::visit(StepRunner{picture, req}, step);
+        if (!next)
+            return next.error();
+        picture = std::move(next).value();
     }
-    if (req.save) {
-        const auto saved = saveSerial(bitmap, bmpOut, req);
-        if (!saved)
-            return fail(err, kExitFailure, saved.error().message);
-        out << saved.value() << '\n';
-        return kExitOk;
-    }
-    const WriteMode mode = req.force ? WriteMode::Replace : WriteMode::NoReplace;
-    const Status written = write(bitmap, bmpOut, req.quality, req.output, mode);
+    if (req.save)
+        return saveSerial(picture.bitmap(), input, req);
+    const bool bmp = kindForPath(req.output) == PictureKind::Bitmap;
+    const Status written =
+        write(picture.bitmap(), bmp, req.quality, req.output, req.force ? WriteMode::Replace : WriteMode::NoReplace);
     if (!written)
-        return fail(err, kExitFailure, written.error().message);
-    out << req.output << '\n';
-    return kExitOk;
+        return written.error();
+    return req.output;
+}
+
+// The "[i/N] PATH" line of a batch on a terminal: rewritten in place, and wiped before
+// anything else is printed so that it never mixes with the lines that stay.
+class ProgressLine {
+public:
+    ProgressLine(std::ostream& err, bool shown, int columns) : err_(err), shown_(shown), columns_(columns) {}
+
+    void show(std::size_t index, std::size_t count, const std::string& path)
+    {
+        if (!shown_)
+            return;
+        const std::string text = fitted("[" + std::to_string(index) + "/" + std::to_string(count) + "] ", path);
+        err_ << '\r' << text << std::flush;
+        width_ = text.size();
+    }
+
+    void clear()
+    {
+        if (width_ == 0)
+            return;
+        err_ << '\r' << std::string(width_, ' ') << '\r' << std::flush;
+        width_ = 0;
+    }
+
+private:
+    // Kept within the terminal's width, since a wrapped line cannot be rewritten in place:
+    // the path's start gives way, cut at a character boundary.
+    std::string fitted(const std::string& head, const std::string& path) const
+    {
+        const std::size_t room = columns_ > 0 ? std::size_t(columns_ - 1) : std::string::npos;
+        if (head.size() + path.size() <= room)
+            return head + path;
+        if (head.size() + 3 >= room)
+            return head.substr(0, room);
+        std::size_t from = path.size() - (room - head.size() - 3);
+        while (from < path.size() && (std::uint8_t(path[from]) & 0xC0) == 0x80)
+            ++from;
+        return head + "..." + path.substr(from);
+    }
+
+    std::ostream& err_;
+    bool shown_;
+    int columns_;
+    std::size_t width_ = 0;
+};
+
+int convertAll(const Request& req, std::ostream& out, std::ostream& err, const Terminal& terminal)
+{
+    ProgressLine progress(err, terminal.stderrIsTerminal && req.inputs.size() > 1, terminal.columns);
+    int status = kExitOk;
+    for (std::size_t i = 0; i < req.inputs.size(); ++i) {
+        const std::string& input = req.inputs[i];
+        progress.show(i + 1, req.inputs.size(), input);
+        Result<std::string> written = makeError(ErrorCode::Invalid, {});
+        try {
+            written = convert(req, input);
+        } catch (const std::bad_alloc&) {
+            written = makeError(ErrorCode::TooLarge, "not enough memory");
+        }
+        progress.clear();
+        if (written)
+            out << written.value() << '\n' << std::flush;
+        else
+            status = fail(err, kExitFailure, fileReason(input, written.error().message));
+    }
+    return status;
 }
 
 }  // namespace
 
-int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err)
+int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& err, const Terminal& terminal)
 {
     if (args.empty())
-        return fail(err, kExitUsage, std::string("nothing to do\n") + kUsage);
+        return fail(err, kExitUsage, "nothing to do; see trimlet-cli --help");
     if (args[0] == "info")
         return info({args.begin() + 1, args.end()}, out, err);
     Request req;
-    if (const auto usage = parse(args, req))
-        return fail(err, kExitUsage, usage->reason);
-    return convert(req, out, err);
+    if (const Refusal refused = parse(args, req))
+        return fail(err, kExitUsage, *refused);
+    switch (req.action) {
+    case Request::Action::Help: out << kUsage; return kExitOk;
+    case Request::Action::Version: out << "trimlet-cli " << TRIMLET_VERSION << '\n'; return kExitOk;
+    case Request::Action::Convert: break;
+    }
+    return convertAll(req, out, err, terminal);
 }
 
 }  // namespace trimlet::cli

@@ -2,12 +2,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 #include <sstream>
 
 #include "cli/cli.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/flip.h"
+#include "imaging/join.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/region.h"
 #include "imaging/rotate.h"
@@ -21,11 +23,20 @@ struct CliRun {
     std::string out, err;
 };
 
-CliRun runCli(const std::vector<std::string>& args)
+CliRun runCli(const std::vector<std::string>& args, cli::Terminal terminal = {})
 {
     std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
+    const int status = cli::run(args, out, err, terminal);
     return {status, out.str(), err.str()};
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);)
+        result.push_back(line);
+    return result;
 }
 
 TEST(Cli, UsageErrorsExitTwoWithOneLine)
@@ -37,25 +48,45 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine)
              {"in.bmp", "--output", "a.jpg", "--quality", "0"},
              {"in.bmp", "--output", "a.jpg", "--quality", "9x"},
              {"in.bmp", "--output", "a.jpg", "--bogus"},
+             {"in.bmp", "--output", "a.png"},
+             {"in.bmp", "--output", "a.jpg", "--output", "b.jpg"},
              {"in.bmp", "--save", "--output", "a.jpg"},
              {"in.bmp", "--save", "--format", "png"},
              {"in.bmp", "--save", "--tail"},
              {"in.bmp", "--save", "--tail", "dash"},
              {"in.bmp", "--output", "a.jpg", "--format", "bmp"},
+             {"a.bmp", "b.bmp", "--output", "a.jpg"},
+             {"--save"},
+             {"--turn", "up", "--help"},
              {"info"},
          }) {
         const CliRun r = runCli(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err.rfind("trimlet-cli: ", 0), 0u) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
 }
 
-}  // namespace
-}  // namespace trimlet
-
-namespace trimlet {
-namespace {
+TEST(Cli, HelpAndVersionGoToStandardOutput)
+{
+    for (const char* help : {"--help", "-h"}) {
+        const CliRun r = runCli({"in.bmp", help, "--bogus"});  // acts where it stands
+        EXPECT_EQ(r.status, 0);
+        EXPECT_TRUE(r.err.empty());
+        EXPECT_EQ(r.out.rfind("usage: trimlet-cli", 0), 0u);
+        // Every option is explained, in lines that fit a terminal.
+        for (const char* option : {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save",
+                                   "--quality", "--format", "--tail", "--background", "--align-h", "--align-v",
+                                   "--force", "--help", "--version", "info"})
+            EXPECT_NE(r.out.find(option), std::string::npos) << option;
+        for (const std::string& line : lines(r.out))
+            EXPECT_LE(line.size(), 79u) << line;
+    }
+    const CliRun v = runCli({"--version"});
+    EXPECT_EQ(v.status, 0);
+    EXPECT_TRUE(std::regex_match(v.out, std::regex("trimlet-cli [0-9]+\\.[0-9]+\\.[0-9]+\\.[0-9]+\n"))) << v.out;
+}
 
 class CliFiles : public ::testing::Test {
 protected:
@@ -70,6 +101,18 @@ protected:
         const CliRun r = runCli(steps);
         EXPECT_EQ(r.status, 0) << r.err;
         return loadPictureFile(out).value().bitmap();
+    }
+    // Expects every argument list, each after `input --output bad.bmp`, to be a usage error.
+    void expectUsageErrors(const std::vector<std::vector<std::string>>& cases)
+    {
+        for (const std::vector<std::string>& bad : cases) {
+            std::vector<std::string> args{input, "--output", dir.file("bad.bmp")};
+            args.insert(args.end(), bad.begin(), bad.end());
+            const CliRun r = runCli(args);
+            EXPECT_EQ(r.status, 2) << bad[0] << ' ' << (bad.size() > 1 ? bad[1] : "");
+            EXPECT_EQ(r.err.rfind("trimlet-cli: ", 0), 0u);
+        }
+        EXPECT_FALSE(test::fileExists(dir.file("bad.bmp")));
     }
 
     void SetUp() override
@@ -86,7 +129,7 @@ TEST_F(CliFiles, InfoPrintsOneLinePerFileAndGoesOnAfterAFailure)
     EXPECT_EQ(r.status, 1);
     const std::string line = input + "\tbitmap\t21\t13\n";
     EXPECT_EQ(r.out, line + line);
-    EXPECT_NE(r.err.find("trimlet-cli: "), std::string::npos);
+    EXPECT_EQ(r.err.rfind("trimlet-cli: " + dir.file("bad.png") + ": ", 0), 0u) << r.err;
     EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1);
 }
 
@@ -96,6 +139,7 @@ TEST_F(CliFiles, ConvertWritesTheOutputAndPrintsItsPath)
     const CliRun r = runCli({input, "--output", out, "--quality", "100"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, out + "\n");
+    EXPECT_TRUE(r.err.empty());
     auto loaded = loadPictureFile(out);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded.value().width(), 21);
@@ -111,6 +155,7 @@ TEST_F(CliFiles, NeverOverwritesWithoutForce)
     test::writeBytes(out, {'k', 'e', 'e', 'p'});
     CliRun r = runCli({input, "--output", out});
     EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("trimlet-cli: " + input + ": ", 0), 0u) << r.err;
     EXPECT_EQ(test::readBytes(out), (std::vector<std::uint8_t>{'k', 'e', 'e', 'p'}));
 
     r = runCli({input, "--output", out, "--force"});
@@ -121,19 +166,20 @@ TEST_F(CliFiles, NeverOverwritesWithoutForce)
 TEST_F(CliFiles, FailuresWriteNothing)
 {
     EXPECT_EQ(runCli({input, "--output", dir.file("out.png")}).status, 2);
-    EXPECT_EQ(runCli({dir.file("missing.bmp"), "--output", dir.file("a.jpg")}).status, 1);
+    const CliRun missing = runCli({dir.file("missing.bmp"), "--output", dir.file("a.jpg")});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.rfind("trimlet-cli: " + dir.file("missing.bmp") + ": ", 0), 0u) << missing.err;
     test::writeBytes(dir.file("broken.gif"), {'G', 'I', 'F'});
-    EXPECT_EQ(runCli({dir.file("broken.gif"), "--output", dir.file("b.jpg")}).status, 1);
+    const CliRun broken = runCli({dir.file("broken.gif"), "--output", dir.file("b.jpg")});
+    EXPECT_EQ(broken.status, 1);
+    // The decoder's message names the file already; it is not named twice.
+    const std::string named = "trimlet-cli: " + dir.file("broken.gif") + ": ";
+    EXPECT_EQ(broken.err.rfind(named, 0), 0u) << broken.err;
+    EXPECT_EQ(broken.err.find(dir.file("broken.gif"), named.size()), std::string::npos) << broken.err;
     EXPECT_FALSE(test::fileExists(dir.file("out.png")));
     EXPECT_FALSE(test::fileExists(dir.file("a.jpg")));
     EXPECT_FALSE(test::fileExists(dir.file("b.jpg")));
 }
-
-}  // namespace
-}  // namespace trimlet
-
-namespace trimlet {
-namespace {
 
 TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
 {
@@ -156,12 +202,6 @@ TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
     for (const char* bad : {"240", "240x", "23x320", "240x4097", "240x320@0", "240x320@101", "240x320+1", "240x320+-1,2"})
         EXPECT_EQ(runCli({input, "--cut", bad, "--output", out, "--force"}).status, 2) << bad;
 }
-
-}  // namespace
-}  // namespace trimlet
-
-namespace trimlet {
-namespace {
 
 TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
 {
@@ -189,11 +229,63 @@ TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
     EXPECT_EQ(test::readBytes(dir.file("in(2).jpg")), second);
 }
 
-}  // namespace
-}  // namespace trimlet
+TEST_F(CliFiles, ManyInputsAreDoneOneByOneAndFailuresReportedPerFile)
+{
+    const std::string other = dir.file("other.bmp");
+    const Bitmap otherPicture = test::photoLike(30, 40, 5);
+    ASSERT_TRUE(writeBmpFile(otherPicture, other));
+    const std::string missing = dir.file("missing.bmp");
 
-namespace trimlet {
-namespace {
+    // Steps and options before the inputs; the same file twice gets two serial names.
+    const CliRun r = runCli({"--turn", "right", "--save", "--format", "bmp", input, missing, other, input});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.file("in(1).bmp") + "\n" + dir.file("other(1).bmp") + "\n" +
+                         dir.file("in(2).bmp") + "\n");
+    ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
+    EXPECT_EQ(r.err.rfind("trimlet-cli: " + missing + ": ", 0), 0u) << r.err;
+    const Bitmap turned = turnRight(loadPictureFile(input).value().bitmap());
+    EXPECT_EQ(loadPictureFile(dir.file("in(1).bmp")).value().bitmap(), turned);
+    EXPECT_EQ(loadPictureFile(dir.file("in(2).bmp")).value().bitmap(), turned);
+    EXPECT_EQ(loadPictureFile(dir.file("other(1).bmp")).value().bitmap(), turnRight(otherPicture));
+
+    // All good: status 0. A usage error is found before any file is touched.
+    EXPECT_EQ(runCli({input, other, "--save"}).status, 0);
+    EXPECT_EQ(runCli({input, other, "--save", "--turn", "up"}).status, 2);
+    EXPECT_FALSE(test::fileExists(dir.file("in(2).jpg")));
+}
+
+TEST_F(CliFiles, ProgressLineOnlyOnATerminalAndWipedBeforeOtherLines)
+{
+    const std::string missing = dir.file("missing.bmp");
+    const std::vector<std::string> args{input, missing, "--save"};
+    const CliRun quiet = runCli(args, {false, 80});
+    EXPECT_EQ(quiet.err.find('\r'), std::string::npos);
+    EXPECT_EQ(quiet.err.find("[1/2]"), std::string::npos);
+
+    const CliRun shown = runCli(args, {true, 0});
+    EXPECT_EQ(shown.status, 1);
+    const std::string wipe1 = "\r" + std::string(("[1/2] " + input).size(), ' ') + "\r";
+    const std::string wipe2 = "\r" + std::string(("[2/2] " + missing).size(), ' ') + "\r";
+    EXPECT_EQ(shown.err, "\r[1/2] " + input + wipe1 + "\r[2/2] " + missing + wipe2 + "trimlet-cli: " + missing +
+                             ": cannot open " + missing + ": No such file or directory\n");
+    EXPECT_EQ(shown.out, dir.file("in(2).jpg") + "\n");
+
+    // One input: nothing to count. A narrow terminal keeps the end of the path on one line.
+    EXPECT_EQ(runCli({input, "--save"}, {true, 80}).err, "");
+    const CliRun narrow = runCli(args, {true, 20});
+    EXPECT_NE(narrow.err.find("\r[1/2] ..." + input.substr(input.size() - 10) + "\r"), std::string::npos)
+        << narrow.err;
+}
+
+TEST_F(CliFiles, ProgressLineCutsLongPathsAtCharacterBoundaries)
+{
+    const std::string wide = dir.file("写真写真写真.bmp");  // three bytes a character
+    ASSERT_TRUE(writeBmpFile(test::photoLike(24, 32), wide));
+    const CliRun r = runCli({wide, input, "--save"}, {true, 22});
+    ASSERT_EQ(r.status, 0) << r.err;
+    // 21 bytes of room: "[1/2] ..." leaves 12, of which the name's tail takes whole characters.
+    EXPECT_NE(r.err.find("\r[1/2] ...写真.bmp\r"), std::string::npos) << r.err;
+}
 
 TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
 {
@@ -211,26 +303,10 @@ TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
     EXPECT_EQ(run({"--rotate", "0"}), picture);
     EXPECT_EQ(run({"--turn", "right", "--cut", "24x32"}).height(), 21);
 
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--turn", "up"}, {"--turn"}, {"--flip", "diagonal"}, {"--rotate", "360"}, {"--rotate", "-360"},
-             {"--rotate", "1.5"}, {"--rotate", ""}, {"--background", "FFF"}, {"--background", "GGGGGG"},
-             {"--background", "-12345"}, {"--background", "0x1234"}, {"--background", "1234567"}}) {
-        std::vector<std::string> args{input, "--output", dir.file("bad.bmp")};
-        args.insert(args.end(), bad.begin(), bad.end());
-        const CliRun r = runCli(args);
-        EXPECT_EQ(r.status, 2) << bad[0];
-        EXPECT_EQ(r.err.rfind("trimlet-cli: ", 0), 0u);
-    }
-    EXPECT_FALSE(test::fileExists(dir.file("bad.bmp")));
+    expectUsageErrors({{"--turn", "up"}, {"--turn"}, {"--flip", "diagonal"}, {"--rotate", "360"}, {"--rotate", "-360"},
+                       {"--rotate", "1.5"}, {"--rotate", ""}, {"--background", "FFF"}, {"--background", "GGGGGG"},
+                       {"--background", "-12345"}, {"--background", "0x1234"}, {"--background", "1234567"}});
 }
-
-}  // namespace
-}  // namespace trimlet
-
-#include "imaging/join.h"
-
-namespace trimlet {
-namespace {
 
 TEST_F(CliFiles, JoinStepsUseTheAlignmentsAndBackground)
 {
@@ -257,21 +333,16 @@ TEST_F(CliFiles, JoinStepsUseTheAlignmentsAndBackground)
               flipVertical(joinPictures(Picture(turnRight(picture)), Picture(added), JoinSide::Bottom, AlignH::Centre,
                                         AlignV::Trim, Rgb{})));
 
+    // A join file that cannot be read fails the input it was to be joined to.
     const CliRun missing = runCli({input, "--join", dir.file("none.bmp") + ":right", "--output", dir.file("m.bmp")});
     EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err.rfind("trimlet-cli: " + input + ": ", 0), 0u) << missing.err;
+    EXPECT_NE(missing.err.find(dir.file("none.bmp")), std::string::npos) << missing.err;
     EXPECT_FALSE(test::fileExists(dir.file("m.bmp")));
 
-    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>>{
-             {"--join", addedPath}, {"--join", addedPath + ":up"}, {"--join", ":left"}, {"--join"},
-             {"--join", addedPath + ":Left"}, {"--align-h", "left"}, {"--align-h", "center"}, {"--align-v", "top"},
-             {"--align-v", ""}, {"--align-v"}}) {
-        std::vector<std::string> args{input, "--output", dir.file("bad.bmp")};
-        args.insert(args.end(), bad.begin(), bad.end());
-        const CliRun r = runCli(args);
-        EXPECT_EQ(r.status, 2) << bad[0] << ' ' << (bad.size() > 1 ? bad[1] : "");
-        EXPECT_EQ(r.err.rfind("trimlet-cli: ", 0), 0u);
-    }
-    EXPECT_FALSE(test::fileExists(dir.file("bad.bmp")));
+    expectUsageErrors({{"--join", addedPath}, {"--join", addedPath + ":up"}, {"--join", ":left"}, {"--join"},
+                       {"--join", addedPath + ":Left"}, {"--align-h", "left"}, {"--align-h", "center"},
+                       {"--align-v", "top"}, {"--align-v", ""}, {"--align-v"}});
 }
 
 TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
@@ -288,14 +359,21 @@ TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
     ASSERT_TRUE(loaded) << loaded.error().message;
     ASSERT_TRUE(loaded.value().hasTransparency());
 
+    // A rotation by 0 leaves the picture alone, as the window's does.
     const std::string out = dir.file("out.bmp");
-    const CliRun r = runCli({gifPath, "--join", input + ":bottom", "--background", "0000FF", "--output", out});
+    CliRun r = runCli({gifPath, "--rotate", "0", "--join", input + ":bottom", "--background", "0000FF", "--output", out});
     ASSERT_EQ(r.status, 0) << r.err;
-    const Bitmap joined = loadPictureFile(out).value().bitmap();
+    Bitmap joined = loadPictureFile(out).value().bitmap();
     ASSERT_EQ(joined.width(), 21);
-    EXPECT_EQ(test::pixelAt(joined, 0, 0), 0x0000FFu);    // left margin of the centred GIF
-    EXPECT_EQ(test::pixelAt(joined, 9, 0), 0xFF0000u);    // the GIF's opaque red pixel
-    EXPECT_EQ(test::pixelAt(joined, 10, 0), 0x0000FFu);   // its transparent pixel
+    EXPECT_EQ(test::pixelAt(joined, 0, 0), 0x0000FFu);   // left margin of the centred GIF
+    EXPECT_EQ(test::pixelAt(joined, 9, 0), 0xFF0000u);   // the GIF's opaque red pixel
+    EXPECT_EQ(test::pixelAt(joined, 10, 0), 0x0000FFu);  // its transparent pixel
+
+    // After a flip the picture is a plain bitmap: its hidden colour shows.
+    r = runCli({gifPath, "--flip", "horizontal", "--join", input + ":bottom", "--output", out, "--force"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    joined = loadPictureFile(out).value().bitmap();
+    EXPECT_EQ(test::pixelAt(joined, 9, 0), test::pixelAt(loaded.value().bitmap(), 1, 0));
 }
 
 }  // namespace
