@@ -3,46 +3,62 @@
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
+#include <pwd.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace trimlet {
 
 namespace {
 
-std::string withExtension(const std::string& path, const char* ext)
-{
-    return std::filesystem::path(path).replace_extension(ext).string();
-}
+namespace fs = std::filesystem;
 
-bool folderWritable(const std::string& file)
+bool folderWritable(const fs::path& file)
 {
-    const std::string folder = std::filesystem::path(file).parent_path().string();
+    const fs::path folder = file.parent_path();
     return ::access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
 }
 
-std::string xdgFolder(const char* variable, const char* fallback)
+std::string homeFolder()
 {
-    const char* set = std::getenv(variable);
-    if (set && *set == '/')
-        return std::string(set) + "/trimlet";
     const char* home = std::getenv("HOME");
-    return std::string(home ? home : "") + "/" + fallback + "/trimlet";
+    if (home && *home)
+        return home;
+    const passwd* entry = ::getpwuid(::getuid());
+    return entry && entry->pw_dir ? entry->pw_dir : "";
 }
 
-// The executable's path with ext when its folder is writable (portable use), else a file in the
-// user's XDG folder, created on demand: `name` + ext, or with no name the executable's own
-// (so that two renamed copies running side by side never share one temporary file).
-std::string besideExecutable(const char* ext, const char* xdgVariable, const char* xdgFallback,
-                             const char* name = nullptr)
+// A relative value is ignored, as the XDG base directory rules require.
+fs::path xdgFolder(const char* variable, const char* fallback)
 {
-    const std::string beside = withExtension(executablePath(), ext);
-    if (folderWritable(beside))
-        return beside;
-    const std::string folder = xdgFolder(xdgVariable, xdgFallback);
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);
-    const std::string stem = name ? name : std::filesystem::path(beside).stem().string();
-    return folder + "/" + stem + ext;
+    const char* set = std::getenv(variable);
+    const fs::path base = set && *set == '/' ? fs::path(set) : fs::path(homeFolder()) / fallback;
+    return base / "trimlet";
+}
+
+// Missing folders are made private (0700), as the XDG base directory rules ask; one that
+// cannot be made shows up later as a refused write.
+void makeFolders(const fs::path& folder)
+{
+    fs::path partial;
+    for (const fs::path& part : folder) {
+        partial /= part;
+        ::mkdir(partial.c_str(), 0700);
+    }
+}
+
+// The executable's path with ext when it runs portably, else a file in the user's XDG
+// folder: `name` + ext, or with no name the executable's own stem.
+std::string fileFor(const std::string& executable, const char* ext, const char* xdgVariable,
+                    const char* xdgFallback, const char* name = nullptr)
+{
+    const fs::path beside = fs::path(executable).replace_extension(ext);
+    if (!executable.empty() && !isInstalledLayout(executable) && folderWritable(beside))
+        return beside.string();
+    const fs::path folder = xdgFolder(xdgVariable, xdgFallback);
+    makeFolders(folder);
+    const std::string stem = name ? name : executable.empty() ? "trimlet" : beside.stem().string();
+    return (folder / (stem + ext)).string();
 }
 
 }  // namespace
@@ -54,13 +70,33 @@ std::string executablePath()
     return n > 0 ? std::string(buffer, std::size_t(n)) : std::string();
 }
 
-std::string settingsFilePath() { return besideExecutable(".ini", "XDG_CONFIG_HOME", ".config", "trimlet"); }
+// A folder of our own marks the install rather than the menu entry, which users delete to
+// hide a program; without the marker, root (who can write /usr/bin) would get its settings
+// written next to the system's programs.
+bool isInstalledLayout(const std::string& executable)
+{
+    std::error_code ec;
+    const fs::path bin = fs::path(executable).parent_path();
+    return !bin.empty() && fs::is_directory(bin / ".." / "share" / "trimlet", ec);
+}
+
+std::string settingsFilePath() { return settingsFilePath(executablePath()); }
+
+std::string settingsFilePath(const std::string& executable)
+{
+    return fileFor(executable, ".ini", "XDG_CONFIG_HOME", ".config", "trimlet");
+}
 
 std::string siblingSettingsPath(const std::string& settingsPath)
 {
-    return (std::filesystem::path(settingsPath).parent_path() / "postlet.ini").string();
+    return (fs::path(settingsPath).parent_path() / "postlet.ini").string();
 }
 
-std::string tempJpegPath() { return besideExecutable(".jpg", "XDG_CACHE_HOME", ".cache"); }
+std::string tempJpegPath() { return tempJpegPath(executablePath()); }
+
+std::string tempJpegPath(const std::string& executable)
+{
+    return fileFor(executable, ".jpg", "XDG_CACHE_HOME", ".cache");
+}
 
 }  // namespace trimlet

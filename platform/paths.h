@@ -1,25 +1,31 @@
 #pragma once
-// Where the settings file and the temporary JPEG live: beside the executable when its folder
-// is writable (portable use), otherwise in the user's XDG folders.
+// Where the settings file and the temporary JPEG live: in the user's XDG folders for an
+// installed trimlet; beside the executable when it runs from a writable folder of its own
+// (portable use); in the XDG folders otherwise.
 
 #include <string>
 
 namespace trimlet {
 
-// The running executable's absolute path.
+// The running executable's absolute path; empty when the system does not tell it.
 std::string executablePath();
 
-// The executable's path with its extension replaced by ".ini", or
-// $XDG_CONFIG_HOME/trimlet/trimlet.ini (default ~/.config/trimlet/) when the executable's
-// folder is not writable.
+// True when the executable sits in an installed layout: its folder has a sibling
+// share/trimlet folder, which the install puts there (/usr/bin/trimlet, /usr/share/trimlet).
+bool isInstalledLayout(const std::string& executable);
+
+// For an installed or unknown executable, or one whose folder is not writable,
+// $XDG_CONFIG_HOME/trimlet/trimlet.ini (default ~/.config/trimlet/), its folder created on
+// demand; otherwise the executable's path with its extension replaced by ".ini".
 std::string settingsFilePath();
+std::string settingsFilePath(const std::string& executable);
 
 // "postlet.ini" in the folder of the settings file.
 std::string siblingSettingsPath(const std::string& settingsPath);
 
-// The executable's path with its extension replaced by ".jpg", or the same file name in
-// $XDG_CACHE_HOME/trimlet/ (default ~/.cache/trimlet/) when the executable's folder is not
-// writable.
+// As settingsFilePath, but ".jpg" in $XDG_CACHE_HOME/trimlet/ (default ~/.cache/trimlet/),
+// named after the executable so that renamed copies never share one temporary file.
 std::string tempJpegPath();
+std::string tempJpegPath(const std::string& executable);
 
 }  // namespace trimlet

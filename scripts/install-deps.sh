@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing, fuzzing, screenshots and benchmarks
-# need. Does nothing when all are present; never asks a question.
+# Installs the Debian packages that building, testing, installing, fuzzing, screenshots and
+# benchmarks need. Does nothing when all are present; never asks a question.
 set -euo pipefail
 
 packages=(
@@ -12,6 +12,7 @@ packages=(
   fonts-ipafont-gothic
   libjpeg-turbo-progs imagemagick libvips-tools
   xvfb xauth x11-utils
+  desktop-file-utils appstream groff-base man-db
 )
 
 missing=()
