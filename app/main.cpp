@@ -1,6 +1,9 @@
 #include <QApplication>
+#include <QFileInfo>
 #include <QFont>
+#include <cstdio>
 
+#include "app/automation.h"
 #include "app/session_end.h"
 #include "app/single_instance.h"
 #include "forms/app_icon.h"
@@ -20,11 +23,22 @@ int main(int argc, char** argv)
     QApplication::setFont(font);
 
     trimlet::SingleInstance instance;
-    if (!instance.isPrimary())
+    if (!instance.isPrimary()) {
+        // Steps that cannot run must not pass for steps that ran.
+        if (!qEnvironmentVariableIsEmpty(trimlet::kActionsVariable)) {
+            std::fprintf(stderr, "trimlet: %s: another trimlet is running; no step was run\n", trimlet::kActionsVariable);
+            return 1;
+        }
         return 0;
+    }
 
     QStringList args = QApplication::arguments();
     args.removeFirst();
+    // The path of a saved cut is remembered in the settings; a relative one would point
+    // elsewhere once the program is started from another folder.
+    for (QString& arg : args)
+        if (!arg.isEmpty())
+            arg = QFileInfo(arg).absoluteFilePath();
     trimlet::TfrmMain frmMain(args);
     trimlet::TfrmAboutBox frmAboutBox(&frmMain);
     trimlet::TfrmPreview frmPreview(&frmMain);
@@ -44,5 +58,9 @@ int main(int argc, char** argv)
     trimlet::SessionEnd sessionEnd([&frmMain] { frmMain.close(); });
 
     frmMain.show();
-    return QApplication::exec();
+    const auto automation = trimlet::Automation::fromEnvironment(&frmMain);
+    if (automation)
+        automation->start();
+    const int status = QApplication::exec();
+    return automation && automation->failed() ? 1 : status;
 }
