@@ -97,7 +97,7 @@ shot() {
   echo "$out/$file $geometry $(stat -c %s "$out/$file") bytes"
 }
 
-shot main.png "" trimlet
+shot main.png "click:btnTmpSave1;click:btnTmpCutSave2" trimlet   # two slots filled, the third empty
 shot preview.png "click:btnPreview" プレビュー
 shot rotation.png "click:btnRotFree;wait:200;click:btnSub" trimlet 自由回転
 shot version.png "click:btnAbout" バージョン情報
