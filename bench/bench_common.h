@@ -1,14 +1,17 @@
 #pragma once
-// What the benchmark programs share: the 6000 × 4000 photo-like picture and a plain copy of
-// its bytes, the yardstick the kernels are measured against.
+// What the benchmark programs share: the 6000 × 4000 photo-like picture, its q90 JPEG file and
+// a plain copy of its bytes, the yardstick the kernels are measured against.
 
 #include <benchmark/benchmark.h>
 
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <vector>
 
+#include "codecs/jpeg.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet::bench {
@@ -17,6 +20,12 @@ inline const Bitmap& photo()
 {
     static const Bitmap bitmap = test::photoLike(6000, 4000);
     return bitmap;
+}
+
+inline const std::vector<std::uint8_t>& photoJpeg()
+{
+    static const std::vector<std::uint8_t> bytes = encodeJpeg(photo(), 90).value();
+    return bytes;
 }
 
 inline void memcpyPhoto(benchmark::State& state)

@@ -14,12 +14,7 @@ namespace {
 using namespace trimlet;
 
 using bench::photo;
-
-const std::vector<std::uint8_t>& photoJpeg()
-{
-    static const std::vector<std::uint8_t> bytes = encodeJpeg(photo(), 90).value();
-    return bytes;
-}
+using bench::photoJpeg;
 
 void BM_JpegEncodeQ90(benchmark::State& state)
 {

@@ -27,22 +27,49 @@ POLICY
     export MAGICK_CONFIGURE_PATH=$dir VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
 }
 
-# Wall time of a command in milliseconds.
+# Invocations that make the peers do the same work as ours (../shared/PEERS.md has the reasons).
+# Exact area averages: the whole picture to a third; a 4000 × 3000 region at (1000, 500) to
+# 1600 × 1200, for which libvips has no single operation.
+vips_third=(3 3)
+im_third=(-scale 33.333%)
+im_region=(-crop 4000x3000+1000+500 +repage -scale '1600x1200!')
+# Baseline 4:2:0 JPEG at q90 with the standard tables; ImageMagick also takes our
+# floating-point DCT, which libvips cannot select. vips's goes after the output file's name.
+vips_jpeg_q90='[Q=90,subsample-mode=on]'
+im_jpeg_q90=(-quality 90 -sampling-factor 2x2 -define jpeg:optimize-coding=false)
+im_float_dct=(-define jpeg:dct-method=float)
+
+# peers_rotation WIDTH HEIGHT: sets vips_affine and im_srt to turn that picture by 30° clockwise
+# on screen (y down) about its middle, bilinear, canvas kept, white outside. vips rotate and
+# similarity would enlarge the canvas; without -filter point convert ignores -interpolate.
+peers_rotation() {
+    local w=$1 h=$2
+    vips_affine=("0.8660254037844387 -0.5 0.5 0.8660254037844387" --interpolate bilinear
+        --idx "$(awk -v w="$w" 'BEGIN { print -(w / 2 - 0.5) }')" --idy "$(awk -v h="$h" 'BEGIN { print -(h / 2 - 0.5) }')"
+        --odx "$(awk -v w="$w" 'BEGIN { print w / 2 - 0.5 }')" --ody "$(awk -v h="$h" 'BEGIN { print h / 2 - 0.5 }')"
+        --oarea "0 0 $w $h" --background "255 255 255")
+    im_srt=(-background white -virtual-pixel background -interpolate bilinear -filter point -distort SRT 30)
+}
+
+# Wall time of a command in milliseconds. A command substitution does not inherit set -e, so a
+# failing peer would otherwise be timed as if it had done the work.
 wall_ms() {
     local start=$EPOCHREALTIME
-    "$@" >/dev/null
+    "$@" >/dev/null || { echo "failed ($?): $*" >&2; return 1; }
     awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f\n", (b - a) * 1000 }'
 }
 
 declare -A times
 
-# One run of our benchmark program, each benchmark's real time added to times[NAME].
+# One run of our benchmark program (extra arguments go to it, e.g. --benchmark_filter=RE), each
+# benchmark's real time added to times[NAME]. A crash stops the script rather than leaving a
+# figure out.
 time_ours() {
-    local name ms
+    local csv name ms
+    csv=$("$bench" --benchmark_format=csv "$@" 2>/dev/null) || { echo "failed: $bench $*" >&2; return 1; }
     while read -r name ms; do
         times[$name]+="$ms "
-    done < <("$bench" --benchmark_format=csv 2>/dev/null |
-        awk -F, '/^"BM_/ { gsub(/"/, "", $1); sub(/\/real_time$/, "", $1); print $1, $3 }')
+    done < <(awk -F, '/^"BM_/ { gsub(/"/, "", $1); sub(/\/real_time$/, "", $1); print $1, $3 }' <<<"$csv")
 }
 
 # times[KEY] += wall time of the rest of the command line.

@@ -22,13 +22,12 @@ peers_setup reduce
 peers_single_thread
 
 photo=$dir/photo.ppm
-region=(-crop 4000x3000+1000+500 +repage -scale '1600x1200!')
 for ((r = 0; r < rounds; ++r)); do
     time_ours
-    time_peer vips_third vips shrink "$photo" "$dir/vips_third.v" 3 3
+    time_peer vips_third vips shrink "$photo" "$dir/vips_third.v" "${vips_third[@]}"
     time_peer vips_base vips avg "$photo"
-    time_peer im_third convert "$photo" -scale 33.333% "$dir/im_third.ppm"
-    time_peer im_region convert "$photo" "${region[@]}" "$dir/im_region.ppm"
+    time_peer im_third convert "$photo" "${im_third[@]}" "$dir/im_third.ppm"
+    time_peer im_region convert "$photo" "${im_region[@]}" "$dir/im_region.ppm"
     time_peer im_base convert "$photo" -crop 2000x1333+0+0 +repage "$dir/im_base.ppm"
 done
 

@@ -25,12 +25,7 @@ peers_single_thread
 
 photo=$dir/photo.ppm
 read -r width height < <(head -c 64 "$photo" | awk 'NR == 2 { print $1, $2 }')
-# Clockwise by 30° on screen (y down), about the middle, canvas kept, white outside.
-affine=("0.8660254037844387 -0.5 0.5 0.8660254037844387" --interpolate bilinear
-    --idx "$(awk -v w="$width" 'BEGIN { print -(w / 2 - 0.5) }')" --idy "$(awk -v h="$height" 'BEGIN { print -(h / 2 - 0.5) }')"
-    --odx "$(awk -v w="$width" 'BEGIN { print w / 2 - 0.5 }')" --ody "$(awk -v h="$height" 'BEGIN { print h / 2 - 0.5 }')"
-    --oarea "0 0 $width $height" --background "255 255 255")
-srt=(-background white -virtual-pixel background -interpolate bilinear -filter point -distort SRT 30)
+peers_rotation "$width" "$height"
 
 for ((r = 0; r < rounds; ++r)); do
     time_ours
@@ -39,13 +34,13 @@ for ((r = 0; r < rounds; ++r)); do
     time_peer vips_half vips rot "$photo" "$dir/vips_half.v" d180
     time_peer vips_vertical vips flip "$photo" "$dir/vips_vertical.v" vertical
     time_peer vips_horizontal vips flip "$photo" "$dir/vips_horizontal.v" horizontal
-    time_peer vips_rotate vips affine "$photo" "$dir/vips_rotate.v" "${affine[@]}"
+    time_peer vips_rotate vips affine "$photo" "$dir/vips_rotate.v" "${vips_affine[@]}"
     time_peer vips_base vips avg "$photo"
     time_peer im_right convert "$photo" -rotate 90 "$dir/im_right.ppm"
     time_peer im_half convert "$photo" -rotate 180 "$dir/im_half.ppm"
     time_peer im_vertical convert "$photo" -flip "$dir/im_vertical.ppm"
     time_peer im_horizontal convert "$photo" -flop "$dir/im_horizontal.ppm"
-    time_peer im_rotate convert "$photo" "${srt[@]}" "$dir/im_rotate.ppm"
+    time_peer im_rotate convert "$photo" "${im_srt[@]}" "$dir/im_rotate.ppm"
     time_peer im_base convert "$photo" "$dir/im_base.ppm"
 done
 
