@@ -135,19 +135,12 @@ Bitmap withKeyColour(Bitmap bitmap, std::uint32_t key)
 }
 
 // The main window with its preview and free-rotation windows, wired as the program does.
-struct Window {
-    test::FakeDesktop fake;
-    test::TempDir tempDir;
-    test::TestMain frm;
-    TfrmPreview preview;
+struct Window : test::MainWithPreview {
     TfrmRotFree rotFree;
 
     Window()
     {
-        frm.setPreviewWindow(&preview);
         frm.setRotFreeWindow(&rotFree);
-        preview.setMainWindow(&frm);
-        preview.setTempJpeg(tempDir.file("trimlet.jpg"));
         rotFree.setMainWindow(&frm);
         frm.show();
     }

@@ -25,17 +25,11 @@ namespace {
 
 // The main window with its preview (the framed-part save cuts through it), loaded with a
 // generated picture file.
-struct Session {
-    test::FakeDesktop fake;
+struct Session : test::MainWithPreview {
     test::TempDir dir;
-    test::TestMain frm;
-    TfrmPreview preview;
 
     Session()
     {
-        frm.setPreviewWindow(&preview);
-        preview.setMainWindow(&frm);
-        preview.setTempJpeg(dir.file("trimlet.jpg"));
         frm.resize(1000, 700);
         frm.show();
     }

@@ -40,20 +40,11 @@ std::vector<std::string> namesIn(const std::string& folder)
 }
 
 // The main window and its preview, whose temporary JPEG lives in a folder of its own.
-struct Session {
-    test::FakeDesktop fake;
-    test::TempDir dir, tempDir;
-    test::TestMain frm;
-    TfrmPreview preview;
+struct Session : test::MainWithPreview {
+    test::TempDir dir;
     Bitmap bitmap;
 
-    Session()
-    {
-        frm.setPreviewWindow(&preview);
-        preview.setMainWindow(&frm);
-        preview.setTempJpeg(tempDir.file("trimlet.jpg"));
-        frm.show();
-    }
+    Session() { frm.show(); }
     // Loads a generated picture as the PNG document dir/name.
     std::string load(const std::string& name, int w = 50, int h = 40)
     {

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "forms/frm_main.h"
+#include "forms/frm_preview.h"
+#include "tests/forms/fake_desktop.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet::test {
@@ -29,6 +31,22 @@ public:
             std::filesystem::remove(path);
         }
         setSettingsPath(path);
+    }
+};
+
+// The main window wired to its preview as the program wires them, with a fake desktop and the
+// preview's temporary JPEG in a folder of its own. Shown once the derived fixture is built.
+struct MainWithPreview {
+    FakeDesktop fake;
+    TempDir tempDir;
+    TestMain frm;
+    TfrmPreview preview;
+
+    MainWithPreview()
+    {
+        frm.setPreviewWindow(&preview);
+        preview.setMainWindow(&frm);
+        preview.setTempJpeg(tempDir.file("trimlet.jpg"));
     }
 };
 
