@@ -211,7 +211,10 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
     if (ownEdit && event->type() == QEvent::KeyPress) {
         // Only digits and backspace get through as typed characters; keys that type nothing
         // (arrows, Delete, Home) keep working.
-        const QString text = static_cast<QKeyEvent*>(event)->text();
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
+            return QMainWindow::eventFilter(watched, event);  // on to the window's default button
+        const QString text = key->text();
         if (!text.isEmpty() && !(text.size() == 1 && (text[0].isDigit() || text[0] == QChar(8))))
             return true;
         if (!text.isEmpty() && text[0].isDigit() && text[0].unicode() > 127)

@@ -1,7 +1,9 @@
 // The main window's output side: cutting the framed part for the preview window, the
 // whole-picture commands, cut-and-continue and the output options of the console.
 
+#include <QAbstractButton>
 #include <QButtonGroup>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
@@ -59,6 +61,18 @@ void TfrmMain::runPreview(OutputMode mode)
 }
 
 void TfrmMain::btnPreviewClick() { MakeCutResult(omPreview); }
+
+void TfrmMain::keyPressEvent(QKeyEvent* event)
+{
+    // A main window has no default button of its own: Enter that no control took presses the
+    // focused button, else プレビュー while its page shows.
+    if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
+        return QMainWindow::keyPressEvent(event);
+    auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+    QAbstractButton* target = focused ? focused : btnPreview;
+    if (target->isVisible() && target->isEnabled())
+        target->click();
+}
 void TfrmMain::btnSaveClick() { MakeCutResult(omSave); }
 void TfrmMain::btnCutCopyClick() { MakeCutResult(omCopy); }
 

@@ -87,6 +87,7 @@ private slots:
     void wholePictureWhenTheCutIsLarger();
     void formatSwitchRewritesTailTexts();
     void copyWholePicture();
+    void enterPressesPreviewOrTheFocusedButton();
 };
 
 void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
@@ -272,6 +273,32 @@ void FrmMainFrameTest::copyWholePicture()
     QCOMPARE(l.fake.clipboard.size(), QSize(64, 48));
     QVERIFY(l.fake.clipboardGif.isEmpty());
     QCOMPARE(l.frm.statusText(), QStringLiteral("画像全体をクリップボードにコピー"));
+}
+
+void FrmMainFrameTest::enterPressesPreviewOrTheFocusedButton()
+{
+    Loaded l(1600, 1200);
+    // Counted instead of run: the preview would open modally.
+    QObject::disconnect(l.frm.btnPreview, &QPushButton::clicked, nullptr, nullptr);
+    QObject::disconnect(l.frm.btnCopy, &QPushButton::clicked, nullptr, nullptr);
+    QSignalSpy preview(l.frm.btnPreview, &QPushButton::clicked);
+    QSignalSpy copy(l.frm.btnCopy, &QPushButton::clicked);
+    l.frm.activateWindow();
+
+    l.typeInto(l.frm.edtSizeW, QStringLiteral("480"));
+    QTest::keyClick(l.frm.edtSizeW, Qt::Key_Return);
+    QCOMPARE(preview.count(), 1);
+    QCOMPARE(l.frm.udSizeW->position(), 480);
+
+    l.frm.btnCopy->setFocus();
+    QTest::keyClick(l.frm.btnCopy, Qt::Key_Enter);
+    QCOMPARE(copy.count(), 1);
+    QCOMPARE(preview.count(), 1);
+
+    l.frm.pcEdit->setCurrentWidget(l.frm.tabEdit);  // the button is out of sight there
+    l.frm.edtPower->setFocus();
+    QTest::keyClick(l.frm.edtPower, Qt::Key_Return);
+    QCOMPARE(preview.count(), 1);
 }
 
 QTEST_MAIN(FrmMainFrameTest)
