@@ -276,13 +276,13 @@ Refusal askVersion(std::string_view, Value, Request& req)
     return std::nullopt;
 }
 
-struct OptionSpec {
+struct Option {
     std::string_view name;
     bool takesValue;
     Refusal (*read)(std::string_view option, Value value, Request& req);
 };
 
-const OptionSpec kOptions[] = {
+const Option kOptions[] = {
     {"--turn", true, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kTurns, v, r); }},
     {"--flip", true, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kFlips, v, r); }},
     {"--rotate", true, readRotate},
@@ -324,17 +324,17 @@ Refusal parse(const std::vector<std::string>& args, Request& req)
 {
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const auto spec = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                       [&](const OptionSpec& o) { return o.name == a; });
-        if (spec == std::end(kOptions)) {
+        const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
+                                       [&](const Option& o) { return o.name == a; });
+        if (option == std::end(kOptions)) {
             if (a.size() > 1 && a[0] == '-')
                 return "unknown option " + a;
             req.inputs.push_back(a);
             continue;
         }
-        if (spec->takesValue && i + 1 == args.size())
+        if (option->takesValue && i + 1 == args.size())
             return a + " needs a value";
-        if (Refusal refused = spec->read(a, spec->takesValue ? args[++i] : std::string(), req))
+        if (Refusal refused = option->read(a, option->takesValue ? args[++i] : std::string(), req))
             return refused;
         if (req.action != Request::Action::Convert)
             return std::nullopt;
