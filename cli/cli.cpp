@@ -24,7 +24,7 @@ namespace {
 
 constexpr const char* kUsage =
     "usage: trimlet-cli INPUT... [STEP...] (--output FILE | --save) [OPTION...]\n"
-    "       trimlet-cli info FILE...\n"
+    "       trimlet-cli info [--] FILE...\n"
     "       trimlet-cli --help | --version\n"
     "\n"
     "Applies the steps, left to right, to each INPUT (BMP, JPEG, PNG or GIF) on its\n"
@@ -41,6 +41,9 @@ constexpr const char* kUsage =
     "                              a region reduced by RATE percent (1..100,\n"
     "                              default 100) around CX,CY in picture pixels\n"
     "                              (default: the middle)\n"
+    "  --cut WxH[@RATE]:X,Y        the same region with its top-left corner at\n"
+    "                              picture pixel X,Y: repeats the window's cut\n"
+    "                              that its status line names as WxH@RATE:X,Y\n"
     "output, exactly one:\n"
     "  --output FILE               FILE.jpg, .jpeg or .bmp; with one INPUT only\n"
     "  --save                      the next free serial name beside each INPUT:\n"
@@ -58,10 +61,17 @@ constexpr const char* kUsage =
     "  -h, --help                  show this text\n"
     "  --version                   show the version\n"
     "\n"
+    "A value follows its option as the next argument or as --option=VALUE; a\n"
+    "value that starts with -- (or is -h) only the second way. Steps may be\n"
+    "given any number of times, every other option at most once. After --,\n"
+    "every argument is an INPUT (or a FILE of info).\n"
+    "\n"
     "info prints PATH<TAB>KIND<TAB>WIDTH<TAB>HEIGHT for each FILE. Every written\n"
     "path is printed on its own line; a file that fails is reported on standard\n"
-    "error and the others are still done. Exit status: 0 when every file succeeded,\n"
-    "1 when any failed, 2 for a usage error.\n";
+    "error and the others are still done. Control characters in names are shown\n"
+    "as \\t, \\n, \\r or \\xHH; on a terminal, and always on standard error, so\n"
+    "are bytes that are not UTF-8. Exit status: 0 when every file succeeded, 1\n"
+    "when any failed, 2 for a usage error.\n";
 
 enum class TurnStep { Right, Left, Half };
 enum class FlipStep { Vertical, Horizontal };
@@ -72,9 +82,14 @@ struct JoinStep {
     std::string file;
     JoinSide side;
 };
+// The window's frame placed by its centre, or its region given by its top-left corner.
+struct CutStep {
+    CutRequest frame;
+    std::optional<IntPoint> origin;
+};
 
 // One editing step, applied left to right.
-using Step = std::variant<CutRequest, TurnStep, FlipStep, RotateStep, JoinStep>;
+using Step = std::variant<CutStep, TurnStep, FlipStep, RotateStep, JoinStep>;
 
 struct Request {
     enum class Action { Convert, Help, Version };
@@ -163,10 +178,12 @@ std::optional<int> parseInt(const std::string& text)
     return value;
 }
 
-// Reads "WxH[@RATE][+CX,CY]" with the window's limits: W 24..4096, H 32..4096, RATE 1..100.
-std::optional<CutRequest> parseCut(const std::string& text)
+// Reads "WxH[@RATE][+CX,CY]" or "WxH[@RATE]:X,Y" with the window's limits: W 24..4096,
+// H 32..4096, RATE 1..100.
+std::optional<CutStep> parseCut(const std::string& text)
 {
-    CutRequest cut;
+    CutStep step;
+    CutRequest& cut = step.frame;
     const char* p = text.data();
     const char* end = p + text.size();
     auto number = [&](int& out) {
@@ -181,22 +198,27 @@ std::optional<CutRequest> parseCut(const std::string& text)
         return std::nullopt;
     if (literal('@') && !number(cut.rate))
         return std::nullopt;
+    auto point = [&](IntPoint& out) { return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0; };
     if (literal('+')) {
-        if (!number(cut.centre.x) || !literal(',') || !number(cut.centre.y) || cut.centre.x < 0 || cut.centre.y < 0)
+        if (!point(cut.centre))
             return std::nullopt;
         cut.centreGiven = true;
+    } else if (literal(':')) {
+        if (!point(step.origin.emplace()))
+            return std::nullopt;
     }
     if (p != end || cut.width < 24 || cut.width > 4096 || cut.height < 32 || cut.height > 4096 || cut.rate < 1 ||
         cut.rate > 100)
         return std::nullopt;
-    return cut;
+    return step;
 }
 
 Refusal readCut(std::string_view, Value value, Request& req)
 {
     const auto cut = parseCut(value);
     if (!cut)
-        return "--cut takes WxH[@RATE][+CX,CY] with W 24..4096, H 32..4096, RATE 1..100, not " + value;
+        return "--cut takes WxH[@RATE][+CX,CY] or WxH[@RATE]:X,Y with W 24..4096, H 32..4096, RATE 1..100, not " +
+               value;
     req.steps.emplace_back(*cut);
     return std::nullopt;
 }
@@ -233,8 +255,6 @@ Refusal readBackground(std::string_view, Value value, Request& req)
 
 Refusal readOutput(std::string_view, Value value, Request& req)
 {
-    if (!req.output.empty())
-        return "--output given twice";
     const auto kind = kindForPath(value);
     if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap)
         return "--output must end in .jpg, .jpeg or .bmp: " + value;
@@ -276,31 +296,49 @@ Refusal askVersion(std::string_view, Value, Request& req)
     return std::nullopt;
 }
 
+enum class Arity { Flag, Once, Step };  // a flag, a value given once, a step's value given any number of times
+
 struct Option {
     std::string_view name;
-    bool takesValue;
+    Arity arity;
     Refusal (*read)(std::string_view option, Value value, Request& req);
 };
 
 const Option kOptions[] = {
-    {"--turn", true, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kTurns, v, r); }},
-    {"--flip", true, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kFlips, v, r); }},
-    {"--rotate", true, readRotate},
-    {"--join", true, readJoin},
-    {"--cut", true, readCut},
-    {"--output", true, readOutput},
-    {"--save", false, setSave},
-    {"--quality", true, readQuality},
-    {"--format", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.bmp); }},
-    {"--tail", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
-    {"--background", true, readBackground},
-    {"--align-h", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignH, v, r.alignH); }},
-    {"--align-v", true, [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
-    {"--force", false, setForce},
-    {"--help", false, askHelp},
-    {"-h", false, askHelp},
-    {"--version", false, askVersion},
+    {"--turn", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kTurns, v, r); }},
+    {"--flip", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kFlips, v, r); }},
+    {"--rotate", Arity::Step, readRotate},
+    {"--join", Arity::Step, readJoin},
+    {"--cut", Arity::Step, readCut},
+    {"--output", Arity::Once, readOutput},
+    {"--save", Arity::Flag, setSave},
+    {"--quality", Arity::Once, readQuality},
+    {"--format", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.bmp); }},
+    {"--tail", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
+    {"--background", Arity::Once, readBackground},
+    {"--align-h", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignH, v, r.alignH); }},
+    {"--align-v", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
+    {"--force", Arity::Flag, setForce},
+    {"--help", Arity::Flag, askHelp},
+    {"-h", Arity::Flag, askHelp},
+    {"--version", Arity::Flag, askVersion},
 };
+
+const Option* findOption(std::string_view name)
+{
+    const auto found =
+        std::find_if(std::begin(kOptions), std::end(kOptions), [&](const Option& o) { return o.name == name; });
+    return found == std::end(kOptions) ? nullptr : found;
+}
+
+// An argument that names an option is never taken as the value of the one before it, so
+// a forgotten value cannot swallow the next option; "--opt=--text" still passes such a value.
+bool looksLikeOption(std::string_view arg) { return arg.starts_with("--") || arg == "-h"; }
+
+// Anything but "-" that starts with a dash, before "--" ends the options.
+bool isOptionWord(std::string_view arg, bool optionsEnded) { return !optionsEnded && arg.size() > 1 && arg[0] == '-'; }
 
 // What the whole command line must satisfy once every argument is read.
 Refusal checkRequest(const Request& req)
@@ -318,23 +356,45 @@ Refusal checkRequest(const Request& req)
     return std::nullopt;
 }
 
-// One pass over the arguments: options from the table, everything else an input. --help and
-// --version end the pass where they stand.
+// One pass over the arguments, as GNU tools read them: options from the table with their value
+// as the next argument or after '=', everything else an input, and only inputs after "--".
+// --help and --version end the pass where they stand.
 Refusal parse(const std::vector<std::string>& args, Request& req)
 {
+    std::vector<std::string_view> given;
+    bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
         const std::string& a = args[i];
-        const auto option = std::find_if(std::begin(kOptions), std::end(kOptions),
-                                       [&](const Option& o) { return o.name == a; });
-        if (option == std::end(kOptions)) {
-            if (a.size() > 1 && a[0] == '-')
-                return "unknown option " + a;
+        if (!isOptionWord(a, optionsEnded)) {
             req.inputs.push_back(a);
             continue;
         }
-        if (option->takesValue && i + 1 == args.size())
-            return a + " needs a value";
-        if (Refusal refused = option->read(a, option->takesValue ? args[++i] : std::string(), req))
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::size_t eq = a.starts_with("--") ? a.find('=') : std::string::npos;
+        const std::string name = a.substr(0, eq);
+        const Option* option = findOption(name);
+        if (!option)
+            return "unknown option " + name;
+        if (option->arity != Arity::Step) {
+            if (std::find(given.begin(), given.end(), option->name) != given.end())
+                return name + " given twice";
+            given.push_back(option->name);
+        }
+        std::string value;
+        if (option->arity == Arity::Flag) {
+            if (eq != std::string::npos)
+                return name + " takes no value";
+        } else if (eq != std::string::npos) {
+            value = a.substr(eq + 1);
+        } else if (i + 1 < args.size() && !looksLikeOption(args[i + 1])) {
+            value = args[++i];
+        } else {
+            return name + " needs a value";
+        }
+        if (Refusal refused = option->read(name, value, req))
             return refused;
         if (req.action != Request::Action::Convert)
             return std::nullopt;
@@ -342,9 +402,68 @@ Refusal parse(const std::vector<std::string>& args, Request& req)
     return checkRequest(req);
 }
 
+// The length of the well-formed UTF-8 sequence at the start of s, 0 when there is none.
+std::size_t utf8Length(std::string_view s)
+{
+    const auto at = [&](std::size_t i) { return std::uint8_t(s[i]); };
+    const std::uint8_t b = at(0);
+    if (b < 0x80)
+        return 1;
+    const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
+    if (n == 0 || s.size() < n)
+        return 0;
+    // The second byte's range also rules out overlong forms, surrogates and code points past U+10FFFF.
+    const std::uint8_t lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
+    const std::uint8_t hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
+    if (at(1) < lo || at(1) > hi)
+        return 0;
+    for (std::size_t i = 2; i < n; ++i)
+        if ((at(i) & 0xC0) != 0x80)
+            return 0;
+    return n;
+}
+
+void appendHex(std::string& out, std::string_view bytes)
+{
+    constexpr char kDigits[] = "0123456789abcdef";
+    for (const char c : bytes)
+        out.append("\\x").append(1, kDigits[std::uint8_t(c) >> 4]).append(1, kDigits[std::uint8_t(c) & 15]);
+}
+
+// Text as it is printed: control characters (C0, DEL and C1) as \t, \n, \r or \xHH, so a name
+// can neither break a line or a field nor steer a terminal; for a terminal also bytes that are
+// not UTF-8, which an 8-bit terminal could take for controls. Everything else, a backslash
+// too, stays as it is, so ordinary names are printed byte for byte.
+std::string shown(std::string_view text, bool forTerminal)
+{
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t n = utf8Length(text.substr(i));
+        const std::uint8_t b = std::uint8_t(text[i]);
+        if (n == 0) {
+            if (forTerminal)
+                appendHex(out, text.substr(i, 1));
+            else
+                out.push_back(text[i]);
+            ++i;
+        } else if (b == '\t' || b == '\n' || b == '\r') {
+            out.append(b == '\t' ? "\\t" : b == '\n' ? "\\n" : "\\r");
+            ++i;
+        } else if (b < 0x20 || b == 0x7F || (b == 0xC2 && std::uint8_t(text[i + 1]) < 0xA0)) {
+            appendHex(out, text.substr(i, n));
+            i += n;
+        } else {
+            out.append(text.substr(i, n));
+            i += n;
+        }
+    }
+    return out;
+}
+
 int fail(std::ostream& err, int status, const std::string& reason)
 {
-    err << "trimlet-cli: " << reason << '\n';
+    err << "trimlet-cli: " << shown(reason, true) << '\n';
     return status;
 }
 
@@ -357,7 +476,7 @@ std::string fileReason(const std::string& path, std::string reason)
     return prefix + reason;
 }
 
-int info(const std::vector<std::string>& files, std::ostream& out, std::ostream& err)
+int info(const std::vector<std::string>& files, std::ostream& out, std::ostream& err, const Terminal& terminal)
 {
     if (files.empty())
         return fail(err, kExitUsage, "info needs at least one file");
@@ -369,7 +488,7 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
             continue;
         }
         const Picture& p = picture.value();
-        out << file << '\t' << kindName(p.kind()) << '\t' << p.width() << '\t' << p.height() << '\n';
+        out << shown(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind()) << '\t' << p.width() << '\t' << p.height() << '\n';
     }
     return status;
 }
@@ -412,14 +531,39 @@ Result<Picture> edited(Bitmap bitmap, const char* whenEmpty)
     return Picture(std::move(bitmap));
 }
 
+// The region the window cuts when its frame's corner maps to origin: the window's
+// cutSrcWidth × cutSrcHeight for this W, H and rate, which do not depend on how large the
+// window shows the picture; a picture no larger than the cut is taken whole, from 0,0.
+Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint origin)
+{
+    const int pw = src.width(), ph = src.height();
+    int rate = 100, regionW = pw, regionH = ph;
+    if (cutsRegion(pw, ph, cut.width, cut.height)) {
+        rate = std::clamp(cut.rate, minimumRate(pw, ph, cut.width, cut.height), 100);
+        const FrameSizing s = resizeCutFrame({0, 0, 1, 1}, {0, 0, pw, ph}, pw, ph, cut.width, cut.height, rate);
+        regionW = s.cutSrcWidth;
+        regionH = s.cutSrcHeight;
+    }
+    if (origin.x > pw - regionW || origin.y > ph - regionH) {
+        const auto size = [](int w, int h) { return std::to_string(w) + "x" + std::to_string(h); };
+        return makeError(ErrorCode::Invalid, "--cut " + size(cut.width, cut.height) + "@" + std::to_string(rate) +
+                                                 " takes " + size(regionW, regionH) + " pixels, which from " +
+                                                 std::to_string(origin.x) + "," + std::to_string(origin.y) +
+                                                 " reach past the " + size(pw, ph) + " picture");
+    }
+    return edited(cutRegion(src, origin, regionW, regionH, rate), "the cut left no picture");
+}
+
 // Applies one step to the picture.
 struct StepRunner {
     const Picture& picture;
     const Request& req;
 
-    Result<Picture> operator()(const CutRequest& cut) const
+    Result<Picture> operator()(const CutStep& cut) const
     {
-        return edited(cutPicture(picture.bitmap(), cut), "the cut left no picture");
+        if (cut.origin)
+            return cutAtOrigin(picture.bitmap(), cut.frame, *cut.origin);
+        return edited(cutPicture(picture.bitmap(), cut.frame), "the cut left no picture");
     }
     Result<Picture> operator()(TurnStep turn) const
     {
@@ -487,7 +631,8 @@ public:
     {
         if (!shown_)
             return;
-        const std::string text = fitted("[" + std::to_string(index) + "/" + std::to_string(count) + "] ", path);
+        const std::string text =
+            fitted("[" + std::to_string(index) + "/" + std::to_string(count) + "] ", shown(path, true));
         err_ << '\r' << text << std::flush;
         width_ = text.size();
     }
@@ -537,7 +682,7 @@ int convertAll(const Request& req, std::ostream& out, std::ostream& err, const T
         }
         progress.clear();
         if (written)
-            out << written.value() << '\n' << std::flush;
+            out << shown(written.value(), terminal.stdoutIsTerminal) << '\n' << std::flush;
         else
             status = fail(err, kExitFailure, fileReason(input, written.error().message));
     }
@@ -550,8 +695,19 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
 {
     if (args.empty())
         return fail(err, kExitUsage, "nothing to do; see trimlet-cli --help");
-    if (args[0] == "info")
-        return info({args.begin() + 1, args.end()}, out, err);
+    if (args[0] == "info") {
+        std::vector<std::string> files;
+        bool optionsEnded = false;
+        for (auto a = args.begin() + 1; a != args.end(); ++a) {
+            if (!isOptionWord(*a, optionsEnded))
+                files.push_back(*a);
+            else if (*a == "--")
+                optionsEnded = true;
+            else
+                return fail(err, kExitUsage, "info takes only file names, not " + *a + " (put -- before a name that starts with -)");
+        }
+        return info(files, out, err, terminal);
+    }
     Request req;
     if (const Refusal refused = parse(args, req))
         return fail(err, kExitUsage, *refused);

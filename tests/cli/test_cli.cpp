@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "codecs/picture_file.h"
+#include "imaging/cut.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
@@ -59,12 +60,54 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine)
              {"--save"},
              {"--turn", "up", "--help"},
              {"info"},
+             {"info", "in.bmp", "--quality", "5"},
+             {"info", "--help"},
+             {"in.bmp", "--save=yes"},
+             {"in.bmp", "--save", "--bogus=1"},
+             {"in.bmp", "--save", "--rotate="},
          }) {
         const CliRun r = runCli(args);
         EXPECT_EQ(r.status, 2);
         EXPECT_EQ(r.err.rfind("trimlet-cli: ", 0), 0u) << r.err;
         EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
         EXPECT_TRUE(r.out.empty());
+    }
+}
+
+TEST(Cli, AMissingValueNeverSwallowsTheNextOption)
+{
+    for (const char* option : {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--quality", "--format",
+                               "--tail", "--background", "--align-h", "--align-v"}) {
+        for (const auto& args : std::vector<std::vector<std::string>>{{"in.bmp", option, "--save"},
+                                                                      {"in.bmp", "--save", option, "-h"},
+                                                                      {"in.bmp", "--save", option, "--"},
+                                                                      {"in.bmp", "--save", option}}) {
+            const CliRun r = runCli(args);
+            EXPECT_EQ(r.status, 2);
+            EXPECT_EQ(r.err, "trimlet-cli: " + std::string(option) + " needs a value\n");
+        }
+    }
+}
+
+TEST(Cli, EveryOptionButTheStepsIsGivenOnce)
+{
+    const std::pair<const char*, const char*> once[] = {
+        {"--output", "a.jpg"}, {"--quality", "50"},  {"--format", "bmp"},     {"--tail", "hyphen"},
+        {"--background", "000000"}, {"--align-h", "top"}, {"--align-v", "left"}, {"--save", nullptr},
+        {"--force", nullptr},
+    };
+    for (const auto& [option, value] : once) {
+        std::vector<std::string> args{"in.bmp", "--save"};
+        for (int twice = 0; twice < 2; ++twice) {
+            args.emplace_back(option);
+            if (value)
+                args.emplace_back(value);
+        }
+        if (std::string_view(option) == "--save")
+            args.erase(args.begin() + 1);
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err, "trimlet-cli: " + std::string(option) + " given twice\n");
     }
 }
 
@@ -203,6 +246,52 @@ TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
         EXPECT_EQ(runCli({input, "--cut", bad, "--output", out, "--force"}).status, 2) << bad;
 }
 
+TEST_F(CliFiles, CutAtAnOriginRepeatsTheWindowsCutExactly)
+{
+    const int pw = 300, ph = 200;
+    const Bitmap picture = test::noisePicture(pw, ph, 3);
+    ASSERT_TRUE(writeBmpFile(picture, input));
+    const std::string out = dir.file("cut.bmp");
+    const IntRect displays[] = {fitPicture(pw, ph, 1000, 1000, 0), fitPicture(pw, ph, 97, 97, 0),
+                                fitPicture(pw, ph, 211, 150, 30)};
+    // Exact and reduced cuts, one clipped at the picture's edge, one raised to the minimum
+    // rate, one no smaller than the picture.
+    const int cuts[][3] = {{24, 32, 100}, {100, 50, 100}, {120, 90, 37}, {280, 240, 100}, {290, 400, 80},
+                           {60, 40, 1}, {400, 300, 100}};
+    for (const IntRect& display : displays) {
+        for (const auto& [W, H, R] : cuts) {
+            // The rate the window's 縮小率 can hold, as its status line names it.
+            const int rate = std::clamp(R, minimumRate(pw, ph, W, H), 100);
+            for (const IntPoint at : {IntPoint{0, 0}, IntPoint{display.w / 3, display.h / 2},
+                                      IntPoint{display.w - 1, 7}, IntPoint{display.w, display.h}}) {
+                const IntRect start{display.x + at.x, display.y + at.y, 1, 1};
+                const FrameSizing s = resizeCutFrame(start, display, pw, ph, W, H, rate);
+                const IntPoint origin = cutOrigin(s.frame, display, pw, ph, s.cutSrcWidth, s.cutSrcHeight);
+                const Bitmap window =
+                    cutsRegion(pw, ph, W, H) ? cutRegion(picture, origin, s.cutSrcWidth, s.cutSrcHeight, rate) : picture;
+                const std::string cut = std::to_string(W) + "x" + std::to_string(H) + "@" + std::to_string(R) + ":" +
+                                        std::to_string(origin.x) + "," + std::to_string(origin.y);
+                const CliRun r = runCli({input, "--cut", cut, "--output", out, "--force"});
+                ASSERT_EQ(r.status, 0) << cut << " " << r.err;
+                EXPECT_EQ(loadPictureFile(out).value().bitmap(), window) << cut << " on " << display.w;
+            }
+        }
+    }
+
+    // A region that reaches past the picture fails that file, before anything is written.
+    std::filesystem::remove(out);
+    for (const char* outside : {"100x50:201,0", "100x50:0,151", "100x80@50:101,0", "400x300:1,0"}) {
+        const CliRun r = runCli({input, "--cut", outside, "--output", out});
+        EXPECT_EQ(r.status, 1) << outside;
+        EXPECT_EQ(r.err.rfind("trimlet-cli: " + input + ": --cut ", 0), 0u) << r.err;
+        EXPECT_FALSE(test::fileExists(out));
+    }
+    EXPECT_NE(runCli({input, "--cut", "100x80@50:101,0", "--output", out}).err.find("takes 200x160 pixels"),
+              std::string::npos);
+    for (const char* bad : {"100x50:-1,0", "100x50:1", "100x50:1,2,3", "100x50+1,2:3,4", "100x50:", "100x50@:1,1"})
+        EXPECT_EQ(runCli({input, "--cut", bad, "--output", out}).status, 2) << bad;
+}
+
 TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
 {
     const Bitmap picture = loadPictureFile(input).value().bitmap();
@@ -286,6 +375,116 @@ TEST_F(CliFiles, ProgressLineCutsLongPathsAtCharacterBoundaries)
     // 21 bytes of room: "[1/2] ..." leaves 12, of which the name's tail takes whole characters.
     EXPECT_NE(r.err.find("\r[1/2] ...写真.bmp\r"), std::string::npos) << r.err;
 }
+
+// Runs the test from another folder, so that relative names can start with a dash.
+class InFolder {
+public:
+    explicit InFolder(const std::string& path) : old_(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(path);
+    }
+    ~InFolder() { std::filesystem::current_path(old_); }
+
+private:
+    std::filesystem::path old_;
+};
+
+TEST_F(CliFiles, ValuesAndInputsAsGnuToolsTakeThem)
+{
+    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const std::string out = dir.file("out.bmp");
+    // A negative number is a value; --option=value is the same as two arguments.
+    const Bitmap rotated = *rotateBilinear(picture, -30, Rgb{0x12, 0x34, 0x56});
+    EXPECT_EQ(runSteps({"--rotate", "-30", "--background", "123456"}, out), rotated);
+    EXPECT_EQ(runSteps({"--rotate=-30", "--background=123456"}, out), rotated);
+
+    InFolder inDir(dir.path());
+    ASSERT_TRUE(writeBmpFile(picture, "-dash.bmp"));
+    ASSERT_TRUE(writeBmpFile(test::photoLike(8, 30, 7), "--join.bmp"));
+    // After "--" every argument is an input, even one that names an option.
+    CliRun r = runCli({"--save", "--format", "bmp", "--", "-dash.bmp", "--force"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, "-dash(1).bmp\n");
+    EXPECT_EQ(r.err.rfind("trimlet-cli: --force: ", 0), 0u) << r.err;
+    EXPECT_EQ(loadPictureFile("-dash(1).bmp").value().bitmap(), picture);
+    // A value that starts with -- is given after '='.
+    r = runCli({"-dash.bmp", "--join=--join.bmp:left", "--output=--out.bmp"});
+    EXPECT_EQ(r.status, 2) << r.err;  // an input that starts with '-' needs "--" before it
+    r = runCli({"--join=--join.bmp:left", "--output=--out.bmp", "--", "-dash.bmp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(loadPictureFile("--out.bmp").value().width(), 29);
+
+    r = runCli({"info", "--", "-dash.bmp", "--join.bmp"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, "-dash.bmp\tbitmap\t21\t13\n--join.bmp\tbitmap\t8\t30\n");
+    EXPECT_EQ(runCli({"info", "-dash.bmp"}).status, 2);
+}
+
+TEST_F(CliFiles, ControlCharactersInNamesAreNeverPrintedRaw)
+{
+    // A newline, a terminal's colour sequence, a tab, DEL and the one-byte CSI of C1.
+    const std::string name = dir.file("a\nb\x1b[31m\tc\x7f\xc2\x9b");
+    const std::string shown = dir.file("a\\nb\\x1b[31m\\tc\\x7f\\xc2\\x9b");
+    ASSERT_TRUE(writeBmpFile(loadPictureFile(input).value().bitmap(), name + ".bmp"));
+    const auto rawControls = [](const std::string& text) {
+        return std::count_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 0x20 && c != '\r'; });
+    };
+
+    // Written paths and info lines: one line each, fields apart.
+    CliRun r = runCli({name + ".bmp", dir.file("gone\n.bmp"), "--save"}, {true, 0});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, shown + "(1).jpg\n");
+    ASSERT_TRUE(test::fileExists(name + "(1).jpg"));
+    // The progress line and the failure name them escaped too.
+    EXPECT_NE(r.err.find("\r[1/2] " + shown + ".bmp\r"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("trimlet-cli: " + dir.file("gone\\n.bmp") + ": "), std::string::npos) << r.err;
+    EXPECT_EQ(rawControls(r.err), 1);  // the failure line's own end
+
+    r = runCli({"info", name + ".bmp"});
+    EXPECT_EQ(r.out, shown + ".bmp\tbitmap\t21\t13\n");
+    r = runCli({name + ".bmp", "--join", name + ".bmp:up", "--save"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(rawControls(r.err), 1) << r.err;
+}
+
+TEST_F(CliFiles, NamesThatAreNotUtf8KeepTheirBytes)
+{
+    // "表示" in Shift_JIS, from an old archive: the second byte is a backslash.
+    const std::string sjis = dir.file("\x95\x5c\x8e\xa6");
+    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    ASSERT_TRUE(writeBmpFile(picture, sjis + ".bmp"));
+
+    CliRun r = runCli({sjis + ".bmp", "--save", "--format", "bmp"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, sjis + "(1).bmp\n");  // a script gets the bytes it can open
+    EXPECT_EQ(loadPictureFile(sjis + "(1).bmp").value().bitmap(), picture);
+    r = runCli({"info", sjis + ".bmp"});
+    EXPECT_EQ(r.out, sjis + ".bmp\tbitmap\t21\t13\n");
+
+    // A terminal sees the bytes escaped; a backslash stays itself.
+    const std::string escaped = dir.file("\\x95\\\\x8e\\xa6");
+    r = runCli({"info", sjis + ".bmp"}, {false, 0, true});
+    EXPECT_EQ(r.out, escaped + ".bmp\tbitmap\t21\t13\n");
+    r = runCli({sjis + ".jpg", "--save"});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err.rfind("trimlet-cli: " + escaped + ".jpg: ", 0), 0u) << r.err;
+}
+
+#ifdef TRIMLET_CLI
+TEST_F(CliFiles, TheProgramTakesNamesAsBytesFromItsCommandLine)
+{
+    const std::string sjis = dir.file("\x95\x5c\x8e\xa6");
+    ASSERT_TRUE(writeBmpFile(loadPictureFile(input).value().bitmap(), sjis + ".bmp"));
+    const auto quoted = [](const std::string& arg) { return "'" + arg + "'"; };  // no quote in these names
+    const std::string program = TRIMLET_CLI;
+    test::CommandResult r = test::runCommand(program + " --save " + quoted(sjis + ".bmp") + " 2>&1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out, sjis + "(1).jpg\n");
+    EXPECT_EQ(loadPictureFile(sjis + "(1).jpg").value().width(), 21);
+    r = test::runCommand(program + " info " + quoted(sjis + "(1).jpg"));
+    EXPECT_EQ(r.out, sjis + "(1).jpg\tjpeg\t21\t13\n");
+}
+#endif
 
 TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
 {
