@@ -61,7 +61,7 @@ constexpr const char* kUsage =
     "  -h, --help                  show this text\n"
     "  --version                   show the version\n"
     "\n"
-    "A value follows its option as the next argument or as --option=VALUE; a\n"
+    "A value follows its option as the next argument or as --OPTION=VALUE; a\n"
     "value that starts with -- (or is -h) only the second way. Steps may be\n"
     "given any number of times, every other option at most once. After --,\n"
     "every argument is an INPUT (or a FILE of info).\n"
