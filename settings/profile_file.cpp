@@ -1,11 +1,14 @@
 #include "settings/profile_file.h"
 
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 
 #include "codecs/file_io.h"
@@ -149,6 +152,18 @@ bool validName(std::string_view s)
     return !s.empty() && !hasLineBreakOrNul(s) && !isBlank(s.front()) && !isBlank(s.back());
 }
 
+// What setProfileValue refuses, checked before anything is touched.
+Status checkStorable(std::string_view section, std::string_view key, std::string_view value)
+{
+    if (!validName(section) || section.find(']') != section.npos)
+        return makeError(ErrorCode::Invalid, "unusable section name");
+    if (!validName(key) || key.find('=') != key.npos || key.front() == '[' || key.front() == ';' || key.front() == '#')
+        return makeError(ErrorCode::Invalid, "unusable key name");
+    if (hasLineBreakOrNul(value))
+        return makeError(ErrorCode::Invalid, "a value cannot hold a line break or NUL");
+    return {};
+}
+
 bool quotedOnRead(std::string_view s) { return s.size() >= 2 && s.front() == '"' && s.back() == '"'; }
 
 // Quotes keep surrounding blanks and quotes that reading would otherwise strip.
@@ -172,31 +187,118 @@ Error ioError(const std::string& what, const std::string& path)
     return makeError(ErrorCode::Io, what + " " + path + ": " + std::strerror(errno));
 }
 
+Error refusal(const std::string& why, const std::string& path) { return makeError(ErrorCode::Io, why + ": " + path); }
+
+struct Fd {
+    int fd = -1;
+    Fd() = default;
+    explicit Fd(int f) : fd(f) {}
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
+};
+
+// Without O_NONBLOCK a FIFO named like the settings file would hold the open until someone
+// writes to it; with it the open returns and fstat tells it apart.
+constexpr int kOpenFlags = O_CLOEXEC | O_NOCTTY | O_NONBLOCK;
+
+// The bytes of an open regular file of at most kMaxProfileBytes.
+Result<std::string> readOpenFile(int fd, const struct stat& st, const std::string& path)
+{
+    if (!S_ISREG(st.st_mode))
+        return refusal("not a regular file", path);
+    if (std::uint64_t(st.st_size) > kMaxProfileBytes)
+        return makeError(ErrorCode::TooLarge, "too large for a settings file: " + path);
+    std::string text(std::size_t(st.st_size), '\0');
+    std::size_t got = 0;
+    while (got < text.size()) {
+        const ssize_t r = ::pread(fd, text.data() + got, text.size() - got, off_t(got));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return ioError("cannot read", path);
+        if (r == 0)
+            break;
+        got += std::size_t(r);
+    }
+    text.resize(got);
+    return text;
+}
+
 // A missing file (or folder) reads as empty.
 Result<std::string> loadText(const std::string& path)
 {
+    const Fd f(::open(path.c_str(), O_RDONLY | kOpenFlags));
+    if (f.fd < 0)
+        return errno == ENOENT || errno == ENOTDIR ? Result<std::string>(std::string()) : ioError("cannot open", path);
     struct stat st {};
-    if (::stat(path.c_str(), &st) != 0 && (errno == ENOENT || errno == ENOTDIR))
-        return std::string();
-    auto bytes = readFileBytes(path, kMaxProfileBytes);
-    if (!bytes)
-        return bytes.error();
-    return std::string(bytes.value().begin(), bytes.value().end());
+    if (::fstat(f.fd, &st) != 0)
+        return ioError("cannot read", path);
+    return readOpenFile(f.fd, st, path);
 }
 
-// A settings file linked into a synced folder stays linked: the rename goes to the target.
-std::string writeTarget(const std::string& path)
+// Where a write goes. A settings file linked into a dotfile folder stays linked and its
+// target is rewritten, but only along links of our own: otherwise anyone who can write the
+// settings file's folder could have us rewrite any file of ours, ~/.bashrc say.
+struct WriteTarget {
+    std::string path;
+    bool viaLink = false;
+};
+
+Result<WriteTarget> writeTarget(const std::string& path)
 {
-    struct stat st {};
-    if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
-        return path;
-    char* resolved = ::realpath(path.c_str(), nullptr);
-    if (!resolved)
-        return path;
-    std::string target(resolved);
-    std::free(resolved);
-    return target;
+    constexpr int kMaxLinks = 8;
+    WriteTarget target{path, false};
+    for (int depth = 0; depth <= kMaxLinks; ++depth) {
+        struct stat st {};
+        if (::lstat(target.path.c_str(), &st) != 0) {
+            if (errno == ENOENT && !target.viaLink)
+                return target;  // created by the write
+            return target.viaLink ? refusal("the settings file's link leads to no file", path)
+                                  : ioError("cannot write", path);
+        }
+        if (!S_ISLNK(st.st_mode))
+            return target;
+        if (st.st_uid != ::geteuid())
+            return refusal("the settings file is a link of another user", path);
+        std::string next(std::size_t(PATH_MAX), '\0');
+        const ssize_t n = ::readlink(target.path.c_str(), next.data(), next.size());
+        if (n <= 0 || std::size_t(n) >= next.size())
+            return ioError("cannot follow", target.path);
+        next.resize(std::size_t(n));
+        if (next.front() != '/') {
+            const std::size_t slash = target.path.rfind('/');
+            if (slash != std::string::npos)
+                next.insert(0, target.path.substr(0, slash + 1));
+        }
+        target = {next, true};
+    }
+    return refusal("too many links to the settings file", path);
 }
+
+// Two programs saving at once must not both read the old file and each drop the other's
+// key, so every read-modify-write holds a lock. A lock that does not come within a few
+// seconds (held by something else for good) fails the write rather than hang the window.
+constexpr auto kLockWait = std::chrono::seconds(2);
+
+bool lockWithin(int fd, std::chrono::steady_clock::duration wait)
+{
+    const auto until = std::chrono::steady_clock::now() + wait;
+    while (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+        if (errno != EWOULDBLOCK && errno != EINTR)
+            return false;
+        if (std::chrono::steady_clock::now() >= until)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return true;
+}
+
+bool sameFile(const struct stat& a, const struct stat& b) { return a.st_dev == b.st_dev && a.st_ino == b.st_ino; }
 
 }  // namespace
 
@@ -262,12 +364,8 @@ std::optional<std::string> findProfileValue(std::string_view text, std::string_v
 Result<std::string> setProfileValue(std::string_view text, std::string_view section, std::string_view key,
                                     std::string_view value)
 {
-    if (!validName(section) || section.find(']') != section.npos)
-        return makeError(ErrorCode::Invalid, "unusable section name");
-    if (!validName(key) || key.find('=') != key.npos || key.front() == '[' || key.front() == ';' || key.front() == '#')
-        return makeError(ErrorCode::Invalid, "unusable key name");
-    if (hasLineBreakOrNul(value))
-        return makeError(ErrorCode::Invalid, "a value cannot hold a line break or NUL");
+    if (Status refused = checkStorable(section, key, value); !refused)
+        return refused.error();
 
     const Place place = locate(text, section, key);
     const std::string_view eol = lineEnding(text);
@@ -310,20 +408,44 @@ std::string ProfileFile::readString(std::string_view section, std::string_view k
 
 Status ProfileFile::writeString(std::string_view section, std::string_view key, std::string_view value)
 {
-    const std::string target = writeTarget(path_);
-    const auto text = loadText(target);
-    if (!text)
-        return text.error();
-    auto changed = setProfileValue(text.value(), section, key, value);
-    if (!changed)
-        return changed.error();
-    if (changed.value().size() > kMaxProfileBytes)
-        return makeError(ErrorCode::TooLarge, "settings file would grow too large: " + target);
-    // Replacing by rename would pass over a read-only file; Windows refuses to write one.
-    if (::access(target.c_str(), F_OK) == 0 && ::access(target.c_str(), W_OK) != 0)
-        return ioError("cannot write", target);
-    const std::string& bytes = changed.value();
-    return writeFileAtomic(target, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    if (Status refused = checkStorable(section, key, value); !refused)
+        return refused;
+    const auto target = writeTarget(path_);
+    if (!target)
+        return target.error();
+    const std::string& where = target.value().path;
+    // The new file is renamed into place, so a writer that waited for the lock may hold the
+    // replaced file; it looks again until the file it locked is the one in place.
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        // Opening for writing also refuses a read-only file, as Windows does, which renaming
+        // would pass over; O_NOFOLLOW keeps a link swapped in meanwhile from being followed.
+        const Fd f(::open(where.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | kOpenFlags, 0666));
+        if (f.fd < 0)
+            return ioError("cannot write", where);
+        struct stat locked {};
+        if (::fstat(f.fd, &locked) != 0)
+            return ioError("cannot read", where);
+        if (!S_ISREG(locked.st_mode))
+            return refusal("not a regular file", where);
+        if (target.value().viaLink && locked.st_uid != ::geteuid())
+            return refusal("the settings file's link leads to a file of another user", path_);
+        if (!lockWithin(f.fd, kLockWait))
+            return refusal("the settings file stays locked by another program", where);
+        struct stat now {};
+        if (::stat(where.c_str(), &now) != 0 || !sameFile(now, locked))
+            continue;
+        const auto text = readOpenFile(f.fd, locked, where);
+        if (!text)
+            return text.error();
+        auto changed = setProfileValue(text.value(), section, key, value);
+        if (!changed)
+            return changed.error();
+        if (changed.value().size() > kMaxProfileBytes)
+            return makeError(ErrorCode::TooLarge, "settings file would grow too large: " + where);
+        const std::string& bytes = changed.value();
+        return writeFileAtomic(where, {reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()});
+    }
+    return refusal("the settings file keeps being replaced", where);
 }
 
 Status ProfileFile::writeInt(std::string_view section, std::string_view key, int value)

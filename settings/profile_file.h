@@ -41,7 +41,10 @@ Result<std::string> setProfileValue(std::string_view text, std::string_view sect
                                     std::string_view value);
 
 // One profile file on disk. Every read looks at the file as it is now; every write changes
-// the file at once, atomically, so a failed write leaves the old file as it was.
+// the file at once, atomically, so a failed write leaves the old file as it was, and holds an
+// advisory lock on the file from its read to its rename, so writers in several processes
+// keep each other's keys. Only regular files are read or written, and opening never waits
+// (a FIFO of the name reads as missing and refuses writes).
 class ProfileFile {
 public:
     explicit ProfileFile(std::string path) : path_(std::move(path)) {}
@@ -52,9 +55,12 @@ public:
     int readInt(std::string_view section, std::string_view key, int defaultValue) const;
     std::string readString(std::string_view section, std::string_view key, std::string_view defaultValue) const;
 
-    // Creates the file when it is missing. Fails (and changes nothing) when the file or its
-    // folder refuses writing, the file exists but cannot be read or is too large, or the
-    // names or value are refused by setProfileValue.
+    // Creates the file when it is missing. Through a symbolic link the link's final target is
+    // rewritten, but only when every link on the way and that target are the running user's
+    // own and the target exists; otherwise the write fails. Fails (and changes nothing) when
+    // the file or its folder refuses writing, the file exists but cannot be read or is too
+    // large, another program keeps the file locked for seconds, or the names or value are
+    // refused by setProfileValue (a failing write to a missing file may leave it empty).
     Status writeString(std::string_view section, std::string_view key, std::string_view value);
     Status writeInt(std::string_view section, std::string_view key, int value);
 

@@ -3,9 +3,13 @@
 
 #include <climits>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <string>
+#include <sys/file.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
@@ -31,6 +35,16 @@ std::string fileText(const std::string& path)
 }
 
 void writeText(const std::string& path, const std::string& s) { test::writeBytes(path, {s.begin(), s.end()}); }
+
+std::string quoted(const std::string& s) { return "'" + s + "'"; }  // no quote in these names
+
+// One read or write by profile_tool in a process of its own, stopped after 10 seconds
+// (exit status 124) should it hang.
+test::CommandResult tool(const std::string& verb, const std::string& path, const std::string& last)
+{
+    return test::runCommand(std::string("timeout 10 ") + PROFILE_TOOL + " " + verb + " " + quoted(path) +
+                            " size width " + last + " 2>/dev/null");
+}
 
 }  // namespace
 
@@ -129,11 +143,145 @@ TEST(ProfileFile, ReadsAndWritesThroughTheDisk)
               "note without equals\r\n#x=1\r\nwidth=1\r\ncaption1=\x8F\x63\r\n\r\n[concat]\r\nbgcolor=\" 255 \"\r\n"
               "[Size]\r\nheight=9\r\n[jpeg]\r\nquality=50\r\n");
 
-    // Through a link the link's target changes, and the link stays.
+    // Through our own links the last target changes, and the links stay.
     std::filesystem::create_symlink("t.ini", dir.file("link.ini"));
-    ASSERT_TRUE(ProfileFile(dir.file("link.ini")).writeInt("jpeg", "quality", 70));
+    std::filesystem::create_symlink(dir.file("link.ini"), dir.file("link2.ini"));
+    ASSERT_TRUE(ProfileFile(dir.file("link2.ini")).writeInt("jpeg", "quality", 70));
     EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link.ini")));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("link2.ini")));
     EXPECT_EQ(ini.readInt("jpeg", "quality", D), 70);
+
+    // A link that leads to no file is no settings file to rewrite: it stays a link.
+    std::filesystem::create_symlink("gone.ini", dir.file("dangling.ini"));
+    EXPECT_FALSE(ProfileFile(dir.file("dangling.ini")).writeInt("jpeg", "quality", 70));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("dangling.ini")));
+    EXPECT_FALSE(test::fileExists(dir.file("gone.ini")));
+}
+
+TEST(ProfileFile, OnlyARegularFileIsReadOrWrittenAndNothingHangs)
+{
+    TempDir dir;
+    const std::string fifo = dir.file("fifo.ini");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    std::filesystem::create_symlink(fifo, dir.file("to-fifo.ini"));
+    std::filesystem::create_symlink("/dev/zero", dir.file("zero.ini"));
+    std::filesystem::create_symlink("/dev/null", dir.file("null.ini"));
+    std::filesystem::create_directory(dir.file("folder.ini"));
+    for (const char* name : {"fifo.ini", "to-fifo.ini", "zero.ini", "null.ini", "folder.ini"}) {
+        test::CommandResult r = tool("read", dir.file(name), "640");
+        EXPECT_EQ(r.exitCode, 0) << name;  // 124 when it hung
+        EXPECT_EQ(r.out, "640\n") << name;
+        EXPECT_EQ(tool("write", dir.file(name), "800").exitCode, 1) << name;
+    }
+    EXPECT_TRUE(std::filesystem::is_fifo(fifo));
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("null.ini")));
+    EXPECT_TRUE(std::filesystem::is_directory(dir.file("folder.ini")));
+}
+
+TEST(ProfileFile, TwoProcessesWritingAtOnceKeepEveryKey)
+{
+    TempDir dir;
+    const std::string path = dir.file("t.ini");
+    writeText(path, kSample);
+    constexpr int kWrites = 150;
+    std::vector<pid_t> children;
+    for (const char* prefix : {"a", "b"}) {
+        const pid_t pid = ::fork();
+        ASSERT_GE(pid, 0);
+        if (pid == 0) {
+            ProfileFile ini(path);
+            int failed = 0;
+            for (int i = 0; i < kWrites; ++i)
+                failed += ini.writeInt("size", prefix + std::to_string(i), i) ? 0 : 1;
+            ::_exit(failed == 0 ? 0 : 1);
+        }
+        children.push_back(pid);
+    }
+    for (const pid_t pid : children) {
+        int status = 0;
+        ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+    }
+    const std::string text = fileText(path);
+    for (int i = 0; i < kWrites; ++i)
+        for (const char* prefix : {"a", "b"})
+            EXPECT_EQ(findProfileValue(text, "size", prefix + std::to_string(i)), std::to_string(i)) << prefix << i;
+    EXPECT_EQ(findProfileValue(text, "size", "caption0"), "\x89\xA1VGA");
+}
+
+TEST(ProfileFile, ALockHeldForGoodFailsTheWriteInsteadOfHanging)
+{
+    TempDir dir;
+    ProfileFile ini(dir.file("t.ini"));
+    writeText(ini.path(), kSample);
+    const int reader = ::open(ini.path().c_str(), O_RDONLY | O_CLOEXEC);
+    ASSERT_EQ(::flock(reader, LOCK_SH), 0);
+    EXPECT_FALSE(ini.writeInt("size", "width", 7));
+    EXPECT_EQ(fileText(ini.path()), kSample);
+    ::close(reader);
+    EXPECT_TRUE(ini.writeInt("size", "width", 7));
+}
+
+// As root, through setpriv: a user, and another user who can write the same (portable) folder.
+TEST(ProfileFile, LinksAreFollowedOnlyWhenTheyAndTheirTargetAreTheUsersOwn)
+{
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "acting as two users through setpriv needs root";
+    if (!test::haveProgram("setpriv"))
+        GTEST_SKIP() << "setpriv is not installed";
+    constexpr uid_t kUser = 61000, kOther = 61001;
+    const auto as = [](uid_t uid, const std::string& command) {
+        const std::string id = std::to_string(uid);
+        return test::runCommand("setpriv --reuid=" + id + " --regid=" + id + " --clear-groups " + command + " 2>&1");
+    };
+    const auto link = [&](uid_t uid, const std::string& target, const std::string& name) {
+        ASSERT_EQ(as(uid, "ln -s " + quoted(target) + " " + quoted(name)).exitCode, 0) << name;
+    };
+    const auto write = [&](const std::string& path) {
+        return as(kUser, "timeout 10 " + std::string(PROFILE_TOOL) + " write " + quoted(path) + " size width 800");
+    };
+
+    TempDir dir;
+    ::chmod(dir.path().c_str(), 0755);
+    const std::string home = dir.file("home"), shared = dir.file("shared");
+    std::filesystem::create_directory(home);
+    ASSERT_EQ(::chown(home.c_str(), kUser, kUser), 0);
+    std::filesystem::create_directory(shared);
+    ::chmod(shared.c_str(), 0777);  // no sticky bit: the kernel's link protection stays out of it
+    const std::string bashrc = home + "/.bashrc", othersFile = shared + "/other.ini";
+    writeText(bashrc, "export A=1\n");
+    ASSERT_EQ(::chown(bashrc.c_str(), kUser, kUser), 0);
+    writeText(othersFile, kSample);
+    ASSERT_EQ(::chmod(othersFile.c_str(), 0666), 0);
+    ASSERT_EQ(::chown(othersFile.c_str(), kOther, kOther), 0);
+
+    // The other user points the shared settings file at the user's ~/.bashrc.
+    link(kOther, bashrc, shared + "/trimlet.ini");
+    test::CommandResult r = write(shared + "/trimlet.ini");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("link of another user"), std::string::npos) << r.out;
+    // The user's own link, but through one of the other user's, or to the other user's file.
+    link(kOther, bashrc, shared + "/hop.ini");
+    link(kUser, shared + "/hop.ini", home + "/chain.ini");
+    link(kUser, othersFile, home + "/to-other.ini");
+    EXPECT_EQ(write(home + "/chain.ini").exitCode, 1);
+    r = write(home + "/to-other.ini");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("file of another user"), std::string::npos) << r.out;
+    EXPECT_EQ(fileText(bashrc), "export A=1\n");
+    EXPECT_EQ(fileText(othersFile), kSample);
+    EXPECT_TRUE(std::filesystem::is_symlink(shared + "/trimlet.ini"));
+
+    // A dotfile setup: the user's link to the user's file is followed and stays a link.
+    ASSERT_EQ(as(kUser, "mkdir " + quoted(home + "/dotfiles")).exitCode, 0);
+    ASSERT_EQ(write(home + "/dotfiles/trimlet.ini").exitCode, 0);
+    link(kUser, "dotfiles/trimlet.ini", home + "/trimlet.ini");
+    ASSERT_EQ(as(kUser, std::string(PROFILE_TOOL) + " write " + quoted(home + "/trimlet.ini") + " jpeg quality 50")
+                  .exitCode,
+              0);
+    EXPECT_TRUE(std::filesystem::is_symlink(home + "/trimlet.ini"));
+    EXPECT_EQ(ProfileFile(home + "/dotfiles/trimlet.ini").readInt("jpeg", "quality", D), 50);
+    EXPECT_EQ(ProfileFile(home + "/dotfiles/trimlet.ini").readInt("size", "width", D), 800);
 }
 
 TEST(ProfileFile, ARefusedWriteFailsAndKeepsTheOldFile)
