@@ -21,6 +21,7 @@
 #include "forms/frm_rot_free.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
+#include "imaging/cut_geometry.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
 #include "tests/support/test_support.h"
@@ -184,6 +185,7 @@ private slots:
     void freeRotation();
     void joinsOnEverySideWithEachAlignment();
     void cuts();
+    void cutsAtTheWindowsOrigin();
     void jpegCutAndSerialSaves();
 
 private:
@@ -333,6 +335,42 @@ void CliWindowTest::cuts()
         }
         w.frm.MakeCutResult(omCutOnly);
         verifySame(cliPicture(dir_, c.input, {"--cut", cut}), w.preview.cutResult().bitmap(), cut);
+    }
+    QVERIFY(w.fake.messages.empty());
+}
+
+void CliWindowTest::cutsAtTheWindowsOrigin()
+{
+    // A picture the window shows reduced, so its frame stands on display pixels: the tool
+    // repeats each cut exactly from the origin in picture pixels, WxH@RATE:X,Y.
+    const int pw = 1201, ph = 901;
+    const std::string big = dir_.file("big.bmp");
+    QVERIFY(writeBmpFile(test::noisePicture(pw, ph, 4), big));
+    const struct {
+        int width, height, rate;
+        QPoint centre;
+    } cases[] = {
+        {640, 480, 50, {700, 500}},    // reduced, off the middle
+        {240, 320, 100, {1190, 10}},   // unreduced, pushed into the corner
+        {333, 1000, 37, {333, 777}},   // odd sizes and rate
+        {1100, 1000, 100, {600, 450}}, // taller than the picture: clipped at its edge
+    };
+    Window w;
+    for (const auto& c : cases) {
+        w.setCutSize(c.width, c.height, c.rate);
+        w.load(big);
+        QVERIFY(w.frm.imgSource->width() < pw);
+        w.frm.frameCentreX = c.centre.x();
+        w.frm.frameCentreY = c.centre.y();
+        w.frm.PlaceCutFrame(false);
+        w.frm.MakeCutResult(omCutOnly);
+        const QRect d = w.frm.imgSource->geometry(), f = w.frm.shpRange->geometry();
+        const IntPoint origin = cutOrigin({f.x(), f.y(), f.width(), f.height()}, {d.x(), d.y(), d.width(), d.height()},
+                                          pw, ph, w.frm.cutSrcWidth, w.frm.cutSrcHeight);
+        const std::string cut = std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
+                                std::to_string(w.frm.udPower->position()) + ":" + std::to_string(origin.x) + "," +
+                                std::to_string(origin.y);
+        verifySame(cliPicture(dir_, big, {"--cut", cut}), w.preview.cutResult().bitmap(), cut);
     }
     QVERIFY(w.fake.messages.empty());
 }
