@@ -198,7 +198,9 @@ std::optional<CutStep> parseCut(const std::string& text)
         return std::nullopt;
     if (literal('@') && !number(cut.rate))
         return std::nullopt;
-    auto point = [&](IntPoint& out) { return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0; };
+    auto point = [&](IntPoint& out) {
+        return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0;
+    };
     if (literal('+')) {
         if (!point(cut.centre))
             return std::nullopt;
@@ -339,6 +341,21 @@ bool looksLikeOption(std::string_view arg) { return arg.starts_with("--") || arg
 
 // Anything but "-" that starts with a dash, before "--" ends the options.
 bool isOptionWord(std::string_view arg, bool optionsEnded) { return !optionsEnded && arg.size() > 1 && arg[0] == '-'; }
+
+// The files after "info": names only, those after "--" even when they start with a dash.
+Refusal parseInfo(const std::vector<std::string>& args, std::vector<std::string>& files)
+{
+    bool optionsEnded = false;
+    for (auto a = args.begin() + 1; a != args.end(); ++a) {
+        if (!isOptionWord(*a, optionsEnded))
+            files.push_back(*a);
+        else if (*a == "--")
+            optionsEnded = true;
+        else
+            return "info takes only file names, not " + *a + " (put -- before a name that starts with -)";
+    }
+    return std::nullopt;
+}
 
 // What the whole command line must satisfy once every argument is read.
 Refusal checkRequest(const Request& req)
@@ -488,7 +505,8 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
             continue;
         }
         const Picture& p = picture.value();
-        out << shown(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind()) << '\t' << p.width() << '\t' << p.height() << '\n';
+        out << shown(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind()) << '\t' << p.width() << '\t'
+            << p.height() << '\n';
     }
     return status;
 }
@@ -697,15 +715,8 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return fail(err, kExitUsage, "nothing to do; see trimlet-cli --help");
     if (args[0] == "info") {
         std::vector<std::string> files;
-        bool optionsEnded = false;
-        for (auto a = args.begin() + 1; a != args.end(); ++a) {
-            if (!isOptionWord(*a, optionsEnded))
-                files.push_back(*a);
-            else if (*a == "--")
-                optionsEnded = true;
-            else
-                return fail(err, kExitUsage, "info takes only file names, not " + *a + " (put -- before a name that starts with -)");
-        }
+        if (const Refusal refused = parseInfo(args, files))
+            return fail(err, kExitUsage, *refused);
         return info(files, out, err, terminal);
     }
     Request req;

@@ -267,8 +267,9 @@ TEST_F(CliFiles, CutAtAnOriginRepeatsTheWindowsCutExactly)
                 const IntRect start{display.x + at.x, display.y + at.y, 1, 1};
                 const FrameSizing s = resizeCutFrame(start, display, pw, ph, W, H, rate);
                 const IntPoint origin = cutOrigin(s.frame, display, pw, ph, s.cutSrcWidth, s.cutSrcHeight);
-                const Bitmap window =
-                    cutsRegion(pw, ph, W, H) ? cutRegion(picture, origin, s.cutSrcWidth, s.cutSrcHeight, rate) : picture;
+                const Bitmap window = cutsRegion(pw, ph, W, H)
+                                          ? cutRegion(picture, origin, s.cutSrcWidth, s.cutSrcHeight, rate)
+                                          : picture;
                 const std::string cut = std::to_string(W) + "x" + std::to_string(H) + "@" + std::to_string(R) + ":" +
                                         std::to_string(origin.x) + "," + std::to_string(origin.y);
                 const CliRun r = runCli({input, "--cut", cut, "--output", out, "--force"});
