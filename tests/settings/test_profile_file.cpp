@@ -38,6 +38,16 @@ void writeText(const std::string& path, const std::string& s) { test::writeBytes
 
 std::string quoted(const std::string& s) { return "'" + s + "'"; }  // no quote in these names
 
+// Plain users for the tests that run as root.
+constexpr uid_t kUser = 61000, kOther = 61001;
+
+// A command run as another user, with its standard output and error.
+test::CommandResult runAs(uid_t uid, const std::string& command)
+{
+    const std::string id = std::to_string(uid);
+    return test::runCommand("setpriv --reuid=" + id + " --regid=" + id + " --clear-groups " + command + " 2>&1");
+}
+
 // One read or write by profile_tool in a process of its own, stopped after 10 seconds
 // (exit status 124) should it hang.
 test::CommandResult tool(const std::string& verb, const std::string& path, const std::string& last)
@@ -229,11 +239,7 @@ TEST(ProfileFile, LinksAreFollowedOnlyWhenTheyAndTheirTargetAreTheUsersOwn)
         GTEST_SKIP() << "acting as two users through setpriv needs root";
     if (!test::haveProgram("setpriv"))
         GTEST_SKIP() << "setpriv is not installed";
-    constexpr uid_t kUser = 61000, kOther = 61001;
-    const auto as = [](uid_t uid, const std::string& command) {
-        const std::string id = std::to_string(uid);
-        return test::runCommand("setpriv --reuid=" + id + " --regid=" + id + " --clear-groups " + command + " 2>&1");
-    };
+    const auto as = runAs;
     const auto link = [&](uid_t uid, const std::string& target, const std::string& name) {
         ASSERT_EQ(as(uid, "ln -s " + quoted(target) + " " + quoted(name)).exitCode, 0) << name;
     };
@@ -311,16 +317,31 @@ TEST(ProfileFile, ARefusedWriteFailsAndKeepsTheOldFile)
 
 TEST(ProfileFile, AReadOnlyFileOrFolderRefusesTheWrite)
 {
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "permissions do not stop root";
+    // Permissions do not stop root, so as root the writes run as a plain user.
+    const bool root = ::geteuid() == 0;
+    if (root && !test::haveProgram("setpriv"))
+        GTEST_SKIP() << "permissions do not stop root, and setpriv is not installed to act as another user";
     TempDir dir;
     ProfileFile ini(dir.file("t.ini"));
     writeText(ini.path(), kSample);
+    if (root) {
+        ASSERT_EQ(::chown(dir.path().c_str(), kUser, kUser), 0);
+        ASSERT_EQ(::chown(ini.path().c_str(), kUser, kUser), 0);
+    }
+    const auto written = [&](const std::string& path) {
+        if (!root)
+            return bool(ProfileFile(path).writeInt("size", "width", 7));
+        return runAs(kUser, std::string(PROFILE_TOOL) + " write " + quoted(path) + " size width 7").exitCode == 0;
+    };
     std::filesystem::permissions(ini.path(), std::filesystem::perms::owner_read);
-    EXPECT_FALSE(ini.writeInt("size", "width", 7));
+    EXPECT_FALSE(written(ini.path()));
     std::filesystem::permissions(ini.path(), std::filesystem::perms::owner_all);
     std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_read | std::filesystem::perms::owner_exec);
-    EXPECT_FALSE(ini.writeInt("size", "width", 7));
-    EXPECT_FALSE(ProfileFile(dir.file("new.ini")).writeInt("size", "width", 7));
+    EXPECT_FALSE(written(ini.path()));
+    EXPECT_FALSE(written(dir.file("new.ini")));
     EXPECT_EQ(fileText(ini.path()), kSample);
+    EXPECT_FALSE(test::fileExists(dir.file("new.ini")));
+    // The same write goes through once the folder lets it.
+    std::filesystem::permissions(dir.path(), std::filesystem::perms::owner_all);
+    EXPECT_TRUE(written(ini.path()));
 }
