@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -96,6 +97,7 @@ private slots:
     void uncompressedViewShowsTheCurrentCut();
     void failedBuildsSayWhyAndClearTheSavedReport();
     void pictureTooLargeForJpegPointsToBmp();
+    void aFullDiskFailsInWords();
 };
 
 void FrmPreviewTest::serialSavesFillGapsAndFollowTheOptions()
@@ -472,6 +474,40 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
     s.run(omSave);
     QVERIFY(loadPictureFile(s.dir.file("strip(1).bmp")).value().bitmap() == s.bitmap);
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
+}
+
+void FrmPreviewTest::aFullDiskFailsInWords()
+{
+    Session s;
+    const std::string small = s.dir.file("small");
+    fs::create_directories(small);
+    if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a small file system needs root");
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+
+    // The temporary JPEG on a disk too small for it.
+    s.load("cat.png", 400, 300);
+    s.frm.tbarQual->setValue(100);
+    s.preview.setTempJpeg(small + "/trimlet.jpg");
+    s.frm.btnQuickSave->click();
+    const QString said = QStringLiteral("一時ファイル ") + QString::fromStdString(small + "/trimlet.jpg") +
+                         QStringLiteral(" を書き込めませんでした。");
+    QCOMPARE(s.frm.statusText(), said);
+    QCOMPARE(s.fake.messages.size(), std::size_t(1));
+    QCOMPARE(namesIn(small), std::vector<std::string>{});
+
+    // The document's folder fills up: the JPEG is built elsewhere, the save itself fails.
+    s.preview.setTempJpeg(s.tempDir.file("trimlet.jpg"));
+    s.load("small/dog.png", 60, 40);
+    test::writeBytes(small + "/filler", std::vector<std::uint8_t>(fs::space(small).available, 'x'));
+    s.frm.btnQuickSave->click();
+    QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") + kMessage4);
+    QCOMPARE(s.frm.statusText(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") +
+                                     QStringLiteral(" の保存に失敗しました。"));
+    QCOMPARE(namesIn(small), (std::vector<std::string>{"dog.png", "filler"}));
 }
 
 QTEST_MAIN(FrmPreviewTest)
