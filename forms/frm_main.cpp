@@ -35,6 +35,15 @@ namespace {
 constexpr int kButtonBandHeight = 100;
 constexpr int kConsoleHeight = 117;
 
+// The style's own pressed look differs from the raised one by a shade; the chosen alignment
+// must read at a glance, also on a disabled page.
+const QString kToggleStyle = QStringLiteral(
+    "QToolButton { border: 1px solid palette(mid); border-radius: 2px; background: palette(button); }"
+    "QToolButton:hover { background: palette(light); }"
+    "QToolButton:checked { border: 1px solid palette(shadow); background: palette(highlight);"
+    " color: palette(highlighted-text); font-weight: bold; }"
+    "QToolButton:checked:disabled { background: palette(dark); color: palette(light); }");
+
 template <class W>
 W* named(W* widget, const char* name, const QString& hint = {})
 {
@@ -110,6 +119,8 @@ TfrmMain::TfrmMain(QStringList args, QWidget* parent)
     // the status line must keep the last report.
     statusLine_ = new QLabel(statusBar);
     statusLine_->setObjectName(QStringLiteral("statusLine"));
+    // Reports such as the cut's "--cut …" are meant to be copied.
+    statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
     statusBar->addWidget(statusLine_, 1);
     setStatusBar(statusBar);
 
@@ -272,6 +283,7 @@ void TfrmMain::buildConcatPage()
             b->setCheckable(true);
             b->setAutoRaise(false);
             b->setFixedSize(44, 20);
+            b->setStyleSheet(kToggleStyle);
             *s.field = b;
             grid->addWidget(b, i / 2, i % 2);
             ++i;

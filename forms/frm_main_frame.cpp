@@ -209,16 +209,11 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
     auto* edit = qobject_cast<QLineEdit*>(watched);
     const bool ownEdit = edit && (edit == edtSizeW || edit == edtSizeH || edit == edtPower);
     if (ownEdit && event->type() == QEvent::KeyPress) {
-        // Only digits and backspace get through as typed characters; keys that type nothing
-        // (arrows, Delete, Home) keep working.
+        // Only typed characters are filtered, and only digits get through; keys that type
+        // nothing (Tab, Esc, Return, Delete, Ctrl+A, arrows) keep their usual meaning.
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter)
-            return QMainWindow::eventFilter(watched, event);  // on to the window's default button
-        const QString text = key->text();
-        if (!text.isEmpty() && !(text.size() == 1 && (text[0].isDigit() || text[0] == QChar(8))))
+        if (typesText(*key) && !onlyDigits(key->text()))
             return true;
-        if (!text.isEmpty() && text[0].isDigit() && text[0].unicode() > 127)
-            return true;  // full-width and other non-ASCII digits
     } else if (ownEdit && event->type() == QEvent::FocusOut) {
         edtExit(edit);
     } else if (event->type() == QEvent::Wheel) {

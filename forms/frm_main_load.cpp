@@ -201,17 +201,36 @@ void TfrmMain::dropFiles(const QStringList& paths, const QPoint& clientPoint)
     LoadPictureFile(paths.first());
 }
 
+namespace {
+
+// Files are only ever read: a drop is taken as a copy, whatever the source proposed, so that
+// no file manager deletes the user's file after a "move" onto the window.
+bool acceptFilesAsCopy(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction))
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+}  // namespace
+
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
 {
     // Drags of our own are let in and judged at every move: a window that refuses the entry
     // hears nothing more of that drag, not even over the picture.
-    if (event->source() == imgSource || slotOfPanel(event->source()) || event->mimeData()->hasUrls())
+    if (event->source() == imgSource || slotOfPanel(event->source()))
         event->acceptProposedAction();
+    else if (!acceptFilesAsCopy(event))
+        event->ignore();
 }
 
 void TfrmMain::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->mimeData()->hasUrls() || FormDragOver(event->source(), event->position().toPoint()))
+    if (event->source() != imgSource && !slotOfPanel(event->source()) && acceptFilesAsCopy(event))
+        return;
+    if (FormDragOver(event->source(), event->position().toPoint()))
         event->acceptProposedAction();
     else
         event->ignore();
@@ -231,9 +250,8 @@ void TfrmMain::dropEvent(QDropEvent* event)
     for (const QUrl& url : event->mimeData()->urls())
         if (url.isLocalFile())
             paths << url.toLocalFile();
-    if (paths.isEmpty())
+    if (paths.isEmpty() || !acceptFilesAsCopy(event))
         return;
-    event->acceptProposedAction();
     dropFiles(paths, at);
 }
 

@@ -18,6 +18,17 @@
 
 namespace trimlet {
 
+namespace {
+
+// The cut in trimlet-cli's terms, so that a user can repeat it exactly: the cut size, the
+// rate and the region's top-left in picture pixels.
+QString cutCommand(int W, int H, int R, const IntPoint& origin)
+{
+    return QStringLiteral("--cut %1x%2@%3:%4,%5").arg(W).arg(H).arg(R).arg(origin.x).arg(origin.y);
+}
+
+}  // namespace
+
 void TfrmMain::connectOutputHandlers()
 {
     connect(btnPreview, &QPushButton::clicked, this, &TfrmMain::btnPreviewClick);
@@ -39,13 +50,15 @@ void TfrmMain::MakeCutResult(int mode)
     const Bitmap& source = editing_.bitmap();
     const int pw = editing_.width(), ph = editing_.height();
     Bitmap result;
+    QString command;
     if (cutsRegion(pw, ph, udSizeW->position(), udSizeH->position())) {
         const IntPoint origin = cutOrigin(frameRect(), displayRect(), pw, ph, cutSrcWidth, cutSrcHeight);
         result = cutRegion(source, origin, cutSrcWidth, cutSrcHeight, udPower->position());
+        command = cutCommand(udSizeW->position(), udSizeH->position(), udPower->position(), origin);
     } else {
         result = source;
     }
-    frmPreview_->setCutResult(Picture(std::move(result)));
+    frmPreview_->setCutResult(Picture(std::move(result)), command);
     runPreview(OutputMode(mode));
 }
 
@@ -68,7 +81,10 @@ void TfrmMain::keyPressEvent(QKeyEvent* event)
     // focused button, else プレビュー while its page shows.
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return QMainWindow::keyPressEvent(event);
+    // Radio buttons are choices, not commands: Enter on them is Enter anywhere on the page.
     auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
+    if (qobject_cast<QRadioButton*>(focused))
+        focused = nullptr;
     QAbstractButton* target = focused ? focused : btnPreview;
     if (target->isVisible() && target->isEnabled())
         target->click();
@@ -89,7 +105,7 @@ void TfrmMain::btnAllCopyClick()
     if (editing_.kind() == PictureKind::Gif)
         gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()), qsizetype(editing_.fileBytes().size()));
     if (!desktop().setClipboard(toQImage(editing_.bitmap()), gif)) {
-        desktop().message(this, MessageKind::Error, QStringLiteral("Failed to store GIF on clipboard"));
+        ShowStatus(QStringLiteral("クリップボードにコピーできませんでした。"), skError);
         return;
     }
     ShowStatus(QStringLiteral("画像全体をクリップボードにコピー"), statusOnly);
@@ -101,7 +117,7 @@ void TfrmMain::btnCutAndLoadClick()
     setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
     showSourceSize();
     LayoutWorkArea(true, true);
-    ShowStatus(QStringLiteral("画像の切り出し"), statusOnly);
+    ShowStatus(frmPreview_->withCutCommand(QStringLiteral("画像の切り出し")), statusOnly);
 }
 
 void TfrmMain::rdgpFormatClick()

@@ -6,6 +6,7 @@
 #include <QStatusBar>
 #include <QToolButton>
 #include <QProgressBar>
+#include <QScreen>
 #include <QTimer>
 
 #include "forms/frm_main.h"
@@ -146,6 +147,9 @@ void TfrmMain::btnRotFreeClick()
     lblFileNameB->raise();
     lblFileNameF->raise();
     frmRotFree_->setPreviewBase(std::move(base));
+    const QScreen* screen = this->screen();
+    frmRotFree_->placeNextTo(QRect(imgRotPreview->mapToGlobal(QPoint(0, 0)), imgRotPreview->size()),
+                             screen ? screen->availableGeometry() : QRect());
     frmRotFree_->exec();
     frmRotFree_->setPreviewBase(Bitmap());
     tmrCheckResize->start();

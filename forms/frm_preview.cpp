@@ -39,6 +39,8 @@ namespace trimlet {
 namespace {
 
 constexpr int kWheelStep = 8;
+// libjpeg refuses pictures with a longer side.
+constexpr int kMaxJpegSide = 65500;
 // An automatic name taken by someone else between the look and the write is skipped; this
 // many in a row means something other than a race is going on.
 constexpr int kNameRaceRetries = 100;
@@ -190,6 +192,7 @@ void TfrmPreview::FormShow()
     sbImgScroll->horizontalScrollBar()->setValue(0);
     sbImgScroll->verticalScrollBar()->setValue(0);
     built_ = false;
+    cutSrcPainted_ = false;
     if (!frmMain_)
         return;
     const int quality = frmMain_->tbarQual->value();
@@ -199,17 +202,26 @@ void TfrmPreview::FormShow()
     imgCutSrc->hide();
     imgPreview->hide();
 
-    bool ok = probeTempFile() && enoughFreeSpace();
+    QString failure;
+    bool ok = probeTempFile();
+    if (!ok)
+        failure = tempFailureText();
+    else
+        ok = enoughFreeSpace();
     if (!ok || builtBmp_) {
         showImage(imgCutSrc);
         setStatus(QStringLiteral(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
     } else {
-        ok = buildJpeg(quality);
+        failure = buildJpeg(quality);
+        ok = failure.isEmpty();
     }
 
     EnableCommands(false);
     if (!ok) {
         setStatus(QStringLiteral("エラーによる中断"));
+        // A cut to keep editing needs no JPEG; every other command has failed and says why.
+        if (!failure.isEmpty() && outputMode != omCutOnly)
+            report(MessageKind::Error, failure);
         tmrClose->start();
         return;
     }
@@ -255,40 +267,68 @@ bool TfrmPreview::enoughFreeSpace()
     const std::uintmax_t needed = std::filesystem::file_size(toLocalPath(document), ec);
     if (ec || *freeBytes >= needed)
         return true;
-    desktop().message(dialogParent(), MessageKind::Warning,
-                      QStringLiteral("ドライブ") + folder + QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
+    report(MessageKind::Warning,
+           QStringLiteral("ドライブ") + folder + QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
     return false;
 }
 
-bool TfrmPreview::buildJpeg(int quality)
+QString TfrmPreview::tempFailureText() const
 {
+    return QStringLiteral("一時ファイル ") + fromLocalPath(tempJpeg_) +
+           QStringLiteral(" を書き込めませんでした。\n書き込みの権限とディスクの空き容量を確認してください。");
+}
+
+QString TfrmPreview::buildJpeg(int quality)
+{
+    const int w = cutResult_.width(), h = cutResult_.height();
+    if (w > kMaxJpegSide || h > kMaxJpegSide)
+        return QStringLiteral("横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
+                              "保存形式をBMPにしてください。")
+            .arg(w)
+            .arg(h)
+            .arg(kMaxJpegSide);
     std::uint64_t bytes = 0;
-    bool ok = false;
+    QString failure;
     try {
-        if (writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_)) {
+        if (const Status written = writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_); !written) {
+            failure = written.error().code == ErrorCode::Io ? tempFailureText()
+                                                            : QStringLiteral("JPEG画像を作成できませんでした。");
+        } else if (auto loaded = loadPictureFile(tempJpeg_); !loaded) {
+            failure = tempFailureText();
+        } else {
             // The save writes these very bytes, so what is measured here is what is saved.
-            auto loaded = loadPictureFile(tempJpeg_);
-            if (loaded) {
-                preview_ = std::move(loaded).value();
-                bytes = preview_.fileBytes().size();
-                showImage(imgPreview);
-                ok = true;
-            }
+            preview_ = std::move(loaded).value();
+            bytes = preview_.fileBytes().size();
+            showImage(imgPreview);
         }
     } catch (const std::bad_alloc&) {
-        ok = false;
+        failure = QStringLiteral("メモリが足りないため、JPEG画像を作成できませんでした。");
     }
     const std::uint64_t kilobytes = (bytes + 1023) / 1024;
     setStatus(QStringLiteral(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB")
-                  .arg(cutResult_.width())
-                  .arg(cutResult_.height())
+                  .arg(w)
+                  .arg(h)
                   .arg(quality)
                   .arg(kilobytes));
-    return ok;
+    return failure;
+}
+
+void TfrmPreview::report(MessageKind kind, const QString& text)
+{
+    desktop().message(dialogParent(), kind, text);
+    if (frmMain_)
+        frmMain_->ShowStatus(text.section(QLatin1Char('\n'), 0, 0), statusOnly);
+}
+
+QString TfrmPreview::withCutCommand(const QString& text) const
+{
+    return cutCommand_.isEmpty() ? text : text + QStringLiteral("（") + cutCommand_ + QStringLiteral("）");
 }
 
 void TfrmPreview::showImage(QLabel* image)
 {
+    if (image == imgCutSrc)
+        cutSrcPainted_ = true;
     // Hidden runs never show the pictures; a large one would be copied twice for nothing.
     if (outputMode == omPreview) {
         const Picture& picture = image == imgCutSrc ? cutResult_ : preview_;
@@ -319,8 +359,11 @@ void TfrmPreview::EnableCommands(bool enable)
 void TfrmPreview::chkCutSrcClick()
 {
     const bool uncompressed = chkCutSrc->isChecked();
-    imgCutSrc->setVisible(uncompressed);
     imgPreview->setVisible(!uncompressed);
+    // A JPEG build paints only the compressed picture; the other one is painted when first asked for.
+    if (uncompressed && !cutSrcPainted_)
+        showImage(imgCutSrc);
+    imgCutSrc->setVisible(uncompressed);
 }
 
 void TfrmPreview::tmrCloseTimer()
@@ -380,7 +423,7 @@ bool TfrmPreview::hasOutput()
 {
     if (built_ && !cutResult_.isEmpty())
         return true;
-    desktop().message(dialogParent(), MessageKind::Information, QStringLiteral("画像がありません。"));
+    report(MessageKind::Information, QStringLiteral("画像がありません。"));
     EnableCommands(true);
     return false;
 }
@@ -404,13 +447,13 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         request.requireExistingFolder = true;
         name = desktop().saveFileName(dialogParent(), request);
         if (name.isEmpty()) {
+            frmMain_->ShowStatus(QStringLiteral("保存を取り消しました。"), statusOnly);
             EnableCommands(true);
             return;
         }
         if (isTempJpeg(name)) {
-            desktop().message(dialogParent(), MessageKind::Information,
-                              QStringLiteral("ファイル ") + name +
-                                  QStringLiteral(" は trimletが使用中です。\n別のファイル名を指定してください。"));
+            report(MessageKind::Information, QStringLiteral("ファイル ") + name +
+                                                 QStringLiteral(" は trimletが使用中です。\n別のファイル名を指定してください。"));
             EnableCommands(true);
             return;
         }
@@ -424,13 +467,12 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         }
     }
     if (!written) {
-        desktop().message(dialogParent(), MessageKind::Error,
-                          QStringLiteral("ファイル ") + name +
-                              QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。"));
+        report(MessageKind::Error, QStringLiteral("ファイル ") + name +
+                                       QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。"));
         EnableCommands(true);
         return;
     }
-    frmMain_->ShowStatus(name + QStringLiteral(" を保存しました。"), statusOnly);
+    frmMain_->ShowStatus(withCutCommand(name + QStringLiteral(" を保存しました。")), statusOnly);
     // The picture is safely saved; a settings file that refuses the path only loses the
     // proposal for the next pasted picture.
     (void)ProfileFile(frmMain_->settingsPath()).writeString(keys::outputPath.section, keys::outputPath.key, toLocalPath(name));
@@ -444,11 +486,11 @@ void TfrmPreview::btnCopyClick()
     if (!hasOutput())
         return;
     if (!desktop().setClipboard(toQImage(cutResult_.bitmap()), {})) {
-        desktop().message(dialogParent(), MessageKind::Error, QStringLiteral("クリップボードにコピーできませんでした。"));
+        report(MessageKind::Error, QStringLiteral("クリップボードにコピーできませんでした。"));
         EnableCommands(true);
         return;
     }
-    frmMain_->ShowStatus(QStringLiteral("画像の枠内をクリップボードにコピー"), statusOnly);
+    frmMain_->ShowStatus(withCutCommand(QStringLiteral("画像の枠内をクリップボードにコピー")), statusOnly);
     // A refused settings file is reported when the program closes and writes it again.
     (void)frmMain_->SaveSettings();
     done(QDialog::Accepted);

@@ -9,6 +9,7 @@
 
 #include "codecs/picture.h"
 #include "codecs/result.h"
+#include "platform/desktop.h"
 
 class QAction;
 class QCheckBox;
@@ -36,9 +37,16 @@ public:
     // The window whose quality, format, tail, document and settings the output follows.
     void setMainWindow(TfrmMain* frmMain) { frmMain_ = frmMain; }
 
-    // The cut result the main window hands over, and what to do with it.
-    void setCutResult(Picture picture) { cutResult_ = std::move(picture); }
+    // The cut result the main window hands over, and what to do with it. cutCommand names the
+    // region in trimlet-cli's terms ("--cut 240x320@75:120,40"); empty for a whole picture.
+    void setCutResult(Picture picture, QString cutCommand = {})
+    {
+        cutResult_ = std::move(picture);
+        cutCommand_ = std::move(cutCommand);
+    }
     const Picture& cutResult() const { return cutResult_; }
+    // A report followed by the cut command, when the result was cut from a region.
+    QString withCutCommand(const QString& report) const;
     OutputMode outputMode = omPreview;
 
     // The result as decoded back from the temporary JPEG (with that file's bytes).
@@ -83,7 +91,11 @@ private:
     void buildControls();
     bool probeTempFile();
     bool enoughFreeSpace();
-    bool buildJpeg(int quality);
+    // Empty when the JPEG was built and measured, else what to tell the user.
+    QString buildJpeg(int quality);
+    // A message box and, so that no earlier success stays there, the main status line.
+    void report(MessageKind kind, const QString& text);
+    QString tempFailureText() const;
     void placeForPreview();
     void setStatus(const QString& text);
     void showImage(QLabel* image);
@@ -103,7 +115,9 @@ private:
     QLabel* statusLine_ = nullptr;
     QWidget* pnlImages_ = nullptr;
     Picture cutResult_;
+    QString cutCommand_;
     Picture preview_;
+    bool cutSrcPainted_ = false;  // imgCutSrc shows this build's picture
     // What the last build made, so that a save writes what was shown, never a stale file.
     bool built_ = false;
     bool builtBmp_ = false;

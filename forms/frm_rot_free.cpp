@@ -16,6 +16,7 @@
 #include "forms/app_icon.h"
 #include "forms/frm_main.h"
 #include "forms/up_down.h"
+#include "forms/window_placement.h"
 #include "forms/work_area_widgets.h"
 #include "imaging/rotate.h"
 #include "platform/qimage_bridge.h"
@@ -159,7 +160,18 @@ void TfrmRotFree::done(int result)
         return;
     }
     FormClose();
+    lastPlace_ = pos();
     QDialog::done(result);
+}
+
+void TfrmRotFree::placeNextTo(const QRect& picture, const QRect& available)
+{
+    // The frame's size is known once the window has been shown; before that, allow for a
+    // title bar and borders.
+    QSize frame = frameGeometry().size();
+    if (frame == size())
+        frame += QSize(8, 32);
+    move(lastPlace_ ? keepInside(*lastPlace_, frame, available) : placeBeside(picture, frame, available));
 }
 
 void TfrmRotFree::closeEvent(QCloseEvent* event) { QDialog::closeEvent(event); }
@@ -179,15 +191,15 @@ void TfrmRotFree::keyPressEvent(QKeyEvent* event)
 bool TfrmRotFree::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == edtDegree && event->type() == QEvent::KeyPress) {
-        const QString text = static_cast<QKeyEvent*>(event)->text();
-        const bool allowed =
-            text.isEmpty() || (text.size() == 1 && ((text[0] >= u'0' && text[0] <= u'9') || text[0] == u'-' || text[0] == QChar(8)));
-        if (!allowed)
-            return true;
-        // Three typed characters at most; angles written by the program (-359) may be longer.
-        const bool typesCharacter = !text.isEmpty() && text[0] != QChar(8);
-        if (typesCharacter && edtDegree->text().size() - edtDegree->selectedText().size() >= 3)
-            return true;
+        // Typed characters are digits and the minus sign, three at most (angles written by the
+        // program, such as -359, may be longer); keys that type nothing pass untouched.
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (typesText(*key)) {
+            if (!onlyDigits(key->text(), true))
+                return true;
+            if (edtDegree->text().size() - edtDegree->selectedText().size() >= 3)
+                return true;
+        }
     } else if (watched == edtDegree && event->type() == QEvent::FocusOut) {
         edtDegreeExit();
     } else if (event->type() == QEvent::Wheel) {
@@ -198,8 +210,14 @@ bool TfrmRotFree::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmRotFree::edtDegreeChange()
 {
-    if (chkRealtime->isChecked() && frmMain_ && isVisible())
-        RenderRotationPreview();
+    if (!chkRealtime->isChecked() || !frmMain_ || !isVisible())
+        return;
+    // An empty field or a lone minus sign is an angle still being typed: the redraw would
+    // write the last angle over it.
+    const QString text = edtDegree->text().trimmed();
+    if (text.isEmpty() || text == QStringLiteral("-"))
+        return;
+    RenderRotationPreview();
 }
 
 void TfrmRotFree::edtDegreeExit()

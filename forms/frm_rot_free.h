@@ -3,6 +3,8 @@
 // guide lines, and the rotation itself with progress and a stop button.
 
 #include <QDialog>
+#include <QPoint>
+#include <optional>
 
 #include "codecs/bitmap.h"
 
@@ -27,6 +29,10 @@ public:
     void setMainWindow(TfrmMain* main) { frmMain_ = main; }
     // The reduced copy of the editing picture the previews are drawn from.
     void setPreviewBase(Bitmap base) { previewBase_ = std::move(base); }
+
+    // Moves the window beside the picture it previews, inside the available screen area, or
+    // back where the user last had it during this session.
+    void placeNextTo(const QRect& picture, const QRect& available);
 
     void RenderRotationPreview();
     void RotatePicture();
@@ -64,6 +70,7 @@ private:
     TfrmMain* frmMain_ = nullptr;
     Bitmap previewBase_;
     bool running_ = false;
+    std::optional<QPoint> lastPlace_;
 };
 
 }  // namespace trimlet

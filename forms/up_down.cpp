@@ -9,6 +9,21 @@
 
 namespace trimlet {
 
+bool typesText(const QKeyEvent& key)
+{
+    const QString text = key.text();
+    if (text.isEmpty() || text[0].category() == QChar::Other_Control)
+        return false;
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    return mods != Qt::ControlModifier && mods != (Qt::ControlModifier | Qt::ShiftModifier);
+}
+
+bool onlyDigits(const QString& text, bool minus)
+{
+    return std::all_of(text.begin(), text.end(),
+                       [minus](QChar c) { return (c >= u'0' && c <= u'9') || (minus && c == u'-'); });
+}
+
 UpDown::UpDown(QLineEdit* buddy, int minimum, int maximum, int position, QWidget* parent)
     : QWidget(parent), buddy_(buddy), minimum_(minimum), maximum_(maximum), position_(position)
 {

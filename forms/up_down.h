@@ -5,10 +5,18 @@
 
 #include <QWidget>
 
+class QKeyEvent;
 class QLineEdit;
 class QToolButton;
 
 namespace trimlet {
+
+// True when the key would type text into an edit, as the edit itself decides: a printable
+// character without Ctrl. Tab, Esc, Return, Backspace, Delete, Ctrl+A and the arrows type
+// nothing, so key filters that drop unwanted characters let them through.
+bool typesText(const QKeyEvent& key);
+// True when every character of text is one of the ASCII digits 0 to 9 (or, with minus, '-').
+bool onlyDigits(const QString& text, bool minus = false);
 
 class UpDown : public QWidget {
     Q_OBJECT

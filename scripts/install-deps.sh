@@ -11,7 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   fonts-ipafont-gothic
   libjpeg-turbo-progs imagemagick libvips-tools
-  xvfb xauth x11-utils
+  xvfb xauth x11-utils xdotool
   desktop-file-utils appstream groff-base man-db
 )
 

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
@@ -52,6 +53,7 @@ private slots:
     void inventoryTexts();
     void commandLineAndDropLoad();
     void dropTakesFirstFileInsideTheClientAreaOnly();
+    void dropsAreTakenAsCopies();
     void shortcutLoadsItsTargetUnderTheTargetsName();
     void unloadableFileWarnsAndKeepsThePicture();
     void reloadAfterDeletion();
@@ -181,6 +183,42 @@ void FrmMainTest::dropTakesFirstFileInsideTheClientAreaOnly()
     frm.dropFiles({b}, QPoint(-5, 100));  // over the title bar
     frm.dropFiles({b}, QPoint(100, frm.height() + 3));
     QCOMPARE(frm.currentFileName(), a);
+}
+
+void FrmMainTest::dropsAreTakenAsCopies()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const QString path = writePicture(dir, "a.bmp", 10, 10);
+    test::TestMain frm;
+    frm.show();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    const QPointF at(400, 300);
+
+    // Shift asks a file manager for a move; the window takes a copy, so the source keeps its file.
+    QDragEnterEvent enter(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(&frm, &enter);
+    QVERIFY(enter.isAccepted());
+    QCOMPARE(enter.dropAction(), Qt::CopyAction);
+    QDragMoveEvent move(at.toPoint(), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(&frm, &move);
+    QVERIFY(move.isAccepted());
+    QCOMPARE(move.dropAction(), Qt::CopyAction);
+    QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
+    QApplication::sendEvent(&frm, &drop);
+    QVERIFY(drop.isAccepted());
+    QCOMPARE(drop.dropAction(), Qt::CopyAction);
+    QCOMPARE(frm.currentFileName(), path);
+
+    // A source that only offers a move is refused.
+    test::TestMain other;
+    other.show();
+    QDropEvent moveOnly(at, Qt::MoveAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&other, &moveOnly);
+    QVERIFY(!moveOnly.isAccepted() || moveOnly.dropAction() != Qt::MoveAction);
+    QVERIFY(other.currentFileName().isEmpty());
+    QVERIFY(test::fileExists(path.toStdString()));
 }
 
 void FrmMainTest::shortcutLoadsItsTargetUnderTheTargetsName()

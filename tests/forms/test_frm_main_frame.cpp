@@ -6,12 +6,14 @@
 #include <QRadioButton>
 #include <QButtonGroup>
 #include <QSlider>
+#include <QToolButton>
 
 #include "codecs/picture_file.h"
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
+#include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
@@ -88,6 +90,9 @@ private slots:
     void formatSwitchRewritesTailTexts();
     void copyWholePicture();
     void enterPressesPreviewOrTheFocusedButton();
+    void controlKeysPassTheKeyFilters();
+    void statusNamesTheCutForTrimletCli();
+    void chosenJoinAlignmentStandsOut();
 };
 
 void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
@@ -233,7 +238,9 @@ void FrmMainFrameTest::cutAndContinueReplacesThePicture()
     QCOMPARE(l.frm.editingPicture().width(), 100);
     QCOMPARE(l.frm.lblSrcSizeW->text(), QStringLiteral("100"));
     QCOMPARE(l.frm.lblFileNameF->text(), QStringLiteral("picture.bmp"));
-    QCOMPARE(l.frm.statusText(), QStringLiteral("画像の切り出し"));
+    // The region is clipped to the picture's height, so it starts on its top row.
+    QVERIFY(l.frm.statusText().startsWith(QStringLiteral("画像の切り出し（--cut 100x320@30:")));
+    QVERIFY(l.frm.statusText().endsWith(QStringLiteral(",0）")));
     QCOMPARE(l.frm.editingPicture().kind(), PictureKind::Bitmap);
     const QRect d = l.frm.imgSource->geometry();
     QVERIFY(std::abs(l.frm.shpRange->geometry().center().x() - d.center().x()) <= 1);
@@ -295,10 +302,102 @@ void FrmMainFrameTest::enterPressesPreviewOrTheFocusedButton()
     QCOMPARE(copy.count(), 1);
     QCOMPARE(preview.count(), 1);
 
+    // A radio button is a choice, not a command: Enter there is Enter on the page.
+    QAbstractButton* bmp = l.frm.rdgpFormatItems->button(1);
+    bmp->setFocus();
+    QTest::keyClick(bmp, Qt::Key_Return);
+    QCOMPARE(preview.count(), 2);
+    QCOMPARE(l.frm.rdgpFormatItems->checkedId(), 0);
+
     l.frm.pcEdit->setCurrentWidget(l.frm.tabEdit);  // the button is out of sight there
     l.frm.edtPower->setFocus();
     QTest::keyClick(l.frm.edtPower, Qt::Key_Return);
-    QCOMPARE(preview.count(), 1);
+    QCOMPARE(preview.count(), 2);
+}
+
+void FrmMainFrameTest::controlKeysPassTheKeyFilters()
+{
+    Loaded l(1000, 1000);
+    l.frm.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&l.frm));
+    QCOMPARE(l.frm.udPower->minimum(), 24);
+
+    // "5" then Tab: the focus moves on and the rate is raised to its minimum on the way out.
+    l.typeInto(l.frm.edtPower, QStringLiteral("5"));
+    QCOMPARE(l.frm.edtPower->text(), QStringLiteral("5"));
+    QTest::keyClick(l.frm.edtPower, Qt::Key_Tab);
+    QVERIFY(!l.frm.edtPower->hasFocus());
+    QCOMPARE(l.frm.edtPower->text(), QStringLiteral("24"));
+    QCOMPARE(l.frm.udPower->position(), 24);
+
+    // Shift+Tab, Home, Delete, Ctrl+A and the arrows in the size fields.
+    QLineEdit* w = l.frm.edtSizeW;
+    QLineEdit* h = l.frm.edtSizeH;
+    h->setFocus();
+    QTest::keyClick(h, Qt::Key_Backtab, Qt::ShiftModifier);
+    QVERIFY(w->hasFocus());
+    QTest::keyClick(w, Qt::Key_Home);
+    QTest::keyClick(w, Qt::Key_Delete);
+    QCOMPARE(w->text(), QStringLiteral("40"));
+    QTest::keyClick(w, Qt::Key_Right);
+    QTest::keyClicks(w, QStringLiteral("5"));
+    QCOMPARE(w->text(), QStringLiteral("450"));
+    QTest::keyClick(w, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(w->selectedText(), QStringLiteral("450"));
+    QTest::keyClick(w, Qt::Key_Tab);
+    QVERIFY(h->hasFocus());
+    QCOMPARE(l.frm.udSizeW->position(), 450);
+    // Still only digits are typed.
+    QTest::keyClicks(h, QStringLiteral("x -"));
+    QTest::sendKeyEvent(QTest::Click, h, Qt::Key_9, QStringLiteral("９"), {});  // a full-width digit
+    QCOMPARE(h->text(), QStringLiteral("320"));
+}
+
+void FrmMainFrameTest::statusNamesTheCutForTrimletCli()
+{
+    Loaded l(1000, 800);
+    l.drag({-5000, -5000});
+    l.frm.btnSave->click();
+    const QString saved = QString::fromStdString(l.dir.file("picture(1).jpg"));
+    QCOMPARE(l.frm.statusText(), saved + QStringLiteral(" を保存しました。（--cut 240x320@100:0,0）"));
+
+    // At 50 % in the bottom-right corner the 480 × 640 region starts at (520, 160).
+    l.frm.edtPower->setText(QStringLiteral("50"));
+    l.drag({5000, 5000});
+    l.frm.btnCopy->click();
+    QCOMPARE(l.frm.statusText(), QStringLiteral("画像の枠内をクリップボードにコピー（--cut 240x320@50:520,160）"));
+    l.frm.btnCutAndLoad->click();
+    QCOMPARE(l.frm.statusText(), QStringLiteral("画像の切り出し（--cut 240x320@50:520,160）"));
+    QVERIFY(l.frm.editingPicture().bitmap() ==
+            reduceArea(l.bitmap, 520, 160, 480, 640, 240, 320));
+
+    // The whole picture is no cut.
+    l.frm.btnQuickSave->click();
+    QCOMPARE(l.frm.statusText(), QString::fromStdString(l.dir.file("picture(2).jpg")) + QStringLiteral(" を保存しました。"));
+}
+
+void FrmMainFrameTest::chosenJoinAlignmentStandsOut()
+{
+    Loaded l(300, 300);
+    l.frm.pcEdit->setCurrentWidget(l.frm.tabConcat);
+    QToolButton* down = l.frm.spdTopBottom;
+    QToolButton* up = l.frm.spdTop;
+    down->setChecked(true);
+    QVERIFY(!up->isChecked());
+    // The mean brightness of the two buttons as drawn, enabled and disabled.
+    const auto brightness = [](QToolButton* b) {
+        const QImage image = b->grab().toImage();
+        double sum = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                sum += qGray(image.pixel(x, y));
+        return sum / (image.width() * image.height());
+    };
+    for (bool enabled : {true, false}) {
+        l.frm.SetEditingEnabled(enabled);
+        const double difference = std::abs(brightness(down) - brightness(up));
+        QVERIFY2(difference > 40, qPrintable(QStringLiteral("enabled %1: %2").arg(enabled).arg(difference)));
+    }
 }
 
 QTEST_MAIN(FrmMainFrameTest)

@@ -42,6 +42,7 @@ private slots:
     void unwritableSettingsWarnOnceAndClose();
     void presetsRecallAndRemember();
     void presetNamesFromElsewhereInShiftJis();
+    void presetMenuWorksFromTheKeyboard();
 };
 
 void FrmMainSettingsTest::firstStartUsesTheDefaults()
@@ -241,6 +242,51 @@ void FrmMainSettingsTest::presetsRecallAndRemember()
     frm.btnSizeSave->click();
     frm.popTplItems[1]->trigger();
     QCOMPARE(file.readString("size", "caption1", "-"), std::string("-"));
+}
+
+void FrmMainSettingsTest::presetMenuWorksFromTheKeyboard()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    test::TestMain frm({}, dir.file("trimlet.ini"));
+    frm.show();
+    frm.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&frm));
+    // Keys go where the window system sends them: to the open menu's focused item.
+    const auto press = [&](Qt::Key key) {
+        QVERIFY(frm.popTpl->isVisible());
+        QTest::keyClick(frm.popTpl->windowHandle(), key);
+    };
+    frm.btnSizeLoad->click();
+    press(Qt::Key_Down);
+    press(Qt::Key_Down);
+    press(Qt::Key_Return);  // the third item, 横SVGA
+    QVERIFY(!frm.popTpl->isVisible());
+    QCOMPARE(frm.edtSizeW->text(), QStringLiteral("800"));
+    QCOMPARE(frm.edtSizeH->text(), QStringLiteral("600"));
+
+    // Right goes to the second column, Up from its top to the end of the first, End to the last.
+    frm.btnSizeLoad->click();
+    press(Qt::Key_Right);
+    press(Qt::Key_Enter);  // 縦VGA
+    QCOMPARE(frm.edtSizeW->text(), QStringLiteral("480"));
+    QCOMPARE(frm.edtSizeH->text(), QStringLiteral("640"));
+    frm.btnSizeLoad->click();
+    press(Qt::Key_Right);
+    press(Qt::Key_Up);
+    press(Qt::Key_Space);  // 横FHD
+    QCOMPARE(frm.edtSizeW->text(), QStringLiteral("1920"));
+    frm.btnSizeLoad->click();
+    press(Qt::Key_End);
+    press(Qt::Key_Return);  // MSX2
+    QCOMPARE(frm.edtSizeH->text(), QStringLiteral("212"));
+
+    // Esc closes the menu and changes nothing.
+    frm.btnSizeLoad->click();
+    press(Qt::Key_Down);
+    press(Qt::Key_Escape);
+    QVERIFY(!frm.popTpl->isVisible());
+    QCOMPARE(frm.edtSizeW->text(), QStringLiteral("256"));
 }
 
 void FrmMainSettingsTest::presetNamesFromElsewhereInShiftJis()

@@ -13,6 +13,7 @@
 #include <QTimer>
 #include <csignal>
 #include <filesystem>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
@@ -93,6 +94,10 @@ private slots:
     void existingFilesAreReplacedOnlyAfterTheQuestion();
     void unwritableTemporaryLocationAbortsTheBuild();
     void freeSpaceBelowTheDocumentSizeWarns();
+    void uncompressedViewShowsTheCurrentCut();
+    void failedBuildsSayWhyAndClearTheSavedReport();
+    void pictureTooLargeForJpegPointsToBmp();
+    void aFullDiskFailsInWords();
 };
 
 void FrmPreviewTest::serialSavesFillGapsAndFollowTheOptions()
@@ -194,6 +199,7 @@ void FrmPreviewTest::previewShowsSizeQualityAndKilobytes()
     QCOMPARE(QRect(p.pos(), p.size()), QRect((screen.width() - 560) / 2, (screen.height() - 360) / 2, 560, 360));
     p.chkCutSrc->click();
     QVERIFY(p.imgCutSrc->isVisible() && !p.imgPreview->isVisible());
+    QVERIFY(fromQImage(p.imgCutSrc->pixmap().toImage()) == s.bitmap);
     s.run(omPreview);  // every build starts from the compressed view
     QVERIFY(!p.chkCutSrc->isChecked() && p.imgPreview->isVisible());
 
@@ -256,14 +262,23 @@ void FrmPreviewTest::copyPutsTheUncompressedResultOnTheClipboard()
     QCOMPARE(s.frm.statusText(), QStringLiteral("画像の枠内をクリップボードにコピー"));
     QCOMPARE(ProfileFile(s.frm.settingsPath()).readInt("jpeg", "quality", 0), 20);
 
-    // A refused clipboard is not reported as a copy.
+    // A refused clipboard is not reported as a copy, from the preview or from 枠内コピー.
     s.fake.clipboardRefuses = true;
-    s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
+    const QString refused = QStringLiteral("クリップボードにコピーできませんでした。");
     s.run(omPreview);
     s.preview.btnCopy->click();
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
-    QCOMPARE(s.frm.statusText(), QStringLiteral("-"));
+    QCOMPARE(s.lastMessage(), refused);
+    QCOMPARE(s.frm.statusText(), refused);
     QVERIFY(s.preview.isVisible() && s.preview.btnCopy->isEnabled());
+    s.preview.hide();
+    s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
+    s.run(omCopy);
+    QCOMPARE(s.fake.messages.size(), std::size_t(2));
+    QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
+    QCOMPARE(s.frm.statusText(), refused);
+    s.frm.btnAllCopy->click();
+    QCOMPARE(s.lastMessage(), refused);
 }
 
 void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
@@ -279,6 +294,7 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
         s.preview.btnSave->click();
         QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
         QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + folder + (format ? "/cat(1).bmp" : "/cat(1).jpg")) + kMessage4);
+        QVERIFY(s.frm.statusText().endsWith(QStringLiteral(" の保存に失敗しました。")));
         QVERIFY(s.preview.isVisible() && s.preview.btnSave->isEnabled() && s.preview.btnCancel->isEnabled());
         QVERIFY(!fs::exists(folder));
         fs::create_directories(folder);
@@ -339,19 +355,28 @@ void FrmPreviewTest::unwritableTemporaryLocationAbortsTheBuild()
     s.run(omPreview);  // a good build first: its picture must not be saved later
     test::writeBytes(s.dir.file("plain"), {'x'});
     s.preview.setTempJpeg(s.dir.file("plain/trimlet.jpg"));
-    s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
+    const QString said = QStringLiteral("一時ファイル ") + QString::fromStdString(s.dir.file("plain/trimlet.jpg")) +
+                         QStringLiteral(" を書き込めませんでした。");
     for (OutputMode mode : {omSave, omCopy}) {
+        s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
         s.run(mode);
         QCOMPARE(s.preview.statusText(), QStringLiteral("エラーによる中断"));
         QVERIFY(s.preview.tmrClose->isActive());
         QVERIFY(!s.preview.btnSaveAs->isEnabled() && !s.preview.btnCopy->isEnabled());
+        QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
+        QVERIFY(s.lastMessage().startsWith(said + QLatin1Char('\n')));
+        QCOMPARE(s.frm.statusText(), said);
     }
-    QVERIFY(s.fake.messages.empty() && s.fake.clipboard.isNull());
-    QCOMPARE(s.frm.statusText(), QStringLiteral("-"));
+    QVERIFY(s.fake.clipboard.isNull());
+    // A cut to go on editing needs no JPEG and reports nothing.
+    s.fake.messages.clear();
+    s.run(omCutOnly);
+    QVERIFY(s.fake.messages.empty());
 
     // The menu, which is never disabled, finds nothing to save after a failed build.
     s.preview.popitemSave->trigger();
     QCOMPARE(s.lastMessage(), QStringLiteral("画像がありません。"));
+    QCOMPARE(s.frm.statusText(), QStringLiteral("画像がありません。"));
     QCOMPARE(namesIn(s.dir.path()), (std::vector<std::string>{"cat.png", "plain"}));
     s.run(omPreview);  // a shown preview closes itself shortly after
     QTRY_VERIFY(!s.preview.isVisible());
@@ -380,6 +405,109 @@ void FrmPreviewTest::freeSpaceBelowTheDocumentSizeWarns()
     s.run(omSave);
     QVERIFY(test::fileExists(s.dir.file("pasted.jpg")));
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
+}
+
+void FrmPreviewTest::uncompressedViewShowsTheCurrentCut()
+{
+    Session s;
+    TfrmPreview& p = s.preview;
+    // A BMP preview first: its picture must not stand in for the next cut.
+    s.load("old.png", 30, 20);
+    s.frm.rdgpFormatItems->button(1)->click();
+    s.run(omPreview);
+    s.frm.rdgpFormatItems->button(0)->click();
+    s.load("new.png", 40, 25);
+    s.run(omPreview);
+    p.chkCutSrc->click();
+    QVERIFY(p.imgCutSrc->isVisible());
+    QCOMPARE(p.imgCutSrc->size(), QSize(40, 25));
+    QVERIFY(fromQImage(p.imgCutSrc->pixmap().toImage()) == s.bitmap);
+    p.chkCutSrc->click();
+    QVERIFY(p.imgPreview->isVisible() && !p.imgCutSrc->isVisible());
+    QVERIFY(fromQImage(p.imgPreview->pixmap().toImage()) == p.previewPicture().bitmap());
+}
+
+void FrmPreviewTest::failedBuildsSayWhyAndClearTheSavedReport()
+{
+    Session s;
+    s.load("cat.png", 300, 200);
+    s.frm.btnQuickSave->click();
+    QVERIFY(s.frm.statusText().endsWith(QStringLiteral(" を保存しました。")));
+    // The disk fills up while the JPEG is written: the save fails in words, not silently.
+    test::withFileSizeLimit(1000, [&] { s.frm.btnQuickSave->click(); });
+    QCOMPARE(s.fake.messages.size(), std::size_t(1));
+    QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
+    const QString said = QStringLiteral("一時ファイル ") + QString::fromStdString(s.preview.tempJpeg()) +
+                         QStringLiteral(" を書き込めませんでした。");
+    QCOMPARE(s.lastMessage(), said + QStringLiteral("\n書き込みの権限とディスクの空き容量を確認してください。"));
+    QCOMPARE(s.frm.statusText(), said);
+    QCOMPARE(namesIn(s.dir.path()), (std::vector<std::string>{"cat(1).jpg", "cat.png"}));
+
+    // The preview itself says so too, instead of flashing by.
+    s.fake.messages.clear();
+    test::withFileSizeLimit(1000, [&] { s.run(omPreview); });
+    QCOMPARE(s.fake.messages.size(), std::size_t(1));
+    QCOMPARE(s.frm.statusText(), said);
+    QTRY_VERIFY(!s.preview.isVisible());
+
+    // The disk-space warning also replaces the report of the last save.
+    s.frm.btnQuickSave->click();
+    s.fake.freeBytes = 0;
+    s.frm.btnQuickSave->click();
+    QVERIFY(s.frm.statusText().endsWith(QStringLiteral("の空き容量が充分でありません。")));
+}
+
+void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
+{
+    Session s;
+    s.load("strip.png", 20, 2);
+    s.bitmap = test::photoLike(65501, 2);
+    s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
+    s.run(omSave);
+    const QString said = QStringLiteral("横65501×縦2ピクセルの画像はJPEGで保存できません（JPEGは一辺65500ピクセルまで）。"
+                                        "保存形式をBMPにしてください。");
+    QCOMPARE(s.lastMessage(), said);
+    QCOMPARE(s.frm.statusText(), said);
+    QCOMPARE(namesIn(s.dir.path()), std::vector<std::string>{"strip.png"});
+    // As BMP it saves.
+    s.frm.rdgpFormatItems->button(1)->click();
+    s.run(omSave);
+    QVERIFY(loadPictureFile(s.dir.file("strip(1).bmp")).value().bitmap() == s.bitmap);
+    QCOMPARE(s.fake.messages.size(), std::size_t(1));
+}
+
+void FrmPreviewTest::aFullDiskFailsInWords()
+{
+    Session s;
+    const std::string small = s.dir.file("small");
+    fs::create_directories(small);
+    if (::geteuid() != 0 || ::mount("tmpfs", small.c_str(), "tmpfs", 0, "size=64k") != 0)
+        QSKIP("mounting a small file system needs root");
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{small};
+
+    // The temporary JPEG on a disk too small for it.
+    s.load("cat.png", 400, 300);
+    s.frm.tbarQual->setValue(100);
+    s.preview.setTempJpeg(small + "/trimlet.jpg");
+    s.frm.btnQuickSave->click();
+    const QString said = QStringLiteral("一時ファイル ") + QString::fromStdString(small + "/trimlet.jpg") +
+                         QStringLiteral(" を書き込めませんでした。");
+    QCOMPARE(s.frm.statusText(), said);
+    QCOMPARE(s.fake.messages.size(), std::size_t(1));
+    QCOMPARE(namesIn(small), std::vector<std::string>{});
+
+    // The document's folder fills up: the JPEG is built elsewhere, the save itself fails.
+    s.preview.setTempJpeg(s.tempDir.file("trimlet.jpg"));
+    s.load("small/dog.png", 60, 40);
+    test::writeBytes(small + "/filler", std::vector<std::uint8_t>(fs::space(small).available, 'x'));
+    s.frm.btnQuickSave->click();
+    QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") + kMessage4);
+    QCOMPARE(s.frm.statusText(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") +
+                                     QStringLiteral(" の保存に失敗しました。"));
+    QCOMPARE(namesIn(small), (std::vector<std::string>{"dog.png", "filler"}));
 }
 
 QTEST_MAIN(FrmPreviewTest)

@@ -5,15 +5,18 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 
 #include "codecs/picture_file.h"
 #include "forms/frm_preview.h"
 #include "forms/frm_rot_free.h"
 #include "forms/up_down.h"
+#include "forms/window_placement.h"
 #include "forms/work_area_widgets.h"
 #include "imaging/flip.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/rotate.h"
+#include "platform/qimage_bridge.h"
 #include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
@@ -63,6 +66,10 @@ private slots:
     void stoppedRotationKeepsThePicture();
     void completedRotationClosesAndReports();
     void liveModeRepairsTextAtOnce();
+    void liveModeTakesATypedNegativeAngle();
+    void controlKeysWorkInTheAngle();
+    void opensBesideThePictureAndKeepsItsPlace();
+    void placementKeepsClearOfThePicture();
     void withoutLiveModeTheTextIsClampedOnExit();
     void backgroundColourDialog();
 };
@@ -153,11 +160,106 @@ void FrmRotFreeTest::liveModeRepairsTextAtOnce()
     QVERIFY(r.rotFree.chkRealtime->isChecked());
     QVERIFY(!r.rotFree.btnPreview->isEnabled());
     r.rotFree.udDegree->setPosition(12);
-    r.rotFree.edtDegree->setText(QStringLiteral("-"));
-    QCOMPARE(r.rotFree.edtDegree->text(), QStringLiteral("12"));
+    // An angle being typed is left alone; the position stays the last valid one.
+    for (const QString& typing : {QStringLiteral("-"), QString()}) {
+        r.rotFree.edtDegree->setText(typing);
+        QCOMPARE(r.rotFree.edtDegree->text(), typing);
+        QCOMPARE(r.rotFree.degree(), 12);
+    }
     r.rotFree.edtDegree->setText(QStringLiteral("500"));
     QCOMPARE(r.rotFree.edtDegree->text(), QStringLiteral("12"));
     QVERIFY(!r.frm.imgRotPreview->image().isNull());
+}
+
+void FrmRotFreeTest::liveModeTakesATypedNegativeAngle()
+{
+    Rig r(41, 23);
+    r.open();
+    r.rotFree.activateWindow();
+    r.rotFree.edtDegree->setFocus();
+    QTest::keyClick(r.rotFree.edtDegree, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClicks(r.rotFree.edtDegree, QStringLiteral("-45"));
+    QCOMPARE(r.rotFree.edtDegree->text(), QStringLiteral("-45"));
+    QCOMPARE(r.rotFree.degree(), -45);
+    QVERIFY(fromQImage(r.frm.imgRotPreview->image()) == rotationPreview(r.bitmap, -45, Rgb{255, 255, 255}));
+    r.rotFree.btnOK->click();
+    QCOMPARE(r.frm.statusText(), QStringLiteral("-45°回転"));
+    QVERIFY(r.frm.editingPicture().bitmap() == *rotateBilinear(r.bitmap, -45, Rgb{255, 255, 255}));
+}
+
+void FrmRotFreeTest::controlKeysWorkInTheAngle()
+{
+    Rig r(20, 10);
+    r.open();
+    r.rotFree.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&r.rotFree));
+    QLineEdit* edit = r.rotFree.edtDegree;
+    edit->setFocus();
+    r.rotFree.udDegree->setPosition(123);
+    QTest::keyClick(edit, Qt::Key_Home);
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QStringLiteral("23"));
+    QTest::keyClick(edit, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(edit->selectedText(), QStringLiteral("23"));
+    QTest::keyClick(edit, Qt::Key_Delete);
+    QCOMPARE(edit->text(), QString());
+
+    // Tab leaves the field, which is then repaired; Shift+Tab comes back.
+    QTest::keyClick(edit, Qt::Key_Tab);
+    QVERIFY(!edit->hasFocus());
+    QCOMPARE(edit->text(), QStringLiteral("23"));
+    QTest::keyClick(r.rotFree.focusWidget(), Qt::Key_Tab, Qt::ShiftModifier);
+    QVERIFY(edit->hasFocus());
+
+    // Esc in the field presses 閉じる.
+    QTest::keyClick(edit, Qt::Key_Escape);
+    QVERIFY(!r.rotFree.isVisible());
+    QCOMPARE(r.rotFree.result(), int(QDialog::Rejected));
+}
+
+void FrmRotFreeTest::opensBesideThePictureAndKeepsItsPlace()
+{
+    Rig r(400, 300);
+    QRect placed, picture, available;
+    const auto look = [&] {
+        placed = r.rotFree.frameGeometry();
+        picture = QRect(r.frm.imgRotPreview->mapToGlobal(QPoint(0, 0)), r.frm.imgRotPreview->size());
+        available = r.frm.screen()->availableGeometry();
+        r.rotFree.move(placed.topLeft() + QPoint(-30, 20));  // the user moves it
+        r.rotFree.btnCancel->click();
+    };
+    QTimer::singleShot(0, look);
+    r.frm.btnRotFree->click();
+    QVERIFY(!placed.intersects(picture));
+    QVERIFY(available.contains(placed));
+
+    QPoint again;
+    QTimer::singleShot(0, [&] {
+        again = r.rotFree.pos();
+        r.rotFree.btnCancel->click();
+    });
+    r.frm.btnRotFree->click();
+    QCOMPARE(again, placed.topLeft() + QPoint(-30, 20));
+}
+
+void FrmRotFreeTest::placementKeepsClearOfThePicture()
+{
+    const QRect screen(0, 0, 1280, 800);
+    const QSize tool(330, 160);
+    // Room on the right of the picture: there, level with its top.
+    QCOMPARE(placeBeside(QRect(100, 100, 600, 400), tool, screen), QPoint(708, 100));
+    // None on the right: on the left.
+    QCOMPARE(placeBeside(QRect(500, 100, 700, 400), tool, screen), QPoint(162, 100));
+    // A picture as wide as the screen: below it, else above it.
+    QCOMPARE(placeBeside(QRect(0, 100, 1280, 400), tool, screen), QPoint(0, 508));
+    QCOMPARE(placeBeside(QRect(0, 400, 1280, 300), tool, screen), QPoint(0, 232));
+    // Nowhere clear: the place that covers least of it, still on the screen.
+    const QPoint least = placeBeside(QRect(10, 10, 1260, 780), tool, screen);
+    QVERIFY(screen.contains(QRect(least, tool)));
+    QCOMPARE(QRect(least, tool).intersected(QRect(10, 10, 1260, 780)).size(), QSize(330, 150));
+    // A remembered place that is now off the screen comes back onto it.
+    QCOMPARE(keepInside(QPoint(1200, -40), tool, screen), QPoint(950, 0));
+    QCOMPARE(keepInside(QPoint(5, 5), QSize(2000, 900), screen), QPoint(0, 0));
 }
 
 void FrmRotFreeTest::withoutLiveModeTheTextIsClampedOnExit()
