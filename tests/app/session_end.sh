@@ -15,21 +15,27 @@ convert -size 640x480 gradient:orange-navy "$work/photo.bmp"
 convert -size 4000x2501 xc:teal "$work/large.bmp"   # over 10,000,000 pixels: the question
 
 # A visible window of the process with a title other than the main window's: the dialog is
-# open. A menu bears the program's name, so for it a second such window tells.
+# open, and its title is in dialog_title. A menu bears the program's name, so for it a second
+# such window tells.
+dialog_title=""
 dialog_open() {
   local w title named=0
   for w in $(xdotool search --onlyvisible --pid "$1" '' 2> /dev/null || true); do
     title=$(xdotool getwindowname "$w" 2> /dev/null || true)
-    [ -n "$title" ] && [ "$title" != trimlet ] && return 0
+    if [ -n "$title" ] && [ "$title" != trimlet ]; then
+      dialog_title=$title
+      return 0
+    fi
     [ "$title" = trimlet ] && named=$((named + 1))
   done
   [ "$2" = menu ] && [ "$named" -ge 2 ]
 }
 
-# case NAME PICTURE STEPS: starts trimlet on the picture with the steps, waits for the dialog,
-# sends SIGTERM and checks how the program ended.
+# case NAME PICTURE STEPS [TITLE]: starts trimlet on the picture with the steps, waits for the
+# dialog (of that title: Qt's own dialogs too are in Japanese), sends SIGTERM and checks how
+# the program ended.
 case_() {
-  local name=$1 picture=$2 steps=$3
+  local name=$1 picture=$2 steps=$3 title=${4:-}
   [ -d "$ini" ] || rm -f "$ini"
   echo "stands for the preview's JPEG" > "$temp"
   (cd "$work" && TRIMLET_ACTIONS=$steps exec "$work/bin/trimlet" "$picture") 2> "$work/stderr" & local pid=$!
@@ -42,6 +48,7 @@ case_() {
     wait "$pid" 2> /dev/null || true
     return
   fi
+  [ -z "$title" ] || [ "$dialog_title" = "$title" ] || fail "$name: the dialog is called '$dialog_title', not '$title'"
   sleep 0.3
   kill -0 "$pid" 2> /dev/null || { fail "$name: trimlet ended before the signal"; return; }
   local start status=0
@@ -66,15 +73,15 @@ case_() {
   echo "$name: ended ${elapsed} ms after SIGTERM"
 }
 
-case_ "message box" photo.bmp "click:btnPaste"
-case_ "open dialog" photo.bmp "click:btnOpen"
-case_ "colour dialog" photo.bmp "click:btnBGColor"
-case_ "preset name box" photo.bmp "click:btnSizeSave;wait:300;click:item1"
+case_ "message box" photo.bmp "click:btnPaste" 情報
+case_ "open dialog" photo.bmp "click:btnOpen" 開く
+case_ "colour dialog" photo.bmp "click:btnBGColor" 色を選択
+case_ "preset name box" photo.bmp "click:btnSizeSave;wait:300;click:item1" "横VGA(640×480)を上書きします"
 case_ menu photo.bmp "click:btnSizeLoad"
 case_ "preview" photo.bmp "click:btnPreview"
 case_ "save-as dialog over the preview" photo.bmp "click:btnPreview;wait:300;click:btnSaveAs"
 case_ "free rotation" photo.bmp "click:btnRotFree"
-case_ "large-picture question at start" large.bmp ""
+case_ "large-picture question at start" large.bmp "" 警告
 rm -f "$ini"
 mkdir "$ini"   # the settings cannot be written: the closing's warning must not wait for a person
 case_ "closing's own warning" photo.bmp "click:btnPaste"
