@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "app/automation.h"
+#include "app/qt_translations.h"
 #include "app/session_end.h"
 #include "app/single_instance.h"
 #include "forms/app_icon.h"
@@ -21,6 +22,7 @@ int main(int argc, char** argv)
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(12);
     QApplication::setFont(font);
+    trimlet::installQtTranslations(app);
 
     trimlet::SingleInstance instance;
     if (!instance.isPrimary()) {
@@ -55,9 +57,13 @@ int main(int argc, char** argv)
         frmMain.raise();
         frmMain.activateWindow();
     });
-    trimlet::SessionEnd sessionEnd([&frmMain] { frmMain.close(); });
+    trimlet::SessionEnd sessionEnd(&frmMain);
 
     frmMain.show();
+    // The first showing may ask a question (a large picture on the command line); a log-off
+    // while it was open has closed everything already.
+    if (sessionEnd.ended())
+        return 0;
     const auto automation = trimlet::Automation::fromEnvironment(&frmMain);
     if (automation)
         automation->start();

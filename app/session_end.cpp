@@ -1,11 +1,15 @@
 #include "app/session_end.h"
 
-#include <QGuiApplication>
+#include <QApplication>
+#include <QDialog>
 #include <QSessionManager>
 #include <QSocketNotifier>
+#include <QWidget>
 #include <csignal>
 #include <sys/socket.h>
 #include <unistd.h>
+
+#include "platform/desktop.h"
 
 namespace trimlet {
 
@@ -21,10 +25,10 @@ void onSignal(int)
 
 }  // namespace
 
-SessionEnd::SessionEnd(std::function<void()> closeMainWindow, QObject* parent)
-    : QObject(parent), close_(std::move(closeMainWindow))
+SessionEnd::SessionEnd(QWidget* mainWindow, QObject* parent)
+    : QObject(parent), mainWindow_(mainWindow)
 {
-    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { close_(); });
+    connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { end(); });
 
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
@@ -32,7 +36,7 @@ SessionEnd::SessionEnd(std::function<void()> closeMainWindow, QObject* parent)
     connect(notifier_, &QSocketNotifier::activated, this, [this] {
         char byte;
         [[maybe_unused]] const auto n = ::read(signalPipe[0], &byte, 1);
-        close_();
+        end();
     });
     struct sigaction action {};
     action.sa_handler = onSignal;
@@ -46,6 +50,25 @@ SessionEnd::~SessionEnd()
 {
     ::signal(SIGTERM, SIG_DFL);
     ::signal(SIGHUP, SIG_DFL);
+}
+
+void SessionEnd::end()
+{
+    if (ended_)
+        return;
+    ended_ = true;
+    // Nobody is left to answer a box: the closing's own warnings go to standard error.
+    setSessionEnding();
+    for (int menus = 0; menus < 16 && QApplication::activePopupWidget(); ++menus)
+        QApplication::activePopupWidget()->close();
+    // A dialog that refuses (a rotation that has to stop first) only holds back its own
+    // loop, which the exit below leaves anyway.
+    for (QWidget* window : QApplication::topLevelWidgets())
+        if (auto* dialog = qobject_cast<QDialog*>(window); dialog && dialog->isVisible())
+            dialog->reject();
+    mainWindow_->close();
+    // exit(), not quit(): quit asks every window to close and gives up when one refuses.
+    QCoreApplication::exit(0);
 }
 
 }  // namespace trimlet

@@ -8,6 +8,7 @@
 #include <QLocalSocket>
 #include <QLockFile>
 #include <QStandardPaths>
+#include <algorithm>
 #include <unistd.h>
 
 namespace trimlet {
@@ -16,19 +17,33 @@ namespace {
 
 const QByteArray raiseRequest = QByteArrayLiteral("raise\n");
 
-QString socketPath(const QString& name)
+// Socket file names keep to a safe set of characters; a display may be a path or a host name.
+QString fileNamePiece(const QString& text)
+{
+    QString piece = text;
+    for (QChar& c : piece)
+        if (!(c.isLetterOrNumber() && c.unicode() < 128) && c != QLatin1Char('-') && c != QLatin1Char('.'))
+            c = QLatin1Char('_');
+    return piece;
+}
+
+QString socketPath(const QString& name, const QString& session)
 {
     // The runtime folder belongs to the user alone, so nobody else can stand in for the
     // running instance; /tmp is the fallback and the user id keeps users apart there too.
     QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (folder.isEmpty())
         folder = QDir::tempPath();
-    const QString user = QString::number(getuid());
-    QString path = QDir(folder).filePath(QStringLiteral("%1.%2.instance").arg(name, user));
-    // A Unix socket path holds at most 107 bytes; a long file name is replaced by its digest.
+    QString owner = QString::number(getuid());
+    if (!session.isEmpty())
+        owner += QLatin1Char('.') + fileNamePiece(session);
+    QString path = QDir(folder).filePath(QStringLiteral("%1.%2.instance").arg(name, owner));
+    // A Unix socket path holds at most 107 bytes; a long name is replaced by its digest.
     if (QFile::encodeName(path).size() > 100) {
-        const QByteArray digest = QCryptographicHash::hash(name.toUtf8(), QCryptographicHash::Sha1).toHex();
-        path = QDir(folder).filePath(QStringLiteral("%1.%2.instance").arg(QString::fromLatin1(digest), user));
+        const QByteArray digest =
+            QCryptographicHash::hash((name + QLatin1Char('\n') + session).toUtf8(), QCryptographicHash::Sha1).toHex();
+        path = QDir(folder).filePath(
+            QStringLiteral("%1.%2.instance").arg(QString::fromLatin1(digest), QString::number(getuid())));
     }
     return path;
 }
@@ -40,7 +55,25 @@ SingleInstance::SingleInstance(QString name, QObject* parent)
 {
     if (name.isEmpty())
         name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    serverPath_ = socketPath(name);
+    serverPath_ = socketPath(name, graphicalSession());
+}
+
+QString SingleInstance::graphicalSession()
+{
+    const QString wayland = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (!wayland.isEmpty())
+        return wayland;
+    const QString display = qEnvironmentVariable("DISPLAY");
+    if (!display.isEmpty()) {
+        // ":0", ":0.0" and "unix:0" are one server; the screen number does not matter.
+        const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+        QString host = display.left(std::max<qsizetype>(colon, 0));
+        if (host == QLatin1String("unix"))
+            host.clear();
+        return host + QLatin1Char(':') + display.mid(colon + 1).section(QLatin1Char('.'), 0, 0);
+    }
+    const QString login = qEnvironmentVariable("XDG_SESSION_ID");
+    return login.isEmpty() ? QString() : QStringLiteral("session-") + login;
 }
 
 SingleInstance::~SingleInstance() = default;

@@ -9,9 +9,10 @@ class QLocalSocket;
 
 namespace trimlet {
 
-// Keeps one running trimlet per executable file name and user. The first start listens on a
-// local socket named after both; a later start finds it, asks it to raise its window and
-// is told to exit. A renamed copy of the executable is a separate program.
+// Keeps one running trimlet per executable file name, user and graphical session. The first
+// start listens on a local socket named after all three; a later start finds it, asks it to
+// raise its window and is told to exit. A renamed copy of the executable is a separate
+// program, and a start on another display runs a trimlet of its own there.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
@@ -24,8 +25,12 @@ public:
     // instance to come forward; the caller then exits without using its command line.
     bool isPrimary();
 
-    // Where the socket lives; it depends only on the name and the user.
+    // Where the socket lives; it depends only on the name, the user and the session.
     QString serverPath() const { return serverPath_; }
+
+    // The graphical session this process belongs to: its Wayland display, else its X
+    // display without the screen number, else its login session; empty without any.
+    static QString graphicalSession();
 
 signals:
     // A later start asked the primary to show its main window.

@@ -33,6 +33,7 @@ namespace trimlet {
 
 class FrameShape;
 class PictureView;
+class PlacementTracker;
 class TfrmPreview;
 class TfrmRotFree;
 class SlotPanel;
@@ -161,6 +162,8 @@ public:
     // Settings: read once at the first showing, written at closing (and after a copy).
     void LoadSettings();
     Status SaveSettings();
+    // Gives the window its stored size and place before it is first shown (LoadPlacement).
+    void setVisible(bool visible) override;
     const std::string& settingsPath() const { return settingsPath_; }
     // Tests point the window at a settings file of their own before showing it.
     void setSettingsPath(std::string path) { settingsPath_ = std::move(path); }
@@ -267,11 +270,14 @@ private:
     void runPreview(OutputMode mode);
     void buildPresetMenu();
     void applySpin(UpDown* ud, QLineEdit* edit, int value);
+    // The settings' window placement, applied once, before the native window exists.
+    void LoadPlacement();
     void showSourceSize();
-    // The last saved picture's path from the settings, or fallback when none is stored.
-    QString outputPathSetting(const std::string& fallback) const;
+    // The last saved picture's path from the settings; empty when none is stored.
+    QString outputPathSetting() const;
 
     QLabel* statusLine_ = nullptr;
+    PlacementTracker* placement_ = nullptr;
     TfrmPreview* frmPreview_ = nullptr;
     TfrmRotFree* frmRotFree_ = nullptr;
     std::string settingsPath_;

@@ -138,7 +138,12 @@ bool TfrmMain::joinPicture(const Picture& picture, const QPoint& clientPoint)
 void TfrmMain::btnOpenClick()
 {
     FileDialogRequest request;
-    request.initialFolder = QFileInfo(outputPathSetting(executablePath())).absolutePath();
+    // Until something is saved, an installed copy starts among the user's pictures, never
+    // in its own program or cache folder.
+    const QString saved = outputPathSetting();
+    request.initialFolder = saved.isEmpty() ? QString() : QFileInfo(saved).absolutePath();
+    if (request.initialFolder.isEmpty() || !QFileInfo(request.initialFolder).isDir())
+        request.initialFolder = fromLocalPath(defaultPictureFolder(executablePath()));
     request.filters = {QStringLiteral("bitmap files (*.bmp)"), QStringLiteral("GIF files (*.gif)"),
                        QStringLiteral("JPEG files (*.jpg *.jpeg)"), QStringLiteral("PNG files (*.png)"),
                        QStringLiteral("すべてのファイル (*)")};
@@ -177,19 +182,20 @@ void TfrmMain::btnPasteClick()
 
 void TfrmMain::btnOpenDirClick()
 {
-    const QString file = currentFileName_.isEmpty() ? outputPathSetting(tempJpegPath()) : currentFileName_;
-    const QString folder = QDir::cleanPath(QFileInfo(file).absolutePath());
-    if (QFileInfo(folder).isDir())
-        desktop().openUrl(QUrl::fromLocalFile(folder));
-    else
+    const QString file = currentFileName_.isEmpty() ? outputPathSetting() : currentFileName_;
+    const QString folder = file.isEmpty() ? fromLocalPath(defaultPictureFolder(executablePath()))
+                                          : QDir::cleanPath(QFileInfo(file).absolutePath());
+    if (!QFileInfo(folder).isDir())
         desktop().message(this, MessageKind::Information,
                           QStringLiteral("フォルダ ") + folder + QStringLiteral(" は存在しません。"));
+    else if (!desktop().openUrl(QUrl::fromLocalFile(folder)))
+        desktop().message(this, MessageKind::Warning,
+                          QStringLiteral("フォルダ ") + folder + QStringLiteral(" を開けませんでした。"));
 }
 
-QString TfrmMain::outputPathSetting(const std::string& fallback) const
+QString TfrmMain::outputPathSetting() const
 {
-    const std::string path = ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, "");
-    return fromLocalPath(path.empty() ? fallback : path);
+    return fromLocalPath(ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, ""));
 }
 
 void TfrmMain::dropFiles(const QStringList& paths, const QPoint& clientPoint)

@@ -19,6 +19,7 @@
 #include "forms/up_down.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
+#include "platform/window_placement.h"
 #include "settings/cut_size_presets.h"
 #include "settings/settings_keys.h"
 
@@ -122,24 +123,33 @@ void TfrmMain::applySpin(UpDown* ud, QLineEdit* edit, int value)
     edit->setText(QString::number(ud->position()));
 }
 
-void TfrmMain::LoadSettings()
+void TfrmMain::setVisible(bool visible)
+{
+    // Given before the native window exists, the position is taken for the frame's, as it
+    // was saved; given later, it would be the client area's.
+    if (visible && !placement_)
+        LoadPlacement();
+    QMainWindow::setVisible(visible);
+}
+
+void TfrmMain::LoadPlacement()
 {
     const ProfileFile file(settingsPath_);
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    WindowPlacement stored;
+    stored.clientSize = QSize(readKey(file, keys::mainW), readKey(file, keys::mainH)).expandedTo(minimumSize());
+    const QSize size = stored.clientSize;
+    stored.framePos = QPoint(file.readInt(keys::mainX.section, keys::mainX.key, (screen.width() - size.width()) / 2),
+                             file.readInt(keys::mainY.section, keys::mainY.key, (screen.height() - size.height()) / 2));
+    stored.maximised = readKey(file, keys::mainMax) == 1;
+    placement_ = new PlacementTracker(this, fitPlacement(stored, screen, minimumSize()));
+}
 
-    resize(std::max(minimumWidth(), readKey(file, keys::mainW)), std::max(minimumHeight(), readKey(file, keys::mainH)));
-    int left = file.readInt(keys::mainX.section, keys::mainX.key, (screen.width() - width()) / 2);
-    int top = file.readInt(keys::mainY.section, keys::mainY.key, (screen.height() - height()) / 2);
-    // Keep at least 96 pixels of the window on the screen and its title bar below the top.
-    if (left + width() < 96)
-        left = 96 - width();
-    if (left > screen.width() - 96)
-        left = screen.width() - 96;
-    if (top < 0)
-        top = 0;
-    if (top > screen.height() - 96)
-        top = screen.height() - 96;
-    move(left, top);
+void TfrmMain::LoadSettings()
+{
+    if (!placement_)
+        LoadPlacement();
+    const ProfileFile file(settingsPath_);
 
     if (frmPreview_)
         frmPreview_->resize(readKey(file, keys::prevW), readKey(file, keys::prevH));
@@ -170,11 +180,13 @@ Status TfrmMain::SaveSettings()
 {
     ProfileFile file(settingsPath_);
     const QSize preview = frmPreview_ ? frmPreview_->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
+    const WindowPlacement place = placement_ ? placement_->placement() : WindowPlacement{pos(), size()};
     const std::pair<const keys::IntKey&, int> values[] = {
-        {keys::mainW, width()},
-        {keys::mainH, height()},
-        {keys::mainX, x()},
-        {keys::mainY, y()},
+        {keys::mainW, place.clientSize.width()},
+        {keys::mainH, place.clientSize.height()},
+        {keys::mainX, place.framePos.x()},
+        {keys::mainY, place.framePos.y()},
+        {keys::mainMax, place.maximised ? 1 : 0},
         {keys::prevW, preview.width()},
         {keys::prevH, preview.height()},
         {keys::power, udPower->position()},

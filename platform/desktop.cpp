@@ -1,8 +1,6 @@
 #include "platform/desktop.h"
 
 #include <QApplication>
-#include <algorithm>
-#include <filesystem>
 #include <QClipboard>
 #include <QColorDialog>
 #include <QDesktopServices>
@@ -13,6 +11,9 @@
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPushButton>
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
 
 namespace trimlet {
 
@@ -40,10 +41,26 @@ QMessageBox::Icon iconFor(MessageKind kind)
     return QMessageBox::NoIcon;
 }
 
+bool ending = false;
+
+// The width a dialog's contents need so that the window manager does not cut its title: the
+// text in the title bar's font, which is at most a little larger than the dialog's, plus the
+// room of the window icon and the buttons beside it.
+int widthForTitle(const QWidget& dialog, const QString& title)
+{
+    QFont font = dialog.font();
+    font.setBold(true);
+    return QFontMetrics(font).horizontalAdvance(title) * 5 / 4 + dialog.fontMetrics().height() * 8;
+}
+
 class QtDesktop final : public Desktop {
 public:
     void message(QWidget* parent, MessageKind kind, const QString& text) override
     {
+        if (ending) {
+            std::fprintf(stderr, "trimlet: %s: %s\n", qPrintable(messageTitle(kind)), qPrintable(text));
+            return;
+        }
         QMessageBox box(iconFor(kind), messageTitle(kind), text, QMessageBox::NoButton, parent);
         box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
         box.exec();
@@ -51,6 +68,8 @@ public:
 
     bool askYesNo(QWidget* parent, MessageKind kind, const QString& text) override
     {
+        if (ending)
+            return false;
         QMessageBox box(iconFor(kind), messageTitle(kind), text, QMessageBox::NoButton, parent);
         QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
@@ -65,6 +84,8 @@ public:
 
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override
     {
+        if (ending)
+            return std::nullopt;
         const QColor c = QColorDialog::getColor(initial, parent);
         return c.isValid() ? std::optional<QColor>(c) : std::nullopt;
     }
@@ -72,12 +93,22 @@ public:
     std::optional<QString> inputText(QWidget* parent, const QString& title, const QString& prompt,
                                      const QString& initial) override
     {
-        bool ok = false;
-        const QString text = QInputDialog::getText(parent, title, prompt, QLineEdit::Normal, initial, &ok);
-        return ok ? std::optional<QString>(text) : std::nullopt;
+        if (ending)
+            return std::nullopt;
+        QInputDialog dialog(parent);
+        dialog.setObjectName(QStringLiteral("inputText"));
+        dialog.setWindowTitle(title);
+        dialog.setLabelText(prompt);
+        dialog.setTextValue(initial);
+        // The dialog's layout sets its minimum size from its contents: the field sets the width.
+        if (auto* field = dialog.findChild<QLineEdit*>())
+            field->setMinimumWidth(widthForTitle(dialog, title));
+        if (dialog.exec() != QDialog::Accepted)
+            return std::nullopt;
+        return dialog.textValue();
     }
 
-    void openUrl(const QUrl& url) override { QDesktopServices::openUrl(url); }
+    bool openUrl(const QUrl& url) override { return QDesktopServices::openUrl(url); }
 
     bool clipboardHasImage() override
     {
@@ -116,6 +147,8 @@ public:
 private:
     static QString runFileDialog(QWidget* parent, const FileDialogRequest& r, bool open)
     {
+        if (ending)
+            return {};
         QFileDialog dialog(parent, r.caption, r.initialFolder);
         dialog.setAcceptMode(open ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
         dialog.setFileMode(open ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
@@ -144,6 +177,10 @@ private:
 Desktop* installed = nullptr;
 
 }  // namespace
+
+void setSessionEnding() { ending = true; }
+
+bool sessionEnding() { return ending; }
 
 Desktop& desktop()
 {

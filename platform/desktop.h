@@ -46,8 +46,9 @@ public:
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
     virtual std::optional<QString> inputText(QWidget* parent, const QString& title, const QString& prompt,
                                              const QString& initial) = 0;
-    // Hands a folder or web page to the desktop's file manager or browser.
-    virtual void openUrl(const QUrl& url) = 0;
+    // Hands a folder or web page to the desktop's file manager or browser; false when the
+    // desktop has no program for it or could not start one.
+    virtual bool openUrl(const QUrl& url) = 0;
 
     virtual bool clipboardHasImage() = 0;
     virtual QImage clipboardImage() = 0;
@@ -57,6 +58,12 @@ public:
     // Bytes free to the user on the file system holding folder; nullopt when it cannot be told.
     virtual std::optional<std::uint64_t> freeSpace(const QString& folder) = 0;
 };
+
+// Once the session ends nobody is left to answer: from then on QtDesktop shows nothing,
+// writes messages to standard error, answers questions No and cancels dialogs, so that
+// nothing keeps the program from closing.
+void setSessionEnding();
+bool sessionEnding();
 
 // The process's desktop; QtDesktop unless a test installed another.
 Desktop& desktop();

@@ -1,5 +1,8 @@
 #include "platform/paths.h"
 
+#include <QDir>
+#include <QFile>
+#include <QStandardPaths>
 #include <climits>
 #include <cstdlib>
 #include <filesystem>
@@ -53,7 +56,7 @@ std::string fileFor(const std::string& executable, const char* ext, const char* 
                     const char* xdgFallback, const char* name = nullptr)
 {
     const fs::path beside = fs::path(executable).replace_extension(ext);
-    if (!executable.empty() && !isInstalledLayout(executable) && folderWritable(beside))
+    if (runsPortably(executable))
         return beside.string();
     const fs::path folder = xdgFolder(xdgVariable, xdgFallback);
     makeFolders(folder);
@@ -78,6 +81,21 @@ bool isInstalledLayout(const std::string& executable)
     std::error_code ec;
     const fs::path bin = fs::path(executable).parent_path();
     return !bin.empty() && fs::is_directory(bin / ".." / "share" / "trimlet", ec);
+}
+
+bool runsPortably(const std::string& executable)
+{
+    return !executable.empty() && !isInstalledLayout(executable) && folderWritable(executable);
+}
+
+std::string defaultPictureFolder(const std::string& executable)
+{
+    if (runsPortably(executable))
+        return fs::path(executable).parent_path().string();
+    const QString pictures = QStandardPaths::writableLocation(QStandardPaths::PicturesLocation);
+    if (!pictures.isEmpty() && QDir(pictures).exists())
+        return QFile::encodeName(pictures).toStdString();
+    return homeFolder();
 }
 
 std::string settingsFilePath() { return settingsFilePath(executablePath()); }

@@ -14,6 +14,15 @@ std::string executablePath();
 // share/trimlet folder, which the install puts there (/usr/bin/trimlet, /usr/share/trimlet).
 bool isInstalledLayout(const std::string& executable);
 
+// True when the executable keeps its settings and temporary JPEG beside itself: it is not
+// installed and its folder is writable.
+bool runsPortably(const std::string& executable);
+
+// Where the open dialog starts when no picture has been saved yet: the executable's folder
+// for a portable copy, which users keep together with their pictures; otherwise the user's
+// Pictures folder, or the home folder when there is none.
+std::string defaultPictureFolder(const std::string& executable);
+
 // For an installed or unknown executable, or one whose folder is not writable,
 // $XDG_CONFIG_HOME/trimlet/trimlet.ini (default ~/.config/trimlet/), its folder created on
 // demand; otherwise the executable's path with its extension replaced by ".ini".

@@ -5,13 +5,13 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   fonts-ipafont-gothic
   libjpeg-turbo-progs imagemagick libvips-tools
-  xvfb xauth x11-utils xdotool
+  xvfb xauth x11-utils xdotool openbox wmctrl
   desktop-file-utils appstream groff-base man-db
 )
 

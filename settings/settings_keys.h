@@ -15,11 +15,14 @@ struct StringKey {
 };
 
 // The program's own file, in the order they are read and written. main_x and main_y have
-// no fixed default: the window is centred on the screen.
+// no fixed default: the window is centred on the screen. They are the frame's corner, and
+// main_w and main_h the size without the frame; a window closed maximised keeps the size
+// and place it had before, and main_max says that it comes back maximised.
 inline constexpr IntKey mainW{"winPosition", "main_w", 640};
 inline constexpr IntKey mainH{"winPosition", "main_h", 480};
 inline constexpr IntKey mainX{"winPosition", "main_x", 0};
 inline constexpr IntKey mainY{"winPosition", "main_y", 0};
+inline constexpr IntKey mainMax{"winPosition", "main_max", 0};
 inline constexpr IntKey prevW{"winPosition", "prev_w", 480};
 inline constexpr IntKey prevH{"winPosition", "prev_h", 360};
 inline constexpr IntKey power{"size", "power", 100};

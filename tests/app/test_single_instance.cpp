@@ -95,6 +95,41 @@ private slots:
         QVERIFY(QFile::encodeName(SingleInstance(QString(200, QLatin1Char('x'))).serverPath()).size() < 108);
     }
 
+    // One trimlet per graphical session: Wayland first, then X without the screen number,
+    // then the login session.
+    void sessionsAreToldApartButNotTheirSpellings()
+    {
+        const QByteArray before[] = {qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), qgetenv("XDG_SESSION_ID")};
+        const auto sessionFor = [](const char* wayland, const char* display, const char* login) {
+            for (const auto& [name, value] : {std::pair{"WAYLAND_DISPLAY", wayland}, {"DISPLAY", display},
+                                              {"XDG_SESSION_ID", login}})
+                value ? qputenv(name, value) : qunsetenv(name);
+            return std::pair(SingleInstance::graphicalSession(), SingleInstance(QStringLiteral("trimlet")).serverPath());
+        };
+        const auto x0 = sessionFor(nullptr, ":0", "3");
+        QCOMPARE(x0.first, QStringLiteral(":0"));
+        QCOMPARE(sessionFor(nullptr, ":0.1", "4"), x0);
+        QCOMPARE(sessionFor(nullptr, "unix:0.0", nullptr), x0);
+        QVERIFY(sessionFor(nullptr, ":1", "3").second != x0.second);
+        QVERIFY(sessionFor(nullptr, "otherhost:0", "3").second != x0.second);
+        QCOMPARE(sessionFor("wayland-1", ":0", "3").first, QStringLiteral("wayland-1"));
+        QVERIFY(sessionFor("wayland-1", ":0", "3").second != sessionFor("wayland-2", ":0", "3").second);
+        QCOMPARE(sessionFor(nullptr, nullptr, "7").first, QStringLiteral("session-7"));
+        QCOMPARE(sessionFor(nullptr, nullptr, nullptr).first, QString());
+
+        // Whatever a display is called, the socket stays one file in the runtime folder.
+        const QString runtime = QFileInfo(x0.second).absolutePath();
+        for (const char* odd : {"/run/user/1000/wayland-0", "../../x", "host name:0", "wayland-\xe2\x80\x94"}) {
+            const QString path = sessionFor(odd, nullptr, nullptr).second;
+            QCOMPARE(QFileInfo(path).absolutePath(), runtime);
+            QVERIFY2(!QFileInfo(path).fileName().contains(QLatin1Char(' ')), qPrintable(path));
+        }
+        QVERIFY(QFile::encodeName(sessionFor(QByteArray(300, 'w').constData(), nullptr, nullptr).second).size() < 108);
+
+        const auto orNull = [](const QByteArray& v) { return v.isEmpty() ? nullptr : v.constData(); };
+        sessionFor(orNull(before[0]), orNull(before[1]), orNull(before[2]));
+    }
+
     void socketLeftByACrashIsTakenOver()
     {
         const QString name = freshName();

@@ -33,6 +33,8 @@ public:
     QImage clipboard;
     QByteArray clipboardGif;
     bool clipboardRefuses = false;
+    // openUrl answers false, as a desktop without a file manager does.
+    bool urlsRefused = false;
     // What freeSpace answers, and the folders it was asked about.
     std::optional<std::uint64_t> freeBytes;
     QStringList freeSpaceFolders;
@@ -44,7 +46,11 @@ public:
     std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
     std::optional<QString> inputText(QWidget*, const QString& title, const QString& prompt,
                                      const QString& initial) override;
-    void openUrl(const QUrl& url) override { openedUrls.push_back(url); }
+    bool openUrl(const QUrl& url) override
+    {
+        openedUrls.push_back(url);
+        return !urlsRefused;
+    }
     bool clipboardHasImage() override { return !clipboard.isNull(); }
     QImage clipboardImage() override { return clipboard; }
     bool setClipboard(const QImage& image, const QByteArray& gifBytes) override;

@@ -139,6 +139,27 @@ TEST_F(PathsTest, PortableCopyInAReadOnlyFolderUsesXdgFolders)
     ::chmod(dir_.file("prefix/bin").c_str(), 0755);
 }
 
+// The open dialog's first folder: never the program's own folder for an installed copy.
+TEST_F(PathsTest, InstalledCopyStartsAmongTheUsersPictures)
+{
+    EXPECT_TRUE(runsPortably(exe()));
+    EXPECT_EQ(defaultPictureFolder(exe()), dir_.file("prefix/bin"));
+
+    markInstalled();
+    EXPECT_FALSE(runsPortably(exe()));
+    EXPECT_EQ(defaultPictureFolder(exe()), dir_.file("home"));  // no Pictures folder yet
+    fs::create_directories(dir_.file("home/Pictures"));
+    EXPECT_EQ(defaultPictureFolder(exe()), dir_.file("home/Pictures"));
+
+    // The user's own name for it, as xdg-user-dirs keeps it.
+    fs::create_directories(config_);
+    const std::string dirs = "XDG_PICTURES_DIR=\"$HOME/Bilder\"\n";
+    test::writeBytes(config_ + "/user-dirs.dirs", {dirs.begin(), dirs.end()});
+    EXPECT_EQ(defaultPictureFolder(exe()), dir_.file("home"));  // named but missing
+    fs::create_directories(dir_.file("home/Bilder"));
+    EXPECT_EQ(defaultPictureFolder(exe()), dir_.file("home/Bilder"));
+}
+
 TEST(Paths, RunningExecutableIsThisTestProgram)
 {
     const std::string self = executablePath();

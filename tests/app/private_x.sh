@@ -1,0 +1,39 @@
+# shellcheck shell=bash
+# Sourced by the tests that run the real trimlet on X servers of their own, with the trimlet
+# executable as its argument. Gives a work folder with a private copy of trimlet in
+# $work/bin (settings and temporary JPEG beside it), a private runtime folder, `x_server VAR
+# [WxH]` to start an X server and put its display into VAR, `fail` to count a failure and
+# `finish` to report; everything started and recorded in `pids` is ended on exit, programs
+# before the servers they use.
+set -euo pipefail
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for ((i = ${#pids[@]} - 1; i >= 0; i--)); do
+    if kill "${pids[i]}" 2> /dev/null; then wait "${pids[i]}" 2> /dev/null || true; fi
+  done
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir -p "$work/bin" "$work/runtime"
+chmod 700 "$work/runtime"
+cp "$1" "$work/bin/trimlet"
+export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime
+
+x_server() {
+  local file="$work/display-$1"
+  Xvfb -displayfd 5 -screen 0 "${2:-1280x800}x24" -nolisten tcp 5> "$file" 2> /dev/null & pids+=($!)
+  for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
+  [ -s "$file" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
+  printf -v "$1" ':%s' "$(cat "$file")"
+}
+
+failures=0
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+finish() {
+  if [ "$failures" -ne 0 ]; then
+    echo "$failures failed"
+    exit 1
+  fi
+  echo "all passed"
+}

@@ -1,0 +1,105 @@
+// Where the main window stands and where it sends the user: the window's stored placement,
+// maximised or not, the open dialog's first folder and the folder button's report when the
+// desktop cannot open a folder.
+
+#include <QtTest>
+
+#include <QGuiApplication>
+#include <QPushButton>
+#include <QScreen>
+
+#include "forms/frm_main.h"
+#include "platform/paths.h"
+#include "settings/profile_file.h"
+#include "tests/forms/fake_desktop.h"
+#include "tests/forms/test_main_window.h"
+#include "tests/support/test_support.h"
+
+using namespace trimlet;
+
+namespace {
+
+void writeText(const std::string& path, const std::string& text) { test::writeBytes(path, {text.begin(), text.end()}); }
+
+// main_x, main_y, main_w, main_h and main_max as the file holds them.
+QString placementIn(const std::string& settings)
+{
+    const ProfileFile f(settings);
+    QStringList values;
+    for (const char* key : {"main_x", "main_y", "main_w", "main_h", "main_max"})
+        values << QString::fromStdString(f.readString("winPosition", key, "-"));
+    return values.join(QLatin1Char(' '));
+}
+
+QString folderOf(const std::string& path) { return QString::fromStdString(std::filesystem::path(path).parent_path()); }
+
+}  // namespace
+
+class FrmMainPlacesTest : public QObject {
+    Q_OBJECT
+private slots:
+    // Stored maximised, it comes back maximised, and saves its normal placement until it is
+    // un-maximised.
+    void maximisedWindowKeepsItsNormalPlacement()
+    {
+        test::FakeDesktop fake;
+        test::TempDir dir;
+        const std::string own = dir.file("trimlet.ini");
+        writeText(own, "[winPosition]\r\nmain_w=900\r\nmain_h=560\r\nmain_x=40\r\nmain_y=30\r\nmain_max=1\r\n");
+        test::TestMain frm({}, own);
+        frm.show();
+        QTRY_VERIFY(frm.isMaximized());
+        QVERIFY(frm.SaveSettings());
+        QCOMPARE(placementIn(own), QStringLiteral("40 30 900 560 1"));
+
+        frm.showNormal();
+        QTRY_COMPARE(frm.size(), QSize(900, 560));
+        QCOMPARE(frm.pos(), QPoint(40, 30));
+        frm.close();
+        QCOMPARE(placementIn(own), QStringLiteral("40 30 900 560 0"));
+    }
+
+    void openDialogStartsWhereThePicturesAre()
+    {
+        test::FakeDesktop fake;
+        test::TempDir dir;
+        test::TestMain frm;
+        frm.show();
+        // This test program runs portably from the build tree: its own folder.
+        QVERIFY(runsPortably(executablePath()));
+        frm.btnOpen->click();
+        QCOMPARE(fake.fileDialogs.back().initialFolder, QString::fromStdString(defaultPictureFolder(executablePath())));
+        QCOMPARE(fake.fileDialogs.back().initialFolder, folderOf(executablePath()));
+
+        // The folder of the last saved picture while it exists, else the default again.
+        QVERIFY(ProfileFile(frm.settingsPath()).writeString("output", "path", dir.file("out(1).jpg")));
+        frm.btnOpen->click();
+        QCOMPARE(fake.fileDialogs.back().initialFolder, QString::fromStdString(dir.path()));
+        QVERIFY(ProfileFile(frm.settingsPath()).writeString("output", "path", dir.file("gone/out(1).jpg")));
+        frm.btnOpen->click();
+        QCOMPARE(fake.fileDialogs.back().initialFolder, folderOf(executablePath()));
+    }
+
+    void folderTheDesktopCannotOpenIsReported()
+    {
+        test::FakeDesktop fake;
+        test::TestMain frm;
+        frm.show();
+        frm.ShowStatus(QStringLiteral("前の報告"), statusOnly);
+        fake.urlsRefused = true;
+        frm.btnOpenDir->click();
+        const QString folder = folderOf(executablePath());
+        QCOMPARE(fake.openedUrls.back().toLocalFile(), folder);
+        QCOMPARE(fake.messages.size(), size_t(1));
+        QCOMPARE(fake.messages[0].kind, MessageKind::Warning);
+        QCOMPARE(fake.messages[0].text, QStringLiteral("フォルダ ") + folder + QStringLiteral(" を開けませんでした。"));
+        QCOMPARE(frm.statusText(), QStringLiteral("前の報告"));
+
+        fake.urlsRefused = false;
+        frm.btnOpenDir->click();
+        QCOMPARE(fake.messages.size(), size_t(1));
+    }
+};
+
+QTEST_MAIN(FrmMainPlacesTest)
+#include "test_frm_main_places.moc"
