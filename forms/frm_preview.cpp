@@ -265,7 +265,7 @@ bool TfrmPreview::buildJpeg(int quality)
     std::uint64_t bytes = 0;
     bool ok = false;
     try {
-        if (writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_)) {
+        if (writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_, WriteMode::Replace, FileAccess::OwnerOnly)) {
             // The save writes these very bytes, so what is measured here is what is saved.
             auto loaded = loadPictureFile(tempJpeg_);
             if (loaded) {
