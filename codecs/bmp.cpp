@@ -471,12 +471,15 @@ Result<DecodedImage> decodeBmp(Bytes file, const DecodeLimits& limits)
 
 HeaderProbe probeBmp(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
 {
-    // The headers and the masks that may follow them must be in head.
-    std::uint64_t needed = kFileHeaderBytes + 4;
-    if (head.size() >= needed)
-        needed = std::max<std::uint64_t>(kMasksEnd, kFileHeaderBytes + std::uint64_t(le32(head.data() + kFileHeaderBytes)));
-    if (head.size() < std::min(needed, fileSize))
-        return {corrupt("BMP header is truncated"), needed <= fileSize};
+    // The headers, and the masks that may follow a 40-byte one, must be in head; a header
+    // longer than the file is reported by readLayout as it stands.
+    std::uint64_t needed = std::min<std::uint64_t>(fileSize, kFileHeaderBytes + 4);
+    if (head.size() >= kFileHeaderBytes + 4) {
+        const std::uint64_t headerEnd = kFileHeaderBytes + std::uint64_t(le32(head.data() + kFileHeaderBytes));
+        needed = headerEnd > fileSize ? 0 : std::min<std::uint64_t>(fileSize, std::max(headerEnd, kMasksEnd));
+    }
+    if (head.size() < needed)
+        return {corrupt("BMP header is truncated"), true};
     auto layout = readLayout(head, fileSize, limits);
     if (!layout)
         return {layout.error()};
