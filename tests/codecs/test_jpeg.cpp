@@ -3,12 +3,14 @@
 #include <jpeglib.h>
 
 #include "codecs/jpeg.h"
+#include "tests/codecs/libjpeg_writer.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
 namespace {
 
 using Data = std::vector<std::uint8_t>;
+using test::libjpeg;
 
 bool haveTools() { return test::haveProgram("cjpeg") && test::haveProgram("djpeg"); }
 
@@ -47,36 +49,6 @@ Bitmap patchwork(const std::vector<std::uint32_t>& colours, std::size_t across)
         for (std::size_t x = 0; x < across * 16; ++x)
             rows[y].push_back(colours[y / 16 * across + x / 16]);
     return test::bitmapFromRows(rows);
-}
-
-// Compresses rows of `pixels` (components bytes a pixel) through libjpeg; `setup` adjusts the
-// parameters after the defaults.
-template <class Setup>
-Data libjpeg(const Data& pixels, int width, int components, J_COLOR_SPACE space, Setup setup)
-{
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &buffer, &size);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(pixels.size() / components / width);
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    setup(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + std::size_t(c.next_scanline) * width * components);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Data out(buffer, buffer + size);
-    jpeg_destroy_compress(&c);
-    std::free(buffer);
-    return out;
 }
 
 TEST(JpegDecode, EqualsDjpegFloatAndNearInt)
