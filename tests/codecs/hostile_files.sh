@@ -82,10 +82,19 @@ if [ -n "$window" ]; then
   chmod 700 "$work/runtime"
   cp "$window" "$work/bin/trimlet"  # settings and temporary file of its own
   export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
+  # The refusal is a message box that nothing here can close, so the test looks at where the
+  # program waits: in its event loop (poll), never in the open() of the FIFO; then ends it.
   for f in pipe.jpg pipe.lnk to-pipe.lnk; do
-    status=0
-    TRIMLET_ACTIONS="wait:200;close" timeout 30 "$work/bin/trimlet" "$work/$f" 2> "$work/err" || status=$?
-    [ $status -eq 0 ] || fail "trimlet $f exited with $status: $(cat "$work/err")"
+    "$work/bin/trimlet" "$work/$f" 2> "$work/err" &
+    pid=$!
+    sleep 3
+    call=$(cut -d' ' -f1 "/proc/$pid/syscall" 2>/dev/null || echo gone)
+    kill -KILL $pid 2>/dev/null || true
+    wait $pid 2>/dev/null || true
+    case $call in
+      7|271) ;;  # poll, ppoll
+      *) fail "trimlet $f waits in system call $call: $(cat "$work/err")" ;;
+    esac
   done
 fi
 
