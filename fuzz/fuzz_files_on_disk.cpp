@@ -1,4 +1,5 @@
-// The disk side of shortcuts and of the settings file, in a private temporary folder that
+// The disk side of shortcuts and of the settings file, in a private temporary folder (the
+// working folder, so relative paths stay inside it; libFuzzer needs absolute paths) that
 // holds pictures, folders, a FIFO and symbolic links (one of them a loop). The first byte
 // chooses: even, the rest is a shortcut that is resolved and whose target is probed and
 // loaded as the window would; odd, the rest is a settings file that is read, written and
@@ -27,6 +28,8 @@ void check(bool ok)
         std::abort();
 }
 
+void check(const trimlet::Status& status) { check(status.ok()); }
+
 // Removed with everything in it when the fuzzer exits.
 struct TemporaryFolder {
     std::string path;
@@ -41,7 +44,9 @@ struct TemporaryFolder {
 const std::string& folder()
 {
     static const TemporaryFolder dir{[] {
-        std::string pattern = (fs::temp_directory_path() / "trimlet-fuzz-XXXXXX").string();
+        // On tmpfs where there is one: every settings write is flushed to disk.
+        const fs::path base = fs::is_directory("/dev/shm") ? fs::path("/dev/shm") : fs::temp_directory_path();
+        std::string pattern = (base / "trimlet-fuzz-XXXXXX").string();
         check(::mkdtemp(pattern.data()) != nullptr);
         const fs::path d = pattern;
         fs::create_directories(d / "pics" / "Sub");

@@ -60,15 +60,15 @@ for t in "${targets[@]}"; do
     fuzz_files_on_disk) kind=disk ;;
     *) echo "unknown target $t" >&2; exit 2 ;;
   esac
-  corpus=build-fuzz/corpus-$t
+  corpus=$PWD/build-fuzz/corpus-$t  # absolute: fuzz_files_on_disk works in a folder of its own
   mkdir -p "$corpus" "$seeds/$kind"
   echo "== $t for ${seconds}s"
   status=0
   # An over-allocation is a finding: no input may take more than 256 MB. ASan's quarantine of
   # freed blocks is kept small so that it does not count against that.
   ASAN_OPTIONS=quarantine_size_mb=32 \
-  build-fuzz/fuzz/$t "$corpus" "$seeds/$kind" -max_total_time="$seconds" -timeout=10 \
-    -rss_limit_mb=256 -malloc_limit_mb=256 -print_final_stats=1 -artifact_prefix="build-fuzz/$t-" \
+  build-fuzz/fuzz/$t "$corpus" "$PWD/$seeds/$kind" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=256 -malloc_limit_mb=256 -print_final_stats=1 -artifact_prefix="$PWD/build-fuzz/$t-" \
     >"build-fuzz/$t.log" 2>&1 || status=$?
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "build-fuzz/$t.log" || true
   if [ $status -ne 0 ]; then
