@@ -156,7 +156,8 @@ Result<PictureSize> checkedSize(const GifFileType& gif, const DecodeLimits& limi
         return makeError(ErrorCode::Corrupt, "damaged GIF: the first image has no pixels");
     const Placement place = placeImage(gif);
     const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
-    if (!Bitmap::sizeAllowed(place.screenWidth, place.screenHeight, cap) || !Bitmap::sizeAllowed(desc.Width, desc.Height, cap))
+    if (!Bitmap::sizeAllowed(place.screenWidth, place.screenHeight, cap) ||
+        !Bitmap::sizeAllowed(desc.Width, desc.Height, cap))
         return makeError(ErrorCode::TooLarge, "GIF screen of " + std::to_string(place.screenWidth) + " x " +
                                                   std::to_string(place.screenHeight) + " or image of " +
                                                   std::to_string(desc.Width) + " x " + std::to_string(desc.Height) +

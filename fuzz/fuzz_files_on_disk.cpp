@@ -98,14 +98,13 @@ void useSettings(const std::uint8_t* data, std::size_t size)
     const std::string path = folder() + "/trimlet.ini";
     writeInput(path, data, size);
     trimlet::ProfileFile file(path);
-    const std::string before = file.readString("size", "width", "");
+    file.readString("size", "width", "");
     const int quality = file.readInt("jpeg", "quality", 90);
     if (!file.writeString("size", "width", "\x89\xA1VGA 640"))
         return;  // a file too large to rewrite
     check(file.readString("size", "width", "") == "\x89\xA1VGA 640");
     check(file.readInt("jpeg", "quality", 90) == quality);
     check(file.writeInt("jpeg", "quality", quality));
-    (void)before;
 }
 
 }  // namespace
