@@ -220,13 +220,17 @@ RegularFile::~RegularFile()
 
 Result<RegularFile> RegularFile::open(const std::string& path)
 {
-    // Non-blocking, so that a FIFO without a writer cannot hold us; no controlling terminal
-    // from a tty under a picture's name. fstat then refuses anything but a regular file.
+    // Devices are refused before they are opened at all: opening some of them does something
+    // (a watchdog starts, a tape rewinds).
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return makeError(ErrorCode::Io, "not a regular file: " + path);
+    // Non-blocking, so that a FIFO put under the name meanwhile cannot hold us; no controlling
+    // terminal from a tty. fstat then refuses anything but a regular file.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
     if (fd < 0)
         return ioError("cannot open", path, errno);
     RegularFile file(fd, 0);
-    struct stat st {};
     if (::fstat(fd, &st) != 0)
         return ioError("cannot read", path, errno);
     if (!S_ISREG(st.st_mode))
