@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The real programs meet what a downloads folder may hold: tiny files declaring huge pictures
 # are refused with one line, within 64 MiB of address space more than the program needs to
-# start; FIFOs under picture and shortcut names (and shortcuts leading to them) never hang
+# start; 12-bit and lossless JPEGs are refused saying so; FIFOs under picture and shortcut
+# names (and shortcuts leading to them) never hang
 # trimlet-cli or, when given, the window program.
 # Usage: hostile_files.sh TRIMLET_CLI [TRIMLET]
 set -euo pipefail
@@ -63,6 +64,21 @@ for f in zero-wide.gif no-pixels.gif rle8.bmp rle4.bmp huge.png huge.jpg; do
   done
 done
 [ ! -e "$work/out.bmp" ] || fail "a refused file was written"
+
+# 12-bit and lossless JPEG: refused, saying which.
+cjpeg -grayscale "$work/grey.pgm" > "$work/twelve-bit.jpg"
+cp "$work/twelve-bit.jpg" "$work/lossless.jpg"
+printf '\x0c' | dd of="$work/twelve-bit.jpg" bs=1 seek=$((sof + 4)) conv=notrunc status=none
+printf '\xc3' | dd of="$work/lossless.jpg" bs=1 seek=$((sof + 1)) conv=notrunc status=none
+for kind in twelve-bit:"12-bit JPEG is not supported" lossless:"lossless JPEG is not supported"; do
+  f=${kind%%:*}.jpg
+  for run in "info $work/$f" "$work/$f --output $work/out.bmp"; do
+    status=0
+    # shellcheck disable=SC2086
+    "$cli" $run > /dev/null 2> "$work/err" || status=$?
+    [ $status -eq 1 ] && grep -qF "${kind#*:}" "$work/err" || fail "$f: '$run' exited with $status: $(cat "$work/err")"
+  done
+done
 
 # FIFOs: named like a picture, named like a shortcut, and a shortcut leading to one.
 mkfifo "$work/pipe.jpg" "$work/pipe.lnk"
