@@ -2,8 +2,8 @@
 # The real programs meet what a downloads folder may hold: tiny files declaring huge pictures
 # are refused with one line, within 64 MiB of address space more than the program needs to
 # start; 12-bit and lossless JPEGs are refused saying so; FIFOs under picture and shortcut
-# names (and shortcuts leading to them) never hang
-# trimlet-cli or, when given, the window program.
+# names (and shortcuts leading to them) never hang trimlet-cli or, when given, the window
+# program.
 # Usage: hostile_files.sh TRIMLET_CLI [TRIMLET]
 set -euo pipefail
 cli=$1
