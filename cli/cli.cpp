@@ -499,14 +499,16 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
         return fail(err, kExitUsage, "info needs at least one file");
     int status = kExitOk;
     for (const std::string& file : files) {
-        auto picture = loadPictureFile(file);
-        if (!picture) {
-            status = fail(err, kExitFailure, fileReason(file, picture.error().message));
+        // Headers only: a photo library's worth of files is listed without decoding any.
+        const auto probed = probePictureFile(file);
+        if (!probed) {
+            status = fail(err, kExitFailure, fileReason(file, probed.error().message));
             continue;
         }
-        const Picture& p = picture.value();
-        out << shown(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind()) << '\t' << p.width() << '\t'
-            << p.height() << '\n';
+        const PictureFileInfo& p = probed.value();
+        out << shown(file, terminal.stdoutIsTerminal) << '	' << kindName(p.kind) << '	' << p.size.width << '	'
+            << p.size.height << '
+';
     }
     return status;
 }

@@ -45,7 +45,14 @@ Bitmap::Bitmap(int width, int height, Init init)
     preferHugePages(pixels_.data(), pixels_.size());
     if (init == Init::Zero) {
         std::memset(pixels_.data(), 0, pixels_.size());
-    } else if (const int pad = stride_ - width * 3) {
+        return;
+    }
+#ifndef NDEBUG
+    // A pixel nobody wrote shows as this pattern in Debug builds instead of as whatever the
+    // allocator handed out, so that tests can see it.
+    std::memset(pixels_.data(), kUnwrittenByte, pixels_.size());
+#endif
+    if (const int pad = stride_ - width * 3) {
         for (int y = 0; y < height; ++y)
             std::memset(row(y) + width * 3, 0, std::size_t(pad));
     }

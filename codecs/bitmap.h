@@ -29,7 +29,9 @@ using ByteBuffer = std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>>
 
 class Bitmap {
 public:
+    // Uninitialized leaves pixels undefined (in Debug builds every byte is kUnwrittenByte).
     enum class Init { Zero, Uninitialized };
+    static constexpr std::uint8_t kUnwrittenByte = 0xA5;
 
     Bitmap() = default;
     // Throws std::length_error when !sizeAllowed(width, height), std::bad_alloc when memory is

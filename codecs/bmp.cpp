@@ -21,8 +21,8 @@ constexpr std::uint32_t kInfoHeaderBytes = 40;
 // Where the three colour masks sit: right after a 40-byte header, or inside a larger one.
 constexpr std::size_t kMasksOffset = kFileHeaderBytes + kInfoHeaderBytes;
 constexpr std::size_t kMasksEnd = kMasksOffset + 12;
-// Bit-field channels are scaled through tables; wider fields only appear in nonsense files.
-constexpr int kMaxFieldBits = 16;
+// Fields up to this width are scaled through exact tables; wider ones give their top 8 bits.
+constexpr int kMaxTableBits = 16;
 
 std::uint16_t le16(const std::uint8_t* p) { return std::uint16_t(p[0] | p[1] << 8); }
 
@@ -63,7 +63,7 @@ bool maskUsable(std::uint32_t mask, int bits)
     if (bits < 32 && (mask >> bits) != 0)
         return false;
     const std::uint32_t field = mask >> std::countr_zero(mask);
-    return (field & (field + 1)) == 0 && std::popcount(field) <= kMaxFieldBits;
+    return (field & (field + 1)) == 0;
 }
 
 Status checkFormat(Layout& l)
@@ -99,9 +99,10 @@ Status checkFormat(Layout& l)
     return {};
 }
 
-// Parses and checks both headers; the size cap comes before anything that depends on the
-// data, so that a huge declared picture fails as TooLarge however short the file is.
-Result<Layout> readLayout(Bytes file, const DecodeLimits& limits)
+// Parses and checks both headers, found in head, against the whole file's size; the size cap
+// comes before anything that depends on the data, so that a huge declared picture fails as
+// TooLarge however short the file is.
+Result<Layout> readLayout(Bytes file, std::uint64_t fileSize, const DecodeLimits& limits)
 {
     if (file.size() < kFileHeaderBytes + 4)
         return corrupt("file too short for a BMP header");
@@ -156,7 +157,7 @@ Result<Layout> readLayout(Bytes file, const DecodeLimits& limits)
         return format.error();
 
     l.dataOffset = le32(file.data() + 10);
-    if (l.dataOffset < headerEnd || l.dataOffset > file.size())
+    if (l.dataOffset < headerEnd || l.dataOffset > fileSize)
         return corrupt("BMP pixel data offset is not valid");
     if (l.bits <= 8) {
         const unsigned most = 1u << l.bits;
@@ -170,7 +171,7 @@ Result<Layout> readLayout(Bytes file, const DecodeLimits& limits)
     }
     if (l.compression == kRgb || l.compression == kBitFields) {
         l.fileStride = (std::size_t(l.width) * std::size_t(l.bits) + 31) / 32 * 4;
-        if (std::uint64_t(l.fileStride) * std::uint64_t(l.height) > file.size() - l.dataOffset)
+        if (std::uint64_t(l.fileStride) * std::uint64_t(l.height) > fileSize - l.dataOffset)
             return corrupt("BMP pixel data is truncated");
     }
     return l;
@@ -216,7 +217,8 @@ Status decodeIndexed(const std::uint8_t* data, const Layout& l, const Palette& p
     return {};
 }
 
-// A field's values mapped to 0..255 as round(v × 255 / fieldMax); a zero mask reads as 0.
+// A field's values mapped to 0..255 as round(v × 255 / fieldMax), or for fields wider than 16
+// bits as their top 8 bits; a zero mask reads as 0.
 struct Channel {
     std::uint32_t mask = 0;
     int shift = 0;
@@ -230,6 +232,13 @@ Channel channelFor(std::uint32_t mask)
         return c;
     c.mask = mask;
     c.shift = std::countr_zero(mask);
+    if (const int bits = std::popcount(mask); bits > kMaxTableBits) {
+        c.shift += bits - 8;
+        c.scale.resize(256);
+        for (unsigned v = 0; v < 256; ++v)
+            c.scale[v] = std::uint8_t(v);
+        return c;
+    }
     const std::uint32_t most = mask >> c.shift;
     c.scale.resize(std::size_t(most) + 1);
     for (std::uint32_t v = 0; v <= most; ++v)
@@ -278,31 +287,83 @@ void decodeBytes(const std::uint8_t* data, const Layout& l, Bitmap& out)
     }
 }
 
-void fillRun(std::uint8_t* d, unsigned count, const std::uint8_t* first, const std::uint8_t* second)
-{
-    for (unsigned i = 0; i < count; ++i, d += 3) {
-        const std::uint8_t* c = (i & 1) ? second : first;
-        d[0] = c[0];
-        d[1] = c[1];
-        d[2] = c[2];
+// Where run-length pixels land. Lines are counted from the bottom, as stored, and a position
+// is an offset from its line's start: a run that passes the end of a row goes on in the next
+// row up, as other readers do, and an end of line goes to the line after the current one.
+// Some writers (ImageMagick among them) encode a row's padding as pixels too, so the last
+// row's run may reach into its padding; those pixels are dropped.
+class RleCursor {
+public:
+    RleCursor(const Layout& l, int perWord)
+        : width_(l.width), height_(l.height), total_(std::int64_t(l.width) * l.height),
+          storedWidth_((l.width + perWord - 1) / perWord * perWord)
+    {
     }
-}
 
-// Run-length data, rows from the bottom. Pixels the data skips keep palette entry 0.
+    // How many of the next count pixels land in the picture; -1 when the run passes it.
+    std::int64_t shown(std::int64_t count) const
+    {
+        if (y_ >= height_)
+            return -1;
+        const std::int64_t room = std::max<std::int64_t>(0, total_ - at());
+        if (count > room && x_ + count > storedWidth_)
+            return -1;
+        return std::min(count, room);
+    }
+    std::int64_t at() const { return y_ * width_ + x_; }
+    void advance(std::int64_t count) { x_ += count; }
+    void endLine()
+    {
+        x_ = 0;
+        y_ = std::min(y_ + 1, height_);
+    }
+    bool move(unsigned right, unsigned up)
+    {
+        x_ += right;
+        y_ += up;
+        return y_ < height_ && at() <= total_;
+    }
+    bool complete() const { return y_ >= height_ || at() >= total_; }
+
+    // Colours count pixels from linear position `from` (rows from the bottom); colourAt(i)
+    // gives the palette entry of the run's i-th pixel.
+    template <class ColourAt>
+    void paint(Bitmap& out, std::int64_t from, std::int64_t count, ColourAt colourAt) const
+    {
+        for (std::int64_t i = 0; i < count;) {
+            const std::int64_t row = (from + i) / width_;
+            const std::int64_t column = (from + i) % width_;
+            const std::int64_t n = std::min(count - i, width_ - column);
+            std::uint8_t* d = out.row(int(height_ - 1 - row)) + 3 * column;
+            for (const std::int64_t stop = i + n; i < stop; ++i, d += 3) {
+                const std::uint8_t* c = colourAt(i);
+                d[0] = c[0];
+                d[1] = c[1];
+                d[2] = c[2];
+            }
+        }
+    }
+
+private:
+    std::int64_t width_;
+    std::int64_t height_;
+    std::int64_t total_;
+    std::int64_t storedWidth_;
+    std::int64_t x_ = 0;
+    std::int64_t y_ = 0;
+};
+
+// Run-length data. Walked twice: first without a bitmap, so that data which cannot be
+// decoded is refused before the picture is allocated (a few bytes may declare any size),
+// then to paint. Pixels the data skips keep palette entry 0.
 template <bool FourBits>
-Status decodeRle(Bytes file, const Layout& l, const Palette& p, Bitmap& out)
+Status walkRle(Bytes file, const Layout& l, const Palette& p, Bitmap* out)
 {
-    out.fill(p.bgr[0], p.bgr[1], p.bgr[2]);
+    if (out)
+        out->fill(p.bgr[0], p.bgr[1], p.bgr[2]);
     const std::uint8_t* s = file.data() + l.dataOffset;
     const std::uint8_t* const end = file.data() + file.size();
-    const int width = l.width;
-    const int height = l.height;
-    // Some writers (ImageMagick among them) encode a row's padding as pixels too; runs may
-    // reach into the padding of an uncompressed row, and those pixels are dropped.
-    constexpr int perWord = FourBits ? 8 : 4;
-    const int storedWidth = (width + perWord - 1) / perWord * perWord;
-    int x = 0;
-    int y = 0;  // counted from the bottom, as stored
+    RleCursor cursor(l, FourBits ? 8 : 4);
     while (end - s >= 2) {
         const unsigned count = s[0];
         const unsigned value = s[1];
@@ -310,53 +371,49 @@ Status decodeRle(Bytes file, const Layout& l, const Palette& p, Bitmap& out)
         if (count > 0) {  // one index repeated, or two alternating ones for 4 bits
             const unsigned first = FourBits ? value >> 4 : value;
             const unsigned second = FourBits ? value & 15 : value;
-            if (y >= height || int(count) > storedWidth - x)
-                return corrupt("BMP run passes the end of a row");
-            const int shown = std::clamp(width - x, 0, int(count));
-            if (shown > 0) {
-                if (first >= p.count || (shown > 1 && second >= p.count))
-                    return corrupt("BMP pixel refers past the palette");
-                fillRun(out.row(height - 1 - y) + 3 * std::size_t(x), unsigned(shown), &p.bgr[3 * first], &p.bgr[3 * second]);
-            }
-            x += int(count);
+            const std::int64_t shown = cursor.shown(count);
+            if (shown < 0)
+                return corrupt("BMP run passes the end of the picture");
+            if (shown > 0 && (first >= p.count || (shown > 1 && second >= p.count)))
+                return corrupt("BMP pixel refers past the palette");
+            if (out)
+                cursor.paint(*out, cursor.at(), shown,
+                             [&](std::int64_t i) { return &p.bgr[3 * ((i & 1) ? second : first)]; });
+            cursor.advance(count);
         } else if (value == 0) {  // end of line
-            x = 0;
-            y = std::min(y + 1, height);
+            cursor.endLine();
         } else if (value == 1) {  // end of bitmap
             return {};
         } else if (value == 2) {  // move right and up
             if (end - s < 2)
                 return corrupt("BMP run-length data is truncated");
-            x += s[0];
-            y += s[1];
+            const bool inside = cursor.move(s[0], s[1]);
             s += 2;
-            if (x > storedWidth || y >= height)
+            if (!inside)
                 return corrupt("BMP run moves past the picture");
         } else {  // `value` indices stored as they are, padded to an even byte count
             const std::size_t bytes = FourBits ? (value + 1) / 2 : value;
             if (std::size_t(end - s) < bytes)
                 return corrupt("BMP run-length data is truncated");
-            if (y >= height || int(value) > storedWidth - x)
-                return corrupt("BMP run passes the end of a row");
-            const unsigned shown = unsigned(std::clamp(width - x, 0, int(value)));
-            std::uint8_t* d = out.row(height - 1 - y) + 3 * std::size_t(std::min(x, width));
+            const std::int64_t shown = cursor.shown(value);
+            if (shown < 0)
+                return corrupt("BMP run passes the end of the picture");
+            auto indexAt = [s](std::int64_t i) -> unsigned {
+                return FourBits ? (s[i / 2] >> ((i & 1) ? 0 : 4)) & 15 : s[i];
+            };
             unsigned highest = 0;
-            for (unsigned i = 0; i < shown; ++i, d += 3) {
-                const unsigned index = FourBits ? (s[i / 2] >> ((i & 1) ? 0 : 4)) & 15 : s[i];
-                highest = std::max(highest, index);
-                const std::uint8_t* c = &p.bgr[3 * index];
-                d[0] = c[0];
-                d[1] = c[1];
-                d[2] = c[2];
-            }
+            for (std::int64_t i = 0; i < shown; ++i)
+                highest = std::max(highest, indexAt(i));
             if (highest >= p.count)
                 return corrupt("BMP pixel refers past the palette");
-            x += int(value);
+            if (out)
+                cursor.paint(*out, cursor.at(), shown, [&](std::int64_t i) { return &p.bgr[3 * indexAt(i)]; });
+            cursor.advance(value);
             s += std::min<std::size_t>(bytes + (bytes & 1), std::size_t(end - s));
         }
     }
     // Data that stops without the end-of-bitmap mark is fine once every row is complete.
-    if (y >= height || (y == height - 1 && x >= width))
+    if (cursor.complete())
         return {};
     return corrupt("BMP run-length data is truncated");
 }
@@ -377,12 +434,18 @@ void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
 
 Result<DecodedImage> decodeBmp(Bytes file, const DecodeLimits& limits)
 {
-    auto layout = readLayout(file, limits);
+    auto layout = readLayout(file, file.size(), limits);
     if (!layout)
         return layout.error();
     const Layout& l = layout.value();
     const Palette palette = readPalette(file, l);
     const std::uint8_t* data = file.data() + l.dataOffset;
+    const bool rle = l.compression == kRle8 || l.compression == kRle4;
+    const auto walk = l.compression == kRle8 ? walkRle<false> : walkRle<true>;
+    if (rle) {
+        if (Status checked = walk(file, l, palette, nullptr); !checked)
+            return checked.error();
+    }
 
     Bitmap out;
     try {
@@ -391,10 +454,8 @@ Result<DecodedImage> decodeBmp(Bytes file, const DecodeLimits& limits)
         return makeError(ErrorCode::TooLarge, "not enough memory for the BMP picture");
     }
     Status status;
-    if (l.compression == kRle8)
-        status = decodeRle<false>(file, l, palette, out);
-    else if (l.compression == kRle4)
-        status = decodeRle<true>(file, l, palette, out);
+    if (rle)
+        status = walk(file, l, palette, &out);
     else if (l.bits <= 8)
         status = decodeIndexed(data, l, palette, out);
     else if (l.bits == 24 || (l.bits == 32 && l.masks == std::array<std::uint32_t, 3>{0xFF0000, 0xFF00, 0xFF}))
@@ -406,6 +467,23 @@ Result<DecodedImage> decodeBmp(Bytes file, const DecodeLimits& limits)
     if (!status)
         return status.error();
     return DecodedImage{std::move(out), {}};
+}
+
+HeaderProbe probeBmp(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    // The headers, and the masks that may follow a 40-byte one, must be in head; a header
+    // longer than the file is reported by readLayout as it stands.
+    std::uint64_t needed = std::min<std::uint64_t>(fileSize, kFileHeaderBytes + 4);
+    if (head.size() >= kFileHeaderBytes + 4) {
+        const std::uint64_t headerEnd = kFileHeaderBytes + std::uint64_t(le32(head.data() + kFileHeaderBytes));
+        needed = headerEnd > fileSize ? 0 : std::min<std::uint64_t>(fileSize, std::max(headerEnd, kMasksEnd));
+    }
+    if (head.size() < needed)
+        return {corrupt("BMP header is truncated"), true};
+    auto layout = readLayout(head, fileSize, limits);
+    if (!layout)
+        return {layout.error()};
+    return {PictureSize{layout.value().width, layout.value().height}};
 }
 
 std::vector<std::uint8_t> encodeBmp(const Bitmap& bitmap)

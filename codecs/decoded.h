@@ -24,4 +24,18 @@ struct DecodedImage {
 
 using Bytes = std::span<const std::uint8_t>;
 
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+    friend bool operator==(const PictureSize&, const PictureSize&) = default;
+};
+
+// What a header probe made of the first bytes of a file: the size the decoder would give
+// (checked as the decoder checks it), or why not. needsMore when the bytes ended before the
+// headers did, so that a longer part of the file may still answer.
+struct HeaderProbe {
+    Result<PictureSize> size;
+    bool needsMore = false;
+};
+
 }  // namespace trimlet

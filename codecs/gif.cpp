@@ -19,6 +19,7 @@ struct GifSource {
     const std::uint8_t* data;
     std::size_t size;
     std::size_t pos;
+    bool exhausted = false;  // a read asked for more than was left
 };
 
 // giflib treats a short count as a read failure, which is what truncation is.
@@ -28,6 +29,7 @@ int readFromMemory(GifFileType* gif, GifByteType* out, int count)
     if (count <= 0)
         return 0;
     const std::size_t n = std::min(std::size_t(count), source->size - source->pos);
+    source->exhausted |= n < std::size_t(count);
     std::memcpy(out, source->data + source->pos, n);
     source->pos += n;
     return int(n);
@@ -144,6 +146,25 @@ Placement placeImage(const GifFileType& gif)
     return p;
 }
 
+// The picture's size, once the first image's descriptor is read: the screen, or the image's
+// reach when the screen has no area. An image without pixels is damaged; a screen or image
+// past the cap is TooLarge (the image is decoded whole even where it is clipped).
+Result<PictureSize> checkedSize(const GifFileType& gif, const DecodeLimits& limits)
+{
+    const GifImageDesc& desc = gif.Image;
+    if (desc.Width <= 0 || desc.Height <= 0)
+        return makeError(ErrorCode::Corrupt, "damaged GIF: the first image has no pixels");
+    const Placement place = placeImage(gif);
+    const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
+    if (!Bitmap::sizeAllowed(place.screenWidth, place.screenHeight, cap) ||
+        !Bitmap::sizeAllowed(desc.Width, desc.Height, cap))
+        return makeError(ErrorCode::TooLarge, "GIF screen of " + std::to_string(place.screenWidth) + " x " +
+                                                  std::to_string(place.screenHeight) + " or image of " +
+                                                  std::to_string(desc.Width) + " x " + std::to_string(desc.Height) +
+                                                  " pixels is too large");
+    return PictureSize{place.screenWidth, place.screenHeight};
+}
+
 // Colours one decoded image row into the screen. Transparent pixels are marked in maskRow
 // (may be null) and keep the screen's colour unless keepIndexColour.
 void drawRow(const GifByteType* line, int count, const ColourTable& table, int transparent,
@@ -163,26 +184,51 @@ void drawRow(const GifByteType* line, int count, const ColourTable& table, int t
     }
 }
 
-// Decodes the image's rows onto the prepared screen.
-Status drawImage(GifFileType* gif, const Placement& place, int transparent, DecodedImage& image)
+// The first image's indices, decoded whole before the screen is allocated: only rows that
+// arrive take memory, so a few bytes cannot make us hold a huge screen. Columns and rows that
+// fall outside the screen are decoded and dropped.
+struct ImageIndices {
+    std::vector<int> order;  // image rows in the order they are stored
+    ByteBuffer visible;      // visibleWidth bytes for each stored row that lands on the screen
+};
+
+Status readIndices(GifFileType* gif, const Placement& place, ImageIndices& out)
 {
     const GifImageDesc& desc = gif->Image;
-    if (desc.Width <= 0 || desc.Height <= 0)
-        return {};
-    const ColourTable table = colourTable(desc.ColorMap ? desc.ColorMap : gif->SColorMap);
+    out.order = storedRowOrder(desc.Height, desc.Interlace);
+    const std::size_t rowBytes = std::size_t(place.visibleWidth);
+    const std::size_t total = rowBytes * std::size_t(place.visibleHeight);
     std::vector<GifByteType> line(std::size_t(desc.Width));
-    for (const int y : storedRowOrder(desc.Height, desc.Interlace)) {
+    for (const int y : out.order) {
         if (DGifGetLine(gif, line.data(), desc.Width) == GIF_ERROR)
             return gifError(gif->Error);
+        if (y >= place.visibleHeight || rowBytes == 0)
+            continue;
+        const std::size_t used = out.visible.size();
+        if (used + rowBytes > out.visible.capacity())
+            out.visible.reserve(std::min(total, std::max(used + rowBytes, 2 * out.visible.capacity())));
+        out.visible.insert(out.visible.end(), line.begin(), line.begin() + std::ptrdiff_t(rowBytes));
+    }
+    return {};
+}
+
+// Colours the decoded rows into the prepared screen.
+void drawImage(const GifFileType& gif, const Placement& place, const ImageIndices& indices, int transparent,
+               DecodedImage& image)
+{
+    const GifImageDesc& desc = gif.Image;
+    const ColourTable table = colourTable(desc.ColorMap ? desc.ColorMap : gif.SColorMap);
+    const GifByteType* line = indices.visible.data();
+    for (const int y : indices.order) {
         if (y >= place.visibleHeight || place.visibleWidth == 0)
             continue;
         const int sy = place.top + y;
         std::uint8_t* maskRow =
             image.mask.empty() ? nullptr : image.mask.data() + std::size_t(sy) * place.screenWidth + place.left;
-        drawRow(line.data(), place.visibleWidth, table, transparent, place.wholeScreen,
+        drawRow(line, place.visibleWidth, table, transparent, place.wholeScreen,
                 image.bitmap.row(sy) + std::size_t(place.left) * 3, maskRow);
+        line += place.visibleWidth;
     }
-    return {};
 }
 
 Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
@@ -195,19 +241,14 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     int transparent = NO_TRANSPARENT_COLOR;
     if (Status found = seekFirstImage(gif.get(), &transparent); !found)
         return found.error();
+    const auto size = checkedSize(*gif, limits);
+    if (!size)
+        return size.error();
 
-    const GifImageDesc& desc = gif->Image;
     const Placement place = placeImage(*gif);
-    const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
-    // The image is decoded whole even where it is clipped, so it must fit the cap as well.
-    if (!Bitmap::sizeAllowed(place.screenWidth, place.screenHeight, cap) ||
-        !Bitmap::sizeAllowed(desc.Width, desc.Height, cap))
-        return makeError(ErrorCode::TooLarge, "GIF screen of " + std::to_string(place.screenWidth) + " x " +
-                                                  std::to_string(place.screenHeight) + " or image of " +
-                                                  std::to_string(desc.Width) + " x " + std::to_string(desc.Height) +
-                                                  " pixels is too large");
-    if (place.screenWidth == 0 || place.screenHeight == 0)
-        return makeError(ErrorCode::Corrupt, "damaged GIF: no pixels");
+    ImageIndices indices;
+    if (Status read = readIndices(gif.get(), place, indices); !read)
+        return read.error();
 
     DecodedImage image{Bitmap(place.screenWidth, place.screenHeight, Bitmap::Init::Uninitialized), {}};
     if (!place.wholeScreen) {
@@ -216,12 +257,24 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     }
     if (transparent != NO_TRANSPARENT_COLOR)  // the screen around the image is background, shown through
         image.mask.assign(std::size_t(place.screenWidth) * std::size_t(place.screenHeight), 1);
-    if (Status drawn = drawImage(gif.get(), place, transparent, image); !drawn)
-        return drawn.error();
+    drawImage(*gif, place, indices, transparent, image);
     return image;
 }
 
 }  // namespace
+
+HeaderProbe probeGif(Bytes head, const DecodeLimits& limits)
+{
+    GifSource source{head.data(), head.size(), 0};
+    int openError = 0;
+    GifHandle gif(DGifOpen(&source, readFromMemory, &openError));
+    if (!gif)
+        return {gifError(openError), source.exhausted};
+    int transparent = NO_TRANSPARENT_COLOR;
+    if (Status found = seekFirstImage(gif.get(), &transparent); !found)
+        return {found.error(), source.exhausted};
+    return {checkedSize(*gif, limits)};
+}
 
 Result<DecodedImage> decodeGif(Bytes file, const DecodeLimits& limits)
 {

@@ -12,7 +12,11 @@ namespace trimlet {
 // index in the image's graphic control block the mask marks those pixels and the screen
 // outside the image; they show colour 0 of the global table, or their own colour when the
 // image covers the screen. TooLarge when the screen or the image passes limits; Corrupt for
-// damaged or truncated data.
+// damaged or truncated data and for a first image without pixels. The image is decoded before
+// the screen is allocated.
 Result<DecodedImage> decodeGif(Bytes file, const DecodeLimits& limits = {});
+
+// The size decodeGif would give, from the screen and the first image's descriptor only.
+HeaderProbe probeGif(Bytes head, const DecodeLimits& limits = {});
 
 }  // namespace trimlet

@@ -65,16 +65,30 @@ void attach(ErrorSink& sink)
     sink.message[0] = '\0';
 }
 
+// libjpeg names the marker only; a user is told what kind of file it is.
+Error unsupportedProcess(const ErrorSink& sink)
+{
+    const int marker = sink.pub.msg_parm.i[0];
+    if (marker == 0xC3 || marker == 0xCB)
+        return makeError(ErrorCode::Unsupported, "lossless JPEG is not supported");
+    if ((marker >= 0xC5 && marker <= 0xC7) || (marker >= 0xCD && marker <= 0xCF))
+        return makeError(ErrorCode::Unsupported, "hierarchical JPEG is not supported");
+    return makeError(ErrorCode::Unsupported, sink.message);
+}
+
 Error failure(const ErrorSink& sink)
 {
     switch (sink.pub.msg_code) {
+    case JERR_BAD_PRECISION:
+        return makeError(ErrorCode::Unsupported, std::to_string(sink.pub.msg_parm.i[0]) +
+                                                     "-bit JPEG is not supported (only 8-bit samples are read)");
+    case JERR_SOF_UNSUPPORTED:
+        return unsupportedProcess(sink);
     case JERR_OUT_OF_MEMORY:
     case JERR_NO_BACKING_STORE:  // the memory cap below was hit
     case JERR_IMAGE_TOO_BIG:
     case JERR_WIDTH_OVERFLOW:
         return makeError(ErrorCode::TooLarge, sink.message);
-    case JERR_BAD_PRECISION:
-    case JERR_SOF_UNSUPPORTED:
     case JERR_ARITH_NOTIMPL:
     case JERR_NOT_COMPILED:
     case JERR_CONVERSION_NOTIMPL:
@@ -177,16 +191,22 @@ bool readPixels(Reader& r, std::uint8_t* pixels, int stride, std::uint8_t* cmyk)
     return true;
 }
 
-}  // namespace
-
-Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
+// Every Huffman-coded block costs at least one bit (the DC difference of the first scan that
+// holds it), so a file of n bytes cannot hold more than 8n blocks. Arithmetic coding has no
+// such floor: its data may end early and the rest decodes as zeros, as the standard allows.
+bool beyondHuffmanFloor(const jpeg_decompress_struct& c, std::uint64_t fileSize)
 {
-    Reader r;
-    if (!readHeader(r, file.data(), file.size()))
-        return failure(r.sink);
+    if (c.arith_code)
+        return false;
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < c.num_components; ++i)
+        blocks += std::uint64_t(c.comp_info[i].width_in_blocks) * c.comp_info[i].height_in_blocks;
+    return blocks > 8 * fileSize;
+}
 
-    jpeg_decompress_struct& c = r.cinfo;
-    bool viaCmyk = false;
+// Chooses the output colours and checks the header's size, before anything is allocated.
+Status checkHeader(jpeg_decompress_struct& c, std::uint64_t fileSize, const DecodeLimits& limits, bool& viaCmyk)
+{
     switch (c.jpeg_color_space) {
     case JCS_GRAYSCALE:  // libjpeg copies grey to all three channels, no quantising
     case JCS_YCbCr:
@@ -198,12 +218,45 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
         break;
     default: return makeError(ErrorCode::Unsupported, "JPEG colour space not supported");
     }
-
     const std::int64_t width = c.image_width;
     const std::int64_t height = c.image_height;
     if (!Bitmap::sizeAllowed(width, height, limits.maxBitmapBytes))
         return makeError(ErrorCode::TooLarge,
                          "JPEG of " + std::to_string(width) + " × " + std::to_string(height) + " pixels is too large");
+    if (beyondHuffmanFloor(c, fileSize))
+        return makeError(ErrorCode::Corrupt, "damaged JPEG: file too small for its picture size");
+    return {};
+}
+
+}  // namespace
+
+HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    Reader r;
+    if (head.empty() || !readHeader(r, head.data(), head.size())) {
+        // The memory source reports its end as a premature end of file.
+        const bool ended = head.empty() || r.sink.pub.msg_code == JWRN_JPEG_EOF;
+        return {head.empty() ? makeError(ErrorCode::Corrupt, "empty JPEG file") : failure(r.sink),
+                ended && head.size() < fileSize};
+    }
+    bool viaCmyk = false;
+    if (Status checked = checkHeader(r.cinfo, fileSize, limits, viaCmyk); !checked)
+        return {checked.error()};
+    return {PictureSize{int(r.cinfo.image_width), int(r.cinfo.image_height)}};
+}
+
+Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
+{
+    Reader r;
+    if (!readHeader(r, file.data(), file.size()))
+        return failure(r.sink);
+
+    jpeg_decompress_struct& c = r.cinfo;
+    bool viaCmyk = false;
+    if (Status checked = checkHeader(c, file.size(), limits, viaCmyk); !checked)
+        return checked.error();
+    const std::int64_t width = c.image_width;
+    const std::int64_t height = c.image_height;
     // A multi-scan file keeps all its coefficients: 2 bytes each for at most 4 full-size
     // components, 8 bytes a pixel against the bitmap's 3. More than that (plus room for MCU
     // padding along a 65500-pixel side) is a file asking for memory its pixels do not need.

@@ -9,8 +9,14 @@ namespace trimlet {
 // smoothing. Colour files give their colours, greyscale files their stored grey values (equal
 // blue, green, red), CMYK/YCCK files their colours. Fails with Corrupt on truncated or damaged
 // data (anything that would leave made-up pixels), TooLarge past limits.maxBitmapBytes,
-// Unsupported for other colour spaces and 12-bit or lossless files.
+// Unsupported for other colour spaces and 12-bit, lossless or hierarchical files (the message
+// says which). A Huffman-coded file too short to hold its blocks fails before the pixels are
+// allocated.
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
+
+// The size decodeJpeg would give, from the markers up to the first scan at the start of a file
+// of fileSize bytes.
+HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
 
 // Encodes a bitmap as baseline JFIF: library defaults (YCbCr, 2×2/1×1/1×1, standard Huffman
 // tables, no optimisation), floating-point forward DCT, quality 1..100 with baseline tables.

@@ -1,5 +1,6 @@
 #include "codecs/picture_file.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -80,19 +81,55 @@ Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& lim
     return picture;
 }
 
-Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode)
+HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    switch (kind) {
+    case PictureKind::Bitmap: return probeBmp(head, fileSize, limits);
+    case PictureKind::Jpeg: return probeJpeg(head, fileSize, limits);
+    case PictureKind::Gif: return probeGif(head, limits);
+    case PictureKind::Png: return probePng(head, fileSize, limits);
+    case PictureKind::Empty: break;
+    }
+    return {makeError(ErrorCode::Invalid, "no picture kind")};
+}
+
+Result<PictureFileInfo> probePictureFile(const std::string& path, const DecodeLimits& limits)
+{
+    // Headers nearly always end within the first few kilobytes; metadata before them may
+    // make us read on, doubling.
+    constexpr std::size_t kFirstRead = std::size_t{64} << 10;
+    const auto kind = kindForPath(path);
+    if (!kind)
+        return makeError(ErrorCode::Unsupported, "not a picture file name: " + path);
+    auto file = RegularFile::open(path);
+    if (!file)
+        return file.error();
+    const std::uint64_t fileSize = file.value().size();
+    for (std::size_t want = kFirstRead;; want *= 2) {
+        auto head = file.value().readAt(0, std::size_t(std::min<std::uint64_t>(want, fileSize)));
+        if (!head)
+            return makeError(ErrorCode::Io, head.error().message + " " + path);
+        HeaderProbe probe = probePicture(*kind, head.value(), fileSize, limits);
+        if (probe.size)
+            return PictureFileInfo{*kind, probe.size.value()};
+        if (!probe.needsMore || head.value().size() >= fileSize)
+            return makeError(probe.size.error().code, path + ": " + probe.size.error().message);
+    }
+}
+
+Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode, FileAccess access)
 {
     auto data = encodeJpeg(bitmap, quality);
     if (!data)
         return data.error();
-    return writeFileAtomic(path, data.value(), mode);
+    return writeFileAtomic(path, data.value(), WriteOptions{mode, access});
 }
 
-Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mode)
+Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mode, FileAccess access)
 {
     if (bitmap.empty())
         return makeError(ErrorCode::Invalid, "empty picture");
-    return writeFileAtomic(path, encodeBmp(bitmap), mode);
+    return writeFileAtomic(path, encodeBmp(bitmap), WriteOptions{mode, access});
 }
 
 }  // namespace trimlet

@@ -22,8 +22,24 @@ Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits&
 // container keeps its previous picture.
 Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits = {});
 
+// The size a decode of bytes as the given kind (not Empty) would give, from the headers in
+// head, the first bytes of a file of fileSize bytes; sizes are checked as the decoders check
+// them.
+HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
+
+struct PictureFileInfo {
+    PictureKind kind = PictureKind::Empty;
+    PictureSize size;
+};
+
+// The kind and size of a picture file by its extension, reading its headers only (and more of
+// the file only while the headers go on).
+Result<PictureFileInfo> probePictureFile(const std::string& path, const DecodeLimits& limits = {});
+
 // Writes the bitmap as baseline JFIF at quality 1..100, or as a 24-bit BMP, all or nothing.
-Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode = WriteMode::Replace);
-Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mode = WriteMode::Replace);
+Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode = WriteMode::Replace,
+                     FileAccess access = FileAccess::Shared);
+Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mode = WriteMode::Replace,
+                    FileAccess access = FileAccess::Shared);
 
 }  // namespace trimlet

@@ -25,6 +25,7 @@ struct PngSource {
     const std::uint8_t* data;
     std::size_t size;
     std::size_t pos;
+    bool exhausted;  // a read asked for more than was left
     char message[160];
 };
 
@@ -40,8 +41,10 @@ void ignoreWarning(png_structp, png_const_charp) {}
 void readFromMemory(png_structp png, png_bytep out, png_size_t count)
 {
     auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
-    if (count > source->size - source->pos)
+    if (count > source->size - source->pos) {
+        source->exhausted = true;
         png_error(png, "file is truncated");
+    }
     std::memcpy(out, source->data + source->pos, count);
     source->pos += count;
 }
@@ -257,30 +260,40 @@ Error pngFailure(const PngSource& source)
     return makeError(ErrorCode::Corrupt, std::string("damaged PNG: ") + source.message);
 }
 
-Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+// Reads the chunks up to the image data and checks the header's size against the cap and
+// against what a file of fileSize bytes can inflate to.
+Status startReading(PngSource& source, png_structp png, png_infop info, std::uint64_t fileSize,
+                    const DecodeLimits& limits, PngHeader& header)
 {
-    if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
-        return makeError(ErrorCode::Corrupt, "not a PNG file");
-    PngSource source{file.data(), file.size(), 0, {}};
-    PngReadHandle handle(&source);
-    png_structp png = handle.png();
-    png_infop info = handle.info();
     if (!png || !info)
         return makeError(ErrorCode::TooLarge, "not enough memory to start libpng");
-
     png_set_read_fn(png, &source, readFromMemory);
     const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
     setReadLimits(png, cap);
-
-    PngHeader header{};
     if (!readHeader(png, info, &header))
         return pngFailure(source);
     // A small file claiming a huge image is damaged; only a real one is worth "too large".
-    if (beyondInflateRatio(header, file.size()))
+    if (beyondInflateRatio(header, fileSize))
         return makeError(ErrorCode::Corrupt, "damaged PNG: file too small for its image size");
     if (!Bitmap::sizeAllowed(header.width, header.height, cap))
         return makeError(ErrorCode::TooLarge, "PNG of " + std::to_string(header.width) + " x " +
                                                   std::to_string(header.height) + " pixels is too large");
+    return {};
+}
+
+Error notPng() { return makeError(ErrorCode::Corrupt, "not a PNG file"); }
+
+Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+{
+    if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
+        return notPng();
+    PngSource source{file.data(), file.size(), 0, false, {}};
+    PngReadHandle handle(&source);
+    png_structp png = handle.png();
+    png_infop info = handle.info();
+    PngHeader header{};
+    if (Status started = startReading(source, png, info, file.size(), limits, header); !started)
+        return started.error();
 
     const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
     const ColourKey key = indexed ? ColourKey{} : colourKey(png, info, header);
@@ -309,6 +322,18 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
 }
 
 }  // namespace
+
+HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    if (head.size() < 8 || png_sig_cmp(head.data(), 0, 8) != 0)
+        return {notPng(), head.size() < 8 && fileSize > head.size()};
+    PngSource source{head.data(), head.size(), 0, false, {}};
+    PngReadHandle handle(&source);
+    PngHeader header{};
+    if (Status started = startReading(source, handle.png(), handle.info(), fileSize, limits, header); !started)
+        return {started.error(), source.exhausted};
+    return {PictureSize{int(header.width), int(header.height)}};
+}
 
 Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits)
 {

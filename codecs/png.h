@@ -13,4 +13,8 @@ namespace trimlet {
 // truncated image data, or a file too small to hold the pixels its header claims.
 Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits = {});
 
+// The size decodePng would give, from the chunks before the image data at the start of a file
+// of fileSize bytes.
+HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
+
 }  // namespace trimlet

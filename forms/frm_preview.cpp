@@ -290,7 +290,10 @@ QString TfrmPreview::buildJpeg(int quality)
     std::uint64_t bytes = 0;
     QString failure;
     try {
-        if (const Status written = writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_); !written) {
+        // Owner-only: the cut may be of a private picture, and the cache folder may be shared.
+        const Status written =
+            writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_, WriteMode::Replace, FileAccess::OwnerOnly);
+        if (!written) {
             failure = written.error().code == ErrorCode::Io ? tempFailureText()
                                                             : QStringLiteral("JPEG画像を作成できませんでした。");
         } else if (auto loaded = loadPictureFile(tempJpeg_); !loaded) {

@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # Builds the libFuzzer targets with clang and runs each for SECONDS (default 60), starting
-# from a small seed corpus made here. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
+# from a small seed corpus made here and the seeds in fuzz/seeds/, with memory limits that
+# make any input taking more than 256 MB a finding. Usage: scripts/fuzz.sh [SECONDS] [TARGET...]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_shell_link fuzz_profile_file)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_shell_link
+                                      fuzz_profile_file fuzz_files_on_disk)
 
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON >/dev/null
@@ -14,7 +16,13 @@ cmake --build build-fuzz
 
 seeds=build-fuzz/seeds
 if [ ! -d "$seeds" ]; then
-  mkdir -p "$seeds"/{bmp,jpg,png,gif,lnk,ini}
+  mkdir -p "$seeds"/{bmp,jpg,png,gif,disk}
+  # Shortcuts and settings files come with the sources (the shortcuts are the ones the unit
+  # tests compose, written out with TRIMLET_LNK_SEED_DIR); the disk target takes both, behind
+  # the byte that chooses between them.
+  cp -r fuzz/seeds/lnk fuzz/seeds/ini "$seeds"/
+  for f in fuzz/seeds/lnk/*; do { printf '\0'; cat "$f"; } > "$seeds/disk/$(basename "$f")"; done
+  for f in fuzz/seeds/ini/*; do { printf '\1'; cat "$f"; } > "$seeds/disk/$(basename "$f")"; done
   src="$seeds/src.ppm"
   convert -size 23x17 gradient:red-blue -fill yellow -draw 'circle 10,8 14,8' "$src"
   convert "$src" "$seeds/bmp/rgb24.bmp"
@@ -49,14 +57,18 @@ for t in "${targets[@]}"; do
     fuzz_load_gif) kind=gif ;;
     fuzz_shell_link) kind=lnk ;;
     fuzz_profile_file) kind=ini ;;
+    fuzz_files_on_disk) kind=disk ;;
     *) echo "unknown target $t" >&2; exit 2 ;;
   esac
-  corpus=build-fuzz/corpus-$t
+  corpus=$PWD/build-fuzz/corpus-$t  # absolute: fuzz_files_on_disk works in a folder of its own
   mkdir -p "$corpus" "$seeds/$kind"
   echo "== $t for ${seconds}s"
   status=0
-  build-fuzz/fuzz/$t "$corpus" "$seeds/$kind" -max_total_time="$seconds" -timeout=10 \
-    -rss_limit_mb=2048 -print_final_stats=1 -artifact_prefix="build-fuzz/$t-" \
+  # An over-allocation is a finding: no input may take more than 256 MB. ASan's quarantine of
+  # freed blocks is kept small so that it does not count against that.
+  ASAN_OPTIONS=quarantine_size_mb=32 \
+  build-fuzz/fuzz/$t "$corpus" "$PWD/$seeds/$kind" -max_total_time="$seconds" -timeout=10 \
+    -rss_limit_mb=256 -malloc_limit_mb=256 -print_final_stats=1 -artifact_prefix="$PWD/build-fuzz/$t-" \
     >"build-fuzz/$t.log" 2>&1 || status=$?
   grep -E 'stat::number_of_executed_units|stat::peak_rss_mb' "build-fuzz/$t.log" || true
   if [ $status -ne 0 ]; then

@@ -71,7 +71,10 @@ std::uint32_t fieldsRgb(const Layout& c, std::uint32_t sample)
     std::uint32_t rgb = 0;
     for (std::uint32_t mask : m) {
         const int shift = mask ? std::countr_zero(mask) : 0;
-        rgb = rgb << 8 | (mask ? std::uint32_t(std::lround(((sample & mask) >> shift) * 255.0 / (mask >> shift))) : 0);
+        const std::uint32_t v = (sample & mask) >> shift;
+        const int bits = std::popcount(mask);
+        // Fields wider than 16 bits give their top 8 bits.
+        rgb = rgb << 8 | (mask == 0 ? 0 : bits > 16 ? v >> (bits - 8) : std::uint32_t(std::lround(v * 255.0 / (mask >> shift))));
     }
     return rgb;
 }
@@ -114,6 +117,8 @@ const Layout kLayouts[] = {
     {"bits32", 40, 32, 0, 3, 2}, {"fields32", 40, 32, 3, 3, 2, 0, {0xFF0000, 0xFF00, 0xFF}},
     {"fields32Swapped", 40, 32, 3, 2, 2, 0, {0xFF, 0xFF00, 0xFF0000}},
     {"fields10Bit", 40, 32, 3, 5, 2, 0, {0x3FF00000, 0xFFC00, 0x3FF}},
+    {"fieldsWide", 40, 32, 3, 5, 3, 0, {0xFFFFF000, 0xF00, 0xFF}}, {"fields32BitRed", 40, 32, 3, 3, 2, 0, {0xFFFFFFFF, 0, 0}},
+    {"fields17Bit", 40, 32, 3, 4, 2, 0, {0x1FFFF, 0x3FFE0000, 0}},
     {"header52", 52, 16, 3, 3, 3, 0, {0xF800, 0x7E0, 0x1F}}, {"header56", 56, 32, 3, 3, -2, 0, {0xFF0000, 0xFF00, 0xFF}},
     {"header64", 64, 8, 0, 5, 2}, {"header108", 108, 24, 0, 3, 3}, {"header108Bits4", 108, 4, 0, 7, -2, 3},
     {"header124Fields", 124, 16, 3, 5, 2, 0, {0x7C00, 0x3E0, 0x1F}}, {"header124Bits32", 124, 32, 0, 1, 3},
@@ -160,6 +165,14 @@ const RleCase kRleCases[] = {
      {3, 0x12, 0, 4, 0x34, 0x56, 0, 0, 0, 5, 0x67, 0x89, 0xA0, 0, 2, 0xBC, 0, 1},
      {{6, 7, 8, 9, 10, 11, 12}, {1, 2, 1, 3, 4, 5, 6}}},
     {"rle4Delta", 4, 4, 3, {0, 2, 1, 1, 2, 0x34, 0, 0, 4, 0x56}, {{5, 6, 5, 6}, {0, 3, 4, 0}, {0, 0, 0, 0}}},
+    // Runs that cross the end of a row go on in the next row up: an encoded run of 7 over a
+    // 5-wide row, an absolute run of 5 from column 2, a run that ends the picture.
+    {"rle8RunsWrap", 8, 5, 3, {7, 1, 0, 5, 2, 3, 4, 5, 6, 0, 3, 7, 0, 1}, {{5, 6, 7, 7, 7}, {1, 1, 2, 3, 4}, {1, 1, 1, 1, 1}}},
+    {"rle4RunsWrap", 4, 5, 2, {7, 0x12, 0, 3, 0x34, 0x50, 0, 1}, {{2, 1, 3, 4, 5}, {1, 2, 1, 2, 1}}},
+    // A run may end in the last row's padding; an end of line after a run that crossed into
+    // the next row goes to the line after the one the run started in.
+    {"rle8EndOfLineAfterWrap", 8, 3, 2, {4, 2, 0, 0, 3, 5, 0, 1}, {{5, 5, 5}, {2, 2, 2}}},
+    {"rle8DeltaAcrossRowEnd", 8, 3, 2, {1, 1, 0, 2, 3, 0, 1, 4, 0, 1}, {{0, 4, 0}, {1, 0, 0}}},
 };
 
 TEST(BmpDecode, RunLengthDataGivesTheEncodedPixels)
@@ -172,6 +185,24 @@ TEST(BmpDecode, RunLengthDataGivesTheEncodedPixels)
         auto decoded = decodeBmp(rleFile(c.bits, c.width, c.height, c.data));
         ASSERT_TRUE(decoded) << c.name << ": " << decoded.error().message;
         EXPECT_EQ(decoded.value().bitmap, test::bitmapFromRows(rows)) << c.name;
+    }
+}
+
+// The wrapping files as ImageMagick reads them: the same pixels, as an independent reference.
+TEST(BmpDecode, WrappingRunsAgreeWithImageMagick)
+{
+    if (!test::haveProgram("convert"))
+        GTEST_SKIP() << "ImageMagick convert not installed";
+    test::TempDir dir;
+    for (const RleCase& c : kRleCases) {
+        if (!std::string(c.name).ends_with("Wrap"))
+            continue;
+        const File file = rleFile(c.bits, c.width, c.height, c.data);
+        test::writeBytes(dir.file("wrap.bmp"), file);
+        const std::string ppm = test::runCommand("convert '" + dir.file("wrap.bmp") + "' -depth 8 ppm:-").out;
+        auto decoded = decodeBmp(file);
+        ASSERT_TRUE(decoded) << c.name;
+        EXPECT_EQ(decoded.value().bitmap, test::fromPnm(std::vector<std::uint8_t>(ppm.begin(), ppm.end()))) << c.name;
     }
 }
 
@@ -259,9 +290,11 @@ const Broken kBroken[] = {
     {"maskPastPixel", [] { return patched(kBits16, 54, 0x1F0000, 4); }, ErrorCode::Corrupt},
     {"rleTopDown", [] { File f = rle8({4, 1, 4, 1}); put(f, 22, std::uint32_t(-2), 4); return f; }, ErrorCode::Corrupt},
     {"rleRunPastRowPadding", [] { return rleFile(8, 3, 1, {5, 1}); }, ErrorCode::Corrupt},
-    {"rleAbsolutePastRow", [] { return rle8({1, 1, 0, 4, 1, 1, 1, 1}); }, ErrorCode::Corrupt},
+    {"rleAbsolutePastLastRow", [] { return rle8({0, 0, 1, 1, 0, 4, 1, 1, 1, 1}); }, ErrorCode::Corrupt},
+    {"rleRunPastLastRow", [] { return rle8({4, 1, 5, 1}); }, ErrorCode::Corrupt},
     {"rle4RunPastRowPadding", [] { return rleFile(4, 5, 1, {9, 0x11}); }, ErrorCode::Corrupt},
-    {"rleDeltaPastRow", [] { return rle8({0, 2, 5, 0}); }, ErrorCode::Corrupt},
+    {"rleDeltaPastRowThenNothing", [] { return rle8({0, 2, 5, 0}); }, ErrorCode::Corrupt},
+    {"rleDeltaPastLastRow", [] { return rle8({0, 0, 0, 2, 5, 0}); }, ErrorCode::Corrupt},
     {"rleDeltaPastPicture", [] { return rle8({0, 2, 0, 2, 0, 1}); }, ErrorCode::Corrupt},
     {"rlePixelsAfterLastRow", [] { return rle8({0, 0, 0, 0, 1, 1}); }, ErrorCode::Corrupt},
     {"rleRunIndexPastPalette", [] { return rle8({2, 16, 0, 1}); }, ErrorCode::Corrupt},
@@ -276,6 +309,34 @@ TEST(BmpDecode, BrokenFilesFailWithTheirReason)
         auto decoded = decodeBmp(b.file());
         ASSERT_FALSE(decoded) << b.name;
         EXPECT_EQ(decoded.error().code, b.code) << b.name << ": " << decoded.error().message;
+    }
+}
+
+// The header probe gives what the decoder gives, from the headers alone, and asks for more of
+// the file only while the headers go on.
+TEST(BmpProbe, AgreesWithTheDecoderFromTheHeadersAlone)
+{
+    std::vector<File> files;
+    for (const Layout& c : kLayouts)
+        files.push_back(sampleFile(c).first);
+    for (const RleCase& c : kRleCases)
+        files.push_back(rleFile(c.bits, c.width, c.height, c.data));
+    for (const File& file : files) {
+        const auto decoded = decodeBmp(file);
+        ASSERT_TRUE(decoded);
+        const std::size_t headers = std::min<std::size_t>(file.size(), 14 + std::max<std::size_t>(52, get(file, 14, 4)));
+        const HeaderProbe probe = probeBmp(Bytes(file.data(), headers), file.size());
+        ASSERT_TRUE(probe.size) << probe.size.error().message;
+        EXPECT_EQ(probe.size.value(), (PictureSize{decoded.value().bitmap.width(), decoded.value().bitmap.height()}));
+        EXPECT_TRUE(probeBmp(Bytes(file.data(), 20), file.size()).needsMore);
+    }
+    for (const Broken& b : kBroken) {
+        const File file = b.file();
+        const HeaderProbe probe = probeBmp(file, file.size());
+        if (probe.size)  // only what the pixel data shows is left to the decoder
+            continue;
+        EXPECT_FALSE(probe.needsMore) << b.name;
+        EXPECT_EQ(probe.size.error().code, b.code) << b.name;
     }
 }
 

@@ -112,6 +112,13 @@ TEST(GifDecode, RendersTheFirstImageOnItsScreen)
          {{R, R, R}, {R, R, R}, {R, B, R}}, maskOf({"111", "111", "101"})},
         {"only the first frame counts", {3, 1, kRgbw, {{0, 0, 3, 1, {0, 1, 2}}, {0, 0, 3, 1, {3, 3, 3}, {}, 3}}},
          {{R, G, B}}, {}},
+        // At the origin but not covering the screen: the rest is colour 0, never stale memory.
+        {"at the origin, shorter than the screen", {3, 3, kRgbw, {{0, 0, 3, 2, {1, 2, 3, 3, 2, 1}}}},
+         {{G, B, W}, {W, B, G}, {R, R, R}}, {}},
+        {"at the origin, narrower than the screen", {3, 2, kRgbw, {{0, 0, 2, 2, {1, 2, 3, 3}}}},
+         {{G, B, R}, {W, W, R}}, {}},
+        {"at the origin, narrower, with a transparent index", {3, 2, kRgbw, {{0, 0, 2, 2, {1, 2, 3, 3}, {}, 2}}},
+         {{G, R, R}, {W, W, R}}, maskOf({"011", "001"})},
     };
     for (const Case& c : cases) {
         auto decoded = decodeGif(writeGif(c.gif));
@@ -190,6 +197,43 @@ TEST(GifDecode, AgreesWithImageMagick)
     }
 }
 
+// Where the first image's data starts: after the screen, its table, the extensions and the
+// first descriptor with its table.
+std::size_t firstImageData(const Bytes8& gif)
+{
+    auto tableBytes = [](std::uint8_t flags) { return (flags & 0x80) ? std::size_t(3) << ((flags & 7) + 1) : 0; };
+    std::size_t pos = 13 + tableBytes(gif[10]);
+    while (gif[pos] == 0x21) {
+        for (pos += 2; gif[pos] != 0; pos += gif[pos] + 1u) {
+        }
+        ++pos;
+    }
+    return pos + 10 + tableBytes(gif[pos + 9]);
+}
+
+TEST(GifProbe, GivesTheDecodersSizeFromTheDescriptors)
+{
+    const GifFixture fixtures[] = {
+        interlacedFixture(),
+        {5, 4, kRgbw, {{2, 1, 2, 2, {1, 3, 3, 2}, {}, 3}}},
+        {0, 0, kRgbw, {{1, 2, 2, 1, {2, 1}, {}, 1}}},
+        {3, 3, kRgbw, {{0, 0, 3, 2, {1, 2, 3, 3, 2, 1}}}},
+    };
+    for (const GifFixture& f : fixtures) {
+        const Bytes8 file = writeGif(f);
+        auto decoded = decodeGif(file);
+        ASSERT_TRUE(decoded);
+        const PictureSize size{decoded.value().bitmap.width(), decoded.value().bitmap.height()};
+        // The screen, its table and the first descriptor; no pixel data at all.
+        const HeaderProbe probe = probeGif(Bytes(file.data(), firstImageData(file) + 1));  // + LZW code size
+        ASSERT_TRUE(probe.size) << probe.size.error().message;
+        EXPECT_EQ(probe.size.value(), size);
+        const HeaderProbe cut = probeGif(Bytes(file.data(), 15));
+        EXPECT_FALSE(cut.size);
+        EXPECT_TRUE(cut.needsMore);
+    }
+}
+
 // --- Hostile input ---
 
 // A square screen with a two-entry table and one 4 x 4 image of the given LZW data.
@@ -205,6 +249,13 @@ Bytes8 handMadeGif(int screenSide, int codeSize, Bytes8 lzw)
     return gif;
 }
 
+// A 6727 x 65351 screen whose first image has the given size and no data.
+Bytes8 zeroSized(int width, int height)
+{
+    return {'G', 'I', 'F', '8', '9', 'a', 0x47, 0x1A, 0x47, 0xFF, 0, 0, 0,
+            0x2C, 0, 0, 0, 0, std::uint8_t(width), 0, std::uint8_t(height), 0, 0, 2, 0, 0x3B};
+}
+
 TEST(GifHostile, RefusedCleanly)
 {
     const struct {
@@ -216,6 +267,8 @@ TEST(GifHostile, RefusedCleanly)
         {"end code before the last pixel", handMadeGif(4, 2, {0x2C}), ErrorCode::Corrupt},
         {"LZW code size past 8 bits", handMadeGif(4, 12, {0xFF, 0xFF}), ErrorCode::Corrupt},
         {"no image", {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B}, ErrorCode::Corrupt},
+        {"first image 0 pixels wide", zeroSized(0, 7), ErrorCode::Corrupt},
+        {"first image 0 pixels high", zeroSized(7, 0), ErrorCode::Corrupt},
         {"not a GIF", {'G', 'I', 'G', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0, 0x3B}, ErrorCode::Corrupt},
     };
     for (const auto& c : cases) {

@@ -3,12 +3,14 @@
 #include <jpeglib.h>
 
 #include "codecs/jpeg.h"
+#include "tests/codecs/libjpeg_writer.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
 namespace {
 
 using Data = std::vector<std::uint8_t>;
+using test::libjpeg;
 
 bool haveTools() { return test::haveProgram("cjpeg") && test::haveProgram("djpeg"); }
 
@@ -47,36 +49,6 @@ Bitmap patchwork(const std::vector<std::uint32_t>& colours, std::size_t across)
         for (std::size_t x = 0; x < across * 16; ++x)
             rows[y].push_back(colours[y / 16 * across + x / 16]);
     return test::bitmapFromRows(rows);
-}
-
-// Compresses rows of `pixels` (components bytes a pixel) through libjpeg; `setup` adjusts the
-// parameters after the defaults.
-template <class Setup>
-Data libjpeg(const Data& pixels, int width, int components, J_COLOR_SPACE space, Setup setup)
-{
-    jpeg_compress_struct c{};
-    jpeg_error_mgr err;
-    c.err = jpeg_std_error(&err);
-    jpeg_create_compress(&c);
-    unsigned char* buffer = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&c, &buffer, &size);
-    c.image_width = JDIMENSION(width);
-    c.image_height = JDIMENSION(pixels.size() / components / width);
-    c.input_components = components;
-    c.in_color_space = space;
-    jpeg_set_defaults(&c);
-    setup(&c);
-    jpeg_start_compress(&c, TRUE);
-    while (c.next_scanline < c.image_height) {
-        JSAMPROW row = const_cast<JSAMPROW>(pixels.data() + std::size_t(c.next_scanline) * width * components);
-        jpeg_write_scanlines(&c, &row, 1);
-    }
-    jpeg_finish_compress(&c);
-    Data out(buffer, buffer + size);
-    jpeg_destroy_compress(&c);
-    std::free(buffer);
-    return out;
 }
 
 TEST(JpegDecode, EqualsDjpegFloatAndNearInt)
@@ -234,15 +206,17 @@ TEST(JpegDecode, RefusedFiles)
         c->scan_info = script.data();
         c->num_scans = int(script.size());
     });
-    struct Case { Data bytes; ErrorCode code; std::int64_t limit = kMaxBitmapBytes; };
+    struct Case { Data bytes; ErrorCode code; std::int64_t limit = kMaxBitmapBytes; std::string says = {}; };
     std::vector<Case> cases{
         {{}, ErrorCode::Corrupt},
         {{'h', 'e', 'l', 'l', 'o'}, ErrorCode::Corrupt},
         {{0x89, 'P', 'N', 'G', 13, 10, 26, 10, 0, 0, 0, 13}, ErrorCode::Corrupt},
         {{0xFF, 0xD8, 0xFF, 0xD9}, ErrorCode::Corrupt},
-        {twelveBit, ErrorCode::Unsupported},
-        {lossless, ErrorCode::Unsupported},
+        {twelveBit, ErrorCode::Unsupported, kMaxBitmapBytes, "12-bit JPEG is not supported"},
+        {lossless, ErrorCode::Unsupported, kMaxBitmapBytes, "lossless JPEG is not supported"},
         {withSize(jpeg, 65000, 65000), ErrorCode::TooLarge},
+        // Far more blocks than the file has bits: refused before any pixel is allocated.
+        {withSize(jpeg, 4000, 3000), ErrorCode::Corrupt, kMaxBitmapBytes, "too small"},
         {jpeg, ErrorCode::TooLarge, exact - 1},
         {manyScans, ErrorCode::Corrupt},
     };
@@ -262,6 +236,11 @@ TEST(JpegDecode, RefusedFiles)
         auto decoded = decodeJpeg(cases[i].bytes, DecodeLimits{cases[i].limit});
         ASSERT_FALSE(decoded) << "case " << i;
         EXPECT_EQ(decoded.error().code, cases[i].code) << "case " << i << ": " << decoded.error().message;
+        EXPECT_NE(decoded.error().message.find(cases[i].says), std::string::npos) << decoded.error().message;
+        // The header probe refuses what the headers already show, for the same reason.
+        const HeaderProbe probe = probeJpeg(cases[i].bytes, cases[i].bytes.size(), DecodeLimits{cases[i].limit});
+        if (!probe.size && cases[i].code != ErrorCode::Corrupt)
+            EXPECT_EQ(probe.size.error().message, decoded.error().message) << "case " << i;
     }
     EXPECT_TRUE(decodeJpeg(jpeg, DecodeLimits{exact}));
 }
@@ -275,6 +254,44 @@ TEST(JpegDecode, StrayBytesBetweenSegmentsAreIgnored)
     auto b = decodeJpeg(stray);
     ASSERT_TRUE(a && b);
     EXPECT_TRUE(a.value().bitmap == b.value().bitmap);
+}
+
+// Arithmetic-coded data may stop early and decode as zeros (the standard allows it), so
+// there a small file can be a big picture; Huffman-coded files cannot.
+TEST(JpegDecode, ArithmeticCodedFilesMayEndEarly)
+{
+    const Data arithmetic = libjpeg(Data(16 * 16 * 3, 77), 16, 3, JCS_RGB, [](jpeg_compress_struct* c) {
+        c->arith_code = TRUE;
+    });
+    Data big = arithmetic;
+    const std::size_t f = findSegment(big, 0xC9, 0xC9);  // arithmetic sequential frame
+    ASSERT_NE(f, 0u);
+    big[f + 3] = 0, big[f + 4] = 160, big[f + 5] = 0, big[f + 6] = 160;
+    auto decoded = decodeJpeg(big);
+    ASSERT_TRUE(decoded) << decoded.error().message;
+    EXPECT_EQ(decoded.value().bitmap.width(), 160);
+}
+
+TEST(JpegProbe, GivesTheDecodersSizeFromTheMarkersBeforeTheFirstScan)
+{
+    std::vector<Data> files{encodeJpeg(test::photoLike(17, 9), 90).value(),
+                            libjpeg(Data(40 * 8, 5), 40, 1, JCS_GRAYSCALE, [](jpeg_compress_struct* c) {
+                                jpeg_simple_progression(c);
+                            })};
+    for (const Data& file : files) {
+        auto decoded = decodeJpeg(file);
+        ASSERT_TRUE(decoded);
+        const std::size_t scan = findSegment(file, 0xDA, 0xDA);
+        ASSERT_NE(scan, 0u);
+        const std::size_t headers = scan + (file[scan] << 8 | file[scan + 1]);
+        const HeaderProbe probe = probeJpeg(Bytes(file.data(), headers), file.size());
+        ASSERT_TRUE(probe.size) << probe.size.error().message;
+        EXPECT_EQ(probe.size.value(), (PictureSize{decoded.value().bitmap.width(), decoded.value().bitmap.height()}));
+        const HeaderProbe cut = probeJpeg(Bytes(file.data(), scan - 4), file.size());
+        EXPECT_FALSE(cut.size);
+        EXPECT_TRUE(cut.needsMore);
+        EXPECT_FALSE(probeJpeg(Bytes(file.data(), scan - 4), scan - 4).needsMore);  // that was all of it
+    }
 }
 
 }  // namespace

@@ -348,6 +348,28 @@ TEST(PngHostile, HugeHeaderNeedsAFileBigEnoughToHoldIt)
     EXPECT_EQ(capped.error().code, ErrorCode::TooLarge);
 }
 
+TEST(PngProbe, GivesTheDecodersSizeFromTheChunksBeforeTheImageData)
+{
+    for (const auto& [type, depths] : kAllTypes)
+        for (bool interlaced : {false, true}) {
+            const Bytes8 file = writePng(makeFixture(type, depths.back(), 7, 13, interlaced));
+            const Bytes8 tag = {'I', 'D', 'A', 'T'};
+            const std::size_t idat = std::size_t(std::search(file.begin(), file.end(), tag.begin(), tag.end()) - file.begin());
+            const HeaderProbe probe = probePng(Bytes(file.data(), idat + 4), file.size());
+            ASSERT_TRUE(probe.size) << probe.size.error().message;
+            EXPECT_EQ(probe.size.value(), (PictureSize{7, 13}));
+            const HeaderProbe cut = probePng(Bytes(file.data(), 20), file.size());
+            EXPECT_FALSE(cut.size);
+            EXPECT_TRUE(cut.needsMore);
+        }
+    // The same checks as the decoder: a header the file cannot hold, a size past the cap.
+    const Bytes8 tiny = headerOnlyPng(60000, 60000);
+    const HeaderProbe damaged = probePng(tiny, tiny.size()), tooLarge = probePng(tiny, 11 << 20);
+    ASSERT_FALSE(damaged.size || tooLarge.size);
+    EXPECT_EQ(damaged.size.error().code, ErrorCode::Corrupt);
+    EXPECT_EQ(tooLarge.size.error().code, ErrorCode::TooLarge);
+}
+
 TEST(PngHostile, HighlyCompressedRealImageIsNotMistakenForABomb)
 {
     PngFixture f{2000, 2000, PNG_COLOR_TYPE_RGB, 8};

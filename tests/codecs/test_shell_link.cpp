@@ -7,7 +7,11 @@
 #include <optional>
 #include <string>
 #include <vector>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include "codecs/picture_file.h"
 #include "codecs/shell_link.h"
 #include "tests/support/test_support.h"
 
@@ -187,6 +191,31 @@ TEST(ShellLink, SymbolicLinksAreFollowed)
     EXPECT_EQ(resolveShortcut(dir.file("dangling.lnk")), "");
     // A link to a real shortcut: its relative path counts from where the shortcut lies.
     EXPECT_EQ(resolveShortcut(dir.file("toShortcut.lnk")), canonicalIn(dir.path(), "elsewhere/pics/a.jpg"));
+}
+
+// A shortcut that is a FIFO, or leads to one, never waits for a writer: resolving it and then
+// loading what it names ends at once (run in a child that an alarm would kill).
+TEST(ShellLink, FifosAreNeverWaitedFor)
+{
+    TempDir dir;
+    ASSERT_EQ(::mkfifo(dir.file("pipe.lnk").c_str(), 0600), 0);
+    ASSERT_EQ(::mkfifo(dir.file("pipe.jpg").c_str(), 0600), 0);
+    fs::create_symlink("pipe.jpg", dir.file("toPipe.lnk"));
+    writeBytes(dir.file("real.lnk"), compose({.relative = u"pipe.jpg"}, ""));
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::alarm(10);
+        const bool pipeRefused = resolveShortcut(dir.file("pipe.lnk")).empty();
+        bool targetsRefused = true;
+        for (const char* name : {"toPipe.lnk", "real.lnk"}) {
+            const std::string target = resolveShortcut(dir.file(name));
+            targetsRefused = targetsRefused && !target.empty() && !trimlet::loadPictureFile(target);
+        }
+        ::_exit(pipeRefused && targetsRefused ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 TEST(ShellLink, EveryTruncationIsRefused)

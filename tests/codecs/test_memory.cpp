@@ -1,0 +1,255 @@
+// Peak memory of loading a file, measured as the address space a forked child may use: a
+// tiny file declaring a huge picture must be refused within 64 MiB, and a real picture must
+// load within its own file's bytes plus twice its rendering. AddressSanitizer reserves
+// terabytes of address space, so under it these tests skip.
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <string>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+#include "codecs/bmp.h"
+#include "codecs/jpeg.h"
+#include "codecs/picture_file.h"
+#include "tests/codecs/libjpeg_writer.h"
+#include "tests/support/test_support.h"
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TRIMLET_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TRIMLET_ASAN 1
+#endif
+#endif
+
+namespace trimlet {
+namespace {
+
+using Bytes8 = std::vector<std::uint8_t>;
+constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+
+std::uint64_t addressSpaceInUse()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoull(line.substr(7)) * 1024;
+    return 0;
+}
+
+struct Outcome {
+    bool loaded = false;
+    std::string text;  // "WxH" when loaded, else the failure
+};
+
+// Loads path in a child that may take `budget` bytes of address space beyond what it holds
+// when it starts.
+Outcome loadWithin(const std::string& path, std::uint64_t budget)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return {false, "pipe failed"};
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        const rlimit limit{rlim_t(addressSpaceInUse() + budget), rlim_t(addressSpaceInUse() + budget)};
+        ::setrlimit(RLIMIT_AS, &limit);
+        std::string text;
+        bool loaded = false;
+        try {
+            auto picture = loadPictureFile(path);
+            loaded = bool(picture);
+            text = loaded ? std::to_string(picture.value().width()) + "x" + std::to_string(picture.value().height())
+                          : picture.error().message;
+        } catch (const std::exception& e) {
+            text = std::string("escaped: ") + e.what();
+        }
+        text.insert(text.begin(), loaded ? 'L' : 'R');
+        if (::write(fds[1], text.data(), text.size()) < 0)
+            ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty())
+        return {false, "child died (status " + std::to_string(status) + ")"};
+    return {text[0] == 'L', text.substr(1)};
+}
+
+class LoadMemory : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+#ifdef TRIMLET_ASAN
+        GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
+#endif
+    }
+    test::TempDir dir;
+};
+
+void put16le(Bytes8& b, unsigned v) { b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); }
+void put32le(Bytes8& b, std::uint32_t v)
+{
+    put16le(b, v & 0xFFFF);
+    put16le(b, v >> 16);
+}
+void put32be(Bytes8& b, std::uint32_t v)
+{
+    b.insert(b.end(), {std::uint8_t(v >> 24), std::uint8_t(v >> 16), std::uint8_t(v >> 8), std::uint8_t(v)});
+}
+
+// A GIF screen with a two-colour table, then one image descriptor and its LZW bytes as given
+// (data sub-blocks included), then the trailer.
+Bytes8 gif(int screenW, int screenH, int imageW, int imageH, const Bytes8& lzw, bool controlBlock = false)
+{
+    Bytes8 g = {'G', 'I', 'F', '8', '9', 'a'};
+    put16le(g, unsigned(screenW)), put16le(g, unsigned(screenH));
+    g.insert(g.end(), {0x80, 0, 0, 0, 0, 0, 255, 255, 255});
+    if (controlBlock)
+        g.insert(g.end(), {0x21, 0xF9, 4, 0, 0, 0, 0, 0});
+    g.push_back(0x2C);
+    put16le(g, 0), put16le(g, 0), put16le(g, unsigned(imageW)), put16le(g, unsigned(imageH));
+    g.push_back(0);
+    g.insert(g.end(), lzw.begin(), lzw.end());
+    g.push_back(0x3B);
+    return g;
+}
+
+// LZW code size 2, one sub-block holding a clear code and the end code: no pixel at all.
+const Bytes8 kNoPixels = {2, 1, 0x2C, 0};
+
+Bytes8 bmpHeader(int width, int height, int bits, std::uint32_t compression, const Bytes8& data)
+{
+    const std::uint32_t offset = 14 + 40 + 2 * 4;
+    Bytes8 b = {'B', 'M'};
+    put32le(b, offset + std::uint32_t(data.size())), put32le(b, 0), put32le(b, offset);
+    put32le(b, 40), put32le(b, std::uint32_t(width)), put32le(b, std::uint32_t(height));
+    put16le(b, 1), put16le(b, unsigned(bits)), put32le(b, compression), put32le(b, std::uint32_t(data.size()));
+    put32le(b, 0), put32le(b, 0), put32le(b, 2), put32le(b, 0);
+    put32le(b, 0x000000), put32le(b, 0xFFFFFF);
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+}
+
+void pngChunk(Bytes8& png, const char* type, const Bytes8& data)
+{
+    put32be(png, std::uint32_t(data.size()));
+    Bytes8 body(type, type + 4);
+    body.insert(body.end(), data.begin(), data.end());
+    png.insert(png.end(), body.begin(), body.end());
+    put32be(png, std::uint32_t(crc32(0, body.data(), uInt(body.size()))));
+}
+
+Bytes8 tinyPng(std::uint32_t width, std::uint32_t height)
+{
+    Bytes8 png = {0x89, 'P', 'N', 'G', 13, 10, 26, 10};
+    Bytes8 ihdr;
+    put32be(ihdr, width), put32be(ihdr, height);
+    ihdr.insert(ihdr.end(), {8, 2, 0, 0, 0});
+    pngChunk(png, "IHDR", ihdr);
+    const Bytes8 row(64, 0);
+    Bytes8 packed(compressBound(uLong(row.size())));
+    uLongf packedSize = uLongf(packed.size());
+    compress(packed.data(), &packedSize, row.data(), uLong(row.size()));
+    packed.resize(packedSize);
+    pngChunk(png, "IDAT", packed);
+    pngChunk(png, "IEND", {});
+    return png;
+}
+
+Bytes8 withFrameSize(Bytes8 jpeg, int width, int height)
+{
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
+            jpeg[i + 5] = std::uint8_t(height >> 8), jpeg[i + 6] = std::uint8_t(height);
+            jpeg[i + 7] = std::uint8_t(width >> 8), jpeg[i + 8] = std::uint8_t(width);
+            break;
+        }
+    return jpeg;
+}
+
+Bytes8 progressiveJpeg(int width, int height)
+{
+    return test::libjpeg(Bytes8(std::size_t(width) * height, 99), width, 1, JCS_GRAYSCALE,
+                         [](jpeg_compress_struct* c) { jpeg_simple_progression(c); });
+}
+
+TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
+{
+    const Bytes8 smallJpeg = encodeJpeg(test::photoLike(16, 16), 90).value();
+    // RLE data: a run, then nothing; the declared rows never come.
+    const Bytes8 fewRuns = {0x10, 1, 0x10, 0};
+    const struct {
+        const char* name;
+        Bytes8 bytes;
+    } cases[] = {
+        {"zero-wide.gif", gif(6727, 65351, 0, 100, {2, 0}, true)},
+        {"zero-high.gif", gif(6727, 65351, 100, 0, {2, 0}, true)},
+        {"no-pixels.gif", gif(12000, 12000, 12000, 12000, kNoPixels)},
+        {"small-image-no-pixels.gif", gif(12000, 12000, 1, 1, kNoPixels)},
+        {"image-without-data.gif", gif(12000, 12000, 12000, 12000, {2})},
+        {"rle8.bmp", bmpHeader(12000, 12000, 8, 1, fewRuns)},
+        {"rle4.bmp", bmpHeader(12000, 12000, 4, 2, fewRuns)},
+        {"rle8-delta.bmp", bmpHeader(12000, 12000, 8, 1, {0, 2, 255, 255, 0x10, 1})},
+        {"rgb24.bmp", bmpHeader(12000, 12000, 24, 0, Bytes8(64, 7))},
+        {"huge.png", tinyPng(20000, 20000)},
+        {"baseline.jpg", withFrameSize(smallJpeg, 20000, 14000)},
+        {"progressive.jpg", withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
+    };
+    EXPECT_EQ(cases[0].bytes.size(), 40u);  // the size of the file that was first found
+    for (const auto& c : cases) {
+        const std::string path = dir.file(c.name);
+        test::writeBytes(path, c.bytes);
+        const Outcome outcome = loadWithin(path, 64 * kMiB);
+        EXPECT_FALSE(outcome.loaded) << c.name << " loaded as " << outcome.text;
+        // A refusal for want of memory would name memory; these must be refused for their data.
+        EXPECT_EQ(outcome.text.find("memory"), std::string::npos) << c.name << ": " << outcome.text;
+        EXPECT_EQ(outcome.text.find("died"), std::string::npos) << c.name << ": " << outcome.text;
+        EXPECT_EQ(outcome.text.find('\n'), std::string::npos) << c.name << ": " << outcome.text;
+    }
+}
+
+// Files a real picture makes, each within its own bytes plus twice its rendering (and a little
+// for the libraries' own state).
+TEST_F(LoadMemory, RealPicturesLoadWithinTwiceTheirRendering)
+{
+    const int width = 2400, height = 1600;
+    const Bitmap picture = test::photoLike(width, height);
+    std::vector<std::string> files;
+    test::writeBytes(dir.file("photo.bmp"), encodeBmp(picture));
+    test::writeBytes(dir.file("photo.jpg"), encodeJpeg(picture, 90).value());
+    files = {"photo.bmp", "photo.jpg"};
+    if (test::haveProgram("convert")) {
+        test::writeBytes(dir.file("photo.ppm"), test::toPpm(picture));
+        const std::string src = "'" + dir.file("photo.ppm") + "' ";
+        for (const std::string& made : {std::string("photo.png"), std::string("photo.gif")})
+            ASSERT_EQ(test::runCommand("convert " + src + "'" + dir.file(made) + "'").exitCode, 0) << made;
+        ASSERT_EQ(test::runCommand("convert " + src + "-colors 200 -type Palette -compress RLE bmp3:'" +
+                                   dir.file("photo-rle.bmp") + "'").exitCode, 0);
+        files.insert(files.end(), {"photo.png", "photo.gif", "photo-rle.bmp"});
+    }
+    const std::uint64_t rendering = std::uint64_t(Bitmap::strideFor(width)) * height;
+    for (const std::string& name : files) {
+        const std::uint64_t fileBytes = test::readBytes(dir.file(name)).size();
+        const Outcome outcome = loadWithin(dir.file(name), fileBytes + 2 * rendering + 16 * kMiB);
+        EXPECT_TRUE(outcome.loaded) << name << ": " << outcome.text;
+        EXPECT_EQ(outcome.text, "2400x1600") << name;
+    }
+}
+
+}  // namespace
+}  // namespace trimlet
