@@ -506,9 +506,8 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
             continue;
         }
         const PictureFileInfo& p = probed.value();
-        out << shown(file, terminal.stdoutIsTerminal) << '	' << kindName(p.kind) << '	' << p.size.width << '	'
-            << p.size.height << '
-';
+        out << shown(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind) << '\t' << p.size.width << '\t'
+            << p.size.height << '\n';
     }
     return status;
 }
