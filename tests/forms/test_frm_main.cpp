@@ -161,7 +161,7 @@ void FrmMainTest::commandLineAndDropLoad()
     }
     QVERIFY(fake.messages.empty());
 
-    frm.dropFiles({second}, QPoint(400, 300));
+    frm.dropFiles(test::localPaths({second}), QPoint(400, 300));
     QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + second);
     QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("second.jpg"));
     QCOMPARE(frm.editingPicture().kind(), PictureKind::Jpeg);
@@ -176,12 +176,12 @@ void FrmMainTest::dropTakesFirstFileInsideTheClientAreaOnly()
                   c = writePicture(dir, "c.bmp", 30, 30);
     test::TestMain frm;
     frm.show();
-    frm.dropFiles({a, b, c}, QPoint(10, 10));
+    frm.dropFiles(test::localPaths({a, b, c}), QPoint(10, 10));
     QCOMPARE(frm.currentFileName(), a);
     QCOMPARE(frm.editingPicture().width(), 10);
 
-    frm.dropFiles({b}, QPoint(-5, 100));  // over the title bar
-    frm.dropFiles({b}, QPoint(100, frm.height() + 3));
+    frm.dropFiles(test::localPaths({b}), QPoint(-5, 100));  // over the title bar
+    frm.dropFiles(test::localPaths({b}), QPoint(100, frm.height() + 3));
     QCOMPARE(frm.currentFileName(), a);
 }
 
@@ -406,7 +406,7 @@ void FrmMainTest::dropOnTheConcatenationPageJoins()
     QCursor::setPos(frm.mapToGlobal(QPoint(frm.width() / 2, 101)));  // just inside the work area's top
     if (frm.mapFromGlobal(QCursor::pos()) != QPoint(frm.width() / 2, 101))
         QSKIP("this platform has no settable cursor");
-    frm.dropFiles({second}, QPoint(frm.width() / 2, 101));
+    frm.dropFiles(test::localPaths({second}), QPoint(frm.width() / 2, 101));
     QCOMPARE(frm.editingPicture().width(), 60);
     QCOMPARE(frm.editingPicture().height(), 130);
     QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("first.bmp"));
