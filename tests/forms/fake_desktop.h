@@ -33,6 +33,8 @@ public:
     QImage clipboard;
     QByteArray clipboardGif;
     bool clipboardRefuses = false;
+    // Placing on the clipboard runs out of memory, as a copy of a huge picture would.
+    bool clipboardThrows = false;
     // What freeSpace answers, and the folders it was asked about.
     std::optional<std::uint64_t> freeBytes;
     QStringList freeSpaceFolders;
