@@ -6,15 +6,8 @@
 # must remember the last one byte for byte.
 # Usage: foreign_names.sh TRIMLET_EXECUTABLE
 set -euo pipefail
-exe=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/config" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-cp "$exe" "$work/bin/trimlet"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/private_copy.sh"
+private_copy "$1"
 
 folder_name=$'\x8e\xca\x90\x5e'   # 写真
 stem=$'\x89\xe6\x91\x9c'          # 画像
@@ -35,18 +28,9 @@ listing=$(cd "$folder" && LC_ALL=C ls -1 | od -An -tx1 | tr -d ' \n')
 expected=$(printf '%s\n' "$stem(1).jpg" "$stem(2).jpg" "$stem.png" | od -An -tx1 | tr -d ' \n')
 [ "$listing" = "$expected" ] || fail "the folder holds other names: $(cd "$folder" && printf '%q ' *)"
 
-settings=""
-for candidate in "$work/bin/trimlet.ini" "$work/config/trimlet/trimlet.ini"; do
-  [ -f "$candidate" ] && settings=$candidate
-done
-if [ -z "$settings" ]; then
+if ! settings=$(settings_file); then
   fail "no settings file written"
 else
   tr -d '\r' < "$settings" | grep -qaxF "path=$folder/$stem(2).jpg" || fail "settings lack the last output path as bytes: $(grep -a '^path=' "$settings" | od -c | head -3)"
 fi
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failed"
-  exit 1
-fi
-echo "all passed"
+finish

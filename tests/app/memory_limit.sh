@@ -9,20 +9,8 @@
 # step answers it (click:btnOK), and a step without a box to answer fails the run.
 # Usage: memory_limit.sh TRIMLET_EXECUTABLE
 set -euo pipefail
-exe=$1
-work=$(mktemp -d)
-pid=
-cleanup() {
-  [ -z "$pid" ] || kill -9 "$pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/bin" "$work/pictures" "$work/config" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-cp "$exe" "$work/bin/trimlet"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/private_copy.sh"
+private_copy "$1" pictures
 
 folder=$work/pictures
 vips black "$folder/photo.png" 10000 10000 --bands 3   # 300 MB as a working bitmap
@@ -81,16 +69,7 @@ for n in 1 2 3 4; do
 done
 left=$(find "$folder" -mindepth 1 ! -name 'photo.png' ! -name 'photo([1-4]).jpg')
 [ -z "$left" ] || fail "files left behind: $left"
-settings=""
-for candidate in "$work/bin/trimlet.ini" "$work/config/trimlet/trimlet.ini"; do
-  [ -f "$candidate" ] && settings=$candidate
-done
-if [ -z "$settings" ] || ! tr -d '\r' < "$settings" | grep -qxF "path=$folder/photo(4).jpg"; then
+if ! settings=$(settings_file) || ! tr -d '\r' < "$settings" | grep -qxF "path=$folder/photo(4).jpg"; then
   fail "settings not written at closing"
 fi
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failed"
-  exit 1
-fi
-echo "all passed"
+finish

@@ -72,15 +72,6 @@ std::string writeFlat(const test::TempDir& dir, const std::string& name, int w, 
     return path;
 }
 
-std::vector<std::string> folderEntries(const test::TempDir& dir)
-{
-    std::vector<std::string> names;
-    for (const auto& entry : std::filesystem::directory_iterator(dir.path()))
-        names.push_back(entry.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The main window with its preview and rotation windows, a large picture loaded from a file
 // and slot 1 holding it.
 struct Rig : test::MainWithPreview {
@@ -117,7 +108,7 @@ struct Rig : test::MainWithPreview {
         QVERIFY(frm.btnReload->isEnabled());
         QVERIFY(frm.progressBar->isHidden());
         QVERIFY(frm.tmrCheckResize->isActive());
-        QCOMPARE(folderEntries(dir), std::vector<std::string>{"large.bmp"});
+        QCOMPARE(test::entryNames(dir.path()), std::vector<std::string>{"large.bmp"});
         fake.messages.clear();
     }
 };
