@@ -2,10 +2,9 @@
 // the status line and the switching of picture-dependent controls.
 
 #include <QCursor>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
+#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
