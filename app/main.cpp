@@ -1,8 +1,9 @@
-#include <QApplication>
-#include <QFileInfo>
 #include <QFont>
 #include <cstdio>
+#include <string>
+#include <vector>
 
+#include "app/application.h"
 #include "app/automation.h"
 #include "app/qt_translations.h"
 #include "app/session_end.h"
@@ -12,10 +13,12 @@
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
 #include "forms/frm_rot_free.h"
+#include "forms/local_path.h"
 
 int main(int argc, char** argv)
 {
-    QApplication app(argc, argv);
+    // Takes its own options (-platform, …) out of argv.
+    trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
     QApplication::setApplicationVersion(QStringLiteral(TRIMLET_VERSION));
     QApplication::setWindowIcon(trimlet::applicationIcon());
@@ -34,13 +37,12 @@ int main(int argc, char** argv)
         return 0;
     }
 
-    QStringList args = QApplication::arguments();
-    args.removeFirst();
+    // The arguments' own bytes: QApplication::arguments() loses a name that is not UTF-8.
     // The path of a saved cut is remembered in the settings; a relative one would point
     // elsewhere once the program is started from another folder.
-    for (QString& arg : args)
-        if (!arg.isEmpty())
-            arg = QFileInfo(arg).absoluteFilePath();
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i)
+        args.push_back(trimlet::absoluteLocalPath(argv[i]));
     trimlet::TfrmMain frmMain(args);
     trimlet::TfrmAboutBox frmAboutBox(&frmMain);
     trimlet::TfrmPreview frmPreview(&frmMain);
@@ -58,15 +60,17 @@ int main(int argc, char** argv)
         frmMain.activateWindow();
     });
     trimlet::SessionEnd sessionEnd(&frmMain);
+    app.setFailureReport(frmMain.failureReport());
 
-    frmMain.show();
-    // The first showing may ask a question (a large picture on the command line); a log-off
-    // while it was open has closed everything already.
-    if (sessionEnd.ended())
-        return 0;
+    // Started first, so that the steps also reach a box the first showing opens (the question
+    // about a very large picture named on the command line).
     const auto automation = trimlet::Automation::fromEnvironment(&frmMain);
     if (automation)
         automation->start();
-    const int status = QApplication::exec();
+    frmMain.show();
+    // Steps or a log-off during such a box may have closed the window already; quit() did
+    // nothing then.
+    const int status = frmMain.isVisible() && !sessionEnd.ended() ? QApplication::exec() : 0;
+    app.setFailureReport({});
     return automation && automation->failed() ? 1 : status;
 }

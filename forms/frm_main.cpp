@@ -4,7 +4,6 @@
 #include <QButtonGroup>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QFile>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -20,9 +19,11 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <filesystem>
 
 #include "forms/app_icon.h"
 #include "forms/frm_preview.h"
+#include "forms/local_path.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
@@ -91,7 +92,7 @@ QGroupBox* sizeGroup(QWidget* parent, const QString& title, QLabel*& w, QLabel*&
 
 }  // namespace
 
-TfrmMain::TfrmMain(QStringList args, QWidget* parent)
+TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent)
     : QMainWindow(parent), args_(std::move(args))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -219,10 +220,10 @@ void TfrmMain::buildFilePage()
     grid->addWidget(btnQuickSave, 1, 3);
     grid->addWidget(btnPreview, 0, 4, 2, 1);
 
-    connect(btnOpen, &QPushButton::clicked, this, &TfrmMain::btnOpenClick);
-    connect(btnPaste, &QPushButton::clicked, this, &TfrmMain::btnPasteClick);
-    connect(btnReload, &QPushButton::clicked, this, &TfrmMain::btnReloadClick);
-    connect(btnOpenDir, &QPushButton::clicked, this, &TfrmMain::btnOpenDirClick);
+    connect(btnOpen, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenClick));
+    connect(btnPaste, &QPushButton::clicked, this, guarded(&TfrmMain::btnPasteClick));
+    connect(btnReload, &QPushButton::clicked, this, guarded(&TfrmMain::btnReloadClick));
+    connect(btnOpenDir, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenDirClick));
 }
 
 void TfrmMain::buildEditPage()
@@ -517,8 +518,8 @@ void TfrmMain::buildConsole(QWidget* client)
     btnExit->setFixedHeight(30);
     bottom->addWidget(btnAbout, 0, Qt::AlignBottom);
     bottom->addWidget(btnExit, 0, Qt::AlignBottom);
-    connect(btnAbout, &QPushButton::clicked, this, &TfrmMain::btnAboutClick);
-    connect(btnExit, &QPushButton::clicked, this, &TfrmMain::btnExitClick);
+    connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
+    connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
 }
 
 void TfrmMain::buildMenus()
@@ -541,8 +542,8 @@ void TfrmMain::buildMenus()
     item(popEdit, popitemQuickSave, "popitemQuickSave", QStringLiteral("このまま保存"));
     item(popEdit, popitemPreview, "popitemPreview", QStringLiteral("プレビュー"));
     item(popEdit, popitemSave, "popitemSave", QStringLiteral("枠内保存"));
-    connect(popitemPaste, &QAction::triggered, this, &TfrmMain::btnPasteClick);
-    connect(popitemReload, &QAction::triggered, this, &TfrmMain::btnReloadClick);
+    connect(popitemPaste, &QAction::triggered, this, guarded(&TfrmMain::btnPasteClick));
+    connect(popitemReload, &QAction::triggered, this, guarded(&TfrmMain::btnReloadClick));
 
     buildPresetMenu();
 
@@ -574,7 +575,7 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     ++resizeEventCount;
-    layoutRegions();
+    runGuarded([this] { layoutRegions(); }, failureReport());
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
@@ -588,9 +589,10 @@ void TfrmMain::showEvent(QShowEvent* event)
 
 void TfrmMain::FormShow()
 {
-    LoadSettings();
-    if (!args_.isEmpty())
-        LoadPictureFile(args_.first());
+    // Each step on its own: a picture too large for memory must not keep the settings out.
+    runGuarded([this] { LoadSettings(); }, failureReport());
+    if (!args_.empty())
+        runGuarded([this] { LoadPictureFile(args_.front()); }, failureReport());
     tmrCheckResize->start();
 }
 
@@ -598,19 +600,22 @@ void TfrmMain::closeEvent(QCloseEvent* event)
 {
     if (!closing_) {
         closing_ = true;
-        FormClose();
+        runGuarded([this] { FormClose(); }, failureReport());
     }
     event->accept();
 }
 
 bool TfrmMain::FormClose()
 {
-    if (!SaveSettings())
+    bool saved = false;
+    runGuarded([&] { saved = bool(SaveSettings()); }, [](const QString&) {});  // reported just below
+    if (!saved)
         desktop().message(this, MessageKind::Warning, QStringLiteral("設定の保存ができませんでした。"));
-    const QString temp = QString::fromStdString(frmPreview_ ? frmPreview_->tempJpeg() : tempJpegPath());
-    if (QFile::exists(temp) && !QFile::remove(temp))
+    const std::string temp = frmPreview_ ? frmPreview_->tempJpeg() : tempJpegPath();
+    std::error_code ec;
+    if (std::filesystem::exists(std::filesystem::symlink_status(temp, ec)) && !std::filesystem::remove(temp, ec))
         desktop().message(this, MessageKind::Warning,
-                          QStringLiteral("テンポラリファイル ") + temp + QStringLiteral(" の削除ができませんでした。"));
+                          QStringLiteral("テンポラリファイル ") + displayPath(temp) + QStringLiteral(" の削除ができませんでした。"));
     return true;
 }
 

@@ -4,13 +4,15 @@
 
 #include <QColor>
 #include <QMainWindow>
-#include <string>
 #include <QPoint>
-#include <QStringList>
+#include <memory>
+#include <string>
+#include <vector>
 
 #include "codecs/picture.h"
 #include "codecs/result.h"
 #include "forms/frm_preview.h"
+#include "forms/guarded.h"
 #include "imaging/cut_geometry.h"
 
 class QButtonGroup;
@@ -45,29 +47,30 @@ enum StatusKind { skWarning = 0, skError = 1, skInformation = 2, skConfirmation 
 class TfrmMain : public QMainWindow {
     Q_OBJECT
 public:
-    // args: the program's command-line arguments after its name; the first one is loaded at
-    // the first showing.
-    explicit TfrmMain(QStringList args = {}, QWidget* parent = nullptr);
+    // args: the program's command-line arguments after its name, as the file system's bytes;
+    // the first one is loaded at the first showing.
+    explicit TfrmMain(std::vector<std::string> args = {}, QWidget* parent = nullptr);
     ~TfrmMain() override;
 
     // The editing document.
     const Picture& editingPicture() const { return editing_; }
-    const QString& currentFileName() const { return currentFileName_; }
+    // The document's path as the file system's bytes, and as shown (for labels and messages).
+    const std::string& currentFilePath() const { return currentFileName_; }
+    QString currentFileName() const;
     bool largePictureAnswer() const { return largePictureAnswer_; }
     QString statusText() const;
 
+    void LoadPictureFile(const std::string& path);
+    // A name that is text already (typed, or from a dialog, which only ever gives UTF-8).
     void LoadPictureFile(const QString& path);
     void ShowStatus(const QString& text, int kind);
-    void SetCurrentFile(const QString& path);
+    void SetCurrentFile(const std::string& path);
     void SetEditingEnabled(bool enabled);
     void UpdateSlotLoadButtons();
     // Loads the first file of a drop at a point in client coordinates; drops outside the
     // client area are ignored. Public for the window tests, which cannot drag from a shell.
-    void dropFiles(const QStringList& paths, const QPoint& clientPoint);
+    void dropFiles(const std::vector<std::string>& paths, const QPoint& clientPoint);
 
-    // Joins a separately loaded picture to the editing picture at a client point; false when
-    // joining is not available, and the file is then loaded as usual.
-    virtual bool joinPicture(const Picture& picture, const QPoint& clientPoint);
     // Replaces the editing picture by it joined with `added` on the side of the work area that
     // holds the drop point, aligned by the concatenation page's buttons.
     // False when the joined picture could not be made (the error box has been shown).
@@ -180,7 +183,8 @@ public:
     void setRotFreeWindow(TfrmRotFree* rotFree) { frmRotFree_ = rotFree; }
 
     // Transforms.
-    void TransformPicture(int mode);
+    // False when the picture could not be made; the error box and status line say so.
+    bool TransformPicture(int mode);
     void btnRotLClick();
     void btnRotRClick();
     void btnRot180Click();
@@ -188,8 +192,20 @@ public:
     void btnRevWClick();
     void btnRotFreeClick();
     void btnBGColorClick();
-    // The error box of a copy that failed for want of memory.
-    void showDrawingError();
+    // How a failure that escaped a handler of this window or its tool windows is reported: an
+    // error box, and the status line.
+    FailureReport failureReport();
+    // Slots for connect() that run a handler of this window, or any callable, guarded.
+    template <class... Args>
+    auto guarded(void (TfrmMain::*handler)(Args...))
+    {
+        return guardedSlot([this, handler](Args... args) { (this->*handler)(args...); }, failureReport());
+    }
+    template <class Handler>
+    auto guarded(Handler handler)
+    {
+        return guardedSlot(std::move(handler), failureReport());
+    }
 
     // Cut frame.
     void UpdateMinimumRate();
@@ -268,13 +284,16 @@ private:
     IntRect frameRect() const;
     void setFrameRect(const IntRect& r);
     void runPreview(OutputMode mode);
+    // Stops the periodic resize check until the returned holder goes, on every way out.
+    std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
     void buildPresetMenu();
     void applySpin(UpDown* ud, QLineEdit* edit, int value);
     // The settings' window placement, applied once, before the native window exists.
     void LoadPlacement();
     void showSourceSize();
-    // The last saved picture's path from the settings; empty when none is stored.
-    QString outputPathSetting() const;
+    // The last saved picture's path from the settings, as the file system's bytes; empty
+    // when none is stored.
+    std::string outputPathSetting() const;
 
     QLabel* statusLine_ = nullptr;
     PlacementTracker* placement_ = nullptr;
@@ -282,11 +301,11 @@ private:
     TfrmRotFree* frmRotFree_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
-    QStringList args_;
+    std::vector<std::string> args_;
     bool shownOnce_ = false;
     bool closing_ = false;
     Picture editing_;
-    QString currentFileName_;
+    std::string currentFileName_;
     bool largePictureAnswer_ = true;
 };
 

@@ -27,15 +27,15 @@ IntRect toIntRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}
 
 void TfrmMain::connectFrameHandlers()
 {
-    connect(shpRange, &FrameShape::mousePressed, this, &TfrmMain::shpRangeMouseDown);
-    connect(shpRange, &FrameShape::mouseMoved, this, &TfrmMain::shpRangeMouseMove);
-    connect(shpRange, &FrameShape::mouseReleased, this, &TfrmMain::shpRangeMouseUp);
-    connect(imgSource, &PictureView::mouseReleased, this, &TfrmMain::imgSourceMouseUp);
-    connect(edtSizeW, &QLineEdit::textChanged, this, &TfrmMain::edtSizeWChange);
-    connect(edtSizeH, &QLineEdit::textChanged, this, &TfrmMain::edtSizeWChange);
-    connect(edtPower, &QLineEdit::textChanged, this, &TfrmMain::edtPowerChange);
-    connect(btnSwap, &QPushButton::clicked, this, &TfrmMain::btnSwapClick);
-    connect(tmrCheckResize, &QTimer::timeout, this, &TfrmMain::tmrCheckResizeTimer);
+    connect(shpRange, &FrameShape::mousePressed, this, guarded(&TfrmMain::shpRangeMouseDown));
+    connect(shpRange, &FrameShape::mouseMoved, this, guarded(&TfrmMain::shpRangeMouseMove));
+    connect(shpRange, &FrameShape::mouseReleased, this, guarded(&TfrmMain::shpRangeMouseUp));
+    connect(imgSource, &PictureView::mouseReleased, this, guarded(&TfrmMain::imgSourceMouseUp));
+    connect(edtSizeW, &QLineEdit::textChanged, this, guarded(&TfrmMain::edtSizeWChange));
+    connect(edtSizeH, &QLineEdit::textChanged, this, guarded(&TfrmMain::edtSizeWChange));
+    connect(edtPower, &QLineEdit::textChanged, this, guarded(&TfrmMain::edtPowerChange));
+    connect(btnSwap, &QPushButton::clicked, this, guarded(&TfrmMain::btnSwapClick));
+    connect(tmrCheckResize, &QTimer::timeout, this, guarded(&TfrmMain::tmrCheckResizeTimer));
     for (QLineEdit* edit : {edtSizeW, edtSizeH, edtPower})
         edit->installEventFilter(this);
     // The wheel anywhere over the window hands the focus to the rate field.
@@ -215,7 +215,7 @@ bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
         if (typesText(*key) && !onlyDigits(key->text()))
             return true;
     } else if (ownEdit && event->type() == QEvent::FocusOut) {
-        edtExit(edit);
+        runGuarded([&] { edtExit(edit); }, failureReport());
     } else if (event->type() == QEvent::Wheel) {
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && w->window() == this && w != edtPower && edtPower->isEnabled())

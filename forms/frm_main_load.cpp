@@ -2,20 +2,22 @@
 // the status line and the switching of picture-dependent controls.
 
 #include <QCursor>
-#include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QFileInfo>
+#include <QFile>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <filesystem>
 
 #include "codecs/picture_file.h"
 #include "codecs/shell_link.h"
 #include "forms/frm_main.h"
+#include "forms/guarded.h"
+#include "forms/local_path.h"
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
@@ -32,8 +34,12 @@ constexpr std::int64_t kLargePicturePixels = 10'000'000;
 const QString kLargePictureText = QStringLiteral("10Mピクセルを超える画像は処理に失敗する場合があります。");
 const QString kPastedName = QStringLiteral("クリップボードからの貼り付け");
 
-std::string toLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString fromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
+bool hasLinkExtension(const std::string& path)
+{
+    const std::string name = fileNamePart(path);
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && QByteArray::fromStdString(name.substr(dot)).toLower() == ".lnk";
+}
 
 }  // namespace
 
@@ -41,16 +47,19 @@ void TfrmMain::ShowStatus(const QString& text, int kind)
 {
     if (kind != statusOnly)
         desktop().message(this, MessageKind(kind), text);
-    statusLine_->setText(text);
+    // One line: a box's line break would make the status bar grow.
+    statusLine_->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
 }
 
 QString TfrmMain::statusText() const { return statusLine_->text(); }
 
 
-void TfrmMain::SetCurrentFile(const QString& path)
+QString TfrmMain::currentFileName() const { return displayPath(currentFileName_); }
+
+void TfrmMain::SetCurrentFile(const std::string& path)
 {
     currentFileName_ = path;
-    const QString name = path.isEmpty() ? QString() : QFileInfo(path).fileName();
+    const QString name = displayPath(fileNamePart(path));
     lblFileNameF->setText(name);
     lblFileNameB->setText(name);
 }
@@ -84,8 +93,10 @@ void TfrmMain::UpdateSlotLoadButtons()
 
 void TfrmMain::setEditingPicture(Picture picture)
 {
+    // The display copy first: when it cannot be made, the old picture stays, whole and shown.
+    QImage shown = imageOf(picture.bitmap());
     editing_ = std::move(picture);
-    imgSource->setImage(toQImage(editing_.bitmap()));
+    imgSource->setImage(std::move(shown));
 }
 
 void TfrmMain::showSourceSize()
@@ -94,27 +105,31 @@ void TfrmMain::showSourceSize()
     lblSrcSizeH->setText(QString::number(editing_.height()));
 }
 
-void TfrmMain::LoadPictureFile(const QString& requested)
+void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::encodeName(path).toStdString()); }
+
+void TfrmMain::LoadPictureFile(const std::string& requested)
 {
-    QString path = requested;
-    if (QFileInfo(path).suffix().compare(QLatin1String("lnk"), Qt::CaseInsensitive) == 0) {
-        path = fromLocalPath(resolveShortcut(toLocalPath(path)));
-        if (!path.isEmpty())
-            path = fromLocalPath(expandToLongPath(toLocalPath(QFileInfo(path).absoluteFilePath())));
+    std::string path = requested;
+    if (hasLinkExtension(path)) {
+        path = resolveShortcut(path);
+        if (!path.empty())
+            path = expandToLongPath(absoluteLocalPath(path));
     }
 
-    auto loaded = path.isEmpty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
-                                 : loadPictureFile(toLocalPath(path));
+    auto loaded = path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
+                               : loadPictureFile(path);
     if (!loaded) {
-        ShowStatus(QFileInfo(path).fileName() + QStringLiteral("は読み込めませんでした。"), skWarning);
+        ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), skWarning);
         return;
     }
 
-    ShowStatus(QStringLiteral("ファイルドロップ：") + path, statusOnly);
+    ShowStatus(QStringLiteral("ファイルドロップ：") + displayPath(path), statusOnly);
     const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty();
-    if (!joining || !joinPicture(loaded.value(), mapFromGlobal(QCursor::pos()))) {
+    if (!joining) {
         setEditingPicture(std::move(loaded).value());
         SetCurrentFile(path);
+    } else if (!ConcatenatePicture(loaded.value(), mapFromGlobal(QCursor::pos()))) {
+        return;  // the error box and the status line have said why; the picture is as it was
     }
 
     showSourceSize();
@@ -129,21 +144,17 @@ void TfrmMain::LoadPictureFile(const QString& requested)
     btnReload->setEnabled(true);
 }
 
-bool TfrmMain::joinPicture(const Picture& picture, const QPoint& clientPoint)
-{
-    ConcatenatePicture(picture, clientPoint);
-    return true;
-}
-
 void TfrmMain::btnOpenClick()
 {
     FileDialogRequest request;
     // Until something is saved, an installed copy starts among the user's pictures, never
     // in its own program or cache folder.
-    const QString saved = outputPathSetting();
-    request.initialFolder = saved.isEmpty() ? QString() : QFileInfo(saved).absolutePath();
-    if (request.initialFolder.isEmpty() || !QFileInfo(request.initialFolder).isDir())
-        request.initialFolder = fromLocalPath(defaultPictureFolder(executablePath()));
+    const std::string saved = outputPathSetting();
+    std::string folder = saved.empty() ? std::string() : folderPart(absoluteLocalPath(saved));
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::is_directory(folder, ec))
+        folder = defaultPictureFolder(executablePath());
+    request.initialFolder = displayPath(utf8Ancestor(folder));
     request.filters = {QStringLiteral("bitmap files (*.bmp)"), QStringLiteral("GIF files (*.gif)"),
                        QStringLiteral("JPEG files (*.jpg *.jpeg)"), QStringLiteral("PNG files (*.png)"),
                        QStringLiteral("すべてのファイル (*)")};
@@ -151,7 +162,7 @@ void TfrmMain::btnOpenClick()
     request.defaultSuffix = QStringLiteral("jpg");
     const QString chosen = desktop().openFileName(this, request);
     if (!chosen.isEmpty())
-        LoadPictureFile(chosen);
+        LoadPictureFile(pathFromDialog(chosen));
 }
 
 void TfrmMain::btnReloadClick() { LoadPictureFile(currentFileName_); }
@@ -162,19 +173,19 @@ void TfrmMain::btnPasteClick()
         ShowStatus(QStringLiteral("クリップボードに画像がありません。"), skInformation);
         return;
     }
-    SetCurrentFile(QString());
-    btnReload->setEnabled(false);
-    lblFileNameF->setText(kPastedName);
-    lblFileNameB->setText(kPastedName);
-    ShowStatus(kPastedName, statusOnly);
-
+    // The picture is taken before the document's name is cleared, so that a clipboard that
+    // cannot be read, or a picture too large for memory, leaves the document as it was.
     Bitmap pasted = fromQImage(desktop().clipboardImage());
     if (pasted.empty()) {
-        // Announced but unreadable: say so rather than leave the old picture under the new name.
         ShowStatus(QStringLiteral("クリップボードの画像を読み込めませんでした。"), skWarning);
         return;
     }
     setEditingPicture(Picture(std::move(pasted)));
+    SetCurrentFile({});
+    btnReload->setEnabled(false);
+    lblFileNameF->setText(kPastedName);
+    lblFileNameB->setText(kPastedName);
+    ShowStatus(kPastedName, statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
     SetEditingEnabled(true);
@@ -182,29 +193,29 @@ void TfrmMain::btnPasteClick()
 
 void TfrmMain::btnOpenDirClick()
 {
-    const QString file = currentFileName_.isEmpty() ? outputPathSetting() : currentFileName_;
-    const QString folder = file.isEmpty() ? fromLocalPath(defaultPictureFolder(executablePath()))
-                                          : QDir::cleanPath(QFileInfo(file).absolutePath());
-    if (!QFileInfo(folder).isDir())
+    const std::string file = currentFileName_.empty() ? outputPathSetting() : currentFileName_;
+    const std::string folder = file.empty() ? defaultPictureFolder(executablePath()) : folderPart(absoluteLocalPath(file));
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
         desktop().message(this, MessageKind::Information,
-                          QStringLiteral("フォルダ ") + folder + QStringLiteral(" は存在しません。"));
-    else if (!desktop().openUrl(QUrl::fromLocalFile(folder)))
+                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" は存在しません。"));
+    else if (!desktop().openUrl(urlOfLocalPath(folder)))
         desktop().message(this, MessageKind::Warning,
-                          QStringLiteral("フォルダ ") + folder + QStringLiteral(" を開けませんでした。"));
+                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" を開けませんでした。"));
 }
 
-QString TfrmMain::outputPathSetting() const
+std::string TfrmMain::outputPathSetting() const
 {
-    return fromLocalPath(ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, ""));
+    return ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, "");
 }
 
-void TfrmMain::dropFiles(const QStringList& paths, const QPoint& clientPoint)
+void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& clientPoint)
 {
-    if (paths.isEmpty() || !rect().contains(clientPoint))
+    if (paths.empty() || !rect().contains(clientPoint))
         return;
     activateWindow();
     raise();
-    LoadPictureFile(paths.first());
+    LoadPictureFile(paths.front());
 }
 
 namespace {
@@ -248,17 +259,17 @@ void TfrmMain::dropEvent(QDropEvent* event)
     if (event->source() == imgSource || slotOfPanel(event->source())) {
         if (FormDragOver(event->source(), at)) {
             event->acceptProposedAction();
-            FormDragDrop(event->source(), at);
+            runGuarded([&] { FormDragDrop(event->source(), at); }, failureReport());
         }
         return;
     }
-    QStringList paths;
+    std::vector<std::string> paths;
     for (const QUrl& url : event->mimeData()->urls())
-        if (url.isLocalFile())
-            paths << url.toLocalFile();
-    if (paths.isEmpty() || !acceptFilesAsCopy(event))
+        if (std::string path = localPathOfUrl(url); !path.empty())
+            paths.push_back(std::move(path));
+    if (paths.empty() || !acceptFilesAsCopy(event))
         return;
-    dropFiles(paths, at);
+    runGuarded([&] { dropFiles(paths, at); }, failureReport());
 }
 
 }  // namespace trimlet

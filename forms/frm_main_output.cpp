@@ -31,18 +31,18 @@ QString cutCommand(int W, int H, int R, const IntPoint& origin)
 
 void TfrmMain::connectOutputHandlers()
 {
-    connect(btnPreview, &QPushButton::clicked, this, &TfrmMain::btnPreviewClick);
-    connect(btnSave, &QPushButton::clicked, this, &TfrmMain::btnSaveClick);
-    connect(btnCopy, &QPushButton::clicked, this, &TfrmMain::btnCutCopyClick);
-    connect(btnQuickSave, &QPushButton::clicked, this, &TfrmMain::btnQuickSaveClick);
-    connect(btnAllCopy, &QPushButton::clicked, this, &TfrmMain::btnAllCopyClick);
-    connect(btnCutAndLoad, &QPushButton::clicked, this, &TfrmMain::btnCutAndLoadClick);
-    connect(popitemPreview, &QAction::triggered, this, &TfrmMain::btnPreviewClick);
-    connect(popitemSave, &QAction::triggered, this, &TfrmMain::btnSaveClick);
-    connect(popitemQuickSave, &QAction::triggered, this, &TfrmMain::btnQuickSaveClick);
-    connect(rdgpFormatItems, &QButtonGroup::idClicked, this, &TfrmMain::rdgpFormatClick);
-    connect(rdgpTailItems, &QButtonGroup::idClicked, this, &TfrmMain::rdgpFormatClick);
-    connect(tbarQual, &QSlider::valueChanged, this, &TfrmMain::tbarQualChange);
+    connect(btnPreview, &QPushButton::clicked, this, guarded(&TfrmMain::btnPreviewClick));
+    connect(btnSave, &QPushButton::clicked, this, guarded(&TfrmMain::btnSaveClick));
+    connect(btnCopy, &QPushButton::clicked, this, guarded(&TfrmMain::btnCutCopyClick));
+    connect(btnQuickSave, &QPushButton::clicked, this, guarded(&TfrmMain::btnQuickSaveClick));
+    connect(btnAllCopy, &QPushButton::clicked, this, guarded(&TfrmMain::btnAllCopyClick));
+    connect(btnCutAndLoad, &QPushButton::clicked, this, guarded(&TfrmMain::btnCutAndLoadClick));
+    connect(popitemPreview, &QAction::triggered, this, guarded(&TfrmMain::btnPreviewClick));
+    connect(popitemSave, &QAction::triggered, this, guarded(&TfrmMain::btnSaveClick));
+    connect(popitemQuickSave, &QAction::triggered, this, guarded(&TfrmMain::btnQuickSaveClick));
+    connect(rdgpFormatItems, &QButtonGroup::idClicked, this, guarded(&TfrmMain::rdgpFormatClick));
+    connect(rdgpTailItems, &QButtonGroup::idClicked, this, guarded(&TfrmMain::rdgpFormatClick));
+    connect(tbarQual, &QSlider::valueChanged, this, guarded(&TfrmMain::tbarQualChange));
 }
 
 void TfrmMain::MakeCutResult(int mode)
@@ -65,12 +65,17 @@ void TfrmMain::MakeCutResult(int mode)
 void TfrmMain::runPreview(OutputMode mode)
 {
     frmPreview_->outputMode = mode;
-    tmrCheckResize->stop();
+    const auto suspended = suspendResizeCheck();
     if (mode == omPreview)
         frmPreview_->exec();
     else
         frmPreview_->FormShow();
-    tmrCheckResize->start();
+}
+
+std::unique_ptr<QTimer, void (*)(QTimer*)> TfrmMain::suspendResizeCheck()
+{
+    tmrCheckResize->stop();
+    return {tmrCheckResize, [](QTimer* timer) { timer->start(); }};
 }
 
 void TfrmMain::btnPreviewClick() { MakeCutResult(omPreview); }
@@ -104,7 +109,7 @@ void TfrmMain::btnAllCopyClick()
     QByteArray gif;
     if (editing_.kind() == PictureKind::Gif)
         gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()), qsizetype(editing_.fileBytes().size()));
-    if (!desktop().setClipboard(toQImage(editing_.bitmap()), gif)) {
+    if (!desktop().setClipboard(imageOf(editing_.bitmap()), gif)) {
         ShowStatus(QStringLiteral("クリップボードにコピーできませんでした。"), skError);
         return;
     }

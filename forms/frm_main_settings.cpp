@@ -106,6 +106,14 @@ private:
     int rows_;
 };
 
+// The sibling program's file counts only as a regular file: a FIFO, folder or device of that
+// name reads as nothing and would put the sibling's defaults over the user's cut size.
+bool siblingPresent(const std::string& path)
+{
+    std::error_code ec;
+    return std::filesystem::is_regular_file(path, ec);
+}
+
 void selectRadio(QButtonGroup* group, int index)
 {
     index = std::clamp(index, -1, 1);
@@ -167,7 +175,7 @@ void TfrmMain::LoadSettings()
     setBackgroundColour(colourFromSetting(readKey(file, keys::bgColor)));
 
     const std::string siblingPath = siblingSettingsPath(settingsPath_);
-    if (std::filesystem::exists(siblingPath)) {
+    if (siblingPresent(siblingPath)) {
         const ProfileFile sibling(siblingPath);
         tbarQual->setValue(std::clamp(readKey(sibling, keys::siblingQuality), 1, 100));
         tbarQualChange();
@@ -204,7 +212,7 @@ Status TfrmMain::SaveSettings()
             return s;
 
     const std::string siblingPath = siblingSettingsPath(settingsPath_);
-    if (!std::filesystem::exists(siblingPath))
+    if (!siblingPresent(siblingPath))
         return {};
     ProfileFile sibling(siblingPath);
     for (const auto& [key, value] : {std::pair<const keys::IntKey&, int>{keys::siblingQuality, tbarQual->value()},
@@ -250,10 +258,10 @@ void TfrmMain::buildPresetMenu()
                                         " color: palette(highlighted-text); }"));
         layout->addWidget(b, i % 10, i / 10);
         buttons.push_back(b);
-        connect(popTplItems[i], &QAction::triggered, this, [this, i] {
-            popTpl->close();
-            itemCutSizeClick(i);
-        });
+        connect(popTplItems[i], &QAction::triggered, this, guarded([this, i] {
+                    popTpl->close();
+                    itemCutSizeClick(i);
+                }));
     }
     auto* holder = new QWidgetAction(popTpl);
     holder->setDefaultWidget(grid);
@@ -261,8 +269,8 @@ void TfrmMain::buildPresetMenu()
     new PresetGridKeys(buttons, 10, popTpl);
     // The keys reach the focused item, so the menu opens with the first one focused.
     connect(popTpl, &QMenu::aboutToShow, buttons.front(), [first = buttons.front()] { first->setFocus(Qt::PopupFocusReason); });
-    connect(btnSizeLoad, &QPushButton::clicked, this, [this] { btnSizeLoadAndSaveClick(btnSizeLoad); });
-    connect(btnSizeSave, &QPushButton::clicked, this, [this] { btnSizeLoadAndSaveClick(btnSizeSave); });
+    connect(btnSizeLoad, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeLoad); }));
+    connect(btnSizeSave, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeSave); }));
 }
 
 void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)

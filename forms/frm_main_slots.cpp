@@ -27,26 +27,27 @@ void TfrmMain::connectSlotHandlers()
 {
     for (int i = 0; i < 3; ++i) {
         const int slot = i + 1;
-        connect(btnTmpSave[i], &QToolButton::clicked, this, [this, i] { btnTmpSaveClick(btnTmpSave[i]); });
-        connect(btnTmpCutSave[i], &QToolButton::clicked, this, [this, i] { btnTmpCutSaveClick(btnTmpCutSave[i]); });
-        connect(btnTmpLoad[i], &QToolButton::clicked, this, [this, i] { btnTmpLoadClick(btnTmpLoad[i]); });
+        connect(btnTmpSave[i], &QToolButton::clicked, this, guarded([this, i] { btnTmpSaveClick(btnTmpSave[i]); }));
+        connect(btnTmpCutSave[i], &QToolButton::clicked, this,
+                guarded([this, i] { btnTmpCutSaveClick(btnTmpCutSave[i]); }));
+        connect(btnTmpLoad[i], &QToolButton::clicked, this, guarded([this, i] { btnTmpLoadClick(btnTmpLoad[i]); }));
         SlotPanel* panel = pnlTmpSave[i];
         panel->acceptsDrag = [this, slot](QObject* source) { return imgTmpSaveDragOver(source, slot); };
-        panel->dropped = [this, slot](QObject* source) { imgTmpSaveDragDrop(source, slot); };
-        connect(panel, &SlotPanel::mousePressed, this, [this, panel](QMouseEvent* event) {
-            if (event->button() == Qt::LeftButton)
-                startPictureDrag(panel);
-        });
+        panel->dropped = guarded([this, slot](QObject* source) { imgTmpSaveDragDrop(source, slot); });
+        connect(panel, &SlotPanel::mousePressed, this, guarded([this, panel](QMouseEvent* event) {
+                    if (event->button() == Qt::LeftButton)
+                        startPictureDrag(panel);
+                }));
         connect(panel, &SlotPanel::mouseReleased, this,
-                [this, slot](QMouseEvent* event) { imgTmpSaveMouseUp(slot, event); });
+                guarded([this, slot](QMouseEvent* event) { imgTmpSaveMouseUp(slot, event); }));
     }
-    connect(popItemTmpSave, &QAction::triggered, this, [this] { btnTmpSaveClick(popItemTmpSave); });
-    connect(popItemTmpCutSave, &QAction::triggered, this, [this] { btnTmpCutSaveClick(popItemTmpCutSave); });
-    connect(popItemTmpLoad, &QAction::triggered, this, [this] { btnTmpLoadClick(popItemTmpLoad); });
-    connect(imgSource, &PictureView::mousePressed, this, [this](QMouseEvent* event) {
-        if (event->button() == Qt::LeftButton)
-            startPictureDrag(imgSource);
-    });
+    connect(popItemTmpSave, &QAction::triggered, this, guarded([this] { btnTmpSaveClick(popItemTmpSave); }));
+    connect(popItemTmpCutSave, &QAction::triggered, this, guarded([this] { btnTmpCutSaveClick(popItemTmpCutSave); }));
+    connect(popItemTmpLoad, &QAction::triggered, this, guarded([this] { btnTmpLoadClick(popItemTmpLoad); }));
+    connect(imgSource, &PictureView::mousePressed, this, guarded([this](QMouseEvent* event) {
+                if (event->button() == Qt::LeftButton)
+                    startPictureDrag(imgSource);
+            }));
 }
 
 int TfrmMain::SlotForSender(const QObject* sender) const

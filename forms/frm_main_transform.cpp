@@ -37,19 +37,16 @@ void TfrmMain::connectTransformHandlers()
                                               [this] { btnRot180Click(); }, [this] { btnRevHClick(); },
                                               [this] { btnRevWClick(); },   [this] { btnRotFreeClick(); }};
     for (std::size_t i = 0; i < std::size(twins); ++i) {
-        connect(twins[i].first, &QPushButton::clicked, this, handlers[i]);
-        connect(twins[i].second, &QAction::triggered, this, handlers[i]);
+        connect(twins[i].first, &QPushButton::clicked, this, guarded(handlers[i]));
+        connect(twins[i].second, &QAction::triggered, this, guarded(handlers[i]));
     }
-    connect(btnBGColor, &QPushButton::clicked, this, &TfrmMain::btnBGColorClick);
-    connect(pnlBGColor, &QPushButton::clicked, this, &TfrmMain::btnBGColorClick);
+    connect(btnBGColor, &QPushButton::clicked, this, guarded(&TfrmMain::btnBGColorClick));
+    connect(pnlBGColor, &QPushButton::clicked, this, guarded(&TfrmMain::btnBGColorClick));
 }
 
-void TfrmMain::showDrawingError()
+FailureReport TfrmMain::failureReport()
 {
-    // The only way our copies fail is running out of memory, the platform's error 8.
-    desktop().message(this, MessageKind::Error,
-                      QStringLiteral("処理中にエラーが発生したので、処理を中止しました。\nエラーコード：8"
-                                     "このコマンドを実行するのに十分な記憶域がありません。"));
+    return [this](const QString& text) { ShowStatus(text, skError); };
 }
 
 void TfrmMain::setProgress(int position)
@@ -58,36 +55,39 @@ void TfrmMain::setProgress(int position)
     progressBar->repaint();
 }
 
-void TfrmMain::TransformPicture(int mode)
+bool TfrmMain::TransformPicture(int mode)
 {
     progressBar->setGeometry(statusBar->rect());
     progressBar->show();
     setProgress(30);
-    Bitmap result;
-    try {
-        const TurnProgress progress = [this](int done, int rows) { setProgress(turnProgressPosition(done, rows)); };
-        switch (mode) {
-        case 90: result = turnRight(editing_.bitmap(), progress); break;
-        case 270: result = turnLeft(editing_.bitmap(), progress); break;
-        case 0: setProgress(70); result = flipVertical(editing_.bitmap()); break;
-        case 1: setProgress(70); result = flipHorizontal(editing_.bitmap()); break;
-        case 180: setProgress(70); result = halfTurn(editing_.bitmap()); setProgress(90); break;
-        default: break;
-        }
-    } catch (const std::bad_alloc&) {
-        result = Bitmap();
-    }
-    setProgress(100);
-    if (result.empty())
-        showDrawingError();
-    else
-        setEditingPicture(Picture(std::move(result)));
+    const bool done = runGuarded(
+        [&] {
+            Bitmap result;
+            const TurnProgress progress = [this](int done, int rows) { setProgress(turnProgressPosition(done, rows)); };
+            switch (mode) {
+            case 90: result = turnRight(editing_.bitmap(), progress); break;
+            case 270: result = turnLeft(editing_.bitmap(), progress); break;
+            case 0: setProgress(70); result = flipVertical(editing_.bitmap()); break;
+            case 1: setProgress(70); result = flipHorizontal(editing_.bitmap()); break;
+            case 180: setProgress(70); result = halfTurn(editing_.bitmap()); setProgress(90); break;
+            default: break;
+            }
+            setProgress(100);
+            if (result.empty())
+                throw std::bad_alloc();
+            setEditingPicture(Picture(std::move(result)));
+        },
+        failureReport());
     progressBar->hide();
+    return done;
 }
 
+// A failed turn leaves its error in the status line rather than the name of a turn that did
+// not happen.
 void TfrmMain::quarterTurn(int mode, const QString& status)
 {
-    TransformPicture(mode);
+    if (!TransformPicture(mode))
+        return;
     showSourceSize();
     ShowStatus(status, statusOnly);
     LayoutWorkArea(true, true);
@@ -98,27 +98,27 @@ void TfrmMain::btnRotRClick() { quarterTurn(90, QStringLiteral("右90°回転"))
 
 void TfrmMain::btnRot180Click()
 {
-    TransformPicture(180);
-    ShowStatus(QStringLiteral("180°回転"), statusOnly);
+    if (TransformPicture(180))
+        ShowStatus(QStringLiteral("180°回転"), statusOnly);
 }
 
 void TfrmMain::btnRevHClick()
 {
-    TransformPicture(0);
-    ShowStatus(QStringLiteral("上下反転"), statusOnly);
+    if (TransformPicture(0))
+        ShowStatus(QStringLiteral("上下反転"), statusOnly);
 }
 
 void TfrmMain::btnRevWClick()
 {
-    TransformPicture(1);
-    ShowStatus(QStringLiteral("左右反転"), statusOnly);
+    if (TransformPicture(1))
+        ShowStatus(QStringLiteral("左右反転"), statusOnly);
 }
 
 void TfrmMain::btnRotFreeClick()
 {
     if (editing_.isEmpty() || !frmRotFree_)
         return;
-    tmrCheckResize->stop();
+    const auto suspended = suspendResizeCheck();
     const int availW = centralWidget()->width();
     const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
     const QRect workArea(0, kButtonBandHeight, availW, availH);
@@ -152,7 +152,6 @@ void TfrmMain::btnRotFreeClick()
                              screen ? screen->availableGeometry() : QRect());
     frmRotFree_->exec();
     frmRotFree_->setPreviewBase(Bitmap());
-    tmrCheckResize->start();
 }
 
 bool TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoint)
@@ -171,18 +170,15 @@ bool TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoin
                           : spdLeftRightCut->isChecked() ? AlignV::Trim
                                                          : AlignV::None;
     const QColor bg = bgColour_;
-    Bitmap joined;
-    try {
-        joined = joinPictures(editing_, added, side, alignH, alignV,
-                              Rgb{std::uint8_t(bg.red()), std::uint8_t(bg.green()), std::uint8_t(bg.blue())});
-    } catch (const std::bad_alloc&) {
-    }
-    if (joined.empty()) {
-        showDrawingError();  // too large for memory or for the picture size cap
-        return false;
-    }
-    setEditingPicture(Picture(std::move(joined)));
-    return true;
+    return runGuarded(
+        [&] {
+            Bitmap joined = joinPictures(editing_, added, side, alignH, alignV,
+                                         Rgb{std::uint8_t(bg.red()), std::uint8_t(bg.green()), std::uint8_t(bg.blue())});
+            if (joined.empty())
+                throw std::bad_alloc();  // beyond the picture size cap
+            setEditingPicture(Picture(std::move(joined)));
+        },
+        failureReport());
 }
 
 void TfrmMain::btnBGColorClick()

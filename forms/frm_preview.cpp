@@ -3,8 +3,6 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <QFile>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -27,6 +25,8 @@
 #include "codecs/file_io.h"
 #include "codecs/picture_file.h"
 #include "forms/frm_main.h"
+#include "forms/guarded.h"
+#include "forms/local_path.h"
 #include "imaging/serial_name.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
@@ -44,9 +44,6 @@ constexpr int kMaxJpegSide = 65500;
 // An automatic name taken by someone else between the look and the write is skipped; this
 // many in a row means something other than a race is going on.
 constexpr int kNameRaceRetries = 100;
-
-std::string toLocalPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
-QString fromLocalPath(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
 
 bool entryExists(const std::string& path)
 {
@@ -156,14 +153,15 @@ void TfrmPreview::buildControls()
     tmrClose->setInterval(100);
     tmrClose->setSingleShot(true);
 
-    connect(btnSave, &QPushButton::clicked, this, [this] { btnSaveClick(false); });
-    connect(popitemSave, &QAction::triggered, this, [this] { btnSaveClick(false); });
-    connect(btnSaveAs, &QPushButton::clicked, this, [this] { btnSaveClick(true); });
-    connect(popitemSaveAs, &QAction::triggered, this, [this] { btnSaveClick(true); });
-    connect(btnCopy, &QPushButton::clicked, this, &TfrmPreview::btnCopyClick);
-    connect(popitemCopy, &QAction::triggered, this, &TfrmPreview::btnCopyClick);
+    auto guarded = [this](auto handler) { return guardedSlot(std::move(handler), failureReport()); };
+    connect(btnSave, &QPushButton::clicked, this, guarded([this] { btnSaveClick(false); }));
+    connect(popitemSave, &QAction::triggered, this, guarded([this] { btnSaveClick(false); }));
+    connect(btnSaveAs, &QPushButton::clicked, this, guarded([this] { btnSaveClick(true); }));
+    connect(popitemSaveAs, &QAction::triggered, this, guarded([this] { btnSaveClick(true); }));
+    connect(btnCopy, &QPushButton::clicked, this, guarded([this] { btnCopyClick(); }));
+    connect(popitemCopy, &QAction::triggered, this, guarded([this] { btnCopyClick(); }));
     connect(btnCancel, &QPushButton::clicked, this, &TfrmPreview::btnCancelClick);
-    connect(chkCutSrc, &QCheckBox::clicked, this, &TfrmPreview::chkCutSrcClick);
+    connect(chkCutSrc, &QCheckBox::clicked, this, guarded([this] { chkCutSrcClick(); }));
     connect(tmrClose, &QTimer::timeout, this, &TfrmPreview::tmrCloseTimer);
 }
 
@@ -183,6 +181,15 @@ void TfrmPreview::showEvent(QShowEvent* event)
         FormShow();
 }
 
+FailureReport TfrmPreview::failureReport()
+{
+    return [this](const QString& text) {
+        desktop().message(dialogParent(), MessageKind::Error, text);
+        if (frmMain_)
+            frmMain_->ShowStatus(text, statusOnly);
+    };
+}
+
 void TfrmPreview::FormShow()
 {
     // A close still pending from the previous hidden run must not close this one.
@@ -195,6 +202,17 @@ void TfrmPreview::FormShow()
     cutSrcPainted_ = false;
     if (!frmMain_)
         return;
+    // Whatever failed has been reported; nothing is saved or copied, as after any failed build.
+    if (!runGuarded([this] { buildAndAct(); }, failureReport())) {
+        built_ = false;
+        EnableCommands(false);
+        setStatus(QStringLiteral("エラーによる中断"));
+        tmrClose->start();
+    }
+}
+
+void TfrmPreview::buildAndAct()
+{
     const int quality = frmMain_->tbarQual->value();
     builtBmp_ = frmMain_->rdgpFormatItems->checkedId() == 1;
     setStatus(QStringLiteral("プレビュー画像を作成中..."));
@@ -258,13 +276,13 @@ bool TfrmPreview::probeTempFile()
 
 bool TfrmPreview::enoughFreeSpace()
 {
-    const QString folder = QFileInfo(fromLocalPath(tempJpeg_)).absolutePath();
+    const QString folder = displayPath(folderPart(absoluteLocalPath(tempJpeg_)));
     const std::optional<std::uint64_t> freeBytes = desktop().freeSpace(folder);
-    const QString document = frmMain_->currentFileName();
-    if (!freeBytes || document.isEmpty())
+    const std::string& document = frmMain_->currentFilePath();
+    if (!freeBytes || document.empty())
         return true;
     std::error_code ec;
-    const std::uintmax_t needed = std::filesystem::file_size(toLocalPath(document), ec);
+    const std::uintmax_t needed = std::filesystem::file_size(document, ec);
     if (ec || *freeBytes >= needed)
         return true;
     report(MessageKind::Warning,
@@ -274,7 +292,7 @@ bool TfrmPreview::enoughFreeSpace()
 
 QString TfrmPreview::tempFailureText() const
 {
-    return QStringLiteral("一時ファイル ") + fromLocalPath(tempJpeg_) +
+    return QStringLiteral("一時ファイル ") + displayPath(tempJpeg_) +
            QStringLiteral(" を書き込めませんでした。\n書き込みの権限とディスクの空き容量を確認してください。");
 }
 
@@ -335,7 +353,7 @@ void TfrmPreview::showImage(QLabel* image)
     // Hidden runs never show the pictures; a large one would be copied twice for nothing.
     if (outputMode == omPreview) {
         const Picture& picture = image == imgCutSrc ? cutResult_ : preview_;
-        image->setPixmap(QPixmap::fromImage(toQImage(picture.bitmap())));
+        image->setPixmap(QPixmap::fromImage(imageOf(picture.bitmap())));
         image->resize(picture.width(), picture.height());
         pnlImages_->resize(image->size());
     }
@@ -384,24 +402,22 @@ QWidget* TfrmPreview::dialogParent()
     return frmMain_;
 }
 
-QString TfrmPreview::automaticName() const
+std::string TfrmPreview::automaticName() const
 {
-    QString base = frmMain_->currentFileName();
-    if (base.isEmpty())
-        base = fromLocalPath(ProfileFile(frmMain_->settingsPath())
-                                 .readString(keys::outputPath.section, keys::outputPath.key, tempJpeg_));
+    std::string base = frmMain_->currentFilePath();
+    if (base.empty())
+        base = ProfileFile(frmMain_->settingsPath()).readString(keys::outputPath.section, keys::outputPath.key, tempJpeg_);
     // An emptied key would put the pictures into whatever the working folder happens to be.
-    if (base.isEmpty())
-        base = fromLocalPath(tempJpeg_);
+    if (base.empty())
+        base = tempJpeg_;
     const SerialTail tail = frmMain_->rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
-    return fromLocalPath(serialName(toLocalPath(base), tail, builtBmp_ ? ".bmp" : ".jpg", entryExists));
+    return serialName(base, tail, builtBmp_ ? ".bmp" : ".jpg", entryExists);
 }
 
-bool TfrmPreview::isTempJpeg(const QString& name) const
+bool TfrmPreview::isTempJpeg(const std::string& chosen) const
 {
     // Another spelling of the same file would be overwritten by the next preview and deleted
     // at closing, so it is refused as well.
-    const std::string chosen = toLocalPath(name);
     if (chosen == tempJpeg_)
         return true;
     std::error_code ec1, ec2;
@@ -410,13 +426,13 @@ bool TfrmPreview::isTempJpeg(const QString& name) const
     return !ec1 && !ec2 && a == b;
 }
 
-Status TfrmPreview::writeOutput(const QString& name, bool mayReplace)
+Status TfrmPreview::writeOutput(const std::string& name, bool mayReplace)
 {
     const WriteMode mode = mayReplace ? WriteMode::Replace : WriteMode::NoReplace;
     try {
         if (builtBmp_)
-            return writeBmpFile(cutResult_.bitmap(), toLocalPath(name), mode);
-        return writeFileAtomic(toLocalPath(name), preview_.fileBytes(), mode);
+            return writeBmpFile(cutResult_.bitmap(), name, mode);
+        return writeFileAtomic(name, preview_.fileBytes(), mode);
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::Io, "out of memory");
     }
@@ -437,25 +453,25 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         return;
     if (!hasOutput())
         return;
-    QString name = automaticName();
+    std::string name = automaticName();
     Status written;
     if (saveAs) {
-        const QFileInfo proposal(name);
         FileDialogRequest request;
-        request.initialFolder = proposal.absolutePath();
-        request.fileName = proposal.fileName();
+        request.initialFolder = displayPath(utf8Ancestor(folderPart(name)));
+        request.fileName = displayPath(fileNamePart(name));
         request.filters = {builtBmp_ ? QStringLiteral("Bitmap files (*.bmp)") : QStringLiteral("JPEG files (*.jpg)")};
         request.defaultSuffix = builtBmp_ ? QStringLiteral("bmp") : QStringLiteral("jpg");
         request.confirmOverwrite = true;
         request.requireExistingFolder = true;
-        name = desktop().saveFileName(dialogParent(), request);
-        if (name.isEmpty()) {
+        // The dialog shows a proposal that is not UTF-8 as text and gives that text back.
+        name = pathFromDialog(desktop().saveFileName(dialogParent(), request), {name});
+        if (name.empty()) {
             frmMain_->ShowStatus(QStringLiteral("保存を取り消しました。"), statusOnly);
             EnableCommands(true);
             return;
         }
         if (isTempJpeg(name)) {
-            report(MessageKind::Information, QStringLiteral("ファイル ") + name +
+            report(MessageKind::Information, QStringLiteral("ファイル ") + displayPath(name) +
                                                  QStringLiteral(" は trimletが使用中です。\n別のファイル名を指定してください。"));
             EnableCommands(true);
             return;
@@ -470,15 +486,15 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         }
     }
     if (!written) {
-        report(MessageKind::Error, QStringLiteral("ファイル ") + name +
+        report(MessageKind::Error, QStringLiteral("ファイル ") + displayPath(name) +
                                        QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。"));
         EnableCommands(true);
         return;
     }
-    frmMain_->ShowStatus(withCutCommand(name + QStringLiteral(" を保存しました。")), statusOnly);
+    frmMain_->ShowStatus(withCutCommand(displayPath(name) + QStringLiteral(" を保存しました。")), statusOnly);
     // The picture is safely saved; a settings file that refuses the path only loses the
     // proposal for the next pasted picture.
-    (void)ProfileFile(frmMain_->settingsPath()).writeString(keys::outputPath.section, keys::outputPath.key, toLocalPath(name));
+    (void)ProfileFile(frmMain_->settingsPath()).writeString(keys::outputPath.section, keys::outputPath.key, name);
     done(QDialog::Accepted);
 }
 
@@ -488,7 +504,7 @@ void TfrmPreview::btnCopyClick()
         return;
     if (!hasOutput())
         return;
-    if (!desktop().setClipboard(toQImage(cutResult_.bitmap()), {})) {
+    if (!desktop().setClipboard(imageOf(cutResult_.bitmap()), {})) {
         report(MessageKind::Error, QStringLiteral("クリップボードにコピーできませんでした。"));
         EnableCommands(true);
         return;

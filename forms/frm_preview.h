@@ -9,6 +9,7 @@
 
 #include "codecs/picture.h"
 #include "codecs/result.h"
+#include "forms/guarded.h"
 #include "platform/desktop.h"
 
 class QAction;
@@ -89,6 +90,8 @@ protected:
 
 private:
     void buildControls();
+    void buildAndAct();
+    FailureReport failureReport();
     bool probeTempFile();
     bool enoughFreeSpace();
     // Empty when the JPEG was built and measured, else what to tell the user.
@@ -99,9 +102,10 @@ private:
     void placeForPreview();
     void setStatus(const QString& text);
     void showImage(QLabel* image);
-    QString automaticName() const;
-    Status writeOutput(const QString& name, bool mayReplace);
-    bool isTempJpeg(const QString& name) const;
+    // Paths as the file system's bytes.
+    std::string automaticName() const;
+    Status writeOutput(const std::string& name, bool mayReplace);
+    bool isTempJpeg(const std::string& name) const;
     // Message 2 and false when there is no built output to save or copy.
     bool hasOutput();
     QWidget* dialogParent();

@@ -15,10 +15,12 @@
 
 #include "forms/app_icon.h"
 #include "forms/frm_main.h"
+#include "forms/guarded.h"
 #include "forms/up_down.h"
 #include "forms/window_placement.h"
 #include "forms/work_area_widgets.h"
 #include "imaging/rotate.h"
+#include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
 
 namespace trimlet {
@@ -112,13 +114,14 @@ TfrmRotFree::TfrmRotFree(QWidget* parent)
     QWidget::setTabOrder(btnCancel, progressBar);
     QWidget::setTabOrder(progressBar, btnStop);
 
-    connect(edtDegree, &QLineEdit::textChanged, this, &TfrmRotFree::edtDegreeChange);
-    connect(chkRealtime, &QCheckBox::clicked, this, &TfrmRotFree::chkRealtimeClick);
-    connect(btnAdd, &QPushButton::clicked, this, [this] { btnAddSubClick(+30); });
-    connect(btnSub, &QPushButton::clicked, this, [this] { btnAddSubClick(-30); });
-    connect(rdgpViewShapeItems, &QButtonGroup::idClicked, this, &TfrmRotFree::rdgpViewShapeClick);
-    connect(btnPreview, &QPushButton::clicked, this, &TfrmRotFree::RenderRotationPreview);
-    connect(btnOK, &QPushButton::clicked, this, &TfrmRotFree::RotatePicture);
+    auto guarded = [this](auto handler) { return guardedSlot(std::move(handler), failureReport()); };
+    connect(edtDegree, &QLineEdit::textChanged, this, guarded([this] { edtDegreeChange(); }));
+    connect(chkRealtime, &QCheckBox::clicked, this, guarded([this] { chkRealtimeClick(); }));
+    connect(btnAdd, &QPushButton::clicked, this, guarded([this] { btnAddSubClick(+30); }));
+    connect(btnSub, &QPushButton::clicked, this, guarded([this] { btnAddSubClick(-30); }));
+    connect(rdgpViewShapeItems, &QButtonGroup::idClicked, this, guarded([this] { rdgpViewShapeClick(); }));
+    connect(btnPreview, &QPushButton::clicked, this, guarded([this] { RenderRotationPreview(); }));
+    connect(btnOK, &QPushButton::clicked, this, guarded([this] { RotatePicture(); }));
     connect(btnCancel, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnStop, &QPushButton::clicked, this, [this] { stopRequested = true; });
     edtDegree->installEventFilter(this);
@@ -127,10 +130,20 @@ TfrmRotFree::TfrmRotFree(QWidget* parent)
 
 int TfrmRotFree::degree() const { return udDegree->position(); }
 
+FailureReport TfrmRotFree::failureReport()
+{
+    return [this](const QString& text) {
+        if (frmMain_)
+            frmMain_->failureReport()(text);
+        else
+            desktop().message(this, MessageKind::Error, text);
+    };
+}
+
 void TfrmRotFree::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
-    FormShow();
+    runGuarded([this] { FormShow(); }, failureReport());
 }
 
 void TfrmRotFree::FormShow()
@@ -259,7 +272,7 @@ void TfrmRotFree::RenderRotationPreview()
     if (previewBase_.empty())
         return;
     const Bitmap preview = rotationPreview(previewBase_, udDegree->position(), toRgb(frmMain_->backgroundColour()));
-    frmMain_->imgRotPreview->setImage(toQImage(preview));
+    frmMain_->imgRotPreview->setImage(imageOf(preview));
 }
 
 void TfrmRotFree::setRunning(bool running)
@@ -285,26 +298,30 @@ void TfrmRotFree::RotatePicture()
     progressBar->setValue(1);
     setRunning(true);
 
-    std::optional<Bitmap> rotated;
-    try {
-        const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-        rotated = rotateBilinear(frmMain_->editingPicture().bitmap(), d, toRgb(frmMain_->backgroundColour()),
-                                 [this](int, int percent) {
-                                     progressBar->setValue(std::min(percent, progressBar->maximum()));
-                                     QApplication::processEvents();
-                                     return stopRequested;
-                                 },
-                                 threads);
-    } catch (const std::bad_alloc&) {
-        frmMain_->showDrawingError();
-    }
-    const bool completed = rotated.has_value() && !stopRequested;
-    if (completed) {
-        frmMain_->setEditingPicture(Picture(std::move(*rotated)));
+    // A rotation that fails (memory for the new picture, above all) leaves the picture as it
+    // was and its error in the status line, and the window usable again.
+    bool completed = false;
+    const bool failed = !runGuarded(
+        [&] {
+            const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
+            std::optional<Bitmap> rotated =
+                rotateBilinear(frmMain_->editingPicture().bitmap(), d, toRgb(frmMain_->backgroundColour()),
+                               [this](int, int percent) {
+                                   progressBar->setValue(std::min(percent, progressBar->maximum()));
+                                   QApplication::processEvents();
+                                   return stopRequested;
+                               },
+                               threads);
+            if (!rotated || stopRequested)
+                return;
+            frmMain_->setEditingPicture(Picture(std::move(*rotated)));
+            completed = true;
+        },
+        failureReport());
+    if (completed)
         frmMain_->ShowStatus(QString::number(d) + QStringLiteral("°回転"), statusOnly);
-    } else {
+    else if (!failed)
         frmMain_->ShowStatus(QStringLiteral("回転を中止しました"), statusOnly);
-    }
     progressBar->setValue(0);
     setRunning(false);
     if (completed)

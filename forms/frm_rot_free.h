@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "codecs/bitmap.h"
+#include "forms/guarded.h"
 
 class QButtonGroup;
 class QCheckBox;
@@ -66,6 +67,8 @@ private:
     void btnAddSubClick(int step);
     void rdgpViewShapeClick();
     void setRunning(bool running);
+    // The main window's report of a failure that escaped a handler.
+    FailureReport failureReport();
 
     TfrmMain* frmMain_ = nullptr;
     Bitmap previewBase_;

@@ -62,7 +62,8 @@ public:
             return;
         }
         QMessageBox box(iconFor(kind), messageTitle(kind), text, QMessageBox::NoButton, parent);
-        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+        // Named, so that scripted runs (TRIMLET_ACTIONS) can answer the box.
+        box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole)->setObjectName(QStringLiteral("btnOK"));
         box.exec();
     }
 
@@ -73,6 +74,8 @@ public:
         QMessageBox box(iconFor(kind), messageTitle(kind), text, QMessageBox::NoButton, parent);
         QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
         QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        yes->setObjectName(QStringLiteral("btnYes"));
+        no->setObjectName(QStringLiteral("btnNo"));
         box.setDefaultButton(yes);
         box.setEscapeButton(no);
         box.exec();

@@ -5,15 +5,8 @@
 # the temporary JPEG and writes the settings. Steps that cannot run must fail the run.
 # Usage: real_program.sh TRIMLET_EXECUTABLE
 set -euo pipefail
-exe=$1
-work=$(mktemp -d)
-trap 'rm -rf "$work"' EXIT
-mkdir -p "$work/bin" "$work/my pictures" "$work/config" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-cp "$exe" "$work/bin/trimlet"   # a private copy: settings and temporary file of its own
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+. "$(dirname "$0")/private_copy.sh"
+private_copy "$1" "my pictures"
 
 folder="$work/my pictures"
 picture="$folder/photo.jpg"
@@ -50,11 +43,7 @@ status=$(run "click:btnPreview;wait:300;click:btnSave;wait:300;close")
 for temp in "$work/bin/trimlet.jpg" "$work/cache/trimlet/trimlet.jpg"; do
   [ ! -e "$temp" ] || fail "temporary file left: $temp"
 done
-settings=""
-for candidate in "$work/bin/trimlet.ini" "$work/config/trimlet/trimlet.ini"; do
-  [ -f "$candidate" ] && settings=$candidate
-done
-if [ -z "$settings" ]; then
+if ! settings=$(settings_file); then
   fail "no settings file written"
 else
   lines=$(tr -d '\r' < "$settings")   # the file keeps Windows line ends
@@ -82,9 +71,4 @@ status=$(run "click:btnSave;close")
 wait "$first_pid" || fail "first instance exited with $?"
 [ "$status" -eq 1 ] || fail "second start with steps exited with $status"
 [ ! -e "$folder/photo(4).jpg" ] || fail "second start saved"
-
-if [ "$failures" -ne 0 ]; then
-  echo "$failures failed"
-  exit 1
-fi
-echo "all passed"
+finish

@@ -1,5 +1,7 @@
 #include "tests/forms/fake_desktop.h"
 
+#include <new>
+
 namespace trimlet::test {
 
 namespace {
@@ -48,6 +50,8 @@ std::optional<QString> FakeDesktop::inputText(QWidget*, const QString&, const QS
 
 bool FakeDesktop::setClipboard(const QImage& image, const QByteArray& gifBytes)
 {
+    if (clipboardThrows)
+        throw std::bad_alloc();
     if (clipboardRefuses)
         return false;
     clipboard = image;

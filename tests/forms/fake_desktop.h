@@ -35,6 +35,8 @@ public:
     bool clipboardRefuses = false;
     // openUrl answers false, as a desktop without a file manager does.
     bool urlsRefused = false;
+    // Placing on the clipboard runs out of memory, as a copy of a huge picture would.
+    bool clipboardThrows = false;
     // What freeSpace answers, and the folders it was asked about.
     std::optional<std::uint64_t> freeBytes;
     QStringList freeSpaceFolders;

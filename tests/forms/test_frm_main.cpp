@@ -12,9 +12,11 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QToolButton>
+#include <filesystem>
 
 #include "codecs/picture_file.h"
 #include "forms/frm_main.h"
+#include "forms/local_path.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
 #include "platform/paths.h"
@@ -54,6 +56,7 @@ private slots:
     void commandLineAndDropLoad();
     void dropTakesFirstFileInsideTheClientAreaOnly();
     void dropsAreTakenAsCopies();
+    void namesThatAreNotUtf8TravelAsBytes();
     void shortcutLoadsItsTargetUnderTheTargetsName();
     void unloadableFileWarnsAndKeepsThePicture();
     void reloadAfterDeletion();
@@ -161,7 +164,7 @@ void FrmMainTest::commandLineAndDropLoad()
     }
     QVERIFY(fake.messages.empty());
 
-    frm.dropFiles({second}, QPoint(400, 300));
+    frm.dropFiles(test::localPaths({second}), QPoint(400, 300));
     QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + second);
     QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("second.jpg"));
     QCOMPARE(frm.editingPicture().kind(), PictureKind::Jpeg);
@@ -176,12 +179,12 @@ void FrmMainTest::dropTakesFirstFileInsideTheClientAreaOnly()
                   c = writePicture(dir, "c.bmp", 30, 30);
     test::TestMain frm;
     frm.show();
-    frm.dropFiles({a, b, c}, QPoint(10, 10));
+    frm.dropFiles(test::localPaths({a, b, c}), QPoint(10, 10));
     QCOMPARE(frm.currentFileName(), a);
     QCOMPARE(frm.editingPicture().width(), 10);
 
-    frm.dropFiles({b}, QPoint(-5, 100));  // over the title bar
-    frm.dropFiles({b}, QPoint(100, frm.height() + 3));
+    frm.dropFiles(test::localPaths({b}), QPoint(-5, 100));  // over the title bar
+    frm.dropFiles(test::localPaths({b}), QPoint(100, frm.height() + 3));
     QCOMPARE(frm.currentFileName(), a);
 }
 
@@ -219,6 +222,53 @@ void FrmMainTest::dropsAreTakenAsCopies()
     QVERIFY(!moveOnly.isAccepted() || moveOnly.dropAction() != Qt::MoveAction);
     QVERIFY(other.currentFileName().isEmpty());
     QVERIFY(test::fileExists(path.toStdString()));
+}
+
+void FrmMainTest::namesThatAreNotUtf8TravelAsBytes()
+{
+    // 画像.bmp in a folder 写真, both in Shift_JIS bytes as an old archive unpacks them.
+    test::MainWithPreview w;
+    test::TempDir dir;
+    const std::string folder = dir.file("\x8e\xca\x90\x5e");
+    const std::string stem = folder + "/\x89\xe6\x91\x9c";
+    std::filesystem::create_directory(folder);
+    QVERIFY(writeBmpFile(test::photoLike(40, 30), stem + ".bmp"));
+    w.frm.show();
+
+    // Dropped as a file manager sends it: the bytes percent-encoded in the URL.
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"), urlOfLocalPath(stem + ".bmp").toEncoded() + "\r\n");
+    QDragEnterEvent enter(QPoint(400, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&w.frm, &enter);
+    QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
+    QApplication::sendEvent(&w.frm, &drop);
+    QCOMPARE(w.frm.currentFilePath(), stem + ".bmp");
+    QCOMPARE(w.frm.lblFileNameF->text(), QStringLiteral("画像.bmp"));
+    QVERIFY(w.frm.statusText().endsWith(QStringLiteral("/写真/画像.bmp")));
+
+    // Reload reads the same file again.
+    QVERIFY(writeBmpFile(test::photoLike(24, 32), stem + ".bmp"));
+    w.frm.btnReload->click();
+    QCOMPARE(w.frm.editingPicture().width(), 24);
+
+    // The serial name is the picture's own bytes with the tail, and the settings keep them.
+    w.frm.btnSave->click();
+    QVERIFY(test::fileExists(stem + "(1).jpg"));
+    QCOMPARE(ProfileFile(w.frm.settingsPath()).readString("output", "path", ""), stem + "(1).jpg");
+    QCOMPARE(w.frm.statusText(), displayPath(stem + "(1).jpg") + QStringLiteral(" を保存しました。"));
+
+    // Save As shows the proposal as text, in the nearest folder a dialog can open, and takes
+    // that text back as the proposal's bytes.
+    w.fake.fileAnswers = {displayPath(stem + "(2).jpg")};
+    w.preview.btnSaveClick(true);
+    QCOMPARE(w.fake.fileDialogs.back().fileName, QStringLiteral("画像(2).jpg"));
+    QCOMPARE(w.fake.fileDialogs.back().initialFolder, QString::fromStdString(dir.path()));
+    QVERIFY(test::fileExists(stem + "(2).jpg"));
+
+    // The folder button hands the folder over by a URL that keeps its bytes.
+    w.frm.btnOpenDir->click();
+    QCOMPARE(localPathOfUrl(w.fake.openedUrls.back()), folder);
+    QVERIFY(w.fake.messages.empty());
 }
 
 void FrmMainTest::shortcutLoadsItsTargetUnderTheTargetsName()
@@ -406,7 +456,7 @@ void FrmMainTest::dropOnTheConcatenationPageJoins()
     QCursor::setPos(frm.mapToGlobal(QPoint(frm.width() / 2, 101)));  // just inside the work area's top
     if (frm.mapFromGlobal(QCursor::pos()) != QPoint(frm.width() / 2, 101))
         QSKIP("this platform has no settable cursor");
-    frm.dropFiles({second}, QPoint(frm.width() / 2, 101));
+    frm.dropFiles(test::localPaths({second}), QPoint(frm.width() / 2, 101));
     QCOMPARE(frm.editingPicture().width(), 60);
     QCOMPARE(frm.editingPicture().height(), 130);
     QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("first.bmp"));

@@ -10,6 +10,8 @@
 #include <QScreen>
 #include <QSlider>
 #include <QToolButton>
+#include <cstdio>
+#include <sys/stat.h>
 
 #include "forms/frm_preview.h"
 #include "forms/up_down.h"
@@ -37,6 +39,7 @@ class FrmMainSettingsTest : public QObject {
 private slots:
     void firstStartUsesTheDefaults();
     void siblingFileSharesQualityAndCutSize();
+    void siblingThatIsNoFileIsIgnored();
     void storedValuesAreClampedAndRepaired();
     void everyKeyRoundTrips();
     void unwritableSettingsWarnOnceAndClose();
@@ -96,6 +99,30 @@ void FrmMainSettingsTest::siblingFileSharesQualityAndCutSize()
     QCOMPARE(o.readInt("size", "power", 0), 100);
     QCOMPARE(o.readInt("concat", "bgcolor", 0), 0xFFFFFF);
     QCOMPARE(o.readInt("concat", "topbottom", 0), 2);
+}
+
+void FrmMainSettingsTest::siblingThatIsNoFileIsIgnored()
+{
+    // A FIFO or a folder of the sibling's name reads as nothing: its defaults must not replace
+    // the user's cut size, and closing must neither wait on it nor fail over it.
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const std::string own = dir.file("trimlet.ini");
+    writeText(own, "[size]\r\nwidth=800\r\nheight=600\r\n[jpeg]\r\nquality=55\r\n");
+    for (const bool fifo : {true, false}) {
+        const std::string sibling = dir.file("postlet.ini");
+        QVERIFY(fifo ? ::mkfifo(sibling.c_str(), 0600) == 0 : ::mkdir(sibling.c_str(), 0700) == 0);
+        {
+            test::TestMain frm({}, own);
+            frm.show();
+            QCOMPARE(frm.edtSizeW->text(), QStringLiteral("800"));
+            QCOMPARE(frm.edtSizeH->text(), QStringLiteral("600"));
+            QCOMPARE(frm.tbarQual->value(), 55);
+            frm.close();
+        }
+        QVERIFY(fake.messages.empty());
+        QVERIFY(::remove(sibling.c_str()) == 0);
+    }
 }
 
 void FrmMainSettingsTest::storedValuesAreClampedAndRepaired()

@@ -31,15 +31,6 @@ namespace {
 
 const QString kMessage4 = QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。");
 
-std::vector<std::string> namesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& e : fs::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 // The main window and its preview, whose temporary JPEG lives in a folder of its own.
 struct Session : test::MainWithPreview {
     test::TempDir dir;
@@ -124,7 +115,7 @@ void FrmPreviewTest::serialSavesFillGapsAndFollowTheOptions()
     s.frm.rdgpFormatItems->button(1)->click();
     s.frm.btnQuickSave->click();
     QVERIFY(loadPictureFile(s.dir.file("cat(1).bmp")).value().bitmap() == s.bitmap);
-    QCOMPARE(namesIn(s.dir.path()),
+    QCOMPARE(test::entryNames(s.dir.path()),
              (std::vector<std::string>{"cat(1).bmp", "cat(1).jpg", "cat(2).jpg", "cat-1.jpg", "cat.png"}));
     QVERIFY(s.fake.messages.empty() && s.fake.fileDialogs.empty());
 }
@@ -179,8 +170,8 @@ void FrmPreviewTest::saveAsOntoTheTemporaryFileIsRefused()
         QVERIFY(s.preview.isVisible() && s.preview.btnSaveAs->isEnabled());
     }
     QCOMPARE(s.tempBytes(), before);
-    QCOMPARE(namesIn(s.tempDir.path()), std::vector<std::string>{"trimlet.jpg"});
-    QCOMPARE(namesIn(s.dir.path()), std::vector<std::string>{"cat.png"});
+    QCOMPARE(test::entryNames(s.tempDir.path()), std::vector<std::string>{"trimlet.jpg"});
+    QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"cat.png"});
     QCOMPARE(s.outputPath(), std::string("(none)"));
 }
 
@@ -317,8 +308,8 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
     // A disk that fills up during the write leaves no truncated picture, not even a hidden one.
     test::withFileSizeLimit(1000, [&] { s.preview.btnSave->click(); });
     QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + folder + "/cat(1).jpg") + kMessage4);
-    QCOMPARE(namesIn(folder), std::vector<std::string>{});
-    QCOMPARE(namesIn(s.tempDir.path()), std::vector<std::string>{"trimlet.jpg"});
+    QCOMPARE(test::entryNames(folder), std::vector<std::string>{});
+    QCOMPARE(test::entryNames(s.tempDir.path()), std::vector<std::string>{"trimlet.jpg"});
     QCOMPARE(s.outputPath(), std::string("(none)"));
     s.preview.btnSave->click();  // the same window then saves
     QCOMPARE(test::readBytes(folder + "/cat(1).jpg"), s.tempBytes());
@@ -377,7 +368,7 @@ void FrmPreviewTest::unwritableTemporaryLocationAbortsTheBuild()
     s.preview.popitemSave->trigger();
     QCOMPARE(s.lastMessage(), QStringLiteral("画像がありません。"));
     QCOMPARE(s.frm.statusText(), QStringLiteral("画像がありません。"));
-    QCOMPARE(namesIn(s.dir.path()), (std::vector<std::string>{"cat.png", "plain"}));
+    QCOMPARE(test::entryNames(s.dir.path()), (std::vector<std::string>{"cat.png", "plain"}));
     s.run(omPreview);  // a shown preview closes itself shortly after
     QTRY_VERIFY(!s.preview.isVisible());
 }
@@ -393,7 +384,7 @@ void FrmPreviewTest::freeSpaceBelowTheDocumentSizeWarns()
     QCOMPARE(s.fake.messages.back().kind, MessageKind::Warning);
     QCOMPARE(s.lastMessage(), QStringLiteral("ドライブ") + folder + QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
     QCOMPARE(s.preview.statusText(), QStringLiteral("エラーによる中断"));
-    QCOMPARE(namesIn(s.dir.path()), std::vector<std::string>{"cat.png"});
+    QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"cat.png"});
     s.fake.freeBytes = size;
     s.run(omSave);
     QVERIFY(test::fileExists(s.dir.file("cat(1).jpg")));
@@ -441,7 +432,7 @@ void FrmPreviewTest::failedBuildsSayWhyAndClearTheSavedReport()
                          QStringLiteral(" を書き込めませんでした。");
     QCOMPARE(s.lastMessage(), said + QStringLiteral("\n書き込みの権限とディスクの空き容量を確認してください。"));
     QCOMPARE(s.frm.statusText(), said);
-    QCOMPARE(namesIn(s.dir.path()), (std::vector<std::string>{"cat(1).jpg", "cat.png"}));
+    QCOMPARE(test::entryNames(s.dir.path()), (std::vector<std::string>{"cat(1).jpg", "cat.png"}));
 
     // The preview itself says so too, instead of flashing by.
     s.fake.messages.clear();
@@ -468,7 +459,7 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
                                         "保存形式をBMPにしてください。");
     QCOMPARE(s.lastMessage(), said);
     QCOMPARE(s.frm.statusText(), said);
-    QCOMPARE(namesIn(s.dir.path()), std::vector<std::string>{"strip.png"});
+    QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"strip.png"});
     // As BMP it saves.
     s.frm.rdgpFormatItems->button(1)->click();
     s.run(omSave);
@@ -497,7 +488,7 @@ void FrmPreviewTest::aFullDiskFailsInWords()
                          QStringLiteral(" を書き込めませんでした。");
     QCOMPARE(s.frm.statusText(), said);
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
-    QCOMPARE(namesIn(small), std::vector<std::string>{});
+    QCOMPARE(test::entryNames(small), std::vector<std::string>{});
 
     // The document's folder fills up: the JPEG is built elsewhere, the save itself fails.
     s.preview.setTempJpeg(s.tempDir.file("trimlet.jpg"));
@@ -507,7 +498,7 @@ void FrmPreviewTest::aFullDiskFailsInWords()
     QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") + kMessage4);
     QCOMPARE(s.frm.statusText(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") +
                                      QStringLiteral(" の保存に失敗しました。"));
-    QCOMPARE(namesIn(small), (std::vector<std::string>{"dog.png", "filler"}));
+    QCOMPARE(test::entryNames(small), (std::vector<std::string>{"dog.png", "filler"}));
 }
 
 QTEST_MAIN(FrmPreviewTest)

@@ -2,6 +2,8 @@
 // The main window as the window tests use it: with a settings file of its own in a temporary
 // folder, so that no test reads what another one saved.
 
+#include <QFile>
+#include <QStringList>
 #include <atomic>
 #include <filesystem>
 #include <string>
@@ -19,9 +21,25 @@ inline const TempDir& settingsFolder()
     return dir;
 }
 
+// Command-line arguments as the file system's bytes, from names given as text.
+inline std::vector<std::string> localPaths(const QStringList& names)
+{
+    std::vector<std::string> paths;
+    for (const QString& name : names)
+        paths.push_back(QFile::encodeName(name).toStdString());
+    return paths;
+}
+
+// Marks arguments given as bytes, as main() passes them.
+struct ByteArgs {};
+
 class TestMain : public TfrmMain {
 public:
-    explicit TestMain(QStringList args = {}, const std::string& settingsFile = {})
+    explicit TestMain(const QStringList& args = {}, const std::string& settingsFile = {})
+        : TestMain(ByteArgs{}, localPaths(args), settingsFile)
+    {
+    }
+    TestMain(ByteArgs, std::vector<std::string> args, const std::string& settingsFile = {})
         : TfrmMain(std::move(args))
     {
         static std::atomic<int> counter{0};

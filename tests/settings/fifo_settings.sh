@@ -4,19 +4,9 @@
 # and must leave the FIFO alone.
 # Usage: fifo_settings.sh TRIMLET_EXECUTABLE
 set -euo pipefail
-exe=$1
-work=$(mktemp -d)
-pid=
-cleanup() {
-  [ -z "$pid" ] || kill -9 "$pid" 2>/dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir -p "$work/bin" "$work/config" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-cp "$exe" "$work/bin/trimlet"
+. "$(dirname "$0")/../app/private_copy.sh"
+private_copy "$1"
 mkfifo "$work/bin/trimlet.ini"
-export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
 
 # The steps run after the first showing, which reads the settings; a step that cannot run
 # says so on standard error.

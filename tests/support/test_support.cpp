@@ -52,6 +52,15 @@ bool fileExists(const std::string& path)
     return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
 }
 
+std::vector<std::string> entryNames(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(folder))
+        names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 CommandResult runCommand(const std::string& commandLine)
 {
     CommandResult result;

@@ -28,6 +28,8 @@ private:
 std::vector<std::uint8_t> readBytes(const std::string& path);
 void writeBytes(const std::string& path, const std::vector<std::uint8_t>& bytes);
 bool fileExists(const std::string& path);
+// The names in a folder, sorted.
+std::vector<std::string> entryNames(const std::string& folder);
 
 struct CommandResult {
     int exitCode = -1;
