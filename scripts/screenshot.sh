@@ -14,7 +14,7 @@ exe=$build/app/trimlet
 # search for a free display starts at a random number: other runs starting together all try
 # :99 first, and the loser of that race may end up drawing on the winner's screen.
 if [ -z "${TRIMLET_SCREENSHOT_XVFB:-}" ]; then
-  exec env TRIMLET_SCREENSHOT_XVFB=1 xvfb-run -a -n $((200 + RANDOM % 700)) -s '-screen 0 1280x800x24' \
+  exec env TRIMLET_SCREENSHOT_XVFB=1 xvfb-run -a -n $((200 + RANDOM % 700)) -s '-noreset -screen 0 1280x800x24' \
     "$0" "$build" "$out"
 fi
 

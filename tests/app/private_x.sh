@@ -22,7 +22,9 @@ export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime
 
 x_server() {
   local file="$work/display-$1"
-  Xvfb -displayfd 5 -screen 0 "${2:-1280x800}x24" -nolisten tcp 5> "$file" 2> /dev/null & pids+=($!)
+  # -noreset: between two runs of trimlet no client is left, and a server that resets then
+  # refuses the next start for a moment.
+  Xvfb -displayfd 5 -noreset -screen 0 "${2:-1280x800}x24" -nolisten tcp 5> "$file" 2> /dev/null & pids+=($!)
   for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
   [ -s "$file" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
   printf -v "$1" ':%s' "$(cat "$file")"

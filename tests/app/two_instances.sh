@@ -5,7 +5,7 @@
 set -euo pipefail
 exe=$1
 if [ -z "${DISPLAY:-}" ]; then
-  exec xvfb-run -a -s '-screen 0 1024x768x24' "$0" "$@"
+  exec xvfb-run -a -s '-noreset -screen 0 1024x768x24' "$0" "$@"
 fi
 work=$(mktemp -d)
 trap 'kill "$first" 2>/dev/null || true; rm -rf "$work"' EXIT
