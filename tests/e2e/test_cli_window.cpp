@@ -363,13 +363,18 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         w.frm.frameCentreX = c.centre.x();
         w.frm.frameCentreY = c.centre.y();
         w.frm.PlaceCutFrame(false);
-        w.frm.MakeCutResult(omCutOnly);
+        // The cut as the status line names it after 枠内コピー, for the user to copy.
+        w.frm.btnCopy->click();
+        const QString status = w.frm.statusText();
+        const qsizetype from = status.indexOf(QStringLiteral("--cut ")), to = status.lastIndexOf(QChar(u'）'));
+        QVERIFY2(from >= 0 && to > from, qPrintable(status));
+        const std::string cut = status.mid(from + 6, to - from - 6).toStdString();
         const QRect d = w.frm.imgSource->geometry(), f = w.frm.shpRange->geometry();
         const IntPoint origin = cutOrigin({f.x(), f.y(), f.width(), f.height()}, {d.x(), d.y(), d.width(), d.height()},
                                           pw, ph, w.frm.cutSrcWidth, w.frm.cutSrcHeight);
-        const std::string cut = std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
-                                std::to_string(w.frm.udPower->position()) + ":" + std::to_string(origin.x) + "," +
-                                std::to_string(origin.y);
+        QCOMPARE(cut, std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
+                          std::to_string(w.frm.udPower->position()) + ":" + std::to_string(origin.x) + "," +
+                          std::to_string(origin.y));
         verifySame(cliPicture(dir_, big, {"--cut", cut}), w.preview.cutResult().bitmap(), cut);
     }
     QVERIFY(w.fake.messages.empty());
