@@ -35,13 +35,5 @@ settings_file() {
   return 1
 }
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-
-finish() {
-  if [ "$failures" -ne 0 ]; then
-    echo "$failures failed"
-    exit 1
-  fi
-  echo "all passed"
-}
+# shellcheck source=tests/support/report.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/report.sh"

@@ -30,12 +30,5 @@ x_server() {
   printf -v "$1" ':%s' "$(cat "$file")"
 }
 
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-finish() {
-  if [ "$failures" -ne 0 ]; then
-    echo "$failures failed"
-    exit 1
-  fi
-  echo "all passed"
-}
+# shellcheck source=tests/support/report.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../support/report.sh"

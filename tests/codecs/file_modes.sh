@@ -8,8 +8,8 @@ cli=$1
 window=${2:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# shellcheck source=tests/support/report.sh
+source "$(dirname "$0")/../support/report.sh"
 umask 022
 cd "$work"
 
@@ -52,5 +52,4 @@ if [ -n "$window" ]; then
   [ "$seen" = 600 ] || fail "the preview's temporary JPEG had mode '${seen:-never seen}'"
 fi
 
-[ $failures -eq 0 ] || exit 1
-echo "file modes: plain files, long names, a private temporary JPEG"
+finish "file modes: plain files, long names, a private temporary JPEG"

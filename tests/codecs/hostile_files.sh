@@ -10,8 +10,8 @@ cli=$1
 window=${2:-}
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-failures=0
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+# shellcheck source=tests/support/report.sh
+source "$(dirname "$0")/../support/report.sh"
 
 # The smallest address-space limit, in MiB, under which the program starts at all.
 base=8
@@ -114,5 +114,4 @@ if [ -n "$window" ]; then
   done
 fi
 
-[ $failures -eq 0 ] || exit 1
-echo "hostile files: all refused in time"
+finish "hostile files: all refused in time"
