@@ -73,6 +73,18 @@ maximised() { xprop -id "$wid" _NET_WM_STATE | grep -q '_NET_WM_STATE_MAXIMIZED_
 key() { tr -d '\r' < "$ini" | sed -n "s/^$1=//p"; }
 # Double-clicks or drags the title bar, 40 pixels right of the frame's corner.
 title_bar() { read -r x y _ <<< "$(frame_of "$wid")"; echo "$((x + 40)) $((y + 8))"; }
+# Double-clicks the title bar until the window is maximised (yes) or not (no); on a busy
+# machine two clicks may arrive too far apart to count as one double click.
+double_click_title() {
+  local x y
+  for _ in 1 2 3; do
+    read -r x y <<< "$(title_bar)"
+    xdotool mousemove "$x" "$y" sleep 0.2 click --repeat 2 --delay 80 1
+    settle
+    if maximised; then [ "$1" = yes ] && return 0; else [ "$1" = no ] && return 0; fi
+  done
+  return 1
+}
 
 # Five starts from a stored place: the frame stays exactly there, whichever way it closes.
 printf '[winPosition]\r\nmain_w=900\r\nmain_h=560\r\nmain_x=150\r\nmain_y=100\r\n' > "$ini"
@@ -92,11 +104,17 @@ done
 echo "five starts: frame $expected"
 
 # Dragged by the title bar: the next start is where it was dropped.
+# On a busy machine openbox may take the press for a click and miss the drag; a user would
+# simply drag again, and so does this.
 start
-read -r x y <<< "$(title_bar)"
-xdotool mousemove "$x" "$y" mousedown 1 mousemove $((x + 30)) $((y + 20)) sleep 0.2 mousemove $((x + 100)) $((y + 60)) sleep 0.2 mouseup 1
-settle
-moved=$(frame_of "$wid")
+for _ in 1 2 3; do
+  read -r x y <<< "$(title_bar)"
+  xdotool mousemove "$x" "$y" sleep 0.3 mousedown 1 sleep 0.3 mousemove $((x + 30)) $((y + 20)) sleep 0.3 \
+    mousemove $((x + 100)) $((y + 60)) sleep 0.3 mouseup 1
+  settle
+  moved=$(frame_of "$wid")
+  [ "${moved% * *}" = "150 100" ] || break
+done
 read -r mx my _ <<< "$moved"
 [ "$mx $my" = "250 160" ] || fail "the drag left the frame at $mx,$my, not 250,160"
 close_by wm
@@ -105,10 +123,7 @@ start
 
 # Maximised by a double click on the title bar and closed so: it comes back maximised,
 # inside the screen, and un-maximises to where it was.
-read -r x y <<< "$(title_bar)"
-xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
-settle
-maximised || fail "the double click did not maximise"
+double_click_title yes || fail "the double click did not maximise"
 close_by wm
 [ "$(key main_max)" = 1 ] || fail "a maximised close saved main_max=$(key main_max)"
 [ "$(key main_x) $(key main_y) $(key main_w) $(key main_h)" = "250 160 900 560" ] ||
@@ -117,10 +132,7 @@ start
 maximised || fail "closed maximised, it came back not maximised"
 read -r fx fy fw fh <<< "$(frame_of "$wid")"
 ((fx >= 0 && fy >= 0 && fx + fw <= screen_w && fy + fh <= screen_h)) || fail "maximised frame $fx,$fy ${fw}x$fh overhangs the screen"
-read -r x y <<< "$(title_bar)"
-xdotool mousemove "$x" "$y" click --repeat 2 --delay 80 1
-settle
-maximised && fail "the double click did not un-maximise"
+double_click_title no || fail "the double click did not un-maximise"
 [ "$(frame_of "$wid")" = "$moved" ] || fail "un-maximised to $(frame_of "$wid"), not $moved"
 close_by alt-q
 [ "$(key main_max)" = 0 ] || fail "a normal close saved main_max=$(key main_max)"
