@@ -11,8 +11,10 @@
 #include <QTimer>
 
 #include "forms/frm_main.h"
+#include "forms/guarded.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
+#include "imaging/reduce.h"
 
 namespace trimlet {
 
@@ -52,14 +54,33 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
         return;
     if (recomputeMinimumRate)
         UpdateMinimumRate();
-    const int availW = centralWidget()->width();
-    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
-    const IntRect d = fitPicture(editing_.width(), editing_.height(), availW, availH, kButtonBandHeight);
+    const IntRect d = fittedDisplay(editing_.width(), editing_.height());
     imgSource->setGeometry(d.x, d.y, d.w, d.h);
+    if (imgSource->image().size() != QSize(d.w, d.h))
+        imgSource->setImage(displayImage(editing_.bitmap(), d.w, d.h));
     PlaceCutFrame(recentre);
     shpRange->raise();
     lblFileNameB->raise();
     lblFileNameF->raise();
+}
+
+IntRect TfrmMain::fittedDisplay(int pw, int ph) const
+{
+    const int availW = centralWidget()->width();
+    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
+    return fitPicture(pw, ph, availW, availH, kButtonBandHeight);
+}
+
+QImage TfrmMain::displayImage(const Bitmap& picture, int w, int h)
+{
+    // Reduced here rather than scaled at painting: a 400-megapixel photo then costs the work
+    // area a few megabytes instead of a second full-size copy, and area averages show fine
+    // detail truer than the painter's smoothing.
+    if (w <= 0 || h <= 0)
+        return {};
+    if (w >= picture.width() && h >= picture.height())
+        return imageOf(picture);
+    return imageOf(reduceArea(picture, std::min(w, picture.width()), std::min(h, picture.height())));
 }
 
 void TfrmMain::UpdateMinimumRate()

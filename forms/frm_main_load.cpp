@@ -94,7 +94,8 @@ void TfrmMain::UpdateSlotLoadButtons()
 void TfrmMain::setEditingPicture(Picture picture)
 {
     // The display copy first: when it cannot be made, the old picture stays, whole and shown.
-    QImage shown = imageOf(picture.bitmap());
+    const IntRect d = fittedDisplay(picture.width(), picture.height());
+    QImage shown = displayImage(picture.bitmap(), d.w, d.h);
     editing_ = std::move(picture);
     imgSource->setImage(std::move(shown));
 }

@@ -15,6 +15,7 @@
 #include "forms/work_area_widgets.h"
 #include "imaging/reduce.h"
 #include "imaging/region.h"
+#include "platform/qimage_bridge.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
 #include "tests/support/test_support.h"
@@ -81,6 +82,7 @@ private slots:
     void loadCentresTheFrameAndFillsTheLabels();
     void dragStopsAtEveryEdge();
     void resizesKeepTheFrameOnTheSameRegion();
+    void workAreaHoldsOnlyTheReducedPicture();
     void editsFilterKeysAndRepairOnExit();
     void swapExchangesWidthAndHeight();
     void rateAndClippedLabels();
@@ -158,6 +160,29 @@ void FrmMainFrameTest::resizesKeepTheFrameOnTheSameRegion()
     QCOMPARE(l.frm.imgSource->geometry(), picture);
     l.frm.tmrCheckResizeTimer();
     QVERIFY(l.frm.imgSource->geometry() != picture);
+}
+
+void FrmMainFrameTest::workAreaHoldsOnlyTheReducedPicture()
+{
+    // The work area shows the picture's area averages at the display's own size: no full-size
+    // copy of a large photo is kept for the screen, after a load, a resize or an edit.
+    Loaded l(1603, 1201);
+    auto shownIsReduced = [&](const Bitmap& picture) {
+        const QRect d = l.frm.imgSource->geometry();
+        QVERIFY(d.width() < picture.width());
+        QCOMPARE(l.frm.imgSource->image().size(), d.size());
+        QCOMPARE(fromQImage(l.frm.imgSource->image()), reduceArea(picture, d.width(), d.height()));
+    };
+    shownIsReduced(l.bitmap);
+    l.frm.resize(1000, 700);
+    l.frm.tmrCheckResizeTimer();
+    l.frm.tmrCheckResizeTimer();
+    shownIsReduced(l.bitmap);
+    l.frm.btnRevW->click();
+    shownIsReduced(l.frm.editingPicture().bitmap());
+
+    Loaded small(300, 200);  // fits: shown as it is
+    QCOMPARE(fromQImage(small.frm.imgSource->image()), small.bitmap);
 }
 
 void FrmMainFrameTest::editsFilterKeysAndRepairOnExit()
