@@ -78,16 +78,6 @@ TEST_F(LoadPictureFile, AFailedLoadLeavesTheCallersPictureAlone)
     EXPECT_EQ(current.bitmap(), before.bitmap());
 }
 
-
-std::vector<std::string> namesIn(const std::string& folder)
-{
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(folder))
-        names.push_back(e.path().filename().string());
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 TEST(WriteFileAtomic, ReplacesOrRefusesAndNeverLeavesAPartialFile)
 {
     TempDir dir;
@@ -102,14 +92,14 @@ TEST(WriteFileAtomic, ReplacesOrRefusesAndNeverLeavesAPartialFile)
 
     test::withFileSizeLimit(1000, [&] { EXPECT_FALSE(writeFileAtomic(target, newBytes, WriteMode::Replace)); });
     EXPECT_EQ(test::readBytes(target), oldBytes);
-    EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{"out.jpg"});
+    EXPECT_EQ(test::entryNames(dir.path()), std::vector<std::string>{"out.jpg"});
 
     ASSERT_TRUE(writeFileAtomic(target, newBytes, WriteMode::Replace));
     EXPECT_EQ(test::readBytes(target), newBytes);
 
     ASSERT_TRUE(writeFileAtomic(dir.file("fresh.bmp"), newBytes, WriteMode::NoReplace));
     EXPECT_EQ(test::readBytes(dir.file("fresh.bmp")), newBytes);
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{"fresh.bmp", "out.jpg"}));
+    EXPECT_EQ(test::entryNames(dir.path()), (std::vector<std::string>{"fresh.bmp", "out.jpg"}));
 
     EXPECT_FALSE(writeFileAtomic(dir.file("gone/out.jpg"), newBytes));
     EXPECT_FALSE(test::fileExists(dir.file("gone")));
@@ -121,7 +111,7 @@ TEST(WritePictureFiles, EmptyPicturesWriteNothing)
     EXPECT_FALSE(writeJpegFile(Bitmap(), 90, dir.file("a.jpg")));
     EXPECT_FALSE(writeBmpFile(Bitmap(), dir.file("a.bmp")));
     EXPECT_FALSE(writeJpegFile(Bitmap(0, 5), 90, dir.file("b.jpg")));
-    EXPECT_TRUE(namesIn(dir.path()).empty());
+    EXPECT_TRUE(test::entryNames(dir.path()).empty());
 }
 
 TEST(WritePictureFiles, WrittenFilesLoadBack)
@@ -259,11 +249,11 @@ TEST(WriteFileAtomic, NamesUpToTheFileSystemsLimitCanBeWritten)
             ASSERT_TRUE(writeFileAtomic(dir.file(name), bytes, how)) << length;
             ASSERT_TRUE(writeFileAtomic(dir.file(name), bytes, how)) << length << ", replacing";
             EXPECT_EQ(test::readBytes(dir.file(name)), bytes);
-            EXPECT_EQ(namesIn(dir.path()), std::vector<std::string>{name});
+            EXPECT_EQ(test::entryNames(dir.path()), std::vector<std::string>{name});
             std::filesystem::remove(dir.file(name));
         }
     EXPECT_FALSE(writeFileAtomic(dir.file(std::string(252, 'n') + ".jpg"), bytes));
-    EXPECT_TRUE(namesIn(dir.path()).empty());
+    EXPECT_TRUE(test::entryNames(dir.path()).empty());
 }
 
 void makeOld(const std::string& path)
@@ -285,7 +275,7 @@ TEST(WriteFileAtomic, AKilledSaveLeavesNoTemporaryOrOneTheNextSaveRemoves)
     ::usleep(150 * 1000);
     ::kill(child, SIGKILL);
     ::waitpid(child, nullptr, 0);
-    const auto left = namesIn(dir.path());
+    const auto left = test::entryNames(dir.path());
     EXPECT_TRUE(left.empty() || left == std::vector<std::string>{"big.bmp"});
 
     // Where named temporaries are used, ours older than a day go at the next save there.
@@ -298,7 +288,7 @@ TEST(WriteFileAtomic, AKilledSaveLeavesNoTemporaryOrOneTheNextSaveRemoves)
     std::filesystem::create_directory(dir.file(".trimlet-Dir123"));
     makeOld(dir.file(".trimlet-Dir123"));
     ASSERT_TRUE(writeFileAtomic(dir.file("next.jpg"), std::vector<std::uint8_t>(10, 'n'), kNamed));
-    EXPECT_EQ(namesIn(dir.path()), (std::vector<std::string>{".notours-Ab3xY9", ".trimlet-Dir123", ".trimlet-fresh1",
+    EXPECT_EQ(test::entryNames(dir.path()), (std::vector<std::string>{".notours-Ab3xY9", ".trimlet-Dir123", ".trimlet-fresh1",
                                                              ".trimlet-toolong7", "next.jpg"}));
 }
 
