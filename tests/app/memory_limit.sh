@@ -31,13 +31,14 @@ limit_to() { prlimit --pid "$pid" --as="$1:$(prlimit --pid "$pid" --as --raw --n
 
 # A framed save (a small cut) marks each stage: photo(1).jpg once the picture is loaded,
 # photo(3).jpg before the join. Between them, under the limit: whole-picture save and copy,
-# turns and flips, a slot's expansion and the free rotation fail with a box each; the framed
-# copy and save and a slot's save still work.
+# turns and flips and the free rotation fail with a box each; the framed copy and save, a
+# slot's save and its expansion (slots share the picture, and the work area keeps only a
+# reduced copy) still work.
 steps="click:btnNo;click:btnSave;wait:2500"
 steps+=";click:btnQuickSave;click:btnOK;click:btnAllCopy;click:btnOK"
 steps+=";click:btnCopy;click:btnSave"
 steps+=";click:btnRotR;click:btnOK;click:btnRevH;click:btnOK;click:btnRot180;click:btnOK"
-steps+=";click:btnTmpSave1;click:btnTmpLoad1;click:btnOK;click:btnTmpCutSave2"
+steps+=";click:btnTmpSave1;click:btnTmpLoad1;click:btnTmpCutSave2"
 steps+=";click:btnRotFree;click:btnAdd;click:btnOK;click:btnOK;click:btnCancel"
 # With room for a second copy of the picture, but not for the two joined: the reload on the
 # concatenation page (brought forward by an alignment button; no button down joins centred
@@ -57,7 +58,7 @@ if await "$folder/photo(1).jpg"; then
 else
   fail "the picture was not loaded and saved: $(cat "$work/stderr")"
 fi
-# A program stuck in a box it cannot show ignores SIGTERM's close; only SIGKILL ends it.
+# Steps that never get through leave the program waiting for them; it is ended then.
 timeout 120 tail --pid="$pid" -f /dev/null || kill -9 "$pid"
 status=0
 wait "$pid" || status=$?
