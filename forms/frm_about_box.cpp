@@ -117,6 +117,12 @@ bool TfrmAboutBox::eventFilter(QObject* watched, QEvent* event)
     return QDialog::eventFilter(watched, event);
 }
 
-void TfrmAboutBox::lblUrlClick() { desktop().openUrl(QUrl(lblUrl->text())); }
+void TfrmAboutBox::lblUrlClick()
+{
+    // Without a browser the click would otherwise seem to do nothing.
+    if (!desktop().openUrl(QUrl(lblUrl->text())))
+        desktop().message(this, MessageKind::Warning,
+                          QStringLiteral("ページ ") + lblUrl->text() + QStringLiteral(" を開けませんでした。"));
+}
 
 }  // namespace trimlet

@@ -59,6 +59,15 @@ private slots:
         QTest::mouseRelease(lblUrl, Qt::LeftButton, {}, QPoint(-5, -5));
         QTest::mouseClick(lblUrl, Qt::RightButton);
         QCOMPARE(fake.openedUrls.size(), 1u);
+        QVERIFY(fake.messages.empty());
+
+        // A desktop with no browser: the click says so.
+        fake.urlsRefused = true;
+        QTest::mouseClick(lblUrl, Qt::LeftButton);
+        QCOMPARE(fake.openedUrls.size(), 2u);
+        QCOMPARE(fake.messages.size(), 1u);
+        QCOMPARE(fake.messages.back().kind, trimlet::MessageKind::Warning);
+        QCOMPARE(fake.messages.back().text, QStringLiteral("ページ https://trimlet.invalid/ を開けませんでした。"));
     }
 
     void enterButtonAndCloseBoxCloseIt()
