@@ -16,6 +16,7 @@
 #include "imaging/join.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/reduce.h"
+#include "imaging/rotation_preview.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
 
@@ -124,21 +125,8 @@ void TfrmMain::btnRotFreeClick()
     const QRect workArea(0, kButtonBandHeight, availW, availH);
     shpRotPreview->setGeometry(workArea);
 
-    // The preview base: the picture reduced to fit the work area, never below 1 × 1.
     const int pw = editing_.width(), ph = editing_.height();
-    int w = pw, h = ph;
-    if (pw > availW || ph > availH) {
-        if (w > availW) {
-            h = int(std::int64_t(availW) * h / w);
-            w = availW;
-        }
-        if (h > availH) {
-            w = int(std::int64_t(availH) * w / h);
-            h = availH;
-        }
-        w = std::max(w, 1);
-        h = std::max(h, 1);
-    }
+    const auto [w, h] = rotationPreviewSize(pw, ph, availW, availH);
     Bitmap base = (w == pw && h == ph) ? editing_.bitmap() : reduceArea(editing_.bitmap(), w, h);
     imgRotPreview->setGeometry(workArea.x() + (availW - w) / 2, workArea.y() + (availH - h) / 2, w, h);
     imgRotPreview->setImage(QImage());
