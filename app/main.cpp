@@ -49,8 +49,6 @@ int main(int argc, char** argv)
     trimlet::TfrmRotFree frmRotFree(&frmMain);
     frmMain.setPreviewWindow(&frmPreview);
     frmMain.setRotFreeWindow(&frmRotFree);
-    frmRotFree.setMainWindow(&frmMain);
-    frmPreview.setMainWindow(&frmMain);
 
     QObject::connect(&frmMain, &trimlet::TfrmMain::aboutRequested, &frmAboutBox, &QDialog::exec);
     QObject::connect(&instance, &trimlet::SingleInstance::raiseRequested, &frmMain, [&frmMain] {

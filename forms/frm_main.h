@@ -178,9 +178,12 @@ public:
     void itemCutSizeClick(int slot);
     QPushButton* presetButton = nullptr;
 
-    // The preview window the cut results go to; main() and the tests set it.
-    void setPreviewWindow(TfrmPreview* preview) { frmPreview_ = preview; }
-    void setRotFreeWindow(TfrmRotFree* rotFree) { frmRotFree_ = rotFree; }
+    // The preview window the cut results go to, and the free-rotation window; main() and the
+    // tests set them, and the main window takes what they report.
+    void setPreviewWindow(TfrmPreview* preview);
+    void setRotFreeWindow(TfrmRotFree* rotFree);
+    // The console's output choices for the document as it is now.
+    OutputOptions outputOptions() const;
 
     // Transforms.
     // False when the picture could not be made; the error box and status line say so.
@@ -214,7 +217,7 @@ public:
     void StoreFrameCentre();
     void ClampCutFrame(int x, int y);
     // Cutting and output.
-    void MakeCutResult(int mode);
+    void MakeCutResult(OutputMode mode);
 
     // Handlers.
     void shpRangeMouseDown(QMouseEvent* event);
@@ -298,6 +301,10 @@ private:
     // The last saved picture's path from the settings, as the file system's bytes; empty
     // when none is stored.
     std::string outputPathSetting() const;
+    // What the tool windows report.
+    void previewSaved(const std::string& path);
+    void showRotationPreview(bool visible);
+    void showRotationGuides(Qt::BrushStyle hatch);
 
     QLabel* statusLine_ = nullptr;
     PlacementTracker* placement_ = nullptr;

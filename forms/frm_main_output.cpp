@@ -45,7 +45,7 @@ void TfrmMain::connectOutputHandlers()
     connect(tbarQual, &QSlider::valueChanged, this, guarded(&TfrmMain::tbarQualChange));
 }
 
-void TfrmMain::MakeCutResult(int mode)
+void TfrmMain::MakeCutResult(OutputMode mode)
 {
     const Bitmap& source = editing_.bitmap();
     const int pw = editing_.width(), ph = editing_.height();
@@ -58,15 +58,15 @@ void TfrmMain::MakeCutResult(int mode)
     } else {
         result = source;
     }
-    frmPreview_->setCutResult(Picture(std::move(result)), command);
-    runPreview(OutputMode(mode));
+    frmPreview_->setCutResult(Picture(std::move(result)), outputOptions(), command);
+    runPreview(mode);
 }
 
 void TfrmMain::runPreview(OutputMode mode)
 {
     frmPreview_->outputMode = mode;
     const auto suspended = suspendResizeCheck();
-    if (mode == omPreview)
+    if (mode == OutputMode::Preview)
         frmPreview_->exec();
     else
         frmPreview_->FormShow();
@@ -78,7 +78,7 @@ std::unique_ptr<QTimer, void (*)(QTimer*)> TfrmMain::suspendResizeCheck()
     return {tmrCheckResize, [](QTimer* timer) { timer->start(); }};
 }
 
-void TfrmMain::btnPreviewClick() { MakeCutResult(omPreview); }
+void TfrmMain::btnPreviewClick() { MakeCutResult(OutputMode::Preview); }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event)
 {
@@ -94,13 +94,13 @@ void TfrmMain::keyPressEvent(QKeyEvent* event)
     if (target->isVisible() && target->isEnabled())
         target->click();
 }
-void TfrmMain::btnSaveClick() { MakeCutResult(omSave); }
-void TfrmMain::btnCutCopyClick() { MakeCutResult(omCopy); }
+void TfrmMain::btnSaveClick() { MakeCutResult(OutputMode::Save); }
+void TfrmMain::btnCutCopyClick() { MakeCutResult(OutputMode::Copy); }
 
 void TfrmMain::btnQuickSaveClick()
 {
-    frmPreview_->setCutResult(Picture(editing_.bitmap()));
-    runPreview(omSave);
+    frmPreview_->setCutResult(Picture(editing_.bitmap()), outputOptions());
+    runPreview(OutputMode::Save);
 }
 
 void TfrmMain::btnAllCopyClick()
@@ -118,7 +118,7 @@ void TfrmMain::btnAllCopyClick()
 
 void TfrmMain::btnCutAndLoadClick()
 {
-    MakeCutResult(omCutOnly);
+    MakeCutResult(OutputMode::CutOnly);
     setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
     showSourceSize();
     LayoutWorkArea(true, true);

@@ -86,7 +86,7 @@ void TfrmMain::btnTmpSaveClick(QObject* sender)
 void TfrmMain::btnTmpCutSaveClick(QObject* sender)
 {
     if (const int slot = SlotForSender(sender); slot && frmPreview_) {
-        MakeCutResult(omCutOnly);
+        MakeCutResult(OutputMode::CutOnly);
         setSlotPicture(slot, frmPreview_->cutResult());
         ShowStatus(QStringLiteral("編集画像の枠内を一時保存領域") + slotTag(slot) + QStringLiteral("へ保存"), statusOnly);
     }

@@ -134,6 +134,8 @@ void TfrmMain::btnRotFreeClick()
     imgRotPreview->raise();
     lblFileNameB->raise();
     lblFileNameF->raise();
+    frmRotFree_->setPicture(editing_);
+    frmRotFree_->setBackgroundColour(bgColour_);
     frmRotFree_->setPreviewBase(std::move(base));
     const QScreen* screen = this->screen();
     frmRotFree_->placeNextTo(QRect(imgRotPreview->mapToGlobal(QPoint(0, 0)), imgRotPreview->size()),

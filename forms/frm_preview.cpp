@@ -24,15 +24,12 @@
 
 #include "codecs/file_io.h"
 #include "codecs/picture_file.h"
-#include "forms/frm_main.h"
 #include "forms/guarded.h"
 #include "forms/local_path.h"
 #include "imaging/serial_name.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
-#include "settings/profile_file.h"
-#include "settings/settings_keys.h"
 
 namespace trimlet {
 
@@ -185,8 +182,7 @@ FailureReport TfrmPreview::failureReport()
 {
     return [this](const QString& text) {
         desktop().message(dialogParent(), MessageKind::Error, text);
-        if (frmMain_)
-            frmMain_->ShowStatus(text, statusOnly);
+        emit statusChanged(text);
     };
 }
 
@@ -200,8 +196,6 @@ void TfrmPreview::FormShow()
     sbImgScroll->verticalScrollBar()->setValue(0);
     built_ = false;
     cutSrcPainted_ = false;
-    if (!frmMain_)
-        return;
     // Whatever failed has been reported; nothing is saved or copied, as after any failed build.
     if (!runGuarded([this] { buildAndAct(); }, failureReport())) {
         built_ = false;
@@ -213,8 +207,8 @@ void TfrmPreview::FormShow()
 
 void TfrmPreview::buildAndAct()
 {
-    const int quality = frmMain_->tbarQual->value();
-    builtBmp_ = frmMain_->rdgpFormatItems->checkedId() == 1;
+    const int quality = options_.quality;
+    builtBmp_ = options_.format == OutputFormat::Bmp;
     setStatus(QStringLiteral("プレビュー画像を作成中..."));
     chkCutSrc->setChecked(false);
     imgCutSrc->hide();
@@ -238,7 +232,7 @@ void TfrmPreview::buildAndAct()
     if (!ok) {
         setStatus(QStringLiteral("エラーによる中断"));
         // A cut to keep editing needs no JPEG; every other command has failed and says why.
-        if (!failure.isEmpty() && outputMode != omCutOnly)
+        if (!failure.isEmpty() && outputMode != OutputMode::CutOnly)
             report(MessageKind::Error, failure);
         tmrClose->start();
         return;
@@ -246,18 +240,18 @@ void TfrmPreview::buildAndAct()
     built_ = true;
     btnSave->setEnabled(false);
     switch (outputMode) {
-    case omSave:
-        btnSaveClick(frmMain_->currentFileName().isEmpty());
+    case OutputMode::Save:
+        btnSaveClick(options_.documentName.isEmpty());
         tmrClose->start();
         break;
-    case omCopy:
+    case OutputMode::Copy:
         btnCopyClick();
         tmrClose->start();
         break;
-    case omCutOnly:
+    case OutputMode::CutOnly:
         tmrClose->start();
         break;
-    case omPreview:
+    case OutputMode::Preview:
         EnableCommands(true);
         (btnSave->isEnabled() ? btnSave : btnSaveAs)->setFocus();
         placeForPreview();
@@ -278,7 +272,7 @@ bool TfrmPreview::enoughFreeSpace()
 {
     const QString folder = displayPath(folderPart(absoluteLocalPath(tempJpeg_)));
     const std::optional<std::uint64_t> freeBytes = desktop().freeSpace(folder);
-    const std::string& document = frmMain_->currentFilePath();
+    const std::string& document = options_.documentPath;
     if (!freeBytes || document.empty())
         return true;
     std::error_code ec;
@@ -337,8 +331,7 @@ QString TfrmPreview::buildJpeg(int quality)
 void TfrmPreview::report(MessageKind kind, const QString& text)
 {
     desktop().message(dialogParent(), kind, text);
-    if (frmMain_)
-        frmMain_->ShowStatus(text.section(QLatin1Char('\n'), 0, 0), statusOnly);
+    emit statusChanged(text.section(QLatin1Char('\n'), 0, 0));
 }
 
 QString TfrmPreview::withCutCommand(const QString& text) const
@@ -351,7 +344,7 @@ void TfrmPreview::showImage(QLabel* image)
     if (image == imgCutSrc)
         cutSrcPainted_ = true;
     // Hidden runs never show the pictures; a large one would be copied twice for nothing.
-    if (outputMode == omPreview) {
+    if (outputMode == OutputMode::Preview) {
         const Picture& picture = image == imgCutSrc ? cutResult_ : preview_;
         image->setPixmap(QPixmap::fromImage(imageOf(picture.bitmap())));
         image->resize(picture.width(), picture.height());
@@ -374,7 +367,7 @@ void TfrmPreview::EnableCommands(bool enable)
     chkCutSrc->setEnabled(enable && !builtBmp_);
     for (QPushButton* b : {btnSave, btnSaveAs, btnCopy, btnCancel})
         b->setEnabled(enable);
-    btnSave->setEnabled(frmMain_ && !frmMain_->currentFileName().isEmpty());
+    btnSave->setEnabled(!options_.documentName.isEmpty());
 }
 
 void TfrmPreview::chkCutSrcClick()
@@ -397,21 +390,22 @@ void TfrmPreview::btnCancelClick() { done(QDialog::Rejected); }
 
 QWidget* TfrmPreview::dialogParent()
 {
-    if (isVisible() || !frmMain_)
+    // A hidden run's boxes belong to the window that asked for it.
+    if (isVisible() || !parentWidget())
         return this;
-    return frmMain_;
+    return parentWidget();
 }
 
 std::string TfrmPreview::automaticName() const
 {
-    std::string base = frmMain_->currentFilePath();
+    std::string base = options_.documentPath;
     if (base.empty())
-        base = ProfileFile(frmMain_->settingsPath()).readString(keys::outputPath.section, keys::outputPath.key, tempJpeg_);
-    // An emptied key would put the pictures into whatever the working folder happens to be.
+        base = options_.lastOutputPath;
+    // Without either, an empty base would put the pictures into whatever the working folder
+    // happens to be.
     if (base.empty())
         base = tempJpeg_;
-    const SerialTail tail = frmMain_->rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
-    return serialName(base, tail, builtBmp_ ? ".bmp" : ".jpg", entryExists);
+    return serialName(base, options_.tail, builtBmp_ ? ".bmp" : ".jpg", entryExists);
 }
 
 bool TfrmPreview::isTempJpeg(const std::string& chosen) const
@@ -449,8 +443,6 @@ bool TfrmPreview::hasOutput()
 
 void TfrmPreview::btnSaveClick(bool saveAs)
 {
-    if (!frmMain_)
-        return;
     if (!hasOutput())
         return;
     std::string name = automaticName();
@@ -466,7 +458,7 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         // The dialog shows a proposal that is not UTF-8 as text and gives that text back.
         name = pathFromDialog(desktop().saveFileName(dialogParent(), request), {name});
         if (name.empty()) {
-            frmMain_->ShowStatus(QStringLiteral("保存を取り消しました。"), statusOnly);
+            emit statusChanged(QStringLiteral("保存を取り消しました。"));
             EnableCommands(true);
             return;
         }
@@ -491,17 +483,13 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         EnableCommands(true);
         return;
     }
-    frmMain_->ShowStatus(withCutCommand(displayPath(name) + QStringLiteral(" を保存しました。")), statusOnly);
-    // The picture is safely saved; a settings file that refuses the path only loses the
-    // proposal for the next pasted picture.
-    (void)ProfileFile(frmMain_->settingsPath()).writeString(keys::outputPath.section, keys::outputPath.key, name);
+    emit statusChanged(withCutCommand(displayPath(name) + QStringLiteral(" を保存しました。")));
+    emit saved(name);
     done(QDialog::Accepted);
 }
 
 void TfrmPreview::btnCopyClick()
 {
-    if (!frmMain_)
-        return;
     if (!hasOutput())
         return;
     if (!desktop().setClipboard(imageOf(cutResult_.bitmap()), {})) {
@@ -509,9 +497,8 @@ void TfrmPreview::btnCopyClick()
         EnableCommands(true);
         return;
     }
-    frmMain_->ShowStatus(withCutCommand(QStringLiteral("画像の枠内をクリップボードにコピー")), statusOnly);
-    // A refused settings file is reported when the program closes and writes it again.
-    (void)frmMain_->SaveSettings();
+    emit statusChanged(withCutCommand(QStringLiteral("画像の枠内をクリップボードにコピー")));
+    emit copied();
     done(QDialog::Accepted);
 }
 

@@ -10,6 +10,7 @@
 #include "codecs/picture.h"
 #include "codecs/result.h"
 #include "forms/guarded.h"
+#include "imaging/serial_name.h"
 #include "platform/desktop.h"
 
 class QAction;
@@ -25,30 +26,41 @@ class QWheelEvent;
 
 namespace trimlet {
 
-class TfrmMain;
-
 // What the preview does once it has built its output.
-enum OutputMode { omPreview = 0, omSave = 1, omCopy = 2, omCutOnly = 3 };
+enum class OutputMode { Preview, Save, Copy, CutOnly };
+
+enum class OutputFormat { Jpeg, Bmp };
+
+// The console's output choices and the document they apply to, as they stood at the cut.
+struct OutputOptions {
+    int quality = 90;  // JPEG quality, 1 to 100
+    OutputFormat format = OutputFormat::Jpeg;
+    SerialTail tail = SerialTail::Paren;
+    // The document's path as the file system's bytes, and as shown; both empty for a pasted picture.
+    std::string documentPath;
+    QString documentName;
+    // The last saved picture's path, which names the saves of a picture without a file; may be empty.
+    std::string lastOutputPath;
+};
 
 class TfrmPreview : public QDialog {
     Q_OBJECT
 public:
     explicit TfrmPreview(QWidget* parent = nullptr);
 
-    // The window whose quality, format, tail, document and settings the output follows.
-    void setMainWindow(TfrmMain* frmMain) { frmMain_ = frmMain; }
-
-    // The cut result the main window hands over, and what to do with it. cutCommand names the
-    // region in trimlet-cli's terms ("--cut 240x320@75:120,40"); empty for a whole picture.
-    void setCutResult(Picture picture, QString cutCommand = {})
+    // The cut result the main window hands over, the options to write it with, and what to do
+    // with it. cutCommand names the region in trimlet-cli's terms ("--cut 240x320@75:120,40");
+    // empty for a whole picture.
+    void setCutResult(Picture picture, OutputOptions options, QString cutCommand = {})
     {
         cutResult_ = std::move(picture);
+        options_ = std::move(options);
         cutCommand_ = std::move(cutCommand);
     }
     const Picture& cutResult() const { return cutResult_; }
     // A report followed by the cut command, when the result was cut from a region.
     QString withCutCommand(const QString& report) const;
-    OutputMode outputMode = omPreview;
+    OutputMode outputMode = OutputMode::Preview;
 
     // The result as decoded back from the temporary JPEG (with that file's bytes).
     const Picture& previewPicture() const { return preview_; }
@@ -84,6 +96,14 @@ public:
     bool dragging = false;
     QPoint dragStart;
 
+signals:
+    // A line for the main window's status bar: what was saved or copied, and every failure.
+    void statusChanged(const QString& text);
+    // The output was written to path (the file system's bytes), after its status line.
+    void saved(const std::string& path);
+    // The output was placed on the clipboard, after its status line.
+    void copied();
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -96,7 +116,7 @@ private:
     bool enoughFreeSpace();
     // Empty when the JPEG was built and measured, else what to tell the user.
     QString buildJpeg(int quality);
-    // A message box and, so that no earlier success stays there, the main status line.
+    // A message box and, so that no earlier success stays there, the status line.
     void report(MessageKind kind, const QString& text);
     QString tempFailureText() const;
     void placeForPreview();
@@ -114,11 +134,11 @@ private:
     void imgCutSrcMouseUp(QLabel* image, QMouseEvent* event);
     bool FormMouseWheel(QWheelEvent* event);
 
-    TfrmMain* frmMain_ = nullptr;
     std::string tempJpeg_;
     QLabel* statusLine_ = nullptr;
     QWidget* pnlImages_ = nullptr;
     Picture cutResult_;
+    OutputOptions options_;
     QString cutCommand_;
     Picture preview_;
     bool cutSrcPainted_ = false;  // imgCutSrc shows this build's picture

@@ -7,6 +7,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMetaMethod>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -14,11 +15,9 @@
 #include <thread>
 
 #include "forms/app_icon.h"
-#include "forms/frm_main.h"
 #include "forms/guarded.h"
 #include "forms/up_down.h"
 #include "forms/window_placement.h"
-#include "forms/work_area_widgets.h"
 #include "imaging/rotate.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
@@ -133,8 +132,8 @@ int TfrmRotFree::degree() const { return udDegree->position(); }
 FailureReport TfrmRotFree::failureReport()
 {
     return [this](const QString& text) {
-        if (frmMain_)
-            frmMain_->failureReport()(text);
+        if (isSignalConnected(QMetaMethod::fromSignal(&TfrmRotFree::failed)))
+            emit failed(text);
         else
             desktop().message(this, MessageKind::Error, text);
     };
@@ -148,9 +147,8 @@ void TfrmRotFree::showEvent(QShowEvent* event)
 
 void TfrmRotFree::FormShow()
 {
-    frmMain_->imgRotPreview->setImage(toQImage(previewBase_));
-    frmMain_->imgSource->hide();
-    frmMain_->shpRange->hide();
+    emit previewChanged(toQImage(previewBase_));
+    emit previewVisibilityChanged(true);
     rdgpViewShapeClick();
     if (chkRealtime->isChecked()) {
         btnPreview->setEnabled(false);
@@ -160,10 +158,8 @@ void TfrmRotFree::FormShow()
 
 void TfrmRotFree::FormClose()
 {
-    frmMain_->imgSource->show();
-    frmMain_->shpRange->show();
-    frmMain_->imgRotPreview->hide();
-    frmMain_->shpRotPreview->hide();
+    emit previewVisibilityChanged(false);
+    picture_ = Picture();
 }
 
 void TfrmRotFree::done(int result)
@@ -223,7 +219,7 @@ bool TfrmRotFree::eventFilter(QObject* watched, QEvent* event)
 
 void TfrmRotFree::edtDegreeChange()
 {
-    if (!chkRealtime->isChecked() || !frmMain_ || !isVisible())
+    if (!chkRealtime->isChecked() || !isVisible())
         return;
     // An empty field or a lone minus sign is an angle still being typed: the redraw would
     // write the last angle over it.
@@ -261,9 +257,7 @@ void TfrmRotFree::rdgpViewShapeClick()
 {
     static constexpr Qt::BrushStyle kHatches[] = {Qt::NoBrush, Qt::HorPattern, Qt::VerPattern, Qt::CrossPattern};
     const int choice = std::max(0, rdgpViewShapeItems->checkedId());
-    frmMain_->shpRotPreview->setHatch(kHatches[choice]);
-    frmMain_->shpRotPreview->setVisible(choice != 0);
-    frmMain_->shpRotPreview->raise();
+    emit guideLinesChanged(kHatches[choice]);
 }
 
 void TfrmRotFree::RenderRotationPreview()
@@ -271,8 +265,8 @@ void TfrmRotFree::RenderRotationPreview()
     edtDegree->setText(QString::number(udDegree->position()));
     if (previewBase_.empty())
         return;
-    const Bitmap preview = rotationPreview(previewBase_, udDegree->position(), toRgb(frmMain_->backgroundColour()));
-    frmMain_->imgRotPreview->setImage(imageOf(preview));
+    const Bitmap preview = rotationPreview(previewBase_, udDegree->position(), toRgb(background_));
+    emit previewChanged(imageOf(preview));
 }
 
 void TfrmRotFree::setRunning(bool running)
@@ -288,11 +282,11 @@ void TfrmRotFree::setRunning(bool running)
 void TfrmRotFree::RotatePicture()
 {
     const int d = udDegree->position();
-    if (d == 0)
+    if (d == 0 || picture_.isEmpty())
         return;
     stopRequested = false;
     edtDegree->setText(QString::number(d));
-    frmMain_->ShowStatus(QStringLiteral("回転中"), statusOnly);
+    emit statusChanged(QStringLiteral("回転中"));
     progressBar->setValue(0);
     progressBar->show();
     progressBar->setValue(1);
@@ -301,27 +295,28 @@ void TfrmRotFree::RotatePicture()
     // A rotation that fails (memory for the new picture, above all) leaves the picture as it
     // was and its error in the status line, and the window usable again.
     bool completed = false;
+    bool refused = false;
     const bool failed = !runGuarded(
         [&] {
             const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-            std::optional<Bitmap> rotated =
-                rotateBilinear(frmMain_->editingPicture().bitmap(), d, toRgb(frmMain_->backgroundColour()),
-                               [this](int, int percent) {
-                                   progressBar->setValue(std::min(percent, progressBar->maximum()));
-                                   QApplication::processEvents();
-                                   return stopRequested;
-                               },
-                               threads);
+            std::optional<Bitmap> rotated = rotateBilinear(picture_.bitmap(), d, toRgb(background_),
+                                                           [this](int, int percent) {
+                                                               progressBar->setValue(
+                                                                   std::min(percent, progressBar->maximum()));
+                                                               QApplication::processEvents();
+                                                               return stopRequested;
+                                                           },
+                                                           threads);
             if (!rotated || stopRequested)
                 return;
-            frmMain_->setEditingPicture(Picture(std::move(*rotated)));
-            completed = true;
+            completed = emit pictureRotated(Picture(std::move(*rotated)));
+            refused = !completed;
         },
         failureReport());
     if (completed)
-        frmMain_->ShowStatus(QString::number(d) + QStringLiteral("°回転"), statusOnly);
-    else if (!failed)
-        frmMain_->ShowStatus(QStringLiteral("回転を中止しました"), statusOnly);
+        emit statusChanged(QString::number(d) + QStringLiteral("°回転"));
+    else if (!failed && !refused)
+        emit statusChanged(QStringLiteral("回転を中止しました"));
     progressBar->setValue(0);
     setRunning(false);
     if (completed)

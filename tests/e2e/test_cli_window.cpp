@@ -142,7 +142,6 @@ struct Window : test::MainWithPreview {
     Window()
     {
         frm.setRotFreeWindow(&rotFree);
-        rotFree.setMainWindow(&frm);
         frm.show();
     }
     // Opens the file as the document, from the file page so that it is never joined.
@@ -250,6 +249,8 @@ void CliWindowTest::freeRotation()
     w.frm.setBackgroundColour(QColor(0x33, 0x66, 0x99));
     for (int degrees : {30, -150}) {
         w.load(photo_);
+        w.rotFree.setPicture(w.frm.editingPicture());
+        w.rotFree.setBackgroundColour(w.frm.backgroundColour());
         w.rotFree.setPreviewBase(w.picture());
         w.rotFree.show();
         w.rotFree.udDegree->setPosition(degrees);
@@ -333,7 +334,7 @@ void CliWindowTest::cuts()
             w.frm.frameCentreY = c.centre->y();
             w.frm.PlaceCutFrame(false);
         }
-        w.frm.MakeCutResult(omCutOnly);
+        w.frm.MakeCutResult(OutputMode::CutOnly);
         verifySame(cliPicture(dir_, c.input, {"--cut", cut}), w.preview.cutResult().bitmap(), cut);
     }
     QVERIFY(w.fake.messages.empty());
@@ -403,7 +404,7 @@ void CliWindowTest::jpegCutAndSerialSaves()
     std::vector<std::string> args{cliInput, "--output", jpeg};
     args.insert(args.end(), cut.begin(), cut.end());
     QCOMPARE(runCli(args).status, 0);
-    w.frm.MakeCutResult(omCutOnly);
+    w.frm.MakeCutResult(OutputMode::CutOnly);
     QVERIFY(test::readBytes(jpeg) == w.preview.previewPicture().fileBytes());
 
     args = {cliInput, "--save"};

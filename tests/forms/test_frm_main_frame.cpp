@@ -35,7 +35,6 @@ struct Loaded {
     Loaded(int w, int h)
     {
         frm.setPreviewWindow(&preview);
-        preview.setMainWindow(&frm);
         preview.setTempJpeg(dir.file("trimlet.jpg"));
         frm.show();
         frm.edtSizeW->setText(QStringLiteral("240"));
@@ -241,7 +240,7 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     l.drag({-5000, -5000});
     l.frm.btnSave->click();
     const Bitmap& cut = l.preview.cutResult().bitmap();
-    QCOMPARE(l.preview.outputMode, omSave);
+    QCOMPARE(l.preview.outputMode, OutputMode::Save);
     QCOMPARE(cut.width(), 240);
     QCOMPARE(cut.height(), 320);
     QVERIFY(cut == copyRegion(l.bitmap, 0, 0, 240, 320));
@@ -249,7 +248,7 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     l.frm.edtPower->setText(QStringLiteral("50"));
     l.drag({-5000, -5000});
     l.frm.btnCopy->click();
-    QCOMPARE(l.preview.outputMode, omCopy);
+    QCOMPARE(l.preview.outputMode, OutputMode::Copy);
     QCOMPARE(l.preview.cutResult().width(), 240);
     QCOMPARE(l.frm.cutSrcWidth, 480);
 }
@@ -279,7 +278,7 @@ void FrmMainFrameTest::wholePictureWhenTheCutIsLarger()
     QVERIFY(l.preview.cutResult().bitmap() == l.bitmap);
     l.frm.btnQuickSave->click();
     QVERIFY(l.preview.cutResult().bitmap() == l.bitmap);
-    QCOMPARE(l.preview.outputMode, omSave);
+    QCOMPARE(l.preview.outputMode, OutputMode::Save);
 }
 
 void FrmMainFrameTest::formatSwitchRewritesTailTexts()

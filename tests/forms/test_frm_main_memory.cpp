@@ -83,7 +83,6 @@ struct Rig : test::MainWithPreview {
     Rig()
     {
         frm.setRotFreeWindow(&rotFree);
-        rotFree.setMainWindow(&frm);
         picturePath = writeFlat(dir, "large.bmp", kWidth, kHeight);
         frm.show();
         frm.LoadPictureFile(picturePath);
@@ -194,6 +193,7 @@ void FrmMainMemoryTest::joinTooLargeForMemory()
 void FrmMainMemoryTest::rotationFailsAndTheWindowStaysUsable()
 {
     Rig r;
+    r.rotFree.setPicture(r.frm.editingPicture());
     r.rotFree.setPreviewBase(Bitmap(60, 40));
     r.rotFree.udDegree->setPosition(30);
     {

@@ -9,6 +9,7 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QSignalSpy>
 #include <QSlider>
 #include <QTimer>
 #include <csignal>
@@ -57,9 +58,9 @@ struct Session : test::MainWithPreview {
     // The whole picture through a hidden mode, or shown as a preview (not run modally).
     void run(OutputMode mode)
     {
-        preview.setCutResult(Picture(bitmap));
+        preview.setCutResult(Picture(bitmap), frm.outputOptions());
         preview.outputMode = mode;
-        if (mode != omPreview)
+        if (mode != OutputMode::Preview)
             return preview.FormShow();
         preview.hide();
         preview.show();
@@ -69,6 +70,45 @@ struct Session : test::MainWithPreview {
     std::vector<std::uint8_t> tempBytes() const { return test::readBytes(preview.tempJpeg()); }
 };
 
+// The preview on its own: options given as values, and what it reports spied on and recorded
+// in the order it came.
+struct Alone {
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    test::TempDir tempDir;
+    TfrmPreview preview;
+    Bitmap bitmap = test::photoLike(48, 36, 5);
+    QSignalSpy statusSpy{&preview, &TfrmPreview::statusChanged};
+    QSignalSpy savedSpy{&preview, &TfrmPreview::saved};
+    QSignalSpy copiedSpy{&preview, &TfrmPreview::copied};
+    QStringList reports;
+
+    Alone()
+    {
+        preview.setTempJpeg(tempDir.file("trimlet.jpg"));
+        QObject::connect(&preview, &TfrmPreview::statusChanged, [this](const QString& text) { reports << text; });
+        QObject::connect(&preview, &TfrmPreview::saved,
+                         [this](const std::string& path) { reports << QStringLiteral("saved ") + QString::fromStdString(path); });
+        QObject::connect(&preview, &TfrmPreview::copied, [this] { reports << QStringLiteral("copied"); });
+    }
+    OutputOptions document(const std::string& name) const
+    {
+        OutputOptions options;
+        options.documentPath = dir.file(name);
+        options.documentName = QString::fromStdString(options.documentPath);
+        return options;
+    }
+    void run(OutputMode mode, OutputOptions options, const QString& cutCommand = {})
+    {
+        preview.setCutResult(Picture(bitmap), std::move(options), cutCommand);
+        preview.outputMode = mode;
+        if (mode != OutputMode::Preview)
+            return preview.FormShow();
+        preview.hide();
+        preview.show();
+    }
+    std::string savedPath(int i) const { return savedSpy.at(i).at(0).value<std::string>(); }
+};
 
 }  // namespace
 
@@ -89,6 +129,10 @@ private slots:
     void failedBuildsSayWhyAndClearTheSavedReport();
     void pictureTooLargeForJpegPointsToBmp();
     void aFullDiskFailsInWords();
+    void aloneItWritesWithTheQualityFormatAndTailGiven();
+    void aloneAPictureWithoutFileIsNamedAfterTheLastOutput();
+    void aloneCopiesAndReportsInOrder();
+    void aloneFailuresReachTheStatusLine();
 };
 
 void FrmPreviewTest::serialSavesFillGapsAndFollowTheOptions()
@@ -145,7 +189,7 @@ void FrmPreviewTest::pastedPictureSavesUnderTheLastOutputPath()
     QCOMPARE(s.outputPath(), chosen);
 
     // The menu's 保存 saves at once under the automatic name, although btnSave is off.
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     QVERIFY(!s.preview.btnSave->isEnabled());
     QCOMPARE(s.preview.focusWidget(), s.preview.btnSaveAs);
     s.preview.popitemSave->trigger();
@@ -159,7 +203,7 @@ void FrmPreviewTest::saveAsOntoTheTemporaryFileIsRefused()
 {
     Session s;
     s.load("cat.png");
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     const auto before = s.tempBytes();
     for (const std::string& name : {s.preview.tempJpeg(), s.tempDir.path() + "/./trimlet.jpg"}) {
         s.fake.fileAnswers = {QString::fromStdString(name)};
@@ -180,7 +224,7 @@ void FrmPreviewTest::previewShowsSizeQualityAndKilobytes()
     Session s;
     s.load("dot.png", 1, 1);
     s.frm.tbarQual->setValue(90);
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     TfrmPreview& p = s.preview;
     QCOMPARE(p.statusText(), QStringLiteral(" 横1ピクセル×縦1ピクセル　画質:90　ファイルサイズ:1kB"));
     QVERIFY(p.imgPreview->isVisible() && !p.imgCutSrc->isVisible() && p.chkCutSrc->isEnabled());
@@ -191,12 +235,12 @@ void FrmPreviewTest::previewShowsSizeQualityAndKilobytes()
     p.chkCutSrc->click();
     QVERIFY(p.imgCutSrc->isVisible() && !p.imgPreview->isVisible());
     QVERIFY(fromQImage(p.imgCutSrc->pixmap().toImage()) == s.bitmap);
-    s.run(omPreview);  // every build starts from the compressed view
+    s.run(OutputMode::Preview);  // every build starts from the compressed view
     QVERIFY(!p.chkCutSrc->isChecked() && p.imgPreview->isVisible());
 
     s.load("cat.png", 33, 17);
     s.frm.rdgpFormatItems->button(1)->click();
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     QCOMPARE(p.statusText(), QStringLiteral(" 横33ピクセル×縦17ピクセル"));
     QVERIFY(p.imgCutSrc->isVisible() && !p.imgPreview->isVisible() && !p.chkCutSrc->isEnabled());
     QVERIFY(fromQImage(p.imgCutSrc->pixmap().toImage()) == s.bitmap);
@@ -206,7 +250,7 @@ void FrmPreviewTest::largePreviewFitsTheScreenAndScrolls()
 {
     Session s;
     s.load("big.png", 2000, 1500);
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     TfrmPreview& p = s.preview;
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(QRect(p.pos(), p.size()), QRect(0, 42, screen.width(), screen.height() - 84));
@@ -248,7 +292,7 @@ void FrmPreviewTest::copyPutsTheUncompressedResultOnTheClipboard()
     Session s;
     s.load("cat.png", 64, 48);
     s.frm.tbarQual->setValue(20);
-    s.run(omCopy);
+    s.run(OutputMode::Copy);
     QVERIFY(fromQImage(s.fake.clipboard) == s.bitmap);  // not the JPEG-decoded picture
     QCOMPARE(s.frm.statusText(), QStringLiteral("画像の枠内をクリップボードにコピー"));
     QCOMPARE(ProfileFile(s.frm.settingsPath()).readInt("jpeg", "quality", 0), 20);
@@ -256,7 +300,7 @@ void FrmPreviewTest::copyPutsTheUncompressedResultOnTheClipboard()
     // A refused clipboard is not reported as a copy, from the preview or from 枠内コピー.
     s.fake.clipboardRefuses = true;
     const QString refused = QStringLiteral("クリップボードにコピーできませんでした。");
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     s.preview.btnCopy->click();
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
     QCOMPARE(s.lastMessage(), refused);
@@ -264,7 +308,7 @@ void FrmPreviewTest::copyPutsTheUncompressedResultOnTheClipboard()
     QVERIFY(s.preview.isVisible() && s.preview.btnCopy->isEnabled());
     s.preview.hide();
     s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
-    s.run(omCopy);
+    s.run(OutputMode::Copy);
     QCOMPARE(s.fake.messages.size(), std::size_t(2));
     QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
     QCOMPARE(s.frm.statusText(), refused);
@@ -280,7 +324,7 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
     // The document's folder removed between preview and save, for either format.
     for (int format : {1, 0}) {
         s.frm.rdgpFormatItems->button(format)->click();
-        s.run(omPreview);
+        s.run(OutputMode::Preview);
         fs::remove_all(folder);
         s.preview.btnSave->click();
         QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
@@ -323,12 +367,12 @@ void FrmPreviewTest::existingFilesAreReplacedOnlyAfterTheQuestion()
     const std::vector<std::uint8_t> mine{'m', 'i', 'n', 'e'};
     test::writeBytes(cat1, mine);
     fs::create_directory(s.dir.file("cat(2).jpg"));
-    s.run(omSave);  // whatever holds a serial name, even a folder, is skipped
+    s.run(OutputMode::Save);  // whatever holds a serial name, even a folder, is skipped
     QCOMPARE(test::readBytes(cat1), mine);
     QVERIFY(test::fileExists(s.dir.file("cat(3).jpg")));
 
     // Replacing is left to a name from the dialog, which asks first; a failure keeps the old file.
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     s.fake.fileAnswers = {QString::fromStdString(cat1)};
     test::withFileSizeLimit(100, [&] { s.preview.btnSaveAs->click(); });
     QVERIFY(s.fake.fileDialogs.back().confirmOverwrite);
@@ -343,12 +387,12 @@ void FrmPreviewTest::unwritableTemporaryLocationAbortsTheBuild()
 {
     Session s;
     s.load("cat.png");
-    s.run(omPreview);  // a good build first: its picture must not be saved later
+    s.run(OutputMode::Preview);  // a good build first: its picture must not be saved later
     test::writeBytes(s.dir.file("plain"), {'x'});
     s.preview.setTempJpeg(s.dir.file("plain/trimlet.jpg"));
     const QString said = QStringLiteral("一時ファイル ") + QString::fromStdString(s.dir.file("plain/trimlet.jpg")) +
                          QStringLiteral(" を書き込めませんでした。");
-    for (OutputMode mode : {omSave, omCopy}) {
+    for (OutputMode mode : {OutputMode::Save, OutputMode::Copy}) {
         s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
         s.run(mode);
         QCOMPARE(s.preview.statusText(), QStringLiteral("エラーによる中断"));
@@ -361,7 +405,7 @@ void FrmPreviewTest::unwritableTemporaryLocationAbortsTheBuild()
     QVERIFY(s.fake.clipboard.isNull());
     // A cut to go on editing needs no JPEG and reports nothing.
     s.fake.messages.clear();
-    s.run(omCutOnly);
+    s.run(OutputMode::CutOnly);
     QVERIFY(s.fake.messages.empty());
 
     // The menu, which is never disabled, finds nothing to save after a failed build.
@@ -369,7 +413,7 @@ void FrmPreviewTest::unwritableTemporaryLocationAbortsTheBuild()
     QCOMPARE(s.lastMessage(), QStringLiteral("画像がありません。"));
     QCOMPARE(s.frm.statusText(), QStringLiteral("画像がありません。"));
     QCOMPARE(test::entryNames(s.dir.path()), (std::vector<std::string>{"cat.png", "plain"}));
-    s.run(omPreview);  // a shown preview closes itself shortly after
+    s.run(OutputMode::Preview);  // a shown preview closes itself shortly after
     QTRY_VERIFY(!s.preview.isVisible());
 }
 
@@ -379,21 +423,21 @@ void FrmPreviewTest::freeSpaceBelowTheDocumentSizeWarns()
     const auto size = fs::file_size(s.load("cat.png"));
     const QString folder = QString::fromStdString(s.tempDir.path());
     s.fake.freeBytes = size - 1;
-    s.run(omSave);
+    s.run(OutputMode::Save);
     QCOMPARE(s.fake.freeSpaceFolders.back(), folder);
     QCOMPARE(s.fake.messages.back().kind, MessageKind::Warning);
     QCOMPARE(s.lastMessage(), QStringLiteral("ドライブ") + folder + QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
     QCOMPARE(s.preview.statusText(), QStringLiteral("エラーによる中断"));
     QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"cat.png"});
     s.fake.freeBytes = size;
-    s.run(omSave);
+    s.run(OutputMode::Save);
     QVERIFY(test::fileExists(s.dir.file("cat(1).jpg")));
 
     // Without a document file there is nothing to compare with.
     s.fake.freeBytes = 0;
     s.paste(test::photoLike(8, 8));
     s.fake.fileAnswers = {QString::fromStdString(s.dir.file("pasted.jpg"))};
-    s.run(omSave);
+    s.run(OutputMode::Save);
     QVERIFY(test::fileExists(s.dir.file("pasted.jpg")));
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
 }
@@ -405,10 +449,10 @@ void FrmPreviewTest::uncompressedViewShowsTheCurrentCut()
     // A BMP preview first: its picture must not stand in for the next cut.
     s.load("old.png", 30, 20);
     s.frm.rdgpFormatItems->button(1)->click();
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     s.frm.rdgpFormatItems->button(0)->click();
     s.load("new.png", 40, 25);
-    s.run(omPreview);
+    s.run(OutputMode::Preview);
     p.chkCutSrc->click();
     QVERIFY(p.imgCutSrc->isVisible());
     QCOMPARE(p.imgCutSrc->size(), QSize(40, 25));
@@ -436,7 +480,7 @@ void FrmPreviewTest::failedBuildsSayWhyAndClearTheSavedReport()
 
     // The preview itself says so too, instead of flashing by.
     s.fake.messages.clear();
-    test::withFileSizeLimit(1000, [&] { s.run(omPreview); });
+    test::withFileSizeLimit(1000, [&] { s.run(OutputMode::Preview); });
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
     QCOMPARE(s.frm.statusText(), said);
     QTRY_VERIFY(!s.preview.isVisible());
@@ -454,7 +498,7 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
     s.load("strip.png", 20, 2);
     s.bitmap = test::photoLike(65501, 2);
     s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
-    s.run(omSave);
+    s.run(OutputMode::Save);
     const QString said = QStringLiteral("横65501×縦2ピクセルの画像はJPEGで保存できません（JPEGは一辺65500ピクセルまで）。"
                                         "保存形式をBMPにしてください。");
     QCOMPARE(s.lastMessage(), said);
@@ -462,7 +506,7 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
     QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"strip.png"});
     // As BMP it saves.
     s.frm.rdgpFormatItems->button(1)->click();
-    s.run(omSave);
+    s.run(OutputMode::Save);
     QVERIFY(loadPictureFile(s.dir.file("strip(1).bmp")).value().bitmap() == s.bitmap);
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
 }
@@ -499,6 +543,116 @@ void FrmPreviewTest::aFullDiskFailsInWords()
     QCOMPARE(s.frm.statusText(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") +
                                      QStringLiteral(" の保存に失敗しました。"));
     QCOMPARE(test::entryNames(small), (std::vector<std::string>{"dog.png", "filler"}));
+}
+
+void FrmPreviewTest::aloneItWritesWithTheQualityFormatAndTailGiven()
+{
+    Alone a;
+    test::TempDir references;
+    const std::string at37 = references.file("37.jpg"), at90 = references.file("90.jpg");
+    QVERIFY(writeJpegFile(a.bitmap, 37, at37));
+    QVERIFY(writeJpegFile(a.bitmap, 90, at90));
+    QVERIFY(test::readBytes(at37) != test::readBytes(at90));
+
+    OutputOptions options = a.document("cat.png");
+    options.quality = 37;
+    options.tail = SerialTail::Hyphen;
+    a.run(OutputMode::Save, options);
+    const std::string jpeg = a.dir.file("cat-1.jpg");
+    // The bytes libjpeg makes at the quality given, not at the default.
+    QCOMPARE(test::readBytes(jpeg), test::readBytes(at37));
+    QVERIFY(a.preview.statusText().contains(QStringLiteral("画質:37　")));
+    QCOMPARE(a.reports, (QStringList{QString::fromStdString(jpeg) + QStringLiteral(" を保存しました。"),
+                                     QStringLiteral("saved ") + QString::fromStdString(jpeg)}));
+    QCOMPARE(a.savedSpy.count(), 1);
+    QCOMPARE(a.savedPath(0), jpeg);
+
+    options.format = OutputFormat::Bmp;
+    options.tail = SerialTail::Paren;
+    a.run(OutputMode::Save, options, QStringLiteral("--cut 4x3@100:1,2"));
+    const std::string bmp = a.dir.file("cat(1).bmp");
+    QVERIFY(loadPictureFile(bmp).value().bitmap() == a.bitmap);
+    QCOMPARE(a.statusSpy.last().at(0).toString(),
+             QString::fromStdString(bmp) + QStringLiteral(" を保存しました。（--cut 4x3@100:1,2）"));
+    QCOMPARE(a.savedPath(1), bmp);
+    QCOMPARE(test::entryNames(a.dir.path()), (std::vector<std::string>{"cat(1).bmp", "cat-1.jpg"}));
+    QVERIFY(a.fake.messages.empty() && a.fake.fileDialogs.empty());
+    QCOMPARE(a.copiedSpy.count(), 0);
+}
+
+void FrmPreviewTest::aloneAPictureWithoutFileIsNamedAfterTheLastOutput()
+{
+    Alone a;
+    fs::create_directories(a.dir.file("out"));
+    OutputOptions pasted;
+    pasted.lastOutputPath = a.dir.file("out/last.jpg");
+    pasted.tail = SerialTail::Hyphen;
+    // Without a document the save asks for a name; cancelled, it says so and saves nothing.
+    a.run(OutputMode::Save, pasted);
+    QCOMPARE(a.fake.fileDialogs.size(), std::size_t(1));
+    QCOMPARE(a.fake.fileDialogs[0].initialFolder, QString::fromStdString(a.dir.file("out")));
+    QCOMPARE(a.fake.fileDialogs[0].fileName, QStringLiteral("last-1.jpg"));
+    QCOMPARE(a.reports, QStringList{QStringLiteral("保存を取り消しました。")});
+    QCOMPARE(a.savedSpy.count(), 0);
+
+    // Nothing saved yet either: the names go beside the temporary file.
+    a.fake.fileAnswers = {QString::fromStdString(a.dir.file("chosen.jpg"))};
+    a.run(OutputMode::Save, OutputOptions{});
+    QCOMPARE(a.fake.fileDialogs.back().fileName, QStringLiteral("trimlet(1).jpg"));
+    QCOMPARE(a.fake.fileDialogs.back().initialFolder, QString::fromStdString(a.tempDir.path()));
+    QCOMPARE(a.savedSpy.count(), 1);
+    QCOMPARE(a.savedPath(0), a.dir.file("chosen.jpg"));
+
+    // 保存 needs a document name; the menu's 保存 still takes the automatic one.
+    a.run(OutputMode::Preview, pasted);
+    QVERIFY(!a.preview.btnSave->isEnabled() && a.preview.btnSaveAs->isEnabled());
+    a.preview.popitemSave->trigger();
+    QCOMPARE(a.savedPath(1), a.dir.file("out/last-1.jpg"));
+    a.run(OutputMode::Preview, a.document("cat.png"));
+    QVERIFY(a.preview.btnSave->isEnabled());
+    a.preview.btnCancel->click();
+    QCOMPARE(a.savedSpy.count(), 2);
+}
+
+void FrmPreviewTest::aloneCopiesAndReportsInOrder()
+{
+    Alone a;
+    a.run(OutputMode::Copy, a.document("cat.png"), QStringLiteral("--cut 4x3@100:1,2"));
+    QVERIFY(fromQImage(a.fake.clipboard) == a.bitmap);
+    QCOMPARE(a.reports, (QStringList{QStringLiteral("画像の枠内をクリップボードにコピー（--cut 4x3@100:1,2）"),
+                                     QStringLiteral("copied")}));
+    QCOMPARE(a.savedSpy.count(), 0);
+
+    a.reports.clear();
+    a.fake.clipboardRefuses = true;
+    a.run(OutputMode::Copy, a.document("cat.png"));
+    QCOMPARE(a.reports, QStringList{QStringLiteral("クリップボードにコピーできませんでした。")});
+    QCOMPARE(a.copiedSpy.count(), 1);
+    QCOMPARE(a.fake.messages.back().kind, MessageKind::Error);
+    QCOMPARE(test::entryNames(a.dir.path()), std::vector<std::string>{});
+}
+
+void FrmPreviewTest::aloneFailuresReachTheStatusLine()
+{
+    Alone a;
+    test::writeBytes(a.dir.file("plain"), {'x'});
+    a.preview.setTempJpeg(a.dir.file("plain/trimlet.jpg"));
+    a.run(OutputMode::Save, a.document("cat.png"));
+    // The first line of the box, for the status bar.
+    QCOMPARE(a.reports, QStringList{QStringLiteral("一時ファイル ") + QString::fromStdString(a.dir.file("plain/trimlet.jpg")) +
+                                    QStringLiteral(" を書き込めませんでした。")});
+    QCOMPARE(a.preview.statusText(), QStringLiteral("エラーによる中断"));
+    QCOMPARE(a.savedSpy.count(), 0);
+
+    // Saving onto a folder that refuses: the box, its first line reported, the window usable.
+    a.preview.setTempJpeg(a.tempDir.file("trimlet.jpg"));
+    a.run(OutputMode::Preview, a.document("plain/cat.png"));
+    a.reports.clear();
+    a.preview.btnSave->click();
+    QCOMPARE(a.reports, QStringList{QString::fromStdString("ファイル " + a.dir.file("plain/cat(1).jpg")) +
+                                    QStringLiteral(" の保存に失敗しました。")});
+    QVERIFY(a.preview.isVisible() && a.preview.btnSave->isEnabled());
+    QCOMPARE(a.savedSpy.count(), 0);
 }
 
 QTEST_MAIN(FrmPreviewTest)

@@ -5,7 +5,9 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QButtonGroup>
 #include <QScreen>
+#include <QSignalSpy>
 
 #include "codecs/picture_file.h"
 #include "forms/frm_preview.h"
@@ -38,7 +40,6 @@ struct Rig {
     {
         frm.setPreviewWindow(&preview);
         frm.setRotFreeWindow(&rotFree);
-        rotFree.setMainWindow(&frm);
         frm.show();
         bitmap = test::photoLike(w, h);
         const std::string path = dir.file("picture.bmp");
@@ -50,10 +51,62 @@ struct Rig {
     // Opens the tool window the way the main window does, but without its modal loop.
     void open()
     {
+        rotFree.setPicture(frm.editingPicture());
+        rotFree.setBackgroundColour(frm.backgroundColour());
         rotFree.setPreviewBase(bitmap);
         rotFree.show();
     }
 };
+
+// The rotation window on its own, with spies on what it reports. The receiver of the rotated
+// picture takes it unless told to refuse.
+struct Alone {
+    test::FakeDesktop fake;
+    TfrmRotFree rotFree;
+    QSignalSpy shown{&rotFree, &TfrmRotFree::previewVisibilityChanged};
+    QSignalSpy previews{&rotFree, &TfrmRotFree::previewChanged};
+    QSignalSpy guides{&rotFree, &TfrmRotFree::guideLinesChanged};
+    QSignalSpy status{&rotFree, &TfrmRotFree::statusChanged};
+    std::vector<Bitmap> taken;
+    bool refuse = false;
+
+    Alone(const Bitmap& picture, const QColor& background)
+    {
+        rotFree.setPicture(Picture(picture));
+        rotFree.setPreviewBase(picture);
+        rotFree.setBackgroundColour(background);
+        QObject::connect(&rotFree, &TfrmRotFree::pictureRotated, [this](const Picture& rotated) {
+            if (refuse)
+                return false;
+            taken.push_back(rotated.bitmap());
+            return true;
+        });
+    }
+    Bitmap lastPreview() const { return fromQImage(previews.last().at(0).value<QImage>()); }
+    Qt::BrushStyle lastGuides() const { return guides.last().at(0).value<Qt::BrushStyle>(); }
+    QStringList statusTexts() const
+    {
+        QStringList texts;
+        for (const QList<QVariant>& args : status)
+            texts << args.at(0).toString();
+        return texts;
+    }
+};
+
+// Every pixel of a distinct colour (blue tells the column, green the row, for sides up to 256),
+// so that a preview turned by a wrong angle cannot match.
+Bitmap distinctPixels(int w, int h)
+{
+    Bitmap b(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            std::uint8_t* p = b.row(y) + 3 * x;
+            p[0] = std::uint8_t(10 + 7 * x);
+            p[1] = std::uint8_t(20 + 11 * y);
+            p[2] = std::uint8_t(x * h + y);
+        }
+    return b;
+}
 
 }  // namespace
 
@@ -72,6 +125,10 @@ private slots:
     void placementKeepsClearOfThePicture();
     void withoutLiveModeTheTextIsClampedOnExit();
     void backgroundColourDialog();
+    void guideLinesShowOverThePreview();
+    void aloneItReportsWhatTheOwnerDraws();
+    void aloneARefusedPictureKeepsTheWindowOpen();
+    void livePreviewFollowsEveryWholeAngle();
 };
 
 void FrmRotFreeTest::turnsAndFlipsReplaceThePicture()
@@ -292,6 +349,107 @@ void FrmRotFreeTest::backgroundColourDialog()
     QCOMPARE(r.frm.backgroundColour(), QColor(0x33, 0x66, 0x99));
     QVERIFY(r.frm.SaveSettings());
     QCOMPARE(ProfileFile(r.frm.settingsPath()).readInt("concat", "bgcolor", -1), 0x996633);
+}
+
+void FrmRotFreeTest::guideLinesShowOverThePreview()
+{
+    Rig r(40, 30);
+    r.open();
+    QVERIFY(r.frm.imgSource->isHidden() && r.frm.shpRange->isHidden());
+    QVERIFY(r.frm.shpRotPreview->isHidden());
+    for (int choice : {1, 2, 3}) {
+        r.rotFree.rdgpViewShapeItems->button(choice)->click();
+        QVERIFY(!r.frm.shpRotPreview->isHidden());
+    }
+    r.rotFree.rdgpViewShapeItems->button(0)->click();
+    QVERIFY(r.frm.shpRotPreview->isHidden());
+    r.rotFree.rdgpViewShapeItems->button(3)->click();
+    r.rotFree.btnCancel->click();
+    QVERIFY(r.frm.shpRotPreview->isHidden() && r.frm.imgRotPreview->isHidden());
+    QVERIFY(r.frm.imgSource->isVisible() && r.frm.shpRange->isVisible());
+}
+
+void FrmRotFreeTest::aloneItReportsWhatTheOwnerDraws()
+{
+    const Bitmap picture = test::photoLike(37, 21);
+    Alone a(picture, QColor(10, 20, 30));
+    a.rotFree.show();
+    QCOMPARE(a.shown.count(), 1);
+    QCOMPARE(a.shown.at(0).at(0).toBool(), true);
+    QCOMPARE(a.guides.count(), 1);
+    QCOMPARE(a.lastGuides(), Qt::NoBrush);
+    // The base first, then, live, the preview at 0°.
+    QVERIFY(a.previews.count() >= 2);
+    QVERIFY(fromQImage(a.previews.at(0).at(0).value<QImage>()) == picture);
+    QVERIFY(a.lastPreview() == rotationPreview(picture, 0, Rgb{10, 20, 30}));
+
+    const Qt::BrushStyle hatches[] = {Qt::NoBrush, Qt::HorPattern, Qt::VerPattern, Qt::CrossPattern};
+    for (int choice : {2, 3, 1, 0}) {
+        a.rotFree.rdgpViewShapeItems->button(choice)->click();
+        QCOMPARE(a.lastGuides(), hatches[choice]);
+    }
+    QCOMPARE(a.guides.count(), 5);
+
+    a.rotFree.udDegree->setPosition(-30);
+    QVERIFY(a.lastPreview() == rotationPreview(picture, -30, Rgb{10, 20, 30}));
+    QVERIFY(a.statusTexts().isEmpty());
+    a.rotFree.btnOK->click();
+    QCOMPARE(a.taken.size(), std::size_t(1));
+    QVERIFY(a.taken[0] == *rotateBilinear(picture, -30, Rgb{10, 20, 30}));
+    QCOMPARE(a.statusTexts(), (QStringList{QStringLiteral("回転中"), QStringLiteral("-30°回転")}));
+    QVERIFY(!a.rotFree.isVisible());
+    QCOMPARE(a.shown.count(), 2);
+    QCOMPARE(a.shown.at(1).at(0).toBool(), false);
+    // The picture was let go: another rotation without a new one turns nothing.
+    a.rotFree.show();
+    a.rotFree.btnOK->click();
+    QCOMPARE(a.taken.size(), std::size_t(1));
+}
+
+void FrmRotFreeTest::aloneARefusedPictureKeepsTheWindowOpen()
+{
+    const Bitmap picture = test::photoLike(20, 12);
+    Alone a(picture, QColor(Qt::white));
+    a.refuse = true;
+    a.rotFree.show();
+    a.rotFree.udDegree->setPosition(15);
+    a.rotFree.btnOK->click();
+    // The receiver has said why; no success and no stop is reported over it.
+    QCOMPARE(a.statusTexts(), QStringList{QStringLiteral("回転中")});
+    QVERIFY(a.rotFree.isVisible());
+    QVERIFY(a.rotFree.btnOK->isEnabled() && a.rotFree.btnStop->isHidden());
+    QCOMPARE(a.shown.count(), 1);
+    a.refuse = false;
+    a.rotFree.btnOK->click();
+    QCOMPARE(a.statusTexts().last(), QStringLiteral("15°回転"));
+    QVERIFY(a.taken.at(0) == *rotateBilinear(picture, 15, Rgb{255, 255, 255}));
+}
+
+void FrmRotFreeTest::livePreviewFollowsEveryWholeAngle()
+{
+    // Large enough that one degree moves a corner by more than a pixel along x or y, so that
+    // the corners, which are rounded to whole pixels, differ from one degree to the next.
+    const Bitmap base = distinctPixels(150, 90);
+    const Rgb background{1, 2, 3};
+    Alone a(base, QColor(1, 2, 3));
+    a.rotFree.show();
+    int angle = 0;
+    for (int typed = -360; typed <= 360; ++typed) {
+        const int before = a.previews.count();
+        a.rotFree.edtDegree->setText(QString::number(typed));
+        // Beyond ±359 the text is not an angle: the last one stays and is written back.
+        if (typed >= -359 && typed <= 359)
+            angle = typed;
+        QVERIFY2(a.previews.count() > before, qPrintable(QString::number(typed)));
+        QCOMPARE(a.rotFree.degree(), angle);
+        QCOMPARE(a.rotFree.edtDegree->text(), QString::number(angle));
+        QVERIFY2(a.lastPreview() == rotationPreview(base, angle, background), qPrintable(QString::number(typed)));
+    }
+    // Neighbouring angles give different pictures, so an angle off by one would not pass.
+    for (int d = -359; d < 359; ++d)
+        QVERIFY2(!(rotationPreview(base, d, background) == rotationPreview(base, d + 1, background)),
+                 qPrintable(QString::number(d)));
+    QVERIFY(!(rotationPreview(base, 30, background) == rotationPreview(base, -30, background)));
 }
 
 QTEST_MAIN(FrmRotFreeTest)

@@ -63,7 +63,6 @@ struct MainWithPreview {
     MainWithPreview()
     {
         frm.setPreviewWindow(&preview);
-        preview.setMainWindow(&frm);
         preview.setTempJpeg(tempDir.file("trimlet.jpg"));
     }
 };

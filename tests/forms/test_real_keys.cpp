@@ -86,7 +86,6 @@ struct Rig : test::MainWithPreview {
     Rig()
     {
         frm.setRotFreeWindow(&rotFree);
-        rotFree.setMainWindow(&frm);
         frm.resize(900, 640);
         frm.show();
         frm.edtSizeW->setText(QStringLiteral("240"));
