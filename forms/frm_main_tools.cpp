@@ -28,8 +28,9 @@ OutputOptions TfrmMain::outputOptions() const
 
 void TfrmMain::setPreviewWindow(TfrmPreview* preview)
 {
-    if (frmPreview_)
-        disconnect(frmPreview_, nullptr, this, nullptr);
+    // Once per window: a second set of connections would report everything twice.
+    if (preview == frmPreview_)
+        return;
     frmPreview_ = preview;
     if (!preview)
         return;
@@ -49,8 +50,8 @@ void TfrmMain::previewSaved(const std::string& path)
 
 void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
 {
-    if (frmRotFree_)
-        disconnect(frmRotFree_, nullptr, this, nullptr);
+    if (rotFree == frmRotFree_)
+        return;
     frmRotFree_ = rotFree;
     if (!rotFree)
         return;
