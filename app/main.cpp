@@ -8,19 +8,20 @@
 #include "app/qt_translations.h"
 #include "app/session_end.h"
 #include "app/single_instance.h"
+#include "base/byte_path.h"
+#include "base/version.h"
 #include "forms/app_icon.h"
 #include "forms/frm_about_box.h"
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
 #include "forms/frm_rot_free.h"
-#include "forms/local_path.h"
 
 int main(int argc, char** argv)
 {
     // Takes its own options (-platform, …) out of argv.
     trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
-    QApplication::setApplicationVersion(QStringLiteral(TRIMLET_VERSION));
+    QApplication::setApplicationVersion(QString::fromLatin1(trimlet::kVersion));
     QApplication::setWindowIcon(trimlet::applicationIcon());
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(12);

@@ -10,6 +10,8 @@
 #include <variant>
 #include <sys/stat.h>
 
+#include "base/text.h"
+#include "base/version.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
@@ -419,68 +421,9 @@ Refusal parse(const std::vector<std::string>& args, Request& req)
     return checkRequest(req);
 }
 
-// The length of the well-formed UTF-8 sequence at the start of s, 0 when there is none.
-std::size_t utf8Length(std::string_view s)
-{
-    const auto at = [&](std::size_t i) { return std::uint8_t(s[i]); };
-    const std::uint8_t b = at(0);
-    if (b < 0x80)
-        return 1;
-    const std::size_t n = b >= 0xC2 && b <= 0xDF ? 2 : b >= 0xE0 && b <= 0xEF ? 3 : b >= 0xF0 && b <= 0xF4 ? 4 : 0;
-    if (n == 0 || s.size() < n)
-        return 0;
-    // The second byte's range also rules out overlong forms, surrogates and code points past U+10FFFF.
-    const std::uint8_t lo = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
-    const std::uint8_t hi = b == 0xED ? 0x9F : b == 0xF4 ? 0x8F : 0xBF;
-    if (at(1) < lo || at(1) > hi)
-        return 0;
-    for (std::size_t i = 2; i < n; ++i)
-        if ((at(i) & 0xC0) != 0x80)
-            return 0;
-    return n;
-}
-
-void appendHex(std::string& out, std::string_view bytes)
-{
-    constexpr char kDigits[] = "0123456789abcdef";
-    for (const char c : bytes)
-        out.append("\\x").append(1, kDigits[std::uint8_t(c) >> 4]).append(1, kDigits[std::uint8_t(c) & 15]);
-}
-
-// Text as it is printed: control characters (C0, DEL and C1) as \t, \n, \r or \xHH, so a name
-// can neither break a line or a field nor steer a terminal; for a terminal also bytes that are
-// not UTF-8, which an 8-bit terminal could take for controls. Everything else, a backslash
-// too, stays as it is, so ordinary names are printed byte for byte.
-std::string shown(std::string_view text, bool forTerminal)
-{
-    std::string out;
-    out.reserve(text.size());
-    for (std::size_t i = 0; i < text.size();) {
-        const std::size_t n = utf8Length(text.substr(i));
-        const std::uint8_t b = std::uint8_t(text[i]);
-        if (n == 0) {
-            if (forTerminal)
-                appendHex(out, text.substr(i, 1));
-            else
-                out.push_back(text[i]);
-            ++i;
-        } else if (b == '\t' || b == '\n' || b == '\r') {
-            out.append(b == '\t' ? "\\t" : b == '\n' ? "\\n" : "\\r");
-            ++i;
-        } else if (b < 0x20 || b == 0x7F || (b == 0xC2 && std::uint8_t(text[i + 1]) < 0xA0)) {
-            appendHex(out, text.substr(i, n));
-            i += n;
-        } else {
-            out.append(text.substr(i, n));
-            i += n;
-        }
-    }
-    return out;
-}
-
 int fail(std::ostream& err, int status, const std::string& reason)
 {
-    err << "trimlet-cli: " << shown(reason, true) << '\n';
+    err << "trimlet-cli: " << escapeForPrinting(reason, true) << '\n';
     return status;
 }
 
@@ -506,8 +449,8 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
             continue;
         }
         const PictureFileInfo& p = probed.value();
-        out << shown(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind) << '\t' << p.size.width << '\t'
-            << p.size.height << '\n';
+        out << escapeForPrinting(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind) << '\t'
+            << p.size.width << '\t' << p.size.height << '\n';
     }
     return status;
 }
@@ -651,7 +594,7 @@ public:
         if (!shown_)
             return;
         const std::string text =
-            fitted("[" + std::to_string(index) + "/" + std::to_string(count) + "] ", shown(path, true));
+            fitted("[" + std::to_string(index) + "/" + std::to_string(count) + "] ", escapeForPrinting(path, true));
         err_ << '\r' << text << std::flush;
         width_ = text.size();
     }
@@ -701,7 +644,7 @@ int convertAll(const Request& req, std::ostream& out, std::ostream& err, const T
         }
         progress.clear();
         if (written)
-            out << shown(written.value(), terminal.stdoutIsTerminal) << '\n' << std::flush;
+            out << escapeForPrinting(written.value(), terminal.stdoutIsTerminal) << '\n' << std::flush;
         else
             status = fail(err, kExitFailure, fileReason(input, written.error().message));
     }
@@ -725,7 +668,7 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
         return fail(err, kExitUsage, *refused);
     switch (req.action) {
     case Request::Action::Help: out << kUsage; return kExitOk;
-    case Request::Action::Version: out << "trimlet-cli " << TRIMLET_VERSION << '\n'; return kExitOk;
+    case Request::Action::Version: out << "trimlet-cli " << kVersion << '\n'; return kExitOk;
     case Request::Action::Convert: break;
     }
     return convertAll(req, out, err, terminal);

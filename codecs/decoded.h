@@ -2,11 +2,11 @@
 // What every decoder hands to the picture container.
 
 #include <cstdint>
-#include <span>
 #include <vector>
 
+#include "base/bytes.h"
+#include "base/result.h"
 #include "codecs/bitmap.h"
-#include "codecs/result.h"
 
 namespace trimlet {
 
@@ -21,8 +21,6 @@ struct DecodedImage {
     // leaves the canvas unchanged there), 0 elsewhere.
     std::vector<std::uint8_t> mask;
 };
-
-using Bytes = std::span<const std::uint8_t>;
 
 struct PictureSize {
     int width = 0;

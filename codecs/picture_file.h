@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "codecs/file_io.h"
+#include "base/file_io.h"
 #include "codecs/picture.h"
 
 namespace trimlet {

@@ -8,16 +8,13 @@
 #include <QPushButton>
 #include <QScreen>
 
+#include "base/version.h"
 #include "forms/app_icon.h"
 #include "platform/desktop.h"
 
-#ifndef TRIMLET_VERSION
-#define TRIMLET_VERSION ""
-#endif
-
 namespace trimlet {
 
-QString ReadFileVersion() { return QStringLiteral(TRIMLET_VERSION); }
+QString ReadFileVersion() { return QString::fromLatin1(kVersion); }
 
 namespace {
 

@@ -6,7 +6,7 @@ class QLabel;
 
 namespace trimlet {
 
-// The version compiled into this build, e.g. "2.0.0.401"; empty when the build set none.
+// The version compiled into this build, e.g. "2.0.0.401".
 QString ReadFileVersion();
 
 // The version window: program name and version, rights, the project page and library credits.

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "codecs/picture.h"
-#include "codecs/result.h"
+#include "base/result.h"
 #include "forms/frm_preview.h"
 #include "forms/guarded.h"
 #include "imaging/cut_geometry.h"

@@ -13,6 +13,7 @@
 #include <QToolButton>
 #include <filesystem>
 
+#include "base/byte_path.h"
 #include "codecs/picture_file.h"
 #include "codecs/shell_link.h"
 #include "forms/frm_main.h"

@@ -22,7 +22,8 @@
 #include <QWheelEvent>
 #include <filesystem>
 
-#include "codecs/file_io.h"
+#include "base/byte_path.h"
+#include "base/file_io.h"
 #include "codecs/picture_file.h"
 #include "forms/guarded.h"
 #include "forms/local_path.h"

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "codecs/picture.h"
-#include "codecs/result.h"
+#include "base/result.h"
 #include "forms/guarded.h"
 #include "imaging/serial_name.h"
 #include "platform/desktop.h"

@@ -3,10 +3,10 @@
 #include <QFile>
 #include <QStringDecoder>
 #include <dirent.h>
-#include <filesystem>
 #include <memory>
 #include <optional>
 
+#include "base/byte_path.h"
 #include "settings/cut_size_presets.h"
 
 namespace trimlet {
@@ -28,20 +28,6 @@ QString displayComponent(const std::string& component)
     if (converted != component && isUtf8(converted))
         return QString::fromStdString(converted);
     return QFile::decodeName(QByteArray::fromStdString(component));
-}
-
-// Splits at '/', keeping empty components, so that joining with '/' gives the path back.
-std::vector<std::string> components(const std::string& path)
-{
-    std::vector<std::string> parts;
-    std::size_t start = 0;
-    for (;;) {
-        const std::size_t slash = path.find('/', start);
-        parts.push_back(path.substr(start, slash - start));
-        if (slash == std::string::npos)
-            return parts;
-        start = slash + 1;
-    }
 }
 
 // The one entry of folder that shows as name, if exactly one does.
@@ -69,42 +55,13 @@ QString displayPath(const std::string& path)
     if (isUtf8(path))
         return QString::fromStdString(path);
     QString shown;
-    const std::vector<std::string> parts = components(path);
+    const std::vector<std::string> parts = pathComponents(path);
     for (std::size_t i = 0; i < parts.size(); ++i) {
         if (i > 0)
             shown += QLatin1Char('/');
         shown += displayComponent(parts[i]);
     }
     return shown;
-}
-
-std::string fileNamePart(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
-}
-
-std::string folderPart(const std::string& path)
-{
-    const std::size_t slash = path.rfind('/');
-    if (slash == std::string::npos)
-        return {};
-    return slash == 0 ? std::string("/") : path.substr(0, slash);
-}
-
-std::string absoluteLocalPath(const std::string& path)
-{
-    if (path.empty())
-        return path;
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    const fs::path absolute = fs::absolute(fs::path(path), ec);
-    if (ec)
-        return path;
-    std::string normal = absolute.lexically_normal().string();
-    while (normal.size() > 1 && normal.back() == '/')
-        normal.pop_back();
-    return normal;
 }
 
 std::string localPathOfUrl(const QUrl& url)
@@ -150,7 +107,7 @@ std::string utf8Ancestor(const std::string& path)
     if (isUtf8(path))
         return path;
     std::string kept;
-    const std::vector<std::string> parts = components(path);
+    const std::vector<std::string> parts = pathComponents(path);
     for (std::size_t i = 0; i < parts.size() && isUtf8(parts[i]); ++i)
         kept += (i > 0 ? "/" : "") + parts[i];
     return kept.empty() && path.starts_with('/') ? std::string("/") : kept;

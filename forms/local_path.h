@@ -15,13 +15,6 @@ namespace trimlet {
 // (code page 932) decoded as such, anything else with U+FFFD for the bytes that do not decode.
 QString displayPath(const std::string& path);
 
-// The name after the last '/', and what comes before it ("/" for a file in the root).
-std::string fileNamePart(const std::string& path);
-std::string folderPart(const std::string& path);
-
-// The path made absolute against the working folder, "." and ".." removed by name as Qt does.
-std::string absoluteLocalPath(const std::string& path);
-
 // The path, as bytes, of a local file URL; empty for any other URL. Percent-escapes are decoded
 // byte for byte, so a name that is not UTF-8 comes through as the sender encoded it.
 std::string localPathOfUrl(const QUrl& url);

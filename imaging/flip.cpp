@@ -6,6 +6,8 @@
 #include <cstring>
 #include <vector>
 
+#include "base/cpu.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define TRIMLET_X86 1
@@ -66,15 +68,16 @@ constexpr ShuffleMasks kReverseMasks = makeReverseMasks();
 }
 #endif
 
-// dst's pixels are src's in reverse order; the two must not overlap.
-void reversePixels(std::uint8_t* dst, const std::uint8_t* src, int count)
+// Fills dst with src's pixels in reverse order; the two must not overlap.
+using ReversePixels = void (*)(std::uint8_t* dst, const std::uint8_t* src, int count);
+
+ReversePixels pickReverse()
 {
 #ifdef TRIMLET_X86
-    static const bool ssse3 = __builtin_cpu_supports("ssse3");
-    if (ssse3)
-        return reversePixelsSsse3(dst, src, count);
+    if (cpuLevel() >= CpuLevel::Ssse3)
+        return reversePixelsSsse3;
 #endif
-    reversePixelsPlain(dst, src, count);
+    return reversePixelsPlain;
 }
 
 }  // namespace
@@ -95,6 +98,7 @@ Bitmap flipHorizontal(Bitmap picture)
 {
     const std::size_t rowBytes = std::size_t(picture.width()) * 3;
     std::vector<std::uint8_t> spare(rowBytes);
+    const ReversePixels reversePixels = pickReverse();
     for (int y = 0; y < picture.height(); ++y) {
         reversePixels(spare.data(), picture.row(y), picture.width());
         std::memcpy(picture.row(y), spare.data(), rowBytes);

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <utility>
 
+#include "base/cpu.h"
 #include "imaging/flip.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -112,7 +113,7 @@ using CopyBlock = void (*)(Turn, int, int, int, int);
 CopyBlock pickCopy(bool clockwise)
 {
 #ifdef TRIMLET_X86
-    if (__builtin_cpu_supports("ssse3"))
+    if (cpuLevel() >= CpuLevel::Ssse3)
         return clockwise ? copySsse3<true> : copySsse3<false>;
 #endif
     return copyPlain;

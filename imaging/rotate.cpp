@@ -10,6 +10,8 @@
 #include <thread>
 #include <vector>
 
+#include "base/cpu.h"
+
 #if defined(__x86_64__) || defined(__i386__)
 #include <immintrin.h>
 #define TRIMLET_X86 1
@@ -134,7 +136,7 @@ using RotateTile = void (*)(const Rotation&, int, int, int, int);
 RotateTile pickTile()
 {
 #ifdef TRIMLET_X86
-    if (__builtin_cpu_supports("avx2"))
+    if (cpuLevel() >= CpuLevel::Avx2)
         return rotateTileAvx2;
 #endif
     return rotateTilePlain;
@@ -251,7 +253,7 @@ std::optional<Bitmap> rotateBilinear(const Bitmap& src, int degrees, Rgb backgro
         r.xc[std::size_t(X)] = x * r.c;
         r.xs[std::size_t(X)] = x * r.s;
     }
-    static const RotateTile tile = pickTile();
+    const RotateTile tile = pickTile();
     Crew crew(std::clamp(threads, 1, 64) - 1);
     for (int Y = 0; Y < height;) {
         const int y = Y - r.hh;

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <utility>
 
-#include "codecs/result.h"
+#include "base/result.h"
 
 namespace trimlet {
 

@@ -149,6 +149,51 @@ TEST(GifDecode, InterlacedRowsComeOutInPlace)
         }
 }
 
+TEST(GifDecode, FirstImageAtTheOriginSmallerThanTheScreen)
+{
+    // Narrower and shorter, interlaced (rows stored 0, 2, 1), index 2 transparent: the image's
+    // transparent pixels and the rest of the screen show colour 0 and are marked.
+    GifFrame corner{0, 0, 3, 3, {1, 2, 3, 3, 0, 1, 2, 2, 1}, {}, 2, true};
+    auto decoded = decodeGif(writeGif({4, 5, kRgbw, {corner}}));
+    ASSERT_TRUE(decoded) << decoded.error().message;
+    EXPECT_EQ(decoded.value().bitmap,
+              test::bitmapFromRows({{G, R, W, R}, {W, R, G, R}, {R, R, G, R}, {R, R, R, R}, {R, R, R, R}}));
+    EXPECT_EQ(decoded.value().mask, maskOf({"0101", "0001", "1101", "1111", "1111"}));
+
+    // Every combination of shorter, narrower or both, stored plainly or interlaced (heights that
+    // reach every pass), opaque or with a transparent index.
+    const struct {
+        int imageW, imageH, screenW, screenH;
+    } sizes[] = {{5, 9, 5, 13}, {3, 11, 7, 11}, {4, 10, 6, 17}, {1, 1, 2, 2}, {2, 1, 2, 3}, {1, 8, 3, 8}};
+    for (const auto& z : sizes)
+        for (const bool interlaced : {false, true})
+            for (const int transparent : {NO_TRANSPARENT_COLOR, 3, 0}) {
+                SCOPED_TRACE(std::to_string(z.imageW) + "x" + std::to_string(z.imageH) + " on " +
+                             std::to_string(z.screenW) + "x" + std::to_string(z.screenH) +
+                             (interlaced ? ", interlaced" : "") + ", transparent " + std::to_string(transparent));
+                GifFrame frame{0, 0, z.imageW, z.imageH, {}, {}, transparent, interlaced};
+                std::vector<std::vector<std::uint32_t>> rows(std::size_t(z.screenH),
+                                                             std::vector<std::uint32_t>(std::size_t(z.screenW), R));
+                Mask mask(std::size_t(z.screenW) * std::size_t(z.screenH), 1);
+                for (int y = 0; y < z.imageH; ++y)
+                    for (int x = 0; x < z.imageW; ++x) {
+                        const int index = (3 * x + 5 * y + 1) % 4;
+                        frame.pixels.push_back(std::uint8_t(index));
+                        const GifColorType c = kRgbw[std::size_t(index)];
+                        const bool clear = index == transparent;
+                        const std::uint32_t colour = std::uint32_t(c.Red << 16 | c.Green << 8 | c.Blue);
+                        rows[std::size_t(y)][std::size_t(x)] = clear ? R : colour;
+                        mask[std::size_t(y) * std::size_t(z.screenW) + std::size_t(x)] = clear;
+                    }
+                if (transparent == NO_TRANSPARENT_COLOR)
+                    mask.clear();
+                auto got = decodeGif(writeGif({z.screenW, z.screenH, kRgbw, {frame}}));
+                ASSERT_TRUE(got) << got.error().message;
+                EXPECT_EQ(got.value().bitmap, test::bitmapFromRows(rows));
+                EXPECT_EQ(got.value().mask, mask);
+            }
+}
+
 // Rewrites the global table of a file written with kRgbw to its first `keep` entries (0:
 // no table), leaving the image's LZW code size as it was.
 Bytes8 shrinkGlobalTable(Bytes8 gif, int keep)

@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <unistd.h>
 
+#include "base/byte_path.h"
 #include "forms/local_path.h"
 #include "tests/support/test_support.h"
 

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cmath>
 #include <cstdint>
+#include <random>
 #include <string>
 #include <utility>
 #include <vector>
@@ -91,6 +92,101 @@ TEST(ReduceArea, IsTheAreaWeightedMeanRoundedToNearest)
         ASSERT_EQ(out.height(), c.dstH);
         EXPECT_EQ(countRoundingFaults(src, r, out), 0);
         EXPECT_TRUE(out == reduceArea(copyRegion(src, r.x, r.y, r.w, r.h), c.dstW, c.dstH));
+    }
+}
+
+// Along one axis, in units where an output pixel is srcLen wide and a source pixel dstLen wide:
+// the source pixels under output i and how many units of it each covers.
+struct Cover {
+    int pixel;
+    std::uint64_t units;
+};
+std::vector<std::vector<Cover>> covers(int srcLen, int dstLen)
+{
+    auto out = std::vector<std::vector<Cover>>(std::size_t(dstLen));
+    for (int i = 0; i < dstLen; ++i) {
+        const std::int64_t begin = std::int64_t(i) * srcLen, end = begin + srcLen;
+        for (std::int64_t p = begin / dstLen; p * dstLen < end; ++p) {
+            const std::int64_t from = std::max(begin, p * dstLen), to = std::min(end, (p + 1) * dstLen);
+            out[std::size_t(i)].push_back({int(p), std::uint64_t(to - from)});
+        }
+    }
+    return out;
+}
+
+// Each channel as the exact rational mean of the covered area, sum ÷ (srcW · srcH) in those
+// units, rounded with halves up.
+Bitmap exactReduction(const Bitmap& src, Region r, int dstW, int dstH)
+{
+    const auto across = covers(r.w, dstW), down = covers(r.h, dstH);
+    const std::uint64_t area = std::uint64_t(r.w) * std::uint64_t(r.h);
+    Bitmap out(dstW, dstH);
+    for (int y = 0; y < dstH; ++y)
+        for (int x = 0; x < dstW; ++x)
+            for (int c = 0; c < 3; ++c) {
+                std::uint64_t sum = 0;
+                for (const Cover& row : down[std::size_t(y)]) {
+                    const std::uint8_t* line = src.row(r.y + row.pixel) + std::size_t(r.x) * 3 + std::size_t(c);
+                    std::uint64_t rowSum = 0;
+                    for (const Cover& column : across[std::size_t(x)])
+                        rowSum += column.units * line[std::size_t(column.pixel) * 3];
+                    sum += row.units * rowSum;
+                }
+                out.row(y)[std::size_t(x) * 3 + std::size_t(c)] = std::uint8_t((2 * sum + area) / (2 * area));
+            }
+    return out;
+}
+
+std::string describe(int srcW, int srcH, Region r, int dstW, int dstH)
+{
+    return std::to_string(srcW) + "x" + std::to_string(srcH) + " region " + std::to_string(r.x) + "," +
+           std::to_string(r.y) + " " + std::to_string(r.w) + "x" + std::to_string(r.h) + " to " +
+           std::to_string(dstW) + "x" + std::to_string(dstH);
+}
+
+TEST(ReduceArea, EqualsTheExactRationalMeanRoundedHalfUp)
+{
+    struct Case {
+        int srcW, srcH;
+        Region r;
+        int dstW, dstH;
+    };
+    std::vector<Case> cases;
+    // Ratios near 1, halves (every other channel a tie), whole and awkward fractions, one-pixel
+    // outputs and odd sizes, each lengths pair across once and down once.
+    std::vector<std::pair<int, int>> lengths;
+    for (const int n : {1, 2, 3, 5, 8, 13, 31, 64, 99, 100, 257})
+        for (const int m : {1, 2, 3, n / 2, n / 3 + 1, n - 1, n})
+            if (m >= 1 && m <= n && std::find(lengths.begin(), lengths.end(), std::pair{n, m}) == lengths.end())
+                lengths.emplace_back(n, m);
+    for (std::size_t k = 0; k < lengths.size(); ++k) {
+        const auto [w, dw] = lengths[k];
+        const auto [h, dh] = lengths[(k * 7 + 3) % lengths.size()];
+        cases.push_back({w, h, {0, 0, w, h}, dw, dh});
+        cases.push_back({h + 3, w + 2, {2, 1, h, w}, dh, dw});
+    }
+    // Random regions of random pictures.
+    std::mt19937 random(20240611);
+    const auto upTo = [&](int n) { return std::uniform_int_distribution<int>(1, n)(random); };
+    for (int k = 0; k < 150; ++k) {
+        const int srcW = upTo(300), srcH = upTo(200);
+        const int w = upTo(srcW), h = upTo(srcH);
+        cases.push_back({srcW, srcH, {upTo(srcW - w + 1) - 1, upTo(srcH - h + 1) - 1, w, h}, upTo(w), upTo(h)});
+    }
+    // Strips of a wide picture, an output column wider than a strip, a divisor past 2^23 with a
+    // ratio near 1 across, and big ratios.
+    cases.push_back({20011, 3, {5, 1, 20001, 2}, 20000, 1});
+    cases.push_back({20011, 3, {0, 0, 20011, 3}, 2, 2});
+    cases.push_back({4099, 2053, {0, 0, 4099, 2053}, 4098, 5});
+    cases.push_back({997, 3, {0, 0, 997, 3}, 1, 1});
+    cases.push_back({5000, 7, {0, 0, 5000, 7}, 3, 7});
+
+    for (const Case& c : cases) {
+        const Bitmap src = test::noisePicture(c.srcW, c.srcH, std::uint32_t(c.srcW * 977 + c.srcH * 31 + c.dstW));
+        const Bitmap out = reduceArea(src, c.r.x, c.r.y, c.r.w, c.r.h, c.dstW, c.dstH);
+        const Bitmap expected = exactReduction(src, c.r, c.dstW, c.dstH);
+        ASSERT_TRUE(out.width() == c.dstW && out.height() == c.dstH) << describe(c.srcW, c.srcH, c.r, c.dstW, c.dstH);
+        EXPECT_EQ(test::maxChannelDifference(out, expected), 0) << describe(c.srcW, c.srcH, c.r, c.dstW, c.dstH);
     }
 }
 

@@ -1,4 +1,4 @@
-#include "codecs/file_io.h"
+#include "base/file_io.h"
 
 #include <cerrno>
 #include <cstdio>

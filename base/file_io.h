@@ -5,7 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "codecs/decoded.h"
+#include "base/bytes.h"
+#include "base/result.h"
 
 namespace trimlet {
 

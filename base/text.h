@@ -1,0 +1,23 @@
+#pragma once
+// Text as bytes: UTF-8 checked and written by hand, and names made safe to print.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace trimlet {
+
+// The length of the well-formed UTF-8 sequence at the start of s; 0 when there is none (s empty,
+// a stray or truncated byte, an overlong form, a surrogate, a code point past U+10FFFF).
+std::size_t utf8SequenceLength(std::string_view s);
+
+// Appends code point c, below U+110000, to out as UTF-8.
+void appendUtf8(std::string& out, char32_t c);
+
+// Text as it is printed: control characters (C0, DEL and C1) as \t, \n, \r or \xHH, so a name
+// can neither break a line or a field nor steer a terminal; for a terminal also bytes that are
+// not UTF-8, which an 8-bit terminal could take for controls. Everything else, a backslash
+// too, stays as it is, so ordinary names are printed byte for byte.
+std::string escapeForPrinting(std::string_view text, bool forTerminal);
+
+}  // namespace trimlet
