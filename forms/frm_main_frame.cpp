@@ -20,9 +20,6 @@ namespace trimlet {
 
 namespace {
 
-constexpr int kButtonBandHeight = 100;
-constexpr int kConsoleHeight = 117;
-
 IntRect toIntRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
 }  // namespace
@@ -45,8 +42,13 @@ void TfrmMain::connectFrameHandlers()
 }
 
 IntRect TfrmMain::displayRect() const { return toIntRect(imgSource->geometry()); }
-IntRect TfrmMain::frameRect() const { return toIntRect(shpRange->geometry()); }
-void TfrmMain::setFrameRect(const IntRect& r) { shpRange->setGeometry(r.x, r.y, r.w, r.h); }
+
+void TfrmMain::showCutFrame()
+{
+    const IntRect& r = frame_.rect;
+    shpRange->setGeometry(r.x, r.y, r.w, r.h);
+    frame_.rect = toIntRect(shpRange->geometry());  // as the widget took it
+}
 
 void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
 {
@@ -66,9 +68,8 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
 
 IntRect TfrmMain::fittedDisplay(int pw, int ph) const
 {
-    const int availW = centralWidget()->width();
-    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
-    return fitPicture(pw, ph, availW, availH, kButtonBandHeight);
+    const IntRect area = workArea(centralWidget()->size());
+    return fitPicture(pw, ph, area.w, area.h, area.y);
 }
 
 QImage TfrmMain::displayImage(const Bitmap& picture, int w, int h)
@@ -108,60 +109,49 @@ void TfrmMain::ResizeCutFrame(bool storeCentre)
 {
     if (editing_.isEmpty())
         return;
-    const FrameSizing s = resizeCutFrame(frameRect(), displayRect(), editing_.width(), editing_.height(),
-                                         udSizeW->position(), udSizeH->position(), udPower->position());
-    cutSrcWidth = s.cutSrcWidth;
-    cutSrcHeight = s.cutSrcHeight;
-    lblCutSizeW->setText(QString::number(cutSrcWidth));
-    lblCutSizeH->setText(QString::number(cutSrcHeight));
+    const FrameSizing s = frame_.resize(displayRect(), editing_.width(), editing_.height(), udSizeW->position(),
+                                        udSizeH->position(), udPower->position(), storeCentre);
+    lblCutSizeW->setText(QString::number(frame_.cutSrcWidth));
+    lblCutSizeH->setText(QString::number(frame_.cutSrcHeight));
     showSizeLabel(lblSizeW, s.reducedWidth, edtSizeW);
     showSizeLabel(lblSizeH, s.reducedHeight, edtSizeH);
-    setFrameRect(s.frame);
-    if (storeCentre)
-        StoreFrameCentre();
-    dragging = false;
+    showCutFrame();
 }
 
-void TfrmMain::ClampCutFrame(int x, int y) { setFrameRect(clampCutFrame(frameRect(), x, y, displayRect())); }
-
-void TfrmMain::StoreFrameCentre()
+void TfrmMain::ClampCutFrame(int x, int y)
 {
-    const IntPoint c = storeFrameCentre(frameRect(), displayRect(), editing_.width(), editing_.height());
-    frameCentreX = c.x;
-    frameCentreY = c.y;
+    frame_.clamp(x, y, displayRect());
+    showCutFrame();
 }
+
+void TfrmMain::StoreFrameCentre() { frame_.storeCentre(displayRect(), editing_.width(), editing_.height()); }
 
 void TfrmMain::PlaceCutFrame(bool recentre)
 {
-    setFrameRect(placeCutFrame(recentre, displayRect(), editing_.width(), editing_.height(), {frameCentreX, frameCentreY}));
+    frame_.place(recentre, displayRect(), editing_.width(), editing_.height());
+    showCutFrame();
     ResizeCutFrame(recentre);
 }
 
 void TfrmMain::shpRangeMouseDown(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    dragOffsetX = int(event->position().x());
-    dragOffsetY = int(event->position().y());
-    dragging = true;
+    if (event->button() == Qt::LeftButton)
+        frame_.beginDrag({int(event->position().x()), int(event->position().y())});
 }
 
 void TfrmMain::shpRangeMouseMove(QMouseEvent* event)
 {
-    if (!dragging)
-        return;
-    const QPoint m = shpRange->mapTo(centralWidget(), event->position().toPoint());
-    ClampCutFrame(m.x() - dragOffsetX, m.y() - dragOffsetY);
+    const QPoint at = event->position().toPoint();
+    if (frame_.dragTo({at.x(), at.y()}, displayRect()))
+        showCutFrame();
 }
 
 void TfrmMain::shpRangeMouseUp(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        StoreFrameCentre();
-        dragging = false;
-    } else if (event->button() == Qt::RightButton) {
+    if (event->button() == Qt::LeftButton)
+        frame_.endDrag(displayRect(), editing_.width(), editing_.height());
+    else if (event->button() == Qt::RightButton)
         popupEditMenu(shpRange, event->position().toPoint());
-    }
 }
 
 void TfrmMain::imgSourceMouseUp(QMouseEvent* event)

@@ -1,6 +1,7 @@
 // The main window's loading side: files, shortcuts, drops, reload, paste, the folder button,
 // the status line and the switching of picture-dependent controls.
 
+#include <QAction>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -18,6 +19,7 @@
 #include "forms/frm_main.h"
 #include "forms/guarded.h"
 #include "forms/local_path.h"
+#include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
@@ -43,16 +45,25 @@ bool hasLinkExtension(const std::string& path)
 
 }  // namespace
 
-void TfrmMain::ShowStatus(const QString& text, int kind)
+void TfrmMain::connectLoadHandlers()
 {
-    if (kind != statusOnly)
-        desktop().message(this, MessageKind(kind), text);
-    // One line: a box's line break would make the status bar grow.
-    statusLine_->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    connect(btnOpen, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenClick));
+    connect(btnPaste, &QPushButton::clicked, this, guarded(&TfrmMain::btnPasteClick));
+    connect(btnReload, &QPushButton::clicked, this, guarded(&TfrmMain::btnReloadClick));
+    connect(btnOpenDir, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenDirClick));
+    connect(popitemPaste, &QAction::triggered, this, guarded(&TfrmMain::btnPasteClick));
+    connect(popitemReload, &QAction::triggered, this, guarded(&TfrmMain::btnReloadClick));
 }
 
-QString TfrmMain::statusText() const { return statusLine_->text(); }
+void TfrmMain::ShowStatus(const QString& text, StatusKind kind)
+{
+    if (kind != StatusKind::statusOnly)
+        desktop().message(this, MessageKind(int(kind)), text);
+    // One line: a box's line break would make the status bar grow.
+    statusLine->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+}
 
+QString TfrmMain::statusText() const { return statusLine->text(); }
 
 QString TfrmMain::currentFileName() const { return displayPath(currentFileName_); }
 
@@ -71,24 +82,10 @@ void TfrmMain::SetEditingEnabled(bool enabled)
              btnQuickSave, btnPreview, btnSave, spdTop, spdTopBottom, spdBottom, spdTopBottomCut, spdLeft,
              spdLeftRight, spdRight, spdLeftRightCut, btnBGColor, pnlBGColor})
         w->setEnabled(enabled);
-    for (int i = 0; i < 3; ++i) {
-        btnTmpSave[i]->setEnabled(enabled);
-        btnTmpCutSave[i]->setEnabled(enabled);
-    }
-    if (enabled)
-        UpdateSlotLoadButtons();
-    else
-        for (QToolButton* b : btnTmpLoad)
-            b->setEnabled(false);
+    tmpSave->setEditingEnabled(enabled);
     imgSource->setVisible(enabled);
     shpRange->setVisible(enabled);
     lblNotice->setVisible(!enabled);
-}
-
-void TfrmMain::UpdateSlotLoadButtons()
-{
-    for (int i = 0; i < 3; ++i)
-        btnTmpLoad[i]->setEnabled(!imgTmpSave[i].isEmpty());
 }
 
 void TfrmMain::setEditingPicture(Picture picture)
@@ -120,11 +117,11 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     auto loaded = path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
                                : loadPictureFile(path);
     if (!loaded) {
-        ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), skWarning);
+        ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), StatusKind::skWarning);
         return;
     }
 
-    ShowStatus(QStringLiteral("ファイルドロップ：") + displayPath(path), statusOnly);
+    ShowStatus(QStringLiteral("ファイルドロップ：") + displayPath(path), StatusKind::statusOnly);
     const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty();
     if (!joining) {
         setEditingPicture(std::move(loaded).value());
@@ -136,7 +133,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     showSourceSize();
     LayoutWorkArea(true, true);
     if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
-        ShowStatus(kLargePictureText, statusOnly);
+        ShowStatus(kLargePictureText, StatusKind::statusOnly);
         if (largePictureAnswer_)
             largePictureAnswer_ = desktop().askYesNo(
                 this, MessageKind::Warning, kLargePictureText + QStringLiteral("\n\nこの警告を今後も表示しますか？"));
@@ -171,14 +168,14 @@ void TfrmMain::btnReloadClick() { LoadPictureFile(currentFileName_); }
 void TfrmMain::btnPasteClick()
 {
     if (!desktop().clipboardHasImage()) {
-        ShowStatus(QStringLiteral("クリップボードに画像がありません。"), skInformation);
+        ShowStatus(QStringLiteral("クリップボードに画像がありません。"), StatusKind::skInformation);
         return;
     }
     // The picture is taken before the document's name is cleared, so that a clipboard that
     // cannot be read, or a picture too large for memory, leaves the document as it was.
     Bitmap pasted = fromQImage(desktop().clipboardImage());
     if (pasted.empty()) {
-        ShowStatus(QStringLiteral("クリップボードの画像を読み込めませんでした。"), skWarning);
+        ShowStatus(QStringLiteral("クリップボードの画像を読み込めませんでした。"), StatusKind::skWarning);
         return;
     }
     setEditingPicture(Picture(std::move(pasted)));
@@ -186,7 +183,7 @@ void TfrmMain::btnPasteClick()
     btnReload->setEnabled(false);
     lblFileNameF->setText(kPastedName);
     lblFileNameB->setText(kPastedName);
-    ShowStatus(kPastedName, statusOnly);
+    ShowStatus(kPastedName, StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
     SetEditingEnabled(true);
@@ -238,7 +235,7 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
 {
     // Drags of our own are let in and judged at every move: a window that refuses the entry
     // hears nothing more of that drag, not even over the picture.
-    if (event->source() == imgSource || slotOfPanel(event->source()))
+    if (event->source() == imgSource || tmpSave->slotOfPanel(event->source()))
         event->acceptProposedAction();
     else if (!acceptFilesAsCopy(event))
         event->ignore();
@@ -246,7 +243,7 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
 
 void TfrmMain::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->source() != imgSource && !slotOfPanel(event->source()) && acceptFilesAsCopy(event))
+    if (event->source() != imgSource && !tmpSave->slotOfPanel(event->source()) && acceptFilesAsCopy(event))
         return;
     if (FormDragOver(event->source(), event->position().toPoint()))
         event->acceptProposedAction();
@@ -257,7 +254,7 @@ void TfrmMain::dragMoveEvent(QDragMoveEvent* event)
 void TfrmMain::dropEvent(QDropEvent* event)
 {
     const QPoint at = event->position().toPoint();
-    if (event->source() == imgSource || slotOfPanel(event->source())) {
+    if (event->source() == imgSource || tmpSave->slotOfPanel(event->source())) {
         if (FormDragOver(event->source(), at)) {
             event->acceptProposedAction();
             runGuarded([&] { FormDragDrop(event->source(), at); }, failureReport());
