@@ -207,13 +207,9 @@ private:
     void expandSlot(int slot);
     void setProgress(int position);
     void quarterTurn(Transform mode, const QString& status);
-    void popupEditMenu(QWidget* source, const QPoint& local);
-    void showSizeLabel(QLabel* label, int value, const QLineEdit* edit);
     IntRect displayRect() const;
     // Where a pw × ph picture goes in the work area as it is now.
     IntRect fittedDisplay(int pw, int ph) const;
-    // The picture as the work area shows it at w × h: reduced by area averages when larger.
-    static QImage displayImage(const Bitmap& picture, int w, int h);
     // Puts the frame widget where frame_ says.
     void showCutFrame();
     void runPreview(OutputMode mode);

@@ -14,7 +14,6 @@
 #include "forms/guarded.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
-#include "imaging/reduce.h"
 
 namespace trimlet {
 
@@ -72,18 +71,6 @@ IntRect TfrmMain::fittedDisplay(int pw, int ph) const
     return fitPicture(pw, ph, area.w, area.h, area.y);
 }
 
-QImage TfrmMain::displayImage(const Bitmap& picture, int w, int h)
-{
-    // Reduced here rather than scaled at painting: a 400-megapixel photo then costs the work
-    // area a few megabytes instead of a second full-size copy, and area averages show fine
-    // detail truer than the painter's smoothing.
-    if (w <= 0 || h <= 0)
-        return {};
-    if (w >= picture.width() && h >= picture.height())
-        return imageOf(picture);
-    return imageOf(reduceArea(picture, std::min(w, picture.width()), std::min(h, picture.height())));
-}
-
 void TfrmMain::UpdateMinimumRate()
 {
     const int minimum = minimumRate(editing_.width(), editing_.height(), udSizeW->position(), udSizeH->position());
@@ -94,15 +81,6 @@ void TfrmMain::UpdateMinimumRate()
         typed = minimum;
     if (typed < minimum)
         edtPower->setText(QString::number(minimum));
-}
-
-void TfrmMain::showSizeLabel(QLabel* label, int value, const QLineEdit* edit)
-{
-    label->setText(QString::number(value));
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, label->text() == edit->text() ? QApplication::palette().color(QPalette::WindowText)
-                                                                  : QColor(255, 0, 0));
-    label->setPalette(p);
 }
 
 void TfrmMain::ResizeCutFrame(bool storeCentre)
@@ -160,18 +138,6 @@ void TfrmMain::imgSourceMouseUp(QMouseEvent* event)
         popupEditMenu(imgSource, event->position().toPoint());
 }
 
-void TfrmMain::popupEditMenu(QWidget* source, const QPoint& local)
-{
-    const std::pair<QAction*, QWidget*> follows[] = {
-        {popitemRevH, btnRevH},   {popitemRevW, btnRevW},       {popitemRotR, btnRotR},
-        {popitemRotL, btnRotL},   {popitemRot180, btnRot180},   {popitemPaste, btnPaste},
-        {popitemReload, btnReload}, {popitemQuickSave, btnQuickSave}, {popitemPreview, btnPreview},
-        {popitemSave, btnSave}};
-    for (const auto& [item, button] : follows)
-        item->setEnabled(button->isEnabled());
-    popEdit->popup(source->mapToGlobal(local));
-}
-
 void TfrmMain::edtSizeWChange() { LayoutWorkArea(false, true); }
 
 void TfrmMain::edtPowerChange() { ResizeCutFrame(false); }
@@ -179,11 +145,7 @@ void TfrmMain::edtPowerChange() { ResizeCutFrame(false); }
 void TfrmMain::edtExit(QLineEdit* edit)
 {
     UpDown* ud = edit == edtSizeW ? udSizeW : edit == edtSizeH ? udSizeH : udPower;
-    bool ok = false;
-    int value = edit->text().trimmed().toInt(&ok);
-    if (!ok)
-        value = ud->position();
-    value = std::min(std::max(value, ud->minimum()), ud->maximum());
+    const int value = ud->valueOf(edit->text());
     const QString text = QString::number(value);
     if (edit->text() == text) {
         // Written back even when unchanged, so the change handler runs once more.

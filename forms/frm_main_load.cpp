@@ -15,10 +15,10 @@
 #include <filesystem>
 
 #include "codecs/picture_file.h"
-#include "codecs/shell_link.h"
 #include "forms/frm_main.h"
 #include "forms/guarded.h"
 #include "forms/local_path.h"
+#include "forms/main_files.h"
 #include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
@@ -35,13 +35,6 @@ constexpr std::int64_t kLargePicturePixels = 10'000'000;
 
 const QString kLargePictureText = QStringLiteral("10Mピクセルを超える画像は処理に失敗する場合があります。");
 const QString kPastedName = QStringLiteral("クリップボードからの貼り付け");
-
-bool hasLinkExtension(const std::string& path)
-{
-    const std::string name = fileNamePart(path);
-    const std::size_t dot = name.rfind('.');
-    return dot != std::string::npos && QByteArray::fromStdString(name.substr(dot)).toLower() == ".lnk";
-}
 
 }  // namespace
 
@@ -75,18 +68,7 @@ void TfrmMain::SetCurrentFile(const std::string& path)
     lblFileNameB->setText(name);
 }
 
-void TfrmMain::SetEditingEnabled(bool enabled)
-{
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             btnRevH, btnRevW, btnRotR, btnRotL, btnRot180, btnRotFree, btnCutAndLoad, btnCopy, btnAllCopy,
-             btnQuickSave, btnPreview, btnSave, spdTop, spdTopBottom, spdBottom, spdTopBottomCut, spdLeft,
-             spdLeftRight, spdRight, spdLeftRightCut, btnBGColor, pnlBGColor})
-        w->setEnabled(enabled);
-    tmpSave->setEditingEnabled(enabled);
-    imgSource->setVisible(enabled);
-    shpRange->setVisible(enabled);
-    lblNotice->setVisible(!enabled);
-}
+void TfrmMain::SetEditingEnabled(bool enabled) { setPictureControlsEnabled(enabled); }
 
 void TfrmMain::setEditingPicture(Picture picture)
 {
@@ -107,12 +89,7 @@ void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::enc
 
 void TfrmMain::LoadPictureFile(const std::string& requested)
 {
-    std::string path = requested;
-    if (hasLinkExtension(path)) {
-        path = resolveShortcut(path);
-        if (!path.empty())
-            path = expandToLongPath(absoluteLocalPath(path));
-    }
+    const std::string path = resolvePictureShortcut(requested);
 
     auto loaded = path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
                                : loadPictureFile(path);
@@ -144,21 +121,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
 
 void TfrmMain::btnOpenClick()
 {
-    FileDialogRequest request;
-    // Until something is saved, an installed copy starts among the user's pictures, never
-    // in its own program or cache folder.
-    const std::string saved = outputPathSetting();
-    std::string folder = saved.empty() ? std::string() : folderPart(absoluteLocalPath(saved));
-    std::error_code ec;
-    if (folder.empty() || !std::filesystem::is_directory(folder, ec))
-        folder = defaultPictureFolder(executablePath());
-    request.initialFolder = displayPath(utf8Ancestor(folder));
-    request.filters = {QStringLiteral("bitmap files (*.bmp)"), QStringLiteral("GIF files (*.gif)"),
-                       QStringLiteral("JPEG files (*.jpg *.jpeg)"), QStringLiteral("PNG files (*.png)"),
-                       QStringLiteral("すべてのファイル (*)")};
-    request.selectedFilter = 2;
-    request.defaultSuffix = QStringLiteral("jpg");
-    const QString chosen = desktop().openFileName(this, request);
+    const QString chosen = desktop().openFileName(this, openPictureRequest(outputPathSetting()));
     if (!chosen.isEmpty())
         LoadPictureFile(pathFromDialog(chosen));
 }
@@ -191,8 +154,7 @@ void TfrmMain::btnPasteClick()
 
 void TfrmMain::btnOpenDirClick()
 {
-    const std::string file = currentFileName_.empty() ? outputPathSetting() : currentFileName_;
-    const std::string folder = file.empty() ? defaultPictureFolder(executablePath()) : folderPart(absoluteLocalPath(file));
+    const std::string folder = folderToOpen(currentFileName_, outputPathSetting());
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec))
         desktop().message(this, MessageKind::Information,
@@ -215,21 +177,6 @@ void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& cl
     raise();
     LoadPictureFile(paths.front());
 }
-
-namespace {
-
-// Files are only ever read: a drop is taken as a copy, whatever the source proposed, so that
-// no file manager deletes the user's file after a "move" onto the window.
-bool acceptFilesAsCopy(QDropEvent* event)
-{
-    if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction))
-        return false;
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    return true;
-}
-
-}  // namespace
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
 {
@@ -261,10 +208,7 @@ void TfrmMain::dropEvent(QDropEvent* event)
         }
         return;
     }
-    std::vector<std::string> paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (std::string path = localPathOfUrl(url); !path.empty())
-            paths.push_back(std::move(path));
+    const std::vector<std::string> paths = droppedFiles(*event->mimeData());
     if (paths.empty() || !acceptFilesAsCopy(event))
         return;
     runGuarded([&] { dropFiles(paths, at); }, failureReport());

@@ -21,34 +21,19 @@ QString slotTag(int slot) { return QStringLiteral("[") + QString::number(slot) +
 
 void TfrmMain::connectSlotHandlers()
 {
-    SlotStrip& strip = *tmpSave;
-    for (int slot = 1; slot <= 3; ++slot) {
-        QToolButton* save = strip.saveButton(slot);
-        QToolButton* cutSave = strip.cutSaveButton(slot);
-        QToolButton* load = strip.loadButton(slot);
-        connect(save, &QToolButton::clicked, this, guarded([this, save] { btnTmpSaveClick(save); }));
-        connect(cutSave, &QToolButton::clicked, this, guarded([this, cutSave] { btnTmpCutSaveClick(cutSave); }));
-        connect(load, &QToolButton::clicked, this, guarded([this, load] { btnTmpLoadClick(load); }));
-        SlotPanel* panel = strip.panel(slot);
-        panel->acceptsDrag = [this, slot](QObject* source) { return imgTmpSaveDragOver(source, slot); };
-        panel->dropped = guarded([this, slot](QObject* source) { imgTmpSaveDragDrop(source, slot); });
-        connect(panel, &SlotPanel::mousePressed, this, guarded([panel](QMouseEvent* event) {
-                    if (event->button() == Qt::LeftButton)
-                        startPictureDrag(panel);
-                }));
-        connect(panel, &SlotPanel::mouseReleased, this,
-                guarded([this, slot](QMouseEvent* event) { imgTmpSaveMouseUp(slot, event); }));
-    }
-    QAction* save = strip.saveItem();
-    QAction* cutSave = strip.cutSaveItem();
-    QAction* load = strip.loadItem();
-    connect(save, &QAction::triggered, this, guarded([this, save] { btnTmpSaveClick(save); }));
-    connect(cutSave, &QAction::triggered, this, guarded([this, cutSave] { btnTmpCutSaveClick(cutSave); }));
-    connect(load, &QAction::triggered, this, guarded([this, load] { btnTmpLoadClick(load); }));
-    connect(imgSource, &PictureView::mousePressed, this, guarded([this](QMouseEvent* event) {
-                if (event->button() == Qt::LeftButton)
-                    startPictureDrag(imgSource);
-            }));
+    const auto startDrag = [](QWidget* source, QMouseEvent* event) {
+        if (event->button() == Qt::LeftButton)
+            startPictureDrag(source);
+    };
+    tmpSave->connectCommands(
+        this, {guarded([this](QObject* sender) { btnTmpSaveClick(sender); }),
+               guarded([this](QObject* sender) { btnTmpCutSaveClick(sender); }),
+               guarded([this](QObject* sender) { btnTmpLoadClick(sender); }),
+               [this](QObject* source, int slot) { return imgTmpSaveDragOver(source, slot); },
+               guarded([this](QObject* source, int slot) { imgTmpSaveDragDrop(source, slot); }), guarded(startDrag),
+               guarded([this](int slot, QMouseEvent* event) { imgTmpSaveMouseUp(slot, event); })});
+    connect(imgSource, &PictureView::mousePressed, this,
+            guarded([this, startDrag](QMouseEvent* event) { startDrag(imgSource, event); }));
 }
 
 int TfrmMain::SlotForSender(const QObject* sender) const { return tmpSave->slotForSender(sender); }

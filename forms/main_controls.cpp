@@ -184,6 +184,40 @@ void MainControls::layoutRegions(const QSize& client)
     progressBar->setGeometry(statusBar->rect());
 }
 
+void MainControls::setPictureControlsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             btnRevH, btnRevW, btnRotR, btnRotL, btnRot180, btnRotFree, btnCutAndLoad, btnCopy, btnAllCopy,
+             btnQuickSave, btnPreview, btnSave, spdTop, spdTopBottom, spdBottom, spdTopBottomCut, spdLeft,
+             spdLeftRight, spdRight, spdLeftRightCut, btnBGColor, pnlBGColor})
+        w->setEnabled(enabled);
+    tmpSave->setEditingEnabled(enabled);
+    imgSource->setVisible(enabled);
+    shpRange->setVisible(enabled);
+    lblNotice->setVisible(!enabled);
+}
+
+void MainControls::showSizeLabel(QLabel* label, int value, const QLineEdit* edit)
+{
+    label->setText(QString::number(value));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText, label->text() == edit->text() ? QApplication::palette().color(QPalette::WindowText)
+                                                                  : QColor(255, 0, 0));
+    label->setPalette(p);
+}
+
+void MainControls::popupEditMenu(QWidget* source, const QPoint& local)
+{
+    const std::pair<QAction*, QWidget*> follows[] = {
+        {popitemRevH, btnRevH},   {popitemRevW, btnRevW},       {popitemRotR, btnRotR},
+        {popitemRotL, btnRotL},   {popitemRot180, btnRot180},   {popitemPaste, btnPaste},
+        {popitemReload, btnReload}, {popitemQuickSave, btnQuickSave}, {popitemPreview, btnPreview},
+        {popitemSave, btnSave}};
+    for (const auto& [item, button] : follows)
+        item->setEnabled(button->isEnabled());
+    popEdit->popup(source->mapToGlobal(local));
+}
+
 int MainControls::topBottomCode() const { return groupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}); }
 int MainControls::leftRightCode() const { return groupCode({spdLeft, spdLeftRight, spdRight, spdLeftRightCut}); }
 void MainControls::pressTopBottom(int code) { pressGroupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}, code); }

@@ -4,6 +4,7 @@
 // window inherits this privately and builds it once with setupUi; what each control does is
 // the window's business.
 
+#include <QPoint>
 #include <QSize>
 #include <memory>
 
@@ -52,6 +53,13 @@ struct MainControls {
     void setupUi(QMainWindow* window);
     // Puts the band, the console and the work area's labels in place for the client's size.
     void layoutRegions(const QSize& client);
+
+    // The commands that need a picture, and the picture with its frame in place of the notice.
+    void setPictureControlsEnabled(bool enabled);
+    // A derived size in the console, in red while it differs from the size asked for in edit.
+    static void showSizeLabel(QLabel* label, int value, const QLineEdit* edit);
+    // Opens popEdit at a point of source, each item enabled as its command button.
+    void popupEditMenu(QWidget* source, const QPoint& local);
 
     // The join groups' stored codes: 1 to 4 for the buttons in order, 2 also for none down;
     // pressing a code outside 1 to 4 changes nothing.

@@ -5,6 +5,7 @@
 #include <QHBoxLayout>
 #include <QMenu>
 #include <QMimeData>
+#include <QMouseEvent>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -66,6 +67,27 @@ SlotStrip::SlotStrip(QWidget* band)
     item(popItemTmpSave_, "popItemTmpSave", QStringLiteral("編集中の画像を一時保存"));
     item(popItemTmpCutSave_, "popItemTmpCutSave", QStringLiteral("編集中の画像の枠内を一時保存"));
     item(popItemTmpLoad_, "popItemTmpLoad", QStringLiteral("画像を展開"));
+}
+
+void SlotStrip::connectCommands(QObject* context, const SlotCommands& c)
+{
+    for (int i = 0; i < 3; ++i) {
+        const int slot = i + 1;
+        QToolButton* save = btnTmpSave_[i];
+        QToolButton* cutSave = btnTmpCutSave_[i];
+        QToolButton* load = btnTmpLoad_[i];
+        QObject::connect(save, &QToolButton::clicked, context, [f = c.save, save] { f(save); });
+        QObject::connect(cutSave, &QToolButton::clicked, context, [f = c.cutSave, cutSave] { f(cutSave); });
+        QObject::connect(load, &QToolButton::clicked, context, [f = c.load, load] { f(load); });
+        SlotPanel* panel = pnlTmpSave_[i];
+        panel->acceptsDrag = [f = c.acceptsDrag, slot](QObject* source) { return f(source, slot); };
+        panel->dropped = [f = c.dropped, slot](QObject* source) { f(source, slot); };
+        QObject::connect(panel, &SlotPanel::mousePressed, context, [f = c.pressed, panel](QMouseEvent* e) { f(panel, e); });
+        QObject::connect(panel, &SlotPanel::mouseReleased, context, [f = c.released, slot](QMouseEvent* e) { f(slot, e); });
+    }
+    QObject::connect(popItemTmpSave_, &QAction::triggered, context, [f = c.save, a = popItemTmpSave_] { f(a); });
+    QObject::connect(popItemTmpCutSave_, &QAction::triggered, context, [f = c.cutSave, a = popItemTmpCutSave_] { f(a); });
+    QObject::connect(popItemTmpLoad_, &QAction::triggered, context, [f = c.load, a = popItemTmpLoad_] { f(a); });
 }
 
 void SlotStrip::setPicture(int slot, Picture picture)

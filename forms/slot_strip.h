@@ -4,12 +4,14 @@
 // 3 as their captions. What a command does with the editing picture is the window's.
 
 #include <QPoint>
+#include <functional>
 
 #include "codecs/picture.h"
 
 class QAction;
 class QGroupBox;
 class QMenu;
+class QMouseEvent;
 class QObject;
 class QToolButton;
 class QWidget;
@@ -18,10 +20,26 @@ namespace trimlet {
 
 class SlotPanel;
 
+// What the slots' controls ask the window to do. A command's sender is the slot's button or
+// the menu item that was chosen.
+struct SlotCommands {
+    std::function<void(QObject* sender)> save;
+    std::function<void(QObject* sender)> cutSave;
+    std::function<void(QObject* sender)> load;
+    std::function<bool(QObject* source, int slot)> acceptsDrag;
+    std::function<void(QObject* source, int slot)> dropped;
+    std::function<void(QWidget* panel, QMouseEvent* event)> pressed;
+    std::function<void(int slot, QMouseEvent* event)> released;
+};
+
 class SlotStrip {
 public:
     // Builds the group "gbxTmpSave" into band and the menu "popTmpSave" on band's window.
     explicit SlotStrip(QWidget* band);
+
+    // Connects the buttons, the menu items and the panels' mouse and drops to the commands,
+    // for as long as context lives.
+    void connectCommands(QObject* context, const SlotCommands& commands);
 
     QGroupBox* group() const { return gbxTmpSave_; }
     SlotPanel* panel(int slot) const { return pnlTmpSave_[slot - 1]; }
