@@ -16,8 +16,9 @@
 #include "forms/frm_preview.h"
 #include "forms/guarded.h"
 #include "forms/main_controls.h"
+#include "forms/picture_transform.h"
+#include "forms/status_kind.h"
 
-class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -28,18 +29,6 @@ class PlacementTracker;
 class SlotStrip;
 class TfrmPreview;
 class TfrmRotFree;
-
-// Report kinds of ShowStatus: a message box of that kind (the values are MessageKind's), or
-// the status line only.
-enum class StatusKind { skWarning = 0, skError = 1, skInformation = 2, skConfirmation = 3, statusOnly = 4 };
-inline constexpr StatusKind skWarning = StatusKind::skWarning;
-inline constexpr StatusKind skError = StatusKind::skError;
-inline constexpr StatusKind skInformation = StatusKind::skInformation;
-inline constexpr StatusKind skConfirmation = StatusKind::skConfirmation;
-inline constexpr StatusKind statusOnly = StatusKind::statusOnly;
-
-// What TransformPicture does to the editing picture.
-enum class Transform { FlipVertical = 0, FlipHorizontal = 1, TurnRight = 90, HalfTurn = 180, TurnLeft = 270 };
 
 class TfrmMain : public QMainWindow, private MainControls {
     Q_OBJECT
@@ -215,7 +204,6 @@ private:
     void runPreview(OutputMode mode);
     // Stops the periodic resize check until the returned holder goes, on every way out.
     std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
-    void applySpin(UpDown* ud, QLineEdit* edit, int value);
     // The settings' window placement, applied once, before the native window exists.
     void LoadPlacement();
     void showSourceSize();

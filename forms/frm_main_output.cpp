@@ -125,14 +125,7 @@ void TfrmMain::btnCutAndLoadClick()
     ShowStatus(frmPreview_->withCutCommand(QStringLiteral("画像の切り出し")), StatusKind::statusOnly);
 }
 
-void TfrmMain::rdgpFormatClick()
-{
-    const bool bmp = rdgpFormatItems->checkedId() == 1;
-    const QString ext = bmp ? QStringLiteral("bmp") : QStringLiteral("jpg");
-    rdgpTailItems->button(0)->setText(QStringLiteral("filename(1).") + ext);
-    rdgpTailItems->button(1)->setText(QStringLiteral("filename-1.") + ext);
-    tbarQual->setEnabled(!bmp);
-}
+void TfrmMain::rdgpFormatClick() { showOutputFormat(); }
 
 void TfrmMain::tbarQualChange() { lblQual->setText(QString::number(tbarQual->value())); }
 

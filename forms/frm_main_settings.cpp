@@ -20,25 +20,6 @@
 
 namespace trimlet {
 
-namespace {
-
-void selectRadio(QButtonGroup* group, int index)
-{
-    index = std::clamp(index, -1, 1);
-    group->setExclusive(false);
-    for (QAbstractButton* b : group->buttons())
-        b->setChecked(group->id(b) == index);
-    group->setExclusive(true);
-}
-
-}  // namespace
-
-void TfrmMain::applySpin(UpDown* ud, QLineEdit* edit, int value)
-{
-    ud->setPosition(std::int16_t(value));  // the control keeps the low 16 bits, signed
-    edit->setText(QString::number(ud->position()));
-}
-
 void TfrmMain::setVisible(bool visible)
 {
     // Given before the native window exists, the position is taken for the frame's, as it
@@ -62,38 +43,14 @@ void TfrmMain::LoadSettings()
     if (frmPreview_)
         frmPreview_->resize(s.preview);
 
-    applySpin(udPower, edtPower, s.power);
-    tbarQual->setValue(std::clamp(s.quality, 1, 100));
-    tbarQualChange();
-    applySpin(udSizeW, edtSizeW, s.width);
-    applySpin(udSizeH, edtSizeH, s.height);
-    selectRadio(rdgpFormatItems, s.format);
-    rdgpFormatClick();
-    selectRadio(rdgpTailItems, s.tail);
-    pressTopBottom(s.topBottom);
-    pressLeftRight(s.leftRight);
     setBackgroundColour(s.background);
-
-    if (s.sibling) {
-        tbarQual->setValue(std::clamp(s.sibling->quality, 1, 100));
-        tbarQualChange();
-        applySpin(udSizeW, edtSizeW, s.sibling->width);
-        applySpin(udSizeH, edtSizeH, s.sibling->height);
-    }
+    applyConsoleSettings(s);
 }
 
 Status TfrmMain::SaveSettings()
 {
-    MainSettings s;
+    MainSettings s = consoleSettings();
     s.preview = frmPreview_ ? frmPreview_->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
-    s.power = udPower->position();
-    s.quality = tbarQual->value();
-    s.width = udSizeW->position();
-    s.height = udSizeH->position();
-    s.format = rdgpFormatItems->checkedId();
-    s.tail = rdgpTailItems->checkedId();
-    s.topBottom = topBottomCode();
-    s.leftRight = leftRightCode();
     s.background = bgColour_;
     const WindowPlacement place = placement_ ? placement_->placement() : WindowPlacement{pos(), size()};
     return writeMainSettings(settingsPath_, place, s);

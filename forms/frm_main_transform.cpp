@@ -12,10 +12,7 @@
 #include "forms/frm_main.h"
 #include "forms/frm_rot_free.h"
 #include "forms/work_area_widgets.h"
-#include "imaging/flip.h"
 #include "imaging/join.h"
-#include "imaging/quarter_turn.h"
-#include "imaging/reduce.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
 
@@ -55,19 +52,7 @@ bool TfrmMain::TransformPicture(Transform mode)
     setProgress(30);
     const bool done = runGuarded(
         [&] {
-            Bitmap result;
-            const TurnProgress progress = [this](int done, int rows) { setProgress(turnProgressPosition(done, rows)); };
-            switch (mode) {
-            case Transform::TurnRight: result = turnRight(editing_.bitmap(), progress); break;
-            case Transform::TurnLeft: result = turnLeft(editing_.bitmap(), progress); break;
-            case Transform::FlipVertical: setProgress(70); result = flipVertical(editing_.bitmap()); break;
-            case Transform::FlipHorizontal: setProgress(70); result = flipHorizontal(editing_.bitmap()); break;
-            case Transform::HalfTurn:
-                setProgress(70);
-                result = halfTurn(editing_.bitmap());
-                setProgress(90);
-                break;
-            }
+            Bitmap result = transformPicture(editing_.bitmap(), mode, [this](int position) { setProgress(position); });
             setProgress(100);
             if (result.empty())
                 throw std::bad_alloc();
@@ -115,19 +100,7 @@ void TfrmMain::btnRotFreeClick()
     if (editing_.isEmpty() || !frmRotFree_)
         return;
     const auto suspended = suspendResizeCheck();
-    const IntRect area = workArea(centralWidget()->size());
-    shpRotPreview->setGeometry(area.x, area.y, area.w, area.h);
-
-    // The preview base: the picture reduced to fit the work area, never below 1 × 1.
-    const IntRect at = rotationPreviewRect(editing_.width(), editing_.height(), area);
-    Bitmap base = (at.w == editing_.width() && at.h == editing_.height()) ? editing_.bitmap()
-                                                                        : reduceArea(editing_.bitmap(), at.w, at.h);
-    imgRotPreview->setGeometry(at.x, at.y, at.w, at.h);
-    imgRotPreview->setImage(QImage());
-    imgRotPreview->show();
-    imgRotPreview->raise();
-    lblFileNameB->raise();
-    lblFileNameF->raise();
+    Bitmap base = showRotationPreview(editing_.bitmap(), centralWidget()->size());
     frmRotFree_->setPreviewBase(std::move(base));
     const QScreen* screen = this->screen();
     frmRotFree_->placeNextTo(QRect(imgRotPreview->mapToGlobal(QPoint(0, 0)), imgRotPreview->size()),

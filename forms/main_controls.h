@@ -8,6 +8,8 @@
 #include <QSize>
 #include <memory>
 
+#include "codecs/bitmap.h"
+#include "forms/main_settings.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/join.h"
 
@@ -60,6 +62,20 @@ struct MainControls {
     static void showSizeLabel(QLabel* label, int value, const QLineEdit* edit);
     // Opens popEdit at a point of source, each item enabled as its command button.
     void popupEditMenu(QWidget* source, const QPoint& local);
+
+    // A settings value into a spin control and its edit, as the control keeps it; a radio
+    // choice by index, none for an index outside the group.
+    static void applySpin(UpDown* ud, QLineEdit* edit, int value);
+    static void selectRadio(QButtonGroup* group, int index);
+    // The console's and the concatenation page's share of the settings.
+    MainSettings consoleSettings() const;
+    // Puts them into the controls, the sibling's share last (the background is the window's).
+    void applyConsoleSettings(const MainSettings& settings);
+    // The serial-name examples and the quality slider follow the chosen format.
+    void showOutputFormat();
+    // Shows the free-rotation preview's place over the work area of a client of that size
+    // and returns the picture reduced to it.
+    Bitmap showRotationPreview(const Bitmap& picture, const QSize& client);
 
     // The join groups' stored codes: 1 to 4 for the buttons in order, 2 also for none down;
     // pressing a code outside 1 to 4 changes nothing.
