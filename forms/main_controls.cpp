@@ -48,6 +48,8 @@ void pressGroupCode(std::initializer_list<QToolButton*> buttons, int code)
 
 IntRect workArea(const QSize& client)
 {
+    constexpr int kButtonBandHeight = 100;
+    constexpr int kConsoleHeight = 117;
     return {0, kButtonBandHeight, client.width(), client.height() - kButtonBandHeight - kConsoleHeight};
 }
 
@@ -76,9 +78,9 @@ void MainControls::layoutRegions(const QSize& client)
 {
     const int w = client.width();
     const IntRect area = workArea(client);
-    pnlButton->setGeometry(0, 0, w, kButtonBandHeight);
+    pnlButton->setGeometry(0, 0, w, area.y);
     tmpSave->group()->move(std::max(pcEdit->geometry().right() + 8, w - tmpSave->group()->width() - 4), 4);
-    pnlConsole->setGeometry(0, area.y + area.h, w, kConsoleHeight);
+    pnlConsole->setGeometry(0, area.y + area.h, w, client.height() - area.y - area.h);
 
     lblNotice->setGeometry(area.x, area.y, area.w, area.h);
     const int nameHeight = lblFileNameF->sizeHint().height();

@@ -37,10 +37,8 @@ class PictureView;
 class SlotStrip;
 class UpDown;
 
-inline constexpr int kButtonBandHeight = 100;
-inline constexpr int kConsoleHeight = 117;
-
-// The work area of a client area of that size: between the command band and the console.
+// The work area of a client area of that size: between the command band (100 pixels high)
+// and the console (117 pixels high). The one place those heights are written.
 IntRect workArea(const QSize& client);
 
 // Where the free-rotation preview of a pw × ph picture goes in area: reduced to fit with its
