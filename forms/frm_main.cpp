@@ -1,96 +1,20 @@
 #include "forms/frm_main.h"
 
-#include <QApplication>
-#include <QButtonGroup>
 #include <QCloseEvent>
-#include <QComboBox>
-#include <QGridLayout>
-#include <QGroupBox>
-#include <QHBoxLayout>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenu>
-#include <QProgressBar>
 #include <QPushButton>
-#include <QRadioButton>
-#include <QSlider>
-#include <QStatusBar>
-#include <QTabWidget>
 #include <QTimer>
-#include <QToolButton>
-#include <QVBoxLayout>
 #include <filesystem>
 
 #include "forms/app_icon.h"
 #include "forms/frm_preview.h"
 #include "forms/local_path.h"
-#include "forms/up_down.h"
+#include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 
 namespace trimlet {
-
-namespace {
-
-constexpr int kButtonBandHeight = 100;
-constexpr int kConsoleHeight = 117;
-
-// The style's own pressed look differs from the raised one by a shade; the chosen alignment
-// must read at a glance, also on a disabled page.
-const QString kToggleStyle = QStringLiteral(
-    "QToolButton { border: 1px solid palette(mid); border-radius: 2px; background: palette(button); }"
-    "QToolButton:hover { background: palette(light); }"
-    "QToolButton:checked { border: 1px solid palette(shadow); background: palette(highlight);"
-    " color: palette(highlighted-text); font-weight: bold; }"
-    "QToolButton:checked:disabled { background: palette(dark); color: palette(light); }");
-
-template <class W>
-W* named(W* widget, const char* name, const QString& hint = {})
-{
-    widget->setObjectName(QLatin1String(name));
-    if constexpr (std::is_base_of_v<QWidget, W>) {
-        if (!hint.isEmpty())
-            widget->setToolTip(hint);
-    }
-    return widget;
-}
-
-QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QString& hint)
-{
-    return named(new QPushButton(caption, parent), name, hint);
-}
-
-QLabel* label(QWidget* parent, const QString& text, const char* name = nullptr)
-{
-    auto* l = new QLabel(text, parent);
-    if (name)
-        l->setObjectName(QLatin1String(name));
-    return l;
-}
-
-// A console group showing "横 <w> ×  縦 <h>" in one line.
-QGroupBox* sizeGroup(QWidget* parent, const QString& title, QLabel*& w, QLabel*& h, const char* wName,
-                     const char* hName, const QString& between)
-{
-    auto* group = new QGroupBox(title, parent);
-    auto* row = new QHBoxLayout(group);
-    row->setContentsMargins(6, 0, 6, 2);
-    row->setSpacing(2);
-    w = label(group, QStringLiteral("---"), wName);
-    h = label(group, QStringLiteral("---"), hName);
-    for (QLabel* l : {w, h}) {
-        l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-        l->setMinimumWidth(30);
-    }
-    row->addWidget(label(group, QStringLiteral("横")));
-    row->addWidget(w);
-    row->addWidget(label(group, between));
-    row->addWidget(h);
-    return group;
-}
-
-}  // namespace
 
 TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent)
     : QMainWindow(parent), args_(std::move(args))
@@ -101,38 +25,17 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent)
     resize(800, 480);
     setAcceptDrops(true);
 
-    auto* client = new QWidget(this);
-    client->setObjectName(QStringLiteral("client"));
-    client->setAutoFillBackground(true);
-    QPalette pal = client->palette();
-    pal.setColor(QPalette::Window, pal.color(QPalette::Dark));
-    client->setPalette(pal);
-    setCentralWidget(client);
-
-    buildCommandBand(client);
-    buildWorkArea(client);
-    buildConsole(client);
-    buildMenus();
-
-    statusBar = named(new QStatusBar(this), "statusBar");
-    statusBar->setSizeGripEnabled(false);
-    // A label of our own: QStatusBar's temporary messages are wiped by menu hover tips, and
-    // the status line must keep the last report.
-    statusLine_ = new QLabel(statusBar);
-    statusLine_->setObjectName(QStringLiteral("statusLine"));
-    // Reports such as the cut's "--cut …" are meant to be copied.
-    statusLine_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    statusBar->addWidget(statusLine_, 1);
-    setStatusBar(statusBar);
-
+    setupUi(this);
     settingsPath_ = settingsFilePath();
-    tmrCheckResize = named(new QTimer(this), "tmrCheckResize");
-    tmrCheckResize->setInterval(200);
 
+    connectLoadHandlers();
     connectFrameHandlers();
     connectOutputHandlers();
     connectTransformHandlers();
     connectSlotHandlers();
+    connectPresetHandlers();
+    connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
+    connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();
 }
 
@@ -140,10 +43,9 @@ TfrmMain::~TfrmMain() = default;
 
 void TfrmMain::FormCreate()
 {
-    dragOffsetX = dragOffsetY = 0;
-    dragging = false;
-    frameCentreX = frameCentreY = 0;
-    cutSrcWidth = cutSrcHeight = 0;
+    const QRect frame = shpRange->geometry();
+    frame_ = CutFrame{};
+    frame_.rect = {frame.x(), frame.y(), frame.width(), frame.height()};
     currentFileName_.clear();
     resizeEventCount = 0;
     resizePending = false;
@@ -154,428 +56,15 @@ void TfrmMain::FormCreate()
         "≪ヒント≫\n『連結モード』を表示した状態で、画像ファイルまたは一時保存をドラッグ＆ドロップで読み込ませると、"
         "編集中の画像とドロップした画像を連結できます。"));
 
-    // The progress bar lives inside the status bar and covers its text while shown.
-    progressBar = named(new QProgressBar(statusBar), "progressBar");
-    progressBar->setRange(0, 100);
-    progressBar->setTextVisible(false);
-    progressBar->hide();
-
     btnReload->setEnabled(false);
     SetEditingEnabled(false);
-}
-
-void TfrmMain::buildCommandBand(QWidget* client)
-{
-    pnlButton = named(new QWidget(client), "pnlButton");
-    pnlButton->setAutoFillBackground(true);
-    pnlButton->setPalette(QApplication::palette());
-
-    pcEdit = named(new QTabWidget(pnlButton), "pcEdit");
-    pcEdit->setGeometry(4, 4, 497, 92);
-    pcEdit->setDocumentMode(true);
-    pcEdit->setStyleSheet(QStringLiteral("QTabBar::tab { width: 110px; height: 22px; padding: 0px; }"));
-    tabFile = named(new QWidget, "tabFile", QStringLiteral("画像の読み込み・保存関連のメニュー"));
-    tabEdit = named(new QWidget, "tabEdit", QStringLiteral("画像の編集関連のメニュー"));
-    tabConcat = named(new QWidget, "tabConcat",
-                      QStringLiteral("このメニューを表示した状態で画像をドラッグ＆ドロップすると、画像を連結できます"));
-    pcEdit->addTab(tabFile, applicationIcon(), QStringLiteral("ファイル(&F)"));
-    pcEdit->addTab(tabEdit, applicationIcon(), QStringLiteral(" 加　工　(&E)"));
-    pcEdit->addTab(tabConcat, applicationIcon(), QStringLiteral("連結モード(&A)"));
-    for (int i = 0; i < 3; ++i)
-        pcEdit->setTabToolTip(i, pcEdit->widget(i)->toolTip());
-
-    buildFilePage();
-    buildEditPage();
-    buildConcatPage();
-    buildSlotGroup();
-}
-
-void TfrmMain::buildFilePage()
-{
-    auto* grid = new QGridLayout(tabFile);
-    grid->setContentsMargins(4, 4, 4, 2);
-    grid->setSpacing(3);
-    btnOpen = button(tabFile, "btnOpen", QStringLiteral("開く (&O)"),
-                     QStringLiteral("画像ファイルを読み込みます（ドラッグ＆ドロップでも読み込めます）"));
-    btnPaste = button(tabFile, "btnPaste", QStringLiteral("貼り付け(&P)"), QStringLiteral("クリップボードの画像を貼り付けます"));
-    btnReload = button(tabFile, "btnReload", QStringLiteral("リロード(&Z)"), QStringLiteral("画像ファイルを読み直します"));
-    btnOpenDir = button(tabFile, "btnOpenDir", QStringLiteral("フォルダ(&U)"),
-                        QStringLiteral("編集中の（または以前に編集したことのある）画像のフォルダを開きます"));
-    btnCopy = button(tabFile, "btnCopy", QStringLiteral("枠内コピー(&C)"), QStringLiteral("画像の枠内をクリップボードにコピーします"));
-    btnAllCopy = button(tabFile, "btnAllCopy", QStringLiteral("このままコピー"), QStringLiteral("画像全体をクリップボードにコピーします"));
-    btnSave = button(tabFile, "btnSave", QStringLiteral("枠内保存(&X)"), QStringLiteral("画像の枠内を切り出して保存します"));
-    btnQuickSave = button(tabFile, "btnQuickSave", QStringLiteral("このまま保存"), QStringLiteral("画像全体を保存します"));
-    btnPreview = button(tabFile, "btnPreview", QStringLiteral(" プレビュー(&D)"),
-                        QStringLiteral("プレビュー画面を開き、枠内の切り出しやコピーを行います"));
-    btnPreview->setDefault(true);
-    btnPreview->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-
-    grid->addWidget(btnOpen, 0, 0);
-    grid->addWidget(btnPaste, 0, 1);
-    grid->addWidget(btnCopy, 0, 2);
-    grid->addWidget(btnSave, 0, 3);
-    grid->addWidget(btnReload, 1, 0);
-    grid->addWidget(btnOpenDir, 1, 1);
-    grid->addWidget(btnAllCopy, 1, 2);
-    grid->addWidget(btnQuickSave, 1, 3);
-    grid->addWidget(btnPreview, 0, 4, 2, 1);
-
-    connect(btnOpen, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenClick));
-    connect(btnPaste, &QPushButton::clicked, this, guarded(&TfrmMain::btnPasteClick));
-    connect(btnReload, &QPushButton::clicked, this, guarded(&TfrmMain::btnReloadClick));
-    connect(btnOpenDir, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenDirClick));
-}
-
-void TfrmMain::buildEditPage()
-{
-    auto* grid = new QGridLayout(tabEdit);
-    grid->setContentsMargins(4, 4, 4, 2);
-    grid->setSpacing(3);
-    btnRotL = button(tabEdit, "btnRotL", QStringLiteral("左回転(&L)"), QStringLiteral("画像を左に90°回転します"));
-    btnRotR = button(tabEdit, "btnRotR", QStringLiteral("右回転(&R)"), QStringLiteral("画像を右に90°回転します"));
-    btnRot180 = button(tabEdit, "btnRot180", QStringLiteral("180゜回転(&T)"), QStringLiteral("画像を180゜回転します"));
-    btnRevH = button(tabEdit, "btnRevH", QStringLiteral("上下反転(&V)"), QStringLiteral("画像を上下反転します"));
-    btnRevW = button(tabEdit, "btnRevW", QStringLiteral("左右反転(&H)"), QStringLiteral("画像を左右反転します"));
-    btnRotFree = button(tabEdit, "btnRotFree", QStringLiteral("自由回転(&Y)"), QStringLiteral("指定した角度に画像を回転します"));
-    btnCutAndLoad = button(tabEdit, "btnCutAndLoad", QStringLiteral("切り出し(&K)"), QStringLiteral("枠内を切り出し、編集を続けます"));
-    btnBGColor = button(tabEdit, "btnBGColor", QStringLiteral("色変更(&B)"), QStringLiteral("背景色を指定します"));
-    pnlBGColor = button(tabEdit, "pnlBGColor", QStringLiteral("背景色"), QStringLiteral("自由回転や連結で発生する余白の色です"));
-    pnlBGColor->setFlat(true);
-    pnlBGColor->setAutoFillBackground(true);
-    QPalette pal = pnlBGColor->palette();
-    pal.setColor(QPalette::Button, Qt::white);
-    pal.setColor(QPalette::Window, Qt::white);
-    pal.setColor(QPalette::ButtonText, Qt::black);
-    pnlBGColor->setPalette(pal);
-
-    grid->addWidget(btnRotL, 0, 0);
-    grid->addWidget(btnRotR, 0, 1);
-    grid->addWidget(btnRot180, 0, 2);
-    grid->addWidget(btnRotFree, 0, 3);
-    grid->addWidget(btnRevH, 1, 0);
-    grid->addWidget(btnRevW, 1, 1);
-    grid->addWidget(btnCutAndLoad, 1, 2);
-    grid->addWidget(btnBGColor, 1, 3);
-    grid->addWidget(pnlBGColor, 0, 4, 2, 1);
-    pnlBGColor->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
-}
-
-void TfrmMain::buildConcatPage()
-{
-    auto* row = new QHBoxLayout(tabConcat);
-    row->setContentsMargins(4, 3, 4, 2);
-    row->setSpacing(4);
-
-    struct ToggleButton {
-        QToolButton** field;
-        const char* name;
-        const char* caption;
-        const char* hint;
-    };
-    auto makeGroup = [&](const QString& title, std::initializer_list<ToggleButton> toggles) {
-        auto* box = new QGroupBox(title, tabConcat);
-        auto* grid = new QGridLayout(box);
-        grid->setContentsMargins(3, 1, 3, 2);
-        grid->setSpacing(1);
-        int i = 0;
-        for (const ToggleButton& s : toggles) {
-            auto* b = named(new QToolButton(box), s.name, QString::fromUtf8(s.hint));
-            b->setText(QString::fromUtf8(s.caption));
-            b->setCheckable(true);
-            b->setAutoRaise(false);
-            b->setFixedSize(44, 20);
-            b->setStyleSheet(kToggleStyle);
-            *s.field = b;
-            grid->addWidget(b, i / 2, i % 2);
-            ++i;
-        }
-        row->addWidget(box);
-    };
-    makeGroup(QStringLiteral("横に連結"),
-              {{&spdTop, "spdTop", "上寄せ", "画像を横に連結する際に、小さい画像を上寄せします"},
-               {&spdTopBottom, "spdTopBottom", "中央", "画像を横に連結する際に、小さい画像を中央揃えします"},
-               {&spdBottom, "spdBottom", "下寄せ", "画像を横に連結する際に、小さい画像を下寄せします"},
-               {&spdTopBottomCut, "spdTopBottomCut", "中抜き",
-                "画像を横に連結する際に、小さい画像に合わせて大きい画像を切り落とします"}});
-    makeGroup(QStringLiteral("縦に連結"),
-              {{&spdLeft, "spdLeft", "左寄せ", "画像を縦に連結する際に、小さい画像を左寄せします"},
-               {&spdLeftRight, "spdLeftRight", "中央", "画像を縦に連結する際に、小さい画像を中央揃えします"},
-               {&spdRight, "spdRight", "右寄せ", "画像を縦に連結する際に、小さい画像を右寄せします"},
-               {&spdLeftRightCut, "spdLeftRightCut", "中抜き",
-                "画像を縦に連結する際に、小さい画像に合わせて大きい画像を切り落とします"}});
-    spdTopBottomCut->setChecked(true);
-    spdLeftRightCut->setChecked(true);
-
-    // In each group at most one button is down, and a click on the one that is down raises it.
-    auto exclusive = [](const std::vector<QToolButton*>& group) {
-        for (QToolButton* b : group)
-            QObject::connect(b, &QToolButton::toggled, b, [b, group](bool down) {
-                if (!down)
-                    return;
-                for (QToolButton* other : group)
-                    if (other != b)
-                        other->setChecked(false);
-            });
-    };
-    exclusive({spdTop, spdTopBottom, spdBottom, spdTopBottomCut});
-    exclusive({spdLeft, spdLeftRight, spdRight, spdLeftRightCut});
-
-    lblConcat = label(tabConcat, QString(), "lblConcat");
-    lblConcat->setWordWrap(true);
-    QFont small = lblConcat->font();
-    small.setPixelSize(10);
-    lblConcat->setFont(small);
-    row->addWidget(lblConcat, 1);
-}
-
-void TfrmMain::buildSlotGroup()
-{
-    gbxTmpSave = named(new QGroupBox(QStringLiteral("一時保存エリア"), pnlButton), "gbxTmpSave");
-    gbxTmpSave->resize(265, 90);
-    auto* row = new QHBoxLayout(gbxTmpSave);
-    row->setContentsMargins(4, 0, 4, 3);
-    row->setSpacing(2);
-    const QString slotHint = QStringLiteral("ドラッグ＆ドロップで編集中の画像を一時保存または展開できます");
-    for (int i = 0; i < 3; ++i) {
-        const QByteArray n = QByteArray::number(i + 1);
-        auto* cell = new QVBoxLayout;
-        cell->setSpacing(1);
-        pnlTmpSave[i] = new SlotPanel(i + 1, gbxTmpSave);
-        pnlTmpSave[i]->setObjectName(QLatin1String("pnlTmpSave" + n));
-        pnlTmpSave[i]->setToolTip(slotHint);
-        // 82 × 42 inside the border, whatever the style's frame width.
-        const int border = 2 * pnlTmpSave[i]->frameWidth();
-        pnlTmpSave[i]->setFixedSize(82 + border, 42 + border);
-        cell->addWidget(pnlTmpSave[i]);
-        auto* buttons = new QHBoxLayout;
-        buttons->setSpacing(1);
-        auto glyph = [&](QToolButton*& field, const QByteArray& name, const QString& text, const QString& hint) {
-            field = new QToolButton(gbxTmpSave);
-            field->setObjectName(QLatin1String(name));
-            field->setText(text);
-            field->setToolTip(hint);
-            field->setFixedHeight(20);
-            field->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
-            buttons->addWidget(field);
-        };
-        glyph(btnTmpSave[i], "btnTmpSave" + n, QStringLiteral("全"), QStringLiteral("画像全体を一時保存します"));
-        glyph(btnTmpCutSave[i], "btnTmpCutSave" + n, QStringLiteral("枠"), QStringLiteral("画像の枠内を一時保存します"));
-        glyph(btnTmpLoad[i], "btnTmpLoad" + n, QStringLiteral("展"), QStringLiteral("一時保存した画像を展開します"));
-        cell->addLayout(buttons);
-        row->addLayout(cell);
-    }
-}
-
-void TfrmMain::buildWorkArea(QWidget* client)
-{
-    imgSource = named(new PictureView(client), "imgSource");
-    shpRange = named(new FrameShape(client), "shpRange");
-    imgRotPreview = named(new PictureView(client), "imgRotPreview");
-    shpRotPreview = named(new FrameShape(client), "shpRotPreview");
-    shpRotPreview->setAttribute(Qt::WA_TransparentForMouseEvents);
-    imgRotPreview->hide();
-    shpRotPreview->hide();
-
-    lblNotice = label(client, QStringLiteral("ここに画像をドロップしてください"), "lblNotice");
-    QFont big = lblNotice->font();
-    big.setPixelSize(27);
-    lblNotice->setFont(big);
-    lblNotice->setAlignment(Qt::AlignCenter);
-    QPalette noticePal = lblNotice->palette();
-    noticePal.setColor(QPalette::WindowText, noticePal.color(QPalette::Base));
-    lblNotice->setPalette(noticePal);
-    lblNotice->setAttribute(Qt::WA_TransparentForMouseEvents);
-
-    // The file name is drawn twice: a black shadow one pixel right and down of the front text.
-    lblFileNameB = label(client, QStringLiteral("(ファイル名)"), "lblFileNameB");
-    lblFileNameF = label(client, QStringLiteral("(ファイル名)"), "lblFileNameF");
-    for (QLabel* l : {lblFileNameB, lblFileNameF}) {
-        QFont f = l->font();
-        f.setPixelSize(13);
-        f.setBold(true);
-        l->setFont(f);
-        l->setAttribute(Qt::WA_TransparentForMouseEvents);
-        QPalette p = l->palette();
-        p.setColor(QPalette::WindowText, l == lblFileNameB ? QColor(Qt::black) : p.color(QPalette::Base));
-        l->setPalette(p);
-    }
-}
-
-void TfrmMain::buildConsole(QWidget* client)
-{
-    pnlConsole = named(new QWidget(client), "pnlConsole");
-    pnlConsole->setAutoFillBackground(true);
-    pnlConsole->setPalette(QApplication::palette());
-    auto* rows = new QVBoxLayout(pnlConsole);
-    rows->setContentsMargins(4, 2, 4, 3);
-    rows->setSpacing(2);
-    auto* top = new QHBoxLayout;
-    auto* bottom = new QHBoxLayout;
-    top->setSpacing(3);
-    bottom->setSpacing(3);
-    rows->addLayout(top);
-    rows->addLayout(bottom);
-
-    // Top row reads as a formula: cut source size × rate = size after reduction.
-    top->addWidget(sizeGroup(pnlConsole, QStringLiteral("切り出し元サイズ"), lblCutSizeW, lblCutSizeH, "lblCutSizeW",
-                             "lblCutSizeH", QStringLiteral(" ×  縦")));
-    top->addWidget(label(pnlConsole, QStringLiteral("× ")));
-    auto* powerGroup = new QGroupBox(QStringLiteral("縮小率(%)"), pnlConsole);
-    auto* powerRow = new QHBoxLayout(powerGroup);
-    powerRow->setContentsMargins(6, 0, 6, 2);
-    powerRow->setSpacing(0);
-    edtPower = named(new QLineEdit(powerGroup), "edtPower", QStringLiteral("縮小率を指定します"));
-    edtPower->setMaxLength(3);
-    edtPower->setFixedWidth(36);
-    edtPower->setAttribute(Qt::WA_InputMethodEnabled, false);
-    udPower = named(new UpDown(edtPower, 5, 100, 100, powerGroup), "udPower", QStringLiteral("縮小率を指定します"));
-    powerRow->addWidget(edtPower);
-    powerRow->addWidget(udPower);
-    top->addWidget(powerGroup);
-    top->addWidget(label(pnlConsole, QStringLiteral("＝")));
-    top->addWidget(sizeGroup(pnlConsole, QStringLiteral("縮小後サイズ"), lblSizeW, lblSizeH, "lblSizeW", "lblSizeH",
-                             QStringLiteral(" × 縦")));
-    top->addWidget(sizeGroup(pnlConsole, QStringLiteral("元画像のサイズ"), lblSrcSizeW, lblSrcSizeH, "lblSrcSizeW",
-                             "lblSrcSizeH", QStringLiteral(" ×  縦")));
-
-    auto* qualGroup = new QGroupBox(QStringLiteral("JPEG保存時の画質(100=最高)"), pnlConsole);
-    auto* qualRow = new QHBoxLayout(qualGroup);
-    qualRow->setContentsMargins(4, 0, 4, 0);
-    lblQual = label(qualGroup, QStringLiteral("0"), "lblQual");
-    lblQual->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblQual->setFixedWidth(24);
-    tbarQual = named(new QSlider(Qt::Horizontal, qualGroup), "tbarQual", QStringLiteral("JPEG保存する際の画質を指定します"));
-    tbarQual->setRange(1, 100);
-    tbarQual->setPageStep(10);
-    tbarQual->setTickInterval(10);
-    tbarQual->setTickPosition(QSlider::TicksBelow);
-    tbarQual->setValue(100);
-    qualRow->addWidget(lblQual);
-    qualRow->addWidget(tbarQual, 1);
-    top->addWidget(qualGroup, 1);
-
-    // Bottom row: the cut size, the output options and the program buttons.
-    auto* cutGroup = new QGroupBox(QStringLiteral("切り出しサイズ"), pnlConsole);
-    auto* cutRow = new QHBoxLayout(cutGroup);
-    cutRow->setContentsMargins(6, 0, 6, 2);
-    cutRow->setSpacing(2);
-    auto sizeEdit = [&](QLineEdit*& edit, UpDown*& ud, const char* edtName, const char* udName, int minimum, int initial,
-                        const QString& hint, const QString& caption) {
-        edit = named(new QLineEdit(cutGroup), edtName, hint);
-        edit->setMaxLength(4);
-        edit->setFixedWidth(42);
-        ud = named(new UpDown(edit, minimum, 4096, initial, cutGroup), udName, hint);
-        cutRow->addWidget(label(cutGroup, caption));
-        cutRow->addWidget(edit);
-        cutRow->addWidget(ud);
-        cutRow->addSpacing(4);
-    };
-    sizeEdit(edtSizeW, udSizeW, "edtSizeW", "udSizeW", 24, 240, QStringLiteral("切り出しサイズの横幅を指定します"),
-             QStringLiteral("横"));
-    sizeEdit(edtSizeH, udSizeH, "edtSizeH", "udSizeH", 32, 320, QStringLiteral("切り出しサイズの縦幅を指定します"),
-             QStringLiteral("縦"));
-    btnSwap = button(cutGroup, "btnSwap", QStringLiteral("⇄"), QStringLiteral("切り出しサイズの縦と横を入れ替えます"));
-    btnSizeLoad = button(cutGroup, "btnSizeLoad", QStringLiteral("呼出"), QStringLiteral("切り出しサイズの設定を呼び出します"));
-    btnSizeSave = button(cutGroup, "btnSizeSave", QStringLiteral("記憶"), QStringLiteral("現在の切り出しサイズの設定を記憶します"));
-    btnSwap->setFixedWidth(26);
-    btnSizeLoad->setFixedWidth(40);
-    btnSizeSave->setFixedWidth(40);
-    cutRow->addWidget(btnSwap);
-    cutRow->addWidget(btnSizeLoad);
-    cutRow->addWidget(btnSizeSave);
-    cmbSize = named(new QComboBox(cutGroup), "cmbSize", QStringLiteral("切り出すサイズを選択します"));
-    cmbSize->addItem(QStringLiteral("直接指定"));
-    cmbSize->hide();
-    bottom->addWidget(cutGroup);
-
-    auto radioGroup = [&](QGroupBox*& box, QButtonGroup*& items, const char* name, const QString& title,
-                          const QString& hint, const QStringList& texts) {
-        box = named(new QGroupBox(title, pnlConsole), name, hint);
-        auto* row = new QHBoxLayout(box);
-        row->setContentsMargins(6, 0, 6, 2);
-        row->setSpacing(6);
-        items = new QButtonGroup(box);
-        for (int i = 0; i < texts.size(); ++i) {
-            auto* r = new QRadioButton(texts[i], box);
-            r->setToolTip(hint);
-            items->addButton(r, i);
-            row->addWidget(r);
-        }
-        items->button(0)->setChecked(true);
-        bottom->addWidget(box);
-    };
-    radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", QStringLiteral("保存形式"), QStringLiteral("保存形式を指定します"),
-               {QStringLiteral("JPEG"), QStringLiteral("BMP")});
-    radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", QStringLiteral("ファイル名末尾"),
-               QStringLiteral("ファイル名の末尾につける連番の形式を指定します"),
-               {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")});
-    bottom->addStretch(1);
-
-    btnAbout = button(pnlConsole, "btnAbout", QString(), QStringLiteral("trimletについての情報を表示します"));
-    btnAbout->setIcon(applicationIcon());
-    btnAbout->setFixedSize(30, 30);
-    btnExit = button(pnlConsole, "btnExit", QStringLiteral("終 了 (&Q)"), QStringLiteral("trimletを終了します"));
-    btnExit->setFixedHeight(30);
-    bottom->addWidget(btnAbout, 0, Qt::AlignBottom);
-    bottom->addWidget(btnExit, 0, Qt::AlignBottom);
-    connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
-    connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
-}
-
-void TfrmMain::buildMenus()
-{
-    popEdit = named(new QMenu(this), "popEdit");
-    auto item = [](QMenu* menu, QAction*& field, const char* name, const QString& caption) {
-        field = menu->addAction(caption);
-        field->setObjectName(QLatin1String(name));
-    };
-    item(popEdit, popitemRevH, "popitemRevH", QStringLiteral("上下反転"));
-    item(popEdit, popitemRevW, "popitemRevW", QStringLiteral("左右反転"));
-    item(popEdit, popitemRotR, "popitemRotR", QStringLiteral("右回転"));
-    item(popEdit, popitemRotL, "popitemRotL", QStringLiteral("左回転"));
-    item(popEdit, popitemRot180, "popitemRot180", QStringLiteral("180°回転"));
-    item(popEdit, popitemRotFree, "popitemRotFree", QStringLiteral("自由回転"));
-    popEdit->addSeparator();
-    item(popEdit, popitemPaste, "popitemPaste", QStringLiteral("貼り付け"));
-    item(popEdit, popitemReload, "popitemReload", QStringLiteral("リロード"));
-    popEdit->addSeparator();
-    item(popEdit, popitemQuickSave, "popitemQuickSave", QStringLiteral("このまま保存"));
-    item(popEdit, popitemPreview, "popitemPreview", QStringLiteral("プレビュー"));
-    item(popEdit, popitemSave, "popitemSave", QStringLiteral("枠内保存"));
-    connect(popitemPaste, &QAction::triggered, this, guarded(&TfrmMain::btnPasteClick));
-    connect(popitemReload, &QAction::triggered, this, guarded(&TfrmMain::btnReloadClick));
-
-    buildPresetMenu();
-
-    popTmpSave = named(new QMenu(this), "popTmpSave");
-    item(popTmpSave, popItemTmpSave, "popItemTmpSave", QStringLiteral("編集中の画像を一時保存"));
-    item(popTmpSave, popItemTmpCutSave, "popItemTmpCutSave", QStringLiteral("編集中の画像の枠内を一時保存"));
-    item(popTmpSave, popItemTmpLoad, "popItemTmpLoad", QStringLiteral("画像を展開"));
-}
-
-void TfrmMain::layoutRegions()
-{
-    QWidget* client = centralWidget();
-    const int w = client->width();
-    const int h = client->height();
-    pnlButton->setGeometry(0, 0, w, kButtonBandHeight);
-    gbxTmpSave->move(std::max(pcEdit->geometry().right() + 8, w - gbxTmpSave->width() - 4), 4);
-    pnlConsole->setGeometry(0, h - kConsoleHeight, w, kConsoleHeight);
-
-    const int availH = h - kButtonBandHeight - kConsoleHeight;
-    lblNotice->setGeometry(0, kButtonBandHeight, w, availH);
-    const int nameHeight = lblFileNameF->sizeHint().height();
-    const int nameTop = kButtonBandHeight + availH - nameHeight - 4;
-    lblFileNameF->setGeometry(6, nameTop, w - 12, nameHeight);
-    lblFileNameB->setGeometry(7, nameTop + 1, w - 12, nameHeight);
-    progressBar->setGeometry(statusBar->rect());
 }
 
 void TfrmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     ++resizeEventCount;
-    runGuarded([this] { layoutRegions(); }, failureReport());
+    runGuarded([this] { layoutRegions(centralWidget()->size()); }, failureReport());
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
@@ -622,6 +111,5 @@ bool TfrmMain::FormClose()
 void TfrmMain::btnExitClick() { close(); }
 
 void TfrmMain::btnAboutClick() { emit aboutRequested(); }
-
 
 }  // namespace trimlet

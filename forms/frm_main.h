@@ -1,6 +1,7 @@
 #pragma once
 // The main window: command band, work area, console and status bar. Handlers are named after
-// their control and event; the computations they need live in codecs/ and imaging/.
+// their control and event; the computations they need live in codecs/ and imaging/, the
+// controls in MainControls, the cut frame in CutFrame and the slots in SlotStrip.
 
 #include <QColor>
 #include <QMainWindow>
@@ -11,41 +12,27 @@
 
 #include "codecs/picture.h"
 #include "base/result.h"
+#include "forms/cut_frame.h"
 #include "forms/frm_preview.h"
 #include "forms/guarded.h"
-#include "imaging/cut_geometry.h"
+#include "forms/main_controls.h"
+#include "forms/picture_transform.h"
+#include "forms/status_kind.h"
 
-class QButtonGroup;
-class QComboBox;
-class QGroupBox;
-class QLabel;
 class QLineEdit;
-class QMenu;
-class QAction;
-class QProgressBar;
 class QPushButton;
-class QSlider;
-class QStatusBar;
-class QTabWidget;
 class QTimer;
-class QToolButton;
-class QRadioButton;
 
 namespace trimlet {
 
-class FrameShape;
-class PictureView;
 class PlacementTracker;
+class SlotStrip;
 class TfrmPreview;
 class TfrmRotFree;
-class SlotPanel;
-class UpDown;
 
-// Report kinds of ShowStatus: a message box of that kind, or the status line only.
-enum StatusKind { skWarning = 0, skError = 1, skInformation = 2, skConfirmation = 3, statusOnly = 4 };
-
-class TfrmMain : public QMainWindow {
+class TfrmMain : public QMainWindow, private MainControls {
     Q_OBJECT
+
 public:
     // args: the program's command-line arguments after its name, as the file system's bytes;
     // the first one is loaded at the first showing.
@@ -63,7 +50,7 @@ public:
     void LoadPictureFile(const std::string& path);
     // A name that is text already (typed, or from a dialog, which only ever gives UTF-8).
     void LoadPictureFile(const QString& path);
-    void ShowStatus(const QString& text, int kind);
+    void ShowStatus(const QString& text, StatusKind kind);
     void SetCurrentFile(const std::string& path);
     void SetEditingEnabled(bool enabled);
     void UpdateSlotLoadButtons();
@@ -78,67 +65,12 @@ public:
     // Fits the picture into the work area and places the cut frame.
     void LayoutWorkArea(bool recentre, bool recomputeMinimumRate);
 
-    // Controls, named as everywhere in the program.
-    QWidget* pnlButton = nullptr;
-    QTabWidget* pcEdit = nullptr;
-    QWidget* tabFile = nullptr;
-    QWidget* tabEdit = nullptr;
-    QWidget* tabConcat = nullptr;
-    QPushButton *btnOpen = nullptr, *btnPaste = nullptr, *btnReload = nullptr, *btnOpenDir = nullptr;
-    QPushButton *btnCopy = nullptr, *btnAllCopy = nullptr, *btnSave = nullptr, *btnQuickSave = nullptr;
-    QPushButton* btnPreview = nullptr;
-    QPushButton *btnRotL = nullptr, *btnRotR = nullptr, *btnRot180 = nullptr, *btnRevH = nullptr;
-    QPushButton *btnRevW = nullptr, *btnRotFree = nullptr, *btnCutAndLoad = nullptr, *btnBGColor = nullptr;
-    QPushButton* pnlBGColor = nullptr;
-    QToolButton *spdTop = nullptr, *spdTopBottom = nullptr, *spdBottom = nullptr, *spdTopBottomCut = nullptr;
-    QToolButton *spdLeft = nullptr, *spdLeftRight = nullptr, *spdRight = nullptr, *spdLeftRightCut = nullptr;
-    QLabel* lblConcat = nullptr;
-    QGroupBox* gbxTmpSave = nullptr;
-    SlotPanel* pnlTmpSave[3] = {};
-    QToolButton* btnTmpSave[3] = {};
-    QToolButton* btnTmpCutSave[3] = {};
-    QToolButton* btnTmpLoad[3] = {};
-
-    PictureView* imgSource = nullptr;
-    FrameShape* shpRange = nullptr;
-    QLabel* lblNotice = nullptr;
-    QLabel* lblFileNameF = nullptr;
-    QLabel* lblFileNameB = nullptr;
-    PictureView* imgRotPreview = nullptr;
-    FrameShape* shpRotPreview = nullptr;
-
-    QWidget* pnlConsole = nullptr;
-    QLabel *lblCutSizeW = nullptr, *lblCutSizeH = nullptr, *lblSizeW = nullptr, *lblSizeH = nullptr;
-    QLabel *lblSrcSizeW = nullptr, *lblSrcSizeH = nullptr;
-    QLineEdit *edtPower = nullptr, *edtSizeW = nullptr, *edtSizeH = nullptr;
-    UpDown *udPower = nullptr, *udSizeW = nullptr, *udSizeH = nullptr;
-    QPushButton *btnSwap = nullptr, *btnSizeLoad = nullptr, *btnSizeSave = nullptr;
-    QComboBox* cmbSize = nullptr;
-    QSlider* tbarQual = nullptr;
-    QLabel* lblQual = nullptr;
-    QGroupBox* rdgpFormat = nullptr;
-    QGroupBox* rdgpTail = nullptr;
-    QButtonGroup* rdgpFormatItems = nullptr;
-    QButtonGroup* rdgpTailItems = nullptr;
-    QPushButton *btnAbout = nullptr, *btnExit = nullptr;
-
-    QStatusBar* statusBar = nullptr;
-    QProgressBar* progressBar = nullptr;
-    QTimer* tmrCheckResize = nullptr;
-
-    QMenu* popEdit = nullptr;
-    QAction *popitemRevH = nullptr, *popitemRevW = nullptr, *popitemRotR = nullptr, *popitemRotL = nullptr;
-    QAction *popitemRot180 = nullptr, *popitemRotFree = nullptr, *popitemPaste = nullptr, *popitemReload = nullptr;
-    QAction *popitemQuickSave = nullptr, *popitemPreview = nullptr, *popitemSave = nullptr;
-    QMenu* popTpl = nullptr;
-    QAction* popTplItems[20] = {};
-    QMenu* popTmpSave = nullptr;
-    QAction *popItemTmpSave = nullptr, *popItemTmpCutSave = nullptr, *popItemTmpLoad = nullptr;
-
-    // Temporary slots, numbered 1 to 3 as their captions; imgTmpSave[n - 1] is slot n.
-    Picture imgTmpSave[3];
-    int slotPopupTarget = 0;  // the slot popTmpSave was last opened on
-    // The slot a command is meant for: a slot's button, or a menu item on slotPopupTarget; 0 for none.
+    // The cut frame (frameCentreX/Y, cutSrcWidth/Height and the drag), as the frame widget shows it.
+    CutFrame& cutFrame() { return frame_; }
+    // Temporary slots, numbered 1 to 3 as their captions.
+    SlotStrip& slotStrip() const { return *tmpSave; }
+    // The slot a command is meant for: a slot's button, or a menu item on the slot the menu
+    // was opened on; 0 for none.
     int SlotForSender(const QObject* sender) const;
     void btnTmpSaveClick(QObject* sender);
     void btnTmpCutSaveClick(QObject* sender);
@@ -150,14 +82,6 @@ public:
     void imgTmpSaveDragDrop(const QObject* source, int slot);
     bool FormDragOver(const QObject* source, const QPoint& clientPoint) const;
     void FormDragDrop(const QObject* source, const QPoint& clientPoint);
-
-    // Fields of the cut frame and the resize debounce, with their starting values.
-    int dragOffsetX = 0, dragOffsetY = 0;
-    bool dragging = false;
-    int frameCentreX = 0, frameCentreY = 0;
-    int cutSrcWidth = 0, cutSrcHeight = 0;
-    int resizeEventCount = 0;
-    bool resizePending = false;
 
     // Replaces the editing picture without a layout pass (the transforms that keep the size).
     void setEditingPicture(Picture picture);
@@ -176,7 +100,6 @@ public:
     // Presets.
     void btnSizeLoadAndSaveClick(QPushButton* sender);
     void itemCutSizeClick(int slot);
-    QPushButton* presetButton = nullptr;
 
     // The preview window the cut results go to, and the free-rotation window; main() and the
     // tests set them, and the main window takes what they report.
@@ -187,7 +110,7 @@ public:
 
     // Transforms.
     // False when the picture could not be made; the error box and status line say so.
-    bool TransformPicture(int mode);
+    bool TransformPicture(Transform mode);
     void btnRotLClick();
     void btnRotRClick();
     void btnRot180Click();
@@ -259,42 +182,28 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    using MainControls::statusBar;  // the field, not QMainWindow's function
+
     void FormCreate();
     void FormShow();
     bool FormClose();
-    void buildCommandBand(QWidget* client);
-    void buildFilePage();
-    void buildEditPage();
-    void buildConcatPage();
-    void buildSlotGroup();
-    void buildWorkArea(QWidget* client);
-    void buildConsole(QWidget* client);
-    void buildMenus();
-    void layoutRegions();
+    void connectLoadHandlers();
     void connectFrameHandlers();
     void connectOutputHandlers();
     void connectTransformHandlers();
     void connectSlotHandlers();
-    int slotOfPanel(const QObject* object) const;
-    void setSlotPicture(int slot, Picture picture);
+    void connectPresetHandlers();
     void expandSlot(int slot);
-    void startPictureDrag(QWidget* source);
     void setProgress(int position);
-    void quarterTurn(int mode, const QString& status);
-    void popupEditMenu(QWidget* source, const QPoint& local);
-    void showSizeLabel(QLabel* label, int value, const QLineEdit* edit);
+    void quarterTurn(Transform mode, const QString& status);
     IntRect displayRect() const;
     // Where a pw × ph picture goes in the work area as it is now.
     IntRect fittedDisplay(int pw, int ph) const;
-    // The picture as the work area shows it at w × h: reduced by area averages when larger.
-    static QImage displayImage(const Bitmap& picture, int w, int h);
-    IntRect frameRect() const;
-    void setFrameRect(const IntRect& r);
+    // Puts the frame widget where frame_ says.
+    void showCutFrame();
     void runPreview(OutputMode mode);
     // Stops the periodic resize check until the returned holder goes, on every way out.
     std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
-    void buildPresetMenu();
-    void applySpin(UpDown* ud, QLineEdit* edit, int value);
     // The settings' window placement, applied once, before the native window exists.
     void LoadPlacement();
     void showSourceSize();
@@ -303,10 +212,13 @@ private:
     std::string outputPathSetting() const;
     // What the tool windows report.
     void previewSaved(const std::string& path);
-    void showRotationPreview(bool visible);
+    void setRotationPreviewShown(bool visible);
     void showRotationGuides(Qt::BrushStyle hatch);
 
-    QLabel* statusLine_ = nullptr;
+    CutFrame frame_;
+    int resizeEventCount = 0;
+    bool resizePending = false;
+    QPushButton* presetButton = nullptr;
     PlacementTracker* placement_ = nullptr;
     TfrmPreview* frmPreview_ = nullptr;
     TfrmRotFree* frmRotFree_ = nullptr;

@@ -14,14 +14,10 @@
 #include "forms/guarded.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
-#include "imaging/reduce.h"
 
 namespace trimlet {
 
 namespace {
-
-constexpr int kButtonBandHeight = 100;
-constexpr int kConsoleHeight = 117;
 
 IntRect toIntRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}; }
 
@@ -45,8 +41,13 @@ void TfrmMain::connectFrameHandlers()
 }
 
 IntRect TfrmMain::displayRect() const { return toIntRect(imgSource->geometry()); }
-IntRect TfrmMain::frameRect() const { return toIntRect(shpRange->geometry()); }
-void TfrmMain::setFrameRect(const IntRect& r) { shpRange->setGeometry(r.x, r.y, r.w, r.h); }
+
+void TfrmMain::showCutFrame()
+{
+    const IntRect& r = frame_.rect;
+    shpRange->setGeometry(r.x, r.y, r.w, r.h);
+    frame_.rect = toIntRect(shpRange->geometry());  // as the widget took it
+}
 
 void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
 {
@@ -66,21 +67,8 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
 
 IntRect TfrmMain::fittedDisplay(int pw, int ph) const
 {
-    const int availW = centralWidget()->width();
-    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
-    return fitPicture(pw, ph, availW, availH, kButtonBandHeight);
-}
-
-QImage TfrmMain::displayImage(const Bitmap& picture, int w, int h)
-{
-    // Reduced here rather than scaled at painting: a 400-megapixel photo then costs the work
-    // area a few megabytes instead of a second full-size copy, and area averages show fine
-    // detail truer than the painter's smoothing.
-    if (w <= 0 || h <= 0)
-        return {};
-    if (w >= picture.width() && h >= picture.height())
-        return imageOf(picture);
-    return imageOf(reduceArea(picture, std::min(w, picture.width()), std::min(h, picture.height())));
+    const IntRect area = workArea(centralWidget()->size());
+    return fitPicture(pw, ph, area.w, area.h, area.y);
 }
 
 void TfrmMain::UpdateMinimumRate()
@@ -95,91 +83,59 @@ void TfrmMain::UpdateMinimumRate()
         edtPower->setText(QString::number(minimum));
 }
 
-void TfrmMain::showSizeLabel(QLabel* label, int value, const QLineEdit* edit)
-{
-    label->setText(QString::number(value));
-    QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, label->text() == edit->text() ? QApplication::palette().color(QPalette::WindowText)
-                                                                  : QColor(255, 0, 0));
-    label->setPalette(p);
-}
-
 void TfrmMain::ResizeCutFrame(bool storeCentre)
 {
     if (editing_.isEmpty())
         return;
-    const FrameSizing s = resizeCutFrame(frameRect(), displayRect(), editing_.width(), editing_.height(),
-                                         udSizeW->position(), udSizeH->position(), udPower->position());
-    cutSrcWidth = s.cutSrcWidth;
-    cutSrcHeight = s.cutSrcHeight;
-    lblCutSizeW->setText(QString::number(cutSrcWidth));
-    lblCutSizeH->setText(QString::number(cutSrcHeight));
+    const FrameSizing s = frame_.resize(displayRect(), editing_.width(), editing_.height(), udSizeW->position(),
+                                        udSizeH->position(), udPower->position(), storeCentre);
+    lblCutSizeW->setText(QString::number(frame_.cutSrcWidth));
+    lblCutSizeH->setText(QString::number(frame_.cutSrcHeight));
     showSizeLabel(lblSizeW, s.reducedWidth, edtSizeW);
     showSizeLabel(lblSizeH, s.reducedHeight, edtSizeH);
-    setFrameRect(s.frame);
-    if (storeCentre)
-        StoreFrameCentre();
-    dragging = false;
+    showCutFrame();
 }
 
-void TfrmMain::ClampCutFrame(int x, int y) { setFrameRect(clampCutFrame(frameRect(), x, y, displayRect())); }
-
-void TfrmMain::StoreFrameCentre()
+void TfrmMain::ClampCutFrame(int x, int y)
 {
-    const IntPoint c = storeFrameCentre(frameRect(), displayRect(), editing_.width(), editing_.height());
-    frameCentreX = c.x;
-    frameCentreY = c.y;
+    frame_.clamp(x, y, displayRect());
+    showCutFrame();
 }
+
+void TfrmMain::StoreFrameCentre() { frame_.storeCentre(displayRect(), editing_.width(), editing_.height()); }
 
 void TfrmMain::PlaceCutFrame(bool recentre)
 {
-    setFrameRect(placeCutFrame(recentre, displayRect(), editing_.width(), editing_.height(), {frameCentreX, frameCentreY}));
+    frame_.place(recentre, displayRect(), editing_.width(), editing_.height());
+    showCutFrame();
     ResizeCutFrame(recentre);
 }
 
 void TfrmMain::shpRangeMouseDown(QMouseEvent* event)
 {
-    if (event->button() != Qt::LeftButton)
-        return;
-    dragOffsetX = int(event->position().x());
-    dragOffsetY = int(event->position().y());
-    dragging = true;
+    if (event->button() == Qt::LeftButton)
+        frame_.beginDrag({int(event->position().x()), int(event->position().y())});
 }
 
 void TfrmMain::shpRangeMouseMove(QMouseEvent* event)
 {
-    if (!dragging)
-        return;
-    const QPoint m = shpRange->mapTo(centralWidget(), event->position().toPoint());
-    ClampCutFrame(m.x() - dragOffsetX, m.y() - dragOffsetY);
+    const QPoint at = event->position().toPoint();
+    if (frame_.dragTo({at.x(), at.y()}, displayRect()))
+        showCutFrame();
 }
 
 void TfrmMain::shpRangeMouseUp(QMouseEvent* event)
 {
-    if (event->button() == Qt::LeftButton) {
-        StoreFrameCentre();
-        dragging = false;
-    } else if (event->button() == Qt::RightButton) {
+    if (event->button() == Qt::LeftButton)
+        frame_.endDrag(displayRect(), editing_.width(), editing_.height());
+    else if (event->button() == Qt::RightButton)
         popupEditMenu(shpRange, event->position().toPoint());
-    }
 }
 
 void TfrmMain::imgSourceMouseUp(QMouseEvent* event)
 {
     if (event->button() == Qt::RightButton)
         popupEditMenu(imgSource, event->position().toPoint());
-}
-
-void TfrmMain::popupEditMenu(QWidget* source, const QPoint& local)
-{
-    const std::pair<QAction*, QWidget*> follows[] = {
-        {popitemRevH, btnRevH},   {popitemRevW, btnRevW},       {popitemRotR, btnRotR},
-        {popitemRotL, btnRotL},   {popitemRot180, btnRot180},   {popitemPaste, btnPaste},
-        {popitemReload, btnReload}, {popitemQuickSave, btnQuickSave}, {popitemPreview, btnPreview},
-        {popitemSave, btnSave}};
-    for (const auto& [item, button] : follows)
-        item->setEnabled(button->isEnabled());
-    popEdit->popup(source->mapToGlobal(local));
 }
 
 void TfrmMain::edtSizeWChange() { LayoutWorkArea(false, true); }
@@ -189,11 +145,7 @@ void TfrmMain::edtPowerChange() { ResizeCutFrame(false); }
 void TfrmMain::edtExit(QLineEdit* edit)
 {
     UpDown* ud = edit == edtSizeW ? udSizeW : edit == edtSizeH ? udSizeH : udPower;
-    bool ok = false;
-    int value = edit->text().trimmed().toInt(&ok);
-    if (!ok)
-        value = ud->position();
-    value = std::min(std::max(value, ud->minimum()), ud->maximum());
+    const int value = ud->valueOf(edit->text());
     const QString text = QString::number(value);
     if (edit->text() == text) {
         // Written back even when unchanged, so the change handler runs once more.

@@ -1,6 +1,7 @@
 // The main window's loading side: files, shortcuts, drops, reload, paste, the folder button,
 // the status line and the switching of picture-dependent controls.
 
+#include <QAction>
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
@@ -15,10 +16,11 @@
 
 #include "base/byte_path.h"
 #include "codecs/picture_file.h"
-#include "codecs/shell_link.h"
 #include "forms/frm_main.h"
 #include "forms/guarded.h"
 #include "forms/local_path.h"
+#include "forms/main_files.h"
+#include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
@@ -35,25 +37,27 @@ constexpr std::int64_t kLargePicturePixels = 10'000'000;
 const QString kLargePictureText = QStringLiteral("10Mピクセルを超える画像は処理に失敗する場合があります。");
 const QString kPastedName = QStringLiteral("クリップボードからの貼り付け");
 
-bool hasLinkExtension(const std::string& path)
-{
-    const std::string name = fileNamePart(path);
-    const std::size_t dot = name.rfind('.');
-    return dot != std::string::npos && QByteArray::fromStdString(name.substr(dot)).toLower() == ".lnk";
-}
-
 }  // namespace
 
-void TfrmMain::ShowStatus(const QString& text, int kind)
+void TfrmMain::connectLoadHandlers()
 {
-    if (kind != statusOnly)
-        desktop().message(this, MessageKind(kind), text);
-    // One line: a box's line break would make the status bar grow.
-    statusLine_->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+    connect(btnOpen, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenClick));
+    connect(btnPaste, &QPushButton::clicked, this, guarded(&TfrmMain::btnPasteClick));
+    connect(btnReload, &QPushButton::clicked, this, guarded(&TfrmMain::btnReloadClick));
+    connect(btnOpenDir, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenDirClick));
+    connect(popitemPaste, &QAction::triggered, this, guarded(&TfrmMain::btnPasteClick));
+    connect(popitemReload, &QAction::triggered, this, guarded(&TfrmMain::btnReloadClick));
 }
 
-QString TfrmMain::statusText() const { return statusLine_->text(); }
+void TfrmMain::ShowStatus(const QString& text, StatusKind kind)
+{
+    if (kind != StatusKind::statusOnly)
+        desktop().message(this, MessageKind(int(kind)), text);
+    // One line: a box's line break would make the status bar grow.
+    statusLine->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+}
 
+QString TfrmMain::statusText() const { return statusLine->text(); }
 
 QString TfrmMain::currentFileName() const { return displayPath(currentFileName_); }
 
@@ -65,32 +69,7 @@ void TfrmMain::SetCurrentFile(const std::string& path)
     lblFileNameB->setText(name);
 }
 
-void TfrmMain::SetEditingEnabled(bool enabled)
-{
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             btnRevH, btnRevW, btnRotR, btnRotL, btnRot180, btnRotFree, btnCutAndLoad, btnCopy, btnAllCopy,
-             btnQuickSave, btnPreview, btnSave, spdTop, spdTopBottom, spdBottom, spdTopBottomCut, spdLeft,
-             spdLeftRight, spdRight, spdLeftRightCut, btnBGColor, pnlBGColor})
-        w->setEnabled(enabled);
-    for (int i = 0; i < 3; ++i) {
-        btnTmpSave[i]->setEnabled(enabled);
-        btnTmpCutSave[i]->setEnabled(enabled);
-    }
-    if (enabled)
-        UpdateSlotLoadButtons();
-    else
-        for (QToolButton* b : btnTmpLoad)
-            b->setEnabled(false);
-    imgSource->setVisible(enabled);
-    shpRange->setVisible(enabled);
-    lblNotice->setVisible(!enabled);
-}
-
-void TfrmMain::UpdateSlotLoadButtons()
-{
-    for (int i = 0; i < 3; ++i)
-        btnTmpLoad[i]->setEnabled(!imgTmpSave[i].isEmpty());
-}
+void TfrmMain::SetEditingEnabled(bool enabled) { setPictureControlsEnabled(enabled); }
 
 void TfrmMain::setEditingPicture(Picture picture)
 {
@@ -111,21 +90,16 @@ void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::enc
 
 void TfrmMain::LoadPictureFile(const std::string& requested)
 {
-    std::string path = requested;
-    if (hasLinkExtension(path)) {
-        path = resolveShortcut(path);
-        if (!path.empty())
-            path = expandToLongPath(absoluteLocalPath(path));
-    }
+    const std::string path = resolvePictureShortcut(requested);
 
     auto loaded = path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
                                : loadPictureFile(path);
     if (!loaded) {
-        ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), skWarning);
+        ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), StatusKind::skWarning);
         return;
     }
 
-    ShowStatus(QStringLiteral("ファイルドロップ：") + displayPath(path), statusOnly);
+    ShowStatus(QStringLiteral("ファイルドロップ：") + displayPath(path), StatusKind::statusOnly);
     const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty();
     if (!joining) {
         setEditingPicture(std::move(loaded).value());
@@ -137,7 +111,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     showSourceSize();
     LayoutWorkArea(true, true);
     if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
-        ShowStatus(kLargePictureText, statusOnly);
+        ShowStatus(kLargePictureText, StatusKind::statusOnly);
         if (largePictureAnswer_)
             largePictureAnswer_ = desktop().askYesNo(
                 this, MessageKind::Warning, kLargePictureText + QStringLiteral("\n\nこの警告を今後も表示しますか？"));
@@ -148,21 +122,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
 
 void TfrmMain::btnOpenClick()
 {
-    FileDialogRequest request;
-    // Until something is saved, an installed copy starts among the user's pictures, never
-    // in its own program or cache folder.
-    const std::string saved = outputPathSetting();
-    std::string folder = saved.empty() ? std::string() : folderPart(absoluteLocalPath(saved));
-    std::error_code ec;
-    if (folder.empty() || !std::filesystem::is_directory(folder, ec))
-        folder = defaultPictureFolder(executablePath());
-    request.initialFolder = displayPath(utf8Ancestor(folder));
-    request.filters = {QStringLiteral("bitmap files (*.bmp)"), QStringLiteral("GIF files (*.gif)"),
-                       QStringLiteral("JPEG files (*.jpg *.jpeg)"), QStringLiteral("PNG files (*.png)"),
-                       QStringLiteral("すべてのファイル (*)")};
-    request.selectedFilter = 2;
-    request.defaultSuffix = QStringLiteral("jpg");
-    const QString chosen = desktop().openFileName(this, request);
+    const QString chosen = desktop().openFileName(this, openPictureRequest(outputPathSetting()));
     if (!chosen.isEmpty())
         LoadPictureFile(pathFromDialog(chosen));
 }
@@ -172,14 +132,14 @@ void TfrmMain::btnReloadClick() { LoadPictureFile(currentFileName_); }
 void TfrmMain::btnPasteClick()
 {
     if (!desktop().clipboardHasImage()) {
-        ShowStatus(QStringLiteral("クリップボードに画像がありません。"), skInformation);
+        ShowStatus(QStringLiteral("クリップボードに画像がありません。"), StatusKind::skInformation);
         return;
     }
     // The picture is taken before the document's name is cleared, so that a clipboard that
     // cannot be read, or a picture too large for memory, leaves the document as it was.
     Bitmap pasted = fromQImage(desktop().clipboardImage());
     if (pasted.empty()) {
-        ShowStatus(QStringLiteral("クリップボードの画像を読み込めませんでした。"), skWarning);
+        ShowStatus(QStringLiteral("クリップボードの画像を読み込めませんでした。"), StatusKind::skWarning);
         return;
     }
     setEditingPicture(Picture(std::move(pasted)));
@@ -187,7 +147,7 @@ void TfrmMain::btnPasteClick()
     btnReload->setEnabled(false);
     lblFileNameF->setText(kPastedName);
     lblFileNameB->setText(kPastedName);
-    ShowStatus(kPastedName, statusOnly);
+    ShowStatus(kPastedName, StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
     SetEditingEnabled(true);
@@ -195,8 +155,7 @@ void TfrmMain::btnPasteClick()
 
 void TfrmMain::btnOpenDirClick()
 {
-    const std::string file = currentFileName_.empty() ? outputPathSetting() : currentFileName_;
-    const std::string folder = file.empty() ? defaultPictureFolder(executablePath()) : folderPart(absoluteLocalPath(file));
+    const std::string folder = folderToOpen(currentFileName_, outputPathSetting());
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec))
         desktop().message(this, MessageKind::Information,
@@ -220,26 +179,11 @@ void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& cl
     LoadPictureFile(paths.front());
 }
 
-namespace {
-
-// Files are only ever read: a drop is taken as a copy, whatever the source proposed, so that
-// no file manager deletes the user's file after a "move" onto the window.
-bool acceptFilesAsCopy(QDropEvent* event)
-{
-    if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction))
-        return false;
-    event->setDropAction(Qt::CopyAction);
-    event->accept();
-    return true;
-}
-
-}  // namespace
-
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
 {
     // Drags of our own are let in and judged at every move: a window that refuses the entry
     // hears nothing more of that drag, not even over the picture.
-    if (event->source() == imgSource || slotOfPanel(event->source()))
+    if (event->source() == imgSource || tmpSave->slotOfPanel(event->source()))
         event->acceptProposedAction();
     else if (!acceptFilesAsCopy(event))
         event->ignore();
@@ -247,7 +191,7 @@ void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
 
 void TfrmMain::dragMoveEvent(QDragMoveEvent* event)
 {
-    if (event->source() != imgSource && !slotOfPanel(event->source()) && acceptFilesAsCopy(event))
+    if (event->source() != imgSource && !tmpSave->slotOfPanel(event->source()) && acceptFilesAsCopy(event))
         return;
     if (FormDragOver(event->source(), event->position().toPoint()))
         event->acceptProposedAction();
@@ -258,17 +202,14 @@ void TfrmMain::dragMoveEvent(QDragMoveEvent* event)
 void TfrmMain::dropEvent(QDropEvent* event)
 {
     const QPoint at = event->position().toPoint();
-    if (event->source() == imgSource || slotOfPanel(event->source())) {
+    if (event->source() == imgSource || tmpSave->slotOfPanel(event->source())) {
         if (FormDragOver(event->source(), at)) {
             event->acceptProposedAction();
             runGuarded([&] { FormDragDrop(event->source(), at); }, failureReport());
         }
         return;
     }
-    std::vector<std::string> paths;
-    for (const QUrl& url : event->mimeData()->urls())
-        if (std::string path = localPathOfUrl(url); !path.empty())
-            paths.push_back(std::move(path));
+    const std::vector<std::string> paths = droppedFiles(*event->mimeData());
     if (paths.empty() || !acceptFilesAsCopy(event))
         return;
     runGuarded([&] { dropFiles(paths, at); }, failureReport());

@@ -52,8 +52,8 @@ void TfrmMain::MakeCutResult(OutputMode mode)
     Bitmap result;
     QString command;
     if (cutsRegion(pw, ph, udSizeW->position(), udSizeH->position())) {
-        const IntPoint origin = cutOrigin(frameRect(), displayRect(), pw, ph, cutSrcWidth, cutSrcHeight);
-        result = cutRegion(source, origin, cutSrcWidth, cutSrcHeight, udPower->position());
+        const IntPoint origin = frame_.cutOrigin(displayRect(), pw, ph);
+        result = cutRegion(source, origin, frame_.cutSrcWidth, frame_.cutSrcHeight, udPower->position());
         command = cutCommand(udSizeW->position(), udSizeH->position(), udPower->position(), origin);
     } else {
         result = source;
@@ -110,10 +110,10 @@ void TfrmMain::btnAllCopyClick()
     if (editing_.kind() == PictureKind::Gif)
         gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()), qsizetype(editing_.fileBytes().size()));
     if (!desktop().setClipboard(imageOf(editing_.bitmap()), gif)) {
-        ShowStatus(QStringLiteral("クリップボードにコピーできませんでした。"), skError);
+        ShowStatus(QStringLiteral("クリップボードにコピーできませんでした。"), StatusKind::skError);
         return;
     }
-    ShowStatus(QStringLiteral("画像全体をクリップボードにコピー"), statusOnly);
+    ShowStatus(QStringLiteral("画像全体をクリップボードにコピー"), StatusKind::statusOnly);
 }
 
 void TfrmMain::btnCutAndLoadClick()
@@ -122,17 +122,10 @@ void TfrmMain::btnCutAndLoadClick()
     setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
     showSourceSize();
     LayoutWorkArea(true, true);
-    ShowStatus(frmPreview_->withCutCommand(QStringLiteral("画像の切り出し")), statusOnly);
+    ShowStatus(frmPreview_->withCutCommand(QStringLiteral("画像の切り出し")), StatusKind::statusOnly);
 }
 
-void TfrmMain::rdgpFormatClick()
-{
-    const bool bmp = rdgpFormatItems->checkedId() == 1;
-    const QString ext = bmp ? QStringLiteral("bmp") : QStringLiteral("jpg");
-    rdgpTailItems->button(0)->setText(QStringLiteral("filename(1).") + ext);
-    rdgpTailItems->button(1)->setText(QStringLiteral("filename-1.") + ext);
-    tbarQual->setEnabled(!bmp);
-}
+void TfrmMain::rdgpFormatClick() { showOutputFormat(); }
 
 void TfrmMain::tbarQualChange() { lblQual->setText(QString::number(tbarQual->value())); }
 

@@ -35,7 +35,7 @@ void TfrmMain::setPreviewWindow(TfrmPreview* preview)
     if (!preview)
         return;
     connect(preview, &TfrmPreview::statusChanged, this,
-            guarded([this](const QString& text) { ShowStatus(text, statusOnly); }));
+            guarded([this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); }));
     connect(preview, &TfrmPreview::saved, this, guarded(&TfrmMain::previewSaved));
     // A refused settings file is reported when the program closes and writes it again.
     connect(preview, &TfrmPreview::copied, this, guarded([this] { (void)SaveSettings(); }));
@@ -55,12 +55,12 @@ void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
     frmRotFree_ = rotFree;
     if (!rotFree)
         return;
-    connect(rotFree, &TfrmRotFree::previewVisibilityChanged, this, guarded(&TfrmMain::showRotationPreview));
+    connect(rotFree, &TfrmRotFree::previewVisibilityChanged, this, guarded(&TfrmMain::setRotationPreviewShown));
     connect(rotFree, &TfrmRotFree::previewChanged, this,
             guarded([this](const QImage& image) { imgRotPreview->setImage(image); }));
     connect(rotFree, &TfrmRotFree::guideLinesChanged, this, guarded(&TfrmMain::showRotationGuides));
     connect(rotFree, &TfrmRotFree::statusChanged, this,
-            guarded([this](const QString& text) { ShowStatus(text, statusOnly); }));
+            guarded([this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); }));
     connect(rotFree, &TfrmRotFree::failed, this, guarded([this](const QString& text) { failureReport()(text); }));
     // A picture whose display copy cannot be made is refused, and the old one stays.
     connect(rotFree, &TfrmRotFree::pictureRotated, this, [this](const Picture& picture) {
@@ -68,7 +68,7 @@ void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
     });
 }
 
-void TfrmMain::showRotationPreview(bool visible)
+void TfrmMain::setRotationPreviewShown(bool visible)
 {
     // The preview itself was put in place when the rotation window was opened.
     imgSource->setVisible(!visible);

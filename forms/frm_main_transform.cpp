@@ -12,22 +12,11 @@
 #include "forms/frm_main.h"
 #include "forms/frm_rot_free.h"
 #include "forms/work_area_widgets.h"
-#include "imaging/flip.h"
 #include "imaging/join.h"
-#include "imaging/quarter_turn.h"
-#include "imaging/reduce.h"
-#include "imaging/rotation_preview.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
 
 namespace trimlet {
-
-namespace {
-
-constexpr int kButtonBandHeight = 100;
-constexpr int kConsoleHeight = 117;
-
-}  // namespace
 
 void TfrmMain::connectTransformHandlers()
 {
@@ -47,7 +36,7 @@ void TfrmMain::connectTransformHandlers()
 
 FailureReport TfrmMain::failureReport()
 {
-    return [this](const QString& text) { ShowStatus(text, skError); };
+    return [this](const QString& text) { ShowStatus(text, StatusKind::skError); };
 }
 
 void TfrmMain::setProgress(int position)
@@ -56,23 +45,14 @@ void TfrmMain::setProgress(int position)
     progressBar->repaint();
 }
 
-bool TfrmMain::TransformPicture(int mode)
+bool TfrmMain::TransformPicture(Transform mode)
 {
     progressBar->setGeometry(statusBar->rect());
     progressBar->show();
     setProgress(30);
     const bool done = runGuarded(
         [&] {
-            Bitmap result;
-            const TurnProgress progress = [this](int done, int rows) { setProgress(turnProgressPosition(done, rows)); };
-            switch (mode) {
-            case 90: result = turnRight(editing_.bitmap(), progress); break;
-            case 270: result = turnLeft(editing_.bitmap(), progress); break;
-            case 0: setProgress(70); result = flipVertical(editing_.bitmap()); break;
-            case 1: setProgress(70); result = flipHorizontal(editing_.bitmap()); break;
-            case 180: setProgress(70); result = halfTurn(editing_.bitmap()); setProgress(90); break;
-            default: break;
-            }
+            Bitmap result = transformPicture(editing_.bitmap(), mode, [this](int position) { setProgress(position); });
             setProgress(100);
             if (result.empty())
                 throw std::bad_alloc();
@@ -85,34 +65,34 @@ bool TfrmMain::TransformPicture(int mode)
 
 // A failed turn leaves its error in the status line rather than the name of a turn that did
 // not happen.
-void TfrmMain::quarterTurn(int mode, const QString& status)
+void TfrmMain::quarterTurn(Transform mode, const QString& status)
 {
     if (!TransformPicture(mode))
         return;
     showSourceSize();
-    ShowStatus(status, statusOnly);
+    ShowStatus(status, StatusKind::statusOnly);
     LayoutWorkArea(true, true);
 }
 
-void TfrmMain::btnRotLClick() { quarterTurn(270, QStringLiteral("左90°回転")); }
-void TfrmMain::btnRotRClick() { quarterTurn(90, QStringLiteral("右90°回転")); }
+void TfrmMain::btnRotLClick() { quarterTurn(Transform::TurnLeft, QStringLiteral("左90°回転")); }
+void TfrmMain::btnRotRClick() { quarterTurn(Transform::TurnRight, QStringLiteral("右90°回転")); }
 
 void TfrmMain::btnRot180Click()
 {
-    if (TransformPicture(180))
-        ShowStatus(QStringLiteral("180°回転"), statusOnly);
+    if (TransformPicture(Transform::HalfTurn))
+        ShowStatus(QStringLiteral("180°回転"), StatusKind::statusOnly);
 }
 
 void TfrmMain::btnRevHClick()
 {
-    if (TransformPicture(0))
-        ShowStatus(QStringLiteral("上下反転"), statusOnly);
+    if (TransformPicture(Transform::FlipVertical))
+        ShowStatus(QStringLiteral("上下反転"), StatusKind::statusOnly);
 }
 
 void TfrmMain::btnRevWClick()
 {
-    if (TransformPicture(1))
-        ShowStatus(QStringLiteral("左右反転"), statusOnly);
+    if (TransformPicture(Transform::FlipHorizontal))
+        ShowStatus(QStringLiteral("左右反転"), StatusKind::statusOnly);
 }
 
 void TfrmMain::btnRotFreeClick()
@@ -120,20 +100,7 @@ void TfrmMain::btnRotFreeClick()
     if (editing_.isEmpty() || !frmRotFree_)
         return;
     const auto suspended = suspendResizeCheck();
-    const int availW = centralWidget()->width();
-    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
-    const QRect workArea(0, kButtonBandHeight, availW, availH);
-    shpRotPreview->setGeometry(workArea);
-
-    const int pw = editing_.width(), ph = editing_.height();
-    const auto [w, h] = rotationPreviewSize(pw, ph, availW, availH);
-    Bitmap base = (w == pw && h == ph) ? editing_.bitmap() : reduceArea(editing_.bitmap(), w, h);
-    imgRotPreview->setGeometry(workArea.x() + (availW - w) / 2, workArea.y() + (availH - h) / 2, w, h);
-    imgRotPreview->setImage(QImage());
-    imgRotPreview->show();
-    imgRotPreview->raise();
-    lblFileNameB->raise();
-    lblFileNameF->raise();
+    Bitmap base = showRotationPreview(editing_.bitmap(), centralWidget()->size());
     frmRotFree_->setPicture(editing_);
     frmRotFree_->setBackgroundColour(bgColour_);
     frmRotFree_->setPreviewBase(std::move(base));
@@ -146,19 +113,9 @@ void TfrmMain::btnRotFreeClick()
 
 bool TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoint)
 {
-    const int availW = centralWidget()->width();
-    const int availH = centralWidget()->height() - kButtonBandHeight - kConsoleHeight;
-    const JoinSide side = joinSide({clientPoint.x(), clientPoint.y()}, {0, kButtonBandHeight, availW, availH});
-    const AlignH alignH = spdTop->isChecked()            ? AlignH::Top
-                          : spdTopBottom->isChecked()    ? AlignH::Centre
-                          : spdBottom->isChecked()       ? AlignH::Bottom
-                          : spdTopBottomCut->isChecked() ? AlignH::Trim
-                                                         : AlignH::None;
-    const AlignV alignV = spdLeft->isChecked()            ? AlignV::Left
-                          : spdLeftRight->isChecked()    ? AlignV::Centre
-                          : spdRight->isChecked()        ? AlignV::Right
-                          : spdLeftRightCut->isChecked() ? AlignV::Trim
-                                                         : AlignV::None;
+    const JoinSide side = joinSide({clientPoint.x(), clientPoint.y()}, workArea(centralWidget()->size()));
+    const AlignH alignH = joinAlignH();
+    const AlignV alignV = joinAlignV();
     const QColor bg = bgColour_;
     return runGuarded(
         [&] {

@@ -66,6 +66,13 @@ void UpDown::takeBuddyText()
         storePosition(value);
 }
 
+int UpDown::valueOf(const QString& text) const
+{
+    bool ok = false;
+    const int value = text.trimmed().toInt(&ok);
+    return std::min(std::max(ok ? value : position_, minimum_), maximum_);
+}
+
 void UpDown::setPosition(int position)
 {
     position = std::clamp(position, minimum_, maximum_);

@@ -28,6 +28,8 @@ public:
     int maximum() const { return maximum_; }
     QLineEdit* buddy() const { return buddy_; }
 
+    // The number text stands for, pulled into the range; the position when text is no number.
+    int valueOf(const QString& text) const;
     // Moves the position within the range and writes it to the edit.
     void setPosition(int position);
     // Changes the range; a position outside it is pulled in without touching the edit's text.

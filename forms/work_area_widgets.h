@@ -27,6 +27,10 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override { emit mouseReleased(event); }
 };
 
+// The picture as the work area shows it at w × h: reduced by area averages when larger,
+// as it is when not; a null image for an empty size.
+QImage displayImage(const Bitmap& picture, int w, int h);
+
 // Shows a picture stretched to the widget's bounds (the layout pass keeps the aspect).
 class PictureView : public MouseReporter {
     Q_OBJECT

@@ -220,18 +220,18 @@ void CliWindowTest::versionIsTheWindows()
 
 void CliWindowTest::turnsAndFlips()
 {
-    using Button = QPushButton* TfrmMain::*;
+    using Button = QPushButton* test::TestMain::*;
     const struct {
         std::vector<std::string> steps;
         std::vector<Button> buttons;
     } cases[] = {
-        {{"--turn", "right"}, {&TfrmMain::btnRotR}},
-        {{"--turn", "left"}, {&TfrmMain::btnRotL}},
-        {{"--turn", "180"}, {&TfrmMain::btnRot180}},
-        {{"--flip", "vertical"}, {&TfrmMain::btnRevH}},
-        {{"--flip", "horizontal"}, {&TfrmMain::btnRevW}},
+        {{"--turn", "right"}, {&test::TestMain::btnRotR}},
+        {{"--turn", "left"}, {&test::TestMain::btnRotL}},
+        {{"--turn", "180"}, {&test::TestMain::btnRot180}},
+        {{"--flip", "vertical"}, {&test::TestMain::btnRevH}},
+        {{"--flip", "horizontal"}, {&test::TestMain::btnRevW}},
         {{"--turn", "right", "--flip", "vertical", "--turn", "180", "--flip", "horizontal", "--turn", "right"},
-         {&TfrmMain::btnRotR, &TfrmMain::btnRevH, &TfrmMain::btnRot180, &TfrmMain::btnRevW, &TfrmMain::btnRotR}},
+         {&test::TestMain::btnRotR, &test::TestMain::btnRevH, &test::TestMain::btnRot180, &test::TestMain::btnRevW, &test::TestMain::btnRotR}},
     };
     Window w;
     for (const auto& c : cases) {
@@ -276,20 +276,20 @@ void CliWindowTest::joinsOnEverySideWithEachAlignment()
         const char* side;
         QPoint point;
         const char* alignOption;
-        std::pair<const char*, QToolButton* TfrmMain::*> alignments[4];
+        std::pair<const char*, QToolButton* test::TestMain::*> alignments[4];
     } sides[] = {
         {"left", {2, middle}, "--align-h",
-         {{"top", &TfrmMain::spdTop}, {"centre", &TfrmMain::spdTopBottom}, {"bottom", &TfrmMain::spdBottom},
-          {"trim", &TfrmMain::spdTopBottomCut}}},
+         {{"top", &test::TestMain::spdTop}, {"centre", &test::TestMain::spdTopBottom}, {"bottom", &test::TestMain::spdBottom},
+          {"trim", &test::TestMain::spdTopBottomCut}}},
         {"right", {width - 3, middle}, "--align-h",
-         {{"top", &TfrmMain::spdTop}, {"centre", &TfrmMain::spdTopBottom}, {"bottom", &TfrmMain::spdBottom},
-          {"trim", &TfrmMain::spdTopBottomCut}}},
+         {{"top", &test::TestMain::spdTop}, {"centre", &test::TestMain::spdTopBottom}, {"bottom", &test::TestMain::spdBottom},
+          {"trim", &test::TestMain::spdTopBottomCut}}},
         {"top", {width / 2, top + 2}, "--align-v",
-         {{"left", &TfrmMain::spdLeft}, {"centre", &TfrmMain::spdLeftRight}, {"right", &TfrmMain::spdRight},
-          {"trim", &TfrmMain::spdLeftRightCut}}},
+         {{"left", &test::TestMain::spdLeft}, {"centre", &test::TestMain::spdLeftRight}, {"right", &test::TestMain::spdRight},
+          {"trim", &test::TestMain::spdLeftRightCut}}},
         {"bottom", {width / 2, bottom - 3}, "--align-v",
-         {{"left", &TfrmMain::spdLeft}, {"centre", &TfrmMain::spdLeftRight}, {"right", &TfrmMain::spdRight},
-          {"trim", &TfrmMain::spdLeftRightCut}}},
+         {{"left", &test::TestMain::spdLeft}, {"centre", &test::TestMain::spdLeftRight}, {"right", &test::TestMain::spdRight},
+          {"trim", &test::TestMain::spdLeftRightCut}}},
     };
     for (const auto& s : sides)
         for (const auto& [alignment, button] : s.alignments) {
@@ -330,8 +330,8 @@ void CliWindowTest::cuts()
         QCOMPARE(w.frm.imgSource->size(), QSize(w.frm.editingPicture().width(), w.frm.editingPicture().height()));
         if (c.centre) {
             cut += "+" + std::to_string(c.centre->x()) + "," + std::to_string(c.centre->y());
-            w.frm.frameCentreX = c.centre->x();
-            w.frm.frameCentreY = c.centre->y();
+            w.frm.cutFrame().centre.x = c.centre->x();
+            w.frm.cutFrame().centre.y = c.centre->y();
             w.frm.PlaceCutFrame(false);
         }
         w.frm.MakeCutResult(OutputMode::CutOnly);
@@ -361,8 +361,8 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         w.setCutSize(c.width, c.height, c.rate);
         w.load(big);
         QVERIFY(w.frm.imgSource->width() < pw);
-        w.frm.frameCentreX = c.centre.x();
-        w.frm.frameCentreY = c.centre.y();
+        w.frm.cutFrame().centre.x = c.centre.x();
+        w.frm.cutFrame().centre.y = c.centre.y();
         w.frm.PlaceCutFrame(false);
         // The cut as the status line names it after 枠内コピー, for the user to copy.
         w.frm.btnCopy->click();
@@ -372,7 +372,7 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         const std::string cut = status.mid(from + 6, to - from - 6).toStdString();
         const QRect d = w.frm.imgSource->geometry(), f = w.frm.shpRange->geometry();
         const IntPoint origin = cutOrigin({f.x(), f.y(), f.width(), f.height()}, {d.x(), d.y(), d.width(), d.height()},
-                                          pw, ph, w.frm.cutSrcWidth, w.frm.cutSrcHeight);
+                                          pw, ph, w.frm.cutFrame().cutSrcWidth, w.frm.cutFrame().cutSrcHeight);
         QCOMPARE(cut, std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
                           std::to_string(w.frm.udPower->position()) + ":" + std::to_string(origin.x) + "," +
                           std::to_string(origin.y));
@@ -391,8 +391,8 @@ void CliWindowTest::jpegCutAndSerialSaves()
     Window w;
     w.setCutSize(40, 32, 50);
     w.load(windowInput);
-    w.frm.frameCentreX = 60;
-    w.frm.frameCentreY = 40;
+    w.frm.cutFrame().centre.x = 60;
+    w.frm.cutFrame().centre.y = 40;
     w.frm.PlaceCutFrame(false);
     w.frm.tbarQual->setValue(90);
     w.frm.rdgpFormatItems->button(0)->click();

@@ -106,8 +106,8 @@ void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
     QCOMPARE(l.frm.lblCutSizeW->text(), QStringLiteral("240"));
     QCOMPARE(l.frm.lblCutSizeH->text(), QStringLiteral("320"));
     QCOMPARE(l.frm.lblSizeW->text(), QStringLiteral("240"));
-    QCOMPARE(l.frm.cutSrcWidth, 240);
-    QVERIFY(std::abs(l.frm.frameCentreX - 800) <= 5);
+    QCOMPARE(l.frm.cutFrame().cutSrcWidth, 240);
+    QVERIFY(std::abs(l.frm.cutFrame().centre.x - 800) <= 5);
     QCOMPARE(l.frm.udPower->minimum(), 15);
     QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
 }
@@ -126,15 +126,15 @@ void FrmMainFrameTest::dragStopsAtEveryEdge()
     l.drag({0, 5000});
     QCOMPARE(l.frm.shpRange->geometry().bottom(), d.bottom());
     QCOMPARE(l.frm.shpRange->size(), size);
-    QVERIFY(!l.frm.dragging);
-    QVERIFY(l.frm.frameCentreY > 1000);  // stored on release
+    QVERIFY(!l.frm.cutFrame().dragging);
+    QVERIFY(l.frm.cutFrame().centre.y > 1000);  // stored on release
 }
 
 void FrmMainFrameTest::resizesKeepTheFrameOnTheSameRegion()
 {
     Loaded l(1603, 1201);
     l.drag({-40, -25});
-    const int cx = l.frm.frameCentreX, cy = l.frm.frameCentreY;
+    const int cx = l.frm.cutFrame().centre.x, cy = l.frm.cutFrame().centre.y;
     auto resizeTo = [&](QSize s) {
         l.frm.resize(s);
         l.frm.tmrCheckResizeTimer();  // sees the resize
@@ -146,8 +146,8 @@ void FrmMainFrameTest::resizesKeepTheFrameOnTheSameRegion()
     for (int round = 0; round < 5; ++round)
         for (const QSize s : {QSize(1000, 700), QSize(900, 600), QSize(1200, 780), QSize(800, 480)})
             resizeTo(s);
-    QCOMPARE(l.frm.frameCentreX, cx);
-    QCOMPARE(l.frm.frameCentreY, cy);
+    QCOMPARE(l.frm.cutFrame().centre.x, cx);
+    QCOMPARE(l.frm.cutFrame().centre.y, cy);
     QCOMPARE(l.frm.shpRange->geometry(), settled);
 
     // While the window keeps being resized, nothing is laid out.
@@ -250,7 +250,7 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     l.frm.btnCopy->click();
     QCOMPARE(l.preview.outputMode, OutputMode::Copy);
     QCOMPARE(l.preview.cutResult().width(), 240);
-    QCOMPARE(l.frm.cutSrcWidth, 480);
+    QCOMPARE(l.frm.cutFrame().cutSrcWidth, 480);
 }
 
 void FrmMainFrameTest::cutAndContinueReplacesThePicture()

@@ -101,8 +101,8 @@ struct Rig : test::MainWithPreview {
         QVERIFY2(frm.editingPicture().bitmap().data() == pixels, what);
         QCOMPARE(frm.editingPicture().width(), kWidth);
         QCOMPARE(frm.lblSrcSizeW->text(), QString::number(kWidth));
-        QVERIFY(frm.imgTmpSave[0].bitmap().data() == pixels);
-        QVERIFY(frm.imgTmpSave[1].isEmpty());
+        QVERIFY(frm.slotStrip().picture(1).bitmap().data() == pixels);
+        QVERIFY(frm.slotStrip().picture(2).isEmpty());
         QCOMPARE(frm.currentFilePath(), picturePath);
         QVERIFY(frm.btnReload->isEnabled());
         QVERIFY(frm.progressBar->isHidden());
@@ -163,11 +163,11 @@ void FrmMainMemoryTest::framedCommandsStillWork()
     QVERIFY(test::fileExists(saved));
     QCOMPARE(r.frm.statusText().left(int(saved.size())), QString::fromStdString(saved));
     r.frm.btnTmpCutSave[1]->click();
-    QVERIFY(!r.frm.imgTmpSave[1].isEmpty());
+    QVERIFY(!r.frm.slotStrip().picture(2).isEmpty());
     r.frm.btnTmpSave[2]->click();  // a slot shares the picture, it does not copy it
-    QVERIFY(r.frm.imgTmpSave[2].bitmap().data() == r.pixels);
+    QVERIFY(r.frm.slotStrip().picture(3).bitmap().data() == r.pixels);
     // Nor does bringing one back, now that the work area shows only a reduced copy.
-    r.frm.slotPopupTarget = 1;
+    r.frm.slotStrip().popupTarget = 1;
     r.frm.popItemTmpLoad->trigger();
     QVERIFY(r.frm.editingPicture().bitmap().data() == r.pixels);
     QVERIFY(r.fake.messages.empty());

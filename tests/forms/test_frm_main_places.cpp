@@ -59,6 +59,38 @@ private slots:
         QCOMPARE(placementIn(own), QStringLiteral("40 30 900 560 0"));
     }
 
+    // A place left of or above the screen's origin is kept while enough of the window stays
+    // on the screen; a place on no screen comes back onto it, and the title bar never lies
+    // above the screen.
+    void negativeStoredPositionsAreKeptWhileReachable()
+    {
+        test::FakeDesktop fake;
+        test::TempDir dir;
+        const QRect screen = QGuiApplication::primaryScreen()->geometry();
+        const struct {
+            int x, y;
+            QPoint expected;
+        } cases[] = {
+            {screen.left() - 300, screen.top() + 40, {screen.left() - 300, screen.top() + 40}},
+            {screen.left() - 704, screen.top() + 10, {screen.left() - 704, screen.top() + 10}},  // 96 pixels on it
+            {screen.left() - 5000, screen.top() + 10, {screen.left() + 96 - 800, screen.top() + 10}},
+            {screen.left() + 100, screen.top() - 40, {screen.left() + 100, screen.top()}},
+            {screen.right() + 500, screen.bottom() + 500,
+             {screen.left() + screen.width() - 96, screen.top() + screen.height() - 96}},
+        };
+        for (const auto& c : cases) {
+            const std::string own = dir.file("trimlet.ini");
+            writeText(own, "[winPosition]\r\nmain_w=800\r\nmain_h=480\r\nmain_x=" + std::to_string(c.x) +
+                               "\r\nmain_y=" + std::to_string(c.y) + "\r\n");
+            test::TestMain frm({}, own);
+            frm.show();
+            QCOMPARE(frm.pos(), c.expected);
+            frm.close();
+            // Saved as it stands, negative coordinates included.
+            QCOMPARE(placementIn(own), QStringLiteral("%1 %2 800 480 0").arg(c.expected.x()).arg(c.expected.y()));
+        }
+    }
+
     void openDialogStartsWhereThePicturesAre()
     {
         test::FakeDesktop fake;
@@ -85,7 +117,7 @@ private slots:
         test::FakeDesktop fake;
         test::TestMain frm;
         frm.show();
-        frm.ShowStatus(QStringLiteral("前の報告"), statusOnly);
+        frm.ShowStatus(QStringLiteral("前の報告"), StatusKind::statusOnly);
         fake.urlsRefused = true;
         frm.btnOpenDir->click();
         const QString folder = folderOf(executablePath());

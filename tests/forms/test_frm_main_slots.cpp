@@ -78,19 +78,19 @@ void FrmMainSlotsTest::buttonsFollowThePictureAndTheSlots()
     QCOMPARE(s.frm.statusText(), QStringLiteral("編集画像全体を一時保存領域[2]へ保存"));
     QVERIFY(!s.frm.btnTmpLoad[0]->isEnabled() && s.frm.btnTmpLoad[1]->isEnabled() &&
             !s.frm.btnTmpLoad[2]->isEnabled());
-    QVERIFY(samePixels(s.frm.imgTmpSave[1].bitmap(), s.frm.editingPicture().bitmap()));
+    QVERIFY(samePixels(s.frm.slotStrip().picture(2).bitmap(), s.frm.editingPicture().bitmap()));
 
     // Nothing a slot holds changes with the editing picture.
     s.frm.btnRotRClick();
-    QCOMPARE(s.frm.imgTmpSave[1].width(), 300);
+    QCOMPARE(s.frm.slotStrip().picture(2).width(), 300);
 
     // Anything that is not a slot's control names no slot.
     QCOMPARE(s.frm.SlotForSender(s.frm.btnOpen), 0);
     QCOMPARE(s.frm.SlotForSender(s.frm.btnTmpLoad[2]), 3);
-    s.frm.slotPopupTarget = 7;
+    s.frm.slotStrip().popupTarget = 7;
     QCOMPARE(s.frm.SlotForSender(s.frm.popItemTmpLoad), 0);
     s.frm.btnTmpSaveClick(s.frm.popItemTmpSave);  // no slot: only the buttons are re-evaluated
-    QVERIFY(s.frm.imgTmpSave[0].isEmpty() && s.frm.imgTmpSave[2].isEmpty());
+    QVERIFY(s.frm.slotStrip().picture(1).isEmpty() && s.frm.slotStrip().picture(3).isEmpty());
 }
 
 void FrmMainSlotsTest::anUneditedJpegComesBackFromItsSlot()
@@ -100,7 +100,7 @@ void FrmMainSlotsTest::anUneditedJpegComesBackFromItsSlot()
     s.frm.LoadPictureFile(path);
     const Bitmap original = s.frm.editingPicture().bitmap();
     s.frm.btnTmpSave[1]->click();
-    QCOMPARE(s.frm.imgTmpSave[1].kind(), PictureKind::Jpeg);
+    QCOMPARE(s.frm.slotStrip().picture(2).kind(), PictureKind::Jpeg);
 
     s.frm.btnRotRClick();
     QCOMPARE(s.frm.editingPicture().width(), 480);
@@ -111,7 +111,7 @@ void FrmMainSlotsTest::anUneditedJpegComesBackFromItsSlot()
     QCOMPARE(s.frm.lblSrcSizeW->text(), QStringLiteral("640"));
     QCOMPARE(s.frm.lblSrcSizeH->text(), QStringLiteral("480"));
     QCOMPARE(s.frm.currentFileName(), path);  // a reload still brings back the file
-    QVERIFY(!s.frm.imgTmpSave[1].isEmpty());  // loading leaves the slot filled
+    QVERIFY(!s.frm.slotStrip().picture(2).isEmpty());  // loading leaves the slot filled
 
     // The tab does not matter for the buttons: they never join.
     s.frm.pcEdit->setCurrentWidget(s.frm.tabConcat);
@@ -131,13 +131,13 @@ void FrmMainSlotsTest::framedPartIsTheReducedRegion()
     s.frm.edtSizeW->setText(QStringLiteral("320"));
     s.frm.edtSizeH->setText(QStringLiteral("240"));
     s.frm.edtPower->setText(QStringLiteral("50"));
-    QCOMPARE(s.frm.cutSrcWidth, 640);
-    QCOMPARE(s.frm.cutSrcHeight, 480);
+    QCOMPARE(s.frm.cutFrame().cutSrcWidth, 640);
+    QCOMPARE(s.frm.cutFrame().cutSrcHeight, 480);
 
     s.frm.btnTmpCutSave[0]->click();
     QCOMPARE(s.frm.statusText(), QStringLiteral("編集画像の枠内を一時保存領域[1]へ保存"));
     QVERIFY(!s.preview.isVisible());
-    const Picture& slot = s.frm.imgTmpSave[0];
+    const Picture& slot = s.frm.slotStrip().picture(1);
     QCOMPARE(slot.kind(), PictureKind::Bitmap);
     QCOMPARE(slot.width(), 320);
     QCOMPARE(slot.height(), 240);
@@ -153,7 +153,7 @@ void FrmMainSlotsTest::slotMenuActsOnTheSlotItWasOpenedOn()
     s.load("a.bmp", 300, 200);
     QTest::mouseClick(s.frm.pnlTmpSave[2], Qt::RightButton);
     QVERIFY(s.frm.popTmpSave->isVisible());
-    QCOMPARE(s.frm.slotPopupTarget, 3);
+    QCOMPARE(s.frm.slotStrip().popupTarget, 3);
     QVERIFY(s.frm.popItemTmpSave->isEnabled() && s.frm.popItemTmpCutSave->isEnabled());
     QVERIFY(!s.frm.popItemTmpLoad->isEnabled());
     QCOMPARE(s.frm.popItemTmpLoad->text(), QStringLiteral("画像を展開"));
@@ -168,14 +168,14 @@ void FrmMainSlotsTest::slotMenuActsOnTheSlotItWasOpenedOn()
     s.frm.btnRot180Click();
     s.frm.popItemTmpLoad->trigger();
     QCOMPARE(s.frm.statusText(), QStringLiteral("一時保存領域[3]の画像を展開"));
-    QVERIFY(samePixels(s.frm.editingPicture().bitmap(), s.frm.imgTmpSave[2].bitmap()));
+    QVERIFY(samePixels(s.frm.editingPicture().bitmap(), s.frm.slotStrip().picture(3).bitmap()));
 }
 
 void FrmMainSlotsTest::slotToSlotCopiesAndRefusesItself()
 {
     Session s;
     s.load("a.bmp", 300, 200);
-    TfrmMain& f = s.frm;
+    test::TestMain& f = s.frm;
     QVERIFY(f.imgTmpSaveDragOver(f.imgSource, 1));  // the editing picture goes into any slot
     f.imgTmpSaveDragDrop(f.imgSource, 1);
     QCOMPARE(f.statusText(), QStringLiteral("編集画像全体を一時保存領域[1]へ保存"));
@@ -186,11 +186,11 @@ void FrmMainSlotsTest::slotToSlotCopiesAndRefusesItself()
     f.imgTmpSaveDragDrop(f.pnlTmpSave[0], 3);
     QCOMPARE(f.statusText(), QStringLiteral("一時保存領域の複写：[1]→[3]"));
     QVERIFY(f.btnTmpLoad[2]->isEnabled());
-    QVERIFY(!f.imgTmpSave[0].isEmpty());
-    QVERIFY(samePixels(f.imgTmpSave[2].bitmap(), f.imgTmpSave[0].bitmap()));
+    QVERIFY(!f.slotStrip().picture(1).isEmpty());
+    QVERIFY(samePixels(f.slotStrip().picture(3).bitmap(), f.slotStrip().picture(1).bitmap()));
 
     f.imgTmpSaveDragDrop(f.pnlTmpSave[1], 1);  // refused drops change nothing
-    QCOMPARE(f.imgTmpSave[0].width(), 300);
+    QCOMPARE(f.slotStrip().picture(1).width(), 300);
     QVERIFY(!f.imgTmpSaveDragOver(f.btnOpen, 2));
 }
 
@@ -198,7 +198,7 @@ void FrmMainSlotsTest::slotOnTheWorkAreaReplacesOrJoins()
 {
     Session s;
     s.load("first.bmp", 100, 50);
-    TfrmMain& f = s.frm;
+    test::TestMain& f = s.frm;
     f.btnTmpSave[0]->click();
     QVERIFY(!f.FormDragOver(f.pnlTmpSave[1], s.workAreaCentre()));  // an empty slot
     QVERIFY(!f.FormDragOver(f.imgSource, s.workAreaCentre()));      // the picture onto itself
@@ -224,14 +224,14 @@ void FrmMainSlotsTest::slotOnTheWorkAreaReplacesOrJoins()
     QCOMPARE(f.editingPicture().height(), 130);
     QCOMPARE(f.lblSrcSizeH->text(), QStringLiteral("130"));
     QCOMPARE(f.lblFileNameF->text(), QStringLiteral("second.bmp"));
-    QCOMPARE(f.imgTmpSave[0].width(), 100);  // the dragged slot keeps its picture
+    QCOMPARE(f.slotStrip().picture(1).width(), 100);  // the dragged slot keeps its picture
 }
 
 void FrmMainSlotsTest::dropsOutsideTheWorkAreaAreRefused()
 {
     Session s;
     s.load("a.bmp", 300, 200);
-    TfrmMain& f = s.frm;
+    test::TestMain& f = s.frm;
     f.btnTmpSave[0]->click();
     const auto centreOf = [&](QWidget* w) { return w->mapTo(&f, w->rect().center()); };
     QVERIFY(f.FormDragOver(f.pnlTmpSave[0], centreOf(f.shpRange)));
@@ -260,7 +260,7 @@ void FrmMainSlotsTest::widePictureFillsTheSlotWidth()
 void FrmMainSlotsTest::realDragsFollowTheTable()
 {
     Session s;
-    TfrmMain& f = s.frm;
+    test::TestMain& f = s.frm;
     s.load("a.bmp", 300, 200);
     f.btnTmpSave[0]->click();
     s.load("b.bmp", 120, 90);
@@ -286,7 +286,7 @@ void FrmMainSlotsTest::realDragsFollowTheTable()
     };
 
     drag(f.pnlTmpSave[0], f.pnlTmpSave[2]);
-    if (f.imgTmpSave[2].isEmpty())
+    if (f.slotStrip().picture(3).isEmpty())
         QSKIP("this platform runs no drag loop (run under X)");
     QCOMPARE(f.statusText(), QStringLiteral("一時保存領域の複写：[1]→[3]"));
     QVERIFY(f.btnTmpLoad[2]->isEnabled());
@@ -301,7 +301,7 @@ void FrmMainSlotsTest::realDragsFollowTheTable()
 
     drag(f.imgSource, f.pnlTmpSave[1]);
     QCOMPARE(f.statusText(), QStringLiteral("編集画像全体を一時保存領域[2]へ保存"));
-    QCOMPARE(f.imgTmpSave[1].width(), 120);
+    QCOMPARE(f.slotStrip().picture(2).width(), 120);
 
     drag(f.pnlTmpSave[2], f.imgSource);
     QCOMPARE(f.statusText(), QStringLiteral("一時保存領域[3]の画像を展開"));

@@ -307,7 +307,7 @@ void FrmPreviewTest::copyPutsTheUncompressedResultOnTheClipboard()
     QCOMPARE(s.frm.statusText(), refused);
     QVERIFY(s.preview.isVisible() && s.preview.btnCopy->isEnabled());
     s.preview.hide();
-    s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
+    s.frm.ShowStatus(QStringLiteral("-"), StatusKind::statusOnly);
     s.run(OutputMode::Copy);
     QCOMPARE(s.fake.messages.size(), std::size_t(2));
     QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
@@ -393,7 +393,7 @@ void FrmPreviewTest::unwritableTemporaryLocationAbortsTheBuild()
     const QString said = QStringLiteral("一時ファイル ") + QString::fromStdString(s.dir.file("plain/trimlet.jpg")) +
                          QStringLiteral(" を書き込めませんでした。");
     for (OutputMode mode : {OutputMode::Save, OutputMode::Copy}) {
-        s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
+        s.frm.ShowStatus(QStringLiteral("-"), StatusKind::statusOnly);
         s.run(mode);
         QCOMPARE(s.preview.statusText(), QStringLiteral("エラーによる中断"));
         QVERIFY(s.preview.tmrClose->isActive());
@@ -497,7 +497,7 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
     Session s;
     s.load("strip.png", 20, 2);
     s.bitmap = test::photoLike(65501, 2);
-    s.frm.ShowStatus(QStringLiteral("-"), statusOnly);
+    s.frm.ShowStatus(QStringLiteral("-"), StatusKind::statusOnly);
     s.run(OutputMode::Save);
     const QString said = QStringLiteral("横65501×縦2ピクセルの画像はJPEGで保存できません（JPEGは一辺65500ピクセルまで）。"
                                         "保存形式をBMPにしてください。");

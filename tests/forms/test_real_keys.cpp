@@ -128,7 +128,7 @@ void RealKeysTest::tabLeavesTheRateFieldAndRaisesItToTheMinimum()
     QTRY_VERIFY(!r.frm.edtPower->hasFocus());
     QCOMPARE(r.frm.edtPower->text(), QStringLiteral("24"));
     QCOMPARE(r.frm.udPower->position(), 24);
-    QCOMPARE(r.frm.cutSrcWidth, 1000);
+    QCOMPARE(r.frm.cutFrame().cutSrcWidth, 1000);
 
     // Shift+Tab comes back, and Delete works in the field.
     keys(QStringLiteral("shift+Tab"));

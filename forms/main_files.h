@@ -1,0 +1,33 @@
+#pragma once
+// What the main window's file commands ask of the file system: shortcuts, the open dialog,
+// the folder button's folder and the files of a drop. Paths are the file system's bytes.
+
+#include <string>
+#include <vector>
+
+#include "platform/desktop.h"
+
+class QDropEvent;
+class QMimeData;
+
+namespace trimlet {
+
+// The file a name stands for: a ".lnk" shortcut's target as a full path (empty when it
+// cannot be resolved), any other name as it is.
+std::string resolvePictureShortcut(const std::string& requested);
+
+// The open dialog for pictures: it starts in the folder of the last saved picture while that
+// exists, else in the default picture folder.
+FileDialogRequest openPictureRequest(const std::string& lastSaved);
+
+// The folder button's folder: the document's, else the last saved picture's, else the default.
+std::string folderToOpen(const std::string& document, const std::string& lastSaved);
+
+// Files are only ever read: a drop of files is taken as a copy, whatever the source proposed,
+// so that no file manager deletes the user's file after a "move" onto the window. False,
+// and the event untouched, when the drag carries no files or cannot be a copy.
+bool acceptFilesAsCopy(QDropEvent* event);
+// The local files among the data's URLs, in order.
+std::vector<std::string> droppedFiles(const QMimeData& data);
+
+}  // namespace trimlet

@@ -1,0 +1,18 @@
+#pragma once
+// The turns and flips of the editing picture as one operation with a progress position.
+
+#include <functional>
+
+#include "codecs/bitmap.h"
+
+namespace trimlet {
+
+// What TransformPicture does to the editing picture.
+enum class Transform { FlipVertical = 0, FlipHorizontal = 1, TurnRight = 90, HalfTurn = 180, TurnLeft = 270 };
+
+// The picture turned or flipped; progress hears positions from 0 to 100 along the way (the
+// quarter turns row by row, the others at fixed points). An empty bitmap when the result could
+// not be made.
+Bitmap transformPicture(const Bitmap& picture, Transform mode, const std::function<void(int position)>& progress);
+
+}  // namespace trimlet

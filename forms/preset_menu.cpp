@@ -1,0 +1,94 @@
+#include "forms/preset_menu.h"
+
+#include <QGridLayout>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QToolButton>
+#include <QWidgetAction>
+
+namespace trimlet {
+
+namespace {
+
+// The preset menu is a grid of buttons, which a menu's own keys do not reach: the arrows walk
+// the items in order (the second column follows the first), left and right switch columns,
+// Home and End go to the ends, and Return, Enter or Space choose.
+class PresetGridKeys : public QObject {
+public:
+    PresetGridKeys(std::vector<QToolButton*> buttons, int rows, QObject* parent)
+        : QObject(parent), buttons_(std::move(buttons)), rows_(rows)
+    {
+        for (QToolButton* b : buttons_)
+            b->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() != QEvent::KeyPress)
+            return false;
+        const auto at = std::find(buttons_.begin(), buttons_.end(), watched);
+        if (at == buttons_.end())
+            return false;
+        const int n = int(buttons_.size());
+        const int i = int(at - buttons_.begin());
+        int next = i;
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+        case Qt::Key_Up: next = (i + n - 1) % n; break;
+        case Qt::Key_Down: next = (i + 1) % n; break;
+        case Qt::Key_Left: next = (i + n - rows_) % n; break;
+        case Qt::Key_Right: next = (i + rows_) % n; break;
+        case Qt::Key_Home: next = 0; break;
+        case Qt::Key_End: next = n - 1; break;
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space: buttons_[i]->defaultAction()->trigger(); return true;
+        default: return false;
+        }
+        buttons_[next]->setFocus(Qt::TabFocusReason);
+        return true;
+    }
+
+private:
+    std::vector<QToolButton*> buttons_;
+    int rows_;
+};
+
+}  // namespace
+
+QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20])
+{
+    // Twenty items in two columns of ten: a grid of flat buttons, each showing one item.
+    auto* popTpl = new QMenu(parent);
+    popTpl->setObjectName(QStringLiteral("popTpl"));
+    auto* grid = new QWidget(popTpl);
+    auto* layout = new QGridLayout(grid);
+    layout->setContentsMargins(2, 2, 2, 2);
+    layout->setSpacing(0);
+    std::vector<QToolButton*> buttons;
+    for (int i = 0; i < 20; ++i) {
+        items[i] = new QAction(popTpl);
+        items[i]->setObjectName(QStringLiteral("item%1").arg(i + 1));
+        items[i]->setData(i);
+        auto* b = new QToolButton(grid);
+        b->setDefaultAction(items[i]);
+        b->setAutoRaise(true);
+        b->setToolButtonStyle(Qt::ToolButtonTextOnly);
+        b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+        b->setFocusPolicy(Qt::StrongFocus);
+        b->setStyleSheet(QStringLiteral("QToolButton { text-align: left; padding: 2px 8px; border: none; }"
+                                        "QToolButton:focus, QToolButton:hover { background: palette(highlight);"
+                                        " color: palette(highlighted-text); }"));
+        layout->addWidget(b, i % 10, i / 10);
+        buttons.push_back(b);
+    }
+    auto* holder = new QWidgetAction(popTpl);
+    holder->setDefaultWidget(grid);
+    popTpl->addAction(holder);
+    new PresetGridKeys(buttons, 10, popTpl);
+    // The keys reach the focused item, so the menu opens with the first one focused.
+    QObject::connect(popTpl, &QMenu::aboutToShow, buttons.front(), [first = buttons.front()] { first->setFocus(Qt::PopupFocusReason); });
+    return popTpl;
+}
+
+}  // namespace trimlet

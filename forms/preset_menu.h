@@ -1,0 +1,14 @@
+#pragma once
+// The cut-size preset menu: twenty items in two columns of ten, reachable by the keys.
+
+class QAction;
+class QMenu;
+class QWidget;
+
+namespace trimlet {
+
+// Builds the menu "popTpl" on parent with its items "item1" to "item20" in items; the item's
+// data is its index. The items' captions and what they do are the caller's.
+QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20]);
+
+}  // namespace trimlet
