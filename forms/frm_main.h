@@ -13,7 +13,7 @@
 #include "codecs/picture.h"
 #include "base/result.h"
 #include "forms/cut_frame.h"
-#include "forms/frm_preview.h"
+#include "forms/output_options.h"
 #include "forms/guarded.h"
 #include "forms/main_controls.h"
 #include "forms/picture_transform.h"
@@ -210,10 +210,6 @@ private:
     // The last saved picture's path from the settings, as the file system's bytes; empty
     // when none is stored.
     std::string outputPathSetting() const;
-    // What the tool windows report.
-    void previewSaved(const std::string& path);
-    void setRotationPreviewShown(bool visible);
-    void showRotationGuides(Qt::BrushStyle hatch);
 
     CutFrame frame_;
     int resizeEventCount = 0;

@@ -73,14 +73,7 @@ IntRect TfrmMain::fittedDisplay(int pw, int ph) const
 
 void TfrmMain::UpdateMinimumRate()
 {
-    const int minimum = minimumRate(editing_.width(), editing_.height(), udSizeW->position(), udSizeH->position());
-    udPower->setMinimum(minimum);
-    bool ok = false;
-    int typed = edtPower->text().toInt(&ok);
-    if (!ok)
-        typed = minimum;
-    if (typed < minimum)
-        edtPower->setText(QString::number(minimum));
+    applyMinimumRate(minimumRate(editing_.width(), editing_.height(), udSizeW->position(), udSizeH->position()));
 }
 
 void TfrmMain::ResizeCutFrame(bool storeCentre)
@@ -159,12 +152,7 @@ void TfrmMain::edtExit(QLineEdit* edit)
     }
 }
 
-void TfrmMain::btnSwapClick()
-{
-    const int width = udSizeW->position();
-    edtSizeW->setText(edtSizeH->text());
-    edtSizeH->setText(QString::number(width));
-}
+void TfrmMain::btnSwapClick() { swapCutSize(); }
 
 void TfrmMain::tmrCheckResizeTimer()
 {

@@ -64,9 +64,7 @@ QString TfrmMain::currentFileName() const { return displayPath(currentFileName_)
 void TfrmMain::SetCurrentFile(const std::string& path)
 {
     currentFileName_ = path;
-    const QString name = displayPath(fileNamePart(path));
-    lblFileNameF->setText(name);
-    lblFileNameB->setText(name);
+    showFileName(displayPath(fileNamePart(path)));
 }
 
 void TfrmMain::SetEditingEnabled(bool enabled) { setPictureControlsEnabled(enabled); }
@@ -145,8 +143,7 @@ void TfrmMain::btnPasteClick()
     setEditingPicture(Picture(std::move(pasted)));
     SetCurrentFile({});
     btnReload->setEnabled(false);
-    lblFileNameF->setText(kPastedName);
-    lblFileNameB->setText(kPastedName);
+    showFileName(kPastedName);
     ShowStatus(kPastedName, StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
@@ -155,14 +152,7 @@ void TfrmMain::btnPasteClick()
 
 void TfrmMain::btnOpenDirClick()
 {
-    const std::string folder = folderToOpen(currentFileName_, outputPathSetting());
-    std::error_code ec;
-    if (!std::filesystem::is_directory(folder, ec))
-        desktop().message(this, MessageKind::Information,
-                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" は存在しません。"));
-    else if (!desktop().openUrl(urlOfLocalPath(folder)))
-        desktop().message(this, MessageKind::Warning,
-                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" を開けませんでした。"));
+    openFolder(this, folderToOpen(currentFileName_, outputPathSetting()));
 }
 
 std::string TfrmMain::outputPathSetting() const

@@ -6,11 +6,11 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
-#include <QRadioButton>
 #include <QSlider>
 #include <QTimer>
 
 #include "forms/frm_main.h"
+#include "forms/frm_preview.h"
 #include "forms/up_down.h"
 #include "imaging/cut.h"
 #include "platform/desktop.h"
@@ -86,11 +86,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event)
     // focused button, else プレビュー while its page shows.
     if (event->key() != Qt::Key_Return && event->key() != Qt::Key_Enter)
         return QMainWindow::keyPressEvent(event);
-    // Radio buttons are choices, not commands: Enter on them is Enter anywhere on the page.
-    auto* focused = qobject_cast<QAbstractButton*>(focusWidget());
-    if (qobject_cast<QRadioButton*>(focused))
-        focused = nullptr;
-    QAbstractButton* target = focused ? focused : btnPreview;
+    QAbstractButton* target = buttonForEnter(focusWidget(), btnPreview);
     if (target->isVisible() && target->isEnabled())
         target->click();
 }

@@ -11,7 +11,9 @@
 #include <QSlider>
 
 #include "forms/frm_main.h"
+#include "forms/frm_preview.h"
 #include "forms/main_settings.h"
+#include "forms/preset_menu.h"
 #include "forms/up_down.h"
 #include "platform/desktop.h"
 #include "settings/cut_size_presets.h"
@@ -59,11 +61,7 @@ Status TfrmMain::SaveSettings()
 void TfrmMain::setBackgroundColour(const QColor& colour)
 {
     bgColour_ = colour;
-    QPalette p = pnlBGColor->palette();
-    p.setColor(QPalette::Button, colour);
-    p.setColor(QPalette::Window, colour);
-    p.setColor(QPalette::ButtonText, colour.lightness() < 128 ? Qt::white : Qt::black);
-    pnlBGColor->setPalette(p);
+    showBackgroundColour(colour);
 }
 
 void TfrmMain::connectPresetHandlers()
@@ -83,23 +81,16 @@ void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)
     for (int i = 0; i < 20; ++i)
         popTplItems[i]->setText(QString::fromStdString(presetCaption(readCutSizePreset(file, i))));
     presetButton = sender;
-    popTpl->adjustSize();
-    // Below the button: right-aligned to "呼出", left-aligned to "記憶".
-    QPoint anchor = sender->mapToGlobal(QPoint(0, sender->height()));
-    if (sender == btnSizeLoad)
-        anchor.rx() += sender->width() - popTpl->sizeHint().width();
-    popTpl->popup(anchor);
+    // Right-aligned to "呼出", left-aligned to "記憶".
+    popupBelow(popTpl, sender, sender == btnSizeLoad);
 }
 
 void TfrmMain::itemCutSizeClick(int slot)
 {
     ProfileFile file(settingsPath_);
     const CutSizePreset preset = readCutSizePreset(file, slot);
-    if (presetButton == btnSizeLoad) {
-        edtSizeW->setText(QString::number(preset.width));
-        edtSizeH->setText(QString::number(preset.height));
-        return;
-    }
+    if (presetButton == btnSizeLoad)
+        return setCutSize(preset.width, preset.height);
     const auto name = desktop().inputText(this, popTplItems[slot]->text() + QStringLiteral("を上書きします"),
                                           QStringLiteral("新しい名前を入力してください"),
                                           QString::fromStdString(preset.name));

@@ -8,6 +8,7 @@
 #include <QToolButton>
 
 #include "forms/frm_main.h"
+#include "forms/frm_preview.h"
 #include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
 

@@ -1,9 +1,6 @@
 // The main window's side of its tool windows: what it hands the preview and the free-rotation
 // window, and how it takes what they report.
 
-#include <QButtonGroup>
-#include <QSlider>
-
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
 #include "forms/frm_rot_free.h"
@@ -15,10 +12,7 @@ namespace trimlet {
 
 OutputOptions TfrmMain::outputOptions() const
 {
-    OutputOptions options;
-    options.quality = tbarQual->value();
-    options.format = rdgpFormatItems->checkedId() == 1 ? OutputFormat::Bmp : OutputFormat::Jpeg;
-    options.tail = rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
+    OutputOptions options = outputChoices();
     options.documentPath = currentFileName_;
     options.documentName = currentFileName();
     if (currentFileName_.empty())
@@ -36,16 +30,13 @@ void TfrmMain::setPreviewWindow(TfrmPreview* preview)
         return;
     connect(preview, &TfrmPreview::statusChanged, this,
             guarded([this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); }));
-    connect(preview, &TfrmPreview::saved, this, guarded(&TfrmMain::previewSaved));
-    // A refused settings file is reported when the program closes and writes it again.
-    connect(preview, &TfrmPreview::copied, this, guarded([this] { (void)SaveSettings(); }));
-}
-
-void TfrmMain::previewSaved(const std::string& path)
-{
     // The picture is safely saved; a settings file that refuses the path only loses the
     // proposal for the next pasted picture.
-    (void)ProfileFile(settingsPath_).writeString(keys::outputPath.section, keys::outputPath.key, path);
+    connect(preview, &TfrmPreview::saved, this, guarded([this](const std::string& path) {
+                (void)ProfileFile(settingsPath_).writeString(keys::outputPath.section, keys::outputPath.key, path);
+            }));
+    // A refused settings file is reported when the program closes and writes it again.
+    connect(preview, &TfrmPreview::copied, this, guarded([this] { (void)SaveSettings(); }));
 }
 
 void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
@@ -55,10 +46,10 @@ void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
     frmRotFree_ = rotFree;
     if (!rotFree)
         return;
-    connect(rotFree, &TfrmRotFree::previewVisibilityChanged, this, guarded(&TfrmMain::setRotationPreviewShown));
+    connect(rotFree, &TfrmRotFree::previewVisibilityChanged, this, guarded([this](bool visible) { setRotationPreviewShown(visible); }));
     connect(rotFree, &TfrmRotFree::previewChanged, this,
             guarded([this](const QImage& image) { imgRotPreview->setImage(image); }));
-    connect(rotFree, &TfrmRotFree::guideLinesChanged, this, guarded(&TfrmMain::showRotationGuides));
+    connect(rotFree, &TfrmRotFree::guideLinesChanged, this, guarded([this](Qt::BrushStyle hatch) { showRotationGuides(hatch); }));
     connect(rotFree, &TfrmRotFree::statusChanged, this,
             guarded([this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); }));
     connect(rotFree, &TfrmRotFree::failed, this, guarded([this](const QString& text) { failureReport()(text); }));
@@ -66,24 +57,6 @@ void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
     connect(rotFree, &TfrmRotFree::pictureRotated, this, [this](const Picture& picture) {
         return runGuarded([&] { setEditingPicture(picture); }, failureReport());
     });
-}
-
-void TfrmMain::setRotationPreviewShown(bool visible)
-{
-    // The preview itself was put in place when the rotation window was opened.
-    imgSource->setVisible(!visible);
-    shpRange->setVisible(!visible);
-    if (!visible) {
-        imgRotPreview->hide();
-        shpRotPreview->hide();
-    }
-}
-
-void TfrmMain::showRotationGuides(Qt::BrushStyle hatch)
-{
-    shpRotPreview->setHatch(hatch);
-    shpRotPreview->setVisible(hatch != Qt::NoBrush);
-    shpRotPreview->raise();
 }
 
 }  // namespace trimlet

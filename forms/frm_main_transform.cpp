@@ -63,37 +63,26 @@ bool TfrmMain::TransformPicture(Transform mode)
     return done;
 }
 
-// A failed turn leaves its error in the status line rather than the name of a turn that did
-// not happen.
+// A failed transform leaves its error in the status line rather than the name of one that did
+// not happen. Those that keep the size keep the frame where it is.
 void TfrmMain::quarterTurn(Transform mode, const QString& status)
 {
     if (!TransformPicture(mode))
         return;
-    showSourceSize();
+    const bool turned = mode == Transform::TurnLeft || mode == Transform::TurnRight;
+    if (turned)
+        showSourceSize();
     ShowStatus(status, StatusKind::statusOnly);
-    LayoutWorkArea(true, true);
+    if (turned)
+        LayoutWorkArea(true, true);
 }
 
 void TfrmMain::btnRotLClick() { quarterTurn(Transform::TurnLeft, QStringLiteral("左90°回転")); }
 void TfrmMain::btnRotRClick() { quarterTurn(Transform::TurnRight, QStringLiteral("右90°回転")); }
 
-void TfrmMain::btnRot180Click()
-{
-    if (TransformPicture(Transform::HalfTurn))
-        ShowStatus(QStringLiteral("180°回転"), StatusKind::statusOnly);
-}
-
-void TfrmMain::btnRevHClick()
-{
-    if (TransformPicture(Transform::FlipVertical))
-        ShowStatus(QStringLiteral("上下反転"), StatusKind::statusOnly);
-}
-
-void TfrmMain::btnRevWClick()
-{
-    if (TransformPicture(Transform::FlipHorizontal))
-        ShowStatus(QStringLiteral("左右反転"), StatusKind::statusOnly);
-}
+void TfrmMain::btnRot180Click() { quarterTurn(Transform::HalfTurn, QStringLiteral("180°回転")); }
+void TfrmMain::btnRevHClick() { quarterTurn(Transform::FlipVertical, QStringLiteral("上下反転")); }
+void TfrmMain::btnRevWClick() { quarterTurn(Transform::FlipHorizontal, QStringLiteral("左右反転")); }
 
 void TfrmMain::btnRotFreeClick()
 {

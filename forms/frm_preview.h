@@ -10,7 +10,7 @@
 #include "codecs/picture.h"
 #include "base/result.h"
 #include "forms/guarded.h"
-#include "imaging/serial_name.h"
+#include "forms/output_options.h"
 #include "platform/desktop.h"
 
 class QAction;
@@ -25,23 +25,6 @@ class QTimer;
 class QWheelEvent;
 
 namespace trimlet {
-
-// What the preview does once it has built its output.
-enum class OutputMode { Preview, Save, Copy, CutOnly };
-
-enum class OutputFormat { Jpeg, Bmp };
-
-// The console's output choices and the document they apply to, as they stood at the cut.
-struct OutputOptions {
-    int quality = 90;  // JPEG quality, 1 to 100
-    OutputFormat format = OutputFormat::Jpeg;
-    SerialTail tail = SerialTail::Paren;
-    // The document's path as the file system's bytes, and as shown; both empty for a pasted picture.
-    std::string documentPath;
-    QString documentName;
-    // The last saved picture's path, which names the saves of a picture without a file; may be empty.
-    std::string lastOutputPath;
-};
 
 class TfrmPreview : public QDialog {
     Q_OBJECT

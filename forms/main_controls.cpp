@@ -183,6 +183,72 @@ Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& cli
     return base;
 }
 
+void MainControls::setRotationPreviewShown(bool visible)
+{
+    // The preview itself was put in place when the rotation window was opened.
+    imgSource->setVisible(!visible);
+    shpRange->setVisible(!visible);
+    if (!visible) {
+        imgRotPreview->hide();
+        shpRotPreview->hide();
+    }
+}
+
+void MainControls::showRotationGuides(Qt::BrushStyle hatch)
+{
+    shpRotPreview->setHatch(hatch);
+    shpRotPreview->setVisible(hatch != Qt::NoBrush);
+    shpRotPreview->raise();
+}
+
+OutputOptions MainControls::outputChoices() const
+{
+    OutputOptions options;
+    options.quality = tbarQual->value();
+    options.format = rdgpFormatItems->checkedId() == 1 ? OutputFormat::Bmp : OutputFormat::Jpeg;
+    options.tail = rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
+    return options;
+}
+
+void MainControls::showFileName(const QString& name)
+{
+    lblFileNameF->setText(name);
+    lblFileNameB->setText(name);
+}
+
+void MainControls::applyMinimumRate(int minimum)
+{
+    udPower->setMinimum(minimum);
+    bool ok = false;
+    int typed = edtPower->text().toInt(&ok);
+    if (!ok)
+        typed = minimum;
+    if (typed < minimum)
+        edtPower->setText(QString::number(minimum));
+}
+
+void MainControls::showBackgroundColour(const QColor& colour)
+{
+    QPalette p = pnlBGColor->palette();
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::ButtonText, colour.lightness() < 128 ? Qt::white : Qt::black);
+    pnlBGColor->setPalette(p);
+}
+
+void MainControls::swapCutSize()
+{
+    const int width = udSizeW->position();
+    edtSizeW->setText(edtSizeH->text());
+    edtSizeH->setText(QString::number(width));
+}
+
+void MainControls::setCutSize(int width, int height)
+{
+    edtSizeW->setText(QString::number(width));
+    edtSizeH->setText(QString::number(height));
+}
+
 int MainControls::topBottomCode() const { return groupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}); }
 int MainControls::leftRightCode() const { return groupCode({spdLeft, spdLeftRight, spdRight, spdLeftRightCut}); }
 void MainControls::pressTopBottom(int code) { pressGroupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}, code); }

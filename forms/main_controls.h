@@ -10,6 +10,7 @@
 
 #include "codecs/bitmap.h"
 #include "forms/main_settings.h"
+#include "forms/output_options.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/join.h"
 
@@ -70,6 +71,21 @@ struct MainControls {
     // Shows the free-rotation preview's place over the work area of a client of that size
     // and returns the picture reduced to it.
     Bitmap showRotationPreview(const Bitmap& picture, const QSize& client);
+    // The rotation preview in place of the picture and its frame, or the picture back.
+    void setRotationPreviewShown(bool visible);
+    // Guide lines over the rotation preview; Qt::NoBrush for none.
+    void showRotationGuides(Qt::BrushStyle hatch);
+    // The console's output choices: quality, format and serial tail.
+    OutputOptions outputChoices() const;
+    // The document's name over the work area.
+    void showFileName(const QString& name);
+    // The smallest rate the cut size allows; a typed rate below it, or none, becomes it.
+    void applyMinimumRate(int minimum);
+    // The colour swatch of the background button, its text readable on it.
+    void showBackgroundColour(const QColor& colour);
+    // 横 and 縦 exchanged, or set.
+    void swapCutSize();
+    void setCutSize(int width, int height);
 
     // The join groups' stored codes: 1 to 4 for the buttons in order, 2 also for none down;
     // pressing a code outside 1 to 4 changes nothing.

@@ -72,4 +72,15 @@ std::vector<std::string> droppedFiles(const QMimeData& data)
     return paths;
 }
 
+void openFolder(QWidget* parent, const std::string& folder)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        desktop().message(parent, MessageKind::Information,
+                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" は存在しません。"));
+    else if (!desktop().openUrl(urlOfLocalPath(folder)))
+        desktop().message(parent, MessageKind::Warning,
+                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" を開けませんでした。"));
+}
+
 }  // namespace trimlet

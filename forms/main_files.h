@@ -9,6 +9,7 @@
 
 class QDropEvent;
 class QMimeData;
+class QWidget;
 
 namespace trimlet {
 
@@ -22,6 +23,9 @@ FileDialogRequest openPictureRequest(const std::string& lastSaved);
 
 // The folder button's folder: the document's, else the last saved picture's, else the default.
 std::string folderToOpen(const std::string& document, const std::string& lastSaved);
+
+// Shows the folder in the file manager; a box says so when it is missing or cannot be shown.
+void openFolder(QWidget* parent, const std::string& folder);
 
 // Files are only ever read: a drop of files is taken as a copy, whatever the source proposed,
 // so that no file manager deletes the user's file after a "move" onto the window. False,

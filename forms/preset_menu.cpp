@@ -91,4 +91,13 @@ QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20])
     return popTpl;
 }
 
+void popupBelow(QMenu* menu, QWidget* button, bool alignRight)
+{
+    menu->adjustSize();
+    QPoint anchor = button->mapToGlobal(QPoint(0, button->height()));
+    if (alignRight)
+        anchor.rx() += button->width() - menu->sizeHint().width();
+    menu->popup(anchor);
+}
+
 }  // namespace trimlet

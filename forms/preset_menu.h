@@ -10,5 +10,7 @@ namespace trimlet {
 // Builds the menu "popTpl" on parent with its items "item1" to "item20" in items; the item's
 // data is its index. The items' captions and what they do are the caller's.
 QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20]);
+// Opens menu just below button, its right edge at the button's when alignRight, else its left.
+void popupBelow(QMenu* menu, QWidget* button, bool alignRight);
 
 }  // namespace trimlet

@@ -1,6 +1,8 @@
 #include "forms/up_down.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
+#include <QRadioButton>
 #include <QLineEdit>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -104,6 +106,12 @@ bool UpDown::eventFilter(QObject* watched, QEvent* event)
         }
     }
     return QWidget::eventFilter(watched, event);
+}
+
+QAbstractButton* buttonForEnter(QWidget* focused, QAbstractButton* fallback)
+{
+    auto* button = qobject_cast<QAbstractButton*>(focused);
+    return button && !qobject_cast<QRadioButton*>(button) ? button : fallback;
 }
 
 }  // namespace trimlet

@@ -5,6 +5,7 @@
 
 #include <QWidget>
 
+class QAbstractButton;
 class QKeyEvent;
 class QLineEdit;
 class QToolButton;
@@ -17,6 +18,9 @@ namespace trimlet {
 bool typesText(const QKeyEvent& key);
 // True when every character of text is one of the ASCII digits 0 to 9 (or, with minus, '-').
 bool onlyDigits(const QString& text, bool minus = false);
+// The button Enter presses: the focused one, else fallback. Radio buttons are choices, not
+// commands: Enter on them is Enter anywhere on the page.
+QAbstractButton* buttonForEnter(QWidget* focused, QAbstractButton* fallback);
 
 class UpDown : public QWidget {
     Q_OBJECT

@@ -1,0 +1,29 @@
+#pragma once
+// What the main window hands the preview window with a cut: what to do with it, and how to
+// write it.
+
+#include <QString>
+#include <string>
+
+#include "imaging/serial_name.h"
+
+namespace trimlet {
+
+// What the preview does once it has built its output.
+enum class OutputMode { Preview, Save, Copy, CutOnly };
+
+enum class OutputFormat { Jpeg, Bmp };
+
+// The console's output choices and the document they apply to, as they stood at the cut.
+struct OutputOptions {
+    int quality = 90;  // JPEG quality, 1 to 100
+    OutputFormat format = OutputFormat::Jpeg;
+    SerialTail tail = SerialTail::Paren;
+    // The document's path as the file system's bytes, and as shown; both empty for a pasted picture.
+    std::string documentPath;
+    QString documentName;
+    // The last saved picture's path, which names the saves of a picture without a file; may be empty.
+    std::string lastOutputPath;
+};
+
+}  // namespace trimlet
