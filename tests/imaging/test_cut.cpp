@@ -12,6 +12,23 @@ namespace {
 
 Bitmap noise(int width, int height) { return test::noisePicture(width, height, 11); }
 
+CutRequest request(int width, int height, int rate)
+{
+    CutRequest r;
+    r.width = width;
+    r.height = height;
+    r.rate = rate;
+    return r;
+}
+
+CutRequest request(int width, int height, int rate, IntPoint centre)
+{
+    CutRequest r = request(width, height, rate);
+    r.centreGiven = true;
+    r.centre = centre;
+    return r;
+}
+
 TEST(CutRegion, TakesOnlyRegionsInsideThePicture)
 {
     const Bitmap src = noise(50, 40);
@@ -45,25 +62,23 @@ TEST(CutPicture, RaisesARateBelowThePicturesMinimum)
     const Bitmap src = noise(100, 100);
     // 48 × 64 at 1 % would need a region of 4800 × 6400; the least rate at which the region
     // fits one way is 48 %, where it is 100 × 133 clipped to 100 × 100: 48 × 48 pixels.
-    const Bitmap low = cutPicture(src, {48, 64, 1});
+    const Bitmap low = cutPicture(src, request(48, 64, 1));
     EXPECT_EQ(low.width(), 48);
     EXPECT_EQ(low.height(), 48);
-    EXPECT_EQ(low, cutPicture(src, {48, 64, 48}));
+    EXPECT_EQ(low, cutPicture(src, request(48, 64, 48)));
 }
 
 TEST(CutPicture, TakesSmallPicturesWholeAndCentresTheFrame)
 {
     const Bitmap small = noise(30, 20);
-    EXPECT_EQ(cutPicture(small, {48, 64, 50}), small);
-    EXPECT_TRUE(cutPicture(Bitmap{}, {48, 64, 100}).empty());
+    EXPECT_EQ(cutPicture(small, request(48, 64, 50)), small);
+    EXPECT_TRUE(cutPicture(Bitmap{}, request(48, 64, 100)).empty());
 
     // At 100 % the region is the cut size around the middle, or the centre given, kept inside.
     const Bitmap src = noise(200, 100);
-    EXPECT_EQ(cutPicture(src, {48, 64, 100}), copyRegion(src, 76, 18, 48, 64));
-    CutRequest atCorner{48, 64, 100, true, {0, 0}};
-    EXPECT_EQ(cutPicture(src, atCorner), copyRegion(src, 0, 0, 48, 64));
-    CutRequest pastCorner{48, 64, 100, true, {500, 500}};
-    EXPECT_EQ(cutPicture(src, pastCorner), copyRegion(src, 152, 36, 48, 64));
+    EXPECT_EQ(cutPicture(src, request(48, 64, 100)), copyRegion(src, 76, 18, 48, 64));
+    EXPECT_EQ(cutPicture(src, request(48, 64, 100, {0, 0})), copyRegion(src, 0, 0, 48, 64));
+    EXPECT_EQ(cutPicture(src, request(48, 64, 100, {500, 500})), copyRegion(src, 152, 36, 48, 64));
 }
 
 }  // namespace
