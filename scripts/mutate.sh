@@ -59,7 +59,7 @@ restore() {
   fi
 }
 trap 'restore; rm -f "$backup"' EXIT
-trap 'echo "mutate: interrupted, $mutated restored" >&2; exit 130' INT TERM
+trap 'echo "mutate: interrupted; the mutated file is restored" >&2; exit 130' INT TERM
 
 gui=OFF
 for f in "${files[@]}"; do
@@ -73,7 +73,21 @@ cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DTRIMLET_GUI=$
   exit 2
 cmake --build "$build" -j2 >/dev/null || { echo "mutate: the unmutated tree does not build" >&2; exit 2; }
 
+# The named tests must exist and pass on the unmutated tree before a fault can be said to be
+# found by them.
 declare -A baseline=()
+for regex in "${regexes[@]}"; do
+  [ -n "${baseline[$regex]:-}" ] && continue
+  count=$(ctest --test-dir "$build" -N -R "$regex" 2>/dev/null | sed -n 's/^Total Tests: //p')
+  if [ "${count:-0}" -eq 0 ]; then
+    baseline[$regex]=none
+  elif ctest --test-dir "$build" -R "$regex" -j2 --timeout 120 >/dev/null 2>&1; then
+    baseline[$regex]=pass
+  else
+    baseline[$regex]=fail
+  fi
+done
+
 results=()
 start=$SECONDS
 for i in "${!ids[@]}"; do
@@ -84,26 +98,15 @@ for i in "${!ids[@]}"; do
   elif [ ! -f "$file" ]; then
     result=invalid
   else
-    # The named tests must exist and pass before a fault can be said to be found by them.
-    if [ -z "${baseline[$regex]:-}" ]; then
-      count=$(ctest --test-dir "$build" -N -R "$regex" 2>/dev/null | sed -n 's/^Total Tests: //p')
-      if [ "${count:-0}" -eq 0 ]; then
-        baseline[$regex]=none
-      elif ctest --test-dir "$build" -R "$regex" -j2 --timeout 120 >/dev/null 2>&1; then
-        baseline[$regex]=pass
-      else
-        baseline[$regex]=fail
-      fi
-    fi
     cp "$file" "$backup"
     if [ "${baseline[$regex]}" != pass ]; then
       result="invalid"
       echo "mutate: $id: tests '$regex': ${baseline[$regex]} on the unmutated tree" >&2
-    elif ! replace_once "$file" "${froms[$i]}" "${tos[$i]}"; then
+    elif mutated="$file" && ! replace_once "$file" "${froms[$i]}" "${tos[$i]}"; then
+      restore
       result=invalid
       echo "mutate: $id: text not found exactly once in $file" >&2
     else
-      mutated="$file"
       if ! cmake --build "$build" -j2 >/dev/null 2>&1; then
         result=invalid
         echo "mutate: $id: does not compile" >&2
