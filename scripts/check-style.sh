@@ -61,6 +61,8 @@ if [ $tidy -ne 0 ] || grep -qE '(warning|error):' "$log"; then
   grep -E -A3 '(warning|error):' "$log" >&2
   echo "check-style: clang-tidy found the problems above (${#units[@]} files checked)" >&2
   status=1
+else
+  echo "check-style: ${#units[@]} files pass clang-tidy"
 fi
-[ $status -eq 0 ] && echo "check-style: ${#sources[@]} files formatted, ${#units[@]} files pass clang-tidy"
+[ $status -eq 0 ] && echo "check-style: ${#sources[@]} files formatted"
 exit $status

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "imaging/cut.h"
+#include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "tests/support/test_support.h"
 
@@ -79,6 +80,15 @@ TEST(CutPicture, TakesSmallPicturesWholeAndCentresTheFrame)
     EXPECT_EQ(cutPicture(src, request(48, 64, 100)), copyRegion(src, 76, 18, 48, 64));
     EXPECT_EQ(cutPicture(src, request(48, 64, 100, {0, 0})), copyRegion(src, 0, 0, 48, 64));
     EXPECT_EQ(cutPicture(src, request(48, 64, 100, {500, 500})), copyRegion(src, 152, 36, 48, 64));
+}
+
+TEST(CutPicture, AReducedCutIsMadeFromTheRegionTheRateCalls)
+{
+    // W × H at R % comes from the W × 100 / R by H × 100 / R region around the middle of a
+    // 400 × 300 picture, truncated: 96 × 128 at 50 %, 64 × 85 at 75 %.
+    const Bitmap src = noise(400, 300);
+    EXPECT_EQ(cutPicture(src, request(48, 64, 50)), reduceArea(src, 152, 86, 96, 128, 48, 64));
+    EXPECT_EQ(cutPicture(src, request(48, 64, 75)), reduceArea(src, 168, 108, 64, 85, 48, 64));
 }
 
 }  // namespace
