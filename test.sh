@@ -1,16 +1,21 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit and window tests, then the
-# Qt-free tests again under AddressSanitizer and UBSan. Needs no display and no person.
+# Qt-free tests again under AddressSanitizer and UBSan, then the style checks. Needs no
+# display and no person.
 set -euo pipefail
 cd "$(dirname "$0")"
 
-scripts/install-deps.sh
+scripts/install-deps.sh test
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DTRIMLET_TESTS=ON -DTRIMLET_BENCH=ON -DTRIMLET_WERROR=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure -j2
 
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRIMLET_SANITIZE=ON \
-  -DTRIMLET_GUI=OFF -DTRIMLET_BENCH=OFF >/dev/null
+  -DTRIMLET_GUI=OFF -DTRIMLET_TESTS=ON -DTRIMLET_BENCH=OFF -DTRIMLET_WERROR=ON >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j2
+
+# Formatting and clang-tidy, on the compile commands of the first build.
+scripts/check-style.sh build

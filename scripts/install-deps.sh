@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, testing, installing, fuzzing, screenshots and
-# benchmarks need. Does nothing when all are present; never asks a question.
+# Installs the Debian packages a task needs. Does nothing when all are present; never asks a
+# question.
+#   install-deps.sh run    building and running the window program and trimlet-cli (./run.sh)
+#   install-deps.sh test   the above, plus tests, fuzzing, benchmarks, style checks, screenshots
+#                          and the X tools the window tests drive (./test.sh; the default)
 set -euo pipefail
 
-packages=(
+run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
   fonts-ipafont-gothic
+)
+test_packages=(
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   libjpeg-turbo-progs imagemagick libvips-tools
   xvfb xauth x11-utils xdotool openbox wmctrl
   desktop-file-utils appstream groff-base man-db
 )
+
+case "${1:-test}" in
+  run) packages=("${run_packages[@]}") ;;
+  test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  list-run) printf '%s\n' "${run_packages[@]}"; exit 0 ;;
+  list-test) printf '%s\n' "${run_packages[@]}" "${test_packages[@]}"; exit 0 ;;
+  *) echo "usage: install-deps.sh [run|test|list-run|list-test]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${packages[@]}"; do

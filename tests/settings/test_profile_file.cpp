@@ -119,6 +119,15 @@ TEST(ProfileValue, RefusesWhatWouldNotReadBack)
         EXPECT_FALSE(setProfileValue(kSample, "size", "width", value));
 }
 
+TEST(ProfileValue, BlanksAtEitherEndAndQuotesReadBack)
+{
+    for (const char* value : {"a ", " a", "\ta", "a\t", " ", "\"a\"", "\"", "\"a", "a\"", "in side", ""}) {
+        const auto out = setProfileValue("[s]\r\n", "s", "k", value);
+        ASSERT_TRUE(out) << value;
+        EXPECT_EQ(findProfileValue(out.value(), "s", "k"), value) << out.value();
+    }
+}
+
 TEST(ProfileValue, EveryTruncationKeepsItsOtherKeys)
 {
     const std::pair<const char*, const char*> keys[] = {{"winPosition", "main_w"}, {"size", "caption0"},
