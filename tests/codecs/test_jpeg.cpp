@@ -239,8 +239,9 @@ TEST(JpegDecode, RefusedFiles)
         EXPECT_NE(decoded.error().message.find(cases[i].says), std::string::npos) << decoded.error().message;
         // The header probe refuses what the headers already show, for the same reason.
         const HeaderProbe probe = probeJpeg(cases[i].bytes, cases[i].bytes.size(), DecodeLimits{cases[i].limit});
-        if (!probe.size && cases[i].code != ErrorCode::Corrupt)
+        if (!probe.size && cases[i].code != ErrorCode::Corrupt) {
             EXPECT_EQ(probe.size.error().message, decoded.error().message) << "case " << i;
+        }
     }
     EXPECT_TRUE(decodeJpeg(jpeg, DecodeLimits{exact}));
 }
