@@ -2,10 +2,7 @@
 
 namespace trimlet {
 
-Application::Application(int& argc, char** argv)
-    : QApplication(argc, argv)
-{
-}
+Application::Application(int& argc, char** argv) : QApplication(argc, argv) {}
 
 bool Application::notify(QObject* receiver, QEvent* event)
 {

@@ -100,8 +100,7 @@ std::unique_ptr<Automation> Automation::fromEnvironment(QWidget* mainWindow)
 
 Automation::Automation(const QString& script, QWidget* mainWindow, QObject* parent)
     : QObject(parent), parsed_(parse(script)), mainWindow_(mainWindow)
-{
-}
+{}
 
 void Automation::start()
 {
@@ -126,12 +125,8 @@ void Automation::runNext()
         return;
     const Step& step = parsed_.steps[next_++];
     switch (step.kind) {
-    case Step::Wait:
-        QTimer::singleShot(step.milliseconds, this, &Automation::runNext);
-        return;
-    case Step::Close:
-        closeWindows();
-        return;
+    case Step::Wait: QTimer::singleShot(step.milliseconds, this, &Automation::runNext); return;
+    case Step::Close: closeWindows(); return;
     case Step::Click:
         if (click(step))
             afterEvents();
@@ -147,9 +142,9 @@ bool Automation::click(const Step& step)
                 continue;
             showPagesOf(button, window);
             if (!button->isVisible() || !button->isEnabled()) {
-                fail(QStringLiteral("'%1': %2 is %3").arg(step.text, step.name,
-                                                          button->isVisible() ? QStringLiteral("disabled")
-                                                                              : QStringLiteral("not showing")));
+                fail(QStringLiteral("'%1': %2 is %3")
+                         .arg(step.text, step.name,
+                              button->isVisible() ? QStringLiteral("disabled") : QStringLiteral("not showing")));
                 return false;
             }
             // Queued, so that a modal window the click opens runs its loop outside this step.

@@ -30,9 +30,9 @@ class Automation : public QObject {
 public:
     struct Step {
         enum Kind { Click, Wait, Close } kind;
-        QString name;  // Click: the object name
+        QString name;          // Click: the object name
         int milliseconds = 0;  // Wait
-        QString text;  // as written, for messages
+        QString text;          // as written, for messages
     };
 
     // The steps of a script, or the message for the first step that is not one.

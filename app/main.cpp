@@ -32,7 +32,8 @@ int main(int argc, char** argv)
     if (!instance.isPrimary()) {
         // Steps that cannot run must not pass for steps that ran.
         if (!qEnvironmentVariableIsEmpty(trimlet::kActionsVariable)) {
-            std::fprintf(stderr, "trimlet: %s: another trimlet is running; no step was run\n", trimlet::kActionsVariable);
+            std::fprintf(stderr, "trimlet: %s: another trimlet is running; no step was run\n",
+                         trimlet::kActionsVariable);
             return 1;
         }
         return 0;

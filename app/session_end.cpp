@@ -25,8 +25,7 @@ void onSignal(int)
 
 }  // namespace
 
-SessionEnd::SessionEnd(QWidget* mainWindow, QObject* parent)
-    : QObject(parent), mainWindow_(mainWindow)
+SessionEnd::SessionEnd(QWidget* mainWindow, QObject* parent) : QObject(parent), mainWindow_(mainWindow)
 {
     connect(qGuiApp, &QGuiApplication::commitDataRequest, this, [this](QSessionManager&) { end(); });
 

@@ -50,8 +50,7 @@ QString socketPath(const QString& name, const QString& session)
 
 }  // namespace
 
-SingleInstance::SingleInstance(QString name, QObject* parent)
-    : QObject(parent)
+SingleInstance::SingleInstance(QString name, QObject* parent) : QObject(parent)
 {
     if (name.isEmpty())
         name = QFileInfo(QCoreApplication::applicationFilePath()).fileName();

@@ -21,7 +21,11 @@ Error ioError(const std::string& what, const std::string& path, int err)
 
 struct Fd {
     int fd = -1;
-    ~Fd() { if (fd >= 0) ::close(fd); }
+    ~Fd()
+    {
+        if (fd >= 0)
+            ::close(fd);
+    }
 };
 
 bool writeAll(int fd, const std::uint8_t* p, std::size_t n)
@@ -59,7 +63,7 @@ mode_t newFileMode(const std::string& path, FileAccess access)
 }
 
 struct Target {
-    std::string dir;   // ends with '/'
+    std::string dir;  // ends with '/'
     std::string name;
 };
 
@@ -172,7 +176,8 @@ Linked linkNameless(int fd, const std::string& path, const Target& t, WriteMode 
         return Linked::Done;
     err = errno;
     if (err != EEXIST)
-        return err == ENOENT || err == EXDEV || err == EPERM || err == EOPNOTSUPP ? Linked::Unavailable : Linked::Failed;
+        return err == ENOENT || err == EXDEV || err == EPERM || err == EOPNOTSUPP ? Linked::Unavailable
+                                                                                  : Linked::Failed;
     if (mode == WriteMode::NoReplace)
         return Linked::Failed;
     // Replacing: a link cannot overwrite, so the complete file gets a short name to rename.

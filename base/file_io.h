@@ -34,7 +34,8 @@ private:
 };
 
 // Reads a whole regular file; files larger than maxBytes are refused (TooLarge).
-Result<std::vector<std::uint8_t>> readFileBytes(const std::string& path, std::uint64_t maxBytes = std::uint64_t{1} << 32);
+Result<std::vector<std::uint8_t>> readFileBytes(const std::string& path,
+                                                std::uint64_t maxBytes = std::uint64_t{1} << 32);
 
 enum class WriteMode { Replace, NoReplace };
 

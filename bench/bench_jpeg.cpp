@@ -6,8 +6,8 @@
 
 #include <cstdlib>
 
-#include "codecs/jpeg.h"
 #include "bench/bench_common.h"
+#include "codecs/jpeg.h"
 
 namespace {
 
@@ -41,7 +41,6 @@ BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 int main(int argc, char** argv)
 {
-    return trimlet::bench::runBenchmarks(argc, argv, [](const std::string& d) {
-        test::writeBytes(d + "/photo.jpg", photoJpeg());
-    });
+    return trimlet::bench::runBenchmarks(argc, argv,
+                                         [](const std::string& d) { test::writeBytes(d + "/photo.jpg", photoJpeg()); });
 }

@@ -5,11 +5,11 @@
 
 #include <benchmark/benchmark.h>
 
+#include "bench/bench_common.h"
 #include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
 #include "imaging/quarter_turn.h"
-#include "bench/bench_common.h"
 
 namespace {
 

@@ -8,8 +8,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "imaging/reduce.h"
 #include "bench/bench_common.h"
+#include "imaging/reduce.h"
 
 namespace {
 

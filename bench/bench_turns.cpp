@@ -10,10 +10,10 @@
 #include <string>
 #include <utility>
 
+#include "bench/bench_common.h"
 #include "imaging/flip.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/rotate.h"
-#include "bench/bench_common.h"
 
 namespace {
 
@@ -61,7 +61,8 @@ void BM_Rotate30(benchmark::State& state)
 {
     const int threads = int(state.range(0));
     for (auto _ : state) {
-        auto out = rotateBilinear(photo(), 30, Rgb{}, [](int, int percent) { return percent > 100; }, threads);
+        auto out = rotateBilinear(
+            photo(), 30, Rgb{}, [](int, int percent) { return percent > 100; }, threads);
         benchmark::DoNotOptimize(out->data());
     }
 }

@@ -5,10 +5,10 @@
 #include <new>
 #include <optional>
 #include <string_view>
+#include <sys/stat.h>
 #include <thread>
 #include <utility>
 #include <variant>
-#include <sys/stat.h>
 
 #include "base/text.h"
 #include "base/version.h"
@@ -275,7 +275,6 @@ Refusal readQuality(std::string_view, Value value, Request& req)
     return std::nullopt;
 }
 
-
 Refusal setSave(std::string_view, Value, Request& req)
 {
     req.save = true;
@@ -449,8 +448,8 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
             continue;
         }
         const PictureFileInfo& p = probed.value();
-        out << escapeForPrinting(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind) << '\t'
-            << p.size.width << '\t' << p.size.height << '\n';
+        out << escapeForPrinting(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind) << '\t' << p.size.width
+            << '\t' << p.size.height << '\n';
     }
     return status;
 }
@@ -530,7 +529,9 @@ struct StepRunner {
     Result<Picture> operator()(TurnStep turn) const
     {
         const Bitmap& b = picture.bitmap();
-        return edited(turn == TurnStep::Right ? turnRight(b) : turn == TurnStep::Left ? turnLeft(b) : halfTurn(b),
+        return edited(turn == TurnStep::Right  ? turnRight(b)
+                      : turn == TurnStep::Left ? turnLeft(b)
+                                               : halfTurn(b),
                       "the picture is too large to turn");
     }
     Result<Picture> operator()(FlipStep flip) const

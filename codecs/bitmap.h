@@ -17,12 +17,20 @@ inline constexpr std::int64_t kMaxBitmapBytes = std::int64_t{1} << 31;
 template <class T>
 struct DefaultInitAllocator : std::allocator<T> {
     template <class U>
-    struct rebind { using other = DefaultInitAllocator<U>; };
+    struct rebind {
+        using other = DefaultInitAllocator<U>;
+    };
     using std::allocator<T>::allocator;
     template <class U>
-    void construct(U* p) noexcept { ::new (static_cast<void*>(p)) U; }
+    void construct(U* p) noexcept
+    {
+        ::new (static_cast<void*>(p)) U;
+    }
     template <class U, class... Args>
-    void construct(U* p, Args&&... args) { ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...); }
+    void construct(U* p, Args&&... args)
+    {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
 };
 
 using ByteBuffer = std::vector<std::uint8_t, DefaultInitAllocator<std::uint8_t>>;

@@ -69,7 +69,12 @@ bool maskUsable(std::uint32_t mask, int bits)
 Status checkFormat(Layout& l)
 {
     switch (l.bits) {
-    case 1: case 4: case 8: case 16: case 24: case 32: break;
+    case 1:
+    case 4:
+    case 8:
+    case 16:
+    case 24:
+    case 32: break;
     default: return unsupported("unsupported BMP bit depth");
     }
     switch (l.compression) {
@@ -297,8 +302,7 @@ public:
     RleCursor(const Layout& l, int perWord)
         : width_(l.width), height_(l.height), total_(std::int64_t(l.width) * l.height),
           storedWidth_((l.width + perWord - 1) / perWord * perWord)
-    {
-    }
+    {}
 
     // How many of the next count pixels land in the picture; -1 when the run passes it.
     std::int64_t shown(std::int64_t count) const

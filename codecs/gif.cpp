@@ -72,8 +72,8 @@ Status seekFirstImage(GifFileType* gif, int* transparent)
             return gifError(gif->Error);
         if (code == GRAPHICS_EXT_FUNC_CODE && block) {
             GraphicsControlBlock gcb{};
-            *transparent = DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK ? gcb.TransparentColor
-                                                                                     : NO_TRANSPARENT_COLOR;
+            *transparent =
+                DGifExtensionToGCB(block[0], block + 1, &gcb) == GIF_OK ? gcb.TransparentColor : NO_TRANSPARENT_COLOR;
         } else if (code == PLAINTEXT_EXT_FUNC_CODE) {
             *transparent = NO_TRANSPARENT_COLOR;  // that control block belonged to the text
         }
@@ -167,8 +167,8 @@ Result<PictureSize> checkedSize(const GifFileType& gif, const DecodeLimits& limi
 
 // Colours one decoded image row into the screen. Transparent pixels are marked in maskRow
 // (may be null) and keep the screen's colour unless keepIndexColour.
-void drawRow(const GifByteType* line, int count, const ColourTable& table, int transparent,
-             bool keepIndexColour, std::uint8_t* out, std::uint8_t* maskRow)
+void drawRow(const GifByteType* line, int count, const ColourTable& table, int transparent, bool keepIndexColour,
+             std::uint8_t* out, std::uint8_t* maskRow)
 {
     for (int x = 0; x < count; ++x, out += 3) {
         const int index = line[x];

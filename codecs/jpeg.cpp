@@ -36,8 +36,8 @@ ErrorSink& sinkOf(j_common_ptr cinfo) { return *reinterpret_cast<ErrorSink*>(cin
 // pixels, so it is a failure like truncation.
 bool harmlessWarning(int code)
 {
-    return code == JWRN_EXTRANEOUS_DATA || code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM
-        || code == JWRN_BOGUS_ICC;
+    return code == JWRN_EXTRANEOUS_DATA || code == JWRN_JFIF_MAJOR || code == JWRN_ADOBE_XFORM ||
+           code == JWRN_BOGUS_ICC;
 }
 
 void onMessage(j_common_ptr cinfo, int level)
@@ -82,19 +82,15 @@ Error failure(const ErrorSink& sink)
     case JERR_BAD_PRECISION:
         return makeError(ErrorCode::Unsupported, std::to_string(sink.pub.msg_parm.i[0]) +
                                                      "-bit JPEG is not supported (only 8-bit samples are read)");
-    case JERR_SOF_UNSUPPORTED:
-        return unsupportedProcess(sink);
+    case JERR_SOF_UNSUPPORTED: return unsupportedProcess(sink);
     case JERR_OUT_OF_MEMORY:
     case JERR_NO_BACKING_STORE:  // the memory cap below was hit
     case JERR_IMAGE_TOO_BIG:
-    case JERR_WIDTH_OVERFLOW:
-        return makeError(ErrorCode::TooLarge, sink.message);
+    case JERR_WIDTH_OVERFLOW: return makeError(ErrorCode::TooLarge, sink.message);
     case JERR_ARITH_NOTIMPL:
     case JERR_NOT_COMPILED:
-    case JERR_CONVERSION_NOTIMPL:
-        return makeError(ErrorCode::Unsupported, sink.message);
-    default:
-        return makeError(ErrorCode::Corrupt, sink.message);
+    case JERR_CONVERSION_NOTIMPL: return makeError(ErrorCode::Unsupported, sink.message);
+    default: return makeError(ErrorCode::Corrupt, sink.message);
     }
 }
 
@@ -272,8 +268,8 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
 
     if (!startDecode(r))
         return failure(r.sink);
-    if (std::int64_t(c.output_width) != width || std::int64_t(c.output_height) != height
-        || c.output_components != (viaCmyk ? 4 : 3))
+    if (std::int64_t(c.output_width) != width || std::int64_t(c.output_height) != height ||
+        c.output_components != (viaCmyk ? 4 : 3))
         return makeError(ErrorCode::Corrupt, "JPEG decoder output differs from the frame header");
 
     DecodedImage image;

@@ -28,7 +28,8 @@ Picture::Picture(PictureKind kind, DecodedImage image, std::vector<std::uint8_t>
     if (kind == PictureKind::Empty || image.bitmap.empty())
         return;
     const auto pixels = std::size_t(image.bitmap.width()) * std::size_t(image.bitmap.height());
-    if (image.mask.size() != pixels || std::none_of(image.mask.begin(), image.mask.end(), [](auto m) { return m != 0; }))
+    if (image.mask.size() != pixels ||
+        std::none_of(image.mask.begin(), image.mask.end(), [](auto m) { return m != 0; }))
         image.mask.clear();
     if (kind != PictureKind::Jpeg && kind != PictureKind::Gif)
         fileBytes.clear();

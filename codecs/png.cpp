@@ -93,8 +93,8 @@ bool readHeader(png_structp png, png_infop info, PngHeader* header)
     if (setjmp(png_jmpbuf(png)))
         return false;
     png_read_info(png, info);
-    png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType, nullptr,
-                 nullptr, nullptr);
+    png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType, nullptr, nullptr,
+                 nullptr);
     return true;
 }
 

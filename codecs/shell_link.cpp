@@ -329,11 +329,8 @@ std::optional<ShellLinkInfo> parseShellLink(std::span<const std::uint8_t> bytes)
         }
     }
     const std::pair<LinkFlag, std::string*> strings[] = {
-        {HasName, &info.name},
-        {HasRelativePath, &info.relativePath},
-        {HasWorkingDir, &info.workingDir},
-        {HasArguments, &info.arguments},
-        {HasIconLocation, &info.iconLocation},
+        {HasName, &info.name},           {HasRelativePath, &info.relativePath}, {HasWorkingDir, &info.workingDir},
+        {HasArguments, &info.arguments}, {HasIconLocation, &info.iconLocation},
     };
     for (const auto& [flag, field] : strings) {
         if (!(flags & flag))

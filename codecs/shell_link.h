@@ -16,7 +16,7 @@ struct ShellLinkInfo {
     std::string localBasePath;     // empty when the link has no local path (or ignores it)
     std::string commonPathSuffix;  // appended to localBasePath
     std::string name;
-    std::string relativePath;      // relative to the shortcut's own folder
+    std::string relativePath;  // relative to the shortcut's own folder
     std::string workingDir;
     std::string arguments;
     std::string iconLocation;

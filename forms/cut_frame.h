@@ -9,12 +9,12 @@ namespace trimlet {
 
 class CutFrame {
 public:
-    IntRect rect;            // in the window's client coordinates
-    IntPoint centre;         // frameCentreX/Y: picture pixels, kept across relayouts
-    int cutSrcWidth = 0;     // picture pixels the frame stands for
+    IntRect rect;         // in the window's client coordinates
+    IntPoint centre;      // frameCentreX/Y: picture pixels, kept across relayouts
+    int cutSrcWidth = 0;  // picture pixels the frame stands for
     int cutSrcHeight = 0;
     bool dragging = false;
-    IntPoint dragOffset;     // the grab point, in the frame's own coordinates
+    IntPoint dragOffset;  // the grab point, in the frame's own coordinates
 
     // Sizes the frame around its centre for a W × H cut at rate R over a pw × ph picture
     // shown at display, clamped inside it; with storeCentre the centre is remembered anew.

@@ -47,8 +47,7 @@ void setPixelSize(QLabel* label, int pixels)
 
 }  // namespace
 
-TfrmAboutBox::TfrmAboutBox(QWidget* parent)
-    : QDialog(parent)
+TfrmAboutBox::TfrmAboutBox(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAboutBox"));
     setWindowTitle(QStringLiteral("バージョン情報"));
@@ -94,9 +93,11 @@ TfrmAboutBox::TfrmAboutBox(QWidget* parent)
     connect(btnExit, &QPushButton::clicked, this, &QDialog::accept);
 
     setPixelSize(addLabel(this, QStringLiteral("Label3"),
-                          QStringLiteral("PNG 形式の読み書きに libpng と zlib を使っています。"), 8, 176), 11);
+                          QStringLiteral("PNG 形式の読み書きに libpng と zlib を使っています。"), 8, 176),
+                 11);
     setPixelSize(addLabel(this, QStringLiteral("Label4"),
-                          QStringLiteral("GIF 形式の読み書きに giflib を使っています。"), 8, 192), 11);
+                          QStringLiteral("GIF 形式の読み書きに giflib を使っています。"), 8, 192),
+                 11);
 
     // Moving marks the dialog as placed, so Qt does not re-centre it over its parent.
     if (const QScreen* where = screen())

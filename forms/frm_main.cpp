@@ -16,8 +16,7 @@
 
 namespace trimlet {
 
-TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent)
-    : QMainWindow(parent), args_(std::move(args))
+TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow(parent), args_(std::move(args))
 {
     setObjectName(QStringLiteral("frmMain"));
     setWindowIcon(applicationIcon());
@@ -104,7 +103,8 @@ bool TfrmMain::FormClose()
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(temp, ec)) && !std::filesystem::remove(temp, ec))
         desktop().message(this, MessageKind::Warning,
-                          QStringLiteral("テンポラリファイル ") + displayPath(temp) + QStringLiteral(" の削除ができませんでした。"));
+                          QStringLiteral("テンポラリファイル ") + displayPath(temp) +
+                              QStringLiteral(" の削除ができませんでした。"));
     return true;
 }
 

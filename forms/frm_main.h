@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "codecs/picture.h"
 #include "base/result.h"
+#include "codecs/picture.h"
 #include "forms/cut_frame.h"
-#include "forms/output_options.h"
 #include "forms/guarded.h"
 #include "forms/main_controls.h"
+#include "forms/output_options.h"
 #include "forms/picture_transform.h"
 #include "forms/status_kind.h"
 

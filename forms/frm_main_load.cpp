@@ -90,8 +90,8 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
 {
     const std::string path = resolvePictureShortcut(requested);
 
-    auto loaded = path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
-                               : loadPictureFile(path);
+    auto loaded =
+        path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")) : loadPictureFile(path);
     if (!loaded) {
         ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), StatusKind::skWarning);
         return;
@@ -150,10 +150,7 @@ void TfrmMain::btnPasteClick()
     SetEditingEnabled(true);
 }
 
-void TfrmMain::btnOpenDirClick()
-{
-    openFolder(this, folderToOpen(currentFileName_, outputPathSetting()));
-}
+void TfrmMain::btnOpenDirClick() { openFolder(this, folderToOpen(currentFileName_, outputPathSetting())); }
 
 std::string TfrmMain::outputPathSetting() const
 {

@@ -104,7 +104,8 @@ void TfrmMain::btnAllCopyClick()
     // An unedited GIF also goes out as its own file, so GIF-aware programs keep its palette.
     QByteArray gif;
     if (editing_.kind() == PictureKind::Gif)
-        gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()), qsizetype(editing_.fileBytes().size()));
+        gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()),
+                         qsizetype(editing_.fileBytes().size()));
     if (!desktop().setClipboard(imageOf(editing_.bitmap()), gif)) {
         ShowStatus(QStringLiteral("クリップボードにコピーできませんでした。"), StatusKind::skError);
         return;

@@ -91,9 +91,9 @@ void TfrmMain::itemCutSizeClick(int slot)
     const CutSizePreset preset = readCutSizePreset(file, slot);
     if (presetButton == btnSizeLoad)
         return setCutSize(preset.width, preset.height);
-    const auto name = desktop().inputText(this, popTplItems[slot]->text() + QStringLiteral("を上書きします"),
-                                          QStringLiteral("新しい名前を入力してください"),
-                                          QString::fromStdString(preset.name));
+    const auto name =
+        desktop().inputText(this, popTplItems[slot]->text() + QStringLiteral("を上書きします"),
+                            QStringLiteral("新しい名前を入力してください"), QString::fromStdString(preset.name));
     if (!name)
         return;
     const Status s = writeCutSizePreset(file, slot, {name->toStdString(), udSizeW->position(), udSizeH->position()});

@@ -26,13 +26,13 @@ void TfrmMain::connectSlotHandlers()
         if (event->button() == Qt::LeftButton)
             startPictureDrag(source);
     };
-    tmpSave->connectCommands(
-        this, {guarded([this](QObject* sender) { btnTmpSaveClick(sender); }),
-               guarded([this](QObject* sender) { btnTmpCutSaveClick(sender); }),
-               guarded([this](QObject* sender) { btnTmpLoadClick(sender); }),
-               [this](QObject* source, int slot) { return imgTmpSaveDragOver(source, slot); },
-               guarded([this](QObject* source, int slot) { imgTmpSaveDragDrop(source, slot); }), guarded(startDrag),
-               guarded([this](int slot, QMouseEvent* event) { imgTmpSaveMouseUp(slot, event); })});
+    tmpSave->connectCommands(this, {guarded([this](QObject* sender) { btnTmpSaveClick(sender); }),
+                                    guarded([this](QObject* sender) { btnTmpCutSaveClick(sender); }),
+                                    guarded([this](QObject* sender) { btnTmpLoadClick(sender); }),
+                                    [this](QObject* source, int slot) { return imgTmpSaveDragOver(source, slot); },
+                                    guarded([this](QObject* source, int slot) { imgTmpSaveDragDrop(source, slot); }),
+                                    guarded(startDrag),
+                                    guarded([this](int slot, QMouseEvent* event) { imgTmpSaveMouseUp(slot, event); })});
     connect(imgSource, &PictureView::mousePressed, this,
             guarded([this, startDrag](QMouseEvent* event) { startDrag(imgSource, event); }));
 }

@@ -46,10 +46,12 @@ void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
     frmRotFree_ = rotFree;
     if (!rotFree)
         return;
-    connect(rotFree, &TfrmRotFree::previewVisibilityChanged, this, guarded([this](bool visible) { setRotationPreviewShown(visible); }));
+    connect(rotFree, &TfrmRotFree::previewVisibilityChanged, this,
+            guarded([this](bool visible) { setRotationPreviewShown(visible); }));
     connect(rotFree, &TfrmRotFree::previewChanged, this,
             guarded([this](const QImage& image) { imgRotPreview->setImage(image); }));
-    connect(rotFree, &TfrmRotFree::guideLinesChanged, this, guarded([this](Qt::BrushStyle hatch) { showRotationGuides(hatch); }));
+    connect(rotFree, &TfrmRotFree::guideLinesChanged, this,
+            guarded([this](Qt::BrushStyle hatch) { showRotationGuides(hatch); }));
     connect(rotFree, &TfrmRotFree::statusChanged, this,
             guarded([this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); }));
     connect(rotFree, &TfrmRotFree::failed, this, guarded([this](const QString& text) { failureReport()(text); }));

@@ -2,12 +2,12 @@
 // the background colour.
 
 #include <QLabel>
-#include <QPushButton>
-#include <QStatusBar>
-#include <QToolButton>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QScreen>
+#include <QStatusBar>
 #include <QTimer>
+#include <QToolButton>
 
 #include "forms/frm_main.h"
 #include "forms/frm_rot_free.h"
@@ -20,9 +20,9 @@ namespace trimlet {
 
 void TfrmMain::connectTransformHandlers()
 {
-    const std::pair<QPushButton*, QAction*> twins[] = {
-        {btnRotL, popitemRotL}, {btnRotR, popitemRotR}, {btnRot180, popitemRot180},
-        {btnRevH, popitemRevH}, {btnRevW, popitemRevW}, {btnRotFree, popitemRotFree}};
+    const std::pair<QPushButton*, QAction*> twins[] = {{btnRotL, popitemRotL},     {btnRotR, popitemRotR},
+                                                       {btnRot180, popitemRot180}, {btnRevH, popitemRevH},
+                                                       {btnRevW, popitemRevW},     {btnRotFree, popitemRotFree}};
     const std::function<void()> handlers[] = {[this] { btnRotLClick(); },   [this] { btnRotRClick(); },
                                               [this] { btnRot180Click(); }, [this] { btnRevHClick(); },
                                               [this] { btnRevWClick(); },   [this] { btnRotFreeClick(); }};
@@ -108,8 +108,9 @@ bool TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoin
     const QColor bg = bgColour_;
     return runGuarded(
         [&] {
-            Bitmap joined = joinPictures(editing_, added, side, alignH, alignV,
-                                         Rgb{std::uint8_t(bg.red()), std::uint8_t(bg.green()), std::uint8_t(bg.blue())});
+            Bitmap joined =
+                joinPictures(editing_, added, side, alignH, alignV,
+                             Rgb{std::uint8_t(bg.red()), std::uint8_t(bg.green()), std::uint8_t(bg.blue())});
             if (joined.empty())
                 throw std::bad_alloc();  // beyond the picture size cap
             setEditingPicture(Picture(std::move(joined)));

@@ -88,14 +88,15 @@ void TfrmPreview::buildControls()
     const QIcon saveIcon = themed("document-save", QStyle::SP_DialogSaveButton);
     const QIcon saveAsIcon = themed("document-save-as", QStyle::SP_DriveFDIcon);
     const QIcon copyIcon = themed("edit-copy", QStyle::SP_FileDialogContentsView);
-    btnSave = commandButton(Panel1, "btnSave", QStringLiteral("保　存 (&S)"), QStringLiteral("ファイル名は自動的に決まります"),
-                            saveIcon);
+    btnSave = commandButton(Panel1, "btnSave", QStringLiteral("保　存 (&S)"),
+                            QStringLiteral("ファイル名は自動的に決まります"), saveIcon);
     btnSaveAs = commandButton(Panel1, "btnSaveAs", QStringLiteral("別名保存(&A)"),
                               QStringLiteral("ファイル名を指定して保存します"), saveAsIcon);
     btnCopy = commandButton(Panel1, "btnCopy", QStringLiteral("画像コピー(&C)"),
                             QStringLiteral("画像をクリップボードにコピーします"), copyIcon);
-    btnCancel = commandButton(Panel1, "btnCancel", QStringLiteral("閉じる(&Q)"), QStringLiteral("プレビュー画面を閉じます"),
-                              themed("window-close", QStyle::SP_DialogCloseButton));
+    btnCancel =
+        commandButton(Panel1, "btnCancel", QStringLiteral("閉じる(&Q)"), QStringLiteral("プレビュー画面を閉じます"),
+                      themed("window-close", QStyle::SP_DialogCloseButton));
     btnSave->setDefault(true);
     auto* row = new QHBoxLayout(Panel1);
     row->setContentsMargins(6, 2, 6, 2);
@@ -249,9 +250,7 @@ void TfrmPreview::buildAndAct()
         btnCopyClick();
         tmrClose->start();
         break;
-    case OutputMode::CutOnly:
-        tmrClose->start();
-        break;
+    case OutputMode::CutOnly: tmrClose->start(); break;
     case OutputMode::Preview:
         EnableCommands(true);
         (btnSave->isEnabled() ? btnSave : btnSaveAs)->setFocus();
@@ -295,8 +294,9 @@ QString TfrmPreview::buildJpeg(int quality)
 {
     const int w = cutResult_.width(), h = cutResult_.height();
     if (w > kMaxJpegSide || h > kMaxJpegSide)
-        return QStringLiteral("横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
-                              "保存形式をBMPにしてください。")
+        return QStringLiteral(
+                   "横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
+                   "保存形式をBMPにしてください。")
             .arg(w)
             .arg(h)
             .arg(kMaxJpegSide);
@@ -464,8 +464,9 @@ void TfrmPreview::btnSaveClick(bool saveAs)
             return;
         }
         if (isTempJpeg(name)) {
-            report(MessageKind::Information, QStringLiteral("ファイル ") + displayPath(name) +
-                                                 QStringLiteral(" は trimletが使用中です。\n別のファイル名を指定してください。"));
+            report(MessageKind::Information,
+                   QStringLiteral("ファイル ") + displayPath(name) +
+                       QStringLiteral(" は trimletが使用中です。\n別のファイル名を指定してください。"));
             EnableCommands(true);
             return;
         }
@@ -473,14 +474,16 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         written = writeOutput(name, true);
     } else {
         written = writeOutput(name, false);
-        for (int retry = 0; !written && written.error().code == ErrorCode::Exists && retry < kNameRaceRetries; ++retry) {
+        for (int retry = 0; !written && written.error().code == ErrorCode::Exists && retry < kNameRaceRetries;
+             ++retry) {
             name = automaticName();
             written = writeOutput(name, false);
         }
     }
     if (!written) {
-        report(MessageKind::Error, QStringLiteral("ファイル ") + displayPath(name) +
-                                       QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。"));
+        report(MessageKind::Error,
+               QStringLiteral("ファイル ") + displayPath(name) +
+                   QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。"));
         EnableCommands(true);
         return;
     }
@@ -511,19 +514,11 @@ bool TfrmPreview::eventFilter(QObject* watched, QEvent* event)
     if (image != imgCutSrc && image != imgPreview)
         return QDialog::eventFilter(watched, event);
     switch (event->type()) {
-    case QEvent::MouseButtonPress:
-        imgCutSrcMouseDown(image, static_cast<QMouseEvent*>(event));
-        return true;
-    case QEvent::MouseMove:
-        imgCutSrcMouseMove(image, static_cast<QMouseEvent*>(event));
-        return true;
-    case QEvent::MouseButtonRelease:
-        imgCutSrcMouseUp(image, static_cast<QMouseEvent*>(event));
-        return true;
-    case QEvent::Wheel:
-        return FormMouseWheel(static_cast<QWheelEvent*>(event));
-    default:
-        return QDialog::eventFilter(watched, event);
+    case QEvent::MouseButtonPress: imgCutSrcMouseDown(image, static_cast<QMouseEvent*>(event)); return true;
+    case QEvent::MouseMove: imgCutSrcMouseMove(image, static_cast<QMouseEvent*>(event)); return true;
+    case QEvent::MouseButtonRelease: imgCutSrcMouseUp(image, static_cast<QMouseEvent*>(event)); return true;
+    case QEvent::Wheel: return FormMouseWheel(static_cast<QWheelEvent*>(event));
+    default: return QDialog::eventFilter(watched, event);
     }
 }
 

@@ -7,8 +7,8 @@
 #include <QPoint>
 #include <string>
 
-#include "codecs/picture.h"
 #include "base/result.h"
+#include "codecs/picture.h"
 #include "forms/guarded.h"
 #include "forms/output_options.h"
 #include "platform/desktop.h"

@@ -41,8 +41,7 @@ Rgb toRgb(const QColor& c) { return {std::uint8_t(c.red()), std::uint8_t(c.green
 
 }  // namespace
 
-TfrmRotFree::TfrmRotFree(QWidget* parent)
-    : QDialog(parent, Qt::Tool)
+TfrmRotFree::TfrmRotFree(QWidget* parent) : QDialog(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("frmRotFree"));
     setWindowTitle(QStringLiteral("自由回転"));
@@ -77,7 +76,8 @@ TfrmRotFree::TfrmRotFree(QWidget* parent)
     column->setContentsMargins(6, 2, 4, 2);
     column->setSpacing(0);
     rdgpViewShapeItems = new QButtonGroup(rdgpViewShape);
-    const QString shapes[] = {QStringLiteral("なし"), QStringLiteral("横"), QStringLiteral("縦"), QStringLiteral("クロス")};
+    const QString shapes[] = {QStringLiteral("なし"), QStringLiteral("横"), QStringLiteral("縦"),
+                              QStringLiteral("クロス")};
     for (int i = 0; i < 4; ++i) {
         auto* r = new QRadioButton(shapes[i], rdgpViewShape);
         rdgpViewShapeItems->addButton(r, i);
@@ -91,7 +91,8 @@ TfrmRotFree::TfrmRotFree(QWidget* parent)
         b->setAutoDefault(false);
         return b;
     };
-    btnPreview = button("btnPreview", QStringLiteral("回転プレビュー"), QStringLiteral("指定した角度で回転した際のプレビューを表示します"), 10);
+    btnPreview = button("btnPreview", QStringLiteral("回転プレビュー"),
+                        QStringLiteral("指定した角度で回転した際のプレビューを表示します"), 10);
     btnOK = button("btnOK", QStringLiteral(" 実 行 (&R)"), QStringLiteral("指定した角度での回転を実行します"), 42);
     btnCancel = button("btnCancel", QStringLiteral(" 閉じる(&Q)"), QStringLiteral("自由回転メニューを終了します"), 74);
     btnStop = place(new QPushButton(QStringLiteral(" 中 止 !!"), this), "btnStop", 208, 10, 97, 89);
@@ -299,14 +300,14 @@ void TfrmRotFree::RotatePicture()
     const bool failed = !runGuarded(
         [&] {
             const int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, 8u));
-            std::optional<Bitmap> rotated = rotateBilinear(picture_.bitmap(), d, toRgb(background_),
-                                                           [this](int, int percent) {
-                                                               progressBar->setValue(
-                                                                   std::min(percent, progressBar->maximum()));
-                                                               QApplication::processEvents();
-                                                               return stopRequested;
-                                                           },
-                                                           threads);
+            std::optional<Bitmap> rotated = rotateBilinear(
+                picture_.bitmap(), d, toRgb(background_),
+                [this](int, int percent) {
+                    progressBar->setValue(std::min(percent, progressBar->maximum()));
+                    QApplication::processEvents();
+                    return stopRequested;
+                },
+                threads);
             if (!rotated || stopRequested)
                 return;
             completed = emit pictureRotated(Picture(std::move(*rotated)));

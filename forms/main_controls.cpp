@@ -76,9 +76,10 @@ void MainControls::layoutRegions(const QSize& client)
 void MainControls::setPictureControlsEnabled(bool enabled)
 {
     for (QWidget* w : std::initializer_list<QWidget*>{
-             btnRevH, btnRevW, btnRotR, btnRotL, btnRot180, btnRotFree, btnCutAndLoad, btnCopy, btnAllCopy,
-             btnQuickSave, btnPreview, btnSave, spdTop, spdTopBottom, spdBottom, spdTopBottomCut, spdLeft,
-             spdLeftRight, spdRight, spdLeftRightCut, btnBGColor, pnlBGColor})
+             btnRevH,       btnRevW,         btnRotR,    btnRotL,         btnRot180,  btnRotFree,
+             btnCutAndLoad, btnCopy,         btnAllCopy, btnQuickSave,    btnPreview, btnSave,
+             spdTop,        spdTopBottom,    spdBottom,  spdTopBottomCut, spdLeft,    spdLeftRight,
+             spdRight,      spdLeftRightCut, btnBGColor, pnlBGColor})
         w->setEnabled(enabled);
     tmpSave->setEditingEnabled(enabled);
     imgSource->setVisible(enabled);
@@ -90,18 +91,18 @@ void MainControls::showSizeLabel(QLabel* label, int value, const QLineEdit* edit
 {
     label->setText(QString::number(value));
     QPalette p = label->palette();
-    p.setColor(QPalette::WindowText, label->text() == edit->text() ? QApplication::palette().color(QPalette::WindowText)
-                                                                  : QColor(255, 0, 0));
+    p.setColor(QPalette::WindowText,
+               label->text() == edit->text() ? QApplication::palette().color(QPalette::WindowText) : QColor(255, 0, 0));
     label->setPalette(p);
 }
 
 void MainControls::popupEditMenu(QWidget* source, const QPoint& local)
 {
-    const std::pair<QAction*, QWidget*> follows[] = {
-        {popitemRevH, btnRevH},   {popitemRevW, btnRevW},       {popitemRotR, btnRotR},
-        {popitemRotL, btnRotL},   {popitemRot180, btnRot180},   {popitemPaste, btnPaste},
-        {popitemReload, btnReload}, {popitemQuickSave, btnQuickSave}, {popitemPreview, btnPreview},
-        {popitemSave, btnSave}};
+    const std::pair<QAction*, QWidget*> follows[] = {{popitemRevH, btnRevH},       {popitemRevW, btnRevW},
+                                                     {popitemRotR, btnRotR},       {popitemRotL, btnRotL},
+                                                     {popitemRot180, btnRot180},   {popitemPaste, btnPaste},
+                                                     {popitemReload, btnReload},   {popitemQuickSave, btnQuickSave},
+                                                     {popitemPreview, btnPreview}, {popitemSave, btnSave}};
     for (const auto& [item, button] : follows)
         item->setEnabled(button->isEnabled());
     popEdit->popup(source->mapToGlobal(local));
@@ -251,8 +252,14 @@ void MainControls::setCutSize(int width, int height)
 
 int MainControls::topBottomCode() const { return groupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}); }
 int MainControls::leftRightCode() const { return groupCode({spdLeft, spdLeftRight, spdRight, spdLeftRightCut}); }
-void MainControls::pressTopBottom(int code) { pressGroupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}, code); }
-void MainControls::pressLeftRight(int code) { pressGroupCode({spdLeft, spdLeftRight, spdRight, spdLeftRightCut}, code); }
+void MainControls::pressTopBottom(int code)
+{
+    pressGroupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}, code);
+}
+void MainControls::pressLeftRight(int code)
+{
+    pressGroupCode({spdLeft, spdLeftRight, spdRight, spdLeftRightCut}, code);
+}
 
 AlignH MainControls::joinAlignH() const
 {
@@ -265,7 +272,7 @@ AlignH MainControls::joinAlignH() const
 
 AlignV MainControls::joinAlignV() const
 {
-    return spdLeft->isChecked()            ? AlignV::Left
+    return spdLeft->isChecked()           ? AlignV::Left
            : spdLeftRight->isChecked()    ? AlignV::Centre
            : spdRight->isChecked()        ? AlignV::Right
            : spdLeftRightCut->isChecked() ? AlignV::Trim

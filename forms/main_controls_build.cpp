@@ -157,14 +157,20 @@ void MainControls::buildFilePage()
     grid->setSpacing(3);
     btnOpen = button(tabFile, "btnOpen", QStringLiteral("開く (&O)"),
                      QStringLiteral("画像ファイルを読み込みます（ドラッグ＆ドロップでも読み込めます）"));
-    btnPaste = button(tabFile, "btnPaste", QStringLiteral("貼り付け(&P)"), QStringLiteral("クリップボードの画像を貼り付けます"));
-    btnReload = button(tabFile, "btnReload", QStringLiteral("リロード(&Z)"), QStringLiteral("画像ファイルを読み直します"));
+    btnPaste = button(tabFile, "btnPaste", QStringLiteral("貼り付け(&P)"),
+                      QStringLiteral("クリップボードの画像を貼り付けます"));
+    btnReload =
+        button(tabFile, "btnReload", QStringLiteral("リロード(&Z)"), QStringLiteral("画像ファイルを読み直します"));
     btnOpenDir = button(tabFile, "btnOpenDir", QStringLiteral("フォルダ(&U)"),
                         QStringLiteral("編集中の（または以前に編集したことのある）画像のフォルダを開きます"));
-    btnCopy = button(tabFile, "btnCopy", QStringLiteral("枠内コピー(&C)"), QStringLiteral("画像の枠内をクリップボードにコピーします"));
-    btnAllCopy = button(tabFile, "btnAllCopy", QStringLiteral("このままコピー"), QStringLiteral("画像全体をクリップボードにコピーします"));
-    btnSave = button(tabFile, "btnSave", QStringLiteral("枠内保存(&X)"), QStringLiteral("画像の枠内を切り出して保存します"));
-    btnQuickSave = button(tabFile, "btnQuickSave", QStringLiteral("このまま保存"), QStringLiteral("画像全体を保存します"));
+    btnCopy = button(tabFile, "btnCopy", QStringLiteral("枠内コピー(&C)"),
+                     QStringLiteral("画像の枠内をクリップボードにコピーします"));
+    btnAllCopy = button(tabFile, "btnAllCopy", QStringLiteral("このままコピー"),
+                        QStringLiteral("画像全体をクリップボードにコピーします"));
+    btnSave =
+        button(tabFile, "btnSave", QStringLiteral("枠内保存(&X)"), QStringLiteral("画像の枠内を切り出して保存します"));
+    btnQuickSave =
+        button(tabFile, "btnQuickSave", QStringLiteral("このまま保存"), QStringLiteral("画像全体を保存します"));
     btnPreview = button(tabFile, "btnPreview", QStringLiteral(" プレビュー(&D)"),
                         QStringLiteral("プレビュー画面を開き、枠内の切り出しやコピーを行います"));
     btnPreview->setDefault(true);
@@ -179,7 +185,6 @@ void MainControls::buildFilePage()
     grid->addWidget(btnAllCopy, 1, 2);
     grid->addWidget(btnQuickSave, 1, 3);
     grid->addWidget(btnPreview, 0, 4, 2, 1);
-
 }
 
 void MainControls::buildEditPage()
@@ -192,10 +197,13 @@ void MainControls::buildEditPage()
     btnRot180 = button(tabEdit, "btnRot180", QStringLiteral("180゜回転(&T)"), QStringLiteral("画像を180゜回転します"));
     btnRevH = button(tabEdit, "btnRevH", QStringLiteral("上下反転(&V)"), QStringLiteral("画像を上下反転します"));
     btnRevW = button(tabEdit, "btnRevW", QStringLiteral("左右反転(&H)"), QStringLiteral("画像を左右反転します"));
-    btnRotFree = button(tabEdit, "btnRotFree", QStringLiteral("自由回転(&Y)"), QStringLiteral("指定した角度に画像を回転します"));
-    btnCutAndLoad = button(tabEdit, "btnCutAndLoad", QStringLiteral("切り出し(&K)"), QStringLiteral("枠内を切り出し、編集を続けます"));
+    btnRotFree =
+        button(tabEdit, "btnRotFree", QStringLiteral("自由回転(&Y)"), QStringLiteral("指定した角度に画像を回転します"));
+    btnCutAndLoad = button(tabEdit, "btnCutAndLoad", QStringLiteral("切り出し(&K)"),
+                           QStringLiteral("枠内を切り出し、編集を続けます"));
     btnBGColor = button(tabEdit, "btnBGColor", QStringLiteral("色変更(&B)"), QStringLiteral("背景色を指定します"));
-    pnlBGColor = button(tabEdit, "pnlBGColor", QStringLiteral("背景色"), QStringLiteral("自由回転や連結で発生する余白の色です"));
+    pnlBGColor =
+        button(tabEdit, "pnlBGColor", QStringLiteral("背景色"), QStringLiteral("自由回転や連結で発生する余白の色です"));
     pnlBGColor->setFlat(true);
     pnlBGColor->setAutoFillBackground(true);
     QPalette pal = pnlBGColor->palette();
@@ -362,7 +370,8 @@ void MainControls::buildConsole(QWidget* client)
     lblQual = label(qualGroup, QStringLiteral("0"), "lblQual");
     lblQual->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblQual->setFixedWidth(24);
-    tbarQual = named(new QSlider(Qt::Horizontal, qualGroup), "tbarQual", QStringLiteral("JPEG保存する際の画質を指定します"));
+    tbarQual =
+        named(new QSlider(Qt::Horizontal, qualGroup), "tbarQual", QStringLiteral("JPEG保存する際の画質を指定します"));
     tbarQual->setRange(1, 100);
     tbarQual->setPageStep(10);
     tbarQual->setTickInterval(10);
@@ -377,8 +386,8 @@ void MainControls::buildConsole(QWidget* client)
     auto* cutRow = new QHBoxLayout(cutGroup);
     cutRow->setContentsMargins(6, 0, 6, 2);
     cutRow->setSpacing(2);
-    auto sizeEdit = [&](QLineEdit*& edit, UpDown*& ud, const char* edtName, const char* udName, int minimum, int initial,
-                        const QString& hint, const QString& caption) {
+    auto sizeEdit = [&](QLineEdit*& edit, UpDown*& ud, const char* edtName, const char* udName, int minimum,
+                        int initial, const QString& hint, const QString& caption) {
         edit = named(new QLineEdit(cutGroup), edtName, hint);
         edit->setMaxLength(4);
         edit->setFixedWidth(42);
@@ -393,8 +402,10 @@ void MainControls::buildConsole(QWidget* client)
     sizeEdit(edtSizeH, udSizeH, "edtSizeH", "udSizeH", 32, 320, QStringLiteral("切り出しサイズの縦幅を指定します"),
              QStringLiteral("縦"));
     btnSwap = button(cutGroup, "btnSwap", QStringLiteral("⇄"), QStringLiteral("切り出しサイズの縦と横を入れ替えます"));
-    btnSizeLoad = button(cutGroup, "btnSizeLoad", QStringLiteral("呼出"), QStringLiteral("切り出しサイズの設定を呼び出します"));
-    btnSizeSave = button(cutGroup, "btnSizeSave", QStringLiteral("記憶"), QStringLiteral("現在の切り出しサイズの設定を記憶します"));
+    btnSizeLoad =
+        button(cutGroup, "btnSizeLoad", QStringLiteral("呼出"), QStringLiteral("切り出しサイズの設定を呼び出します"));
+    btnSizeSave = button(cutGroup, "btnSizeSave", QStringLiteral("記憶"),
+                         QStringLiteral("現在の切り出しサイズの設定を記憶します"));
     btnSwap->setFixedWidth(26);
     btnSizeLoad->setFixedWidth(40);
     btnSizeSave->setFixedWidth(40);
@@ -423,8 +434,8 @@ void MainControls::buildConsole(QWidget* client)
         items->button(0)->setChecked(true);
         bottom->addWidget(box);
     };
-    radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", QStringLiteral("保存形式"), QStringLiteral("保存形式を指定します"),
-               {QStringLiteral("JPEG"), QStringLiteral("BMP")});
+    radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", QStringLiteral("保存形式"),
+               QStringLiteral("保存形式を指定します"), {QStringLiteral("JPEG"), QStringLiteral("BMP")});
     radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", QStringLiteral("ファイル名末尾"),
                QStringLiteral("ファイル名の末尾につける連番の形式を指定します"),
                {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")});

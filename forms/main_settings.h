@@ -21,14 +21,14 @@ struct SiblingSettings {
 };
 
 struct MainSettings {
-    QSize preview;           // prev_w, prev_h
+    QSize preview;  // prev_w, prev_h
     int power = 0;
     int quality = 0;
     int width = 0;
     int height = 0;
-    int format = 0;          // 0 JPEG, 1 BMP
-    int tail = 0;            // 0 "(1)", 1 "-1"
-    int topBottom = 0;       // the join groups' codes, 1 to 4
+    int format = 0;     // 0 JPEG, 1 BMP
+    int tail = 0;       // 0 "(1)", 1 "-1"
+    int topBottom = 0;  // the join groups' codes, 1 to 4
     int leftRight = 0;
     QColor background;
     std::optional<SiblingSettings> sibling;

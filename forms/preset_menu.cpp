@@ -76,9 +76,10 @@ QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20])
         b->setToolButtonStyle(Qt::ToolButtonTextOnly);
         b->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
         b->setFocusPolicy(Qt::StrongFocus);
-        b->setStyleSheet(QStringLiteral("QToolButton { text-align: left; padding: 2px 8px; border: none; }"
-                                        "QToolButton:focus, QToolButton:hover { background: palette(highlight);"
-                                        " color: palette(highlighted-text); }"));
+        b->setStyleSheet(
+            QStringLiteral("QToolButton { text-align: left; padding: 2px 8px; border: none; }"
+                           "QToolButton:focus, QToolButton:hover { background: palette(highlight);"
+                           " color: palette(highlighted-text); }"));
         layout->addWidget(b, i % 10, i / 10);
         buttons.push_back(b);
     }
@@ -87,7 +88,8 @@ QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20])
     popTpl->addAction(holder);
     new PresetGridKeys(buttons, 10, popTpl);
     // The keys reach the focused item, so the menu opens with the first one focused.
-    QObject::connect(popTpl, &QMenu::aboutToShow, buttons.front(), [first = buttons.front()] { first->setFocus(Qt::PopupFocusReason); });
+    QObject::connect(popTpl, &QMenu::aboutToShow, buttons.front(),
+                     [first = buttons.front()] { first->setFocus(Qt::PopupFocusReason); });
     return popTpl;
 }
 

@@ -52,7 +52,8 @@ SlotStrip::SlotStrip(QWidget* band)
             buttons->addWidget(field);
         };
         glyph(btnTmpSave_[i], "btnTmpSave" + n, QStringLiteral("全"), QStringLiteral("画像全体を一時保存します"));
-        glyph(btnTmpCutSave_[i], "btnTmpCutSave" + n, QStringLiteral("枠"), QStringLiteral("画像の枠内を一時保存します"));
+        glyph(btnTmpCutSave_[i], "btnTmpCutSave" + n, QStringLiteral("枠"),
+              QStringLiteral("画像の枠内を一時保存します"));
         glyph(btnTmpLoad_[i], "btnTmpLoad" + n, QStringLiteral("展"), QStringLiteral("一時保存した画像を展開します"));
         cell->addLayout(buttons);
         row->addLayout(cell);
@@ -82,11 +83,14 @@ void SlotStrip::connectCommands(QObject* context, const SlotCommands& c)
         SlotPanel* panel = pnlTmpSave_[i];
         panel->acceptsDrag = [f = c.acceptsDrag, slot](QObject* source) { return f(source, slot); };
         panel->dropped = [f = c.dropped, slot](QObject* source) { f(source, slot); };
-        QObject::connect(panel, &SlotPanel::mousePressed, context, [f = c.pressed, panel](QMouseEvent* e) { f(panel, e); });
-        QObject::connect(panel, &SlotPanel::mouseReleased, context, [f = c.released, slot](QMouseEvent* e) { f(slot, e); });
+        QObject::connect(panel, &SlotPanel::mousePressed, context,
+                         [f = c.pressed, panel](QMouseEvent* e) { f(panel, e); });
+        QObject::connect(panel, &SlotPanel::mouseReleased, context,
+                         [f = c.released, slot](QMouseEvent* e) { f(slot, e); });
     }
     QObject::connect(popItemTmpSave_, &QAction::triggered, context, [f = c.save, a = popItemTmpSave_] { f(a); });
-    QObject::connect(popItemTmpCutSave_, &QAction::triggered, context, [f = c.cutSave, a = popItemTmpCutSave_] { f(a); });
+    QObject::connect(popItemTmpCutSave_, &QAction::triggered, context,
+                     [f = c.cutSave, a = popItemTmpCutSave_] { f(a); });
     QObject::connect(popItemTmpLoad_, &QAction::triggered, context, [f = c.load, a = popItemTmpLoad_] { f(a); });
 }
 
@@ -163,9 +167,8 @@ void startPictureDrag(QWidget* source)
     data->setData(kPictureDragType, {});
     drag->setMimeData(data);
     const SlotPanel* panel = qobject_cast<SlotPanel*>(source);
-    const QImage thumbnail = panel ? panel->image()
-                                   : source->grab().toImage().scaled(82, 42, Qt::KeepAspectRatio,
-                                                                     Qt::SmoothTransformation);
+    const QImage thumbnail =
+        panel ? panel->image() : source->grab().toImage().scaled(82, 42, Qt::KeepAspectRatio, Qt::SmoothTransformation);
     if (!thumbnail.isNull())
         drag->setPixmap(QPixmap::fromImage(thumbnail));
     drag->exec(Qt::CopyAction);

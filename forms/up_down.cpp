@@ -2,8 +2,8 @@
 
 #include <QAbstractButton>
 #include <QKeyEvent>
-#include <QRadioButton>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <algorithm>

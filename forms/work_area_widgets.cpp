@@ -23,11 +23,7 @@ QImage displayImage(const Bitmap& picture, int w, int h)
     return imageOf(reduceArea(picture, std::min(w, picture.width()), std::min(h, picture.height())));
 }
 
-PictureView::PictureView(QWidget* parent)
-    : MouseReporter(parent)
-{
-    setAttribute(Qt::WA_OpaquePaintEvent);
-}
+PictureView::PictureView(QWidget* parent) : MouseReporter(parent) { setAttribute(Qt::WA_OpaquePaintEvent); }
 
 void PictureView::setImage(QImage image)
 {
@@ -50,8 +46,7 @@ void PictureView::paintEvent(QPaintEvent*)
     p.drawImage(0, 0, scaled_);
 }
 
-FrameShape::FrameShape(QWidget* parent)
-    : MouseReporter(parent)
+FrameShape::FrameShape(QWidget* parent) : MouseReporter(parent)
 {
     setAttribute(Qt::WA_NoSystemBackground);
     setAttribute(Qt::WA_TranslucentBackground);
@@ -91,8 +86,7 @@ void FrameShape::paintEvent(QPaintEvent*)
     }
 }
 
-SlotPanel::SlotPanel(int number, QWidget* parent)
-    : QFrame(parent), number_(number)
+SlotPanel::SlotPanel(int number, QWidget* parent) : QFrame(parent), number_(number)
 {
     setFrameStyle(QFrame::Panel | QFrame::Sunken);
     setAcceptDrops(true);

@@ -2,9 +2,9 @@
 // Small widgets of the main window: the picture display, the cut frame and the slot panels.
 
 #include <QFrame>
-#include <functional>
 #include <QImage>
 #include <QWidget>
+#include <functional>
 
 #include "codecs/bitmap.h"
 
@@ -93,7 +93,7 @@ protected:
 
 private:
     int number_;
-    QImage image_;  // already at the size of imageRect()
+    QImage image_;     // already at the size of imageRect()
     QRect placement_;  // inside the contents rectangle
 };
 

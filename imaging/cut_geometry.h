@@ -36,10 +36,10 @@ int minimumRate(int pw, int ph, int W, int H);
 int reducedSize(int R, int size);
 
 struct FrameSizing {
-    IntRect frame;          // clamped into the display
-    int cutSrcWidth = 0;    // picture pixels the frame stands for
+    IntRect frame;        // clamped into the display
+    int cutSrcWidth = 0;  // picture pixels the frame stands for
     int cutSrcHeight = 0;
-    int reducedWidth = 0;   // the result's size after reduction
+    int reducedWidth = 0;  // the result's size after reduction
     int reducedHeight = 0;
     bool clippedWidth = false;  // the frame was cut at the display's edge
     bool clippedHeight = false;

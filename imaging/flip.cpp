@@ -46,7 +46,7 @@ constexpr ShuffleMasks makeReverseMasks()
 constexpr ShuffleMasks kReverseMasks = makeReverseMasks();
 
 [[gnu::target("ssse3")]] void reversePixelsSsse3(std::uint8_t* __restrict dst, const std::uint8_t* __restrict src,
-                                                  int count)
+                                                 int count)
 {
     __m128i mask[3][3];
     for (int r = 0; r < 3; ++r)
@@ -59,8 +59,9 @@ constexpr ShuffleMasks kReverseMasks = makeReverseMasks();
                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 16)),
                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 32))};
         for (int r = 0; r < 3; ++r) {
-            const __m128i out = _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in[0], mask[r][0]), _mm_shuffle_epi8(in[1], mask[r][1])),
-                                             _mm_shuffle_epi8(in[2], mask[r][2]));
+            const __m128i out =
+                _mm_or_si128(_mm_or_si128(_mm_shuffle_epi8(in[0], mask[r][0]), _mm_shuffle_epi8(in[1], mask[r][1])),
+                             _mm_shuffle_epi8(in[2], mask[r][2]));
             _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + std::size_t(x) * 3 + 16 * r), out);
         }
     }

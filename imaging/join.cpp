@@ -29,12 +29,9 @@ enum class Pull { Start, Centre, End };
 std::pair<std::int64_t, std::int64_t> crossOffsets(std::int64_t across, std::int64_t s, std::int64_t d, Pull pull)
 {
     switch (pull) {
-    case Pull::Start:
-        return {0, 0};
-    case Pull::End:
-        return {across - s, across - d};
-    case Pull::Centre:
-        break;
+    case Pull::Start: return {0, 0};
+    case Pull::End: return {across - s, across - d};
+    case Pull::Centre: break;
     }
     return {(across - s) / 2, (across - d) / 2};
 }
@@ -48,8 +45,12 @@ std::optional<JoinLayout> joinLayout(int sw, int sh, int dw, int dh, JoinSide si
     const std::int64_t sAlong = vertical ? sh : sw, dAlong = vertical ? dh : dw;
     const std::int64_t sAcross = vertical ? sw : sh, dAcross = vertical ? dw : dh;
     const bool trim = vertical ? alignV == AlignV::Trim : alignH == AlignH::Trim;
-    const Pull pull = vertical ? (alignV == AlignV::Left ? Pull::Start : alignV == AlignV::Right ? Pull::End : Pull::Centre)
-                               : (alignH == AlignH::Top ? Pull::Start : alignH == AlignH::Bottom ? Pull::End : Pull::Centre);
+    const Pull pull = vertical ? (alignV == AlignV::Left    ? Pull::Start
+                                  : alignV == AlignV::Right ? Pull::End
+                                                            : Pull::Centre)
+                               : (alignH == AlignH::Top      ? Pull::Start
+                                  : alignH == AlignH::Bottom ? Pull::End
+                                                             : Pull::Centre);
 
     const std::int64_t along = sAlong + dAlong;
     const std::int64_t across = trim ? std::min(sAcross, dAcross) : std::max(sAcross, dAcross);

@@ -77,7 +77,7 @@ template <bool Clockwise>
 {
     const __m128i widen = _mm_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);
     const __m128i narrow = _mm_setr_epi8(0, 1, 2, 4, 5, 6, 8, 9, 10, 12, 13, 14, -1, -1, -1, -1);
-    const int lastWideColumn = int((t.srcStride - 16) / 3);  // lowest column of a load that fits
+    const int lastWideColumn = int((t.srcStride - 16) / 3);              // lowest column of a load that fits
     const std::ptrdiff_t down = Clockwise ? -t.srcStride : t.srcStride;  // to the next result column
     const std::ptrdiff_t next = Clockwise ? t.dstStride : -t.dstStride;  // to the next source column
     // Source columns [pBegin, pEnd) make the result rows [i0, i1); they are read upwards in
@@ -148,20 +148,11 @@ Bitmap turnQuarter(const Bitmap& src, bool clockwise, const TurnProgress& progre
 
 }  // namespace
 
-Bitmap turnRight(const Bitmap& src, const TurnProgress& progress)
-{
-    return turnQuarter(src, true, progress);
-}
+Bitmap turnRight(const Bitmap& src, const TurnProgress& progress) { return turnQuarter(src, true, progress); }
 
-Bitmap turnLeft(const Bitmap& src, const TurnProgress& progress)
-{
-    return turnQuarter(src, false, progress);
-}
+Bitmap turnLeft(const Bitmap& src, const TurnProgress& progress) { return turnQuarter(src, false, progress); }
 
-Bitmap halfTurn(Bitmap picture)
-{
-    return flipHorizontal(flipVertical(std::move(picture)));
-}
+Bitmap halfTurn(Bitmap picture) { return flipHorizontal(flipVertical(std::move(picture))); }
 
 int turnProgressPosition(int done, int rows)
 {

@@ -18,9 +18,9 @@ namespace {
 // number and one output's weights sum to exactly `total`, so sums stay exact.
 struct Span {
     int first;
-    int last;                   // pixels strictly between first and last weigh `whole`
+    int last;  // pixels strictly between first and last weigh `whole`
     std::uint32_t firstWeight;
-    std::uint32_t lastWeight;   // 0 when first == last
+    std::uint32_t lastWeight;  // 0 when first == last
 };
 
 struct Axis {
@@ -54,8 +54,7 @@ Axis makeAxis(int srcLen, int dstLen)
 // quotient is exact. Wide must hold n · mul < 2^(shift + 9): 64 bits while d < 2^23.
 template <class Sum, class Wide>
 struct Divider {
-    explicit Divider(std::uint64_t d)
-        : half(Sum(d / 2)), shift(8 + 2 * int(std::bit_width(d)))
+    explicit Divider(std::uint64_t d) : half(Sum(d / 2)), shift(8 + 2 * int(std::bit_width(d)))
     {
         mul = ((Wide(1) << shift) + Wide(d - 1)) / Wide(d);
     }

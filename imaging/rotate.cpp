@@ -276,7 +276,8 @@ Parallelogram previewCorners(int width, int height, int degrees)
     const long double cx = static_cast<long double>(width) / 2, cy = static_cast<long double>(height) / 2;
     // nearbyint rounds halves to even in the default rounding mode.
     auto map = [&](long double px, long double py) {
-        return IntPoint{int(std::nearbyint(cosA * px - sinA * py + cx)), int(std::nearbyint(sinA * px + cosA * py + cy))};
+        return IntPoint{int(std::nearbyint(cosA * px - sinA * py + cx)),
+                        int(std::nearbyint(sinA * px + cosA * py + cy))};
     };
     return {map(-cx, -cy), map(cx, -cy), map(-cx, cy)};
 }
@@ -291,10 +292,7 @@ Wide floorDiv(Wide a, Wide b)
     return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
 }
 
-Wide ceilDiv(Wide a, Wide b)
-{
-    return -floorDiv(-a, b);
-}
+Wide ceilDiv(Wide a, Wide b) { return -floorDiv(-a, b); }
 
 // Narrows [lo, hi] to the X with 0 ≤ f0 + X × step < limit; false when none is left.
 bool keepInside(Wide f0, Wide step, Wide limit, Wide& lo, Wide& hi)
@@ -320,8 +318,7 @@ struct Stepper {
     Stepper(Wide n, Wide step, Wide scale, Wide limit)
         : q(floorDiv(n * scale, limit)), r(n * scale - q * limit), stepQ(floorDiv(step * scale, limit)),
           stepR(step * scale - stepQ * limit), limit(limit)
-    {
-    }
+    {}
     void advance()
     {
         q += stepQ;
@@ -348,7 +345,7 @@ void copyOntoParallelogram(const Bitmap& src, const Parallelogram& to, Bitmap& d
     if (det == 0)
         return;
     const Wide sign = det > 0 ? 1 : -1;
-    const Wide limit = 2 * det * sign;  // below 2^67 for any int corners
+    const Wide limit = 2 * det * sign;                           // below 2^67 for any int corners
     const Wide stepS = sign * 2 * e2y, stepT = -sign * 2 * e1y;  // per result column
     const Wide dx0 = 1 - 2 * Wide(to.topLeft.x);
     for (int Y = 0; Y < dst.height(); ++Y) {

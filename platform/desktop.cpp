@@ -5,8 +5,8 @@
 #include <QColorDialog>
 #include <QDesktopServices>
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QMimeData>
@@ -82,8 +82,14 @@ public:
         return box.clickedButton() == yes;
     }
 
-    QString openFileName(QWidget* parent, const FileDialogRequest& r) override { return runFileDialog(parent, r, true); }
-    QString saveFileName(QWidget* parent, const FileDialogRequest& r) override { return runFileDialog(parent, r, false); }
+    QString openFileName(QWidget* parent, const FileDialogRequest& r) override
+    {
+        return runFileDialog(parent, r, true);
+    }
+    QString saveFileName(QWidget* parent, const FileDialogRequest& r) override
+    {
+        return runFileDialog(parent, r, false);
+    }
 
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override
     {

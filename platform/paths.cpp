@@ -52,8 +52,8 @@ void makeFolders(const fs::path& folder)
 
 // The executable's path with ext when it runs portably, else a file in the user's XDG
 // folder: `name` + ext, or with no name the executable's own stem.
-std::string fileFor(const std::string& executable, const char* ext, const char* xdgVariable,
-                    const char* xdgFallback, const char* name = nullptr)
+std::string fileFor(const std::string& executable, const char* ext, const char* xdgVariable, const char* xdgFallback,
+                    const char* name = nullptr)
 {
     const fs::path beside = fs::path(executable).replace_extension(ext);
     if (runsPortably(executable))

@@ -114,7 +114,7 @@ struct Place {
     bool sectionFound = false;
     bool keyFound = false;
     std::size_t valueBegin = 0, valueEnd = 0;  // of the key's value when found
-    std::size_t insertAt = 0;  // after the section's last line that is neither blank nor a comment
+    std::size_t insertAt = 0;                  // after the section's last line that is neither blank nor a comment
 };
 
 Place locate(std::string_view t, std::string_view section, std::string_view key)

@@ -41,10 +41,10 @@ private slots:
         for (const QAction* action : menu->actions())
             if (!action->isSeparator())
                 items << action->text().section(QLatin1Char('\t'), 0, 0);
-        QCOMPARE(items, QStringList({QStringLiteral("元に戻す(&U)"), QStringLiteral("やり直す(&R)"),
-                                     QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
-                                     QStringLiteral("貼り付け(&P)"), QStringLiteral("削除"),
-                                     QStringLiteral("すべてを選択")}));
+        QCOMPARE(items,
+                 QStringList({QStringLiteral("元に戻す(&U)"), QStringLiteral("やり直す(&R)"),
+                              QStringLiteral("切り取り(&T)"), QStringLiteral("コピー(&C)"),
+                              QStringLiteral("貼り付け(&P)"), QStringLiteral("削除"), QStringLiteral("すべてを選択")}));
 
         QCOMPARE(QCoreApplication::translate("QFileDialog", "%1 already exists.\nDo you want to replace it?"),
                  QStringLiteral("%1 は既に存在します。\n置き換えますか?"));

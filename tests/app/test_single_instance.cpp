@@ -101,10 +101,11 @@ private slots:
     {
         const QByteArray before[] = {qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY"), qgetenv("XDG_SESSION_ID")};
         const auto sessionFor = [](const char* wayland, const char* display, const char* login) {
-            for (const auto& [name, value] : {std::pair{"WAYLAND_DISPLAY", wayland}, {"DISPLAY", display},
-                                              {"XDG_SESSION_ID", login}})
+            for (const auto& [name, value] :
+                 {std::pair{"WAYLAND_DISPLAY", wayland}, {"DISPLAY", display}, {"XDG_SESSION_ID", login}})
                 value ? qputenv(name, value) : qunsetenv(name);
-            return std::pair(SingleInstance::graphicalSession(), SingleInstance(QStringLiteral("trimlet")).serverPath());
+            return std::pair(SingleInstance::graphicalSession(),
+                             SingleInstance(QStringLiteral("trimlet")).serverPath());
         };
         const auto x0 = sessionFor(nullptr, ":0", "3");
         QCOMPARE(x0.first, QStringLiteral(":0"));

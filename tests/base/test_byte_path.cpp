@@ -10,7 +10,8 @@ namespace {
 
 TEST(PathComponents, JoinBackToThePathWithEveryEmptyPartKept)
 {
-    for (const std::string path : {"", "/", "a", "/a/b", "a//b/", "//host/share", "/tmp/\x89\xe6\x91\x9c.png", "./../x"}) {
+    for (const std::string path :
+         {"", "/", "a", "/a/b", "a//b/", "//host/share", "/tmp/\x89\xe6\x91\x9c.png", "./../x"}) {
         const std::vector<std::string> parts = pathComponents(path);
         ASSERT_FALSE(parts.empty()) << path;
         std::string joined = parts[0];

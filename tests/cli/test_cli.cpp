@@ -92,9 +92,9 @@ TEST(Cli, AMissingValueNeverSwallowsTheNextOption)
 TEST(Cli, EveryOptionButTheStepsIsGivenOnce)
 {
     const std::pair<const char*, const char*> once[] = {
-        {"--output", "a.jpg"}, {"--quality", "50"},  {"--format", "bmp"},     {"--tail", "hyphen"},
-        {"--background", "000000"}, {"--align-h", "top"}, {"--align-v", "left"}, {"--save", nullptr},
-        {"--force", nullptr},
+        {"--output", "a.jpg"}, {"--quality", "50"},        {"--format", "bmp"},
+        {"--tail", "hyphen"},  {"--background", "000000"}, {"--align-h", "top"},
+        {"--align-v", "left"}, {"--save", nullptr},        {"--force", nullptr},
     };
     for (const auto& [option, value] : once) {
         std::vector<std::string> args{"in.bmp", "--save"};
@@ -119,9 +119,9 @@ TEST(Cli, HelpAndVersionGoToStandardOutput)
         EXPECT_TRUE(r.err.empty());
         EXPECT_EQ(r.out.rfind("usage: trimlet-cli", 0), 0u);
         // Every option is explained, in lines that fit a terminal.
-        for (const char* option : {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save",
-                                   "--quality", "--format", "--tail", "--background", "--align-h", "--align-v",
-                                   "--force", "--help", "--version", "info"})
+        for (const char* option :
+             {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save", "--quality", "--format",
+              "--tail", "--background", "--align-h", "--align-v", "--force", "--help", "--version", "info"})
             EXPECT_NE(r.out.find(option), std::string::npos) << option;
         for (const std::string& line : lines(r.out))
             EXPECT_LE(line.size(), 79u) << line;
@@ -242,7 +242,8 @@ TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
     ASSERT_EQ(runCli({input, "--cut", "240x320@5", "--output", out, "--force"}).status, 0);
     EXPECT_EQ(loadPictureFile(out).value().width(), reducedSize(minimumRate(1000, 800, 240, 320), 1000));
 
-    for (const char* bad : {"240", "240x", "23x320", "240x4097", "240x320@0", "240x320@101", "240x320+1", "240x320+-1,2"})
+    for (const char* bad :
+         {"240", "240x", "23x320", "240x4097", "240x320@0", "240x320@101", "240x320+1", "240x320+-1,2"})
         EXPECT_EQ(runCli({input, "--cut", bad, "--output", out, "--force"}).status, 2) << bad;
 }
 
@@ -256,8 +257,8 @@ TEST_F(CliFiles, CutAtAnOriginRepeatsTheWindowsCutExactly)
                                 fitPicture(pw, ph, 211, 150, 30)};
     // Exact and reduced cuts, one clipped at the picture's edge, one raised to the minimum
     // rate, one no smaller than the picture.
-    const int cuts[][3] = {{24, 32, 100}, {100, 50, 100}, {120, 90, 37}, {280, 240, 100}, {290, 400, 80},
-                           {60, 40, 1}, {400, 300, 100}};
+    const int cuts[][3] = {{24, 32, 100},  {100, 50, 100}, {120, 90, 37},  {280, 240, 100},
+                           {290, 400, 80}, {60, 40, 1},    {400, 300, 100}};
     for (const IntRect& display : displays) {
         for (const auto& [W, H, R] : cuts) {
             // The rate the window's 縮小率 can hold, as its status line names it.
@@ -329,8 +330,7 @@ TEST_F(CliFiles, ManyInputsAreDoneOneByOneAndFailuresReportedPerFile)
     // Steps and options before the inputs; the same file twice gets two serial names.
     const CliRun r = runCli({"--turn", "right", "--save", "--format", "bmp", input, missing, other, input});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, dir.file("in(1).bmp") + "\n" + dir.file("other(1).bmp") + "\n" +
-                         dir.file("in(2).bmp") + "\n");
+    EXPECT_EQ(r.out, dir.file("in(1).bmp") + "\n" + dir.file("other(1).bmp") + "\n" + dir.file("in(2).bmp") + "\n");
     ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
     EXPECT_EQ(r.err.rfind("trimlet-cli: " + missing + ": ", 0), 0u) << r.err;
     const Bitmap turned = turnRight(loadPictureFile(input).value().bitmap());
@@ -363,8 +363,7 @@ TEST_F(CliFiles, ProgressLineOnlyOnATerminalAndWipedBeforeOtherLines)
     // One input: nothing to count. A narrow terminal keeps the end of the path on one line.
     EXPECT_EQ(runCli({input, "--save"}, {true, 80}).err, "");
     const CliRun narrow = runCli(args, {true, 20});
-    EXPECT_NE(narrow.err.find("\r[1/2] ..." + input.substr(input.size() - 10) + "\r"), std::string::npos)
-        << narrow.err;
+    EXPECT_NE(narrow.err.find("\r[1/2] ..." + input.substr(input.size() - 10) + "\r"), std::string::npos) << narrow.err;
 }
 
 TEST_F(CliFiles, ProgressLineCutsLongPathsAtCharacterBoundaries)
@@ -503,9 +502,18 @@ TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
     EXPECT_EQ(run({"--rotate", "0"}), picture);
     EXPECT_EQ(run({"--turn", "right", "--cut", "24x32"}).height(), 21);
 
-    expectUsageErrors({{"--turn", "up"}, {"--turn"}, {"--flip", "diagonal"}, {"--rotate", "360"}, {"--rotate", "-360"},
-                       {"--rotate", "1.5"}, {"--rotate", ""}, {"--background", "FFF"}, {"--background", "GGGGGG"},
-                       {"--background", "-12345"}, {"--background", "0x1234"}, {"--background", "1234567"}});
+    expectUsageErrors({{"--turn", "up"},
+                       {"--turn"},
+                       {"--flip", "diagonal"},
+                       {"--rotate", "360"},
+                       {"--rotate", "-360"},
+                       {"--rotate", "1.5"},
+                       {"--rotate", ""},
+                       {"--background", "FFF"},
+                       {"--background", "GGGGGG"},
+                       {"--background", "-12345"},
+                       {"--background", "0x1234"},
+                       {"--background", "1234567"}});
 }
 
 TEST_F(CliFiles, JoinStepsUseTheAlignmentsAndBackground)
@@ -540,19 +548,24 @@ TEST_F(CliFiles, JoinStepsUseTheAlignmentsAndBackground)
     EXPECT_NE(missing.err.find(dir.file("none.bmp")), std::string::npos) << missing.err;
     EXPECT_FALSE(test::fileExists(dir.file("m.bmp")));
 
-    expectUsageErrors({{"--join", addedPath}, {"--join", addedPath + ":up"}, {"--join", ":left"}, {"--join"},
-                       {"--join", addedPath + ":Left"}, {"--align-h", "left"}, {"--align-h", "center"},
-                       {"--align-v", "top"}, {"--align-v", ""}, {"--align-v"}});
+    expectUsageErrors({{"--join", addedPath},
+                       {"--join", addedPath + ":up"},
+                       {"--join", ":left"},
+                       {"--join"},
+                       {"--join", addedPath + ":Left"},
+                       {"--align-h", "left"},
+                       {"--align-h", "center"},
+                       {"--align-v", "top"},
+                       {"--align-v", ""},
+                       {"--align-v"}});
 }
 
 TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
 {
     // A 2 × 1 GIF whose second pixel is transparent.
-    const std::vector<std::uint8_t> gif{'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,
-                                        0xFF, 0, 0, 0, 0xFF, 0,
-                                        0x21, 0xF9, 4, 1, 0, 0, 1, 0,
-                                        0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0,
-                                        2, 2, 0x44, 0x0A, 0, 0x3B};
+    const std::vector<std::uint8_t> gif{'G', 'I', 'F',  '8', '9',  'a',  2, 0, 1, 0,    0x80, 0, 0,    0xFF, 0,
+                                        0,   0,   0xFF, 0,   0x21, 0xF9, 4, 1, 0, 0,    1,    0, 0x2C, 0,    0,
+                                        0,   0,   2,    0,   1,    0,    0, 2, 2, 0x44, 0x0A, 0, 0x3B};
     const std::string gifPath = dir.file("t.gif");
     test::writeBytes(gifPath, gif);
     const auto loaded = loadPictureFile(gifPath);
@@ -561,7 +574,8 @@ TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
 
     // A rotation by 0 leaves the picture alone, as the window's does.
     const std::string out = dir.file("out.bmp");
-    CliRun r = runCli({gifPath, "--rotate", "0", "--join", input + ":bottom", "--background", "0000FF", "--output", out});
+    CliRun r =
+        runCli({gifPath, "--rotate", "0", "--join", input + ":bottom", "--background", "0000FF", "--output", out});
     ASSERT_EQ(r.status, 0) << r.err;
     Bitmap joined = loadPictureFile(out).value().bitmap();
     ASSERT_EQ(joined.width(), 21);

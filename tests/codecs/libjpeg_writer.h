@@ -13,8 +13,8 @@ namespace trimlet::test {
 // Compresses rows of `pixels` (components bytes a pixel) through libjpeg; `setup` adjusts the
 // parameters after the defaults.
 template <class Setup>
-std::vector<std::uint8_t> libjpeg(const std::vector<std::uint8_t>& pixels, int width, int components, J_COLOR_SPACE space,
-                                  Setup setup)
+std::vector<std::uint8_t> libjpeg(const std::vector<std::uint8_t>& pixels, int width, int components,
+                                  J_COLOR_SPACE space, Setup setup)
 {
     jpeg_compress_struct c{};
     jpeg_error_mgr err;

@@ -67,14 +67,18 @@ File compose(const Layout& c, const std::vector<std::uint32_t>& paletteRgb, cons
 // The colour a 16- or 32-bit sample stands for: each field as round(v × 255 / fieldMax).
 std::uint32_t fieldsRgb(const Layout& c, std::uint32_t sample)
 {
-    const Masks m = c.compression == 3 ? c.masks : c.bits == 16 ? Masks{0x7C00, 0x3E0, 0x1F} : Masks{0xFF0000, 0xFF00, 0xFF};
+    const Masks m = c.compression == 3 ? c.masks
+                    : c.bits == 16     ? Masks{0x7C00, 0x3E0, 0x1F}
+                                       : Masks{0xFF0000, 0xFF00, 0xFF};
     std::uint32_t rgb = 0;
     for (std::uint32_t mask : m) {
         const int shift = mask ? std::countr_zero(mask) : 0;
         const std::uint32_t v = (sample & mask) >> shift;
         const int bits = std::popcount(mask);
         // Fields wider than 16 bits give their top 8 bits.
-        rgb = rgb << 8 | (mask == 0 ? 0 : bits > 16 ? v >> (bits - 8) : std::uint32_t(std::lround(v * 255.0 / (mask >> shift))));
+        rgb = rgb << 8 | (mask == 0   ? 0
+                          : bits > 16 ? v >> (bits - 8)
+                                      : std::uint32_t(std::lround(v * 255.0 / (mask >> shift))));
     }
     return rgb;
 }
@@ -107,21 +111,39 @@ std::pair<File, Bitmap> sampleFile(const Layout& c)
 }
 
 const Layout kLayouts[] = {
-    {"core1", 12, 1, 0, 5, 3}, {"core4", 12, 4, 0, 3, 2}, {"core8", 12, 8, 0, 7, 3}, {"core24", 12, 24, 0, 5, 2},
+    {"core1", 12, 1, 0, 5, 3},
+    {"core4", 12, 4, 0, 3, 2},
+    {"core8", 12, 8, 0, 7, 3},
+    {"core24", 12, 24, 0, 5, 2},
     {"core8ShortPalette", 12, 8, 0, 5, 2, 9},  // entries end where the pixels start
-    {"bits1", 40, 1, 0, 33, 3}, {"bits1TopDown", 40, 1, 0, 9, -2}, {"bits4", 40, 4, 0, 5, 3},
-    {"bits4FewColours", 40, 4, 0, 3, 2, 5}, {"bits8", 40, 8, 0, 3, 4}, {"bits8FewColours", 40, 8, 0, 5, 3, 17},
-    {"bits8TopDown", 40, 8, 0, 1, -3}, {"bits16", 40, 16, 0, 5, 3}, {"bits16TopDown", 40, 16, 0, 3, -2},
-    {"fields565", 40, 16, 3, 3, 2, 0, {0xF800, 0x7E0, 0x1F}}, {"fieldsZeroGreen", 40, 16, 3, 1, 2, 0, {0xF800, 0, 0x1F}},
-    {"bits24Width1", 40, 24, 0, 1, 1}, {"bits24", 40, 24, 0, 5, 3}, {"bits24TopDown", 40, 24, 0, 3, -4},
-    {"bits32", 40, 32, 0, 3, 2}, {"fields32", 40, 32, 3, 3, 2, 0, {0xFF0000, 0xFF00, 0xFF}},
+    {"bits1", 40, 1, 0, 33, 3},
+    {"bits1TopDown", 40, 1, 0, 9, -2},
+    {"bits4", 40, 4, 0, 5, 3},
+    {"bits4FewColours", 40, 4, 0, 3, 2, 5},
+    {"bits8", 40, 8, 0, 3, 4},
+    {"bits8FewColours", 40, 8, 0, 5, 3, 17},
+    {"bits8TopDown", 40, 8, 0, 1, -3},
+    {"bits16", 40, 16, 0, 5, 3},
+    {"bits16TopDown", 40, 16, 0, 3, -2},
+    {"fields565", 40, 16, 3, 3, 2, 0, {0xF800, 0x7E0, 0x1F}},
+    {"fieldsZeroGreen", 40, 16, 3, 1, 2, 0, {0xF800, 0, 0x1F}},
+    {"bits24Width1", 40, 24, 0, 1, 1},
+    {"bits24", 40, 24, 0, 5, 3},
+    {"bits24TopDown", 40, 24, 0, 3, -4},
+    {"bits32", 40, 32, 0, 3, 2},
+    {"fields32", 40, 32, 3, 3, 2, 0, {0xFF0000, 0xFF00, 0xFF}},
     {"fields32Swapped", 40, 32, 3, 2, 2, 0, {0xFF, 0xFF00, 0xFF0000}},
     {"fields10Bit", 40, 32, 3, 5, 2, 0, {0x3FF00000, 0xFFC00, 0x3FF}},
-    {"fieldsWide", 40, 32, 3, 5, 3, 0, {0xFFFFF000, 0xF00, 0xFF}}, {"fields32BitRed", 40, 32, 3, 3, 2, 0, {0xFFFFFFFF, 0, 0}},
+    {"fieldsWide", 40, 32, 3, 5, 3, 0, {0xFFFFF000, 0xF00, 0xFF}},
+    {"fields32BitRed", 40, 32, 3, 3, 2, 0, {0xFFFFFFFF, 0, 0}},
     {"fields17Bit", 40, 32, 3, 4, 2, 0, {0x1FFFF, 0x3FFE0000, 0}},
-    {"header52", 52, 16, 3, 3, 3, 0, {0xF800, 0x7E0, 0x1F}}, {"header56", 56, 32, 3, 3, -2, 0, {0xFF0000, 0xFF00, 0xFF}},
-    {"header64", 64, 8, 0, 5, 2}, {"header108", 108, 24, 0, 3, 3}, {"header108Bits4", 108, 4, 0, 7, -2, 3},
-    {"header124Fields", 124, 16, 3, 5, 2, 0, {0x7C00, 0x3E0, 0x1F}}, {"header124Bits32", 124, 32, 0, 1, 3},
+    {"header52", 52, 16, 3, 3, 3, 0, {0xF800, 0x7E0, 0x1F}},
+    {"header56", 56, 32, 3, 3, -2, 0, {0xFF0000, 0xFF00, 0xFF}},
+    {"header64", 64, 8, 0, 5, 2},
+    {"header108", 108, 24, 0, 3, 3},
+    {"header108Bits4", 108, 4, 0, 7, -2, 3},
+    {"header124Fields", 124, 16, 3, 5, 2, 0, {0x7C00, 0x3E0, 0x1F}},
+    {"header124Bits32", 124, 32, 0, 1, 3},
 };
 
 TEST(BmpDecode, EveryLayoutGivesTheStoredPixels)
@@ -155,19 +177,30 @@ File rleFile(int bits, int width, int height, const File& data)
 
 const RleCase kRleCases[] = {
     // encoded run, odd absolute run with padding, end of line, delta, even absolute run, end of bitmap
-    {"rle8Mixed", 8, 6, 4,
+    {"rle8Mixed",
+     8,
+     6,
+     4,
      {3, 1, 0, 3, 2, 3, 4, 0, 0, 0, 0, 2, 2, 1, 2, 5, 0, 0, 0, 4, 1, 2, 3, 4, 2, 6, 0, 1},
      {{1, 2, 3, 4, 6, 6}, {0, 0, 5, 5, 0, 0}, {0, 0, 0, 0, 0, 0}, {1, 1, 1, 2, 3, 4}}},
     {"rle8NoEndMark", 8, 2, 2, {2, 1, 0, 0, 2, 3}, {{3, 3}, {1, 1}}},
     {"rle8EarlyEnd", 8, 3, 2, {1, 5, 0, 1}, {{0, 0, 0}, {5, 0, 0}}},
     {"rle8RunsIntoRowPadding", 8, 3, 2, {3, 2, 1, 0, 0, 0, 0, 4, 1, 2, 3, 4}, {{1, 2, 3}, {2, 2, 2}}},
-    {"rle4Mixed", 4, 7, 2,
+    {"rle4Mixed",
+     4,
+     7,
+     2,
      {3, 0x12, 0, 4, 0x34, 0x56, 0, 0, 0, 5, 0x67, 0x89, 0xA0, 0, 2, 0xBC, 0, 1},
      {{6, 7, 8, 9, 10, 11, 12}, {1, 2, 1, 3, 4, 5, 6}}},
     {"rle4Delta", 4, 4, 3, {0, 2, 1, 1, 2, 0x34, 0, 0, 4, 0x56}, {{5, 6, 5, 6}, {0, 3, 4, 0}, {0, 0, 0, 0}}},
     // Runs that cross the end of a row go on in the next row up: an encoded run of 7 over a
     // 5-wide row, an absolute run of 5 from column 2, a run that ends the picture.
-    {"rle8RunsWrap", 8, 5, 3, {7, 1, 0, 5, 2, 3, 4, 5, 6, 0, 3, 7, 0, 1}, {{5, 6, 7, 7, 7}, {1, 1, 2, 3, 4}, {1, 1, 1, 1, 1}}},
+    {"rle8RunsWrap",
+     8,
+     5,
+     3,
+     {7, 1, 0, 5, 2, 3, 4, 5, 6, 0, 3, 7, 0, 1},
+     {{5, 6, 7, 7, 7}, {1, 1, 2, 3, 4}, {1, 1, 1, 1, 1}}},
     {"rle4RunsWrap", 4, 5, 2, {7, 0x12, 0, 3, 0x34, 0x50, 0, 1}, {{2, 1, 3, 4, 5}, {1, 2, 1, 2, 1}}},
     // A run may end in the last row's padding; an end of line after a run that crossed into
     // the next row goes to the line after the one the run started in.
@@ -221,15 +254,23 @@ TEST(Bmp, AgreesWithImageMagickBothWays)
     // ImageMagick widens 5- and 6-bit fields by repeating their top bits, which is one off
     // round(v × 255 / fieldMax) for a few values; everything else must match exactly.
     const std::pair<const char*, int> variants[] = {
-        {"bmp2:", 0}, {"bmp3:", 0}, {"bmp:", 0}, {"-alpha on bmp:", 0},  // 12-, 40-, 124-byte headers
-        {"-type Palette -compress None bmp3:", 0}, {"-type Palette -compress None bmp2:", 0},
-        {"-colors 16 -type Palette -compress None bmp3:", 0}, {"-type Bilevel bmp3:", 0},
-        {"-type Palette -compress RLE bmp3:", 0}, {"-type Palette -compress RLE bmp:", 0},
-        {"-define bmp:subtype=RGB555 bmp:", 1}, {"-define bmp:subtype=RGB565 bmp:", 1},
+        {"bmp2:", 0},
+        {"bmp3:", 0},
+        {"bmp:", 0},
+        {"-alpha on bmp:", 0},  // 12-, 40-, 124-byte headers
+        {"-type Palette -compress None bmp3:", 0},
+        {"-type Palette -compress None bmp2:", 0},
+        {"-colors 16 -type Palette -compress None bmp3:", 0},
+        {"-type Bilevel bmp3:", 0},
+        {"-type Palette -compress RLE bmp3:", 0},
+        {"-type Palette -compress RLE bmp:", 0},
+        {"-define bmp:subtype=RGB555 bmp:", 1},
+        {"-define bmp:subtype=RGB565 bmp:", 1},
     };
     for (const auto& [options, tolerance] : variants) {
         const std::string path = dir.file("out.bmp");
-        ASSERT_EQ(test::runCommand("convert '" + dir.file("src.ppm") + "' " + options + "'" + path + "'").exitCode, 0) << options;
+        ASSERT_EQ(test::runCommand("convert '" + dir.file("src.ppm") + "' " + options + "'" + path + "'").exitCode, 0)
+            << options;
         auto decoded = decodeBmp(test::readBytes(path));
         ASSERT_TRUE(decoded) << options << ": " << decoded.error().message;
         const Bitmap theirs = magickDecode(path);
@@ -265,7 +306,11 @@ File rle8(const File& data) { return rleFile(8, 4, 2, data); }
 
 const Broken kBroken[] = {
     {"signature", [] { return patched(kBits8, 0, 'B' | 'A' << 8, 2); }, ErrorCode::Corrupt},
-    {"tooShort", [] { return File{'B', 'M', 0, 0}; }, ErrorCode::Corrupt},
+    {"tooShort",
+     [] {
+         return File{'B', 'M', 0, 0};
+     },
+     ErrorCode::Corrupt},
     {"headerSize13", [] { return patched(kBits8, 14, 13, 4); }, ErrorCode::Unsupported},
     {"headerSize39", [] { return patched(kBits8, 14, 39, 4); }, ErrorCode::Unsupported},
     {"headerPastFile", [] { return patched(kBits8, 14, 0xFFFFFFF0, 4); }, ErrorCode::Corrupt},
@@ -275,12 +320,36 @@ const Broken kBroken[] = {
     {"widthNegative", [] { return patched(kBits8, 18, 0xFFFFFFFF, 4); }, ErrorCode::Corrupt},
     {"heightZero", [] { return patched(kBits8, 22, 0, 4); }, ErrorCode::Corrupt},
     {"heightMin", [] { return patched(kBits8, 22, 0x80000000, 4); }, ErrorCode::Corrupt},
-    {"hugeHeaderTinyFile", [] { File f = patched(kBits8, 18, 60000, 4); put(f, 22, 60000, 4); return f; }, ErrorCode::TooLarge},
-    {"sizeFarBeyondData", [] { File f = patched(kBits8, 18, 10000, 4); put(f, 22, 10000, 4); return f; }, ErrorCode::Corrupt},
-    {"dataShortByOne", [] { File f = sampleFile(kBits8).first; f.pop_back(); return f; }, ErrorCode::Corrupt},
+    {"hugeHeaderTinyFile",
+     [] {
+         File f = patched(kBits8, 18, 60000, 4);
+         put(f, 22, 60000, 4);
+         return f;
+     },
+     ErrorCode::TooLarge},
+    {"sizeFarBeyondData",
+     [] {
+         File f = patched(kBits8, 18, 10000, 4);
+         put(f, 22, 10000, 4);
+         return f;
+     },
+     ErrorCode::Corrupt},
+    {"dataShortByOne",
+     [] {
+         File f = sampleFile(kBits8).first;
+         f.pop_back();
+         return f;
+     },
+     ErrorCode::Corrupt},
     {"dataOffsetPastFile", [] { return patched(kBits8, 10, 100000, 4); }, ErrorCode::Corrupt},
     {"dataOffsetInHeader", [] { return patched(kBits8, 10, 20, 4); }, ErrorCode::Corrupt},
-    {"indexPastPalette", [] { File f = sampleFile(kBits8).first; f[get(f, 10, 4) + 1] = 4; return f; }, ErrorCode::Corrupt},
+    {"indexPastPalette",
+     [] {
+         File f = sampleFile(kBits8).first;
+         f[get(f, 10, 4) + 1] = 4;
+         return f;
+     },
+     ErrorCode::Corrupt},
     {"jpegCompression", [] { return patched(kBits8, 30, 4, 4); }, ErrorCode::Unsupported},
     {"alphaBitFields", [] { return patched(kBits16, 30, 6, 4); }, ErrorCode::Unsupported},
     {"cmyk", [] { return patched(kBits8, 30, 11, 4); }, ErrorCode::Unsupported},
@@ -288,19 +357,73 @@ const Broken kBroken[] = {
     {"rle4On8Bits", [] { return patched(kBits8, 30, 2, 4); }, ErrorCode::Corrupt},
     {"maskWithGap", [] { return patched(kBits16, 54, 0xF001, 4); }, ErrorCode::Corrupt},
     {"maskPastPixel", [] { return patched(kBits16, 54, 0x1F0000, 4); }, ErrorCode::Corrupt},
-    {"rleTopDown", [] { File f = rle8({4, 1, 4, 1}); put(f, 22, std::uint32_t(-2), 4); return f; }, ErrorCode::Corrupt},
-    {"rleRunPastRowPadding", [] { return rleFile(8, 3, 1, {5, 1}); }, ErrorCode::Corrupt},
-    {"rleAbsolutePastLastRow", [] { return rle8({0, 0, 1, 1, 0, 4, 1, 1, 1, 1}); }, ErrorCode::Corrupt},
-    {"rleRunPastLastRow", [] { return rle8({4, 1, 5, 1}); }, ErrorCode::Corrupt},
-    {"rle4RunPastRowPadding", [] { return rleFile(4, 5, 1, {9, 0x11}); }, ErrorCode::Corrupt},
-    {"rleDeltaPastRowThenNothing", [] { return rle8({0, 2, 5, 0}); }, ErrorCode::Corrupt},
-    {"rleDeltaPastLastRow", [] { return rle8({0, 0, 0, 2, 5, 0}); }, ErrorCode::Corrupt},
-    {"rleDeltaPastPicture", [] { return rle8({0, 2, 0, 2, 0, 1}); }, ErrorCode::Corrupt},
-    {"rlePixelsAfterLastRow", [] { return rle8({0, 0, 0, 0, 1, 1}); }, ErrorCode::Corrupt},
-    {"rleRunIndexPastPalette", [] { return rle8({2, 16, 0, 1}); }, ErrorCode::Corrupt},
-    {"rleAbsoluteIndexPastPalette", [] { return rle8({0, 3, 1, 2, 99, 0, 0, 1}); }, ErrorCode::Corrupt},
-    {"rleEndsMidPicture", [] { return rle8({4, 1, 0, 0, 2, 1}); }, ErrorCode::Corrupt},
-    {"rleAbsoluteCutShort", [] { return rle8({0, 4, 1, 1}); }, ErrorCode::Corrupt},
+    {"rleTopDown",
+     [] {
+         File f = rle8({4, 1, 4, 1});
+         put(f, 22, std::uint32_t(-2), 4);
+         return f;
+     },
+     ErrorCode::Corrupt},
+    {"rleRunPastRowPadding",
+     [] {
+         return rleFile(8, 3, 1, {5, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rleAbsolutePastLastRow",
+     [] {
+         return rle8({0, 0, 1, 1, 0, 4, 1, 1, 1, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rleRunPastLastRow",
+     [] {
+         return rle8({4, 1, 5, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rle4RunPastRowPadding",
+     [] {
+         return rleFile(4, 5, 1, {9, 0x11});
+     },
+     ErrorCode::Corrupt},
+    {"rleDeltaPastRowThenNothing",
+     [] {
+         return rle8({0, 2, 5, 0});
+     },
+     ErrorCode::Corrupt},
+    {"rleDeltaPastLastRow",
+     [] {
+         return rle8({0, 0, 0, 2, 5, 0});
+     },
+     ErrorCode::Corrupt},
+    {"rleDeltaPastPicture",
+     [] {
+         return rle8({0, 2, 0, 2, 0, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rlePixelsAfterLastRow",
+     [] {
+         return rle8({0, 0, 0, 0, 1, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rleRunIndexPastPalette",
+     [] {
+         return rle8({2, 16, 0, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rleAbsoluteIndexPastPalette",
+     [] {
+         return rle8({0, 3, 1, 2, 99, 0, 0, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rleEndsMidPicture",
+     [] {
+         return rle8({4, 1, 0, 0, 2, 1});
+     },
+     ErrorCode::Corrupt},
+    {"rleAbsoluteCutShort",
+     [] {
+         return rle8({0, 4, 1, 1});
+     },
+     ErrorCode::Corrupt},
 };
 
 TEST(BmpDecode, BrokenFilesFailWithTheirReason)
@@ -324,7 +447,8 @@ TEST(BmpProbe, AgreesWithTheDecoderFromTheHeadersAlone)
     for (const File& file : files) {
         const auto decoded = decodeBmp(file);
         ASSERT_TRUE(decoded);
-        const std::size_t headers = std::min<std::size_t>(file.size(), 14 + std::max<std::size_t>(52, get(file, 14, 4)));
+        const std::size_t headers =
+            std::min<std::size_t>(file.size(), 14 + std::max<std::size_t>(52, get(file, 14, 4)));
         const HeaderProbe probe = probeBmp(Bytes(file.data(), headers), file.size());
         ASSERT_TRUE(probe.size) << probe.size.error().message;
         EXPECT_EQ(probe.size.value(), (PictureSize{decoded.value().bitmap.width(), decoded.value().bitmap.height()}));
@@ -400,10 +524,25 @@ TEST(BmpEncode, HeaderFieldsAndRowOrder)
     const File f = encodeBmp(b);
     ASSERT_EQ(f.size(), 54u + 16 * 3);
     // offset, byte count, value; pixels are bottom row first, blue byte first
-    const std::array<std::uint32_t, 3> fields[] = {
-        {0, 2, 'B' | 'M' << 8}, {2, 4, 102}, {6, 4, 0}, {10, 4, 54}, {14, 4, 40}, {18, 4, 5}, {22, 4, 3},
-        {26, 2, 1}, {28, 2, 24}, {30, 4, 0}, {34, 4, 48}, {38, 4, 0}, {42, 4, 0}, {46, 4, 0}, {50, 4, 0},
-        {54, 3, 0x0A0B0C}, {66, 3, 0x0D0E0F}, {69, 1, 0}, {86, 3, 0x010203}};
+    const std::array<std::uint32_t, 3> fields[] = {{0, 2, 'B' | 'M' << 8},
+                                                   {2, 4, 102},
+                                                   {6, 4, 0},
+                                                   {10, 4, 54},
+                                                   {14, 4, 40},
+                                                   {18, 4, 5},
+                                                   {22, 4, 3},
+                                                   {26, 2, 1},
+                                                   {28, 2, 24},
+                                                   {30, 4, 0},
+                                                   {34, 4, 48},
+                                                   {38, 4, 0},
+                                                   {42, 4, 0},
+                                                   {46, 4, 0},
+                                                   {50, 4, 0},
+                                                   {54, 3, 0x0A0B0C},
+                                                   {66, 3, 0x0D0E0F},
+                                                   {69, 1, 0},
+                                                   {86, 3, 0x010203}};
     for (const auto& [at, bytes, value] : fields)
         EXPECT_EQ(get(f, at, int(bytes)), value) << "offset " << at;
 }

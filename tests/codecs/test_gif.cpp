@@ -1,5 +1,5 @@
-#include <gtest/gtest.h>
 #include <gif_lib.h>
+#include <gtest/gtest.h>
 
 #include <cstdint>
 #include <string>
@@ -97,28 +97,47 @@ TEST(GifDecode, RendersTheFirstImageOnItsScreen)
     GifFrame opaqueOffset = offset;
     opaqueOffset.transparent = NO_TRANSPARENT_COLOR;
     const std::vector<Case> cases = {
-        {"offset with a transparent index", {5, 4, kRgbw, {offset}},
+        {"offset with a transparent index",
+         {5, 4, kRgbw, {offset}},
          {{R, R, R, R, R}, {R, R, G, R, R}, {R, R, R, B, R}, {R, R, R, R, R}},
          maskOf({"11111", "11011", "11101", "11111"})},
-        {"offset, opaque", {5, 4, kRgbw, {opaqueOffset}},
-         {{R, R, R, R, R}, {R, R, G, W, R}, {R, R, W, B, R}, {R, R, R, R, R}}, {}},
-        {"clipped at the screen's edge", {4, 3, kRgbw, {{2, 1, 3, 3, {1, 2, 3, 3, 2, 1, 0, 0, 0}}}},
-         {{R, R, R, R}, {R, R, G, B}, {R, R, W, B}}, {}},
-        {"whole screen keeps the transparent pixels' colours", {3, 2, kRgbw, {{0, 0, 3, 2, {0, 1, 2, 2, 3, 1}, {}, 2}}},
-         {{R, G, B}, {B, W, G}}, maskOf({"001", "100"})},
-        {"local table wins", {2, 2, kRgbw, {{0, 0, 2, 2, {0, 1, 1, 0}, {{0, 0, 1}, {9, 8, 7}}}}},
-         {{0x000001, 0x090807}, {0x090807, 0x000001}}, {}},
-        {"screen without area takes the image's reach", {0, 0, kRgbw, {{1, 2, 2, 1, {2, 1}, {}, 1}}},
-         {{R, R, R}, {R, R, R}, {R, B, R}}, maskOf({"111", "111", "101"})},
-        {"only the first frame counts", {3, 1, kRgbw, {{0, 0, 3, 1, {0, 1, 2}}, {0, 0, 3, 1, {3, 3, 3}, {}, 3}}},
-         {{R, G, B}}, {}},
+        {"offset, opaque",
+         {5, 4, kRgbw, {opaqueOffset}},
+         {{R, R, R, R, R}, {R, R, G, W, R}, {R, R, W, B, R}, {R, R, R, R, R}},
+         {}},
+        {"clipped at the screen's edge",
+         {4, 3, kRgbw, {{2, 1, 3, 3, {1, 2, 3, 3, 2, 1, 0, 0, 0}}}},
+         {{R, R, R, R}, {R, R, G, B}, {R, R, W, B}},
+         {}},
+        {"whole screen keeps the transparent pixels' colours",
+         {3, 2, kRgbw, {{0, 0, 3, 2, {0, 1, 2, 2, 3, 1}, {}, 2}}},
+         {{R, G, B}, {B, W, G}},
+         maskOf({"001", "100"})},
+        {"local table wins",
+         {2, 2, kRgbw, {{0, 0, 2, 2, {0, 1, 1, 0}, {{0, 0, 1}, {9, 8, 7}}}}},
+         {{0x000001, 0x090807}, {0x090807, 0x000001}},
+         {}},
+        {"screen without area takes the image's reach",
+         {0, 0, kRgbw, {{1, 2, 2, 1, {2, 1}, {}, 1}}},
+         {{R, R, R}, {R, R, R}, {R, B, R}},
+         maskOf({"111", "111", "101"})},
+        {"only the first frame counts",
+         {3, 1, kRgbw, {{0, 0, 3, 1, {0, 1, 2}}, {0, 0, 3, 1, {3, 3, 3}, {}, 3}}},
+         {{R, G, B}},
+         {}},
         // At the origin but not covering the screen: the rest is colour 0, never stale memory.
-        {"at the origin, shorter than the screen", {3, 3, kRgbw, {{0, 0, 3, 2, {1, 2, 3, 3, 2, 1}}}},
-         {{G, B, W}, {W, B, G}, {R, R, R}}, {}},
-        {"at the origin, narrower than the screen", {3, 2, kRgbw, {{0, 0, 2, 2, {1, 2, 3, 3}}}},
-         {{G, B, R}, {W, W, R}}, {}},
-        {"at the origin, narrower, with a transparent index", {3, 2, kRgbw, {{0, 0, 2, 2, {1, 2, 3, 3}, {}, 2}}},
-         {{G, R, R}, {W, W, R}}, maskOf({"011", "001"})},
+        {"at the origin, shorter than the screen",
+         {3, 3, kRgbw, {{0, 0, 3, 2, {1, 2, 3, 3, 2, 1}}}},
+         {{G, B, W}, {W, B, G}, {R, R, R}},
+         {}},
+        {"at the origin, narrower than the screen",
+         {3, 2, kRgbw, {{0, 0, 2, 2, {1, 2, 3, 3}}}},
+         {{G, B, R}, {W, W, R}},
+         {}},
+        {"at the origin, narrower, with a transparent index",
+         {3, 2, kRgbw, {{0, 0, 2, 2, {1, 2, 3, 3}, {}, 2}}},
+         {{G, R, R}, {W, W, R}},
+         maskOf({"011", "001"})},
     };
     for (const Case& c : cases) {
         auto decoded = decodeGif(writeGif(c.gif));
@@ -249,8 +268,7 @@ std::size_t firstImageData(const Bytes8& gif)
     auto tableBytes = [](std::uint8_t flags) { return (flags & 0x80) ? std::size_t(3) << ((flags & 7) + 1) : 0; };
     std::size_t pos = 13 + tableBytes(gif[10]);
     while (gif[pos] == 0x21) {
-        for (pos += 2; gif[pos] != 0; pos += gif[pos] + 1u) {
-        }
+        for (pos += 2; gif[pos] != 0; pos += gif[pos] + 1u) {}
         ++pos;
     }
     return pos + 10 + tableBytes(gif[pos + 9]);
@@ -286,9 +304,36 @@ Bytes8 handMadeGif(int screenSide, int codeSize, Bytes8 lzw)
 {
     lzw.insert(lzw.begin(), std::uint8_t(lzw.size()));
     lzw.insert(lzw.end(), {0, 0x3B});
-    Bytes8 gif = {'G', 'I', 'F', '8', '9', 'a', std::uint8_t(screenSide), std::uint8_t(screenSide >> 8),
-                  std::uint8_t(screenSide), std::uint8_t(screenSide >> 8), 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
-                  0x2C, 0, 0, 0, 0, 4, 0, 4, 0, 0, std::uint8_t(codeSize)};
+    Bytes8 gif = {'G',
+                  'I',
+                  'F',
+                  '8',
+                  '9',
+                  'a',
+                  std::uint8_t(screenSide),
+                  std::uint8_t(screenSide >> 8),
+                  std::uint8_t(screenSide),
+                  std::uint8_t(screenSide >> 8),
+                  0x80,
+                  0,
+                  0,
+                  0,
+                  0,
+                  0,
+                  255,
+                  255,
+                  255,
+                  0x2C,
+                  0,
+                  0,
+                  0,
+                  0,
+                  4,
+                  0,
+                  4,
+                  0,
+                  0,
+                  std::uint8_t(codeSize)};
     for (std::uint8_t b : lzw)
         gif.push_back(b);
     return gif;
@@ -297,8 +342,32 @@ Bytes8 handMadeGif(int screenSide, int codeSize, Bytes8 lzw)
 // A 6727 x 65351 screen whose first image has the given size and no data.
 Bytes8 zeroSized(int width, int height)
 {
-    return {'G', 'I', 'F', '8', '9', 'a', 0x47, 0x1A, 0x47, 0xFF, 0, 0, 0,
-            0x2C, 0, 0, 0, 0, std::uint8_t(width), 0, std::uint8_t(height), 0, 0, 2, 0, 0x3B};
+    return {'G',
+            'I',
+            'F',
+            '8',
+            '9',
+            'a',
+            0x47,
+            0x1A,
+            0x47,
+            0xFF,
+            0,
+            0,
+            0,
+            0x2C,
+            0,
+            0,
+            0,
+            0,
+            std::uint8_t(width),
+            0,
+            std::uint8_t(height),
+            0,
+            0,
+            2,
+            0,
+            0x3B};
 }
 
 TEST(GifHostile, RefusedCleanly)

@@ -55,10 +55,20 @@ TEST(JpegDecode, EqualsDjpegFloatAndNearInt)
 {
     if (!haveTools())
         GTEST_SKIP() << "cjpeg/djpeg not installed";
-    const struct { const char* args; int w, h; } cases[] = {
-        {"-quality 90", 1, 1},   {"-quality 90", 17, 9},  {"-quality 75", 33, 65}, {"-sample 2x1", 33, 65},
-        {"-sample 1x1 -quality 100", 17, 9},             {"-grayscale", 33, 65},   {"-progressive", 33, 65},
-        {"-progressive -grayscale", 17, 9},              {"-restart 1", 33, 65},   {"-rgb", 17, 9},
+    const struct {
+        const char* args;
+        int w, h;
+    } cases[] = {
+        {"-quality 90", 1, 1},
+        {"-quality 90", 17, 9},
+        {"-quality 75", 33, 65},
+        {"-sample 2x1", 33, 65},
+        {"-sample 1x1 -quality 100", 17, 9},
+        {"-grayscale", 33, 65},
+        {"-progressive", 33, 65},
+        {"-progressive -grayscale", 17, 9},
+        {"-restart 1", 33, 65},
+        {"-rgb", 17, 9},
         {"-arithmetic", 33, 65},
     };
     test::TempDir dir;
@@ -100,8 +110,11 @@ TEST(JpegDecode, CmykGivesTheInksColours)
     // a colour conversion.
     const std::uint32_t inks[4] = {0xFF000000, 0x00000080, 0x6900FF37, 0x00000000};
     const Bitmap expected = patchwork({0x00FFFF, 0x7F7F7F, 0x76C800, 0xFFFFFF}, 4);
-    const struct { J_COLOR_SPACE stored; bool adobe; int tolerance; } cases[] = {
-        {JCS_CMYK, true, 0}, {JCS_YCCK, true, 2}, {JCS_CMYK, false, 0}};
+    const struct {
+        J_COLOR_SPACE stored;
+        bool adobe;
+        int tolerance;
+    } cases[] = {{JCS_CMYK, true, 0}, {JCS_YCCK, true, 2}, {JCS_CMYK, false, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "space " << c.stored << " adobe " << c.adobe);
         auto decoded = decodeJpeg(cmykPatches(inks, c.stored, c.adobe));
@@ -143,7 +156,11 @@ TEST(JpegEncode, BaselineJfifLikeCjpeg)
 TEST(JpegEncode, RefusesWhatItCannotWrite)
 {
     const Bitmap photo = test::photoLike(8, 8);
-    const struct { Bitmap picture; int quality; ErrorCode code; } cases[] = {
+    const struct {
+        Bitmap picture;
+        int quality;
+        ErrorCode code;
+    } cases[] = {
         {Bitmap(), 90, ErrorCode::Invalid},
         {photo, 0, ErrorCode::Invalid},
         {photo, 101, ErrorCode::Invalid},
@@ -206,7 +223,12 @@ TEST(JpegDecode, RefusedFiles)
         c->scan_info = script.data();
         c->num_scans = int(script.size());
     });
-    struct Case { Data bytes; ErrorCode code; std::int64_t limit = kMaxBitmapBytes; std::string says = {}; };
+    struct Case {
+        Data bytes;
+        ErrorCode code;
+        std::int64_t limit = kMaxBitmapBytes;
+        std::string says = {};
+    };
     std::vector<Case> cases{
         {{}, ErrorCode::Corrupt},
         {{'h', 'e', 'l', 'l', 'o'}, ErrorCode::Corrupt},
@@ -261,9 +283,8 @@ TEST(JpegDecode, StrayBytesBetweenSegmentsAreIgnored)
 // there a small file can be a big picture; Huffman-coded files cannot.
 TEST(JpegDecode, ArithmeticCodedFilesMayEndEarly)
 {
-    const Data arithmetic = libjpeg(Data(16 * 16 * 3, 77), 16, 3, JCS_RGB, [](jpeg_compress_struct* c) {
-        c->arith_code = TRUE;
-    });
+    const Data arithmetic =
+        libjpeg(Data(16 * 16 * 3, 77), 16, 3, JCS_RGB, [](jpeg_compress_struct* c) { c->arith_code = TRUE; });
     Data big = arithmetic;
     const std::size_t f = findSegment(big, 0xC9, 0xC9);  // arithmetic sequential frame
     ASSERT_NE(f, 0u);
@@ -275,10 +296,9 @@ TEST(JpegDecode, ArithmeticCodedFilesMayEndEarly)
 
 TEST(JpegProbe, GivesTheDecodersSizeFromTheMarkersBeforeTheFirstScan)
 {
-    std::vector<Data> files{encodeJpeg(test::photoLike(17, 9), 90).value(),
-                            libjpeg(Data(40 * 8, 5), 40, 1, JCS_GRAYSCALE, [](jpeg_compress_struct* c) {
-                                jpeg_simple_progression(c);
-                            })};
+    std::vector<Data> files{
+        encodeJpeg(test::photoLike(17, 9), 90).value(),
+        libjpeg(Data(40 * 8, 5), 40, 1, JCS_GRAYSCALE, [](jpeg_compress_struct* c) { jpeg_simple_progression(c); })};
     for (const Data& file : files) {
         auto decoded = decodeJpeg(file);
         ASSERT_TRUE(decoded);

@@ -239,7 +239,9 @@ TEST_F(LoadMemory, RealPicturesLoadWithinTwiceTheirRendering)
         for (const std::string& made : {std::string("photo.png"), std::string("photo.gif")})
             ASSERT_EQ(test::runCommand("convert " + src + "'" + dir.file(made) + "'").exitCode, 0) << made;
         ASSERT_EQ(test::runCommand("convert " + src + "-colors 200 -type Palette -compress RLE bmp3:'" +
-                                   dir.file("photo-rle.bmp") + "'").exitCode, 0);
+                                   dir.file("photo-rle.bmp") + "'")
+                      .exitCode,
+                  0);
         files.insert(files.end(), {"photo.png", "photo.gif", "photo-rle.bmp"});
     }
     const std::uint64_t rendering = std::uint64_t(Bitmap::strideFor(width)) * height;

@@ -25,11 +25,11 @@ using test::TempDir;
 TEST(FormatTable, ExtensionDecidesInAnyLetterCase)
 {
     const std::vector<std::pair<std::string, std::optional<PictureKind>>> cases{
-        {"SCAN.JPEG", PictureKind::Jpeg},   {"scan.jpg", PictureKind::Jpeg},   {"/a/b/Scan.Jpg", PictureKind::Jpeg},
-        {"photo.Png", PictureKind::Png},    {"anim.GIF", PictureKind::Gif},    {"x.bmp", PictureKind::Bitmap},
-        {"a.b.c.bmp", PictureKind::Bitmap}, {"scan.jfif", std::nullopt},       {"scan.tif", std::nullopt},
-        {"scan.jpg.txt", std::nullopt},     {"noextension", std::nullopt},     {"dir.jpg/file", std::nullopt},
-        {"trailingdot.", std::nullopt},     {"x.jpgg", std::nullopt},          {"x.pn", std::nullopt},
+        {"SCAN.JPEG", PictureKind::Jpeg},   {"scan.jpg", PictureKind::Jpeg}, {"/a/b/Scan.Jpg", PictureKind::Jpeg},
+        {"photo.Png", PictureKind::Png},    {"anim.GIF", PictureKind::Gif},  {"x.bmp", PictureKind::Bitmap},
+        {"a.b.c.bmp", PictureKind::Bitmap}, {"scan.jfif", std::nullopt},     {"scan.tif", std::nullopt},
+        {"scan.jpg.txt", std::nullopt},     {"noextension", std::nullopt},   {"dir.jpg/file", std::nullopt},
+        {"trailingdot.", std::nullopt},     {"x.jpgg", std::nullopt},        {"x.pn", std::nullopt},
     };
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(kindForPath(path), kind) << path;
@@ -219,7 +219,8 @@ TEST(WriteFileAtomic, NewFilesAreNeverProgramsAndReplacingNeverWidensAccess)
     const Umask mask(022);
     const std::vector<std::uint8_t> bytes(10, 'x');
     for (const WriteOptions& how : {WriteOptions{}, kNamed}) {
-        const std::string fresh = dir.file("fresh.jpg"), setuid = dir.file("setuid.jpg"), secret = dir.file("secret.ini");
+        const std::string fresh = dir.file("fresh.jpg"), setuid = dir.file("setuid.jpg"),
+                          secret = dir.file("secret.ini");
         ASSERT_TRUE(writeFileAtomic(fresh, bytes, how));
         EXPECT_EQ(modeOf(fresh), 0644u);
         test::writeBytes(setuid, bytes);
@@ -288,8 +289,9 @@ TEST(WriteFileAtomic, AKilledSaveLeavesNoTemporaryOrOneTheNextSaveRemoves)
     std::filesystem::create_directory(dir.file(".trimlet-Dir123"));
     makeOld(dir.file(".trimlet-Dir123"));
     ASSERT_TRUE(writeFileAtomic(dir.file("next.jpg"), std::vector<std::uint8_t>(10, 'n'), kNamed));
-    EXPECT_EQ(test::entryNames(dir.path()), (std::vector<std::string>{".notours-Ab3xY9", ".trimlet-Dir123", ".trimlet-fresh1",
-                                                             ".trimlet-toolong7", "next.jpg"}));
+    EXPECT_EQ(test::entryNames(dir.path()),
+              (std::vector<std::string>{".notours-Ab3xY9", ".trimlet-Dir123", ".trimlet-fresh1", ".trimlet-toolong7",
+                                        "next.jpg"}));
 }
 
 }  // namespace

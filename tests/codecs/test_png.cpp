@@ -138,8 +138,9 @@ const struct {
     int colorType;
     std::vector<int> depths;
 } kAllTypes[] = {
-    {PNG_COLOR_TYPE_GRAY, {1, 2, 4, 8, 16}}, {PNG_COLOR_TYPE_RGB, {8, 16}}, {PNG_COLOR_TYPE_PALETTE, {1, 2, 4, 8}},
-    {PNG_COLOR_TYPE_GA, {8, 16}},           {PNG_COLOR_TYPE_RGBA, {8, 16}},
+    {PNG_COLOR_TYPE_GRAY, {1, 2, 4, 8, 16}}, {PNG_COLOR_TYPE_RGB, {8, 16}},
+    {PNG_COLOR_TYPE_PALETTE, {1, 2, 4, 8}},  {PNG_COLOR_TYPE_GA, {8, 16}},
+    {PNG_COLOR_TYPE_RGBA, {8, 16}},
 };
 
 TEST(PngDecode, EveryColourTypeDepthAndInterlaceGivesStoredColours)
@@ -196,13 +197,25 @@ TEST(PngDecode, TransparentColourAndPaletteEntriesBecomeTheMask)
         {"grey 4", PNG_COLOR_TYPE_GRAY, 4, {0, 0, 0, 0, 9}, {9, 8, 15, 9, 0}, {1, 0, 0, 1, 0}},
         {"grey 8", PNG_COLOR_TYPE_GRAY, 8, {0, 0, 0, 0, 200}, {200, 199, 201, 200, 0}, {1, 0, 0, 1, 0}},
         // 16 bits compare by high byte, as the pixels are shown.
-        {"grey 16", PNG_COLOR_TYPE_GRAY, 16, {0, 0, 0, 0, 0x1234}, {0x1234, 0x12FF, 0x1334, 0x1134, 0x12},
+        {"grey 16",
+         PNG_COLOR_TYPE_GRAY,
+         16,
+         {0, 0, 0, 0, 0x1234},
+         {0x1234, 0x12FF, 0x1334, 0x1134, 0x12},
          {1, 1, 0, 0, 0}},
         {"grey key out of range", PNG_COLOR_TYPE_GRAY, 4, {0, 0, 0, 0, 16}, {0, 15, 1, 0, 0}, {}},
-        {"rgb 8", PNG_COLOR_TYPE_RGB, 8, {0, 10, 20, 30, 0}, {10, 20, 30, 10, 20, 31, 30, 20, 10, 10, 20, 30},
+        {"rgb 8",
+         PNG_COLOR_TYPE_RGB,
+         8,
+         {0, 10, 20, 30, 0},
+         {10, 20, 30, 10, 20, 31, 30, 20, 10, 10, 20, 30},
          {1, 0, 0, 1}},
-        {"rgb 16", PNG_COLOR_TYPE_RGB, 16, {0, 0x0A00, 0x1400, 0x1E00, 0},
-         {0x0A55, 0x14AA, 0x1E01, 0x0B00, 0x1400, 0x1E00, 0x0A00, 0x1400, 0x1EFF}, {1, 0, 1}},
+        {"rgb 16",
+         PNG_COLOR_TYPE_RGB,
+         16,
+         {0, 0x0A00, 0x1400, 0x1E00, 0},
+         {0x0A55, 0x14AA, 0x1E01, 0x0B00, 0x1400, 0x1E00, 0x0A00, 0x1400, 0x1EFF},
+         {1, 0, 1}},
     };
     for (const Case& c : cases)
         for (bool interlaced : {false, true}) {
@@ -354,7 +367,8 @@ TEST(PngProbe, GivesTheDecodersSizeFromTheChunksBeforeTheImageData)
         for (bool interlaced : {false, true}) {
             const Bytes8 file = writePng(makeFixture(type, depths.back(), 7, 13, interlaced));
             const Bytes8 tag = {'I', 'D', 'A', 'T'};
-            const std::size_t idat = std::size_t(std::search(file.begin(), file.end(), tag.begin(), tag.end()) - file.begin());
+            const std::size_t idat =
+                std::size_t(std::search(file.begin(), file.end(), tag.begin(), tag.end()) - file.begin());
             const HeaderProbe probe = probePng(Bytes(file.data(), idat + 4), file.size());
             ASSERT_TRUE(probe.size) << probe.size.error().message;
             EXPECT_EQ(probe.size.value(), (PictureSize{7, 13}));

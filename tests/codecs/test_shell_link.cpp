@@ -6,10 +6,10 @@
 #include <filesystem>
 #include <optional>
 #include <string>
-#include <vector>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <vector>
 
 #include "codecs/picture_file.h"
 #include "codecs/shell_link.h"
@@ -121,8 +121,15 @@ std::string canonicalIn(const std::string& dir, const std::string& rel)
     return rel.empty() ? std::string() : fs::canonical(fs::path(dir) / rel).string();
 }
 
-const Lnk kFull = {.wideInfo = true, .idList = true, .base = u"@\\pics", .suffix = u"a.jpg", .name = u"a picture",
-                   .relative = u".\\pics\\a.jpg", .workingDir = u"@", .arguments = u"/x", .icon = u"C:\\icon.ico"};
+const Lnk kFull = {.wideInfo = true,
+                   .idList = true,
+                   .base = u"@\\pics",
+                   .suffix = u"a.jpg",
+                   .name = u"a picture",
+                   .relative = u".\\pics\\a.jpg",
+                   .workingDir = u"@",
+                   .arguments = u"/x",
+                   .icon = u"C:\\icon.ico"};
 
 TEST(ShellLink, ResolvesEachWayOfNamingTheTarget)
 {
@@ -138,9 +145,14 @@ TEST(ShellLink, ResolvesEachWayOfNamingTheTarget)
         {"wideInfo.Lnk", {"写真/a.jpg"}, {.wideInfo = true, .base = u"@\\写真\\a.jpg"}, "写真/a.jpg"},
         {"sjisBase.lnk", {"表/ソ.jpg"}, {.base = u"@\\\x95\x5C\\\x83\x5C.jpg"}, "表/ソ.jpg"},  // 0x5C second bytes
         {"wideRelative.lnk", {"写真/b.jpg"}, {.relative = u".\\写真\\b.jpg"}, "写真/b.jpg"},
-        {"sjisRelative.lnk", {"写真/b.jpg"}, {.unicode = false, .relative = u".\\\x8E\xCA\x90\x5E\\b.jpg"}, "写真/b.jpg"},
+        {"sjisRelative.lnk",
+         {"写真/b.jpg"},
+         {.unicode = false, .relative = u".\\\x8E\xCA\x90\x5E\\b.jpg"},
+         "写真/b.jpg"},
         {"sub/upwards.lnk", {"pics/a.jpg"}, {.relative = u"..\\pics\\a.jpg"}, "pics/a.jpg"},
-        {"relativeFirst.lnk", {"near/a.jpg", "far/a.jpg"}, {.base = u"@\\far\\a.jpg", .relative = u"near\\a.jpg"},
+        {"relativeFirst.lnk",
+         {"near/a.jpg", "far/a.jpg"},
+         {.base = u"@\\far\\a.jpg", .relative = u"near\\a.jpg"},
          "near/a.jpg"},
         {"relativeGone.lnk", {"far/a.jpg"}, {.base = u"@\\far\\a.jpg", .relative = u"near\\a.jpg"}, "far/a.jpg"},
         {"workingDir.lnk", {"moved/a.jpg"}, {.base = u"C:\\old\\a.jpg", .workingDir = u"@\\moved"}, "moved/a.jpg"},
@@ -172,10 +184,11 @@ TEST(ShellLink, ParsesEveryStringInOrder)
     const auto link = parseShellLink(compose(kFull, "/p"));
     ASSERT_TRUE(link);
     EXPECT_TRUE(link->isUnicode);
-    const std::vector<std::string> got = {link->localBasePath, link->commonPathSuffix, link->name, link->relativePath,
-                                          link->workingDir, link->arguments, link->iconLocation};
+    const std::vector<std::string> got = {link->localBasePath, link->commonPathSuffix, link->name,
+                                          link->relativePath,  link->workingDir,       link->arguments,
+                                          link->iconLocation};
     EXPECT_EQ(got, (std::vector<std::string>{"Z:\\p\\pics", "a.jpg", "a picture", ".\\pics\\a.jpg", "Z:\\p", "/x",
-                                              "C:\\icon.ico"}));
+                                             "C:\\icon.ico"}));
 }
 
 TEST(ShellLink, SymbolicLinksAreFollowed)

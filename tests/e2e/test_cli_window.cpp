@@ -72,7 +72,11 @@ QString mismatch(const Bitmap& cli, const Bitmap& window)
     if (cli.empty())
         return QStringLiteral("no picture from trimlet-cli");
     if (cli.width() != window.width() || cli.height() != window.height())
-        return QStringLiteral("sizes %1x%2 and %3x%4").arg(cli.width()).arg(cli.height()).arg(window.width()).arg(window.height());
+        return QStringLiteral("sizes %1x%2 and %3x%4")
+            .arg(cli.width())
+            .arg(cli.height())
+            .arg(window.width())
+            .arg(window.height());
     for (int y = 0; y < cli.height(); ++y)
         for (int x = 0; x < cli.width(); ++x)
             if (test::pixelAt(cli, x, y) != test::pixelAt(window, x, y))
@@ -231,7 +235,8 @@ void CliWindowTest::turnsAndFlips()
         {{"--flip", "vertical"}, {&test::TestMain::btnRevH}},
         {{"--flip", "horizontal"}, {&test::TestMain::btnRevW}},
         {{"--turn", "right", "--flip", "vertical", "--turn", "180", "--flip", "horizontal", "--turn", "right"},
-         {&test::TestMain::btnRotR, &test::TestMain::btnRevH, &test::TestMain::btnRot180, &test::TestMain::btnRevW, &test::TestMain::btnRotR}},
+         {&test::TestMain::btnRotR, &test::TestMain::btnRevH, &test::TestMain::btnRot180, &test::TestMain::btnRevW,
+          &test::TestMain::btnRotR}},
     };
     Window w;
     for (const auto& c : cases) {
@@ -276,19 +281,35 @@ void CliWindowTest::joinsOnEverySideWithEachAlignment()
         const char* side;
         QPoint point;
         const char* alignOption;
-        std::pair<const char*, QToolButton* test::TestMain::*> alignments[4];
+        std::pair<const char*, QToolButton * test::TestMain::*> alignments[4];
     } sides[] = {
-        {"left", {2, middle}, "--align-h",
-         {{"top", &test::TestMain::spdTop}, {"centre", &test::TestMain::spdTopBottom}, {"bottom", &test::TestMain::spdBottom},
+        {"left",
+         {2, middle},
+         "--align-h",
+         {{"top", &test::TestMain::spdTop},
+          {"centre", &test::TestMain::spdTopBottom},
+          {"bottom", &test::TestMain::spdBottom},
           {"trim", &test::TestMain::spdTopBottomCut}}},
-        {"right", {width - 3, middle}, "--align-h",
-         {{"top", &test::TestMain::spdTop}, {"centre", &test::TestMain::spdTopBottom}, {"bottom", &test::TestMain::spdBottom},
+        {"right",
+         {width - 3, middle},
+         "--align-h",
+         {{"top", &test::TestMain::spdTop},
+          {"centre", &test::TestMain::spdTopBottom},
+          {"bottom", &test::TestMain::spdBottom},
           {"trim", &test::TestMain::spdTopBottomCut}}},
-        {"top", {width / 2, top + 2}, "--align-v",
-         {{"left", &test::TestMain::spdLeft}, {"centre", &test::TestMain::spdLeftRight}, {"right", &test::TestMain::spdRight},
+        {"top",
+         {width / 2, top + 2},
+         "--align-v",
+         {{"left", &test::TestMain::spdLeft},
+          {"centre", &test::TestMain::spdLeftRight},
+          {"right", &test::TestMain::spdRight},
           {"trim", &test::TestMain::spdLeftRightCut}}},
-        {"bottom", {width / 2, bottom - 3}, "--align-v",
-         {{"left", &test::TestMain::spdLeft}, {"centre", &test::TestMain::spdLeftRight}, {"right", &test::TestMain::spdRight},
+        {"bottom",
+         {width / 2, bottom - 3},
+         "--align-v",
+         {{"left", &test::TestMain::spdLeft},
+          {"centre", &test::TestMain::spdLeftRight},
+          {"right", &test::TestMain::spdRight},
           {"trim", &test::TestMain::spdLeftRightCut}}},
     };
     for (const auto& s : sides)
@@ -297,8 +318,8 @@ void CliWindowTest::joinsOnEverySideWithEachAlignment()
             w.frm.pcEdit->setCurrentWidget(w.frm.tabConcat);
             Window::press(w.frm.*button);
             w.frm.ConcatenatePicture(added, s.point);
-            const std::vector<std::string> steps{"--join", keyedAdded_ + ":" + s.side, s.alignOption, alignment,
-                                                 "--background", "204060"};
+            const std::vector<std::string> steps{
+                "--join", keyedAdded_ + ":" + s.side, s.alignOption, alignment, "--background", "204060"};
             verifySame(cliPicture(dir_, keyed_, steps), w.picture(), std::string(s.side) + " " + alignment);
         }
     QVERIFY(w.fake.messages.empty());
@@ -351,10 +372,10 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         int width, height, rate;
         QPoint centre;
     } cases[] = {
-        {640, 480, 50, {700, 500}},    // reduced, off the middle
-        {240, 320, 100, {1190, 10}},   // unreduced, pushed into the corner
-        {333, 1000, 37, {333, 777}},   // odd sizes and rate
-        {1100, 1000, 100, {600, 450}}, // taller than the picture: clipped at its edge
+        {640, 480, 50, {700, 500}},     // reduced, off the middle
+        {240, 320, 100, {1190, 10}},    // unreduced, pushed into the corner
+        {333, 1000, 37, {333, 777}},    // odd sizes and rate
+        {1100, 1000, 100, {600, 450}},  // taller than the picture: clipped at its edge
     };
     Window w;
     for (const auto& c : cases) {

@@ -30,11 +30,12 @@ using namespace trimlet;
 namespace {
 
 const char* const kPictureCommands[] = {
-    "btnRevH", "btnRevW", "btnRotR", "btnRotL", "btnRot180", "btnRotFree", "btnCutAndLoad", "btnCopy",
-    "btnAllCopy", "btnQuickSave", "btnPreview", "btnSave", "spdTop", "spdTopBottom", "spdBottom",
-    "spdTopBottomCut", "spdLeft", "spdLeftRight", "spdRight", "spdLeftRightCut", "btnBGColor", "pnlBGColor",
-    "btnTmpSave1", "btnTmpSave2", "btnTmpSave3", "btnTmpCutSave1", "btnTmpCutSave2", "btnTmpCutSave3",
-    "btnTmpLoad1", "btnTmpLoad2", "btnTmpLoad3"};
+    "btnRevH",       "btnRevW",         "btnRotR",        "btnRotL",         "btnRot180",   "btnRotFree",
+    "btnCutAndLoad", "btnCopy",         "btnAllCopy",     "btnQuickSave",    "btnPreview",  "btnSave",
+    "spdTop",        "spdTopBottom",    "spdBottom",      "spdTopBottomCut", "spdLeft",     "spdLeftRight",
+    "spdRight",      "spdLeftRightCut", "btnBGColor",     "pnlBGColor",      "btnTmpSave1", "btnTmpSave2",
+    "btnTmpSave3",   "btnTmpCutSave1",  "btnTmpCutSave2", "btnTmpCutSave3",  "btnTmpLoad1", "btnTmpLoad2",
+    "btnTmpLoad3"};
 
 QString writePicture(const test::TempDir& dir, const std::string& name, int w, int h)
 {
@@ -106,11 +107,12 @@ void FrmMainTest::inventoryTexts()
     QCOMPARE(frm.pcEdit->tabText(1), QStringLiteral(" 加　工　(&E)"));
     QCOMPARE(frm.pcEdit->tabText(2), QStringLiteral("連結モード(&A)"));
     const std::pair<const char*, const char*> captions[] = {
-        {"btnOpen", "開く (&O)"}, {"btnPreview", " プレビュー(&D)"}, {"btnRot180", "180゜回転(&T)"},
-        {"btnExit", "終 了 (&Q)"}, {"spdTopBottomCut", "中抜き"}, {"btnSizeLoad", "呼出"}};
+        {"btnOpen", "開く (&O)"},  {"btnPreview", " プレビュー(&D)"}, {"btnRot180", "180゜回転(&T)"},
+        {"btnExit", "終 了 (&Q)"}, {"spdTopBottomCut", "中抜き"},     {"btnSizeLoad", "呼出"}};
     for (const auto& [name, caption] : captions)
         QCOMPARE(frm.findChild<QAbstractButton*>(QLatin1String(name))->text(), QString::fromUtf8(caption));
-    QCOMPARE(frm.btnOpen->toolTip(), QStringLiteral("画像ファイルを読み込みます（ドラッグ＆ドロップでも読み込めます）"));
+    QCOMPARE(frm.btnOpen->toolTip(),
+             QStringLiteral("画像ファイルを読み込みます（ドラッグ＆ドロップでも読み込めます）"));
     QVERIFY(frm.spdTopBottomCut->isChecked() && frm.spdLeftRightCut->isChecked());
     QVERIFY(!frm.spdTop->isChecked());
     QCOMPARE(frm.edtSizeW->text(), QStringLiteral("240"));
@@ -360,8 +362,8 @@ void FrmMainTest::largePictureQuestion()
 {
     test::FakeDesktop fake;
     test::TempDir dir;
-    const QString exact = writePicture(dir, "exact.bmp", 4000, 2500);   // 10,000,000 pixels
-    const QString over = writePicture(dir, "over.bmp", 11, 909091);     // 10,000,001 pixels
+    const QString exact = writePicture(dir, "exact.bmp", 4000, 2500);  // 10,000,000 pixels
+    const QString over = writePicture(dir, "over.bmp", 11, 909091);    // 10,000,001 pixels
     const QString text = QStringLiteral("10Mピクセルを超える画像は処理に失敗する場合があります。");
     test::TestMain frm;
     frm.show();
@@ -433,8 +435,8 @@ void FrmMainTest::folderButton()
     const QString statusBefore = frm.statusText();
     frm.btnOpenDir->click();
     QCOMPARE(fake.messages.back().kind, MessageKind::Information);
-    QCOMPARE(fake.messages.back().text, QStringLiteral("フォルダ ") + QString::fromStdString(dir.path()) +
-                                            QStringLiteral(" は存在しません。"));
+    QCOMPARE(fake.messages.back().text,
+             QStringLiteral("フォルダ ") + QString::fromStdString(dir.path()) + QStringLiteral(" は存在しません。"));
     QCOMPARE(frm.statusText(), statusBefore);
 }
 

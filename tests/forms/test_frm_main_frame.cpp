@@ -1,10 +1,10 @@
 #include <QtTest>
 
+#include <QButtonGroup>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QButtonGroup>
 #include <QSlider>
 #include <QToolButton>
 
@@ -109,7 +109,8 @@ void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
     QCOMPARE(l.frm.cutFrame().cutSrcWidth, 240);
     QVERIFY(std::abs(l.frm.cutFrame().centre.x - 800) <= 5);
     QCOMPARE(l.frm.udPower->minimum(), 15);
-    QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
+    QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText),
+             QApplication::palette().color(QPalette::WindowText));
 }
 
 void FrmMainFrameTest::dragStopsAtEveryEdge()
@@ -227,7 +228,8 @@ void FrmMainFrameTest::rateAndClippedLabels()
     l.frm.edtPower->setText(QStringLiteral("50"));
     QCOMPARE(l.frm.lblCutSizeW->text(), QStringLiteral("482"));
     QCOMPARE(l.frm.lblSizeW->text(), QStringLiteral("241"));
-    QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText), QApplication::palette().color(QPalette::WindowText));
+    QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText),
+             QApplication::palette().color(QPalette::WindowText));
     // The height is clipped at the picture's 100 rows: 50 % of them is not the 320 asked for.
     QCOMPARE(l.frm.lblCutSizeH->text(), QStringLiteral("100"));
     QCOMPARE(l.frm.lblSizeH->text(), QStringLiteral("50"));
@@ -392,12 +394,12 @@ void FrmMainFrameTest::statusNamesTheCutForTrimletCli()
     QCOMPARE(l.frm.statusText(), QStringLiteral("画像の枠内をクリップボードにコピー（--cut 240x320@50:520,160）"));
     l.frm.btnCutAndLoad->click();
     QCOMPARE(l.frm.statusText(), QStringLiteral("画像の切り出し（--cut 240x320@50:520,160）"));
-    QVERIFY(l.frm.editingPicture().bitmap() ==
-            reduceArea(l.bitmap, 520, 160, 480, 640, 240, 320));
+    QVERIFY(l.frm.editingPicture().bitmap() == reduceArea(l.bitmap, 520, 160, 480, 640, 240, 320));
 
     // The whole picture is no cut.
     l.frm.btnQuickSave->click();
-    QCOMPARE(l.frm.statusText(), QString::fromStdString(l.dir.file("picture(2).jpg")) + QStringLiteral(" を保存しました。"));
+    QCOMPARE(l.frm.statusText(),
+             QString::fromStdString(l.dir.file("picture(2).jpg")) + QStringLiteral(" を保存しました。"));
 }
 
 void FrmMainFrameTest::chosenJoinAlignmentStandsOut()

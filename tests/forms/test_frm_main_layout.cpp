@@ -116,12 +116,17 @@ void FrmMainLayoutTest::joinedPictureLandsOnTheSideOfTheDrop()
         const Side side = expectedSide(a, p);
         const bool vertical = side == Side::Top || side == Side::Bottom;
         const QString where = QStringLiteral("drop at %1,%2").arg(p.x()).arg(p.y());
-        QVERIFY2(joined.width() == (vertical ? 120 : 240) && joined.height() == (vertical ? 160 : 80), qPrintable(where));
+        QVERIFY2(joined.width() == (vertical ? 120 : 240) && joined.height() == (vertical ? 160 : 80),
+                 qPrintable(where));
         // The added picture's blue is found on the expected half, the base's red on the other.
-        const QPoint addedAt = side == Side::Top ? QPoint(60, 40) : side == Side::Bottom ? QPoint(60, 120)
-                               : side == Side::Left ? QPoint(60, 40) : QPoint(180, 40);
-        const QPoint baseAt = side == Side::Top ? QPoint(60, 120) : side == Side::Bottom ? QPoint(60, 40)
-                              : side == Side::Left ? QPoint(180, 40) : QPoint(60, 40);
+        const QPoint addedAt = side == Side::Top      ? QPoint(60, 40)
+                               : side == Side::Bottom ? QPoint(60, 120)
+                               : side == Side::Left   ? QPoint(60, 40)
+                                                      : QPoint(180, 40);
+        const QPoint baseAt = side == Side::Top      ? QPoint(60, 120)
+                              : side == Side::Bottom ? QPoint(60, 40)
+                              : side == Side::Left   ? QPoint(180, 40)
+                                                     : QPoint(60, 40);
         QVERIFY2(test::pixelAt(joined, addedAt.x(), addedAt.y()) == 0xDC2814u, qPrintable(where));
         QVERIFY2(test::pixelAt(joined, baseAt.x(), baseAt.y()) == 0x1E1EC8u, qPrintable(where));
     }

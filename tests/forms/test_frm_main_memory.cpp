@@ -129,10 +129,13 @@ private slots:
 void FrmMainMemoryTest::wholePictureCommandsFailAndKeepEverything()
 {
     Rig r;
-    const std::pair<const char*, QAbstractButton*> commands[] = {
-        {"このまま保存", r.frm.btnQuickSave}, {"このままコピー", r.frm.btnAllCopy}, {"右回転", r.frm.btnRotR},
-        {"左回転", r.frm.btnRotL},           {"180°回転", r.frm.btnRot180},     {"上下反転", r.frm.btnRevH},
-        {"左右反転", r.frm.btnRevW}};
+    const std::pair<const char*, QAbstractButton*> commands[] = {{"このまま保存", r.frm.btnQuickSave},
+                                                                 {"このままコピー", r.frm.btnAllCopy},
+                                                                 {"右回転", r.frm.btnRotR},
+                                                                 {"左回転", r.frm.btnRotL},
+                                                                 {"180°回転", r.frm.btnRot180},
+                                                                 {"上下反転", r.frm.btnRevH},
+                                                                 {"左右反転", r.frm.btnRevW}};
     for (const auto& [what, button] : commands) {
         {
             MemoryCeiling ceiling;

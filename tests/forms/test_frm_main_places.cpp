@@ -75,7 +75,8 @@ private slots:
             {screen.left() - 704, screen.top() + 10, {screen.left() - 704, screen.top() + 10}},  // 96 pixels on it
             {screen.left() - 5000, screen.top() + 10, {screen.left() + 96 - 800, screen.top() + 10}},
             {screen.left() + 100, screen.top() - 40, {screen.left() + 100, screen.top()}},
-            {screen.right() + 500, screen.bottom() + 500,
+            {screen.right() + 500,
+             screen.bottom() + 500,
              {screen.left() + screen.width() - 96, screen.top() + screen.height() - 96}},
         };
         for (const auto& c : cases) {

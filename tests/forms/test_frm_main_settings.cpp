@@ -130,8 +130,9 @@ void FrmMainSettingsTest::storedValuesAreClampedAndRepaired()
     test::FakeDesktop fake;
     test::TempDir dir;
     const std::string own = dir.file("trimlet.ini");
-    writeText(own, "[winPosition]\nmain_x=-5000\nmain_y=99999\n[size]\npower=3\nwidth=70000\n[jpeg]\nquality=0x32\n"
-                   "[concat]\ntopbottom=7\nleftright=3\nbgcolor=blue\n[output]\nformat=5\ntail=1\n");
+    writeText(own,
+              "[winPosition]\nmain_x=-5000\nmain_y=99999\n[size]\npower=3\nwidth=70000\n[jpeg]\nquality=0x32\n"
+              "[concat]\ntopbottom=7\nleftright=3\nbgcolor=blue\n[output]\nformat=5\ntail=1\n");
     test::TestMain frm({}, own);
     frm.show();
     const QRect screen = QGuiApplication::primaryScreen()->geometry();

@@ -45,7 +45,10 @@ struct Session : test::MainWithPreview {
     QPoint workAreaCentre() const { return frm.imgSource->geometry().center(); }
 };
 
-bool samePixels(const Bitmap& a, const Bitmap& b) { return test::maxChannelDifference(a, b) == 0 && a.width() == b.width() && a.height() == b.height(); }
+bool samePixels(const Bitmap& a, const Bitmap& b)
+{
+    return test::maxChannelDifference(a, b) == 0 && a.width() == b.width() && a.height() == b.height();
+}
 
 }  // namespace
 
@@ -76,8 +79,7 @@ void FrmMainSlotsTest::buttonsFollowThePictureAndTheSlots()
 
     s.frm.btnTmpSave[1]->click();
     QCOMPARE(s.frm.statusText(), QStringLiteral("編集画像全体を一時保存領域[2]へ保存"));
-    QVERIFY(!s.frm.btnTmpLoad[0]->isEnabled() && s.frm.btnTmpLoad[1]->isEnabled() &&
-            !s.frm.btnTmpLoad[2]->isEnabled());
+    QVERIFY(!s.frm.btnTmpLoad[0]->isEnabled() && s.frm.btnTmpLoad[1]->isEnabled() && !s.frm.btnTmpLoad[2]->isEnabled());
     QVERIFY(samePixels(s.frm.slotStrip().picture(2).bitmap(), s.frm.editingPicture().bitmap()));
 
     // Nothing a slot holds changes with the editing picture.
@@ -110,7 +112,7 @@ void FrmMainSlotsTest::anUneditedJpegComesBackFromItsSlot()
     QVERIFY(samePixels(s.frm.editingPicture().bitmap(), original));
     QCOMPARE(s.frm.lblSrcSizeW->text(), QStringLiteral("640"));
     QCOMPARE(s.frm.lblSrcSizeH->text(), QStringLiteral("480"));
-    QCOMPARE(s.frm.currentFileName(), path);  // a reload still brings back the file
+    QCOMPARE(s.frm.currentFileName(), path);           // a reload still brings back the file
     QVERIFY(!s.frm.slotStrip().picture(2).isEmpty());  // loading leaves the slot filled
 
     // The tab does not matter for the buttons: they never join.
@@ -293,7 +295,7 @@ void FrmMainSlotsTest::realDragsFollowTheTable()
 
     const QString before = f.statusText();
     drag(f.pnlTmpSave[0], f.pnlTmpSave[0]);  // a plain click on a slot
-    drag(f.pnlTmpSave[1], f.imgSource);       // an empty slot
+    drag(f.pnlTmpSave[1], f.imgSource);      // an empty slot
     drag(f.pnlTmpSave[0], f.btnOpen);
     drag(f.imgSource, f.imgSource);
     QCOMPARE(f.statusText(), before);

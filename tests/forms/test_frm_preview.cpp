@@ -30,7 +30,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-const QString kMessage4 = QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。");
+const QString kMessage4 =
+    QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。");
 
 // The main window and its preview, whose temporary JPEG lives in a folder of its own.
 struct Session : test::MainWithPreview {
@@ -87,8 +88,9 @@ struct Alone {
     {
         preview.setTempJpeg(tempDir.file("trimlet.jpg"));
         QObject::connect(&preview, &TfrmPreview::statusChanged, [this](const QString& text) { reports << text; });
-        QObject::connect(&preview, &TfrmPreview::saved,
-                         [this](const std::string& path) { reports << QStringLiteral("saved ") + QString::fromStdString(path); });
+        QObject::connect(&preview, &TfrmPreview::saved, [this](const std::string& path) {
+            reports << QStringLiteral("saved ") + QString::fromStdString(path);
+        });
         QObject::connect(&preview, &TfrmPreview::copied, [this] { reports << QStringLiteral("copied"); });
     }
     OutputOptions document(const std::string& name) const
@@ -259,7 +261,8 @@ void FrmPreviewTest::largePreviewFitsTheScreenAndScrolls()
     QScrollBar* v = p.sbImgScroll->verticalScrollBar();
     QLabel* image = p.imgPreview;
     auto moveTo = [&](QPoint at) {
-        QMouseEvent move(QEvent::MouseMove, QPointF(at), image->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::LeftButton, {});
+        QMouseEvent move(QEvent::MouseMove, QPointF(at), image->mapToGlobal(QPointF(at)), Qt::NoButton, Qt::LeftButton,
+                         {});
         QApplication::sendEvent(image, &move);
     };
     QTest::mousePress(image, Qt::LeftButton, {}, QPoint(300, 200));
@@ -328,7 +331,8 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
         fs::remove_all(folder);
         s.preview.btnSave->click();
         QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
-        QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + folder + (format ? "/cat(1).bmp" : "/cat(1).jpg")) + kMessage4);
+        QCOMPARE(s.lastMessage(),
+                 QString::fromStdString("ファイル " + folder + (format ? "/cat(1).bmp" : "/cat(1).jpg")) + kMessage4);
         QVERIFY(s.frm.statusText().endsWith(QStringLiteral(" の保存に失敗しました。")));
         QVERIFY(s.preview.isVisible() && s.preview.btnSave->isEnabled() && s.preview.btnCancel->isEnabled());
         QVERIFY(!fs::exists(folder));
@@ -426,7 +430,8 @@ void FrmPreviewTest::freeSpaceBelowTheDocumentSizeWarns()
     s.run(OutputMode::Save);
     QCOMPARE(s.fake.freeSpaceFolders.back(), folder);
     QCOMPARE(s.fake.messages.back().kind, MessageKind::Warning);
-    QCOMPARE(s.lastMessage(), QStringLiteral("ドライブ") + folder + QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
+    QCOMPARE(s.lastMessage(), QStringLiteral("ドライブ") + folder +
+                                  QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
     QCOMPARE(s.preview.statusText(), QStringLiteral("エラーによる中断"));
     QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"cat.png"});
     s.fake.freeBytes = size;
@@ -499,8 +504,9 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
     s.bitmap = test::photoLike(65501, 2);
     s.frm.ShowStatus(QStringLiteral("-"), StatusKind::statusOnly);
     s.run(OutputMode::Save);
-    const QString said = QStringLiteral("横65501×縦2ピクセルの画像はJPEGで保存できません（JPEGは一辺65500ピクセルまで）。"
-                                        "保存形式をBMPにしてください。");
+    const QString said = QStringLiteral(
+        "横65501×縦2ピクセルの画像はJPEGで保存できません（JPEGは一辺65500ピクセルまで）。"
+        "保存形式をBMPにしてください。");
     QCOMPARE(s.lastMessage(), said);
     QCOMPARE(s.frm.statusText(), said);
     QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"strip.png"});
@@ -540,8 +546,8 @@ void FrmPreviewTest::aFullDiskFailsInWords()
     test::writeBytes(small + "/filler", std::vector<std::uint8_t>(fs::space(small).available, 'x'));
     s.frm.btnQuickSave->click();
     QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") + kMessage4);
-    QCOMPARE(s.frm.statusText(), QString::fromStdString("ファイル " + small + "/dog(1).jpg") +
-                                     QStringLiteral(" の保存に失敗しました。"));
+    QCOMPARE(s.frm.statusText(),
+             QString::fromStdString("ファイル " + small + "/dog(1).jpg") + QStringLiteral(" の保存に失敗しました。"));
     QCOMPARE(test::entryNames(small), (std::vector<std::string>{"dog.png", "filler"}));
 }
 
@@ -639,8 +645,9 @@ void FrmPreviewTest::aloneFailuresReachTheStatusLine()
     a.preview.setTempJpeg(a.dir.file("plain/trimlet.jpg"));
     a.run(OutputMode::Save, a.document("cat.png"));
     // The first line of the box, for the status bar.
-    QCOMPARE(a.reports, QStringList{QStringLiteral("一時ファイル ") + QString::fromStdString(a.dir.file("plain/trimlet.jpg")) +
-                                    QStringLiteral(" を書き込めませんでした。")});
+    QCOMPARE(a.reports,
+             QStringList{QStringLiteral("一時ファイル ") + QString::fromStdString(a.dir.file("plain/trimlet.jpg")) +
+                         QStringLiteral(" を書き込めませんでした。")});
     QCOMPARE(a.preview.statusText(), QStringLiteral("エラーによる中断"));
     QCOMPARE(a.savedSpy.count(), 0);
 

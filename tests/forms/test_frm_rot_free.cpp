@@ -1,11 +1,11 @@
 #include <QtTest>
 
+#include <QButtonGroup>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QButtonGroup>
 #include <QScreen>
 #include <QSignalSpy>
 

@@ -33,7 +33,12 @@ TEST(Guarded, EachKindOfFailureBecomesItsReport)
     EXPECT_TRUE(r.texts.empty());
 
     EXPECT_FALSE(runGuarded([] { throw std::bad_alloc(); }, r.report()));
-    EXPECT_FALSE(runGuarded([] { std::vector<int> v; v.reserve(v.max_size() + 1); }, r.report()));
+    EXPECT_FALSE(runGuarded(
+        [] {
+            std::vector<int> v;
+            v.reserve(v.max_size() + 1);
+        },
+        r.report()));
     EXPECT_FALSE(runGuarded([] { throw std::runtime_error("disk on fire"); }, r.report()));
     EXPECT_FALSE(runGuarded([] { throw 42; }, r.report()));
     ASSERT_EQ(r.texts.size(), 4u);

@@ -116,9 +116,9 @@ TEST(MainSettings, PlacementOnAScreenLeftOfTheOrigin)
         return readPlacement(own, left, minimum).framePos;
     };
     EXPECT_EQ(placed(-1500, -150), QPoint(-1500, -150));
-    EXPECT_EQ(placed(-1920 - 704, -100), QPoint(-1920 - 704, -100));   // 96 pixels still on it
-    EXPECT_EQ(placed(-9000, -100), QPoint(-1920 + 96 - 800, -100));    // on no screen: brought back
-    EXPECT_EQ(placed(-1000, -900), QPoint(-1000, -200));               // never above the screen
+    EXPECT_EQ(placed(-1920 - 704, -100), QPoint(-1920 - 704, -100));  // 96 pixels still on it
+    EXPECT_EQ(placed(-9000, -100), QPoint(-1920 + 96 - 800, -100));   // on no screen: brought back
+    EXPECT_EQ(placed(-1000, -900), QPoint(-1000, -200));              // never above the screen
     EXPECT_EQ(placed(500, 2000), QPoint(-96, 1080 - 200 - 96));
 
     // Without a stored place the window is centred on the screen's size.

@@ -65,10 +65,8 @@ class TestMain : public TfrmMain {
 public:
     explicit TestMain(const QStringList& args = {}, const std::string& settingsFile = {})
         : TestMain(ByteArgs{}, localPaths(args), settingsFile)
-    {
-    }
-    TestMain(ByteArgs, std::vector<std::string> args, const std::string& settingsFile = {})
-        : TfrmMain(std::move(args))
+    {}
+    TestMain(ByteArgs, std::vector<std::string> args, const std::string& settingsFile = {}) : TfrmMain(std::move(args))
     {
         static std::atomic<int> counter{0};
         std::string path = settingsFile;

@@ -50,8 +50,8 @@ TEST(PictureTransform, TurnsAndFlipsUndoThemselves)
 TEST(PictureTransform, ProgressRisesWithinTheBar)
 {
     const Bitmap p = test::photoLike(64, 300, 2);
-    for (Transform mode : {Transform::TurnRight, Transform::TurnLeft, Transform::FlipVertical, Transform::FlipHorizontal,
-                           Transform::HalfTurn}) {
+    for (Transform mode : {Transform::TurnRight, Transform::TurnLeft, Transform::FlipVertical,
+                           Transform::FlipHorizontal, Transform::HalfTurn}) {
         std::vector<int> positions;
         run(p, mode, &positions);
         ASSERT_FALSE(positions.empty());

@@ -32,7 +32,10 @@ void xdo(const QStringList& args)
         qWarning("xdotool %s failed: %s", qPrintable(args.join(u' ')), p.readAllStandardError().constData());
 }
 
-void keys(const QString& sequence) { xdo(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40")} + sequence.split(u' ')); }
+void keys(const QString& sequence)
+{
+    xdo(QStringList{QStringLiteral("key"), QStringLiteral("--delay"), QStringLiteral("40")} + sequence.split(u' '));
+}
 
 // Without a window manager nobody hands a new window the keyboard; the test does what a
 // click on the window would.
@@ -149,8 +152,7 @@ void RealKeysTest::freeRotationTakesANegativeAngleAndEsc()
     const auto inAngle = [&] { return r.rotFree.isVisible() && r.rotFree.edtDegree->hasFocus(); };
     Script script({
         {[] { return true; }, [] { keys(QStringLiteral("alt+e alt+y")); }},
-        {[&] { return r.rotFree.isVisible(); },
-         [&] { focus(&r.rotFree); }},
+        {[&] { return r.rotFree.isVisible(); }, [&] { focus(&r.rotFree); }},
         {inAngle,
          [&] {
              atZero = fromQImage(r.frm.imgRotPreview->image());
@@ -170,7 +172,8 @@ void RealKeysTest::freeRotationTakesANegativeAngleAndEsc()
          }},
         {[&] { return !r.rotFree.isVisible(); }, [] {}},
     });
-    QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(QStringLiteral("stopped before step %1").arg(script.reached())), 25000);
+    QTRY_VERIFY2_WITH_TIMEOUT(script.done(), qPrintable(QStringLiteral("stopped before step %1").arg(script.reached())),
+                              25000);
     QCOMPARE(typed, QStringLiteral("-45"));
     QCOMPARE(typedPosition, -45);
     QVERIFY(focusLeft);
@@ -187,12 +190,12 @@ void RealKeysTest::freeRotationTakesANegativeAngleAndEsc()
              focus(&r.frm);
              keys(QStringLiteral("alt+y"));
          }},
-        {[&] { return r.rotFree.isVisible(); },
-         [&] { focus(&r.rotFree); }},
+        {[&] { return r.rotFree.isVisible(); }, [&] { focus(&r.rotFree); }},
         {[&] { return QApplication::activeWindow() == &r.rotFree; }, [] { keys(QStringLiteral("alt+r")); }},
         {[&] { return !r.rotFree.isVisible(); }, [] {}},
     });
-    QTRY_VERIFY2_WITH_TIMEOUT(run.done(), qPrintable(QStringLiteral("stopped before step %1").arg(run.reached())), 25000);
+    QTRY_VERIFY2_WITH_TIMEOUT(run.done(), qPrintable(QStringLiteral("stopped before step %1").arg(run.reached())),
+                              25000);
     QCOMPARE(r.frm.statusText(), QStringLiteral("-45°回転"));
     const auto expected = rotateBilinear(r.bitmap, -45, Rgb{255, 255, 255});
     QVERIFY(expected && r.frm.editingPicture().bitmap() == *expected);

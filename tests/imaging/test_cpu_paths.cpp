@@ -60,9 +60,9 @@ TEST(CpuPaths, EveryLevelGivesThePortablePixels)
     const LevelGuard guard;
     // Widths around the 16-pixel reversal block and the 4 × 4 turn block, single rows and
     // columns, odd sizes, and rows whose last wide load ends at the stride.
-    const std::vector<std::pair<int, int>> sizes = {{1, 1},  {1, 7},  {7, 1},  {3, 4},   {4, 4},   {5, 5},
-                                                    {15, 9}, {16, 9}, {17, 9}, {31, 33}, {32, 4},  {33, 6},
-                                                    {47, 3}, {48, 5}, {49, 50}, {6, 61}, {613, 19}, {19, 517}};
+    const std::vector<std::pair<int, int>> sizes = {{1, 1},  {1, 7},  {7, 1},   {3, 4},   {4, 4},    {5, 5},
+                                                    {15, 9}, {16, 9}, {17, 9},  {31, 33}, {32, 4},   {33, 6},
+                                                    {47, 3}, {48, 5}, {49, 50}, {6, 61},  {613, 19}, {19, 517}};
     for (const auto& [w, h] : sizes) {
         SCOPED_TRACE(std::to_string(w) + "x" + std::to_string(h));
         const Bitmap src = test::noisePicture(w, h, std::uint32_t(w * 131 + h));

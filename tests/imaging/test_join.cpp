@@ -37,10 +37,7 @@ TEST(JoinSide, TrianglesBetweenTheDiagonals)
 }
 
 // Editing 100 × 50, added 60 × 80.
-JoinLayout layout100x50(JoinSide side, AlignH h, AlignV v)
-{
-    return joinLayout(100, 50, 60, 80, side, h, v).value();
-}
+JoinLayout layout100x50(JoinSide side, AlignH h, AlignV v) { return joinLayout(100, 50, 60, 80, side, h, v).value(); }
 
 TEST(JoinLayout, AddedOnTopUnderEveryVerticalAlignment)
 {
@@ -59,8 +56,7 @@ TEST(JoinLayout, AddedBesideUnderEveryHorizontalAlignment)
 {
     EXPECT_EQ(layout100x50(JoinSide::Left, AlignH::Bottom, AlignV::Trim),
               (JoinLayout{160, 80, {60, 30}, {0, 0}, true}));
-    EXPECT_EQ(layout100x50(JoinSide::Right, AlignH::Top, AlignV::Left),
-              (JoinLayout{160, 80, {0, 0}, {100, 0}, false}));
+    EXPECT_EQ(layout100x50(JoinSide::Right, AlignH::Top, AlignV::Left), (JoinLayout{160, 80, {0, 0}, {100, 0}, false}));
     EXPECT_EQ(layout100x50(JoinSide::Right, AlignH::Centre, AlignV::Left),
               (JoinLayout{160, 80, {0, 15}, {100, 0}, false}));
     EXPECT_EQ(layout100x50(JoinSide::Right, AlignH::None, AlignV::Left),
@@ -165,7 +161,8 @@ TEST(JoinPictures, TransparentPixelsShowTheBackground)
 TEST(JoinPictures, NoAreaGivesAnEmptyBitmap)
 {
     EXPECT_TRUE(joinPictures(Picture(), Picture(), JoinSide::Top, AlignH::None, AlignV::None, {}).empty());
-    EXPECT_TRUE(joinPictures(Picture(columns(3, 3, 0)), Picture(), JoinSide::Top, AlignH::None, AlignV::Trim, {}).empty());
+    EXPECT_TRUE(
+        joinPictures(Picture(columns(3, 3, 0)), Picture(), JoinSide::Top, AlignH::None, AlignV::Trim, {}).empty());
 }
 
 }  // namespace

@@ -140,8 +140,8 @@ Bitmap exactReduction(const Bitmap& src, Region r, int dstW, int dstH)
 std::string describe(int srcW, int srcH, Region r, int dstW, int dstH)
 {
     return std::to_string(srcW) + "x" + std::to_string(srcH) + " region " + std::to_string(r.x) + "," +
-           std::to_string(r.y) + " " + std::to_string(r.w) + "x" + std::to_string(r.h) + " to " +
-           std::to_string(dstW) + "x" + std::to_string(dstH);
+           std::to_string(r.y) + " " + std::to_string(r.w) + "x" + std::to_string(r.h) + " to " + std::to_string(dstW) +
+           "x" + std::to_string(dstH);
 }
 
 TEST(ReduceArea, EqualsTheExactRationalMeanRoundedHalfUp)
@@ -195,8 +195,11 @@ TEST(ReduceArea, FlatAreasStayExactlyFlat)
     // Blocks aligned to the ratio come out as the blocks' colours.
     for (const auto& [blockW, blockH] : {std::pair{3, 3}, std::pair{5, 2}, std::pair{1, 4}, std::pair{16, 1}}) {
         SCOPED_TRACE(std::to_string(blockW) + "x" + std::to_string(blockH));
-        const auto colour = [](int bx, int by) { return (std::uint32_t(bx * 0x9E3779B1u + by * 0x85EBCA77u) >> 5) & 0xFFFFFF; };
-        std::vector<std::vector<std::uint32_t>> rows(std::size_t(blockH) * 5, std::vector<std::uint32_t>(std::size_t(blockW) * 6));
+        const auto colour = [](int bx, int by) {
+            return (std::uint32_t(bx * 0x9E3779B1u + by * 0x85EBCA77u) >> 5) & 0xFFFFFF;
+        };
+        std::vector<std::vector<std::uint32_t>> rows(std::size_t(blockH) * 5,
+                                                     std::vector<std::uint32_t>(std::size_t(blockW) * 6));
         for (std::size_t y = 0; y < rows.size(); ++y)
             for (std::size_t x = 0; x < rows[y].size(); ++x)
                 rows[y][x] = colour(int(x) / blockW, int(y) / blockH);
@@ -210,8 +213,8 @@ TEST(ReduceArea, FlatAreasStayExactlyFlat)
     const struct {
         int srcW, srcH, dstW, dstH;
         bool whiteOnly;
-    } cases[] = {{7, 7, 3, 3, false},        {1000, 4, 999, 3, false},         {997, 2, 1, 1, false},
-                 {4, 997, 3, 1, false},      {640, 480, 333, 101, false},      {6007, 4001, 1999, 1333, true},
+    } cases[] = {{7, 7, 3, 3, false},      {1000, 4, 999, 3, false},    {997, 2, 1, 1, false},
+                 {4, 997, 3, 1, false},    {640, 480, 333, 101, false}, {6007, 4001, 1999, 1333, true},
                  {1, 16843013, 1, 3, true}};
     for (const auto& c : cases)
         for (const std::uint32_t rgb : {0xFFFFFFu, 0x000000u, 0x7F80FEu, 0x010203u}) {
@@ -229,10 +232,19 @@ TEST(ReduceArea, InvalidRequestsGiveAnEmptyBitmap)
         Region r;
         int dstW, dstH;
     } cases[] = {
-        {{-1, 0, 5, 5}, 1, 1}, {{0, -1, 5, 5}, 1, 1}, {{6, 0, 5, 5}, 1, 1},  {{0, 4, 5, 5}, 1, 1},
-        {{0, 0, 0, 5}, 1, 1},  {{0, 0, 5, -5}, 1, 1}, {{0, 0, 5, 5}, 0, 1},  {{0, 0, 5, 5}, 1, -1},
-        {{0, 0, 5, 5}, 6, 5},  {{0, 0, 5, 5}, 5, 6},  {{INT_MAX, 0, INT_MAX, 1}, 1, 1},
-        {{0, INT_MAX, 1, INT_MAX}, 1, 1},             {{INT_MIN, 0, INT_MAX, 1}, 1, 1},
+        {{-1, 0, 5, 5}, 1, 1},
+        {{0, -1, 5, 5}, 1, 1},
+        {{6, 0, 5, 5}, 1, 1},
+        {{0, 4, 5, 5}, 1, 1},
+        {{0, 0, 0, 5}, 1, 1},
+        {{0, 0, 5, -5}, 1, 1},
+        {{0, 0, 5, 5}, 0, 1},
+        {{0, 0, 5, 5}, 1, -1},
+        {{0, 0, 5, 5}, 6, 5},
+        {{0, 0, 5, 5}, 5, 6},
+        {{INT_MAX, 0, INT_MAX, 1}, 1, 1},
+        {{0, INT_MAX, 1, INT_MAX}, 1, 1},
+        {{INT_MIN, 0, INT_MAX, 1}, 1, 1},
     };
     for (const auto& c : cases)
         EXPECT_TRUE(reduceArea(src, c.r.x, c.r.y, c.r.w, c.r.h, c.dstW, c.dstH).empty())

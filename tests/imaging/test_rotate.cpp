@@ -77,8 +77,8 @@ TEST(RotateBilinear, MatchesTheFormulaExactly)
 {
     // Odd and even sides, single rows and columns, more than one tile across, and a height
     // whose centre row is no multiple of 100 from the top.
-    const std::vector<std::pair<int, int>> sizes = {
-        {1, 1}, {2, 2}, {1, 9}, {9, 1}, {37, 23}, {40, 30}, {41, 30}, {40, 31}, {1100, 37}, {63, 251}};
+    const std::vector<std::pair<int, int>> sizes = {{1, 1},   {2, 2},   {1, 9},   {9, 1},     {37, 23},
+                                                    {40, 30}, {41, 30}, {40, 31}, {1100, 37}, {63, 251}};
     for (const auto& [w, h] : sizes)
         for (const Bitmap& src : {noise(w, h), blocks(w, h)})
             for (const int degrees : {1, 30, 90, -45, 359, 180, -90, -359}) {
@@ -121,26 +121,36 @@ TEST(RotateBilinear, AsksEveryHundredRowsFromTheCentreAndStops)
     const Bitmap src = noise(30, 250);  // centre row 125: rows 25, 125, 225
     for (const int threads : {1, 2}) {
         std::vector<std::pair<int, int>> asked;
-        const auto result = rotateBilinear(src, 30, kBackground, [&](int row, int percent) {
-            asked.emplace_back(row, percent);
-            return false;
-        }, threads);
+        const auto result = rotateBilinear(
+            src, 30, kBackground,
+            [&](int row, int percent) {
+                asked.emplace_back(row, percent);
+                return false;
+            },
+            threads);
         EXPECT_TRUE(result);
         EXPECT_EQ(asked, (std::vector<std::pair<int, int>>{{25, 50}, {125, 90}, {225, 100}}));
 
         asked.clear();
-        const auto stopped = rotateBilinear(src, 30, kBackground, [&](int row, int percent) {
-            asked.emplace_back(row, percent);
-            return row == 125;
-        }, threads);
+        const auto stopped = rotateBilinear(
+            src, 30, kBackground,
+            [&](int row, int percent) {
+                asked.emplace_back(row, percent);
+                return row == 125;
+            },
+            threads);
         EXPECT_FALSE(stopped);
         EXPECT_EQ(asked.size(), 2u);
         // The window's handler may throw; the helper threads must not be left running.
-        EXPECT_THROW(rotateBilinear(src, 30, kBackground, [](int, int) -> bool { throw std::runtime_error("x"); }, threads),
+        EXPECT_THROW(rotateBilinear(
+                         src, 30, kBackground, [](int, int) -> bool { throw std::runtime_error("x"); }, threads),
                      std::runtime_error);
     }
     std::vector<int> rows;
-    rotateBilinear(noise(5, 400), 1, kBackground, [&](int row, int) { rows.push_back(row); return false; });
+    rotateBilinear(noise(5, 400), 1, kBackground, [&](int row, int) {
+        rows.push_back(row);
+        return false;
+    });
     EXPECT_EQ(rows, (std::vector<int>{0, 100, 200, 300}));
 }
 

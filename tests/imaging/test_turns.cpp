@@ -25,8 +25,8 @@ bool paddingIsZero(const Bitmap& b)
 
 // Sizes with rows that need padding, single rows and columns, a part-filled last band of
 // result rows, and blocks that leave odd columns and rows over.
-const std::vector<std::pair<int, int>> kSizes = {
-    {1, 1}, {1, 9}, {9, 1}, {2, 3}, {7, 5}, {5, 8}, {37, 29}, {64, 17}, {613, 21}, {21, 530}};
+const std::vector<std::pair<int, int>> kSizes = {{1, 1}, {1, 9},   {9, 1},   {2, 3},    {7, 5},
+                                                 {5, 8}, {37, 29}, {64, 17}, {613, 21}, {21, 530}};
 
 TEST(QuarterTurn, MovesEveryPixelWhereTheTransformPutsIt)
 {

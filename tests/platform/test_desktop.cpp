@@ -99,7 +99,8 @@ private slots:
         setSessionEnding();
         QVERIFY(sessionEnding());
         QVERIFY(!opensAWindow([] { desktop().message(nullptr, MessageKind::Warning, QStringLiteral("終わり")); }));
-        QVERIFY(!opensAWindow([] { QVERIFY(!desktop().askYesNo(nullptr, MessageKind::Warning, QStringLiteral("?"))); }));
+        QVERIFY(
+            !opensAWindow([] { QVERIFY(!desktop().askYesNo(nullptr, MessageKind::Warning, QStringLiteral("?"))); }));
         QVERIFY(!opensAWindow([] { QVERIFY(desktop().openFileName(nullptr, {}).isEmpty()); }));
         QVERIFY(!opensAWindow([] { QVERIFY(desktop().saveFileName(nullptr, {}).isEmpty()); }));
         QVERIFY(!opensAWindow([] { QVERIFY(!desktop().chooseColor(nullptr, Qt::red)); }));

@@ -61,10 +61,30 @@ test::CommandResult tool(const std::string& verb, const std::string& path, const
 TEST(ProfileInt, ParsesLikeThePrivateProfileReader)
 {
     const std::pair<const char*, int> cases[] = {
-        {"42", 42}, {" \t-17", -17}, {"+5", 5}, {"12abc", D}, {"1 2", D}, {"7 ", 7}, {"abc", D}, {"", D}, {"-", D},
-        {"- 5", D}, {"0x32", 50}, {"0X1f", 31}, {"0xFFFFFF", 0xFFFFFF}, {"0xFFFFFFFF", -1}, {"-0x10", -16},
-        {"0x", D}, {"0xZZ", D}, {"0x1g", D}, {"0x00000000FF", 255}, {"0x100000000", D}, {"2147483647", INT_MAX},
-        {"-2147483648", INT_MIN}, {"2147483648", D}, {"99999999999999999999", D},
+        {"42", 42},
+        {" \t-17", -17},
+        {"+5", 5},
+        {"12abc", D},
+        {"1 2", D},
+        {"7 ", 7},
+        {"abc", D},
+        {"", D},
+        {"-", D},
+        {"- 5", D},
+        {"0x32", 50},
+        {"0X1f", 31},
+        {"0xFFFFFF", 0xFFFFFF},
+        {"0xFFFFFFFF", -1},
+        {"-0x10", -16},
+        {"0x", D},
+        {"0xZZ", D},
+        {"0x1g", D},
+        {"0x00000000FF", 255},
+        {"0x100000000", D},
+        {"2147483647", INT_MAX},
+        {"-2147483648", INT_MIN},
+        {"2147483648", D},
+        {"99999999999999999999", D},
     };
     for (const auto& [text, want] : cases)
         EXPECT_EQ(parseProfileInt(text, D), want) << text;
@@ -73,10 +93,14 @@ TEST(ProfileInt, ParsesLikeThePrivateProfileReader)
 TEST(ProfileValue, FindsFirstSectionAndKeyWithoutRegardToCase)
 {
     const std::pair<std::pair<const char*, const char*>, std::optional<std::string>> cases[] = {
-        {{"size", "WIDTH"}, "0x280"},           {{"size", "caption0"}, "\x89\xA1VGA"},
-        {{"size", "height"}, std::nullopt},     {{"size", "#x"}, std::nullopt},
-        {{"size", "note without equals"}, std::nullopt}, {{"concat", "bgcolor"}, " 255 "},
-        {{"winposition", "main_w"}, "1024"},    {{"jpeg", "quality"}, std::nullopt},
+        {{"size", "WIDTH"}, "0x280"},
+        {{"size", "caption0"}, "\x89\xA1VGA"},
+        {{"size", "height"}, std::nullopt},
+        {{"size", "#x"}, std::nullopt},
+        {{"size", "note without equals"}, std::nullopt},
+        {{"concat", "bgcolor"}, " 255 "},
+        {{"winposition", "main_w"}, "1024"},
+        {{"jpeg", "quality"}, std::nullopt},
     };
     for (const auto& [name, want] : cases)
         EXPECT_EQ(findProfileValue(kSample, name.first, name.second), want) << name.first << "/" << name.second;
@@ -87,7 +111,9 @@ TEST(ProfileValue, FindsFirstSectionAndKeyWithoutRegardToCase)
 
 TEST(ProfileValue, ChangesOnlyTheKeyInTheFilesOwnLineEnding)
 {
-    struct Case { std::string before, section, key, value, after; };
+    struct Case {
+        std::string before, section, key, value, after;
+    };
     const Case cases[] = {
         {"; c\n[Size]\nWidth = 640 \nfoo\n\n[jpeg]\n", "size", "width", "800",
          "; c\n[Size]\nWidth = 800\nfoo\n\n[jpeg]\n"},
@@ -110,7 +136,7 @@ TEST(ProfileValue, ChangesOnlyTheKeyInTheFilesOwnLineEnding)
 TEST(ProfileValue, RefusesWhatWouldNotReadBack)
 {
     const std::pair<const char*, const char*> names[] = {
-        {"", "k"}, {"s]", "k"}, {" s", "k"}, {"s", ""}, {"s", "a=b"},
+        {"", "k"},   {"s]", "k"}, {" s", "k"}, {"s", ""},    {"s", "a=b"},
         {"s", "[k"}, {"s", ";k"}, {"s", "#k"}, {"s", "k\n"}, {"s", " k"},
     };
     for (const auto& [section, key] : names)
@@ -130,8 +156,8 @@ TEST(ProfileValue, BlanksAtEitherEndAndQuotesReadBack)
 
 TEST(ProfileValue, EveryTruncationKeepsItsOtherKeys)
 {
-    const std::pair<const char*, const char*> keys[] = {{"winPosition", "main_w"}, {"size", "caption0"},
-                                                       {"size", "width"}, {"concat", "bgcolor"}};
+    const std::pair<const char*, const char*> keys[] = {
+        {"winPosition", "main_w"}, {"size", "caption0"}, {"size", "width"}, {"concat", "bgcolor"}};
     for (std::size_t n = 0; n <= kSample.size(); ++n) {
         const std::string text = kSample.substr(0, n);
         const auto out = setProfileValue(text, "size", "new", "\x89\xA1");
@@ -291,9 +317,9 @@ TEST(ProfileFile, LinksAreFollowedOnlyWhenTheyAndTheirTargetAreTheUsersOwn)
     ASSERT_EQ(as(kUser, "mkdir " + quoted(home + "/dotfiles")).exitCode, 0);
     ASSERT_EQ(write(home + "/dotfiles/trimlet.ini").exitCode, 0);
     link(kUser, "dotfiles/trimlet.ini", home + "/trimlet.ini");
-    ASSERT_EQ(as(kUser, std::string(PROFILE_TOOL) + " write " + quoted(home + "/trimlet.ini") + " jpeg quality 50")
-                  .exitCode,
-              0);
+    ASSERT_EQ(
+        as(kUser, std::string(PROFILE_TOOL) + " write " + quoted(home + "/trimlet.ini") + " jpeg quality 50").exitCode,
+        0);
     EXPECT_TRUE(std::filesystem::is_symlink(home + "/trimlet.ini"));
     EXPECT_EQ(ProfileFile(home + "/dotfiles/trimlet.ini").readInt("jpeg", "quality", D), 50);
     EXPECT_EQ(ProfileFile(home + "/dotfiles/trimlet.ini").readInt("size", "width", D), 800);
@@ -309,14 +335,15 @@ TEST(ProfileFile, ARefusedWriteFailsAndKeepsTheOldFile)
     ProfileFile ini(dir.file("t.ini"));
     writeText(ini.path(), kSample);
     Status written;
-    test::withFileSizeLimit(kSample.size(), [&] { written = ini.writeString("size", "caption0", "a longer name than before"); });
+    test::withFileSizeLimit(kSample.size(),
+                            [&] { written = ini.writeString("size", "caption0", "a longer name than before"); });
     EXPECT_FALSE(written);
     EXPECT_EQ(fileText(ini.path()), kSample);
 
     // A file too large to be settings reads as empty and is never replaced; none grows past the cap.
     const std::string head = "[size]\nwidth=5\n";
-    for (const std::string& text : {head + std::string(kMaxProfileBytes, 'x'),
-                                    head + std::string(kMaxProfileBytes - head.size(), 'x')}) {
+    for (const std::string& text :
+         {head + std::string(kMaxProfileBytes, 'x'), head + std::string(kMaxProfileBytes - head.size(), 'x')}) {
         writeText(ini.path(), text);
         EXPECT_EQ(ini.readInt("size", "width", D), text.size() > kMaxProfileBytes ? D : 5);
         EXPECT_EQ(ini.writeInt("size", "width", 123456).error().code, ErrorCode::TooLarge);

@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
-#include <csignal>
 #include <sys/resource.h>
 #include <sys/wait.h>
 
@@ -96,7 +96,8 @@ void withFileSizeLimit(std::uint64_t maxBytes, const std::function<void()>& fn)
 
 std::vector<std::uint8_t> toPpm(const Bitmap& bitmap)
 {
-    const std::string header = "P6\n" + std::to_string(bitmap.width()) + " " + std::to_string(bitmap.height()) + "\n255\n";
+    const std::string header =
+        "P6\n" + std::to_string(bitmap.width()) + " " + std::to_string(bitmap.height()) + "\n255\n";
     std::vector<std::uint8_t> out(header.begin(), header.end());
     out.reserve(out.size() + std::size_t(bitmap.width()) * bitmap.height() * 3);
     for (int y = 0; y < bitmap.height(); ++y) {
