@@ -58,8 +58,9 @@ TEST(PictureTransform, ProgressRisesWithinTheBar)
         for (std::size_t i = 0; i < positions.size(); ++i) {
             EXPECT_GE(positions[i], 0);
             EXPECT_LE(positions[i], 100);
-            if (i > 0)
+            if (i > 0) {
                 EXPECT_GE(positions[i], positions[i - 1]);
+            }
         }
     }
 }
