@@ -30,12 +30,13 @@ private:
 TEST(CpuPaths, TheEnvironmentChoosesThePortablePaths)
 {
     const char* asked = std::getenv("TRIMLET_CPU");
-    if (!asked)
+    if (!asked) {
         EXPECT_EQ(cpuLevel(), detectedCpuLevel());
-    else if (std::string(asked) == "portable")
+    } else if (std::string(asked) == "portable") {
         EXPECT_EQ(cpuLevel(), CpuLevel::Portable);
-    else
+    } else {
         GTEST_SKIP() << "TRIMLET_CPU=" << asked;
+    }
 }
 
 // Every entry point that has a vector path, on one picture.

@@ -77,10 +77,11 @@ TEST(RotationPreviewSize, FitsNeverGrowsNeverVanishesAndKeepsProportions)
         ASSERT_LE(s.width, std::min(pw, aw));
         ASSERT_LE(s.height, std::min(ph, ah));
         ASSERT_TRUE(keepsProportions(s, pw, ph));
-        if (pw <= aw && ph <= ah)
+        if (pw <= aw && ph <= ah) {
             ASSERT_EQ(s, (PreviewSize{pw, ph}));
-        else  // shrunk as far as the area asks, no further
+        } else {  // shrunk as far as the area asks, no further
             ASSERT_TRUE(s.width == aw || s.height == ah);
+        }
     }
 }
 
