@@ -24,5 +24,13 @@ TEST(PathComponents, JoinBackToThePathWithEveryEmptyPartKept)
     EXPECT_EQ(pathComponents("/a/"), (std::vector<std::string>{"", "a", ""}));
 }
 
+TEST(AbsoluteLocalPath, KeepsTheRootAndDropsOnlyTrailingSlashes)
+{
+    EXPECT_EQ(absoluteLocalPath("/"), "/");
+    EXPECT_EQ(absoluteLocalPath("/a/b//"), "/a/b");
+    EXPECT_EQ(absoluteLocalPath("/a/.."), "/");
+    EXPECT_EQ(folderPart(absoluteLocalPath("/x.png")), "/");
+}
+
 }  // namespace
 }  // namespace trimlet

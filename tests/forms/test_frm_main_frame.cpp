@@ -94,6 +94,7 @@ private slots:
     void controlKeysPassTheKeyFilters();
     void statusNamesTheCutForTrimletCli();
     void chosenJoinAlignmentStandsOut();
+    void aHigherMinimumRateRaisesTheRateField();
 };
 
 void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
@@ -424,6 +425,27 @@ void FrmMainFrameTest::chosenJoinAlignmentStandsOut()
         const double difference = std::abs(brightness(down) - brightness(up));
         QVERIFY2(difference > 40, qPrintable(QStringLiteral("enabled %1: %2").arg(enabled).arg(difference)));
     }
+}
+
+void FrmMainFrameTest::aHigherMinimumRateRaisesTheRateField()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const std::string path = dir.file("picture.bmp");
+    QVERIFY(writeBmpFile(test::photoLike(480, 640), path));
+    // 480 × 640 gives a 240 × 320 cut from 50 % on: a rate below it is raised, one above it kept.
+    for (const auto& [typed, shown] : {std::pair{49, 50}, {30, 50}, {50, 50}, {51, 51}}) {
+        test::TestMain frm;
+        frm.show();
+        frm.edtSizeW->setText(QStringLiteral("240"));
+        frm.edtSizeH->setText(QStringLiteral("320"));
+        frm.edtPower->setText(QString::number(typed));
+        frm.LoadPictureFile(QString::fromStdString(path));
+        QCOMPARE(frm.udPower->minimum(), 50);
+        QCOMPARE(frm.edtPower->text(), QString::number(shown));
+        QCOMPARE(frm.udPower->position(), shown);
+    }
+    QVERIFY(fake.messages.empty());
 }
 
 QTEST_MAIN(FrmMainFrameTest)

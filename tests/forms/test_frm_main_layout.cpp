@@ -71,6 +71,7 @@ private slots:
     void joinedPictureLandsOnTheSideOfTheDrop();
     void pictureAndFrameStayBetweenBandAndConsole();
     void frameComesBackAfterEnlargingAndRestoring();
+    void alignmentButtonsLineUpTheJoinedPictures();
 };
 
 void FrmMainLayoutTest::joinedPictureLandsOnTheSideOfTheDrop()
@@ -220,6 +221,67 @@ void FrmMainLayoutTest::frameComesBackAfterEnlargingAndRestoring()
     QVERIFY(std::abs(frm.shpRange->x() - frame.x()) <= 1);
     QVERIFY(std::abs(frm.shpRange->y() - frame.y()) <= 1);
     QCOMPARE(frm.cutFrame().centre, centre);
+    QVERIFY(fake.messages.empty());
+}
+
+void FrmMainLayoutTest::alignmentButtonsLineUpTheJoinedPictures()
+{
+    test::FakeDesktop fake;
+    test::TestMain frm;
+    frm.resize(1000, 640);
+    frm.show();
+    frm.pcEdit->setCurrentWidget(frm.tabConcat);
+    frm.setBackgroundColour(QColor(0, 255, 0));
+    frm.SetEditingEnabled(true);
+    const QRect a = visibleWorkArea(frm);
+    const QPoint right(a.right() - 4, a.center().y()), below(a.center().x(), a.bottom() - 4);
+    const Bitmap base = filled(120, 80, 200, 30, 30);
+    const Bitmap small = filled(60, 40, 20, 40, 220);
+    const std::uint32_t red = test::pixelAt(base, 0, 0), blue = test::pixelAt(small, 0, 0), green = 0x00FF00u;
+
+    // Added on the right, 40 rows beside 80: its rows start at 0, 20 or 40, or the base is trimmed to them.
+    const std::pair<QToolButton*, int> rows[] = {
+        {frm.spdTop, 0}, {frm.spdTopBottom, 20}, {frm.spdBottom, 40}, {frm.spdTopBottomCut, -1}};
+    for (const auto& [button, top] : rows) {
+        if (!button->isChecked())
+            button->click();
+        frm.setEditingPicture(Picture(base));
+        QVERIFY(frm.ConcatenatePicture(Picture(small), right));
+        const Bitmap& joined = frm.editingPicture().bitmap();
+        const QString name = button->objectName();
+        if (top < 0) {
+            QVERIFY2(joined.width() == 180 && joined.height() == 40, qPrintable(name));
+            QVERIFY2(test::pixelAt(joined, 150, 0) == blue && test::pixelAt(joined, 10, 39) == red, qPrintable(name));
+            continue;
+        }
+        QVERIFY2(joined.width() == 180 && joined.height() == 80, qPrintable(name));
+        for (int y : {0, 19, 20, 39, 40, 59, 60, 79})
+            QVERIFY2(test::pixelAt(joined, 150, y) == (y >= top && y < top + 40 ? blue : green),
+                     qPrintable(name + QStringLiteral(" row %1").arg(y)));
+        QVERIFY2(test::pixelAt(joined, 10, 79) == red, qPrintable(name));
+    }
+
+    // Added below, 60 columns under 120: they start at 0, 30 or 60, or the base is trimmed to them.
+    const std::pair<QToolButton*, int> columns[] = {
+        {frm.spdLeft, 0}, {frm.spdLeftRight, 30}, {frm.spdRight, 60}, {frm.spdLeftRightCut, -1}};
+    for (const auto& [button, left] : columns) {
+        if (!button->isChecked())
+            button->click();
+        frm.setEditingPicture(Picture(base));
+        QVERIFY(frm.ConcatenatePicture(Picture(small), below));
+        const Bitmap& joined = frm.editingPicture().bitmap();
+        const QString name = button->objectName();
+        if (left < 0) {
+            QVERIFY2(joined.width() == 60 && joined.height() == 120, qPrintable(name));
+            QVERIFY2(test::pixelAt(joined, 0, 100) == blue && test::pixelAt(joined, 59, 10) == red, qPrintable(name));
+            continue;
+        }
+        QVERIFY2(joined.width() == 120 && joined.height() == 120, qPrintable(name));
+        for (int x : {0, 29, 30, 59, 60, 89, 90, 119})
+            QVERIFY2(test::pixelAt(joined, x, 100) == (x >= left && x < left + 60 ? blue : green),
+                     qPrintable(name + QStringLiteral(" column %1").arg(x)));
+        QVERIFY2(test::pixelAt(joined, 119, 10) == red, qPrintable(name));
+    }
     QVERIFY(fake.messages.empty());
 }
 
