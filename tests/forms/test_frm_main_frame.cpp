@@ -95,6 +95,7 @@ private slots:
     void statusNamesTheCutForTrimletCli();
     void chosenJoinAlignmentStandsOut();
     void aHigherMinimumRateRaisesTheRateField();
+    void everyDigitIsTypedAndShortcutsPass();
 };
 
 void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
@@ -446,6 +447,25 @@ void FrmMainFrameTest::aHigherMinimumRateRaisesTheRateField()
         QCOMPARE(frm.udPower->position(), shown);
     }
     QVERIFY(fake.messages.empty());
+}
+
+void FrmMainFrameTest::everyDigitIsTypedAndShortcutsPass()
+{
+    Loaded l(1000, 1000);
+    l.typeInto(l.frm.edtSizeW, QStringLiteral("1234"));
+    QCOMPARE(l.frm.edtSizeW->text(), QStringLiteral("1234"));
+    l.typeInto(l.frm.edtSizeH, QStringLiteral("5678"));
+    QCOMPARE(l.frm.edtSizeH->text(), QStringLiteral("5678"));
+    l.typeInto(l.frm.edtPower, QStringLiteral("90"));
+    QCOMPARE(l.frm.edtPower->text(), QStringLiteral("90"));
+
+    // Undo and redo reach the field with the letters they carry.
+    QLineEdit* w = l.frm.edtSizeW;
+    l.typeInto(w, QStringLiteral("300"));
+    QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(w->text() != QStringLiteral("300"));
+    QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(w->text(), QStringLiteral("300"));
 }
 
 QTEST_MAIN(FrmMainFrameTest)
