@@ -28,20 +28,25 @@ using FailureReport = std::function<void(const QString& text)>;
 // report fails as well, to standard error). Never throws.
 bool runGuarded(const std::function<void()>& body, const FailureReport& report) noexcept;
 
+// Calls handler with args when it takes them, else with none.
+template <class Handler, class... Args>
+void callWithArgumentsIfTaken(Handler& handler, Args&... args)
+{
+    if constexpr (std::is_invocable_v<Handler&, Args&...>)
+        handler(args...);
+    else
+        handler();
+}
+
 // A functor for connect(): runs handler through runGuarded, with the signal's arguments when
 // it takes them (a clicked button's flag is dropped for a handler without parameters).
 template <class Handler>
 auto guardedSlot(Handler handler, FailureReport report)
 {
+    // The choice is made in a function of its own: clang 14 instantiates both branches of an
+    // `if constexpr` on a pack of the enclosing generic lambda.
     return [handler = std::move(handler), report = std::move(report)](auto&&... args) mutable {
-        runGuarded(
-            [&] {
-                if constexpr (std::is_invocable_v<Handler&, decltype(args)...>)
-                    handler(std::forward<decltype(args)>(args)...);
-                else
-                    handler();
-            },
-            report);
+        runGuarded([&] { callWithArgumentsIfTaken(handler, args...); }, report);
     };
 }
 
