@@ -105,12 +105,9 @@ bool TfrmMain::ConcatenatePicture(const Picture& added, const QPoint& clientPoin
     const JoinSide side = joinSide({clientPoint.x(), clientPoint.y()}, workArea(centralWidget()->size()));
     const AlignH alignH = joinAlignH();
     const AlignV alignV = joinAlignV();
-    const QColor bg = bgColour_;
     return runGuarded(
         [&] {
-            Bitmap joined =
-                joinPictures(editing_, added, side, alignH, alignV,
-                             Rgb{std::uint8_t(bg.red()), std::uint8_t(bg.green()), std::uint8_t(bg.blue())});
+            Bitmap joined = joinPictures(editing_, added, side, alignH, alignV, toRgb(bgColour_));
             if (joined.empty())
                 throw std::bad_alloc();  // beyond the picture size cap
             setEditingPicture(Picture(std::move(joined)));

@@ -18,6 +18,7 @@
 #include "forms/guarded.h"
 #include "forms/up_down.h"
 #include "forms/window_placement.h"
+#include "forms/work_area_widgets.h"
 #include "imaging/rotate.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
@@ -36,8 +37,6 @@ W* place(W* w, const char* name, int x, int y, int width = -1, int height = -1)
         w->setGeometry(x, y, width, height);
     return w;
 }
-
-Rgb toRgb(const QColor& c) { return {std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue())}; }
 
 }  // namespace
 

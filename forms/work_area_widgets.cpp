@@ -158,4 +158,6 @@ void SlotPanel::dropEvent(QDropEvent* event)
         dropped(event->source());
 }
 
+Rgb toRgb(const QColor& c) { return {std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue())}; }
+
 }  // namespace trimlet

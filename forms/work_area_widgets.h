@@ -1,12 +1,14 @@
 #pragma once
 // Small widgets of the main window: the picture display, the cut frame and the slot panels.
 
+#include <QColor>
 #include <QFrame>
 #include <QImage>
 #include <QWidget>
 #include <functional>
 
 #include "codecs/bitmap.h"
+#include "imaging/rotate.h"
 
 namespace trimlet {
 
@@ -30,6 +32,9 @@ protected:
 // The picture as the work area shows it at w × h: reduced by area averages when larger,
 // as it is when not; a null image for an empty size.
 QImage displayImage(const Bitmap& picture, int w, int h);
+
+// A colour as the kernels take a background.
+Rgb toRgb(const QColor& colour);
 
 // Shows a picture stretched to the widget's bounds (the layout pass keeps the aspect).
 class PictureView : public MouseReporter {
