@@ -470,7 +470,7 @@ Result<DecodedImage> decodeBmp(Bytes file, const DecodeLimits& limits)
         decodeFields<4>(data, l, out);
     if (!status)
         return status.error();
-    return DecodedImage{std::move(out), {}};
+    return DecodedImage{.bitmap = std::move(out)};
 }
 
 HeaderProbe probeBmp(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)

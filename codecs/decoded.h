@@ -19,7 +19,12 @@ struct DecodedImage {
     Bitmap bitmap;
     // Empty, or width × height bytes row by row, 1 where the pixel is transparent (drawing
     // leaves the canvas unchanged there), 0 elsewhere.
-    std::vector<std::uint8_t> mask;
+    std::vector<std::uint8_t> mask{};
+    // What the file says about showing the pixels, applied once after decoding unless the
+    // decoder has applied it itself: the EXIF orientation 1..8 (1 = as stored) and the
+    // embedded ICC profile (empty = none).
+    int orientation = 1;
+    std::vector<std::uint8_t> iccProfile{};
 };
 
 struct PictureSize {

@@ -250,7 +250,7 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     if (Status read = readIndices(gif.get(), place, indices); !read)
         return read.error();
 
-    DecodedImage image{Bitmap(place.screenWidth, place.screenHeight, Bitmap::Init::Uninitialized), {}};
+    DecodedImage image{.bitmap = Bitmap(place.screenWidth, place.screenHeight, Bitmap::Init::Uninitialized)};
     if (!place.wholeScreen) {
         const ColourTable global = colourTable(gif->SColorMap);
         image.bitmap.fill(global[0], global[1], global[2]);

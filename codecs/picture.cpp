@@ -20,7 +20,7 @@ const char* kindName(PictureKind kind)
 Picture::Picture(Bitmap bitmap)
 {
     if (!bitmap.empty())
-        d_ = std::make_shared<const Data>(Data{PictureKind::Bitmap, DecodedImage{std::move(bitmap), {}}, {}});
+        d_ = std::make_shared<const Data>(Data{PictureKind::Bitmap, DecodedImage{.bitmap = std::move(bitmap)}, {}});
 }
 
 Picture::Picture(PictureKind kind, DecodedImage image, std::vector<std::uint8_t> fileBytes)

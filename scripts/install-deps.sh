@@ -10,6 +10,8 @@ run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev
+  libwebp-dev libavif-dev libheif-dev libtiff-dev liblcms2-dev
+  qt6-tools-dev qt6-l10n-tools
   fonts-ipafont-gothic
 )
 test_packages=(
@@ -18,6 +20,8 @@ test_packages=(
   libjpeg-turbo-progs imagemagick libvips-tools
   xvfb xauth x11-utils xdotool openbox wmctrl
   desktop-file-utils appstream groff-base man-db
+  webp libavif-bin libheif-examples libtiff-tools liblcms2-utils libimage-exiftool-perl
+  icc-profiles-free
 )
 
 case "${1:-test}" in

@@ -59,27 +59,27 @@ TEST(Picture, EmptyAndKinds)
     EXPECT_EQ(bmp.height(), 2);
 
     const std::vector<std::uint8_t> file{0xFF, 0xD8};
-    const Picture jpeg(PictureKind::Jpeg, DecodedImage{b, {}}, file);
+    const Picture jpeg(PictureKind::Jpeg, DecodedImage{.bitmap = b, .mask = {}}, file);
     const Picture copy = jpeg;  // a copy keeps the kind and the file bytes
     EXPECT_EQ(copy.kind(), PictureKind::Jpeg);
     EXPECT_EQ(copy.fileBytes(), file);
-    EXPECT_TRUE(Picture(PictureKind::Png, DecodedImage{b, {}}, file).fileBytes().empty());
+    EXPECT_TRUE(Picture(PictureKind::Png, DecodedImage{.bitmap = b, .mask = {}}, file).fileBytes().empty());
 }
 
 TEST(Picture, AllOpaqueMaskIsDropped)
 {
     Bitmap b(2, 1);
-    EXPECT_FALSE(Picture(PictureKind::Png, DecodedImage{b, {0, 0}}).hasTransparency());
-    EXPECT_TRUE(Picture(PictureKind::Png, DecodedImage{b, {0, 1}}).hasTransparency());
+    EXPECT_FALSE(Picture(PictureKind::Png, DecodedImage{.bitmap = b, .mask = {0, 0}}).hasTransparency());
+    EXPECT_TRUE(Picture(PictureKind::Png, DecodedImage{.bitmap = b, .mask = {0, 1}}).hasTransparency());
     // A mask of the wrong size cannot be trusted and is not used.
-    EXPECT_FALSE(Picture(PictureKind::Png, DecodedImage{b, {1}}).hasTransparency());
+    EXPECT_FALSE(Picture(PictureKind::Png, DecodedImage{.bitmap = b, .mask = {1}}).hasTransparency());
 }
 
 TEST(DrawPicture, ClipsOnEverySideAndHonoursTransparency)
 {
     const Bitmap src = bitmapFromRows({{0x010101, 0x020202}, {0x030303, 0x040404}});
     const Picture opaque(src);
-    const Picture holed(PictureKind::Gif, DecodedImage{src, {0, 1, 1, 0}});
+    const Picture holed(PictureKind::Gif, DecodedImage{.bitmap = src, .mask = {0, 1, 1, 0}});
 
     struct Case {
         int x, y;
