@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(12);
     QApplication::setFont(font);
-    trimlet::installQtTranslations(app);
+    trimlet::installQtTranslations(app, trimlet::uiLanguageFromEnvironment());
 
     trimlet::SingleInstance instance;
     if (!instance.isPrimary()) {
