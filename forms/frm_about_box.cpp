@@ -50,7 +50,7 @@ void setPixelSize(QLabel* label, int pixels)
 TfrmAboutBox::TfrmAboutBox(QWidget* parent) : QDialog(parent)
 {
     setObjectName(QStringLiteral("frmAboutBox"));
-    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowTitle(tr("バージョン情報"));
     setModal(true);
     setFixedSize(353, 207);
 
@@ -65,7 +65,7 @@ TfrmAboutBox::TfrmAboutBox(QWidget* parent) : QDialog(parent)
     imgProgramIcon->setGeometry(44, 40, 33, 33);
     imgProgramIcon->setScaledContents(true);
     imgProgramIcon->setPixmap(applicationIcon().pixmap(QSize(33, 33), devicePixelRatioF()));
-    imgProgramIcon->setToolTip(QStringLiteral("画像から決まった大きさを切り抜く trimlet です"));
+    imgProgramIcon->setToolTip(tr("画像から決まった大きさを切り抜く trimlet です"));
 
     addLabel(Panel1, QStringLiteral("lblProductName"), productName(), 104, 32);
     addLabel(Panel1, QStringLiteral("lblVersion"), QStringLiteral("version ") + ReadFileVersion(), 104, 48);
@@ -81,22 +81,21 @@ TfrmAboutBox::TfrmAboutBox(QWidget* parent) : QDialog(parent)
     lblUrl->setFont(linkFont);
     lblUrl->adjustSize();
     lblUrl->setCursor(Qt::PointingHandCursor);
-    lblUrl->setToolTip(QStringLiteral("クリックだ!"));
+    lblUrl->setToolTip(tr("クリックだ!"));
     lblUrl->installEventFilter(this);
 
-    auto* btnExit = new QPushButton(QStringLiteral("閉じる"), Panel1);
+    auto* btnExit = new QPushButton(tr("閉じる"), Panel1);
     btnExit->setObjectName(QStringLiteral("btnExit"));
     btnExit->setGeometry(240, 128, 81, 25);
     btnExit->setDefault(true);
-    btnExit->setToolTip(QStringLiteral("trimletを終了します"));
+    btnExit->setToolTip(tr("trimletを終了します"));
     btnExit->setFocus();
     connect(btnExit, &QPushButton::clicked, this, &QDialog::accept);
 
-    setPixelSize(addLabel(this, QStringLiteral("Label3"),
-                          QStringLiteral("PNG 形式の読み書きに libpng と zlib を使っています。"), 8, 176),
-                 11);
-    setPixelSize(addLabel(this, QStringLiteral("Label4"),
-                          QStringLiteral("GIF 形式の読み書きに giflib を使っています。"), 8, 192),
+    setPixelSize(
+        addLabel(this, QStringLiteral("Label3"), tr("PNG 形式の読み書きに libpng と zlib を使っています。"), 8, 176),
+        11);
+    setPixelSize(addLabel(this, QStringLiteral("Label4"), tr("GIF 形式の読み書きに giflib を使っています。"), 8, 192),
                  11);
 
     // Moving marks the dialog as placed, so Qt does not re-centre it over its parent.
@@ -119,8 +118,7 @@ void TfrmAboutBox::lblUrlClick()
 {
     // Without a browser the click would otherwise seem to do nothing.
     if (!desktop().openUrl(QUrl(lblUrl->text())))
-        desktop().message(this, MessageKind::Warning,
-                          QStringLiteral("ページ ") + lblUrl->text() + QStringLiteral(" を開けませんでした。"));
+        desktop().message(this, MessageKind::Warning, tr("ページ %1 を開けませんでした。").arg(lblUrl->text()));
 }
 
 }  // namespace trimlet

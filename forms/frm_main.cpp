@@ -51,9 +51,9 @@ void TfrmMain::FormCreate()
     largePictureAnswer_ = true;
 
     setWindowTitle(QStringLiteral("trimlet"));
-    lblConcat->setText(QStringLiteral(
-        "≪ヒント≫\n『連結モード』を表示した状態で、画像ファイルまたは一時保存をドラッグ＆ドロップで読み込ませると、"
-        "編集中の画像とドロップした画像を連結できます。"));
+    lblConcat->setText(
+        tr("≪ヒント≫\n『連結モード』を表示した状態で、画像ファイルまたは一時保存をドラッグ＆ドロップで読み込ませると、"
+           "編集中の画像とドロップした画像を連結できます。"));
 
     btnReload->setEnabled(false);
     SetEditingEnabled(false);
@@ -98,13 +98,12 @@ bool TfrmMain::FormClose()
     bool saved = false;
     runGuarded([&] { saved = bool(SaveSettings()); }, [](const QString&) {});  // reported just below
     if (!saved)
-        desktop().message(this, MessageKind::Warning, QStringLiteral("設定の保存ができませんでした。"));
+        desktop().message(this, MessageKind::Warning, tr("設定の保存ができませんでした。"));
     const std::string temp = frmPreview_ ? frmPreview_->tempJpeg() : tempJpegPath();
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(temp, ec)) && !std::filesystem::remove(temp, ec))
         desktop().message(this, MessageKind::Warning,
-                          QStringLiteral("テンポラリファイル ") + displayPath(temp) +
-                              QStringLiteral(" の削除ができませんでした。"));
+                          tr("テンポラリファイル %1 の削除ができませんでした。").arg(displayPath(temp)));
     return true;
 }
 

@@ -34,8 +34,9 @@ namespace {
 
 constexpr std::int64_t kLargePicturePixels = 10'000'000;
 
-const QString kLargePictureText = QStringLiteral("10Mピクセルを超える画像は処理に失敗する場合があります。");
-const QString kPastedName = QStringLiteral("クリップボードからの貼り付け");
+const char* const kLargePictureText =
+    QT_TRANSLATE_NOOP("trimlet::TfrmMain", "10Mピクセルを超える画像は処理に失敗する場合があります。");
+const char* const kPastedName = QT_TRANSLATE_NOOP("trimlet::TfrmMain", "クリップボードからの貼り付け");
 
 }  // namespace
 
@@ -93,11 +94,11 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     auto loaded =
         path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")) : loadPictureFile(path);
     if (!loaded) {
-        ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), StatusKind::skWarning);
+        ShowStatus(tr("%1は読み込めませんでした。").arg(displayPath(fileNamePart(path))), StatusKind::skWarning);
         return;
     }
 
-    ShowStatus(QStringLiteral("ファイルドロップ：") + displayPath(path), StatusKind::statusOnly);
+    ShowStatus(tr("ファイルドロップ：%1").arg(displayPath(path)), StatusKind::statusOnly);
     const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty();
     if (!joining) {
         setEditingPicture(std::move(loaded).value());
@@ -109,10 +110,10 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     showSourceSize();
     LayoutWorkArea(true, true);
     if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
-        ShowStatus(kLargePictureText, StatusKind::statusOnly);
+        ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
         if (largePictureAnswer_)
-            largePictureAnswer_ = desktop().askYesNo(
-                this, MessageKind::Warning, kLargePictureText + QStringLiteral("\n\nこの警告を今後も表示しますか？"));
+            largePictureAnswer_ = desktop().askYesNo(this, MessageKind::Warning,
+                                                     tr(kLargePictureText) + tr("\n\nこの警告を今後も表示しますか？"));
     }
     SetEditingEnabled(true);
     btnReload->setEnabled(true);
@@ -130,21 +131,21 @@ void TfrmMain::btnReloadClick() { LoadPictureFile(currentFileName_); }
 void TfrmMain::btnPasteClick()
 {
     if (!desktop().clipboardHasImage()) {
-        ShowStatus(QStringLiteral("クリップボードに画像がありません。"), StatusKind::skInformation);
+        ShowStatus(tr("クリップボードに画像がありません。"), StatusKind::skInformation);
         return;
     }
     // The picture is taken before the document's name is cleared, so that a clipboard that
     // cannot be read, or a picture too large for memory, leaves the document as it was.
     Bitmap pasted = fromQImage(desktop().clipboardImage());
     if (pasted.empty()) {
-        ShowStatus(QStringLiteral("クリップボードの画像を読み込めませんでした。"), StatusKind::skWarning);
+        ShowStatus(tr("クリップボードの画像を読み込めませんでした。"), StatusKind::skWarning);
         return;
     }
     setEditingPicture(Picture(std::move(pasted)));
     SetCurrentFile({});
     btnReload->setEnabled(false);
-    showFileName(kPastedName);
-    ShowStatus(kPastedName, StatusKind::statusOnly);
+    showFileName(tr(kPastedName));
+    ShowStatus(tr(kPastedName), StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
     SetEditingEnabled(true);

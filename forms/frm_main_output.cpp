@@ -107,10 +107,10 @@ void TfrmMain::btnAllCopyClick()
         gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()),
                          qsizetype(editing_.fileBytes().size()));
     if (!desktop().setClipboard(imageOf(editing_.bitmap()), gif)) {
-        ShowStatus(QStringLiteral("クリップボードにコピーできませんでした。"), StatusKind::skError);
+        ShowStatus(tr("クリップボードにコピーできませんでした。"), StatusKind::skError);
         return;
     }
-    ShowStatus(QStringLiteral("画像全体をクリップボードにコピー"), StatusKind::statusOnly);
+    ShowStatus(tr("画像全体をクリップボードにコピー"), StatusKind::statusOnly);
 }
 
 void TfrmMain::btnCutAndLoadClick()
@@ -119,7 +119,7 @@ void TfrmMain::btnCutAndLoadClick()
     setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
     showSourceSize();
     LayoutWorkArea(true, true);
-    ShowStatus(frmPreview_->withCutCommand(QStringLiteral("画像の切り出し")), StatusKind::statusOnly);
+    ShowStatus(frmPreview_->withCutCommand(tr("画像の切り出し")), StatusKind::statusOnly);
 }
 
 void TfrmMain::rdgpFormatClick() { showOutputFormat(); }

@@ -79,7 +79,7 @@ void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)
 {
     const ProfileFile file(settingsPath_);
     for (int i = 0; i < 20; ++i)
-        popTplItems[i]->setText(QString::fromStdString(presetCaption(readCutSizePreset(file, i))));
+        popTplItems[i]->setText(presetMenuCaption(readCutSizePreset(file, i)));
     presetButton = sender;
     // Right-aligned to "呼出", left-aligned to "記憶".
     popupBelow(popTpl, sender, sender == btnSizeLoad);
@@ -91,9 +91,8 @@ void TfrmMain::itemCutSizeClick(int slot)
     const CutSizePreset preset = readCutSizePreset(file, slot);
     if (presetButton == btnSizeLoad)
         return setCutSize(preset.width, preset.height);
-    const auto name =
-        desktop().inputText(this, popTplItems[slot]->text() + QStringLiteral("を上書きします"),
-                            QStringLiteral("新しい名前を入力してください"), QString::fromStdString(preset.name));
+    const auto name = desktop().inputText(this, tr("%1を上書きします").arg(popTplItems[slot]->text()),
+                                          tr("新しい名前を入力してください"), presetName(preset.name));
     if (!name)
         return;
     const Status s = writeCutSizePreset(file, slot, {name->toStdString(), udSizeW->position(), udSizeH->position()});

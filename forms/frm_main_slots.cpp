@@ -45,8 +45,7 @@ void TfrmMain::btnTmpSaveClick(QObject* sender)
 {
     if (const int slot = SlotForSender(sender)) {
         tmpSave->setPicture(slot, editing_);
-        ShowStatus(QStringLiteral("編集画像全体を一時保存領域") + slotTag(slot) + QStringLiteral("へ保存"),
-                   StatusKind::statusOnly);
+        ShowStatus(tr("編集画像全体を一時保存領域%1へ保存").arg(slotTag(slot)), StatusKind::statusOnly);
     }
     UpdateSlotLoadButtons();
 }
@@ -56,8 +55,7 @@ void TfrmMain::btnTmpCutSaveClick(QObject* sender)
     if (const int slot = SlotForSender(sender); slot && frmPreview_) {
         MakeCutResult(OutputMode::CutOnly);
         tmpSave->setPicture(slot, frmPreview_->cutResult());
-        ShowStatus(QStringLiteral("編集画像の枠内を一時保存領域") + slotTag(slot) + QStringLiteral("へ保存"),
-                   StatusKind::statusOnly);
+        ShowStatus(tr("編集画像の枠内を一時保存領域%1へ保存").arg(slotTag(slot)), StatusKind::statusOnly);
     }
     UpdateSlotLoadButtons();
 }
@@ -68,7 +66,7 @@ void TfrmMain::btnTmpLoadClick(QObject* sender)
     if (!slot)
         return;
     if (tmpSave->picture(slot).isEmpty()) {
-        ShowStatus(QStringLiteral("一時保存された画像はありません"), StatusKind::statusOnly);
+        ShowStatus(tr("一時保存された画像はありません"), StatusKind::statusOnly);
         return;
     }
     expandSlot(slot);
@@ -77,7 +75,7 @@ void TfrmMain::btnTmpLoadClick(QObject* sender)
 void TfrmMain::expandSlot(int slot)
 {
     setEditingPicture(tmpSave->picture(slot));
-    ShowStatus(QStringLiteral("一時保存領域") + slotTag(slot) + QStringLiteral("の画像を展開"), StatusKind::statusOnly);
+    ShowStatus(tr("一時保存領域%1の画像を展開").arg(slotTag(slot)), StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
 }
@@ -103,8 +101,7 @@ void TfrmMain::imgTmpSaveDragDrop(const QObject* source, int slot)
     }
     const int from = tmpSave->slotOfPanel(source);
     tmpSave->setPicture(slot, tmpSave->picture(from));
-    ShowStatus(QStringLiteral("一時保存領域の複写：") + slotTag(from) + QStringLiteral("→") + slotTag(slot),
-               StatusKind::statusOnly);
+    ShowStatus(tr("一時保存領域の複写：%1→%2").arg(slotTag(from), slotTag(slot)), StatusKind::statusOnly);
     UpdateSlotLoadButtons();
 }
 
@@ -127,7 +124,7 @@ void TfrmMain::FormDragDrop(const QObject* source, const QPoint& clientPoint)
         return expandSlot(from);
     if (!ConcatenatePicture(tmpSave->picture(from), clientPoint))
         return;
-    ShowStatus(QStringLiteral("一時保存領域") + slotTag(from) + QStringLiteral("の画像を連結"), StatusKind::statusOnly);
+    ShowStatus(tr("一時保存領域%1の画像を連結").arg(slotTag(from)), StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
 }

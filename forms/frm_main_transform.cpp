@@ -77,12 +77,12 @@ void TfrmMain::quarterTurn(Transform mode, const QString& status)
         LayoutWorkArea(true, true);
 }
 
-void TfrmMain::btnRotLClick() { quarterTurn(Transform::TurnLeft, QStringLiteral("左90°回転")); }
-void TfrmMain::btnRotRClick() { quarterTurn(Transform::TurnRight, QStringLiteral("右90°回転")); }
+void TfrmMain::btnRotLClick() { quarterTurn(Transform::TurnLeft, tr("左90°回転")); }
+void TfrmMain::btnRotRClick() { quarterTurn(Transform::TurnRight, tr("右90°回転")); }
 
-void TfrmMain::btnRot180Click() { quarterTurn(Transform::HalfTurn, QStringLiteral("180°回転")); }
-void TfrmMain::btnRevHClick() { quarterTurn(Transform::FlipVertical, QStringLiteral("上下反転")); }
-void TfrmMain::btnRevWClick() { quarterTurn(Transform::FlipHorizontal, QStringLiteral("左右反転")); }
+void TfrmMain::btnRot180Click() { quarterTurn(Transform::HalfTurn, tr("180°回転")); }
+void TfrmMain::btnRevHClick() { quarterTurn(Transform::FlipVertical, tr("上下反転")); }
+void TfrmMain::btnRevWClick() { quarterTurn(Transform::FlipHorizontal, tr("左右反転")); }
 
 void TfrmMain::btnRotFreeClick()
 {

@@ -71,7 +71,7 @@ TfrmPreview::TfrmPreview(QWidget* parent)
       tempJpeg_(tempJpegPath())
 {
     setObjectName(QStringLiteral("frmPreview"));
-    setWindowTitle(QStringLiteral("プレビュー"));
+    setWindowTitle(tr("プレビュー"));
     setMinimumSize(560, 360);
     resize(560, 360);
     buildControls();
@@ -82,21 +82,19 @@ void TfrmPreview::buildControls()
     Panel1 = new QWidget(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
     Panel1->setFixedHeight(33);
-    chkCutSrc = new QCheckBox(QStringLiteral("圧縮前の状態を表示"), Panel1);
+    chkCutSrc = new QCheckBox(tr("圧縮前の状態を表示"), Panel1);
     chkCutSrc->setObjectName(QStringLiteral("chkCutSrc"));
-    chkCutSrc->setToolTip(QStringLiteral("圧縮後の画像と圧縮前の画像の表示を切り替えます"));
+    chkCutSrc->setToolTip(tr("圧縮後の画像と圧縮前の画像の表示を切り替えます"));
     const QIcon saveIcon = themed("document-save", QStyle::SP_DialogSaveButton);
     const QIcon saveAsIcon = themed("document-save-as", QStyle::SP_DriveFDIcon);
     const QIcon copyIcon = themed("edit-copy", QStyle::SP_FileDialogContentsView);
-    btnSave = commandButton(Panel1, "btnSave", QStringLiteral("保　存 (&S)"),
-                            QStringLiteral("ファイル名は自動的に決まります"), saveIcon);
-    btnSaveAs = commandButton(Panel1, "btnSaveAs", QStringLiteral("別名保存(&A)"),
-                              QStringLiteral("ファイル名を指定して保存します"), saveAsIcon);
-    btnCopy = commandButton(Panel1, "btnCopy", QStringLiteral("画像コピー(&C)"),
-                            QStringLiteral("画像をクリップボードにコピーします"), copyIcon);
-    btnCancel =
-        commandButton(Panel1, "btnCancel", QStringLiteral("閉じる(&Q)"), QStringLiteral("プレビュー画面を閉じます"),
-                      themed("window-close", QStyle::SP_DialogCloseButton));
+    btnSave = commandButton(Panel1, "btnSave", tr("保　存 (&S)"), tr("ファイル名は自動的に決まります"), saveIcon);
+    btnSaveAs =
+        commandButton(Panel1, "btnSaveAs", tr("別名保存(&A)"), tr("ファイル名を指定して保存します"), saveAsIcon);
+    btnCopy =
+        commandButton(Panel1, "btnCopy", tr("画像コピー(&C)"), tr("画像をクリップボードにコピーします"), copyIcon);
+    btnCancel = commandButton(Panel1, "btnCancel", tr("閉じる(&Q)"), tr("プレビュー画面を閉じます"),
+                              themed("window-close", QStyle::SP_DialogCloseButton));
     btnSave->setDefault(true);
     auto* row = new QHBoxLayout(Panel1);
     row->setContentsMargins(6, 2, 6, 2);
@@ -140,11 +138,11 @@ void TfrmPreview::buildControls()
 
     popPreview = new QMenu(this);
     popPreview->setObjectName(QStringLiteral("popPreview"));
-    popitemSave = popPreview->addAction(saveIcon, QStringLiteral("保存"));
+    popitemSave = popPreview->addAction(saveIcon, tr("保存"));
     popitemSave->setObjectName(QStringLiteral("popitemSave"));
-    popitemSaveAs = popPreview->addAction(saveAsIcon, QStringLiteral("名前をつけて保存"));
+    popitemSaveAs = popPreview->addAction(saveAsIcon, tr("名前をつけて保存"));
     popitemSaveAs->setObjectName(QStringLiteral("popitemSaveAs"));
-    popitemCopy = popPreview->addAction(copyIcon, QStringLiteral("画像をコピー"));
+    popitemCopy = popPreview->addAction(copyIcon, tr("画像をコピー"));
     popitemCopy->setObjectName(QStringLiteral("popitemCopy"));
 
     tmrClose = new QTimer(this);
@@ -202,7 +200,7 @@ void TfrmPreview::FormShow()
     if (!runGuarded([this] { buildAndAct(); }, failureReport())) {
         built_ = false;
         EnableCommands(false);
-        setStatus(QStringLiteral("エラーによる中断"));
+        setStatus(tr("エラーによる中断"));
         tmrClose->start();
     }
 }
@@ -211,7 +209,7 @@ void TfrmPreview::buildAndAct()
 {
     const int quality = options_.quality;
     builtBmp_ = options_.format == OutputFormat::Bmp;
-    setStatus(QStringLiteral("プレビュー画像を作成中..."));
+    setStatus(tr("プレビュー画像を作成中..."));
     chkCutSrc->setChecked(false);
     imgCutSrc->hide();
     imgPreview->hide();
@@ -224,7 +222,7 @@ void TfrmPreview::buildAndAct()
         ok = enoughFreeSpace();
     if (!ok || builtBmp_) {
         showImage(imgCutSrc);
-        setStatus(QStringLiteral(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
+        setStatus(tr(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
     } else {
         failure = buildJpeg(quality);
         ok = failure.isEmpty();
@@ -232,7 +230,7 @@ void TfrmPreview::buildAndAct()
 
     EnableCommands(false);
     if (!ok) {
-        setStatus(QStringLiteral("エラーによる中断"));
+        setStatus(tr("エラーによる中断"));
         // A cut to keep editing needs no JPEG; every other command has failed and says why.
         if (!failure.isEmpty() && outputMode != OutputMode::CutOnly)
             report(MessageKind::Error, failure);
@@ -279,24 +277,22 @@ bool TfrmPreview::enoughFreeSpace()
     const std::uintmax_t needed = std::filesystem::file_size(document, ec);
     if (ec || *freeBytes >= needed)
         return true;
-    report(MessageKind::Warning,
-           QStringLiteral("ドライブ") + folder + QStringLiteral("の空き容量が充分でありません。\n作業を中断します。"));
+    report(MessageKind::Warning, tr("ドライブ%1の空き容量が充分でありません。\n作業を中断します。").arg(folder));
     return false;
 }
 
 QString TfrmPreview::tempFailureText() const
 {
-    return QStringLiteral("一時ファイル ") + displayPath(tempJpeg_) +
-           QStringLiteral(" を書き込めませんでした。\n書き込みの権限とディスクの空き容量を確認してください。");
+    return tr("一時ファイル %1 を書き込めませんでした。\n書き込みの権限とディスクの空き容量を確認してください。")
+        .arg(displayPath(tempJpeg_));
 }
 
 QString TfrmPreview::buildJpeg(int quality)
 {
     const int w = cutResult_.width(), h = cutResult_.height();
     if (w > kMaxJpegSide || h > kMaxJpegSide)
-        return QStringLiteral(
-                   "横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
-                   "保存形式をBMPにしてください。")
+        return tr("横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
+                  "保存形式をBMPにしてください。")
             .arg(w)
             .arg(h)
             .arg(kMaxJpegSide);
@@ -307,8 +303,8 @@ QString TfrmPreview::buildJpeg(int quality)
         const Status written =
             writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_, WriteMode::Replace, FileAccess::OwnerOnly);
         if (!written) {
-            failure = written.error().code == ErrorCode::Io ? tempFailureText()
-                                                            : QStringLiteral("JPEG画像を作成できませんでした。");
+            failure =
+                written.error().code == ErrorCode::Io ? tempFailureText() : tr("JPEG画像を作成できませんでした。");
         } else if (auto loaded = loadPictureFile(tempJpeg_); !loaded) {
             failure = tempFailureText();
         } else {
@@ -318,14 +314,10 @@ QString TfrmPreview::buildJpeg(int quality)
             showImage(imgPreview);
         }
     } catch (const std::bad_alloc&) {
-        failure = QStringLiteral("メモリが足りないため、JPEG画像を作成できませんでした。");
+        failure = tr("メモリが足りないため、JPEG画像を作成できませんでした。");
     }
     const std::uint64_t kilobytes = (bytes + 1023) / 1024;
-    setStatus(QStringLiteral(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB")
-                  .arg(w)
-                  .arg(h)
-                  .arg(quality)
-                  .arg(kilobytes));
+    setStatus(tr(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB").arg(w).arg(h).arg(quality).arg(kilobytes));
     return failure;
 }
 
@@ -337,7 +329,7 @@ void TfrmPreview::report(MessageKind kind, const QString& text)
 
 QString TfrmPreview::withCutCommand(const QString& text) const
 {
-    return cutCommand_.isEmpty() ? text : text + QStringLiteral("（") + cutCommand_ + QStringLiteral("）");
+    return cutCommand_.isEmpty() ? text : tr("%1（%2）").arg(text, cutCommand_);
 }
 
 void TfrmPreview::showImage(QLabel* image)
@@ -437,7 +429,7 @@ bool TfrmPreview::hasOutput()
 {
     if (built_ && !cutResult_.isEmpty())
         return true;
-    report(MessageKind::Information, QStringLiteral("画像がありません。"));
+    report(MessageKind::Information, tr("画像がありません。"));
     EnableCommands(true);
     return false;
 }
@@ -459,14 +451,14 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         // The dialog shows a proposal that is not UTF-8 as text and gives that text back.
         name = pathFromDialog(desktop().saveFileName(dialogParent(), request), {name});
         if (name.empty()) {
-            emit statusChanged(QStringLiteral("保存を取り消しました。"));
+            emit statusChanged(tr("保存を取り消しました。"));
             EnableCommands(true);
             return;
         }
         if (isTempJpeg(name)) {
-            report(MessageKind::Information,
-                   QStringLiteral("ファイル ") + displayPath(name) +
-                       QStringLiteral(" は trimletが使用中です。\n別のファイル名を指定してください。"));
+            report(
+                MessageKind::Information,
+                tr("ファイル %1 は trimletが使用中です。\n別のファイル名を指定してください。").arg(displayPath(name)));
             EnableCommands(true);
             return;
         }
@@ -482,12 +474,12 @@ void TfrmPreview::btnSaveClick(bool saveAs)
     }
     if (!written) {
         report(MessageKind::Error,
-               QStringLiteral("ファイル ") + displayPath(name) +
-                   QStringLiteral(" の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。"));
+               tr("ファイル %1 の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。")
+                   .arg(displayPath(name)));
         EnableCommands(true);
         return;
     }
-    emit statusChanged(withCutCommand(displayPath(name) + QStringLiteral(" を保存しました。")));
+    emit statusChanged(withCutCommand(tr("%1 を保存しました。").arg(displayPath(name))));
     emit saved(name);
     done(QDialog::Accepted);
 }
@@ -497,11 +489,11 @@ void TfrmPreview::btnCopyClick()
     if (!hasOutput())
         return;
     if (!desktop().setClipboard(imageOf(cutResult_.bitmap()), {})) {
-        report(MessageKind::Error, QStringLiteral("クリップボードにコピーできませんでした。"));
+        report(MessageKind::Error, tr("クリップボードにコピーできませんでした。"));
         EnableCommands(true);
         return;
     }
-    emit statusChanged(withCutCommand(QStringLiteral("画像の枠内をクリップボードにコピー")));
+    emit statusChanged(withCutCommand(tr("画像の枠内をクリップボードにコピー")));
     emit copied();
     done(QDialog::Accepted);
 }

@@ -43,13 +43,13 @@ W* place(W* w, const char* name, int x, int y, int width = -1, int height = -1)
 TfrmRotFree::TfrmRotFree(QWidget* parent) : QDialog(parent, Qt::Tool)
 {
     setObjectName(QStringLiteral("frmRotFree"));
-    setWindowTitle(QStringLiteral("自由回転"));
+    setWindowTitle(tr("自由回転"));
     setFixedSize(314, 121);
     setModal(true);
 
-    Label6 = place(new QLabel(QStringLiteral("角度"), this), "Label6", 16, 28);
+    Label6 = place(new QLabel(tr("角度"), this), "Label6", 16, 28);
     edtDegree = place(new QLineEdit(this), "edtDegree", 56, 24, 41, 20);
-    edtDegree->setToolTip(QStringLiteral("角度を指定します（マイナス 左⇔右 プラス）"));
+    edtDegree->setToolTip(tr("角度を指定します（マイナス 左⇔右 プラス）"));
     edtDegree->setAttribute(Qt::WA_InputMethodEnabled, false);
     udDegree = place(new UpDown(edtDegree, -359, 359, 0, this), "udDegree", 97, 24, 16, 20);
 
@@ -64,19 +64,18 @@ TfrmRotFree::TfrmRotFree(QWidget* parent) : QDialog(parent, Qt::Tool)
     // The arrows sit between the edit and the ±30 buttons, so give the edit room to the left.
     udDegree->raise();
 
-    chkRealtime = place(new QCheckBox(QStringLiteral("リアルタイム"), this), "chkRealtime", 24, 68, 89, 17);
-    chkRealtime->setToolTip(QStringLiteral("角度を変更すると即座にプレビューを表示します"));
+    chkRealtime = place(new QCheckBox(tr("リアルタイム"), this), "chkRealtime", 24, 68, 89, 17);
+    chkRealtime->setToolTip(tr("角度を変更すると即座にプレビューを表示します"));
     chkRealtime->setChecked(true);
-    lblRealtime = place(new QLabel(QStringLiteral("プレビュー"), this), "lblRealtime", 42, 84);
+    lblRealtime = place(new QLabel(tr("プレビュー"), this), "lblRealtime", 42, 84);
 
-    rdgpViewShape = place(new QGroupBox(QStringLiteral("補助線"), this), "rdgpViewShape", 128, 6, 70, 94);
-    rdgpViewShape->setToolTip(QStringLiteral("水平・垂直の参考となる線を表示します"));
+    rdgpViewShape = place(new QGroupBox(tr("補助線"), this), "rdgpViewShape", 128, 6, 70, 94);
+    rdgpViewShape->setToolTip(tr("水平・垂直の参考となる線を表示します"));
     auto* column = new QVBoxLayout(rdgpViewShape);
     column->setContentsMargins(6, 2, 4, 2);
     column->setSpacing(0);
     rdgpViewShapeItems = new QButtonGroup(rdgpViewShape);
-    const QString shapes[] = {QStringLiteral("なし"), QStringLiteral("横"), QStringLiteral("縦"),
-                              QStringLiteral("クロス")};
+    const QString shapes[] = {tr("なし"), tr("横"), tr("縦"), tr("クロス")};
     for (int i = 0; i < 4; ++i) {
         auto* r = new QRadioButton(shapes[i], rdgpViewShape);
         rdgpViewShapeItems->addButton(r, i);
@@ -90,12 +89,11 @@ TfrmRotFree::TfrmRotFree(QWidget* parent) : QDialog(parent, Qt::Tool)
         b->setAutoDefault(false);
         return b;
     };
-    btnPreview = button("btnPreview", QStringLiteral("回転プレビュー"),
-                        QStringLiteral("指定した角度で回転した際のプレビューを表示します"), 10);
-    btnOK = button("btnOK", QStringLiteral(" 実 行 (&R)"), QStringLiteral("指定した角度での回転を実行します"), 42);
-    btnCancel = button("btnCancel", QStringLiteral(" 閉じる(&Q)"), QStringLiteral("自由回転メニューを終了します"), 74);
-    btnStop = place(new QPushButton(QStringLiteral(" 中 止 !!"), this), "btnStop", 208, 10, 97, 89);
-    btnStop->setToolTip(QStringLiteral("演算を中止します"));
+    btnPreview = button("btnPreview", tr("回転プレビュー"), tr("指定した角度で回転した際のプレビューを表示します"), 10);
+    btnOK = button("btnOK", tr(" 実 行 (&R)"), tr("指定した角度での回転を実行します"), 42);
+    btnCancel = button("btnCancel", tr(" 閉じる(&Q)"), tr("自由回転メニューを終了します"), 74);
+    btnStop = place(new QPushButton(tr(" 中 止 !!"), this), "btnStop", 208, 10, 97, 89);
+    btnStop->setToolTip(tr("演算を中止します"));
     btnStop->setAutoDefault(false);
     btnStop->hide();
     progressBar = place(new QProgressBar(this), "progressBar", 0, 106, 314, 15);
@@ -286,7 +284,7 @@ void TfrmRotFree::RotatePicture()
         return;
     stopRequested = false;
     edtDegree->setText(QString::number(d));
-    emit statusChanged(QStringLiteral("回転中"));
+    emit statusChanged(tr("回転中"));
     progressBar->setValue(0);
     progressBar->show();
     progressBar->setValue(1);
@@ -314,9 +312,9 @@ void TfrmRotFree::RotatePicture()
         },
         failureReport());
     if (completed)
-        emit statusChanged(QString::number(d) + QStringLiteral("°回転"));
+        emit statusChanged(tr("%1°回転").arg(d));
     else if (!failed && !refused)
-        emit statusChanged(QStringLiteral("回転を中止しました"));
+        emit statusChanged(tr("回転を中止しました"));
     progressBar->setValue(0);
     setRunning(false);
     if (completed)

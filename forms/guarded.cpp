@@ -1,5 +1,6 @@
 #include "forms/guarded.h"
 
+#include <QCoreApplication>
 #include <cstdio>
 #include <new>
 #include <stdexcept>
@@ -10,13 +11,17 @@ namespace trimlet {
 
 namespace {
 
-QString abortedText() { return QStringLiteral("処理中にエラーが発生したので、処理を中止しました。"); }
+QString abortedText()
+{
+    return QCoreApplication::translate("Failure", "処理中にエラーが発生したので、処理を中止しました。");
+}
 
 }  // namespace
 
 QString outOfMemoryText()
 {
-    return abortedText() + QStringLiteral("\nエラーコード：8このコマンドを実行するのに十分な記憶域がありません。");
+    return abortedText() + QCoreApplication::translate(
+                               "Failure", "\nエラーコード：8このコマンドを実行するのに十分な記憶域がありません。");
 }
 
 QString failureText(const std::exception_ptr& failure)

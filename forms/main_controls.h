@@ -4,6 +4,7 @@
 // window inherits this privately and builds it once with setupUi; what each control does is
 // the window's business.
 
+#include <QCoreApplication>
 #include <QPoint>
 #include <QSize>
 #include <memory>
@@ -43,6 +44,9 @@ class UpDown;
 IntRect workArea(const QSize& client);
 
 struct MainControls {
+    Q_DECLARE_TR_FUNCTIONS(MainControls)
+
+public:
     MainControls();
     ~MainControls();
 

@@ -79,7 +79,7 @@ QGroupBox* sizeGroup(QWidget* parent, const QString& title, QLabel*& w, QLabel*&
         l->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
         l->setMinimumWidth(30);
     }
-    row->addWidget(label(group, QStringLiteral("横")));
+    row->addWidget(label(group, QCoreApplication::translate("MainControls", "横")));
     row->addWidget(w);
     row->addWidget(label(group, between));
     row->addWidget(h);
@@ -134,13 +134,13 @@ void MainControls::buildCommandBand(QWidget* client)
     pcEdit->setGeometry(4, 4, 497, 92);
     pcEdit->setDocumentMode(true);
     pcEdit->setStyleSheet(QStringLiteral("QTabBar::tab { width: 110px; height: 22px; padding: 0px; }"));
-    tabFile = named(new QWidget, "tabFile", QStringLiteral("画像の読み込み・保存関連のメニュー"));
-    tabEdit = named(new QWidget, "tabEdit", QStringLiteral("画像の編集関連のメニュー"));
+    tabFile = named(new QWidget, "tabFile", tr("画像の読み込み・保存関連のメニュー"));
+    tabEdit = named(new QWidget, "tabEdit", tr("画像の編集関連のメニュー"));
     tabConcat = named(new QWidget, "tabConcat",
-                      QStringLiteral("このメニューを表示した状態で画像をドラッグ＆ドロップすると、画像を連結できます"));
-    pcEdit->addTab(tabFile, applicationIcon(), QStringLiteral("ファイル(&F)"));
-    pcEdit->addTab(tabEdit, applicationIcon(), QStringLiteral(" 加　工　(&E)"));
-    pcEdit->addTab(tabConcat, applicationIcon(), QStringLiteral("連結モード(&A)"));
+                      tr("このメニューを表示した状態で画像をドラッグ＆ドロップすると、画像を連結できます"));
+    pcEdit->addTab(tabFile, applicationIcon(), tr("ファイル(&F)"));
+    pcEdit->addTab(tabEdit, applicationIcon(), tr(" 加　工　(&E)"));
+    pcEdit->addTab(tabConcat, applicationIcon(), tr("連結モード(&A)"));
     for (int i = 0; i < 3; ++i)
         pcEdit->setTabToolTip(i, pcEdit->widget(i)->toolTip());
 
@@ -155,24 +155,18 @@ void MainControls::buildFilePage()
     auto* grid = new QGridLayout(tabFile);
     grid->setContentsMargins(4, 4, 4, 2);
     grid->setSpacing(3);
-    btnOpen = button(tabFile, "btnOpen", QStringLiteral("開く (&O)"),
-                     QStringLiteral("画像ファイルを読み込みます（ドラッグ＆ドロップでも読み込めます）"));
-    btnPaste = button(tabFile, "btnPaste", QStringLiteral("貼り付け(&P)"),
-                      QStringLiteral("クリップボードの画像を貼り付けます"));
-    btnReload =
-        button(tabFile, "btnReload", QStringLiteral("リロード(&Z)"), QStringLiteral("画像ファイルを読み直します"));
-    btnOpenDir = button(tabFile, "btnOpenDir", QStringLiteral("フォルダ(&U)"),
-                        QStringLiteral("編集中の（または以前に編集したことのある）画像のフォルダを開きます"));
-    btnCopy = button(tabFile, "btnCopy", QStringLiteral("枠内コピー(&C)"),
-                     QStringLiteral("画像の枠内をクリップボードにコピーします"));
-    btnAllCopy = button(tabFile, "btnAllCopy", QStringLiteral("このままコピー"),
-                        QStringLiteral("画像全体をクリップボードにコピーします"));
-    btnSave =
-        button(tabFile, "btnSave", QStringLiteral("枠内保存(&X)"), QStringLiteral("画像の枠内を切り出して保存します"));
-    btnQuickSave =
-        button(tabFile, "btnQuickSave", QStringLiteral("このまま保存"), QStringLiteral("画像全体を保存します"));
-    btnPreview = button(tabFile, "btnPreview", QStringLiteral(" プレビュー(&D)"),
-                        QStringLiteral("プレビュー画面を開き、枠内の切り出しやコピーを行います"));
+    btnOpen = button(tabFile, "btnOpen", tr("開く (&O)"),
+                     tr("画像ファイルを読み込みます（ドラッグ＆ドロップでも読み込めます）"));
+    btnPaste = button(tabFile, "btnPaste", tr("貼り付け(&P)"), tr("クリップボードの画像を貼り付けます"));
+    btnReload = button(tabFile, "btnReload", tr("リロード(&Z)"), tr("画像ファイルを読み直します"));
+    btnOpenDir = button(tabFile, "btnOpenDir", tr("フォルダ(&U)"),
+                        tr("編集中の（または以前に編集したことのある）画像のフォルダを開きます"));
+    btnCopy = button(tabFile, "btnCopy", tr("枠内コピー(&C)"), tr("画像の枠内をクリップボードにコピーします"));
+    btnAllCopy = button(tabFile, "btnAllCopy", tr("このままコピー"), tr("画像全体をクリップボードにコピーします"));
+    btnSave = button(tabFile, "btnSave", tr("枠内保存(&X)"), tr("画像の枠内を切り出して保存します"));
+    btnQuickSave = button(tabFile, "btnQuickSave", tr("このまま保存"), tr("画像全体を保存します"));
+    btnPreview = button(tabFile, "btnPreview", tr(" プレビュー(&D)"),
+                        tr("プレビュー画面を開き、枠内の切り出しやコピーを行います"));
     btnPreview->setDefault(true);
     btnPreview->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Expanding);
 
@@ -192,18 +186,15 @@ void MainControls::buildEditPage()
     auto* grid = new QGridLayout(tabEdit);
     grid->setContentsMargins(4, 4, 4, 2);
     grid->setSpacing(3);
-    btnRotL = button(tabEdit, "btnRotL", QStringLiteral("左回転(&L)"), QStringLiteral("画像を左に90°回転します"));
-    btnRotR = button(tabEdit, "btnRotR", QStringLiteral("右回転(&R)"), QStringLiteral("画像を右に90°回転します"));
-    btnRot180 = button(tabEdit, "btnRot180", QStringLiteral("180゜回転(&T)"), QStringLiteral("画像を180゜回転します"));
-    btnRevH = button(tabEdit, "btnRevH", QStringLiteral("上下反転(&V)"), QStringLiteral("画像を上下反転します"));
-    btnRevW = button(tabEdit, "btnRevW", QStringLiteral("左右反転(&H)"), QStringLiteral("画像を左右反転します"));
-    btnRotFree =
-        button(tabEdit, "btnRotFree", QStringLiteral("自由回転(&Y)"), QStringLiteral("指定した角度に画像を回転します"));
-    btnCutAndLoad = button(tabEdit, "btnCutAndLoad", QStringLiteral("切り出し(&K)"),
-                           QStringLiteral("枠内を切り出し、編集を続けます"));
-    btnBGColor = button(tabEdit, "btnBGColor", QStringLiteral("色変更(&B)"), QStringLiteral("背景色を指定します"));
-    pnlBGColor =
-        button(tabEdit, "pnlBGColor", QStringLiteral("背景色"), QStringLiteral("自由回転や連結で発生する余白の色です"));
+    btnRotL = button(tabEdit, "btnRotL", tr("左回転(&L)"), tr("画像を左に90°回転します"));
+    btnRotR = button(tabEdit, "btnRotR", tr("右回転(&R)"), tr("画像を右に90°回転します"));
+    btnRot180 = button(tabEdit, "btnRot180", tr("180゜回転(&T)"), tr("画像を180゜回転します"));
+    btnRevH = button(tabEdit, "btnRevH", tr("上下反転(&V)"), tr("画像を上下反転します"));
+    btnRevW = button(tabEdit, "btnRevW", tr("左右反転(&H)"), tr("画像を左右反転します"));
+    btnRotFree = button(tabEdit, "btnRotFree", tr("自由回転(&Y)"), tr("指定した角度に画像を回転します"));
+    btnCutAndLoad = button(tabEdit, "btnCutAndLoad", tr("切り出し(&K)"), tr("枠内を切り出し、編集を続けます"));
+    btnBGColor = button(tabEdit, "btnBGColor", tr("色変更(&B)"), tr("背景色を指定します"));
+    pnlBGColor = button(tabEdit, "pnlBGColor", tr("背景色"), tr("自由回転や連結で発生する余白の色です"));
     pnlBGColor->setFlat(true);
     pnlBGColor->setAutoFillBackground(true);
     QPalette pal = pnlBGColor->palette();
@@ -243,8 +234,8 @@ void MainControls::buildConcatPage()
         grid->setSpacing(1);
         int i = 0;
         for (const ToggleButton& s : toggles) {
-            auto* b = named(new QToolButton(box), s.name, QString::fromUtf8(s.hint));
-            b->setText(QString::fromUtf8(s.caption));
+            auto* b = named(new QToolButton(box), s.name, tr(s.hint));
+            b->setText(tr(s.caption));
             b->setCheckable(true);
             b->setAutoRaise(false);
             b->setFixedSize(44, 20);
@@ -255,18 +246,26 @@ void MainControls::buildConcatPage()
         }
         row->addWidget(box);
     };
-    makeGroup(QStringLiteral("横に連結"),
-              {{&spdTop, "spdTop", "上寄せ", "画像を横に連結する際に、小さい画像を上寄せします"},
-               {&spdTopBottom, "spdTopBottom", "中央", "画像を横に連結する際に、小さい画像を中央揃えします"},
-               {&spdBottom, "spdBottom", "下寄せ", "画像を横に連結する際に、小さい画像を下寄せします"},
-               {&spdTopBottomCut, "spdTopBottomCut", "中抜き",
-                "画像を横に連結する際に、小さい画像に合わせて大きい画像を切り落とします"}});
-    makeGroup(QStringLiteral("縦に連結"),
-              {{&spdLeft, "spdLeft", "左寄せ", "画像を縦に連結する際に、小さい画像を左寄せします"},
-               {&spdLeftRight, "spdLeftRight", "中央", "画像を縦に連結する際に、小さい画像を中央揃えします"},
-               {&spdRight, "spdRight", "右寄せ", "画像を縦に連結する際に、小さい画像を右寄せします"},
-               {&spdLeftRightCut, "spdLeftRightCut", "中抜き",
-                "画像を縦に連結する際に、小さい画像に合わせて大きい画像を切り落とします"}});
+    makeGroup(tr("横に連結"),
+              {{&spdTop, "spdTop", QT_TRANSLATE_NOOP("MainControls", "上寄せ"),
+                QT_TRANSLATE_NOOP("MainControls", "画像を横に連結する際に、小さい画像を上寄せします")},
+               {&spdTopBottom, "spdTopBottom", QT_TRANSLATE_NOOP("MainControls", "中央"),
+                QT_TRANSLATE_NOOP("MainControls", "画像を横に連結する際に、小さい画像を中央揃えします")},
+               {&spdBottom, "spdBottom", QT_TRANSLATE_NOOP("MainControls", "下寄せ"),
+                QT_TRANSLATE_NOOP("MainControls", "画像を横に連結する際に、小さい画像を下寄せします")},
+               {&spdTopBottomCut, "spdTopBottomCut", QT_TRANSLATE_NOOP("MainControls", "中抜き"),
+                QT_TRANSLATE_NOOP("MainControls",
+                                  "画像を横に連結する際に、小さい画像に合わせて大きい画像を切り落とします")}});
+    makeGroup(tr("縦に連結"),
+              {{&spdLeft, "spdLeft", QT_TRANSLATE_NOOP("MainControls", "左寄せ"),
+                QT_TRANSLATE_NOOP("MainControls", "画像を縦に連結する際に、小さい画像を左寄せします")},
+               {&spdLeftRight, "spdLeftRight", QT_TRANSLATE_NOOP("MainControls", "中央"),
+                QT_TRANSLATE_NOOP("MainControls", "画像を縦に連結する際に、小さい画像を中央揃えします")},
+               {&spdRight, "spdRight", QT_TRANSLATE_NOOP("MainControls", "右寄せ"),
+                QT_TRANSLATE_NOOP("MainControls", "画像を縦に連結する際に、小さい画像を右寄せします")},
+               {&spdLeftRightCut, "spdLeftRightCut", QT_TRANSLATE_NOOP("MainControls", "中抜き"),
+                QT_TRANSLATE_NOOP("MainControls",
+                                  "画像を縦に連結する際に、小さい画像に合わせて大きい画像を切り落とします")}});
     spdTopBottomCut->setChecked(true);
     spdLeftRightCut->setChecked(true);
 
@@ -302,7 +301,7 @@ void MainControls::buildWorkArea(QWidget* client)
     imgRotPreview->hide();
     shpRotPreview->hide();
 
-    lblNotice = label(client, QStringLiteral("ここに画像をドロップしてください"), "lblNotice");
+    lblNotice = label(client, tr("ここに画像をドロップしてください"), "lblNotice");
     QFont big = lblNotice->font();
     big.setPixelSize(27);
     lblNotice->setFont(big);
@@ -313,8 +312,8 @@ void MainControls::buildWorkArea(QWidget* client)
     lblNotice->setAttribute(Qt::WA_TransparentForMouseEvents);
 
     // The file name is drawn twice: a black shadow one pixel right and down of the front text.
-    lblFileNameB = label(client, QStringLiteral("(ファイル名)"), "lblFileNameB");
-    lblFileNameF = label(client, QStringLiteral("(ファイル名)"), "lblFileNameF");
+    lblFileNameB = label(client, tr("(ファイル名)"), "lblFileNameB");
+    lblFileNameF = label(client, tr("(ファイル名)"), "lblFileNameF");
     for (QLabel* l : {lblFileNameB, lblFileNameF}) {
         QFont f = l->font();
         f.setPixelSize(13);
@@ -343,35 +342,33 @@ void MainControls::buildConsole(QWidget* client)
     rows->addLayout(bottom);
 
     // Top row reads as a formula: cut source size × rate = size after reduction.
-    top->addWidget(sizeGroup(pnlConsole, QStringLiteral("切り出し元サイズ"), lblCutSizeW, lblCutSizeH, "lblCutSizeW",
-                             "lblCutSizeH", QStringLiteral(" ×  縦")));
+    top->addWidget(sizeGroup(pnlConsole, tr("切り出し元サイズ"), lblCutSizeW, lblCutSizeH, "lblCutSizeW", "lblCutSizeH",
+                             tr(" ×  縦")));
     top->addWidget(label(pnlConsole, QStringLiteral("× ")));
-    auto* powerGroup = new QGroupBox(QStringLiteral("縮小率(%)"), pnlConsole);
+    auto* powerGroup = new QGroupBox(tr("縮小率(%)"), pnlConsole);
     auto* powerRow = new QHBoxLayout(powerGroup);
     powerRow->setContentsMargins(6, 0, 6, 2);
     powerRow->setSpacing(0);
-    edtPower = named(new QLineEdit(powerGroup), "edtPower", QStringLiteral("縮小率を指定します"));
+    edtPower = named(new QLineEdit(powerGroup), "edtPower", tr("縮小率を指定します"));
     edtPower->setMaxLength(3);
     edtPower->setFixedWidth(36);
     edtPower->setAttribute(Qt::WA_InputMethodEnabled, false);
-    udPower = named(new UpDown(edtPower, 5, 100, 100, powerGroup), "udPower", QStringLiteral("縮小率を指定します"));
+    udPower = named(new UpDown(edtPower, 5, 100, 100, powerGroup), "udPower", tr("縮小率を指定します"));
     powerRow->addWidget(edtPower);
     powerRow->addWidget(udPower);
     top->addWidget(powerGroup);
-    top->addWidget(label(pnlConsole, QStringLiteral("＝")));
-    top->addWidget(sizeGroup(pnlConsole, QStringLiteral("縮小後サイズ"), lblSizeW, lblSizeH, "lblSizeW", "lblSizeH",
-                             QStringLiteral(" × 縦")));
-    top->addWidget(sizeGroup(pnlConsole, QStringLiteral("元画像のサイズ"), lblSrcSizeW, lblSrcSizeH, "lblSrcSizeW",
-                             "lblSrcSizeH", QStringLiteral(" ×  縦")));
+    top->addWidget(label(pnlConsole, tr("＝")));
+    top->addWidget(sizeGroup(pnlConsole, tr("縮小後サイズ"), lblSizeW, lblSizeH, "lblSizeW", "lblSizeH", tr(" × 縦")));
+    top->addWidget(sizeGroup(pnlConsole, tr("元画像のサイズ"), lblSrcSizeW, lblSrcSizeH, "lblSrcSizeW", "lblSrcSizeH",
+                             tr(" ×  縦")));
 
-    auto* qualGroup = new QGroupBox(QStringLiteral("JPEG保存時の画質(100=最高)"), pnlConsole);
+    auto* qualGroup = new QGroupBox(tr("JPEG保存時の画質(100=最高)"), pnlConsole);
     auto* qualRow = new QHBoxLayout(qualGroup);
     qualRow->setContentsMargins(4, 0, 4, 0);
     lblQual = label(qualGroup, QStringLiteral("0"), "lblQual");
     lblQual->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     lblQual->setFixedWidth(24);
-    tbarQual =
-        named(new QSlider(Qt::Horizontal, qualGroup), "tbarQual", QStringLiteral("JPEG保存する際の画質を指定します"));
+    tbarQual = named(new QSlider(Qt::Horizontal, qualGroup), "tbarQual", tr("JPEG保存する際の画質を指定します"));
     tbarQual->setRange(1, 100);
     tbarQual->setPageStep(10);
     tbarQual->setTickInterval(10);
@@ -382,7 +379,7 @@ void MainControls::buildConsole(QWidget* client)
     top->addWidget(qualGroup, 1);
 
     // Bottom row: the cut size, the output options and the program buttons.
-    auto* cutGroup = new QGroupBox(QStringLiteral("切り出しサイズ"), pnlConsole);
+    auto* cutGroup = new QGroupBox(tr("切り出しサイズ"), pnlConsole);
     auto* cutRow = new QHBoxLayout(cutGroup);
     cutRow->setContentsMargins(6, 0, 6, 2);
     cutRow->setSpacing(2);
@@ -397,23 +394,19 @@ void MainControls::buildConsole(QWidget* client)
         cutRow->addWidget(ud);
         cutRow->addSpacing(4);
     };
-    sizeEdit(edtSizeW, udSizeW, "edtSizeW", "udSizeW", 24, 240, QStringLiteral("切り出しサイズの横幅を指定します"),
-             QStringLiteral("横"));
-    sizeEdit(edtSizeH, udSizeH, "edtSizeH", "udSizeH", 32, 320, QStringLiteral("切り出しサイズの縦幅を指定します"),
-             QStringLiteral("縦"));
-    btnSwap = button(cutGroup, "btnSwap", QStringLiteral("⇄"), QStringLiteral("切り出しサイズの縦と横を入れ替えます"));
-    btnSizeLoad =
-        button(cutGroup, "btnSizeLoad", QStringLiteral("呼出"), QStringLiteral("切り出しサイズの設定を呼び出します"));
-    btnSizeSave = button(cutGroup, "btnSizeSave", QStringLiteral("記憶"),
-                         QStringLiteral("現在の切り出しサイズの設定を記憶します"));
+    sizeEdit(edtSizeW, udSizeW, "edtSizeW", "udSizeW", 24, 240, tr("切り出しサイズの横幅を指定します"), tr("横"));
+    sizeEdit(edtSizeH, udSizeH, "edtSizeH", "udSizeH", 32, 320, tr("切り出しサイズの縦幅を指定します"), tr("縦"));
+    btnSwap = button(cutGroup, "btnSwap", QStringLiteral("⇄"), tr("切り出しサイズの縦と横を入れ替えます"));
+    btnSizeLoad = button(cutGroup, "btnSizeLoad", tr("呼出"), tr("切り出しサイズの設定を呼び出します"));
+    btnSizeSave = button(cutGroup, "btnSizeSave", tr("記憶"), tr("現在の切り出しサイズの設定を記憶します"));
     btnSwap->setFixedWidth(26);
     btnSizeLoad->setFixedWidth(40);
     btnSizeSave->setFixedWidth(40);
     cutRow->addWidget(btnSwap);
     cutRow->addWidget(btnSizeLoad);
     cutRow->addWidget(btnSizeSave);
-    cmbSize = named(new QComboBox(cutGroup), "cmbSize", QStringLiteral("切り出すサイズを選択します"));
-    cmbSize->addItem(QStringLiteral("直接指定"));
+    cmbSize = named(new QComboBox(cutGroup), "cmbSize", tr("切り出すサイズを選択します"));
+    cmbSize->addItem(tr("直接指定"));
     cmbSize->hide();
     bottom->addWidget(cutGroup);
 
@@ -434,17 +427,17 @@ void MainControls::buildConsole(QWidget* client)
         items->button(0)->setChecked(true);
         bottom->addWidget(box);
     };
-    radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", QStringLiteral("保存形式"),
-               QStringLiteral("保存形式を指定します"), {QStringLiteral("JPEG"), QStringLiteral("BMP")});
-    radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", QStringLiteral("ファイル名末尾"),
-               QStringLiteral("ファイル名の末尾につける連番の形式を指定します"),
+    radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", tr("保存形式"), tr("保存形式を指定します"),
+               {QStringLiteral("JPEG"), QStringLiteral("BMP")});
+    radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", tr("ファイル名末尾"),
+               tr("ファイル名の末尾につける連番の形式を指定します"),
                {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")});
     bottom->addStretch(1);
 
-    btnAbout = button(pnlConsole, "btnAbout", QString(), QStringLiteral("trimletについての情報を表示します"));
+    btnAbout = button(pnlConsole, "btnAbout", QString(), tr("trimletについての情報を表示します"));
     btnAbout->setIcon(applicationIcon());
     btnAbout->setFixedSize(30, 30);
-    btnExit = button(pnlConsole, "btnExit", QStringLiteral("終 了 (&Q)"), QStringLiteral("trimletを終了します"));
+    btnExit = button(pnlConsole, "btnExit", tr("終 了 (&Q)"), tr("trimletを終了します"));
     btnExit->setFixedHeight(30);
     bottom->addWidget(btnAbout, 0, Qt::AlignBottom);
     bottom->addWidget(btnExit, 0, Qt::AlignBottom);
@@ -457,19 +450,19 @@ void MainControls::buildMenus(QMainWindow* window)
         field = menu->addAction(caption);
         field->setObjectName(QLatin1String(name));
     };
-    item(popEdit, popitemRevH, "popitemRevH", QStringLiteral("上下反転"));
-    item(popEdit, popitemRevW, "popitemRevW", QStringLiteral("左右反転"));
-    item(popEdit, popitemRotR, "popitemRotR", QStringLiteral("右回転"));
-    item(popEdit, popitemRotL, "popitemRotL", QStringLiteral("左回転"));
-    item(popEdit, popitemRot180, "popitemRot180", QStringLiteral("180°回転"));
-    item(popEdit, popitemRotFree, "popitemRotFree", QStringLiteral("自由回転"));
+    item(popEdit, popitemRevH, "popitemRevH", tr("上下反転"));
+    item(popEdit, popitemRevW, "popitemRevW", tr("左右反転"));
+    item(popEdit, popitemRotR, "popitemRotR", tr("右回転"));
+    item(popEdit, popitemRotL, "popitemRotL", tr("左回転"));
+    item(popEdit, popitemRot180, "popitemRot180", tr("180°回転"));
+    item(popEdit, popitemRotFree, "popitemRotFree", tr("自由回転"));
     popEdit->addSeparator();
-    item(popEdit, popitemPaste, "popitemPaste", QStringLiteral("貼り付け"));
-    item(popEdit, popitemReload, "popitemReload", QStringLiteral("リロード"));
+    item(popEdit, popitemPaste, "popitemPaste", tr("貼り付け"));
+    item(popEdit, popitemReload, "popitemReload", tr("リロード"));
     popEdit->addSeparator();
-    item(popEdit, popitemQuickSave, "popitemQuickSave", QStringLiteral("このまま保存"));
-    item(popEdit, popitemPreview, "popitemPreview", QStringLiteral("プレビュー"));
-    item(popEdit, popitemSave, "popitemSave", QStringLiteral("枠内保存"));
+    item(popEdit, popitemQuickSave, "popitemQuickSave", tr("このまま保存"));
+    item(popEdit, popitemPreview, "popitemPreview", tr("プレビュー"));
+    item(popEdit, popitemSave, "popitemSave", tr("枠内保存"));
 
     popTpl = trimlet::buildPresetMenu(window, popTplItems);
 }

@@ -1,5 +1,6 @@
 #include "forms/main_files.h"
 
+#include <QCoreApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <filesystem>
@@ -42,7 +43,7 @@ FileDialogRequest openPictureRequest(const std::string& lastSaved)
     request.initialFolder = displayPath(utf8Ancestor(folder));
     request.filters = {QStringLiteral("bitmap files (*.bmp)"), QStringLiteral("GIF files (*.gif)"),
                        QStringLiteral("JPEG files (*.jpg *.jpeg)"), QStringLiteral("PNG files (*.png)"),
-                       QStringLiteral("すべてのファイル (*)")};
+                       QCoreApplication::translate("MainFiles", "すべてのファイル (*)")};
     request.selectedFilter = 2;
     request.defaultSuffix = QStringLiteral("jpg");
     return request;
@@ -76,11 +77,13 @@ void openFolder(QWidget* parent, const std::string& folder)
 {
     std::error_code ec;
     if (!std::filesystem::is_directory(folder, ec))
-        desktop().message(parent, MessageKind::Information,
-                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" は存在しません。"));
+        desktop().message(
+            parent, MessageKind::Information,
+            QCoreApplication::translate("MainFiles", "フォルダ %1 は存在しません。").arg(displayPath(folder)));
     else if (!desktop().openUrl(urlOfLocalPath(folder)))
-        desktop().message(parent, MessageKind::Warning,
-                          QStringLiteral("フォルダ ") + displayPath(folder) + QStringLiteral(" を開けませんでした。"));
+        desktop().message(
+            parent, MessageKind::Warning,
+            QCoreApplication::translate("MainFiles", "フォルダ %1 を開けませんでした。").arg(displayPath(folder)));
 }
 
 }  // namespace trimlet

@@ -1,10 +1,13 @@
 #include "forms/preset_menu.h"
 
+#include <QCoreApplication>
 #include <QGridLayout>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QToolButton>
 #include <QWidgetAction>
+
+#include "settings/cut_size_presets.h"
 
 namespace trimlet {
 
@@ -54,7 +57,29 @@ private:
     int rows_;
 };
 
+// The built-in presets' names that have a translation, for lupdate; settings/ knows no Qt.
+[[maybe_unused]] const char* const kBuiltInNames[] = {
+    QT_TRANSLATE_NOOP("CutSizePreset", "横VGA"),   QT_TRANSLATE_NOOP("CutSizePreset", "横WVGA"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "横SVGA"),  QT_TRANSLATE_NOOP("CutSizePreset", "横WSVGA"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "横XGA"),   QT_TRANSLATE_NOOP("CutSizePreset", "横HD"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "横XGA+"),  QT_TRANSLATE_NOOP("CutSizePreset", "横SXGA"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "横UXGA"),  QT_TRANSLATE_NOOP("CutSizePreset", "横FHD"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "縦VGA"),   QT_TRANSLATE_NOOP("CutSizePreset", "縦WVGA"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "縦WVGA+"), QT_TRANSLATE_NOOP("CutSizePreset", "縦FWVGA"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "縦QHD"),   QT_TRANSLATE_NOOP("CutSizePreset", "縦DVGA"),
+    QT_TRANSLATE_NOOP("CutSizePreset", "縦XGA"),   QT_TRANSLATE_NOOP("CutSizePreset", "ヤフオク"),
+};
+
 }  // namespace
+
+QString presetName(const std::string& name) { return QCoreApplication::translate("CutSizePreset", name.c_str()); }
+
+QString presetMenuCaption(const CutSizePreset& preset)
+{
+    CutSizePreset shown = preset;
+    shown.name = presetName(preset.name).toStdString();
+    return QString::fromStdString(presetCaption(shown));
+}
 
 QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20])
 {

@@ -1,11 +1,22 @@
 #pragma once
 // The cut-size preset menu: twenty items in two columns of ten, reachable by the keys.
 
+#include <QString>
+#include <string>
+
 class QAction;
 class QMenu;
 class QWidget;
 
 namespace trimlet {
+
+struct CutSizePreset;
+
+// A preset's name in the windows' language: the built-in names translated, a name of the
+// user's own as typed.
+QString presetName(const std::string& name);
+// The preset's menu caption (presetCaption) with its name in the windows' language.
+QString presetMenuCaption(const CutSizePreset& preset);
 
 // Builds the menu "popTpl" on parent with its items "item1" to "item20" in items; the item's
 // data is its index. The items' captions and what they do are the caller's.

@@ -22,13 +22,13 @@ const QString kPictureDragType = QStringLiteral("application/x-trimlet-picture")
 
 SlotStrip::SlotStrip(QWidget* band)
 {
-    gbxTmpSave_ = new QGroupBox(QStringLiteral("一時保存エリア"), band);
+    gbxTmpSave_ = new QGroupBox(tr("一時保存エリア"), band);
     gbxTmpSave_->setObjectName(QStringLiteral("gbxTmpSave"));
     gbxTmpSave_->resize(265, 90);
     auto* row = new QHBoxLayout(gbxTmpSave_);
     row->setContentsMargins(4, 0, 4, 3);
     row->setSpacing(2);
-    const QString slotHint = QStringLiteral("ドラッグ＆ドロップで編集中の画像を一時保存または展開できます");
+    const QString slotHint = tr("ドラッグ＆ドロップで編集中の画像を一時保存または展開できます");
     for (int i = 0; i < 3; ++i) {
         const QByteArray n = QByteArray::number(i + 1);
         auto* cell = new QVBoxLayout;
@@ -51,10 +51,9 @@ SlotStrip::SlotStrip(QWidget* band)
             field->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
             buttons->addWidget(field);
         };
-        glyph(btnTmpSave_[i], "btnTmpSave" + n, QStringLiteral("全"), QStringLiteral("画像全体を一時保存します"));
-        glyph(btnTmpCutSave_[i], "btnTmpCutSave" + n, QStringLiteral("枠"),
-              QStringLiteral("画像の枠内を一時保存します"));
-        glyph(btnTmpLoad_[i], "btnTmpLoad" + n, QStringLiteral("展"), QStringLiteral("一時保存した画像を展開します"));
+        glyph(btnTmpSave_[i], "btnTmpSave" + n, tr("全"), tr("画像全体を一時保存します"));
+        glyph(btnTmpCutSave_[i], "btnTmpCutSave" + n, tr("枠"), tr("画像の枠内を一時保存します"));
+        glyph(btnTmpLoad_[i], "btnTmpLoad" + n, tr("展"), tr("一時保存した画像を展開します"));
         cell->addLayout(buttons);
         row->addLayout(cell);
     }
@@ -65,9 +64,9 @@ SlotStrip::SlotStrip(QWidget* band)
         field = popTmpSave_->addAction(caption);
         field->setObjectName(QLatin1String(name));
     };
-    item(popItemTmpSave_, "popItemTmpSave", QStringLiteral("編集中の画像を一時保存"));
-    item(popItemTmpCutSave_, "popItemTmpCutSave", QStringLiteral("編集中の画像の枠内を一時保存"));
-    item(popItemTmpLoad_, "popItemTmpLoad", QStringLiteral("画像を展開"));
+    item(popItemTmpSave_, "popItemTmpSave", tr("編集中の画像を一時保存"));
+    item(popItemTmpCutSave_, "popItemTmpCutSave", tr("編集中の画像の枠内を一時保存"));
+    item(popItemTmpLoad_, "popItemTmpLoad", tr("画像を展開"));
 }
 
 void SlotStrip::connectCommands(QObject* context, const SlotCommands& c)

@@ -3,6 +3,7 @@
 // per slot, the slots' pop-up menu, and the pictures parked in them. Slots are numbered 1 to
 // 3 as their captions. What a command does with the editing picture is the window's.
 
+#include <QCoreApplication>
 #include <QPoint>
 #include <functional>
 
@@ -33,6 +34,8 @@ struct SlotCommands {
 };
 
 class SlotStrip {
+    Q_DECLARE_TR_FUNCTIONS(SlotStrip)
+
 public:
     // Builds the group "gbxTmpSave" into band and the menu "popTmpSave" on band's window.
     explicit SlotStrip(QWidget* band);

@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QColorDialog>
+#include <QCoreApplication>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
@@ -20,10 +21,10 @@ namespace trimlet {
 QString messageTitle(MessageKind kind)
 {
     switch (kind) {
-    case MessageKind::Warning: return QStringLiteral("警告");
-    case MessageKind::Error: return QStringLiteral("エラー");
-    case MessageKind::Information: return QStringLiteral("情報");
-    case MessageKind::Confirmation: return QStringLiteral("確認");
+    case MessageKind::Warning: return QCoreApplication::translate("Desktop", "警告");
+    case MessageKind::Error: return QCoreApplication::translate("Desktop", "エラー");
+    case MessageKind::Information: return QCoreApplication::translate("Desktop", "情報");
+    case MessageKind::Confirmation: return QCoreApplication::translate("Desktop", "確認");
     }
     return {};
 }
@@ -72,8 +73,8 @@ public:
         if (ending)
             return false;
         QMessageBox box(iconFor(kind), messageTitle(kind), text, QMessageBox::NoButton, parent);
-        QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-        QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
+        QPushButton* yes = box.addButton(QCoreApplication::translate("Desktop", "はい(&Y)"), QMessageBox::YesRole);
+        QPushButton* no = box.addButton(QCoreApplication::translate("Desktop", "いいえ(&N)"), QMessageBox::NoRole);
         yes->setObjectName(QStringLiteral("btnYes"));
         no->setObjectName(QStringLiteral("btnNo"));
         box.setDefaultButton(yes);
@@ -177,8 +178,8 @@ private:
             if (open || !r.requireExistingFolder || QFileInfo(folder).isDir())
                 return chosen;
             QMessageBox::warning(&dialog, messageTitle(MessageKind::Warning),
-                                 QStringLiteral("フォルダ ") + QDir::toNativeSeparators(folder) +
-                                     QStringLiteral(" は存在しません。"));
+                                 QCoreApplication::translate("Desktop", "フォルダ %1 は存在しません。")
+                                     .arg(QDir::toNativeSeparators(folder)));
         }
     }
 };
