@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit and window tests, then the
-# Qt-free tests again under AddressSanitizer and UBSan, then the style checks. Needs no
+# Qt-free tests again under AddressSanitizer and UBSan, then the style and translation checks. Needs no
 # display and no person.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -17,5 +17,7 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRIMLET_SANITIZE=ON
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j2
 
-# Formatting and clang-tidy, on the compile commands of the first build.
+# Formatting and clang-tidy, on the compile commands of the first build; then the
+# translations against the texts of the sources.
 scripts/check-style.sh build
+scripts/check-translations.sh
