@@ -3,7 +3,7 @@
 # private_copy EXE [SUBFOLDER...]: a fresh folder $work, removed at exit (with the program
 # whose id is in $pid, if any), holding a private copy of the program in $work/bin, so that its
 # settings and temporary file are its own, its XDG folders and the given subfolders; the
-# offscreen platform is selected.
+# offscreen platform and the Japanese texts the tests read are selected.
 # settings_file: the settings file that copy wrote, beside it or in its XDG folder.
 # fail TEXT / finish: count a failure and go on; end with the count, or "all passed".
 
@@ -16,7 +16,7 @@ private_copy() {
   for sub in "${@:2}"; do mkdir -p "$work/$sub"; done
   chmod 700 "$work/runtime"
   cp "$1" "$work/bin/trimlet"
-  export QT_QPA_PLATFORM=offscreen XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
+  export QT_QPA_PLATFORM=offscreen TRIMLET_LANG=ja XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
 }
 
 private_copy_cleanup() {

@@ -18,6 +18,8 @@ trap cleanup EXIT
 mkdir -p "$work/bin" "$work/runtime"
 chmod 700 "$work/runtime"
 cp "$1" "$work/bin/trimlet"
+# The windows are found by their Japanese titles, whatever the machine's language.
+export TRIMLET_LANG=ja
 export QT_QPA_PLATFORM=xcb XDG_RUNTIME_DIR=$work/runtime
 
 x_server() {

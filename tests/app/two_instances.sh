@@ -11,7 +11,7 @@ work=$(mktemp -d)
 trap 'kill "$first" 2>/dev/null || true; rm -rf "$work"' EXIT
 cp "$exe" "$work/trimlet"   # a private copy: its own instance name, its own settings
 convert -size 64x48 xc:orange "$work/picture.bmp"
-export XDG_RUNTIME_DIR=$work
+export XDG_RUNTIME_DIR=$work TRIMLET_LANG=ja  # the window is found by its Japanese title
 
 "$work/trimlet" & first=$!
 count_windows() { xwininfo -root -tree | grep -c '"trimlet": ("trimlet"' || true; }
