@@ -264,7 +264,7 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
     <message>
         <source>自由回転(&amp;Y)</source>
-        <translation>R&amp;otate…</translation>
+        <translation>R&amp;otate...</translation>
     </message>
     <message>
         <source>指定した角度に画像を回転します</source>
@@ -280,7 +280,7 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
     <message>
         <source>色変更(&amp;B)</source>
-        <translation>&amp;Background…</translation>
+        <translation>&amp;Background...</translation>
     </message>
     <message>
         <source>背景色を指定します</source>
@@ -332,7 +332,7 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
     <message>
         <source>縦に連結</source>
-        <translation>One above other</translation>
+        <translation>Stacked</translation>
     </message>
     <message>
         <source>左寄せ</source>
@@ -500,7 +500,7 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
     <message>
         <source>自由回転</source>
-        <translation>Rotate…</translation>
+        <translation>Rotate...</translation>
     </message>
     <message>
         <source>貼り付け</source>
@@ -753,7 +753,7 @@ Show this warning again?</translation>
     </message>
     <message>
         <source>別名保存(&amp;A)</source>
-        <translation>Save &amp;as…</translation>
+        <translation>Save &amp;as...</translation>
     </message>
     <message>
         <source>ファイル名を指定して保存します</source>
@@ -781,7 +781,7 @@ Show this warning again?</translation>
     </message>
     <message>
         <source>名前をつけて保存</source>
-        <translation>Save as…</translation>
+        <translation>Save as...</translation>
     </message>
     <message>
         <source>画像をコピー</source>
@@ -948,7 +948,7 @@ Check that the disk has enough free space.</translation>
     </message>
     <message>
         <source>回転中</source>
-        <translation>Rotating…</translation>
+        <translation>Rotating...</translation>
     </message>
     <message>
         <source>%1°回転</source>
