@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Takes the README's screenshots from the built program on a private X server: the main
 # window with a picture and its cut frame, the preview, the free rotation and the version
-# window, each cropped to its window. The sample picture is drawn here.
+# window, each cropped to its window, in Japanese (NAME.png) and English (NAME-en.png). The
+# sample picture is drawn here.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]   (defaults: build, docs/screenshots)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -48,15 +49,17 @@ convert -size 1600x1200 gradient:'#3d6fb6'-'#f6c987' \
   -pointsize 32 -annotate +94+220 'trimlet sample picture' \
   -quality 92 "$picture"
 
-# The window's id and absolute geometry (WxH+X+Y) by its title, once it is on the screen.
+# The window's absolute geometry (WxH+X+Y) by its title, once it is on the screen and has
+# kept its place for a moment: a window is mapped first and placed after.
 window_geometry() {
-  local line id
+  local line id geometry last=""
   for _ in $(seq 100); do
     line=$(xwininfo -root -tree | grep -F "\"$1\": (\"trimlet\"" | head -n 1 || true)
     id=$(awk '{ print $1 }' <<< "$line")
     if [ -n "$id" ] && xwininfo -id "$id" | grep -q 'IsViewable'; then
-      awk '{ size = $(NF - 1); sub(/\+.*/, "", size); print size $NF }' <<< "$line"
-      return 0
+      geometry=$(awk '{ size = $(NF - 1); sub(/\+.*/, "", size); print size $NF }' <<< "$line")
+      [ "$geometry" = "$last" ] && { echo "$geometry"; return 0; }
+      last=$geometry
     fi
     sleep 0.1
   done
@@ -97,7 +100,14 @@ shot() {
   echo "$out/$file $geometry $(stat -c %s "$out/$file") bytes"
 }
 
+export TRIMLET_LANG=ja
 shot main.png "click:btnTmpSave1;click:btnTmpCutSave2" trimlet   # two slots filled, the third empty
 shot preview.png "click:btnPreview" プレビュー
 shot rotation.png "click:btnRotFree;wait:200;click:btnSub" trimlet 自由回転
 shot version.png "click:btnAbout" バージョン情報
+# The same in English, as everyone whose system is not Japanese sees them.
+export TRIMLET_LANG=en
+shot main-en.png "click:btnTmpSave1;click:btnTmpCutSave2" trimlet
+shot preview-en.png "click:btnPreview" Preview
+shot rotation-en.png "click:btnRotFree;wait:200;click:btnSub" trimlet Rotate
+shot version-en.png "click:btnAbout" "About trimlet"
