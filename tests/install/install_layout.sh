@@ -46,10 +46,16 @@ check "desktop-file-validate" quiet desktop-file-validate "$desktop"
 entry() { grep -qx -- "$1" "$desktop"; }
 check "desktop Exec opens a file" entry 'Exec=trimlet %f'
 check "desktop Icon" entry 'Icon=trimlet'
-check "desktop Japanese comment" grep -q '^Comment\[ja\]=.' "$desktop"
+# The menu speaks the desktop's language as the windows do: English, and Japanese for Japanese.
+for key in Name GenericName Comment Keywords; do
+  check "desktop $key" grep -q "^$key=." "$desktop"
+  check "desktop $key[ja]" grep -q "^$key\[ja\]=." "$desktop"
+done
 check "desktop picture types" entry 'MimeType=image/jpeg;image/png;image/gif;image/bmp;'
 metainfo=$prefix/share/metainfo/io.github.trimlet.trimlet.metainfo.xml
 check "appstreamcli validate" quiet appstreamcli validate --no-net "$metainfo"
+check "AppStream summary in English and Japanese" test "$(grep -c '<summary' "$metainfo")" = 2 -a \
+  "$(grep -c '<summary xml:lang="ja">.' "$metainfo")" = 1
 # The tree check also finds the menu entry the metainfo launches.
 check "appstreamcli validate-tree" quiet appstreamcli validate-tree --no-net "$prefix"
 
