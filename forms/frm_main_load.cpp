@@ -16,6 +16,7 @@
 
 #include "base/byte_path.h"
 #include "codecs/picture_file.h"
+#include "imaging/photo.h"
 #include "forms/frm_main.h"
 #include "forms/guarded.h"
 #include "forms/local_path.h"
@@ -90,8 +91,10 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
 {
     const std::string path = resolvePictureShortcut(requested);
 
+    DecodeLimits options;
+    options.colourManagement = colourManagement_ != 0;
     auto loaded =
-        path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")) : loadPictureFile(path);
+        path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")) : loadPhoto(path, options);
     if (!loaded) {
         ShowStatus(displayPath(fileNamePart(path)) + QStringLiteral("は読み込めませんでした。"), StatusKind::skWarning);
         return;
