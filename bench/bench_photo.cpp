@@ -51,9 +51,9 @@ const std::vector<std::uint8_t>& adobeJpeg()
 const std::vector<std::uint8_t>& turnedJpeg()
 {
     // EXIF: "MM", IFD0 at 8 with one entry, orientation 6.
-    static const std::vector<std::uint8_t> bytes = withSegment(
-        0xE1, {'E', 'x', 'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1, 0x01, 0x12, 0, 3, 0, 0, 0, 1, 0, 6, 0, 0,
-               0, 0, 0, 0});
+    static const std::vector<std::uint8_t> bytes =
+        withSegment(0xE1, {'E',  'x',  'i', 'f', 0, 0, 'M', 'M', 0, 42, 0, 0, 0, 8, 0, 1,
+                           0x01, 0x12, 0,   3,   0, 0, 0,   1,   0, 6,  0, 0, 0, 0, 0, 0});
     return bytes;
 }
 

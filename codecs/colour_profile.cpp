@@ -25,7 +25,10 @@ void* cappedRealloc(cmsContext, void* block, cmsUInt32Number size)
 }
 
 const cmsPluginMemHandler kCappedMemory = {
-    {cmsPluginMagicNumber, 2000, cmsPluginMemHandlerSig, nullptr}, cappedMalloc, cappedFree, cappedRealloc,
+    {cmsPluginMagicNumber, 2000, cmsPluginMemHandlerSig, nullptr},
+    cappedMalloc,
+    cappedFree,
+    cappedRealloc,
     nullptr,  // the zeroing, counted and copying allocators fall back to the ones above
     nullptr,
     nullptr,
@@ -64,8 +67,8 @@ ProfilePtr openProfile(cmsContext context, Bytes bytes, cmsColorSpaceSignature s
     constexpr std::size_t kHeaderBytes = 128;
     if (bytes.size() < kHeaderBytes || bytes.size() > 0xFFFFFFFFu)
         return {};
-    const std::uint32_t declared = std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 |
-                                   std::uint32_t(bytes[2]) << 8 | bytes[3];
+    const std::uint32_t declared =
+        std::uint32_t(bytes[0]) << 24 | std::uint32_t(bytes[1]) << 16 | std::uint32_t(bytes[2]) << 8 | bytes[3];
     if (declared < kHeaderBytes || declared > bytes.size())
         return {};
     ProfilePtr profile(cmsOpenProfileFromMemTHR(context, bytes.data(), declared));
@@ -208,7 +211,7 @@ std::vector<std::uint8_t> joinIccChunks(const std::vector<Bytes>& app2Payloads)
 // ---- CMYK -----------------------------------------------------------------------------------
 
 struct CmykToSrgb::Engine {
-    ContextPtr context;      // declared first: the transform is deleted before its context
+    ContextPtr context;  // declared first: the transform is deleted before its context
     TransformPtr transform;
 };
 
@@ -226,8 +229,8 @@ std::unique_ptr<CmykToSrgb> CmykToSrgb::create(Bytes profile, bool inverted)
     const ProfilePtr from = openProfile(engine->context.get(), profile, cmsSigCmykData);
     if (!from)
         return nullptr;
-    engine->transform = toSrgb(engine->context.get(), from.get(), inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8,
-                               INTENT_PERCEPTUAL, 0);
+    engine->transform =
+        toSrgb(engine->context.get(), from.get(), inverted ? TYPE_CMYK_8_REV : TYPE_CMYK_8, INTENT_PERCEPTUAL, 0);
     if (!engine->transform)
         return nullptr;
     return std::unique_ptr<CmykToSrgb>(new CmykToSrgb(std::move(engine)));

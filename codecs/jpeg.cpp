@@ -334,8 +334,7 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
     }
-    if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr,
-                    cmykProfile.get()))
+    if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr, cmykProfile.get()))
         return failure(r.sink);
     return image;
 }

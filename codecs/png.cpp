@@ -259,7 +259,8 @@ void setReadLimits(png_structp png, std::int64_t cap, std::uint64_t fileSize, bo
     png_set_user_limits(png, png_uint_32(widest), png_uint_32(tallest));
     // A chunk is held whole (eXIf) or inflated (iCCP) before it is checked; neither can be
     // larger than this file could hold or inflate to.
-    png_set_chunk_malloc_max(png, png_alloc_size_t(std::min<std::uint64_t>(kMaxChunkBytes, fileSize * kMaxInflateRatio)));
+    png_set_chunk_malloc_max(png,
+                             png_alloc_size_t(std::min<std::uint64_t>(kMaxChunkBytes, fileSize * kMaxInflateRatio)));
     // Only IHDR, PLTE, tRNS, IDAT and IEND matter, with eXIf for the orientation and iCCP for
     // the colours; nothing else is even decompressed.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
@@ -340,7 +341,9 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     if (layout.bitDepth != 8 || layout.channels != (indexed ? 1 : 3) || layout.rowBytes != expected)
         return makeError(ErrorCode::Unsupported, "PNG pixel layout not handled");
 
-    DecodedImage image{Bitmap(width, int(header.height), Bitmap::Init::Uninitialized), {}, header.orientation,
+    DecodedImage image{Bitmap(width, int(header.height), Bitmap::Init::Uninitialized),
+                       {},
+                       header.orientation,
                        limits.colourManagement ? profileOf(png, info, header) : std::vector<std::uint8_t>{}};
     Bitmap& bitmap = image.bitmap;
     std::vector<png_bytep> rows(header.height);

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const trimlet::Bytes rest = bytes.subspan(1);
     std::vector<trimlet::Bytes> payloads;
     for (std::size_t i = 0; i < pieces; ++i)
-        payloads.push_back(rest.subspan(rest.size() * i / pieces, rest.size() * (i + 1) / pieces - rest.size() * i / pieces));
+        payloads.push_back(
+            rest.subspan(rest.size() * i / pieces, rest.size() * (i + 1) / pieces - rest.size() * i / pieces));
     if (trimlet::joinIccChunks(payloads).size() > rest.size())
         __builtin_trap();
     return 0;

@@ -17,7 +17,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (!picture)
         return 0;
     const trimlet::Picture& p = picture.value();
-    if (!probe.size || trimlet::shownSize(probe.size.value(), probe.orientation) != trimlet::PictureSize{p.width(), p.height()})
+    if (!probe.size ||
+        trimlet::shownSize(probe.size.value(), probe.orientation) != trimlet::PictureSize{p.width(), p.height()})
         __builtin_trap();
     trimlet::Bitmap canvas(17, 13);
     trimlet::drawPicture(p, canvas, -p.width() / 2, -p.height() / 2);

@@ -53,9 +53,8 @@ protected:
     void SetUp() override
     {
         stored = encodeJpeg(test::photoLike(30, 17, 2), 93).value();
-        photo = test::withProfile(
-            test::withSegments(stored, {{0xE1, test::exifApp1(test::orientationBlock(true, 6))}}),
-            test::readBytes(test::kAdobeRgb), 2);
+        photo = test::withProfile(test::withSegments(stored, {{0xE1, test::exifApp1(test::orientationBlock(true, 6))}}),
+                                  test::readBytes(test::kAdobeRgb), 2);
         test::writeBytes(dir.file("p.jpg"), photo);
     }
 

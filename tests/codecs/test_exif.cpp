@@ -22,7 +22,8 @@ TEST(ExifOrientation, ReadsEveryValueInBothByteOrders)
 
 TEST(ExifOrientation, FindsTheTagAmongOthersAndBehindAnIfdOffset)
 {
-    const std::vector<IfdEntry> entries{{0x010F, 2, 6, 0x1A}, {0x0110, 2, 6, 0x20}, {0x0112, 3, 1, 6}, {0x011A, 5, 1, 0}};
+    const std::vector<IfdEntry> entries{
+        {0x010F, 2, 6, 0x1A}, {0x0110, 2, 6, 0x20}, {0x0112, 3, 1, 6}, {0x011A, 5, 1, 0}};
     EXPECT_EQ(orientationOf(tiffBlock(true, entries)), 6);
     EXPECT_EQ(orientationOf(tiffBlock(false, entries, 40)), 6);
     // A SHORT is read from the start of the value field in either byte order, never as a LONG.

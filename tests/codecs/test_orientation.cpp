@@ -187,12 +187,12 @@ TEST(OrientedJpeg, HostileExifLoadsAsStored)
     Data beyondEnd = test::orientationBlock(true, 6);
     std::fill_n(beyondEnd.begin() + 4, 4, std::uint8_t(0xFF));
     const std::vector<Data> blocks = {
-        beyondEnd,                                                           // IFD0 past the end
-        test::tiffBlock(false, {{0x0100, 3, 1, 6}}, 8, 8),                   // a loop of IFDs
-        test::tiffBlock(false, {{0x0112, 3, 0xFFFFFFFFu, 0}}),               // a huge count
-        test::tiffBlock(false, {{0x0112, 9, 1, 6}}),                         // a bogus type
-        Data{'I', 'I', 42, 0},                                               // no IFD offset
-        Data{'M', 'M', 0, 42, 0, 0, 0, 8, 0xFF, 0xFF},                       // 65535 entries, none stored
+        beyondEnd,                                              // IFD0 past the end
+        test::tiffBlock(false, {{0x0100, 3, 1, 6}}, 8, 8),      // a loop of IFDs
+        test::tiffBlock(false, {{0x0112, 3, 0xFFFFFFFFu, 0}}),  // a huge count
+        test::tiffBlock(false, {{0x0112, 9, 1, 6}}),            // a bogus type
+        Data{'I', 'I', 42, 0},                                  // no IFD offset
+        Data{'M', 'M', 0, 42, 0, 0, 0, 8, 0xFF, 0xFF},          // 65535 entries, none stored
     };
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const Data file = test::withSegments(encoded.value(), {{0xE1, test::exifApp1(blocks[i])}});
@@ -201,10 +201,10 @@ TEST(OrientedJpeg, HostileExifLoadsAsStored)
         EXPECT_EQ(photo.value().bitmap(), stored.value().bitmap) << i;
     }
     // Only the first EXIF block counts; an XMP block before it is passed over.
-    const Data xmpFirst = test::withSegments(
-        encoded.value(), {{0xE1, Data{'h', 't', 't', 'p', ':', 0}},
-                          {0xE1, test::exifApp1(test::orientationBlock(true, 3))},
-                          {0xE1, test::exifApp1(test::orientationBlock(true, 6))}});
+    const Data xmpFirst =
+        test::withSegments(encoded.value(), {{0xE1, Data{'h', 't', 't', 'p', ':', 0}},
+                                             {0xE1, test::exifApp1(test::orientationBlock(true, 3))},
+                                             {0xE1, test::exifApp1(test::orientationBlock(true, 6))}});
     EXPECT_EQ(probeJpeg(xmpFirst, xmpFirst.size()).orientation, 3);
 }
 

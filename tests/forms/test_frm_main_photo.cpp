@@ -15,9 +15,9 @@ namespace {
 // A 30 × 17 photo that its EXIF turns right, in Adobe RGB.
 struct Photo {
     test::Data stored = encodeJpeg(test::photoLike(30, 17, 6), 93).value();
-    test::Data file = test::withProfile(
-        test::withSegments(stored, {{0xE1, test::exifApp1(test::orientationBlock(false, 6))}}),
-        test::readBytes(test::kAdobeRgb), 3);
+    test::Data file =
+        test::withProfile(test::withSegments(stored, {{0xE1, test::exifApp1(test::orientationBlock(false, 6))}}),
+                          test::readBytes(test::kAdobeRgb), 3);
 };
 
 void writeText(const std::string& path, const std::string& text) { test::writeBytes(path, {text.begin(), text.end()}); }
@@ -57,9 +57,8 @@ void FrmMainPhotoTest::settingsKeyKeepsStoredColoursAndIsWrittenBack()
     const Bitmap asStored = orientBitmap(decodeJpeg(photo.stored).value().bitmap, 6);
     const std::string settings = dir.file("trimlet.ini");
     // Off, any other value (on, kept as it is), and missing (on, written as 1).
-    const std::pair<const char*, int> cases[] = {{"[load]\ncolor_management=0\n", 0},
-                                                 {"[load]\ncolor_management=7\n", 7},
-                                                 {"", 1}};
+    const std::pair<const char*, int> cases[] = {
+        {"[load]\ncolor_management=0\n", 0}, {"[load]\ncolor_management=7\n", 7}, {"", 1}};
     for (const auto& [text, kept] : cases) {
         writeText(settings, text);
         {
