@@ -12,10 +12,12 @@
 
 #include "base/text.h"
 #include "base/version.h"
+#include "codecs/exif.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
+#include "imaging/photo.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/rotate.h"
 #include "imaging/serial_name.h"
@@ -60,6 +62,8 @@ constexpr const char* kUsage =
     "  --align-v left|centre|right|trim\n"
     "                              lines up top and bottom joins (default centre)\n"
     "  --force                     replace an existing --output FILE\n"
+    "  --no-color-management       keep the colours as stored: no ICC profile of\n"
+    "                              an INPUT or --join FILE is converted to sRGB\n"
     "  -h, --help                  show this text\n"
     "  --version                   show the version\n"
     "\n"
@@ -67,6 +71,10 @@ constexpr const char* kUsage =
     "value that starts with -- (or is -h) only the second way. Steps may be\n"
     "given any number of times, every other option at most once. After --,\n"
     "every argument is an INPUT (or a FILE of info).\n"
+    "\n"
+    "Pictures are read as shown: turned as their EXIF orientation says (info\n"
+    "prints that size too), their embedded ICC colour profile converted to\n"
+    "sRGB. No metadata of an input (EXIF, location, profile) is written out.\n"
     "\n"
     "info prints PATH<TAB>KIND<TAB>WIDTH<TAB>HEIGHT for each FILE. Every written\n"
     "path is printed on its own line; a file that fails is reported on standard\n"
@@ -107,6 +115,7 @@ struct Request {
     Rgb background;  // of rotations and joins
     AlignH alignH = AlignH::Centre;
     AlignV alignV = AlignV::Centre;
+    bool colourManagement = true;
 };
 
 // Why an argument is refused; nothing when it is taken.
@@ -287,6 +296,12 @@ Refusal setForce(std::string_view, Value, Request& req)
     return std::nullopt;
 }
 
+Refusal setNoColourManagement(std::string_view, Value, Request& req)
+{
+    req.colourManagement = false;
+    return std::nullopt;
+}
+
 Refusal askHelp(std::string_view, Value, Request& req)
 {
     req.action = Request::Action::Help;
@@ -324,6 +339,7 @@ const Option kOptions[] = {
     {"--align-v", Arity::Once,
      [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
     {"--force", Arity::Flag, setForce},
+    {"--no-color-management", Arity::Flag, setNoColourManagement},
     {"--help", Arity::Flag, askHelp},
     {"-h", Arity::Flag, askHelp},
     {"--version", Arity::Flag, askVersion},
@@ -448,8 +464,9 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
             continue;
         }
         const PictureFileInfo& p = probed.value();
-        out << escapeForPrinting(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind) << '\t' << p.size.width
-            << '\t' << p.size.height << '\n';
+        const PictureSize shown = shownSize(p.size, p.orientation);
+        out << escapeForPrinting(file, terminal.stdoutIsTerminal) << '\t' << kindName(p.kind) << '\t' << shown.width
+            << '\t' << shown.height << '\n';
     }
     return status;
 }
@@ -515,6 +532,13 @@ Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint o
     return edited(cutRegion(src, origin, regionW, regionH, rate), "the cut left no picture");
 }
 
+DecodeLimits loadOptions(const Request& req)
+{
+    DecodeLimits limits;
+    limits.colourManagement = req.colourManagement;
+    return limits;
+}
+
 // Applies one step to the picture.
 struct StepRunner {
     const Picture& picture;
@@ -549,7 +573,7 @@ struct StepRunner {
     }
     Result<Picture> operator()(const JoinStep& join) const
     {
-        const auto added = loadPictureFile(join.file);
+        const auto added = loadPhoto(join.file, loadOptions(req));
         if (!added)
             return added.error();
         return edited(joinPictures(picture, added.value(), join.side, req.alignH, req.alignV, req.background),
@@ -564,7 +588,7 @@ Result<std::string> convert(const Request& req, const std::string& input)
     // refuses again atomically should the file appear meanwhile.
     if (!req.save && !req.force && exists(req.output))
         return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
-    auto loaded = loadPictureFile(input);
+    auto loaded = loadPhoto(input, loadOptions(req));
     if (!loaded)
         return loaded.error();
     Picture picture = std::move(loaded).value();

@@ -13,6 +13,9 @@ namespace trimlet {
 struct DecodeLimits {
     // Cap on the 24-bit rendering's store (stride × height). Fuzz targets lower it.
     std::int64_t maxBitmapBytes = kMaxBitmapBytes;
+    // False keeps the pixels as the file stores them: no ICC profile is applied, and CMYK
+    // takes the plain conversion instead of its profile.
+    bool colourManagement = true;
 };
 
 struct DecodedImage {
@@ -21,8 +24,9 @@ struct DecodedImage {
     // leaves the canvas unchanged there), 0 elsewhere.
     std::vector<std::uint8_t> mask{};
     // What the file says about showing the pixels, applied once after decoding unless the
-    // decoder has applied it itself: the EXIF orientation 1..8 (1 = as stored) and the
-    // embedded ICC profile (empty = none).
+    // decoder has applied it itself: the EXIF orientation 1..8 (1 = as stored; turned by the
+    // photo loader in imaging/) and the embedded ICC profile (empty = none; converted and
+    // cleared by decodeFile).
     int orientation = 1;
     std::vector<std::uint8_t> iccProfile{};
 };
@@ -39,6 +43,7 @@ struct PictureSize {
 struct HeaderProbe {
     Result<PictureSize> size;
     bool needsMore = false;
+    int orientation = 1;  // as DecodedImage::orientation; size stays the stored size
 };
 
 }  // namespace trimlet

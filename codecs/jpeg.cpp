@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 #include <new>
 #include <string>
+#include <vector>
 
 #include <jerror.h>
 #include <jpeglib.h>
+
+#include "codecs/colour_profile.h"
+#include "codecs/exif.h"
 
 namespace trimlet {
 
@@ -122,15 +128,51 @@ struct Reader {
     Reader& operator=(const Reader&) = delete;
 };
 
-bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size)
+// Keeps the APP1 markers (EXIF) and, when asked, the APP2 markers (ICC profile chunks); they
+// are held in libjpeg's pool, so they cost no more than the file's own bytes.
+bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size, bool keepProfile)
 {
     if (setjmp(r.sink.jump))
         return false;
     jpeg_create_decompress(&r.cinfo);
     r.cinfo.progress = &r.progress;
     jpeg_mem_src(&r.cinfo, data, static_cast<unsigned long>(size));
+    jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0xFFFF);
+    if (keepProfile)
+        jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&r.cinfo, TRUE);
     return true;
+}
+
+Bytes markerBytes(const jpeg_saved_marker_ptr m) { return {m->data, m->data_length}; }
+
+// The orientation of the first EXIF APP1 marker; XMP and other APP1 markers are passed over.
+int orientationOf(const jpeg_decompress_struct& c)
+{
+    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
+            return jpegExifOrientation(markerBytes(m));
+    return 1;
+}
+
+std::vector<std::uint8_t> profileOf(const jpeg_decompress_struct& c)
+{
+    std::vector<Bytes> payloads;
+    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 2)
+            payloads.push_back(markerBytes(m));
+    return joinIccChunks(payloads);
+}
+
+// The profile as the pixels can use it: grey for greyscale files, RGB for colour ones; a CMYK
+// profile is applied here, as the samples are read, and never handed on.
+std::vector<std::uint8_t> profileForPixels(const jpeg_decompress_struct& c)
+{
+    std::vector<std::uint8_t> profile = profileOf(c);
+    const ProfileSpace wanted = c.jpeg_color_space == JCS_GRAYSCALE ? ProfileSpace::Grey : ProfileSpace::Rgb;
+    if (c.out_color_space == JCS_CMYK || profileSpace(profile) != wanted)
+        profile.clear();
+    return profile;
 }
 
 // Rows asked for per jpeg_read_scanlines call; libjpeg hands out at most one row group anyway.
@@ -163,8 +205,9 @@ bool startDecode(Reader& r)
     return true;
 }
 
-// Decodes into `pixels` directly, or through `cmyk` (kRowsPerCall rows of width × 4) when set.
-bool readPixels(Reader& r, std::uint8_t* pixels, int stride, std::uint8_t* cmyk)
+// Decodes into `pixels` directly, or through `cmyk` (kRowsPerCall rows of width × 4) when set,
+// converted through `profile` when there is one.
+bool readPixels(Reader& r, std::uint8_t* pixels, int stride, std::uint8_t* cmyk, const CmykToSrgb* profile)
 {
     if (setjmp(r.sink.jump))
         return false;
@@ -180,7 +223,9 @@ bool readPixels(Reader& r, std::uint8_t* pixels, int stride, std::uint8_t* cmyk)
         const JDIMENSION got = jpeg_read_scanlines(&c, rows, want);
         if (got == 0)
             failWith(reinterpret_cast<j_common_ptr>(&c), "JPEG decoder delivered no rows");
-        if (cmyk)
+        if (profile)
+            profile->convert(cmyk, int(width), int(got), pixels + std::size_t(first) * stride, stride);
+        else if (cmyk)
             cmykRowsToBgr(cmyk, int(got), int(width), c.saw_Adobe_marker, pixels + std::size_t(first) * stride, stride);
     }
     jpeg_finish_decompress(&c);  // reads up to EOI, so a missing tail is still caught
@@ -200,7 +245,8 @@ bool beyondHuffmanFloor(const jpeg_decompress_struct& c, std::uint64_t fileSize)
     return blocks > 8 * fileSize;
 }
 
-// Chooses the output colours and checks the header's size, before anything is allocated.
+// Chooses the output colours and checks the header's size, as stored and as shown, before
+// anything is allocated.
 Status checkHeader(jpeg_decompress_struct& c, std::uint64_t fileSize, const DecodeLimits& limits, bool& viaCmyk)
 {
     switch (c.jpeg_color_space) {
@@ -216,7 +262,8 @@ Status checkHeader(jpeg_decompress_struct& c, std::uint64_t fileSize, const Deco
     }
     const std::int64_t width = c.image_width;
     const std::int64_t height = c.image_height;
-    if (!Bitmap::sizeAllowed(width, height, limits.maxBitmapBytes))
+    if (!Bitmap::sizeAllowed(width, height, limits.maxBitmapBytes) ||
+        (swapsSides(orientationOf(c)) && !Bitmap::sizeAllowed(height, width, limits.maxBitmapBytes)))
         return makeError(ErrorCode::TooLarge,
                          "JPEG of " + std::to_string(width) + " × " + std::to_string(height) + " pixels is too large");
     if (beyondHuffmanFloor(c, fileSize))
@@ -229,7 +276,7 @@ Status checkHeader(jpeg_decompress_struct& c, std::uint64_t fileSize, const Deco
 HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
 {
     Reader r;
-    if (head.empty() || !readHeader(r, head.data(), head.size())) {
+    if (head.empty() || !readHeader(r, head.data(), head.size(), false)) {
         // The memory source reports its end as a premature end of file.
         const bool ended = head.empty() || r.sink.pub.msg_code == JWRN_JPEG_EOF;
         return {head.empty() ? makeError(ErrorCode::Corrupt, "empty JPEG file") : failure(r.sink),
@@ -238,13 +285,13 @@ HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
     bool viaCmyk = false;
     if (Status checked = checkHeader(r.cinfo, fileSize, limits, viaCmyk); !checked)
         return {checked.error()};
-    return {PictureSize{int(r.cinfo.image_width), int(r.cinfo.image_height)}};
+    return {PictureSize{int(r.cinfo.image_width), int(r.cinfo.image_height)}, false, orientationOf(r.cinfo)};
 }
 
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
 {
     Reader r;
-    if (!readHeader(r, file.data(), file.size()))
+    if (!readHeader(r, file.data(), file.size(), limits.colourManagement))
         return failure(r.sink);
 
     jpeg_decompress_struct& c = r.cinfo;
@@ -274,14 +321,20 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
 
     DecodedImage image;
     std::vector<std::uint8_t> cmyk;
+    std::unique_ptr<CmykToSrgb> cmykProfile;
     try {
+        image.orientation = orientationOf(c);
+        if (viaCmyk && limits.colourManagement)
+            cmykProfile = CmykToSrgb::create(profileOf(c), c.saw_Adobe_marker);
+        else
+            image.iccProfile = profileForPixels(c);
         image.bitmap = Bitmap(int(width), int(height), Bitmap::Init::Uninitialized);
         if (viaCmyk)
             cmyk.resize(std::size_t(kRowsPerCall) * std::size_t(width) * 4);
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
     }
-    if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr))
+    if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr, cmykProfile.get()))
         return failure(r.sink);
     return image;
 }

@@ -7,15 +7,18 @@ namespace trimlet {
 
 // Decodes a JPEG at full size with the floating-point inverse DCT, fancy upsampling and block
 // smoothing. Colour files give their colours, greyscale files their stored grey values (equal
-// blue, green, red), CMYK/YCCK files their colours. Fails with Corrupt on truncated or damaged
+// blue, green, red), CMYK/YCCK files their colours (through their ICC profile when there is a
+// usable one and limits.colourManagement is on). The orientation comes from the first EXIF
+// APP1 marker; an ICC profile (APP2) of the pixels' colour space is handed on, for grey or
+// colour files only, when colourManagement is on. Fails with Corrupt on truncated or damaged
 // data (anything that would leave made-up pixels), TooLarge past limits.maxBitmapBytes,
-// Unsupported for other colour spaces and 12-bit, lossless or hierarchical files (the message
-// says which). A Huffman-coded file too short to hold its blocks fails before the pixels are
-// allocated.
+// also when the picture turned to its orientation would be, Unsupported for other colour
+// spaces and 12-bit, lossless or hierarchical files (the message says which). A Huffman-coded
+// file too short to hold its blocks fails before the pixels are allocated.
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
 
-// The size decodeJpeg would give, from the markers up to the first scan at the start of a file
-// of fileSize bytes.
+// The size and orientation decodeJpeg would give, from the markers up to the first scan at the
+// start of a file of fileSize bytes.
 HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
 
 // Encodes a bitmap as baseline JFIF: library defaults (YCbCr, 2×2/1×1/1×1, standard Huffman

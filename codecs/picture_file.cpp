@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "codecs/bmp.h"
+#include "codecs/colour_profile.h"
 #include "codecs/gif.h"
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
@@ -45,7 +46,7 @@ std::optional<PictureKind> kindForPath(std::string_view path)
     return std::nullopt;
 }
 
-Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
+Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
 {
     auto decoded = [&]() -> Result<DecodedImage> {
         switch (kind) {
@@ -59,15 +60,19 @@ Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits&
     }();
     if (!decoded)
         return decoded.error();
-    if (decoded.value().bitmap.empty())
+    DecodedImage& image = decoded.value();
+    if (image.bitmap.empty())
         return makeError(ErrorCode::Corrupt, "picture has no pixels");
+    if (limits.colourManagement && !image.iccProfile.empty())
+        convertToSrgb(image.bitmap, image.iccProfile);
+    image.iccProfile = {};  // applied or refused; a Picture does not carry it
     std::vector<std::uint8_t> keep;
     if (kind == PictureKind::Jpeg || kind == PictureKind::Gif)
         keep.assign(bytes.begin(), bytes.end());
-    return Picture(kind, std::move(decoded).value(), std::move(keep));
+    return DecodedFile{kind, std::move(image), std::move(keep)};
 }
 
-Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits)
+Result<DecodedFile> readPictureFile(const std::string& path, const DecodeLimits& limits)
 {
     const auto kind = kindForPath(path);
     if (!kind)
@@ -75,10 +80,28 @@ Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& lim
     auto bytes = readFileBytes(path);
     if (!bytes)
         return bytes.error();
-    auto picture = decodePicture(*kind, bytes.value(), limits);
-    if (!picture)
-        return makeError(picture.error().code, path + ": " + picture.error().message);
-    return picture;
+    auto decoded = decodeFile(*kind, bytes.value(), limits);
+    if (!decoded)
+        return makeError(decoded.error().code, path + ": " + decoded.error().message);
+    return decoded;
+}
+
+Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
+{
+    auto decoded = decodeFile(kind, bytes, limits);
+    if (!decoded)
+        return decoded.error();
+    DecodedFile& d = decoded.value();
+    return Picture(d.kind, std::move(d.image), std::move(d.fileBytes));
+}
+
+Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits)
+{
+    auto decoded = readPictureFile(path, limits);
+    if (!decoded)
+        return decoded.error();
+    DecodedFile& d = decoded.value();
+    return Picture(d.kind, std::move(d.image), std::move(d.fileBytes));
 }
 
 HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
@@ -111,7 +134,7 @@ Result<PictureFileInfo> probePictureFile(const std::string& path, const DecodeLi
             return makeError(ErrorCode::Io, head.error().message + " " + path);
         HeaderProbe probe = probePicture(*kind, head.value(), fileSize, limits);
         if (probe.size)
-            return PictureFileInfo{*kind, probe.size.value()};
+            return PictureFileInfo{*kind, probe.size.value(), probe.orientation};
         if (!probe.needsMore || head.value().size() >= fileSize)
             return makeError(probe.size.error().code, path + ": " + probe.size.error().message);
     }

@@ -4,6 +4,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "base/file_io.h"
 #include "codecs/picture.h"
@@ -15,11 +16,25 @@ namespace trimlet {
 // inspected to choose a kind.
 std::optional<PictureKind> kindForPath(std::string_view path);
 
-// Decodes bytes as the given kind (not Empty).
+// A decoded file before it becomes a Picture: its kind, the decoder's image with the ICC
+// profile applied (see DecodeLimits::colourManagement) but the orientation not yet, and the
+// bytes a Picture of that kind keeps.
+struct DecodedFile {
+    PictureKind kind = PictureKind::Empty;
+    DecodedImage image;
+    std::vector<std::uint8_t> fileBytes;
+};
+
+// Decodes bytes as the given kind (not Empty); a picture without pixels is Corrupt.
+Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
+// The same for a picture file chosen by its extension.
+Result<DecodedFile> readPictureFile(const std::string& path, const DecodeLimits& limits = {});
+
+// decodeFile's picture, as stored: orientation is not applied (imaging's loadPhoto does).
 Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
 
-// Loads a picture file by its extension; a failure leaves nothing behind, so a caller's
-// container keeps its previous picture.
+// Loads a picture file by its extension, as stored; a failure leaves nothing behind, so a
+// caller's container keeps its previous picture.
 Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits = {});
 
 // The size a decode of bytes as the given kind (not Empty) would give, from the headers in
@@ -29,11 +44,12 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
 
 struct PictureFileInfo {
     PictureKind kind = PictureKind::Empty;
-    PictureSize size;
+    PictureSize size;     // as stored
+    int orientation = 1;  // shownSize(size, orientation) is the size as shown
 };
 
-// The kind and size of a picture file by its extension, reading its headers only (and more of
-// the file only while the headers go on).
+// The kind, size and orientation of a picture file by its extension, reading its headers only
+// (and more of the file only while the headers go on).
 Result<PictureFileInfo> probePictureFile(const std::string& path, const DecodeLimits& limits = {});
 
 // Writes the bitmap as baseline JFIF at quality 1..100, or as a 24-bit BMP, all or nothing.

@@ -11,6 +11,9 @@
 #include <string>
 #include <vector>
 
+#include "codecs/colour_profile.h"
+#include "codecs/exif.h"
+
 namespace trimlet {
 
 namespace {
@@ -78,6 +81,7 @@ struct PngHeader {
     png_uint_32 height;
     int bitDepth;
     int colorType;
+    int orientation;  // of an eXIf chunk before the image data, else 1
 };
 
 struct PngRowLayout {
@@ -95,6 +99,9 @@ bool readHeader(png_structp png, png_infop info, PngHeader* header)
     png_read_info(png, info);
     png_get_IHDR(png, info, &header->width, &header->height, &header->bitDepth, &header->colorType, nullptr, nullptr,
                  nullptr);
+    png_uint_32 exifBytes = 0;
+    png_bytep exif = nullptr;
+    header->orientation = png_get_eXIf_1(png, info, &exifBytes, &exif) && exif ? exifOrientation({exif, exifBytes}) : 1;
     return true;
 }
 
@@ -244,15 +251,24 @@ std::vector<std::uint8_t> keyMask(const Bitmap& bitmap, const ColourKey& key)
     return mask;
 }
 
-void setReadLimits(png_structp png, std::int64_t cap)
+void setReadLimits(png_structp png, std::int64_t cap, std::uint64_t fileSize, bool keepProfile)
 {
     // No side can pass these and stay within the byte cap; our own check follows the header.
     const auto widest = std::clamp<std::int64_t>(cap / 3, 1, PNG_UINT_31_MAX);
     const auto tallest = std::clamp<std::int64_t>(cap / 4, 1, PNG_UINT_31_MAX);
     png_set_user_limits(png, png_uint_32(widest), png_uint_32(tallest));
-    png_set_chunk_malloc_max(png, kMaxChunkBytes);
-    // Only IHDR, PLTE, tRNS, IDAT and IEND matter; nothing else is even decompressed.
+    // A chunk is held whole (eXIf) or inflated (iCCP) before it is checked; neither can be
+    // larger than this file could hold or inflate to.
+    png_set_chunk_malloc_max(png,
+                             png_alloc_size_t(std::min<std::uint64_t>(kMaxChunkBytes, fileSize * kMaxInflateRatio)));
+    // Only IHDR, PLTE, tRNS, IDAT and IEND matter, with eXIf for the orientation and iCCP for
+    // the colours; nothing else is even decompressed.
     png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, -1);
+    static constexpr png_byte kExif[] = "eXIf";
+    static constexpr png_byte kProfile[] = "iCCP";
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kExif, 1);
+    if (keepProfile)
+        png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_AS_DEFAULT, kProfile, 1);
 }
 
 Error pngFailure(const PngSource& source)
@@ -263,25 +279,43 @@ Error pngFailure(const PngSource& source)
 // Reads the chunks up to the image data and checks the header's size against the cap and
 // against what a file of fileSize bytes can inflate to.
 Status startReading(PngSource& source, png_structp png, png_infop info, std::uint64_t fileSize,
-                    const DecodeLimits& limits, PngHeader& header)
+                    const DecodeLimits& limits, bool keepProfile, PngHeader& header)
 {
     if (!png || !info)
         return makeError(ErrorCode::TooLarge, "not enough memory to start libpng");
     png_set_read_fn(png, &source, readFromMemory);
     const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
-    setReadLimits(png, cap);
+    setReadLimits(png, cap, fileSize, keepProfile);
     if (!readHeader(png, info, &header))
         return pngFailure(source);
     // A small file claiming a huge image is damaged; only a real one is worth "too large".
     if (beyondInflateRatio(header, fileSize))
         return makeError(ErrorCode::Corrupt, "damaged PNG: file too small for its image size");
-    if (!Bitmap::sizeAllowed(header.width, header.height, cap))
+    if (!Bitmap::sizeAllowed(header.width, header.height, cap) ||
+        (swapsSides(header.orientation) && !Bitmap::sizeAllowed(header.height, header.width, cap)))
         return makeError(ErrorCode::TooLarge, "PNG of " + std::to_string(header.width) + " x " +
                                                   std::to_string(header.height) + " pixels is too large");
     return {};
 }
 
 Error notPng() { return makeError(ErrorCode::Corrupt, "not a PNG file"); }
+
+// The iCCP profile when its colour space is the image's: grey for grey images, RGB for colour
+// and palette ones (libpng drops most mismatches itself, with a warning).
+std::vector<std::uint8_t> profileOf(png_structp png, png_infop info, const PngHeader& h)
+{
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep data = nullptr;
+    png_uint_32 length = 0;
+    if (!png_get_iCCP(png, info, &name, &compression, &data, &length) || !data)
+        return {};
+    const bool grey = (h.colorType & PNG_COLOR_MASK_COLOR) == 0;
+    const Bytes profile{data, length};
+    if (profileSpace(profile) != (grey ? ProfileSpace::Grey : ProfileSpace::Rgb))
+        return {};
+    return {profile.begin(), profile.end()};
+}
 
 Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
 {
@@ -292,7 +326,8 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     png_structp png = handle.png();
     png_infop info = handle.info();
     PngHeader header{};
-    if (Status started = startReading(source, png, info, file.size(), limits, header); !started)
+    if (Status started = startReading(source, png, info, file.size(), limits, limits.colourManagement, header);
+        !started)
         return started.error();
 
     const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
@@ -306,7 +341,10 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     if (layout.bitDepth != 8 || layout.channels != (indexed ? 1 : 3) || layout.rowBytes != expected)
         return makeError(ErrorCode::Unsupported, "PNG pixel layout not handled");
 
-    DecodedImage image{Bitmap(width, int(header.height), Bitmap::Init::Uninitialized), {}};
+    DecodedImage image{Bitmap(width, int(header.height), Bitmap::Init::Uninitialized),
+                       {},
+                       header.orientation,
+                       limits.colourManagement ? profileOf(png, info, header) : std::vector<std::uint8_t>{}};
     Bitmap& bitmap = image.bitmap;
     std::vector<png_bytep> rows(header.height);
     for (int y = 0; y < bitmap.height(); ++y)
@@ -330,9 +368,9 @@ HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& lim
     PngSource source{head.data(), head.size(), 0, false, {}};
     PngReadHandle handle(&source);
     PngHeader header{};
-    if (Status started = startReading(source, handle.png(), handle.info(), fileSize, limits, header); !started)
+    if (Status started = startReading(source, handle.png(), handle.info(), fileSize, limits, false, header); !started)
         return {started.error(), source.exhausted};
-    return {PictureSize{int(header.width), int(header.height)}};
+    return {PictureSize{int(header.width), int(header.height)}, false, header.orientation};
 }
 
 Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits)

@@ -9,12 +9,15 @@ namespace trimlet {
 // keep their high byte, lower grey depths are stretched to 0..255, and alpha is not applied
 // (each pixel keeps its stored colour). The mask marks pixels equal to the tRNS colour of a
 // grey or truecolour image (16-bit: by high bytes) and pixels whose palette entry has tRNS
-// alpha 0; indices past the palette are black. TooLarge past limits; Corrupt for damaged or
-// truncated image data, or a file too small to hold the pixels its header claims.
+// alpha 0; indices past the palette are black. TooLarge past limits (also once turned to the
+// orientation); Corrupt for damaged or truncated image data, or a file too small to hold the
+// pixels its header claims. The orientation comes from an eXIf chunk before the image data,
+// and an iCCP profile of the image's colour space is handed on when limits.colourManagement
+// is on.
 Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits = {});
 
-// The size decodePng would give, from the chunks before the image data at the start of a file
-// of fileSize bytes.
+// The size and orientation decodePng would give, from the chunks before the image data at the
+// start of a file of fileSize bytes.
 HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
 
 }  // namespace trimlet

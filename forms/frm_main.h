@@ -220,6 +220,7 @@ private:
     TfrmRotFree* frmRotFree_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
+    int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored
     std::vector<std::string> args_;
     bool shownOnce_ = false;
     bool closing_ = false;

@@ -46,6 +46,7 @@ void TfrmMain::LoadSettings()
         frmPreview_->resize(s.preview);
 
     setBackgroundColour(s.background);
+    colourManagement_ = s.colourManagement;
     applyConsoleSettings(s);
 }
 
@@ -54,6 +55,7 @@ Status TfrmMain::SaveSettings()
     MainSettings s = consoleSettings();
     s.preview = frmPreview_ ? frmPreview_->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
     s.background = bgColour_;
+    s.colourManagement = colourManagement_;
     const WindowPlacement place = placement_ ? placement_->placement() : WindowPlacement{pos(), size()};
     return writeMainSettings(settingsPath_, place, s);
 }

@@ -47,6 +47,7 @@ MainSettings readMainSettings(const std::string& path)
     s.topBottom = readKey(file, keys::topBottom);
     s.leftRight = readKey(file, keys::leftRight);
     s.background = colourFromSetting(readKey(file, keys::bgColor));
+    s.colourManagement = readKey(file, keys::colorManagement);
     const std::string siblingPath = siblingSettingsPath(path);
     if (siblingPresent(siblingPath)) {
         const ProfileFile sibling(siblingPath);
@@ -76,6 +77,7 @@ Status writeMainSettings(const std::string& path, const WindowPlacement& place, 
         {keys::topBottom, s.topBottom},
         {keys::leftRight, s.leftRight},
         {keys::bgColor, settingFromColour(s.background)},
+        {keys::colorManagement, s.colourManagement},
     };
     for (const auto& [key, value] : values)
         if (Status st = writeKey(file, key, value); !st)

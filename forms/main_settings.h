@@ -31,6 +31,7 @@ struct MainSettings {
     int topBottom = 0;  // the join groups' codes, 1 to 4
     int leftRight = 0;
     QColor background;
+    int colourManagement = 1;  // [load] color_management, kept as read
     std::optional<SiblingSettings> sibling;
 };
 

@@ -8,7 +8,8 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_shell_link
-                                      fuzz_profile_file fuzz_files_on_disk)
+                                      fuzz_profile_file fuzz_files_on_disk fuzz_photo_jpg fuzz_photo_png fuzz_exif
+                                      fuzz_icc)
 
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON >/dev/null
@@ -48,6 +49,35 @@ if [ ! -d "$seeds" ]; then
   convert "$src" -transparent red -interlace GIF "$seeds/gif/interlaced.gif"
   convert -delay 10 "$src" \( "$src" -crop 8x6+3+2 \) -colors 8 "$seeds/gif/anim.gif"
 fi
+if [ ! -d "$seeds/icc" ]; then
+  # Photos as cameras leave them: orientations, profiles of every colour space, several chunks.
+  mkdir -p "$seeds"/{photo_jpg,photo_png,exif,icc}
+  cp /usr/share/color/icc/*.icc "$seeds/icc/"
+  # CMYK profiles come with Ghostscript, where it is installed.
+  cp /usr/share/color/icc/ghostscript/*.icc "$seeds/icc/" 2>/dev/null || true
+  cp "$seeds"/jpg/* "$seeds/photo_jpg/"
+  cp "$seeds"/png/* "$seeds/photo_png/"
+  for o in 2 6 7; do
+    for kind in jpg png; do
+      for f in "$seeds/$kind"/{colour,grey,cmyk,rgb,trns,pal}.$kind; do
+        [ -e "$f" ] || continue
+        out="$seeds/photo_$kind/o$o-$(basename "$f")"
+        cp "$f" "$out"
+        exiftool -q -n -overwrite_original -Orientation=$o "$out"
+      done
+    done
+  done
+  exiftool -q -overwrite_original '-ICC_Profile<=/usr/share/color/icc/compatibleWithAdobeRGB1998.icc' \
+    "$seeds/photo_jpg/o6-colour.jpg" "$seeds/photo_png/o6-rgb.png"
+  exiftool -q -overwrite_original '-ICC_Profile<=/usr/share/color/icc/Gray.icc' \
+    "$seeds/photo_jpg/o2-grey.jpg"
+  exiftool -q -overwrite_original '-ICC_Profile<=/usr/share/color/icc/sRGB.icc' "$seeds/photo_png/o7-trns.png"
+  if [ -e /usr/share/color/icc/ghostscript/ps_cmyk.icc ]; then
+    exiftool -q -overwrite_original '-ICC_Profile<=/usr/share/color/icc/ghostscript/ps_cmyk.icc' \
+      "$seeds/photo_jpg/o7-cmyk.jpg"
+  fi
+  for f in "$seeds"/photo_jpg/o*.jpg; do exiftool -b -EXIF "$f" > "$seeds/exif/$(basename "$f").tiff"; done
+fi
 
 for t in "${targets[@]}"; do
   case $t in
@@ -58,6 +88,10 @@ for t in "${targets[@]}"; do
     fuzz_shell_link) kind=lnk ;;
     fuzz_profile_file) kind=ini ;;
     fuzz_files_on_disk) kind=disk ;;
+    fuzz_photo_jpg) kind=photo_jpg ;;
+    fuzz_photo_png) kind=photo_png ;;
+    fuzz_exif) kind=exif ;;
+    fuzz_icc) kind=icc ;;
     *) echo "unknown target $t" >&2; exit 2 ;;
   esac
   corpus=$PWD/build-fuzz/corpus-$t  # absolute: fuzz_files_on_disk works in a folder of its own

@@ -34,6 +34,9 @@ inline constexpr IntKey tail{"output", "tail", 0};
 inline constexpr IntKey topBottom{"concat", "topbottom", 2};
 inline constexpr IntKey leftRight{"concat", "leftright", 2};
 inline constexpr IntKey bgColor{"concat", "bgcolor", 0xFFFFFF};
+// 0 keeps loaded pictures' colours as stored; anything else converts ICC profiles to sRGB.
+// No control sets it: it is read at the start and written back as it was.
+inline constexpr IntKey colorManagement{"load", "color_management", 1};
 
 // The last picture saved from the preview window.
 inline constexpr StringKey outputPath{"output", "path"};

@@ -1,0 +1,114 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+
+#include "cli/cli.h"
+#include "codecs/jpeg.h"
+#include "codecs/picture_file.h"
+#include "imaging/join.h"
+#include "imaging/orientation.h"
+#include "imaging/photo.h"
+#include "imaging/rotate.h"
+#include "tests/codecs/photo_fixtures.h"
+
+namespace trimlet {
+namespace {
+
+using test::Data;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun runCli(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int status = cli::run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+bool contains(const Data& bytes, std::string_view text)
+{
+    return std::search(bytes.begin(), bytes.end(), text.begin(), text.end()) != bytes.end();
+}
+
+TEST(CliPhoto, ColourManagementSwitchIsAFlagGivenOnce)
+{
+    const CliRun help = runCli({"--help"});
+    EXPECT_NE(help.out.find("--no-color-management"), std::string::npos);
+    for (const std::vector<std::string>& bad :
+         {std::vector<std::string>{"in.jpg", "--save", "--no-color-management", "--no-color-management"},
+          std::vector<std::string>{"in.jpg", "--save", "--no-color-management=1"}}) {
+        const CliRun r = runCli(bad);
+        EXPECT_EQ(r.status, 2);
+        EXPECT_EQ(r.err.rfind("trimlet-cli: --no-color-management ", 0), 0u) << r.err;
+    }
+}
+
+// A photo turned right by its EXIF orientation, in Adobe RGB.
+class CliPhotoFiles : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        stored = encodeJpeg(test::photoLike(30, 17, 2), 93).value();
+        photo = test::withProfile(test::withSegments(stored, {{0xE1, test::exifApp1(test::orientationBlock(true, 6))}}),
+                                  test::readBytes(test::kAdobeRgb), 2);
+        test::writeBytes(dir.file("p.jpg"), photo);
+    }
+
+    Bitmap converted(std::vector<std::string> args, const std::string& out)
+    {
+        args.insert(args.begin(), dir.file("p.jpg"));
+        args.insert(args.end(), {"--output", dir.file(out)});
+        const CliRun r = runCli(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        auto read = loadPictureFile(dir.file(out));
+        return read ? read.value().bitmap() : Bitmap();
+    }
+
+    test::TempDir dir;
+    Data stored, photo;
+};
+
+TEST_F(CliPhotoFiles, InfoPrintsTheSizeAsShown)
+{
+    const CliRun r = runCli({"info", dir.file("p.jpg")});
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out, dir.file("p.jpg") + "\tjpeg\t17\t30\n");
+}
+
+TEST_F(CliPhotoFiles, InputsAndJoinsAreLoadedAsShownUnlessColoursAreKept)
+{
+    const Picture shown = decodePhoto(PictureKind::Jpeg, photo).value();
+    const Bitmap asStored = orientBitmap(decodeJpeg(stored).value().bitmap, 6);
+    ASSERT_GT(test::maxChannelDifference(shown.bitmap(), asStored), 10);
+
+    EXPECT_EQ(converted({}, "a.bmp"), shown.bitmap());
+    EXPECT_EQ(converted({"--no-color-management"}, "b.bmp"), asStored);
+
+    const std::string join = "--join=" + dir.file("p.jpg") + ":right";
+    const Picture plain(asStored);
+    const Rgb white{255, 255, 255};
+    EXPECT_EQ(converted({join}, "c.bmp"),
+              joinPictures(shown, shown, JoinSide::Right, AlignH::Centre, AlignV::Centre, white));
+    EXPECT_EQ(converted({join, "--no-color-management"}, "d.bmp"),
+              joinPictures(plain, plain, JoinSide::Right, AlignH::Centre, AlignV::Centre, white));
+}
+
+TEST_F(CliPhotoFiles, NoMetadataReachesTheOutput)
+{
+    ASSERT_TRUE(contains(photo, "Exif") && contains(photo, "ICC_PROFILE"));
+    const CliRun r = runCli({dir.file("p.jpg"), "--output", dir.file("out.jpg")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Data out = test::readBytes(dir.file("out.jpg"));
+    EXPECT_FALSE(contains(out, "Exif"));
+    EXPECT_FALSE(contains(out, "ICC_PROFILE"));
+    const auto reread = loadPhoto(dir.file("out.jpg"));
+    ASSERT_TRUE(reread);
+    EXPECT_EQ(reread.value().width(), 17);  // written upright, read upright
+}
+
+}  // namespace
+}  // namespace trimlet
