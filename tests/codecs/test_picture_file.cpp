@@ -25,11 +25,13 @@ using test::TempDir;
 TEST(FormatTable, ExtensionDecidesInAnyLetterCase)
 {
     const std::vector<std::pair<std::string, std::optional<PictureKind>>> cases{
-        {"SCAN.JPEG", PictureKind::Jpeg},   {"scan.jpg", PictureKind::Jpeg}, {"/a/b/Scan.Jpg", PictureKind::Jpeg},
-        {"photo.Png", PictureKind::Png},    {"anim.GIF", PictureKind::Gif},  {"x.bmp", PictureKind::Bitmap},
-        {"a.b.c.bmp", PictureKind::Bitmap}, {"scan.jfif", std::nullopt},     {"scan.tif", std::nullopt},
-        {"scan.jpg.txt", std::nullopt},     {"noextension", std::nullopt},   {"dir.jpg/file", std::nullopt},
-        {"trailingdot.", std::nullopt},     {"x.jpgg", std::nullopt},        {"x.pn", std::nullopt},
+        {"SCAN.JPEG", PictureKind::Jpeg},     {"scan.jpg", PictureKind::Jpeg}, {"/a/b/Scan.Jpg", PictureKind::Jpeg},
+        {"photo.Png", PictureKind::Png},      {"anim.GIF", PictureKind::Gif},  {"x.bmp", PictureKind::Bitmap},
+        {"a.b.c.bmp", PictureKind::Bitmap},   {"scan.jfif", std::nullopt},     {"scan.tif", PictureKind::Tiff},
+        {"scan.jpg.txt", std::nullopt},       {"noextension", std::nullopt},   {"dir.jpg/file", std::nullopt},
+        {"trailingdot.", std::nullopt},       {"x.jpgg", std::nullopt},        {"x.pn", std::nullopt},
+        {"IMG_0001.HEIC", PictureKind::Heif}, {"a.heif", PictureKind::Heif},   {"x.avif", PictureKind::Avif},
+        {"SCAN.TIFF", PictureKind::Tiff},     {"x.tiff.bak", std::nullopt},    {"x.hei", std::nullopt},
     };
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(kindForPath(path), kind) << path;
