@@ -60,7 +60,7 @@ TEST_F(LoadPictureFile, ContentNeverChoosesTheDecoder)
         auto r = loadPictureFile(dir.file(name));
         EXPECT_FALSE(r) << name;
     }
-    EXPECT_EQ(loadPictureFile(dir.file("as.tif")).error().code, ErrorCode::Unsupported);
+    EXPECT_EQ(loadPictureFile(dir.file("as.jfif")).error().code, ErrorCode::Unsupported);
 }
 
 TEST_F(LoadPictureFile, MissingFilesAndFoldersFailAsIo)
