@@ -47,7 +47,7 @@ entry() { grep -qx -- "$1" "$desktop"; }
 check "desktop Exec opens a file" entry 'Exec=trimlet %f'
 check "desktop Icon" entry 'Icon=trimlet'
 check "desktop Japanese comment" grep -q '^Comment\[ja\]=.' "$desktop"
-check "desktop picture types" entry 'MimeType=image/jpeg;image/png;image/gif;image/bmp;'
+check "desktop picture types" entry 'MimeType=image/jpeg;image/png;image/gif;image/bmp;image/webp;image/avif;image/heic;image/heif;image/tiff;'
 metainfo=$prefix/share/metainfo/io.github.trimlet.trimlet.metainfo.xml
 check "appstreamcli validate" quiet appstreamcli validate --no-net "$metainfo"
 # The tree check also finds the menu entry the metainfo launches.
