@@ -84,6 +84,11 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
         return file.error();
     heif_image_handle* handle = file.value().primary.get();
     const bool alpha = heif_image_handle_has_alpha_channel(handle) != 0;
+    // A grid's own size box may declare far more than the image's ispe, and libheif would
+    // allocate that. Nothing it builds may pass the longer side just checked, rounded up to
+    // whole coding blocks (a small picture may sit in one larger tile).
+    const int side = std::max(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
+    heif_context_set_maximum_image_size_limit(file.value().context.get(), std::max(1024, (side + 63) / 64 * 64) + 1);
 
     std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
     if (!options)
@@ -95,6 +100,8 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
         heif_decode_image(handle, &decodedImage, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
     const std::unique_ptr<heif_image, ImageFree> image(decodedImage);
+    if (e.subcode == heif_suberror_Security_limit_exceeded)
+        return makeError(ErrorCode::Corrupt, "damaged HEIF: image data larger than its declared size");
     if (e.code != heif_error_Ok || !image)
         return heifFailure("image data", e);
 
@@ -105,8 +112,9 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
     if (!pixels || heif_image_get_bits_per_pixel_range(image.get(), heif_channel_interleaved) != 8 || width <= 0 ||
         height <= 0 || stride < width * (alpha ? 4 : 3))
         return makeError(ErrorCode::Unsupported, "HEIF pixel layout not handled");
-    if (!Bitmap::sizeAllowed(width, height, cap))
-        return makeError(ErrorCode::TooLarge, "HEIF image is too large");
+    // libheif may crop a damaged file to another size than its handle announced.
+    if (width != heif_image_handle_get_width(handle) || height != heif_image_handle_get_height(handle))
+        return makeError(ErrorCode::Corrupt, "damaged HEIF: decoded size differs from the declared one");
 
     DecodedImage decoded{Bitmap(width, height, Bitmap::Init::Uninitialized)};
     if (alpha)

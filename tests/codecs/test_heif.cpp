@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -121,6 +122,20 @@ Bytes8 withSize(Bytes8 file, std::uint32_t width, std::uint32_t height)
     return file;
 }
 
+// heif-enc writes each picture as a grid of one tile; its descriptor (in the idat box) gives
+// the grid's own output size, which libheif allocates.
+Bytes8 withGridSize(Bytes8 file, std::uint16_t width, std::uint16_t height)
+{
+    const std::string box = "idat";
+    const auto at = std::search(file.begin(), file.end(), box.begin(), box.end());
+    EXPECT_NE(at, file.end()) << "no grid";
+    if (at != file.end() && at[5] == 0) {  // 16-bit sizes
+        at[8] = std::uint8_t(width >> 8), at[9] = std::uint8_t(width);
+        at[10] = std::uint8_t(height >> 8), at[11] = std::uint8_t(height);
+    }
+    return file;
+}
+
 TEST_F(HeifReference, HostileFilesFailCleanly)
 {
     // Even sides: an odd size is coded larger and cut by a clap box, which keeps the size
@@ -134,6 +149,14 @@ TEST_F(HeifReference, HostileFilesFailCleanly)
     EXPECT_EQ(probeHeif(huge, huge.size()).size.error().code, ErrorCode::TooLarge);
     const Bytes8 large = withSize(file, 16000, 16000);  // within the cap, but far more than this file's bytes can hold
     EXPECT_EQ(decodeHeif(large).error().code, ErrorCode::Corrupt) << decodeHeif(large).error().message;
+
+    // A grid larger than the picture's declared size: never allocated, and never a picture of
+    // another size than the probe told.
+    for (const std::uint16_t side : {100, 60000}) {
+        const auto grid = decodeHeif(withGridSize(file, side, side));
+        ASSERT_FALSE(grid) << side;
+        EXPECT_EQ(grid.error().code, ErrorCode::Corrupt) << grid.error().message;
+    }
 
     DecodeLimits small;
     small.maxBitmapBytes = 1000;

@@ -249,6 +249,12 @@ TEST_F(LoadMemory, ContainersDeclaringHugePicturesAreRefusedWithin64MiB)
             cases.emplace_back(std::to_string(side) + "." + ext, changed);
         }
     }
+    Bytes8 grid = test::readBytes(dir.file("small.heic"));  // a one-tile grid said to be 60000 a side
+    const std::string idat = "idat";
+    const auto at = std::search(grid.begin(), grid.end(), idat.begin(), idat.end());
+    ASSERT_NE(at, grid.end());
+    std::fill(at + 8, at + 12, 0xEA);
+    cases.emplace_back("grid.heic", grid);
     for (const std::uint32_t side : {100000u, 20000u}) {
         // Grey, one deflate strip of 64 zero bytes.
         Bytes8 t = {'I', 'I', 42, 0, 8, 0, 0, 0, 9, 0};
