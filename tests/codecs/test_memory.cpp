@@ -255,15 +255,31 @@ TEST_F(LoadMemory, ContainersDeclaringHugePicturesAreRefusedWithin64MiB)
     ASSERT_NE(at, grid.end());
     std::fill(at + 8, at + 12, 0xEA);
     cases.emplace_back("grid.heic", grid);
-    for (const std::uint32_t side : {100000u, 20000u}) {
-        // Grey, one deflate strip of 64 zero bytes.
+    // Grey TIFFs of one deflate strip: 64 zero bytes, or 4 KiB that do not compress, which
+    // only deflate's own limit tells from an 8000 × 8000 picture.
+    Bytes8 noise(4096);
+    std::uint32_t state = 1;
+    for (auto& byte : noise) {
+        state = state * 1664525u + 1013904223u;
+        byte = std::uint8_t(state >> 24);
+    }
+    Bytes8 packed(compressBound(uLong(noise.size())));
+    uLongf packedSize = uLongf(packed.size());
+    compress(packed.data(), &packedSize, noise.data(), uLong(noise.size()));
+    packed.resize(packedSize);
+    ASSERT_GT(packed.size(), 4000u);
+    const Bytes8 zeros = {0x78, 0x9c, 0x63, 0x60, 0xa0, 0x0c, 0x00, 0x00, 0x00, 0x40, 0x00, 0x01};
+    for (const auto& [side, strip] : {std::pair{100000u, zeros}, {20000u, zeros}, {8000u, packed}}) {
         Bytes8 t = {'I', 'I', 42, 0, 8, 0, 0, 0, 9, 0};
-        const std::uint32_t fields[][3] = {{256, 4, side}, {257, 4, side}, {258, 3, 8},    {259, 3, 8}, {262, 3, 1},
-                                           {273, 4, 122},  {277, 3, 1},    {278, 4, side}, {279, 4, 12}};
+        const std::uint32_t fields[][3] = {
+            {256, 4, side}, {257, 4, side}, {258, 3, 8},
+            {259, 3, 8},    {262, 3, 1},    {273, 4, 122},
+            {277, 3, 1},    {278, 4, side}, {279, 4, std::uint32_t(strip.size())},
+        };
         for (const auto& f : fields)
             put16le(t, f[0]), put16le(t, f[1]), put32le(t, 1), put32le(t, f[2]);
         put32le(t, 0);
-        t.insert(t.end(), {0x78, 0x9c, 0x63, 0x60, 0xa0, 0x0c, 0x00, 0x00, 0x00, 0x40, 0x00, 0x01});
+        t.insert(t.end(), strip.begin(), strip.end());
         cases.emplace_back(std::to_string(side) + ".tif", t);
     }
     for (const auto& [name, bytes] : cases) {
