@@ -271,6 +271,10 @@ Status readPixels(TIFF* tif, TiffSource& source, DecodedImage& image)
     // Rows in stored order; the Orientation tag is applied after decoding like EXIF's.
     rgba.img.req_orientation = ORIENTATION_TOPLEFT;
     rgba.img.orientation = ORIENTATION_TOPLEFT;
+    // libtiff rounds 16-bit colour samples to 8 bits; like PNG's, ours keep their high byte.
+    if (std::uint8_t* table = rgba.img.Bitdepth16To8)
+        for (unsigned v = 0; v < 65536; ++v)
+            table[v] = std::uint8_t(v >> 8);
 
     Bitmap& bitmap = image.bitmap;
     const auto width = std::uint32_t(bitmap.width());
