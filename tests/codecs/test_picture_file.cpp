@@ -193,7 +193,7 @@ TEST(ProbePictureFile, AgreesWithLoadingAndReadsOnPastLongMetadata)
     ASSERT_FALSE(cut);
     EXPECT_EQ(cut.error().code, ErrorCode::Corrupt);
     EXPECT_EQ(probePictureFile(dir.file("none.png")).error().code, ErrorCode::Io);
-    EXPECT_EQ(probePictureFile(dir.file("plain.tif")).error().code, ErrorCode::Unsupported);
+    EXPECT_EQ(probePictureFile(dir.file("plain.jfif")).error().code, ErrorCode::Unsupported);
 }
 
 // Sets the umask for the lifetime of the object.

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "codecs/picture_file.h"
 #include "codecs/png.h"
 #include "codecs/tiff.h"
 #include "tests/codecs/tool_fixtures.h"
@@ -272,6 +273,13 @@ TEST_F(TiffReference, ProbeAgreesAndCutsNeverMakeUpPixels)
         EXPECT_TRUE(head.needsMore || head.size) << flags;
         test::expectCutsNeverMakeUpPixels(file, [](Bytes b) { return decodeTiff(b); });
     }
+    // ImageMagick writes the directory after the pixels: info reads on past its first read.
+    const std::string large = dir.file("large.tif");
+    ASSERT_TRUE(test::ran("convert -size 300x200 gradient:red-blue -depth 8 -compress none " + test::quoted(large)));
+    const auto probed = probePictureFile(large);
+    ASSERT_TRUE(probed) << probed.error().message;
+    EXPECT_EQ(probed.value().kind, PictureKind::Tiff);
+    EXPECT_EQ(probed.value().size, (PictureSize{300, 200}));
 }
 
 }  // namespace
