@@ -12,6 +12,9 @@ const char* kindName(PictureKind kind)
     case PictureKind::Jpeg: return "jpeg";
     case PictureKind::Gif: return "gif";
     case PictureKind::Png: return "png";
+    case PictureKind::Avif: return "avif";
+    case PictureKind::Heif: return "heif";
+    case PictureKind::Tiff: return "tiff";
     case PictureKind::Empty: break;
     }
     return "empty";

@@ -10,9 +10,10 @@
 
 namespace trimlet {
 
-enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png };
+enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png, Avif, Heif, Tiff };
 
-const char* kindName(PictureKind kind);  // "empty", "bitmap", "jpeg", "gif", "png"
+// "empty", "bitmap", "jpeg", "gif", "png", "avif", "heif", "tiff"
+const char* kindName(PictureKind kind);
 
 // Copies share the immutable picture data, so parking a 40-megapixel photo in a slot or
 // handing it to a window costs nothing; every edit makes a new Bitmap picture.

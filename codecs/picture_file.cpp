@@ -4,22 +4,30 @@
 #include <array>
 #include <utility>
 
+#include "codecs/avif.h"
 #include "codecs/bmp.h"
 #include "codecs/colour_profile.h"
 #include "codecs/gif.h"
+#include "codecs/heif.h"
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
+#include "codecs/tiff.h"
 
 namespace trimlet {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, PictureKind>, 5> kFormatTable{{
+constexpr std::array<std::pair<std::string_view, PictureKind>, 10> kFormatTable{{
     {"bmp", PictureKind::Bitmap},
     {"jpeg", PictureKind::Jpeg},
     {"jpg", PictureKind::Jpeg},
     {"gif", PictureKind::Gif},
     {"png", PictureKind::Png},
+    {"avif", PictureKind::Avif},
+    {"heic", PictureKind::Heif},
+    {"heif", PictureKind::Heif},
+    {"tif", PictureKind::Tiff},
+    {"tiff", PictureKind::Tiff},
 }};
 
 std::string_view fileName(std::string_view path)
@@ -54,6 +62,9 @@ Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits
         case PictureKind::Jpeg: return decodeJpeg(bytes, limits);
         case PictureKind::Gif: return decodeGif(bytes, limits);
         case PictureKind::Png: return decodePng(bytes, limits);
+        case PictureKind::Avif: return decodeAvif(bytes, limits);
+        case PictureKind::Heif: return decodeHeif(bytes, limits);
+        case PictureKind::Tiff: return decodeTiff(bytes, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -111,6 +122,9 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
     case PictureKind::Jpeg: return probeJpeg(head, fileSize, limits);
     case PictureKind::Gif: return probeGif(head, limits);
     case PictureKind::Png: return probePng(head, fileSize, limits);
+    case PictureKind::Avif: return probeAvif(head, fileSize, limits);
+    case PictureKind::Heif: return probeHeif(head, fileSize, limits);
+    case PictureKind::Tiff: return probeTiff(head, fileSize, limits);
     case PictureKind::Empty: break;
     }
     return {makeError(ErrorCode::Invalid, "no picture kind")};

@@ -12,7 +12,7 @@
 namespace trimlet {
 
 // The kind registered for the extension after the last dot of path (compared in lower case):
-// bmp, jpg, jpeg, gif, png. Anything else, or no extension, gives nothing. Content is never
+// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff. Anything else, or no extension, gives nothing. Content is never
 // inspected to choose a kind.
 std::optional<PictureKind> kindForPath(std::string_view path);
 

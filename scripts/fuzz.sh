@@ -7,9 +7,9 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_shell_link
-                                      fuzz_profile_file fuzz_files_on_disk fuzz_photo_jpg fuzz_photo_png fuzz_exif
-                                      fuzz_icc)
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_load_avif fuzz_load_heic
+                                      fuzz_load_tif fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
+                                      fuzz_photo_jpg fuzz_photo_png fuzz_exif fuzz_icc)
 
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON >/dev/null
@@ -21,7 +21,7 @@ if [ ! -d "$seeds" ]; then
   # Shortcuts and settings files come with the sources (the shortcuts are the ones the unit
   # tests compose, written out with TRIMLET_LNK_SEED_DIR); the disk target takes both, behind
   # the byte that chooses between them.
-  cp -r fuzz/seeds/lnk fuzz/seeds/ini "$seeds"/
+  cp -r fuzz/seeds/lnk fuzz/seeds/ini fuzz/seeds/avif fuzz/seeds/heic fuzz/seeds/tif "$seeds"/
   for f in fuzz/seeds/lnk/*; do { printf '\0'; cat "$f"; } > "$seeds/disk/$(basename "$f")"; done
   for f in fuzz/seeds/ini/*; do { printf '\1'; cat "$f"; } > "$seeds/disk/$(basename "$f")"; done
   src="$seeds/src.ppm"
@@ -85,6 +85,9 @@ for t in "${targets[@]}"; do
     fuzz_load_jpg) kind=jpg ;;
     fuzz_load_png) kind=png ;;
     fuzz_load_gif) kind=gif ;;
+    fuzz_load_avif) kind=avif ;;
+    fuzz_load_heic) kind=heic ;;
+    fuzz_load_tif) kind=tif ;;
     fuzz_shell_link) kind=lnk ;;
     fuzz_profile_file) kind=ini ;;
     fuzz_files_on_disk) kind=disk ;;

@@ -46,10 +46,36 @@ head -c 64 /dev/zero | tr '\0' '\200' >> "$work/grey.pgm"
 cjpeg -grayscale "$work/grey.pgm" > "$work/huge.jpg"
 sof=$(LC_ALL=C grep -obUaP '\xff\xc0' "$work/huge.jpg" | head -n1 | cut -d: -f1)
 printf '\x36\xb0\x4e\x20' | dd of="$work/huge.jpg" bs=1 seek=$((sof + 5)) conv=notrunc status=none
+# Grey TIFFs of one deflate strip (64 bytes of zeros) declaring 100000 and 20000 pixels a side.
+tiff() {  # side as four little-endian bytes
+  printf 'II*\x00\x08\x00\x00\x00\x09\x00'
+  printf '\x00\x01\x04\x00\x01\x00\x00\x00%b\x01\x01\x04\x00\x01\x00\x00\x00%b' "$1" "$1"
+  printf '\x02\x01\x03\x00\x01\x00\x00\x00\x08\x00\x00\x00\x03\x01\x03\x00\x01\x00\x00\x00\x08\x00\x00\x00'
+  printf '\x06\x01\x03\x00\x01\x00\x00\x00\x01\x00\x00\x00\x11\x01\x04\x00\x01\x00\x00\x00\x7a\x00\x00\x00'
+  printf '\x15\x01\x03\x00\x01\x00\x00\x00\x01\x00\x00\x00\x16\x01\x04\x00\x01\x00\x00\x00%b' "$1"
+  printf '\x17\x01\x04\x00\x01\x00\x00\x00\x0c\x00\x00\x00\x00\x00\x00\x00'
+  printf '\x78\x9c\x63\x60\xa0\x0c\x00\x00\x00\x40\x00\x01'
+}
+tiff '\xa0\x86\x01\x00' > "$work/huge.tif"
+tiff '\x20\x4e\x00\x00' > "$work/large.tif"
+# Small AVIF and HEIC files whose ispe box is changed to 60000 and 16000 pixels a side.
+convert -size 16x16 gradient:red-blue -depth 8 "$work/small.png"
+avifenc -s 10 "$work/small.png" "$work/small.avif" > /dev/null
+heif-enc -q 30 -o "$work/small.heic" "$work/small.png" > /dev/null
+for ext in avif heic; do
+  for size in huge:'\x00\x00\xea\x60' large:'\x00\x00\x3e\x80'; do
+    cp "$work/small.$ext" "$work/${size%%:*}.$ext"
+    for ispe in $(LC_ALL=C grep -obUaP 'ispe' "$work/small.$ext" | cut -d: -f1); do  # heif-enc writes two
+      printf '%b%b' "${size#*:}" "${size#*:}" |
+        dd of="$work/${size%%:*}.$ext" bs=1 seek=$((ispe + 8)) conv=notrunc status=none
+    done
+  done
+done
 
 # info reads headers only, so it may list a picture whose data is missing; a conversion must
 # refuse it.
-for f in zero-wide.gif no-pixels.gif rle8.bmp rle4.bmp huge.png huge.jpg; do
+for f in zero-wide.gif no-pixels.gif rle8.bmp rle4.bmp huge.png huge.jpg huge.tif large.tif huge.avif large.avif \
+  huge.heic large.heic; do
   for run in "info $work/$f" "$work/$f --output $work/out.bmp"; do
     status=0
     # shellcheck disable=SC2086

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -223,6 +224,74 @@ TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
     }
 }
 
+// The container formats: a small real file whose size box is changed, and TIFF strips that
+// cannot hold what the directory declares.
+TEST_F(LoadMemory, ContainersDeclaringHugePicturesAreRefusedWithin64MiB)
+{
+    ASSERT_TRUE(test::haveProgram("avifenc") && test::haveProgram("heif-enc") && test::haveProgram("convert"));
+    const std::string png = dir.file("small.png");
+    ASSERT_EQ(test::runCommand("convert -size 16x16 gradient:red-blue -depth 8 '" + png + "'").exitCode, 0);
+    ASSERT_EQ(test::runCommand("avifenc -s 10 '" + png + "' '" + dir.file("small.avif") + "' >/dev/null").exitCode, 0);
+    ASSERT_EQ(test::runCommand("heif-enc -q 30 -o '" + dir.file("small.heic") + "' '" + png + "' >/dev/null").exitCode,
+              0);
+    std::vector<std::pair<std::string, Bytes8>> cases;
+    for (const std::string ext : {"avif", "heic"}) {
+        const Bytes8 small = test::readBytes(dir.file("small." + ext));
+        const std::string box = "ispe";
+        for (const std::uint32_t side : {60000u, 16000u}) {
+            Bytes8 changed = small;  // every ispe box: libheif's encoder writes two
+            for (auto at = changed.begin();
+                 (at = std::search(at, changed.end(), box.begin(), box.end())) != changed.end(); at += 16) {
+                Bytes8 size;
+                put32be(size, side), put32be(size, side);
+                std::copy(size.begin(), size.end(), at + 8);
+            }
+            cases.emplace_back(std::to_string(side) + "." + ext, changed);
+        }
+    }
+    Bytes8 grid = test::readBytes(dir.file("small.heic"));  // a one-tile grid said to be 60000 a side
+    const std::string idat = "idat";
+    const auto at = std::search(grid.begin(), grid.end(), idat.begin(), idat.end());
+    ASSERT_NE(at, grid.end());
+    std::fill(at + 8, at + 12, 0xEA);
+    cases.emplace_back("grid.heic", grid);
+    // Grey TIFFs of one deflate strip: 64 zero bytes, or 4 KiB that do not compress, which
+    // only deflate's own limit tells from an 8000 × 8000 picture.
+    Bytes8 noise(4096);
+    std::uint32_t state = 1;
+    for (auto& byte : noise) {
+        state = state * 1664525u + 1013904223u;
+        byte = std::uint8_t(state >> 24);
+    }
+    Bytes8 packed(compressBound(uLong(noise.size())));
+    uLongf packedSize = uLongf(packed.size());
+    compress(packed.data(), &packedSize, noise.data(), uLong(noise.size()));
+    packed.resize(packedSize);
+    ASSERT_GT(packed.size(), 4000u);
+    const Bytes8 zeros = {0x78, 0x9c, 0x63, 0x60, 0xa0, 0x0c, 0x00, 0x00, 0x00, 0x40, 0x00, 0x01};
+    for (const auto& [side, strip] : {std::pair{100000u, zeros}, {20000u, zeros}, {8000u, packed}}) {
+        Bytes8 t = {'I', 'I', 42, 0, 8, 0, 0, 0, 9, 0};
+        const std::uint32_t fields[][3] = {
+            {256, 4, side}, {257, 4, side}, {258, 3, 8},
+            {259, 3, 8},    {262, 3, 1},    {273, 4, 122},
+            {277, 3, 1},    {278, 4, side}, {279, 4, std::uint32_t(strip.size())},
+        };
+        for (const auto& f : fields)
+            put16le(t, f[0]), put16le(t, f[1]), put32le(t, 1), put32le(t, f[2]);
+        put32le(t, 0);
+        t.insert(t.end(), strip.begin(), strip.end());
+        cases.emplace_back(std::to_string(side) + ".tif", t);
+    }
+    for (const auto& [name, bytes] : cases) {
+        const std::string path = dir.file(name);
+        test::writeBytes(path, bytes);
+        const Outcome outcome = loadWithin(path, 64 * kMiB);
+        EXPECT_FALSE(outcome.loaded) << name << " loaded as " << outcome.text;
+        EXPECT_EQ(outcome.text.find("memory"), std::string::npos) << name << ": " << outcome.text;
+        EXPECT_EQ(outcome.text.find("died"), std::string::npos) << name << ": " << outcome.text;
+    }
+}
+
 // Files a real picture makes, each within its own bytes plus twice its rendering (and a little
 // for the libraries' own state).
 TEST_F(LoadMemory, RealPicturesLoadWithinTwiceTheirRendering)
@@ -243,6 +312,13 @@ TEST_F(LoadMemory, RealPicturesLoadWithinTwiceTheirRendering)
                       .exitCode,
                   0);
         files.insert(files.end(), {"photo.png", "photo.gif", "photo-rle.bmp"});
+        ASSERT_EQ(test::runCommand("convert " + src + "-compress lzw '" + dir.file("photo.tif") + "'").exitCode, 0);
+        ASSERT_EQ(test::runCommand("convert " + src + "'" + dir.file("photo-src.png") + "'").exitCode, 0);
+        const std::string png = "'" + dir.file("photo-src.png") + "' ";
+        ASSERT_EQ(test::runCommand("avifenc -s 10 " + png + "'" + dir.file("photo.avif") + "' >/dev/null").exitCode, 0);
+        ASSERT_EQ(test::runCommand("heif-enc -q 50 -o '" + dir.file("photo.heic") + "' " + png + ">/dev/null").exitCode,
+                  0);
+        files.insert(files.end(), {"photo.tif", "photo.avif", "photo.heic"});
     }
     const std::uint64_t rendering = std::uint64_t(Bitmap::strideFor(width)) * height;
     for (const std::string& name : files) {

@@ -25,11 +25,13 @@ using test::TempDir;
 TEST(FormatTable, ExtensionDecidesInAnyLetterCase)
 {
     const std::vector<std::pair<std::string, std::optional<PictureKind>>> cases{
-        {"SCAN.JPEG", PictureKind::Jpeg},   {"scan.jpg", PictureKind::Jpeg}, {"/a/b/Scan.Jpg", PictureKind::Jpeg},
-        {"photo.Png", PictureKind::Png},    {"anim.GIF", PictureKind::Gif},  {"x.bmp", PictureKind::Bitmap},
-        {"a.b.c.bmp", PictureKind::Bitmap}, {"scan.jfif", std::nullopt},     {"scan.tif", std::nullopt},
-        {"scan.jpg.txt", std::nullopt},     {"noextension", std::nullopt},   {"dir.jpg/file", std::nullopt},
-        {"trailingdot.", std::nullopt},     {"x.jpgg", std::nullopt},        {"x.pn", std::nullopt},
+        {"SCAN.JPEG", PictureKind::Jpeg},     {"scan.jpg", PictureKind::Jpeg}, {"/a/b/Scan.Jpg", PictureKind::Jpeg},
+        {"photo.Png", PictureKind::Png},      {"anim.GIF", PictureKind::Gif},  {"x.bmp", PictureKind::Bitmap},
+        {"a.b.c.bmp", PictureKind::Bitmap},   {"scan.jfif", std::nullopt},     {"scan.tif", PictureKind::Tiff},
+        {"scan.jpg.txt", std::nullopt},       {"noextension", std::nullopt},   {"dir.jpg/file", std::nullopt},
+        {"trailingdot.", std::nullopt},       {"x.jpgg", std::nullopt},        {"x.pn", std::nullopt},
+        {"IMG_0001.HEIC", PictureKind::Heif}, {"a.heif", PictureKind::Heif},   {"x.avif", PictureKind::Avif},
+        {"SCAN.TIFF", PictureKind::Tiff},     {"x.tiff.bak", std::nullopt},    {"x.hei", std::nullopt},
     };
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(kindForPath(path), kind) << path;
@@ -58,7 +60,7 @@ TEST_F(LoadPictureFile, ContentNeverChoosesTheDecoder)
         auto r = loadPictureFile(dir.file(name));
         EXPECT_FALSE(r) << name;
     }
-    EXPECT_EQ(loadPictureFile(dir.file("as.tif")).error().code, ErrorCode::Unsupported);
+    EXPECT_EQ(loadPictureFile(dir.file("as.jfif")).error().code, ErrorCode::Unsupported);
 }
 
 TEST_F(LoadPictureFile, MissingFilesAndFoldersFailAsIo)
@@ -191,7 +193,7 @@ TEST(ProbePictureFile, AgreesWithLoadingAndReadsOnPastLongMetadata)
     ASSERT_FALSE(cut);
     EXPECT_EQ(cut.error().code, ErrorCode::Corrupt);
     EXPECT_EQ(probePictureFile(dir.file("none.png")).error().code, ErrorCode::Io);
-    EXPECT_EQ(probePictureFile(dir.file("plain.tif")).error().code, ErrorCode::Unsupported);
+    EXPECT_EQ(probePictureFile(dir.file("plain.jfif")).error().code, ErrorCode::Unsupported);
 }
 
 // Sets the umask for the lifetime of the object.

@@ -399,7 +399,13 @@ void FrmMainTest::openDialog()
     frm.btnOpen->click();  // cancelled: nothing happens
     QCOMPARE(fake.fileDialogs.size(), size_t(1));
     const FileDialogRequest& r = fake.fileDialogs[0];
-    QCOMPARE(r.filters.size(), 5);
+    const QStringList filters = {
+        QStringLiteral("bitmap files (*.bmp)"),       QStringLiteral("GIF files (*.gif)"),
+        QStringLiteral("JPEG files (*.jpg *.jpeg)"),  QStringLiteral("PNG files (*.png)"),
+        QStringLiteral("WebP files (*.webp)"),        QStringLiteral("AVIF files (*.avif)"),
+        QStringLiteral("HEIF files (*.heic *.heif)"), QStringLiteral("TIFF files (*.tif *.tiff)"),
+        QStringLiteral("すべてのファイル (*)")};
+    QCOMPARE(r.filters, filters);
     QCOMPARE(r.filters[r.selectedFilter], QStringLiteral("JPEG files (*.jpg *.jpeg)"));
     QCOMPARE(r.defaultSuffix, QStringLiteral("jpg"));
     QCOMPARE(r.initialFolder, QFileInfo(QString::fromStdString(executablePath())).absolutePath());

@@ -1,0 +1,353 @@
+#include "codecs/tiff.h"
+
+#include <tiffio.h>
+
+#include <algorithm>
+#include <bit>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "codecs/rgba_rows.h"
+
+namespace trimlet {
+
+namespace {
+
+// libtiff's RGBA raster is packed ABGR words: R, G, B, A in memory on a little-endian machine.
+static_assert(std::endian::native == std::endian::little);
+
+// Rows of raster handed out per read; a strip or tile band larger than this is read in parts.
+constexpr std::uint64_t kRasterBandBytes = std::uint64_t{32} << 20;
+
+// What the client procedures and the message handlers share with us.
+struct TiffSource {
+    const std::uint8_t* data;
+    std::uint64_t size;      // bytes we hold
+    std::uint64_t fileSize;  // bytes the file has (more than size when probing its start)
+    std::uint64_t pos = 0;
+    bool exhausted = false;    // a read asked for bytes past what we hold but inside the file
+    bool failed = false;       // libtiff reported an error
+    bool dataWarning = false;  // the JPEG codec warned about damaged data
+    std::string message{};
+};
+
+tmsize_t readProc(thandle_t handle, void* out, tmsize_t count)
+{
+    auto* s = static_cast<TiffSource*>(handle);
+    if (count < 0)
+        return -1;
+    const std::uint64_t left = s->pos < s->size ? s->size - s->pos : 0;
+    std::uint64_t n = std::uint64_t(count);
+    if (n > left) {
+        s->exhausted |= s->pos + n <= s->fileSize;
+        n = left;
+    }
+    if (n)
+        std::memcpy(out, s->data + s->pos, n);
+    s->pos += n;
+    return tmsize_t(n);
+}
+
+tmsize_t writeProc(thandle_t, void*, tmsize_t) { return -1; }
+
+toff_t seekProc(thandle_t handle, toff_t offset, int whence)
+{
+    auto* s = static_cast<TiffSource*>(handle);
+    const std::uint64_t base = whence == SEEK_CUR ? s->pos : whence == SEEK_END ? s->fileSize : 0;
+    if (offset > ~std::uint64_t{0} - base)
+        return toff_t(-1);
+    s->pos = base + offset;
+    return s->pos;
+}
+
+int closeProc(thandle_t) { return 0; }
+toff_t sizeProc(thandle_t handle) { return static_cast<TiffSource*>(handle)->fileSize; }
+
+int mapProc(thandle_t handle, void** base, toff_t* size)
+{
+    auto* s = static_cast<TiffSource*>(handle);
+    if (s->size != s->fileSize)
+        return 0;                                // a probe holds only the file's start
+    *base = const_cast<std::uint8_t*>(s->data);  // libtiff only reads a read-only map
+    *size = s->size;
+    return 1;
+}
+
+void unmapProc(thandle_t, void*, toff_t) {}
+
+std::string format(const char* fmt, va_list args)
+{
+    char text[256];
+    std::vsnprintf(text, sizeof text, fmt, args);
+    return text;
+}
+
+int onError(TIFF*, void* user, const char*, const char* fmt, va_list args)
+{
+    auto* s = static_cast<TiffSource*>(user);
+    if (!s->failed)
+        s->message = format(fmt, args);
+    s->failed = true;
+    return 1;  // handled: nothing reaches stderr
+}
+
+int onWarning(TIFF*, void* user, const char* module, const char* fmt, va_list args)
+{
+    auto* s = static_cast<TiffSource*>(user);
+    // libjpeg's warnings (premature end, bad Huffman codes) mean pixels it made up.
+    if (module && std::strcmp(module, "JPEGLib") == 0 && !s->dataWarning) {
+        s->dataWarning = true;
+        s->message = format(fmt, args);
+    }
+    return 1;
+}
+
+struct TiffCloser {
+    void operator()(TIFF* tif) const { TIFFClose(tif); }
+};
+using TiffHandle = std::unique_ptr<TIFF, TiffCloser>;
+
+struct OptionsFree {
+    void operator()(TIFFOpenOptions* o) const { TIFFOpenOptionsFree(o); }
+};
+
+TiffHandle openTiff(TiffSource& source, std::int64_t cap)
+{
+    std::unique_ptr<TIFFOpenOptions, OptionsFree> options(TIFFOpenOptionsAlloc());
+    if (!options)
+        return nullptr;
+    // No single buffer of libtiff's (a whole strip, a tile, the strip tables) may pass the cap
+    // on our own bitmap, counted at four bytes a pixel.
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options.get(), tmsize_t(cap / 3 * 4));
+    TIFFOpenOptionsSetErrorHandlerExtR(options.get(), onError, &source);
+    TIFFOpenOptionsSetWarningHandlerExtR(options.get(), onWarning, &source);
+    // "D": strip tables are read when first needed, so a probe needs the directory only.
+    return TiffHandle(TIFFClientOpenExt("tiff", "rD", &source, readProc, writeProc, seekProc, closeProc, sizeProc,
+                                        mapProc, unmapProc, options.get()));
+}
+
+struct TiffSize {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;
+};
+
+Error tiffFailure(const TiffSource& source, const char* what)
+{
+    return makeError(ErrorCode::Corrupt,
+                     std::string("damaged TIFF: ") + (source.message.empty() ? what : source.message));
+}
+
+// The first directory's size, checked against the cap, and whether libtiff's RGBA reader
+// takes its layout.
+Result<TiffSize> readDirectory(const TiffSource& source, TIFF* tif, std::int64_t cap)
+{
+    if (!tif)
+        return tiffFailure(source, "not a TIFF file");
+    TiffSize size;
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &size.width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &size.height) ||
+        size.width == 0 || size.height == 0)
+        return tiffFailure(source, "no image size");
+    if (!Bitmap::sizeAllowed(size.width, size.height, cap))
+        return makeError(ErrorCode::TooLarge, "TIFF of " + std::to_string(size.width) + " x " +
+                                                  std::to_string(size.height) + " pixels is too large");
+    char why[1024] = "";
+    if (!TIFFRGBAImageOK(tif, why))
+        return makeError(ErrorCode::Unsupported, std::string("TIFF not supported: ") + why);
+    return size;
+}
+
+std::int64_t capOf(const DecodeLimits& limits) { return std::min(limits.maxBitmapBytes, kMaxBitmapBytes); }
+
+// How many times a strip's bytes can grow when decompressed; 0 when the compression has no
+// useful bound, so that only the pixel rule applies.
+std::uint64_t maxExpansion(std::uint16_t compression)
+{
+    switch (compression) {
+    case COMPRESSION_NONE: return 1;
+    case COMPRESSION_PACKBITS: return 64;  // 2 bytes → 128
+    case COMPRESSION_LZW: return 4096;     // ≥ 9 bits → ≤ 4096 bytes
+    case COMPRESSION_DEFLATE:
+    case COMPRESSION_ADOBE_DEFLATE: return 1032;  // deflate's own limit
+    default: return 0;
+    }
+}
+
+// Every strip or tile lies inside the file and their bytes can hold the declared picture.
+Status checkDataPresent(TIFF* tif, const TiffSize& size, std::uint64_t fileSize)
+{
+    const std::uint32_t count = TIFFIsTiled(tif) ? TIFFNumberOfTiles(tif) : TIFFNumberOfStrips(tif);
+    std::uint64_t total = 0;
+    for (std::uint32_t i = 0; i < count; ++i) {
+        int missing = 0;
+        const std::uint64_t offset = TIFFGetStrileOffsetWithErr(tif, i, &missing);
+        const std::uint64_t bytes = TIFFGetStrileByteCountWithErr(tif, i, &missing);
+        if (missing || bytes == 0 || offset > fileSize || bytes > fileSize - offset)
+            return makeError(ErrorCode::Corrupt, "damaged TIFF: image data missing or outside the file");
+        total += bytes;
+    }
+    std::uint16_t compression = COMPRESSION_NONE, planar = PLANARCONFIG_CONTIG, samples = 1;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    const std::uint64_t ratio = maxExpansion(compression);
+    const std::uint64_t rawBytes =
+        std::uint64_t(TIFFScanlineSize64(tif)) * size.height * (planar == PLANARCONFIG_SEPARATE ? samples : 1);
+    const bool enough = ratio ? total >= rawBytes / ratio : fileCanHoldPixels(total, size.width, size.height);
+    if (count == 0 || !enough)
+        return makeError(ErrorCode::Corrupt, "damaged TIFF: file too small for its image size");
+    return {};
+}
+
+// libtiff would premultiply unassociated alpha into the colours; our pictures keep the stored
+// colour, so the directory is told its alpha is associated already.
+void keepStoredColours(TIFF* tif)
+{
+    std::uint16_t count = 0;
+    std::uint16_t* types = nullptr;
+    if (!TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &count, &types) || !types)
+        return;
+    std::vector<std::uint16_t> changed(types, types + count);
+    std::replace(changed.begin(), changed.end(), std::uint16_t(EXTRASAMPLE_UNASSALPHA),
+                 std::uint16_t(EXTRASAMPLE_ASSOCALPHA));
+    TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, count, changed.data());
+}
+
+int orientationOf(TIFF* tif)
+{
+    std::uint16_t orientation = ORIENTATION_TOPLEFT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ORIENTATION, &orientation);
+    return orientation >= 1 && orientation <= 8 ? orientation : 1;
+}
+
+void readMetadata(TIFF* tif, DecodedImage& image)
+{
+    std::uint16_t photometric = PHOTOMETRIC_MINISBLACK;
+    image.orientation = orientationOf(tif);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    const bool rgbOrGrey = photometric == PHOTOMETRIC_RGB || photometric == PHOTOMETRIC_YCBCR ||
+                           photometric == PHOTOMETRIC_PALETTE || photometric == PHOTOMETRIC_MINISBLACK;
+    std::uint32_t length = 0;
+    void* profile = nullptr;
+    if (rgbOrGrey && TIFFGetField(tif, TIFFTAG_ICCPROFILE, &length, &profile) && profile && length) {
+        const auto* bytes = static_cast<const std::uint8_t*>(profile);
+        image.iccProfile.assign(bytes, bytes + length);
+    }
+}
+
+struct RgbaImage {
+    TIFFRGBAImage img{};
+    bool started = false;
+    ~RgbaImage()
+    {
+        if (started)
+            TIFFRGBAImageEnd(&img);
+    }
+};
+
+// Rows per read: whole strips or tile rows while they fit the band budget, else a multiple of
+// 16 rows (whole YCbCr subsampling blocks).
+std::uint32_t bandRows(TIFF* tif, std::uint32_t width, std::uint32_t height)
+{
+    std::uint32_t unit = height;
+    if (TIFFIsTiled(tif))
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &unit);
+    else
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &unit);
+    unit = std::clamp<std::uint32_t>(unit, 1, height);
+    const std::uint64_t fit = std::max<std::uint64_t>(kRasterBandBytes / (std::uint64_t(width) * 4), 1);
+    if (unit <= fit)
+        return std::uint32_t(std::min<std::uint64_t>(fit / unit * unit, height));
+    return std::uint32_t(std::min<std::uint64_t>(std::max<std::uint64_t>(fit / 16 * 16, 16), height));
+}
+
+Status readPixels(TIFF* tif, TiffSource& source, DecodedImage& image)
+{
+    RgbaImage rgba;
+    char why[1024] = "";
+    if (!TIFFRGBAImageBegin(&rgba.img, tif, 1, why))
+        return makeError(ErrorCode::Unsupported, std::string("TIFF not supported: ") + why);
+    rgba.started = true;
+    // Rows in stored order; the Orientation tag is applied after decoding like EXIF's.
+    rgba.img.req_orientation = ORIENTATION_TOPLEFT;
+    rgba.img.orientation = ORIENTATION_TOPLEFT;
+    // libtiff rounds 16-bit colour samples to 8 bits; like PNG's, ours keep their high byte.
+    if (std::uint8_t* table = rgba.img.Bitdepth16To8)
+        for (unsigned v = 0; v < 65536; ++v)
+            table[v] = std::uint8_t(v >> 8);
+
+    Bitmap& bitmap = image.bitmap;
+    const auto width = std::uint32_t(bitmap.width());
+    const auto height = std::uint32_t(bitmap.height());
+    const bool alpha = rgba.img.alpha != 0;
+    if (alpha)
+        image.mask.resize(std::size_t(width) * height);
+    const std::uint32_t band = bandRows(tif, width, height);
+    std::vector<std::uint32_t> raster(std::size_t(width) * band);
+    for (std::uint32_t y = 0; y < height; y += band) {
+        const std::uint32_t rows = std::min(band, height - y);
+        rgba.img.row_offset = int(y);
+        rgba.img.col_offset = 0;
+        if (!TIFFRGBAImageGet(&rgba.img, raster.data(), width, rows) || source.failed || source.dataWarning)
+            return tiffFailure(source, "image data not decoded");
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(raster.data());
+        for (std::uint32_t r = 0; r < rows; ++r) {
+            std::uint8_t* mask = alpha ? &image.mask[std::size_t(y + r) * width] : nullptr;
+            rgbaRowToBgr(bytes + std::size_t(r) * width * 4, int(width), bitmap.row(int(y + r)), mask);
+        }
+    }
+    return {};
+}
+
+Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+{
+    TiffSource source{file.data(), file.size(), file.size()};
+    const std::int64_t cap = capOf(limits);
+    TiffHandle tif = openTiff(source, cap);
+    auto size = readDirectory(source, tif.get(), cap);
+    if (!size)
+        return size.error();
+    if (Status present = checkDataPresent(tif.get(), size.value(), file.size()); !present)
+        return present.error();
+    DecodedImage image{Bitmap(int(size.value().width), int(size.value().height), Bitmap::Init::Uninitialized)};
+    readMetadata(tif.get(), image);
+    keepStoredColours(tif.get());
+    if (Status read = readPixels(tif.get(), source, image); !read)
+        return read.error();
+    return image;
+}
+
+}  // namespace
+
+HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    TiffSource source{head.data(), head.size(), std::max<std::uint64_t>(fileSize, head.size())};
+    const std::int64_t cap = capOf(limits);
+    try {
+        TiffHandle tif = openTiff(source, cap);
+        auto size = readDirectory(source, tif.get(), cap);
+        if (!size)
+            return {size.error(), source.exhausted};
+        return {PictureSize{int(size.value().width), int(size.value().height)}, false, orientationOf(tif.get())};
+    } catch (const std::bad_alloc&) {
+        return {makeError(ErrorCode::TooLarge, "not enough memory for the TIFF")};
+    }
+}
+
+Result<DecodedImage> decodeTiff(Bytes file, const DecodeLimits& limits)
+{
+    try {
+        return decode(file, limits);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the TIFF");
+    } catch (const std::exception& e) {
+        return makeError(ErrorCode::Corrupt, std::string("TIFF not decoded: ") + e.what());
+    }
+}
+
+}  // namespace trimlet
