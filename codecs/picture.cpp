@@ -12,6 +12,7 @@ const char* kindName(PictureKind kind)
     case PictureKind::Jpeg: return "jpeg";
     case PictureKind::Gif: return "gif";
     case PictureKind::Png: return "png";
+    case PictureKind::Webp: return "webp";
     case PictureKind::Empty: break;
     }
     return "empty";

@@ -10,9 +10,9 @@
 
 namespace trimlet {
 
-enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png };
+enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png, Webp };
 
-const char* kindName(PictureKind kind);  // "empty", "bitmap", "jpeg", "gif", "png"
+const char* kindName(PictureKind kind);  // "empty", "bitmap", "jpeg", "gif", "png", "webp"
 
 // Copies share the immutable picture data, so parking a 40-megapixel photo in a slot or
 // handing it to a window costs nothing; every edit makes a new Bitmap picture.

@@ -8,17 +8,19 @@
 #include "codecs/gif.h"
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
+#include "codecs/webp.h"
 
 namespace trimlet {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, PictureKind>, 5> kFormatTable{{
+constexpr std::array<std::pair<std::string_view, PictureKind>, 6> kFormatTable{{
     {"bmp", PictureKind::Bitmap},
     {"jpeg", PictureKind::Jpeg},
     {"jpg", PictureKind::Jpeg},
     {"gif", PictureKind::Gif},
     {"png", PictureKind::Png},
+    {"webp", PictureKind::Webp},
 }};
 
 std::string_view fileName(std::string_view path)
@@ -53,6 +55,7 @@ Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits&
         case PictureKind::Jpeg: return decodeJpeg(bytes, limits);
         case PictureKind::Gif: return decodeGif(bytes, limits);
         case PictureKind::Png: return decodePng(bytes, limits);
+        case PictureKind::Webp: return decodeWebp(bytes, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -88,6 +91,7 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
     case PictureKind::Jpeg: return probeJpeg(head, fileSize, limits);
     case PictureKind::Gif: return probeGif(head, limits);
     case PictureKind::Png: return probePng(head, fileSize, limits);
+    case PictureKind::Webp: return probeWebp(head, fileSize, limits);
     case PictureKind::Empty: break;
     }
     return {makeError(ErrorCode::Invalid, "no picture kind")};
@@ -130,6 +134,22 @@ Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mod
     if (bitmap.empty())
         return makeError(ErrorCode::Invalid, "empty picture");
     return writeFileAtomic(path, encodeBmp(bitmap), WriteOptions{mode, access});
+}
+
+Status writePngFile(const Bitmap& bitmap, const std::string& path, WriteMode mode, FileAccess access)
+{
+    auto data = encodePng(bitmap);
+    if (!data)
+        return data.error();
+    return writeFileAtomic(path, data.value(), WriteOptions{mode, access});
+}
+
+Status writeWebpFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode, FileAccess access)
+{
+    auto data = encodeWebp(bitmap, quality);
+    if (!data)
+        return data.error();
+    return writeFileAtomic(path, data.value(), WriteOptions{mode, access});
 }
 
 }  // namespace trimlet

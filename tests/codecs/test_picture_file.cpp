@@ -30,6 +30,7 @@ TEST(FormatTable, ExtensionDecidesInAnyLetterCase)
         {"a.b.c.bmp", PictureKind::Bitmap}, {"scan.jfif", std::nullopt},     {"scan.tif", std::nullopt},
         {"scan.jpg.txt", std::nullopt},     {"noextension", std::nullopt},   {"dir.jpg/file", std::nullopt},
         {"trailingdot.", std::nullopt},     {"x.jpgg", std::nullopt},        {"x.pn", std::nullopt},
+        {"clip.WebP", PictureKind::Webp},   {"x.web", std::nullopt},
     };
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(kindForPath(path), kind) << path;
