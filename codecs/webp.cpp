@@ -77,7 +77,6 @@ bool decodeInto(const WebPData& data, WEBP_CSP_MODE mode, std::uint8_t* out, int
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         return false;
-    config.options.use_threads = 1;
     config.output.colorspace = mode;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = out;
