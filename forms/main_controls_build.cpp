@@ -435,7 +435,8 @@ void MainControls::buildConsole(QWidget* client)
         bottom->addWidget(box);
     };
     radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", QStringLiteral("保存形式"),
-               QStringLiteral("保存形式を指定します"), {QStringLiteral("JPEG"), QStringLiteral("BMP")});
+               QStringLiteral("保存形式を指定します"),
+               {QStringLiteral("JPEG"), QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("WebP")});
     radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", QStringLiteral("ファイル名末尾"),
                QStringLiteral("ファイル名の末尾につける連番の形式を指定します"),
                {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")});
