@@ -7,7 +7,8 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_shell_link
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_load_webp
+                                      fuzz_shell_link
                                       fuzz_profile_file fuzz_files_on_disk)
 
 scripts/install-deps.sh
@@ -48,6 +49,19 @@ if [ ! -d "$seeds" ]; then
   convert "$src" -transparent red -interlace GIF "$seeds/gif/interlaced.gif"
   convert -delay 10 "$src" \( "$src" -crop 8x6+3+2 \) -colors 8 "$seeds/gif/anim.gif"
 fi
+if [ ! -d "$seeds/webp" ]; then
+  mkdir -p "$seeds/webp"
+  src="$seeds/src.ppm"
+  [ -f "$src" ] || convert -size 23x17 gradient:red-blue -fill yellow -draw 'circle 10,8 14,8' "$src"
+  convert "$src" -alpha set -channel A -fx 'i%5 ? 1 : 0' "$seeds/webp-alpha.pam"
+  cwebp -quiet -q 60 "$src" -o "$seeds/webp/lossy.webp"
+  cwebp -quiet -lossless "$src" -o "$seeds/webp/lossless.webp"
+  cwebp -quiet -q 60 -alpha_q 50 "$seeds/webp-alpha.pam" -o "$seeds/webp/lossy-alpha.webp"
+  cwebp -quiet -lossless -exact "$seeds/webp-alpha.pam" -o "$seeds/webp/lossless-alpha.webp"
+  webpmux -set icc /usr/share/color/icc/sRGB.icc "$seeds/webp/lossy.webp" -o "$seeds/webp/icc.webp"
+  webpmux -frame "$seeds/webp/lossless-alpha.webp" +80+2+2 -frame "$seeds/webp/lossy.webp" +80 \
+    -o "$seeds/webp/anim.webp"
+fi
 
 for t in "${targets[@]}"; do
   case $t in
@@ -55,6 +69,7 @@ for t in "${targets[@]}"; do
     fuzz_load_jpg) kind=jpg ;;
     fuzz_load_png) kind=png ;;
     fuzz_load_gif) kind=gif ;;
+    fuzz_load_webp) kind=webp ;;
     fuzz_shell_link) kind=lnk ;;
     fuzz_profile_file) kind=ini ;;
     fuzz_files_on_disk) kind=disk ;;
