@@ -298,7 +298,7 @@ void FrmMainLayoutTest::consoleFitsTheSmallestWindowWithEveryFormat()
     frm.show();
     frm.resize(frm.minimumSize());
     for (QAbstractButton* format : frm.rdgpFormatItems->buttons()) {
-        format->click();  // the tail items' texts follow the format, .webp the longest
+        format->click();                    // the tail items' texts follow the format, .webp the longest
         QCoreApplication::processEvents();  // the layout requests of the new texts
         frm.pnlConsole->layout()->activate();
         QVERIFY(frm.pnlConsole->width() >= frm.pnlConsole->minimumSizeHint().width());
