@@ -37,7 +37,7 @@ void BM_WebpEncodeQ80(benchmark::State& state)
     }
     state.SetItemsProcessed(state.iterations() * photo().width() * photo().height());
 }
-BENCHMARK(BM_WebpEncodeQ80)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(3);
+BENCHMARK(BM_WebpEncodeQ80)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 
