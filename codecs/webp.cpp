@@ -71,12 +71,15 @@ std::vector<std::uint8_t> chunkBytes(const WebPDemuxer* demux, const char fourcc
     return bytes;
 }
 
-// Decodes a frame's bitstream into caller-owned memory as BGR (3 bytes) or BGRA (4 bytes).
-bool decodeInto(const WebPData& data, WEBP_CSP_MODE mode, std::uint8_t* out, int stride, std::size_t size)
+// Decodes a frame's bitstream into caller-owned memory as BGR (3 bytes) or BGRA (4 bytes), with
+// the options of a prepared configuration when one is given.
+bool decodeInto(const WebPData& data, WEBP_CSP_MODE mode, std::uint8_t* out, int stride, std::size_t size,
+                WebPDecoderConfig* prepared = nullptr)
 {
-    WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config))
+    WebPDecoderConfig own;
+    if (!prepared && !WebPInitDecoderConfig(&own))
         return false;
+    WebPDecoderConfig& config = prepared ? *prepared : own;
     config.output.colorspace = mode;
     config.output.is_external_memory = 1;
     config.output.u.RGBA.rgba = out;
@@ -85,6 +88,27 @@ bool decodeInto(const WebPData& data, WEBP_CSP_MODE mode, std::uint8_t* out, int
     const bool ok = WebPDecode(data.bytes, data.size, &config) == VP8_STATUS_OK;
     WebPFreeDecBuffer(&config.output);
     return ok;
+}
+
+// A lossy bitstream's header can claim 16383 x 16383 over a few bytes, and libwebp fills the
+// rows it cannot read. Decoding only the last pixel still walks every macroblock, in a few rows
+// of memory, so the data proves the picture before the picture is allocated. (A lossless one
+// cannot be proved this way: libwebp holds the whole image while it decodes.)
+bool lossyDataComplete(const WebPData& data, int height)
+{
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return false;
+    if (WebPGetFeatures(data.bytes, data.size, &config.input) != VP8_STATUS_OK)
+        return false;
+    if (config.input.format != 1)
+        return true;
+    std::uint8_t pixel[4];
+    config.options.use_cropping = 1;
+    config.options.crop_top = height - 1;
+    config.options.crop_width = 1;
+    config.options.crop_height = 1;
+    return decodeInto(data, MODE_BGRA, pixel, 4, sizeof pixel, &config);
 }
 
 // Puts a BGRA frame onto the canvas at its offset; alpha 0 and the canvas outside the frame
@@ -115,6 +139,8 @@ Result<DecodedImage> decodeFrame(const WebPIterator& frame, int width, int heigh
     if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width > width - frame.x_offset ||
         frame.height > height - frame.y_offset)
         return damaged("frame outside the canvas");
+    if (!lossyDataComplete(frame.fragment, frame.height))
+        return damaged("image data not decoded");
     const bool covers = frame.width == width && frame.height == height;
     if (covers && !frame.has_alpha) {
         // The common case: rows straight into the bitmap, no second copy.
