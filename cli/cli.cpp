@@ -50,12 +50,13 @@ constexpr const char* kUsage =
     "                              picture pixel X,Y: repeats the window's cut\n"
     "                              that its status line names as WxH@RATE:X,Y\n"
     "output, exactly one:\n"
-    "  --output FILE               FILE.jpg, .jpeg or .bmp; with one INPUT only\n"
+    "  --output FILE               FILE.jpg, .jpeg, .bmp, .png or .webp; with one\n"
+    "                              INPUT only\n"
     "  --save                      the next free serial name beside each INPUT:\n"
     "                              NAME(1).jpg, NAME(2).jpg, ...\n"
     "options:\n"
-    "  --quality 1..100            JPEG quality (default 90)\n"
-    "  --format jpeg|bmp           format of --save (default jpeg)\n"
+    "  --quality 1..100            JPEG and WebP quality (default 90)\n"
+    "  --format jpeg|bmp|png|webp  format of --save (default jpeg)\n"
     "  --tail paren|hyphen         --save names NAME(1) or NAME-1 (default paren)\n"
     "  --background RRGGBB         rotation corners, join margins (default FFFFFF)\n"
     "  --align-h top|centre|bottom|trim\n"
@@ -110,8 +111,8 @@ struct Request {
     std::vector<Step> steps;
     std::string output;
     bool save = false;
-    std::optional<bool> bmp;         // --format; JPEG when not given
-    std::optional<SerialTail> tail;  // --tail; paren when not given
+    std::optional<PictureKind> format;  // --format; JPEG when not given
+    std::optional<SerialTail> tail;     // --tail; paren when not given
     int quality = 90;
     bool force = false;
     Rgb background;  // of rotations and joins
@@ -139,7 +140,8 @@ constexpr Word<AlignH> kAlignH[] = {
     {"top", AlignH::Top}, {"centre", AlignH::Centre}, {"bottom", AlignH::Bottom}, {"trim", AlignH::Trim}};
 constexpr Word<AlignV> kAlignV[] = {
     {"left", AlignV::Left}, {"centre", AlignV::Centre}, {"right", AlignV::Right}, {"trim", AlignV::Trim}};
-constexpr Word<bool> kFormats[] = {{"jpeg", false}, {"bmp", true}};
+constexpr Word<PictureKind> kFormats[] = {
+    {"jpeg", PictureKind::Jpeg}, {"bmp", PictureKind::Bitmap}, {"png", PictureKind::Png}, {"webp", PictureKind::Webp}};
 constexpr Word<SerialTail> kTails[] = {{"paren", SerialTail::Paren}, {"hyphen", SerialTail::Hyphen}};
 
 // "a, b or c"
@@ -271,8 +273,9 @@ Refusal readBackground(std::string_view, Value value, Request& req)
 Refusal readOutput(std::string_view, Value value, Request& req)
 {
     const auto kind = kindForPath(value);
-    if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap)
-        return "--output must end in .jpg, .jpeg or .bmp: " + value;
+    if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap && kind != PictureKind::Png &&
+        kind != PictureKind::Webp)
+        return "--output must end in .jpg, .jpeg, .bmp, .png or .webp: " + value;
     req.output = value;
     return std::nullopt;
 }
@@ -333,7 +336,8 @@ const Option kOptions[] = {
     {"--output", Arity::Once, readOutput},
     {"--save", Arity::Flag, setSave},
     {"--quality", Arity::Once, readQuality},
-    {"--format", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.bmp); }},
+    {"--format", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.format); }},
     {"--tail", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
     {"--background", Arity::Once, readBackground},
     {"--align-h", Arity::Once,
@@ -387,7 +391,7 @@ Refusal checkRequest(const Request& req)
         return "no output: give --output FILE or --save";
     if (!req.output.empty() && req.inputs.size() > 1)
         return "--output takes one input; use --save for several";
-    if (!req.save && (req.bmp || req.tail))
+    if (!req.save && (req.format || req.tail))
         return "--format and --tail go with --save; --output takes the format from its extension";
     return std::nullopt;
 }
@@ -479,21 +483,37 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-Status write(const Bitmap& bitmap, bool bmp, int quality, const std::string& path, WriteMode mode)
+// kind is one of the written kinds, as readOutput and kFormats allow.
+Status write(const Bitmap& bitmap, PictureKind kind, int quality, const std::string& path, WriteMode mode)
 {
-    return bmp ? writeBmpFile(bitmap, path, mode) : writeJpegFile(bitmap, quality, path, mode);
+    switch (kind) {
+    case PictureKind::Bitmap: return writeBmpFile(bitmap, path, mode);
+    case PictureKind::Png: return writePngFile(bitmap, path, mode);
+    case PictureKind::Webp: return writeWebpFile(bitmap, quality, path, mode);
+    default: return writeJpegFile(bitmap, quality, path, mode);
+    }
+}
+
+const char* serialExtension(PictureKind kind)
+{
+    switch (kind) {
+    case PictureKind::Bitmap: return ".bmp";
+    case PictureKind::Png: return ".png";
+    case PictureKind::Webp: return ".webp";
+    default: return ".jpg";
+    }
 }
 
 // Writes under the first free serial name beside the input; a name taken meanwhile by someone
 // else is skipped, never replaced.
 Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, const Request& req)
 {
-    const bool bmp = req.bmp.value_or(false);
+    const PictureKind kind = req.format.value_or(PictureKind::Jpeg);
     const SerialTail tail = req.tail.value_or(SerialTail::Paren);
-    const std::string extension = bmp ? ".bmp" : ".jpg";
+    const std::string extension = serialExtension(kind);
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = serialName(input, tail, extension, exists);
-        const Status written = write(bitmap, bmp, req.quality, name, WriteMode::NoReplace);
+        const Status written = write(bitmap, kind, req.quality, name, WriteMode::NoReplace);
         if (written)
             return name;
         if (written.error().code != ErrorCode::Exists)
@@ -602,9 +622,9 @@ Result<std::string> convert(const Request& req, const std::string& input)
     }
     if (req.save)
         return saveSerial(picture.bitmap(), input, req);
-    const bool bmp = kindForPath(req.output) == PictureKind::Bitmap;
+    const PictureKind kind = kindForPath(req.output).value_or(PictureKind::Jpeg);
     const Status written =
-        write(picture.bitmap(), bmp, req.quality, req.output, req.force ? WriteMode::Replace : WriteMode::NoReplace);
+        write(picture.bitmap(), kind, req.quality, req.output, req.force ? WriteMode::Replace : WriteMode::NoReplace);
     if (!written)
         return written.error();
     return req.output;

@@ -15,6 +15,7 @@ const char* kindName(PictureKind kind)
     case PictureKind::Avif: return "avif";
     case PictureKind::Heif: return "heif";
     case PictureKind::Tiff: return "tiff";
+    case PictureKind::Webp: return "webp";
     case PictureKind::Empty: break;
     }
     return "empty";

@@ -10,9 +10,9 @@
 
 namespace trimlet {
 
-enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png, Avif, Heif, Tiff };
+enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png, Avif, Heif, Tiff, Webp };
 
-// "empty", "bitmap", "jpeg", "gif", "png", "avif", "heif", "tiff"
+// "empty", "bitmap", "jpeg", "gif", "png", "avif", "heif", "tiff", "webp"
 const char* kindName(PictureKind kind);
 
 // Copies share the immutable picture data, so parking a 40-megapixel photo in a slot or

@@ -12,12 +12,13 @@
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
 #include "codecs/tiff.h"
+#include "codecs/webp.h"
 
 namespace trimlet {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, PictureKind>, 10> kFormatTable{{
+constexpr std::array<std::pair<std::string_view, PictureKind>, 11> kFormatTable{{
     {"bmp", PictureKind::Bitmap},
     {"jpeg", PictureKind::Jpeg},
     {"jpg", PictureKind::Jpeg},
@@ -28,6 +29,7 @@ constexpr std::array<std::pair<std::string_view, PictureKind>, 10> kFormatTable{
     {"heif", PictureKind::Heif},
     {"tif", PictureKind::Tiff},
     {"tiff", PictureKind::Tiff},
+    {"webp", PictureKind::Webp},
 }};
 
 std::string_view fileName(std::string_view path)
@@ -65,6 +67,7 @@ Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits
         case PictureKind::Avif: return decodeAvif(bytes, limits);
         case PictureKind::Heif: return decodeHeif(bytes, limits);
         case PictureKind::Tiff: return decodeTiff(bytes, limits);
+        case PictureKind::Webp: return decodeWebp(bytes, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -125,6 +128,7 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
     case PictureKind::Avif: return probeAvif(head, fileSize, limits);
     case PictureKind::Heif: return probeHeif(head, fileSize, limits);
     case PictureKind::Tiff: return probeTiff(head, fileSize, limits);
+    case PictureKind::Webp: return probeWebp(head, fileSize, limits);
     case PictureKind::Empty: break;
     }
     return {makeError(ErrorCode::Invalid, "no picture kind")};
@@ -167,6 +171,22 @@ Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mod
     if (bitmap.empty())
         return makeError(ErrorCode::Invalid, "empty picture");
     return writeFileAtomic(path, encodeBmp(bitmap), WriteOptions{mode, access});
+}
+
+Status writePngFile(const Bitmap& bitmap, const std::string& path, WriteMode mode, FileAccess access)
+{
+    auto data = encodePng(bitmap);
+    if (!data)
+        return data.error();
+    return writeFileAtomic(path, data.value(), WriteOptions{mode, access});
+}
+
+Status writeWebpFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode, FileAccess access)
+{
+    auto data = encodeWebp(bitmap, quality);
+    if (!data)
+        return data.error();
+    return writeFileAtomic(path, data.value(), WriteOptions{mode, access});
 }
 
 }  // namespace trimlet

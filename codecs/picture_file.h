@@ -12,7 +12,8 @@
 namespace trimlet {
 
 // The kind registered for the extension after the last dot of path (compared in lower case):
-// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff. Anything else, or no extension, gives nothing. Content is never
+// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff, webp. Anything else, or no extension, gives
+// nothing. Content is never
 // inspected to choose a kind.
 std::optional<PictureKind> kindForPath(std::string_view path);
 
@@ -57,5 +58,10 @@ Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path,
                      FileAccess access = FileAccess::Shared);
 Status writeBmpFile(const Bitmap& bitmap, const std::string& path, WriteMode mode = WriteMode::Replace,
                     FileAccess access = FileAccess::Shared);
+// Writes the bitmap as a 24-bit PNG, or as lossy WebP at quality 1..100, all or nothing.
+Status writePngFile(const Bitmap& bitmap, const std::string& path, WriteMode mode = WriteMode::Replace,
+                    FileAccess access = FileAccess::Shared);
+Status writeWebpFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode = WriteMode::Replace,
+                     FileAccess access = FileAccess::Shared);
 
 }  // namespace trimlet

@@ -25,6 +25,8 @@
 #include "base/byte_path.h"
 #include "base/file_io.h"
 #include "codecs/picture_file.h"
+#include "codecs/png.h"
+#include "codecs/webp.h"
 #include "forms/guarded.h"
 #include "forms/local_path.h"
 #include "imaging/serial_name.h"
@@ -208,7 +210,9 @@ void TfrmPreview::FormShow()
 void TfrmPreview::buildAndAct()
 {
     const int quality = options_.quality;
-    builtBmp_ = options_.format == OutputFormat::Bmp;
+    builtFormat_ = options_.format;
+    encoded_.clear();
+    preview_ = Picture();
     setStatus(tr("プレビュー画像を作成中..."));
     chkCutSrc->setChecked(false);
     imgCutSrc->hide();
@@ -220,11 +224,11 @@ void TfrmPreview::buildAndAct()
         failure = tempFailureText();
     else
         ok = enoughFreeSpace();
-    if (!ok || builtBmp_) {
+    if (!ok || builtFormat_ == OutputFormat::Bmp) {
         showImage(imgCutSrc);
         setStatus(tr(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
     } else {
-        failure = buildJpeg(quality);
+        failure = builtFormat_ == OutputFormat::Jpeg ? buildJpeg(quality) : buildEncoded(quality);
         ok = failure.isEmpty();
     }
 
@@ -316,9 +320,56 @@ QString TfrmPreview::buildJpeg(int quality)
     } catch (const std::bad_alloc&) {
         failure = tr("メモリが足りないため、JPEG画像を作成できませんでした。");
     }
-    const std::uint64_t kilobytes = (bytes + 1023) / 1024;
-    setStatus(tr(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB").arg(w).arg(h).arg(quality).arg(kilobytes));
+    showFileSize(bytes, quality);
     return failure;
+}
+
+QString TfrmPreview::buildEncoded(int quality)
+{
+    const int w = cutResult_.width(), h = cutResult_.height();
+    const bool webp = builtFormat_ == OutputFormat::Webp;
+    const QString name = webp ? QStringLiteral("WebP") : QStringLiteral("PNG");
+    if (webp && (w > kMaxWebpSide || h > kMaxWebpSide))
+        return tr("横%1×縦%2ピクセルの画像はWebPで保存できません（WebPは一辺%3ピクセルまで）。"
+                  "保存形式をPNGにしてください。")
+            .arg(w)
+            .arg(h)
+            .arg(kMaxWebpSide);
+    QString failure;
+    try {
+        auto encoded = webp ? encodeWebp(cutResult_.bitmap(), quality) : encodePng(cutResult_.bitmap());
+        if (!encoded) {
+            failure = tr("%1画像を作成できませんでした。").arg(name);
+        } else if (!webp) {
+            // Lossless: what is shown is the cut itself.
+            encoded_ = std::move(encoded).value();
+            showImage(imgCutSrc);
+        } else if (auto decoded = decodeWebp(encoded.value()); !decoded) {
+            failure = tr("%1画像を作成できませんでした。").arg(name);
+        } else {
+            // The save writes these very bytes; the picture shows what they hold.
+            encoded_ = std::move(encoded).value();
+            preview_ = Picture(PictureKind::Webp, std::move(decoded).value());
+            showImage(imgPreview);
+        }
+    } catch (const std::bad_alloc&) {
+        failure = tr("メモリが足りないため、%1画像を作成できませんでした。").arg(name);
+    }
+    if (!failure.isEmpty())
+        encoded_.clear();
+    showFileSize(encoded_.size(), webp ? quality : -1);
+    return failure;
+}
+
+void TfrmPreview::showFileSize(std::uint64_t bytes, int quality)
+{
+    const std::uint64_t kilobytes = (bytes + 1023) / 1024;
+    const int w = cutResult_.width(), h = cutResult_.height();
+    // Quality -1: a lossless format has none to show.
+    if (quality < 0)
+        setStatus(tr(" 横%1ピクセル×縦%2ピクセル　ファイルサイズ:%3kB").arg(w).arg(h).arg(kilobytes));
+    else
+        setStatus(tr(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB").arg(w).arg(h).arg(quality).arg(kilobytes));
 }
 
 void TfrmPreview::report(MessageKind kind, const QString& text)
@@ -357,7 +408,8 @@ void TfrmPreview::placeForPreview()
 
 void TfrmPreview::EnableCommands(bool enable)
 {
-    chkCutSrc->setEnabled(enable && !builtBmp_);
+    // Only a lossy build has an uncompressed picture to show beside it.
+    chkCutSrc->setEnabled(enable && (builtFormat_ == OutputFormat::Jpeg || builtFormat_ == OutputFormat::Webp));
     for (QPushButton* b : {btnSave, btnSaveAs, btnCopy, btnCancel})
         b->setEnabled(enable);
     btnSave->setEnabled(!options_.documentName.isEmpty());
@@ -398,7 +450,7 @@ std::string TfrmPreview::automaticName() const
     // happens to be.
     if (base.empty())
         base = tempJpeg_;
-    return serialName(base, options_.tail, builtBmp_ ? ".bmp" : ".jpg", entryExists);
+    return serialName(base, options_.tail, outputExtension(builtFormat_), entryExists);
 }
 
 bool TfrmPreview::isTempJpeg(const std::string& chosen) const
@@ -417,9 +469,9 @@ Status TfrmPreview::writeOutput(const std::string& name, bool mayReplace)
 {
     const WriteMode mode = mayReplace ? WriteMode::Replace : WriteMode::NoReplace;
     try {
-        if (builtBmp_)
+        if (builtFormat_ == OutputFormat::Bmp)
             return writeBmpFile(cutResult_.bitmap(), name, mode);
-        return writeFileAtomic(name, preview_.fileBytes(), mode);
+        return writeFileAtomic(name, outputBytes(), mode);
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::Io, "out of memory");
     }
@@ -444,8 +496,8 @@ void TfrmPreview::btnSaveClick(bool saveAs)
         FileDialogRequest request;
         request.initialFolder = displayPath(utf8Ancestor(folderPart(name)));
         request.fileName = displayPath(fileNamePart(name));
-        request.filters = {builtBmp_ ? QStringLiteral("Bitmap files (*.bmp)") : QStringLiteral("JPEG files (*.jpg)")};
-        request.defaultSuffix = builtBmp_ ? QStringLiteral("bmp") : QStringLiteral("jpg");
+        request.filters = {outputFilter(builtFormat_)};
+        request.defaultSuffix = QString::fromLatin1(outputExtension(builtFormat_) + 1);
         request.confirmOverwrite = true;
         request.requireExistingFolder = true;
         // The dialog shows a proposal that is not UTF-8 as text and gives that text back.

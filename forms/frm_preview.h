@@ -1,11 +1,12 @@
 #pragma once
 // The preview window: encodes the cut result as it will be saved, shows it with its size and
-// JPEG file size, and saves or copies it. Kept hidden, it also carries out the main window's
+// file size, and saves or copies it. Kept hidden, it also carries out the main window's
 // direct save and copy commands.
 
 #include <QDialog>
 #include <QPoint>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
 #include "codecs/picture.h"
@@ -45,8 +46,14 @@ public:
     QString withCutCommand(const QString& report) const;
     OutputMode outputMode = OutputMode::Preview;
 
-    // The result as decoded back from the temporary JPEG (with that file's bytes).
+    // The result as decoded back from the temporary JPEG (with that file's bytes) or from the
+    // WebP bytes.
     const Picture& previewPicture() const { return preview_; }
+    // What a save writes for a JPEG, PNG or WebP build, as measured for the status line.
+    const std::vector<std::uint8_t>& outputBytes() const
+    {
+        return builtFormat_ == OutputFormat::Jpeg ? preview_.fileBytes() : encoded_;
+    }
 
     // Where builds write the encoded output; tests point it into a folder of their own.
     const std::string& tempJpeg() const { return tempJpeg_; }
@@ -99,6 +106,9 @@ private:
     bool enoughFreeSpace();
     // Empty when the JPEG was built and measured, else what to tell the user.
     QString buildJpeg(int quality);
+    // The same for PNG and WebP, encoded in memory.
+    QString buildEncoded(int quality);
+    void showFileSize(std::uint64_t bytes, int quality);
     // A message box and, so that no earlier success stays there, the status line.
     void report(MessageKind kind, const QString& text);
     QString tempFailureText() const;
@@ -127,7 +137,8 @@ private:
     bool cutSrcPainted_ = false;  // imgCutSrc shows this build's picture
     // What the last build made, so that a save writes what was shown, never a stale file.
     bool built_ = false;
-    bool builtBmp_ = false;
+    OutputFormat builtFormat_ = OutputFormat::Jpeg;
+    std::vector<std::uint8_t> encoded_;
     int wheelRest_ = 0;
 };
 

@@ -116,7 +116,7 @@ void MainControls::applySpin(UpDown* ud, QLineEdit* edit, int value)
 
 void MainControls::selectRadio(QButtonGroup* group, int index)
 {
-    index = std::clamp(index, -1, 1);
+    index = std::clamp(index, -1, int(group->buttons().size()) - 1);
     group->setExclusive(false);
     for (QAbstractButton* b : group->buttons())
         b->setChecked(group->id(b) == index);
@@ -161,11 +161,11 @@ void MainControls::applyConsoleSettings(const MainSettings& s)
 
 void MainControls::showOutputFormat()
 {
-    const bool bmp = rdgpFormatItems->checkedId() == 1;
-    const QString ext = bmp ? QStringLiteral("bmp") : QStringLiteral("jpg");
-    rdgpTailItems->button(0)->setText(QStringLiteral("filename(1).") + ext);
-    rdgpTailItems->button(1)->setText(QStringLiteral("filename-1.") + ext);
-    tbarQual->setEnabled(!bmp);
+    const OutputFormat format = outputChoices().format;
+    const QString ext = QString::fromLatin1(outputExtension(format));
+    rdgpTailItems->button(0)->setText(QStringLiteral("filename(1)") + ext);
+    rdgpTailItems->button(1)->setText(QStringLiteral("filename-1") + ext);
+    tbarQual->setEnabled(format == OutputFormat::Jpeg || format == OutputFormat::Webp);
 }
 
 Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& client)
@@ -206,7 +206,9 @@ OutputOptions MainControls::outputChoices() const
 {
     OutputOptions options;
     options.quality = tbarQual->value();
-    options.format = rdgpFormatItems->checkedId() == 1 ? OutputFormat::Bmp : OutputFormat::Jpeg;
+    // No item checked (a settings value of -1) writes JPEG, as the first item would.
+    const int format = rdgpFormatItems->checkedId();
+    options.format = format > 0 ? OutputFormat(format) : OutputFormat::Jpeg;
     options.tail = rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
     return options;
 }

@@ -63,7 +63,7 @@ public:
     void popupEditMenu(QWidget* source, const QPoint& local);
 
     // A settings value into a spin control and its edit, as the control keeps it; a radio
-    // choice by index, none for an index outside the group.
+    // choice by index, clamped to the group's items, -1 checking none.
     static void applySpin(UpDown* ud, QLineEdit* edit, int value);
     static void selectRadio(QButtonGroup* group, int index);
     // The console's and the concatenation page's share of the settings.

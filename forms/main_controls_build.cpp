@@ -411,27 +411,30 @@ void MainControls::buildConsole(QWidget* client)
     bottom->addWidget(cutGroup);
 
     auto radioGroup = [&](QGroupBox*& box, QButtonGroup*& items, const char* name, const QString& title,
-                          const QString& hint, const QStringList& texts) {
+                          const QString& hint, const QStringList& texts, int columns) {
         box = named(new QGroupBox(title, pnlConsole), name, hint);
-        auto* row = new QHBoxLayout(box);
-        row->setContentsMargins(6, 0, 6, 2);
-        row->setSpacing(6);
+        auto* grid = new QGridLayout(box);
+        grid->setContentsMargins(6, 0, 6, 2);
+        grid->setHorizontalSpacing(6);
+        grid->setVerticalSpacing(0);
         items = new QButtonGroup(box);
         items->setObjectName(QLatin1String(name) + QStringLiteral("Items"));
         for (int i = 0; i < texts.size(); ++i) {
             auto* r = new QRadioButton(texts[i], box);
             r->setToolTip(hint);
             items->addButton(r, i);
-            row->addWidget(r);
+            grid->addWidget(r, i / columns, i % columns);
         }
         items->button(0)->setChecked(true);
         bottom->addWidget(box);
     };
+    // Formats and tails in two rows each, so that the row fits a window of the minimum width
+    // with the longest tail texts (".webp").
     radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", tr("保存形式"), tr("保存形式を指定します"),
-               {QStringLiteral("JPEG"), QStringLiteral("BMP")});
+               {QStringLiteral("JPEG"), QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("WebP")}, 2);
     radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", tr("ファイル名末尾"),
                tr("ファイル名の末尾につける連番の形式を指定します"),
-               {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")});
+               {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")}, 1);
     bottom->addStretch(1);
 
     btnAbout = button(pnlConsole, "btnAbout", QString(), tr("trimletについての情報を表示します"));

@@ -26,7 +26,7 @@ struct MainSettings {
     int quality = 0;
     int width = 0;
     int height = 0;
-    int format = 0;     // 0 JPEG, 1 BMP
+    int format = 0;     // 0 JPEG, 1 BMP, 2 PNG, 3 WebP
     int tail = 0;       // 0 "(1)", 1 "-1"
     int topBottom = 0;  // the join groups' codes, 1 to 4
     int leftRight = 0;

@@ -12,11 +12,36 @@ namespace trimlet {
 // What the preview does once it has built its output.
 enum class OutputMode { Preview, Save, Copy, CutOnly };
 
-enum class OutputFormat { Jpeg, Bmp };
+// In the order of the 保存形式 items, whose indices the settings file keeps.
+enum class OutputFormat { Jpeg, Bmp, Png, Webp };
+
+// The file name extension of a format, with its dot.
+inline const char* outputExtension(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Bmp: return ".bmp";
+    case OutputFormat::Png: return ".png";
+    case OutputFormat::Webp: return ".webp";
+    case OutputFormat::Jpeg: break;
+    }
+    return ".jpg";
+}
+
+// The save dialog's filter for a format.
+inline QString outputFilter(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Bmp: return QStringLiteral("Bitmap files (*.bmp)");
+    case OutputFormat::Png: return QStringLiteral("PNG files (*.png)");
+    case OutputFormat::Webp: return QStringLiteral("WebP files (*.webp)");
+    case OutputFormat::Jpeg: break;
+    }
+    return QStringLiteral("JPEG files (*.jpg)");
+}
 
 // The console's output choices and the document they apply to, as they stood at the cut.
 struct OutputOptions {
-    int quality = 90;  // JPEG quality, 1 to 100
+    int quality = 90;  // JPEG and WebP quality, 1 to 100
     OutputFormat format = OutputFormat::Jpeg;
     SerialTail tail = SerialTail::Paren;
     // The document's path as the file system's bytes, and as shown; both empty for a pasted picture.

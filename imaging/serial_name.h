@@ -1,5 +1,6 @@
 #pragma once
-// Automatic serial file names: NAME(1).jpg, NAME(2).jpg, … or NAME-1.bmp, … beside a base file.
+// Automatic serial file names: NAME(1).jpg, NAME(2).jpg, … or NAME-1.bmp, NAME-1.png, NAME-1.webp, …
+// beside a base file.
 
 #include <cstdint>
 #include <functional>

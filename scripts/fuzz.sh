@@ -8,7 +8,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_load_png fuzz_load_gif fuzz_load_avif fuzz_load_heic
-                                      fuzz_load_tif fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
+                                      fuzz_load_tif fuzz_load_webp fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
                                       fuzz_photo_jpg fuzz_photo_png fuzz_exif fuzz_icc)
 
 scripts/install-deps.sh
@@ -77,6 +77,18 @@ if [ ! -d "$seeds/icc" ]; then
       "$seeds/photo_jpg/o7-cmyk.jpg"
   fi
   for f in "$seeds"/photo_jpg/o*.jpg; do exiftool -b -EXIF "$f" > "$seeds/exif/$(basename "$f").tiff"; done
+if [ ! -d "$seeds/webp" ]; then
+  mkdir -p "$seeds/webp"
+  src="$seeds/src.ppm"
+  [ -f "$src" ] || convert -size 23x17 gradient:red-blue -fill yellow -draw 'circle 10,8 14,8' "$src"
+  convert "$src" -alpha set -channel A -fx 'i%5 ? 1 : 0' "$seeds/webp-alpha.pam"
+  cwebp -quiet -q 60 "$src" -o "$seeds/webp/lossy.webp"
+  cwebp -quiet -lossless "$src" -o "$seeds/webp/lossless.webp"
+  cwebp -quiet -q 60 -alpha_q 50 "$seeds/webp-alpha.pam" -o "$seeds/webp/lossy-alpha.webp"
+  cwebp -quiet -lossless -exact "$seeds/webp-alpha.pam" -o "$seeds/webp/lossless-alpha.webp"
+  webpmux -set icc /usr/share/color/icc/sRGB.icc "$seeds/webp/lossy.webp" -o "$seeds/webp/icc.webp"
+  webpmux -frame "$seeds/webp/lossless-alpha.webp" +80+2+2 -frame "$seeds/webp/lossy.webp" +80 \
+    -o "$seeds/webp/anim.webp"
 fi
 
 for t in "${targets[@]}"; do
@@ -88,6 +100,7 @@ for t in "${targets[@]}"; do
     fuzz_load_avif) kind=avif ;;
     fuzz_load_heic) kind=heic ;;
     fuzz_load_tif) kind=tif ;;
+    fuzz_load_webp) kind=webp ;;
     fuzz_shell_link) kind=lnk ;;
     fuzz_profile_file) kind=ini ;;
     fuzz_files_on_disk) kind=disk ;;

@@ -863,6 +863,22 @@ Check that the disk has enough free space.</translation>
         <source>画像の枠内をクリップボードにコピー</source>
         <translation>Copied the framed part to the clipboard</translation>
     </message>
+    <message>
+        <source>横%1×縦%2ピクセルの画像はWebPで保存できません（WebPは一辺%3ピクセルまで）。保存形式をPNGにしてください。</source>
+        <translation>A picture of %1 × %2 pixels cannot be saved as WebP (WebP allows at most %3 pixels a side). Choose the PNG format.</translation>
+    </message>
+    <message>
+        <source>%1画像を作成できませんでした。</source>
+        <translation>Could not make the %1 picture.</translation>
+    </message>
+    <message>
+        <source>メモリが足りないため、%1画像を作成できませんでした。</source>
+        <translation>Could not make the %1 picture: there is not enough memory.</translation>
+    </message>
+    <message>
+        <source> 横%1ピクセル×縦%2ピクセル&#x3000;ファイルサイズ:%3kB</source>
+        <translation> %1 × %2 pixels   File size: %3 kB</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::TfrmRotFree</name>

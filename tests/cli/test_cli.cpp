@@ -7,6 +7,7 @@
 
 #include "cli/cli.h"
 #include "codecs/picture_file.h"
+#include "codecs/webp.h"
 #include "imaging/cut.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/flip.h"
@@ -49,10 +50,10 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine)
              {"in.bmp", "--output", "a.jpg", "--quality", "0"},
              {"in.bmp", "--output", "a.jpg", "--quality", "9x"},
              {"in.bmp", "--output", "a.jpg", "--bogus"},
-             {"in.bmp", "--output", "a.png"},
+             {"in.bmp", "--output", "a.gif"},
              {"in.bmp", "--output", "a.jpg", "--output", "b.jpg"},
              {"in.bmp", "--save", "--output", "a.jpg"},
-             {"in.bmp", "--save", "--format", "png"},
+             {"in.bmp", "--save", "--format", "gif"},
              {"in.bmp", "--save", "--tail"},
              {"in.bmp", "--save", "--tail", "dash"},
              {"in.bmp", "--output", "a.jpg", "--format", "bmp"},
@@ -192,6 +193,40 @@ TEST_F(CliFiles, ConvertWritesTheOutputAndPrintsItsPath)
     EXPECT_EQ(loadPictureFile(bmp).value().bitmap(), loadPictureFile(input).value().bitmap());
 }
 
+TEST_F(CliFiles, PngAndWebpOutputsFollowTheExtensionOrTheFormat)
+{
+    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const std::string png = dir.file("out.PNG");
+    ASSERT_EQ(runCli({input, "--output", png}).status, 0);
+    EXPECT_EQ(loadPictureFile(png).value().bitmap(), picture);
+
+    // --quality reaches the WebP encoder: the files differ and both are the encoder's own bytes.
+    for (const char* quality : {"20", "95"}) {
+        const std::string webp = dir.file(std::string("q") + quality + ".webp");
+        const CliRun r = runCli({input, "--output", webp, "--quality", quality});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(test::readBytes(webp), encodeWebp(picture, std::stoi(quality)).value());
+    }
+
+    auto save = [&](const char* format) {
+        const CliRun r = runCli({input, "--save", "--format", format, "--quality", "60"});
+        EXPECT_EQ(r.status, 0) << r.err;
+        return r.out;
+    };
+    EXPECT_EQ(save("png"), dir.file("in(1).png") + "\n");
+    EXPECT_EQ(save("png"), dir.file("in(2).png") + "\n");
+    EXPECT_EQ(loadPictureFile(dir.file("in(2).png")).value().bitmap(), picture);
+    EXPECT_EQ(save("webp"), dir.file("in(1).webp") + "\n");
+    EXPECT_EQ(test::readBytes(dir.file("in(1).webp")), encodeWebp(picture, 60).value());
+
+    // Wider than WebP can hold: a failure that writes nothing.
+    const std::string wide = dir.file("wide.bmp");
+    ASSERT_TRUE(writeBmpFile(Bitmap(kMaxWebpSide + 1, 1), wide));
+    const CliRun r = runCli({wide, "--output", dir.file("wide.webp")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_FALSE(test::fileExists(dir.file("wide.webp")));
+}
+
 TEST_F(CliFiles, NeverOverwritesWithoutForce)
 {
     const std::string out = dir.file("out.jpg");
@@ -208,7 +243,7 @@ TEST_F(CliFiles, NeverOverwritesWithoutForce)
 
 TEST_F(CliFiles, FailuresWriteNothing)
 {
-    EXPECT_EQ(runCli({input, "--output", dir.file("out.png")}).status, 2);
+    EXPECT_EQ(runCli({input, "--output", dir.file("out.gif")}).status, 2);
     const CliRun missing = runCli({dir.file("missing.bmp"), "--output", dir.file("a.jpg")});
     EXPECT_EQ(missing.status, 1);
     EXPECT_EQ(missing.err.rfind("trimlet-cli: " + dir.file("missing.bmp") + ": ", 0), 0u) << missing.err;
@@ -219,7 +254,7 @@ TEST_F(CliFiles, FailuresWriteNothing)
     const std::string named = "trimlet-cli: " + dir.file("broken.gif") + ": ";
     EXPECT_EQ(broken.err.rfind(named, 0), 0u) << broken.err;
     EXPECT_EQ(broken.err.find(dir.file("broken.gif"), named.size()), std::string::npos) << broken.err;
-    EXPECT_FALSE(test::fileExists(dir.file("out.png")));
+    EXPECT_FALSE(test::fileExists(dir.file("out.gif")));
     EXPECT_FALSE(test::fileExists(dir.file("a.jpg")));
     EXPECT_FALSE(test::fileExists(dir.file("b.jpg")));
 }

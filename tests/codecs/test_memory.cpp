@@ -189,6 +189,33 @@ Bytes8 progressiveJpeg(int width, int height)
                          [](jpeg_compress_struct* c) { jpeg_simple_progression(c); });
 }
 
+// A RIFF WebP of one chunk.
+Bytes8 webpFile(const char* fourcc, const Bytes8& data)
+{
+    Bytes8 chunk(fourcc, fourcc + 4);
+    for (int i = 0; i < 4; ++i)
+        chunk.push_back(std::uint8_t(data.size() >> (8 * i)));
+    chunk.insert(chunk.end(), data.begin(), data.end());
+    Bytes8 file = {'R', 'I', 'F', 'F'};
+    for (int i = 0; i < 4; ++i)
+        file.push_back(std::uint8_t((chunk.size() + 4) >> (8 * i)));
+    file.insert(file.end(), {'W', 'E', 'B', 'P'});
+    file.insert(file.end(), chunk.begin(), chunk.end());
+    return file;
+}
+
+// A lossy key frame header of width x height whose 40-byte first partition and token data are
+// zeros.
+Bytes8 tinyLossyWebp(int width, int height)
+{
+    const unsigned tag = 1u << 4 | 40u << 5;  // key frame, shown, first partition size
+    Bytes8 data = {std::uint8_t(tag), std::uint8_t(tag >> 8), std::uint8_t(tag >> 16), 0x9d, 0x01, 0x2a};
+    for (int v : {width, height})
+        data.insert(data.end(), {std::uint8_t(v), std::uint8_t(v >> 8)});
+    data.resize(data.size() + 60);
+    return webpFile("VP8 ", data);
+}
+
 TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
 {
     const Bytes8 smallJpeg = encodeJpeg(test::photoLike(16, 16), 90).value();
@@ -210,6 +237,7 @@ TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
         {"huge.png", tinyPng(20000, 20000)},
         {"baseline.jpg", withFrameSize(smallJpeg, 20000, 14000)},
         {"progressive.jpg", withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
+        {"lossy.webp", tinyLossyWebp(16383, 16383)},
     };
     EXPECT_EQ(cases[0].bytes.size(), 40u);  // the size of the file that was first found
     for (const auto& c : cases) {

@@ -190,6 +190,7 @@ private slots:
     void cuts();
     void cutsAtTheWindowsOrigin();
     void jpegCutAndSerialSaves();
+    void pngAndWebpCutsAndSerialSaves();
 
 private:
     test::TempDir dir_;
@@ -447,6 +448,51 @@ void CliWindowTest::jpegCutAndSerialSaves()
     w.frm.btnQuickSave->click();
     QVERIFY(test::fileExists(windowDir.file("photo-1.bmp")));
     QVERIFY(test::readBytes(windowDir.file("photo-1.bmp")) == test::readBytes(cliDir.file("photo-1.bmp")));
+    QVERIFY(w.fake.messages.empty());
+}
+
+void CliWindowTest::pngAndWebpCutsAndSerialSaves()
+{
+    test::TempDir cliDir, windowDir;
+    const std::string cliInput = cliDir.file("photo.bmp"), windowInput = windowDir.file("photo.bmp");
+    fs::copy_file(large_, cliInput);
+    fs::copy_file(large_, windowInput);
+    Window w;
+    w.setCutSize(40, 32, 50);
+    w.load(windowInput);
+    w.frm.cutFrame().centre.x = 60;
+    w.frm.cutFrame().centre.y = 40;
+    w.frm.PlaceCutFrame(false);
+    w.frm.tbarQual->setValue(70);
+    w.frm.rdgpTailItems->button(0)->click();
+    const std::vector<std::string> cut{"--cut", "40x32@50+60,40", "--quality", "70"};
+
+    // WebP: the bytes the preview measured are the tool's and the window's saved file.
+    w.frm.rdgpFormatItems->button(3)->click();
+    std::vector<std::string> args{cliInput, "--output", cliDir.file("cut.webp")};
+    args.insert(args.end(), cut.begin(), cut.end());
+    QCOMPARE(runCli(args).status, 0);
+    w.frm.MakeCutResult(OutputMode::CutOnly);
+    QVERIFY(test::readBytes(cliDir.file("cut.webp")) == w.preview.outputBytes());
+    args = {cliInput, "--save", "--format", "webp"};
+    args.insert(args.end(), cut.begin(), cut.end());
+    const CliRun webp = runCli(args);
+    QCOMPARE(webp.status, 0);
+    QCOMPARE(webp.out, QString::fromStdString(cliDir.file("photo(1).webp")) + QLatin1Char('\n'));
+    w.frm.btnSave->click();
+    QVERIFY(test::readBytes(windowDir.file("photo(1).webp")) == test::readBytes(cliDir.file("photo(1).webp")));
+
+    // PNG of the whole turned picture under a hyphen serial name.
+    const CliRun png = runCli({cliInput, "--turn", "left", "--save", "--format", "png", "--tail", "hyphen"});
+    QCOMPARE(png.status, 0);
+    QCOMPARE(png.out, QString::fromStdString(cliDir.file("photo-1.png")) + QLatin1Char('\n'));
+    w.frm.btnRotL->click();
+    w.frm.rdgpFormatItems->button(2)->click();
+    w.frm.rdgpTailItems->button(1)->click();
+    w.frm.btnQuickSave->click();
+    QVERIFY(test::readBytes(windowDir.file("photo-1.png")) == test::readBytes(cliDir.file("photo-1.png")));
+    verifySame(loadPictureFile(cliDir.file("photo-1.png")).value().bitmap(),
+               cliPicture(cliDir, cliInput, {"--turn", "left"}), "png");
     QVERIFY(w.fake.messages.empty());
 }
 

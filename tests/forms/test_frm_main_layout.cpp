@@ -3,7 +3,11 @@
 
 #include <QtTest>
 
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLayout>
 #include <QLineEdit>
+#include <QRadioButton>
 #include <QTabWidget>
 
 #include "codecs/picture_file.h"
@@ -72,6 +76,7 @@ private slots:
     void pictureAndFrameStayBetweenBandAndConsole();
     void frameComesBackAfterEnlargingAndRestoring();
     void alignmentButtonsLineUpTheJoinedPictures();
+    void consoleFitsTheSmallestWindowWithEveryFormat();
 };
 
 void FrmMainLayoutTest::joinedPictureLandsOnTheSideOfTheDrop()
@@ -286,4 +291,22 @@ void FrmMainLayoutTest::alignmentButtonsLineUpTheJoinedPictures()
 }
 
 QTEST_MAIN(FrmMainLayoutTest)
+void FrmMainLayoutTest::consoleFitsTheSmallestWindowWithEveryFormat()
+{
+    test::FakeDesktop fake;
+    test::TestMain frm;
+    frm.show();
+    frm.resize(frm.minimumSize());
+    for (QAbstractButton* format : frm.rdgpFormatItems->buttons()) {
+        format->click();                    // the tail items' texts follow the format, .webp the longest
+        QCoreApplication::processEvents();  // the layout requests of the new texts
+        frm.pnlConsole->layout()->activate();
+        QVERIFY(frm.pnlConsole->width() >= frm.pnlConsole->minimumSizeHint().width());
+        for (auto* group : frm.pnlConsole->findChildren<QGroupBox*>())
+            QVERIFY2(group->width() >= group->minimumSizeHint().width(), qPrintable(group->title()));
+        for (auto* radio : frm.pnlConsole->findChildren<QRadioButton*>())
+            QVERIFY2(radio->width() >= radio->sizeHint().width(), qPrintable(radio->text()));
+    }
+}
+
 #include "test_frm_main_layout.moc"

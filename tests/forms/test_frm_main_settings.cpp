@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 
 #include "forms/frm_preview.h"
+#include "forms/main_settings.h"
 #include "forms/up_down.h"
 #include "settings/cut_size_presets.h"
 #include "settings/profile_file.h"
@@ -42,6 +43,7 @@ private slots:
     void siblingThatIsNoFileIsIgnored();
     void storedValuesAreClampedAndRepaired();
     void everyKeyRoundTrips();
+    void pngAndWebpFormatsPersist();
     void unwritableSettingsWarnOnceAndClose();
     void presetsRecallAndRemember();
     void presetNamesFromElsewhereInShiftJis();
@@ -144,10 +146,11 @@ void FrmMainSettingsTest::storedValuesAreClampedAndRepaired()
     QVERIFY(frm.spdTopBottomCut->isChecked());  // 7 maps to nothing
     QVERIFY(frm.spdRight->isChecked() && !frm.spdLeftRightCut->isChecked());
     QCOMPARE(frm.backgroundColour(), QColor(Qt::white));
-    QCOMPARE(frm.rdgpFormatItems->checkedId(), 1);
-    QVERIFY(!frm.tbarQual->isEnabled());
+    // Past the last format item: the last one, WebP.
+    QCOMPARE(frm.rdgpFormatItems->checkedId(), 3);
+    QVERIFY(frm.tbarQual->isEnabled());
     QCOMPARE(frm.rdgpTailItems->checkedId(), 1);
-    QCOMPARE(frm.rdgpTailItems->button(1)->text(), QStringLiteral("filename-1.bmp"));
+    QCOMPARE(frm.rdgpTailItems->button(1)->text(), QStringLiteral("filename-1.webp"));
 
     writeText(own, "[size]\npower=250\n[output]\nformat=-9\n[concat]\nbgcolor=0x0000FF\n");
     test::TestMain second({}, own);
@@ -208,6 +211,36 @@ void FrmMainSettingsTest::everyKeyRoundTrips()
         QVERIFY(frm.SaveSettings());
     }
     QCOMPARE(readText(own), first);
+}
+
+void FrmMainSettingsTest::pngAndWebpFormatsPersist()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const std::string own = dir.file("trimlet.ini");
+    const struct {
+        int item;
+        QString tail;
+        bool quality;
+    } cases[] = {{2, QStringLiteral("filename(1).png"), false}, {3, QStringLiteral("filename(1).webp"), true}};
+    for (const auto& c : cases) {
+        {
+            test::TestMain frm({}, own);
+            frm.show();
+            frm.rdgpFormatItems->button(c.item)->click();
+            QCOMPARE(frm.rdgpTailItems->button(0)->text(), c.tail);
+            QCOMPARE(frm.tbarQual->isEnabled(), c.quality);
+            QVERIFY(frm.SaveSettings());
+        }
+        QCOMPARE(readMainSettings(own).format, c.item);
+        test::TestMain frm({}, own);
+        frm.show();
+        QCOMPARE(frm.rdgpFormatItems->checkedId(), c.item);
+        QCOMPARE(frm.rdgpTailItems->button(0)->text(), c.tail);
+        QCOMPARE(frm.tbarQual->isEnabled(), c.quality);
+        QCOMPARE(int(frm.outputOptions().format), c.item);
+    }
+    QVERIFY(fake.messages.empty());
 }
 
 void FrmMainSettingsTest::unwritableSettingsWarnOnceAndClose()

@@ -19,6 +19,7 @@
 #include <unistd.h>
 
 #include "codecs/picture_file.h"
+#include "codecs/webp.h"
 #include "forms/frm_preview.h"
 #include "platform/qimage_bridge.h"
 #include "settings/profile_file.h"
@@ -130,6 +131,10 @@ private slots:
     void uncompressedViewShowsTheCurrentCut();
     void failedBuildsSayWhyAndClearTheSavedReport();
     void pictureTooLargeForJpegPointsToBmp();
+    void webpPreviewShowsAndSavesTheMeasuredBytes();
+    void pngPreviewShowsTheExactSizeOfTheLosslessFile();
+    void saveAsOffersTheChosenFormat();
+    void pictureTooWideForWebpPointsToPng();
     void aFullDiskFailsInWords();
     void aloneItWritesWithTheQualityFormatAndTailGiven();
     void aloneAPictureWithoutFileIsNamedAfterTheLastOutput();
@@ -515,6 +520,113 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
     s.run(OutputMode::Save);
     QVERIFY(loadPictureFile(s.dir.file("strip(1).bmp")).value().bitmap() == s.bitmap);
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
+}
+
+QString kilobytesOf(const std::vector<std::uint8_t>& bytes)
+{
+    return QStringLiteral("ファイルサイズ:%1kB").arg((bytes.size() + 1023) / 1024);
+}
+
+void FrmPreviewTest::webpPreviewShowsAndSavesTheMeasuredBytes()
+{
+    Session s;
+    s.load("cat.png", 300, 200);
+    s.frm.tbarQual->setValue(70);
+    s.frm.rdgpFormatItems->button(3)->click();
+    s.run(OutputMode::Preview);
+    TfrmPreview& p = s.preview;
+    const std::vector<std::uint8_t> measured = p.outputBytes();
+    QVERIFY(measured.size() > 1024);
+    QCOMPARE(p.statusText(), QStringLiteral(" 横300ピクセル×縦200ピクセル　画質:70　") + kilobytesOf(measured));
+    // What is shown is what the bytes decode to; the uncompressed cut is one click away.
+    QVERIFY(p.imgPreview->isVisible() && !p.imgCutSrc->isVisible() && p.chkCutSrc->isEnabled());
+    QVERIFY(p.previewPicture().bitmap() == decodeWebp(measured).value().bitmap);
+    QVERIFY(fromQImage(p.imgPreview->pixmap().toImage()) == p.previewPicture().bitmap());
+    QVERIFY(p.previewPicture().bitmap() != s.bitmap);
+    p.chkCutSrc->click();
+    QVERIFY(fromQImage(p.imgCutSrc->pixmap().toImage()) == s.bitmap);
+
+    p.btnSave->click();
+    QCOMPARE(test::readBytes(s.dir.file("cat(1).webp")), measured);
+    QCOMPARE(s.frm.statusText(),
+             QString::fromStdString(s.dir.file("cat(1).webp")) + QStringLiteral(" を保存しました。"));
+    // Another quality is another file.
+    s.frm.tbarQual->setValue(20);
+    s.run(OutputMode::Save);
+    QVERIFY(test::readBytes(s.dir.file("cat(2).webp")).size() < measured.size());
+    QVERIFY(s.fake.messages.empty());
+}
+
+void FrmPreviewTest::pngPreviewShowsTheExactSizeOfTheLosslessFile()
+{
+    Session s;
+    s.load("cat.png", 120, 90);
+    s.frm.rdgpFormatItems->button(2)->click();
+    s.frm.rdgpTailItems->button(1)->click();
+    s.run(OutputMode::Preview);
+    TfrmPreview& p = s.preview;
+    const std::vector<std::uint8_t> measured = p.outputBytes();
+    QCOMPARE(p.statusText(), QStringLiteral(" 横120ピクセル×縦90ピクセル　") + kilobytesOf(measured));
+    QVERIFY(p.imgCutSrc->isVisible() && !p.imgPreview->isVisible() && !p.chkCutSrc->isEnabled());
+    QVERIFY(fromQImage(p.imgCutSrc->pixmap().toImage()) == s.bitmap);
+    p.btnSave->click();
+    QCOMPARE(test::readBytes(s.dir.file("cat-1.png")), measured);
+    QVERIFY(loadPictureFile(s.dir.file("cat-1.png")).value().bitmap() == s.bitmap);
+
+    // Back to BMP: no file size, as before.
+    s.frm.rdgpFormatItems->button(1)->click();
+    s.run(OutputMode::Preview);
+    QCOMPARE(p.statusText(), QStringLiteral(" 横120ピクセル×縦90ピクセル"));
+    QVERIFY(s.fake.messages.empty());
+}
+
+void FrmPreviewTest::saveAsOffersTheChosenFormat()
+{
+    Session s;
+    s.load("cat.png", 30, 20);
+    const struct {
+        int item;
+        QString filter, suffix;
+        std::string proposed;
+    } cases[] = {{0, QStringLiteral("JPEG files (*.jpg)"), QStringLiteral("jpg"), "cat(1).jpg"},
+                 {1, QStringLiteral("Bitmap files (*.bmp)"), QStringLiteral("bmp"), "cat(1).bmp"},
+                 {2, QStringLiteral("PNG files (*.png)"), QStringLiteral("png"), "cat(1).png"},
+                 {3, QStringLiteral("WebP files (*.webp)"), QStringLiteral("webp"), "cat(1).webp"}};
+    for (const auto& c : cases) {
+        s.frm.rdgpFormatItems->button(c.item)->click();
+        s.run(OutputMode::Preview);
+        const std::string chosen = s.dir.file("chosen" + std::to_string(c.item) + "." + c.suffix.toStdString());
+        s.fake.fileAnswers = {QString::fromStdString(chosen)};
+        s.preview.btnSaveAs->click();
+        const FileDialogRequest& asked = s.fake.fileDialogs.back();
+        QCOMPARE(asked.filters, QStringList{c.filter});
+        QCOMPARE(asked.defaultSuffix, c.suffix);
+        QCOMPARE(asked.fileName, QString::fromStdString(c.proposed));
+        auto saved = loadPictureFile(chosen);
+        if (c.item == 0 || c.item == 3)  // lossy: the file holds the measured bytes
+            QVERIFY(test::readBytes(chosen) == s.preview.outputBytes());
+        else
+            QVERIFY(saved && saved.value().bitmap() == s.bitmap);
+    }
+}
+
+void FrmPreviewTest::pictureTooWideForWebpPointsToPng()
+{
+    Session s;
+    s.load("strip.png", 20, 2);
+    s.bitmap = test::photoLike(16384, 2);
+    s.frm.rdgpFormatItems->button(3)->click();
+    s.frm.ShowStatus(QStringLiteral("-"), StatusKind::statusOnly);
+    s.run(OutputMode::Save);
+    const QString said = QStringLiteral(
+        "横16384×縦2ピクセルの画像はWebPで保存できません（WebPは一辺16383ピクセルまで）。"
+        "保存形式をPNGにしてください。");
+    QCOMPARE(s.lastMessage(), said);
+    QCOMPARE(s.frm.statusText(), said);
+    QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"strip.png"});
+    s.frm.rdgpFormatItems->button(2)->click();
+    s.run(OutputMode::Save);
+    QVERIFY(loadPictureFile(s.dir.file("strip(1).png")).value().bitmap() == s.bitmap);
 }
 
 void FrmPreviewTest::aFullDiskFailsInWords()

@@ -23,6 +23,10 @@ TEST(SerialName, FirstFreeNumberForEachTailAndFormat)
     EXPECT_EQ(serialName("/p/cat.png", SerialTail::Hyphen, ".jpg", exists), "/p/cat-2.jpg");
     EXPECT_EQ(serialName("/p/cat.png", SerialTail::Paren, ".bmp", exists), "/p/cat(1).bmp");
     EXPECT_EQ(serialName("/p/cat(1).jpg", SerialTail::Paren, ".jpg", exists), "/p/cat(1)(1).jpg");
+    // Each format numbers on its own; a four-letter extension goes as a whole.
+    files.insert("/p/cat(1).png");
+    EXPECT_EQ(serialName("/p/cat.webp", SerialTail::Paren, ".png", exists), "/p/cat(2).png");
+    EXPECT_EQ(serialName("/p/cat.webp", SerialTail::Hyphen, ".webp", exists), "/p/cat-1.webp");
     files.erase("/p/cat(1).jpg");
     EXPECT_EQ(serialName("/p/cat.png", SerialTail::Paren, ".jpg", exists), "/p/cat(1).jpg");
 

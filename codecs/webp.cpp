@@ -1,0 +1,261 @@
+#include "codecs/webp.h"
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <memory>
+#include <new>
+#include <string>
+
+namespace trimlet {
+
+namespace {
+
+Error notWebp() { return makeError(ErrorCode::Corrupt, "not a WebP file"); }
+
+Error damaged(const char* what) { return makeError(ErrorCode::Corrupt, std::string("damaged WebP: ") + what); }
+
+// The canvas must fit the cap as a bitmap and, unless the file is lossy without alpha, as 4
+// bytes a pixel: a frame with alpha is decoded into such a buffer, and libwebp holds a lossless
+// image whole in one of its own.
+Status checkSize(int width, int height, bool fourBytesAPixel, const DecodeLimits& limits)
+{
+    const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
+    const bool fits =
+        Bitmap::sizeAllowed(width, height, cap) && (!fourBytesAPixel || std::int64_t{4} * width * height <= cap);
+    if (!fits)
+        return makeError(ErrorCode::TooLarge,
+                         "WebP of " + std::to_string(width) + " x " + std::to_string(height) + " pixels is too large");
+    return {};
+}
+
+// Format 1 is lossy; 2 lossless and 0 an animation, whose frames may be either.
+bool needsFourBytes(const WebPBitstreamFeatures& f) { return f.has_alpha || f.format != 1; }
+
+struct DemuxDeleter {
+    void operator()(WebPDemuxer* demux) const { WebPDemuxDelete(demux); }
+};
+using DemuxPtr = std::unique_ptr<WebPDemuxer, DemuxDeleter>;
+
+// The first frame, released on every path.
+class FirstFrame {
+public:
+    explicit FirstFrame(const WebPDemuxer* demux) : found_(WebPDemuxGetFrame(demux, 1, &iter_) != 0) {}
+    ~FirstFrame()
+    {
+        if (found_)
+            WebPDemuxReleaseIterator(&iter_);
+    }
+    FirstFrame(const FirstFrame&) = delete;
+    FirstFrame& operator=(const FirstFrame&) = delete;
+
+    bool found() const { return found_; }
+    const WebPIterator& get() const { return iter_; }
+
+private:
+    WebPIterator iter_{};
+    bool found_;
+};
+
+std::vector<std::uint8_t> chunkBytes(const WebPDemuxer* demux, const char fourcc[4])
+{
+    std::vector<std::uint8_t> bytes;
+    WebPChunkIterator chunk{};
+    if (WebPDemuxGetChunk(demux, fourcc, 1, &chunk) && chunk.chunk.bytes)
+        bytes.assign(chunk.chunk.bytes, chunk.chunk.bytes + chunk.chunk.size);
+    WebPDemuxReleaseChunkIterator(&chunk);
+    return bytes;
+}
+
+// Decodes a frame's bitstream into caller-owned memory as BGR (3 bytes) or BGRA (4 bytes), with
+// the options of a prepared configuration when one is given.
+bool decodeInto(const WebPData& data, WEBP_CSP_MODE mode, std::uint8_t* out, int stride, std::size_t size,
+                WebPDecoderConfig* prepared = nullptr)
+{
+    WebPDecoderConfig own;
+    if (!prepared && !WebPInitDecoderConfig(&own))
+        return false;
+    WebPDecoderConfig& config = prepared ? *prepared : own;
+    config.output.colorspace = mode;
+    config.output.is_external_memory = 1;
+    config.output.u.RGBA.rgba = out;
+    config.output.u.RGBA.stride = stride;
+    config.output.u.RGBA.size = size;
+    const bool ok = WebPDecode(data.bytes, data.size, &config) == VP8_STATUS_OK;
+    WebPFreeDecBuffer(&config.output);
+    return ok;
+}
+
+// A lossy bitstream's header can claim 16383 x 16383 over a few bytes, and libwebp fills the
+// rows it cannot read. Decoding only the last pixel still walks every macroblock, in a few rows
+// of memory, so the data proves the picture before the picture is allocated. (A lossless one
+// cannot be proved this way: libwebp holds the whole image while it decodes.)
+bool lossyDataComplete(const WebPData& data, int height)
+{
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return false;
+    if (WebPGetFeatures(data.bytes, data.size, &config.input) != VP8_STATUS_OK)
+        return false;
+    if (config.input.format != 1)
+        return true;
+    std::uint8_t pixel[4];
+    config.options.use_cropping = 1;
+    config.options.crop_top = height - 1;
+    config.options.crop_width = 1;
+    config.options.crop_height = 1;
+    return decodeInto(data, MODE_BGRA, pixel, 4, sizeof pixel, &config);
+}
+
+// Puts a BGRA frame onto the canvas at its offset; alpha 0 and the canvas outside the frame
+// become the mask (the canvas starts black and transparent, as an animation's does).
+void placeFrame(const std::uint8_t* bgra, const WebPIterator& frame, DecodedImage& image)
+{
+    Bitmap& canvas = image.bitmap;
+    const std::size_t canvasWidth = std::size_t(canvas.width());
+    image.mask.assign(canvasWidth * std::size_t(canvas.height()), 1);
+    const std::size_t frameRow = std::size_t(frame.width) * 4;
+    for (int y = 0; y < frame.height; ++y) {
+        const std::uint8_t* s = bgra + std::size_t(y) * frameRow;
+        std::uint8_t* d = canvas.row(frame.y_offset + y) + std::size_t(frame.x_offset) * 3;
+        std::uint8_t* m = &image.mask[std::size_t(frame.y_offset + y) * canvasWidth + std::size_t(frame.x_offset)];
+        for (int x = 0; x < frame.width; ++x, s += 4, d += 3) {
+            d[0] = s[0];
+            d[1] = s[1];
+            d[2] = s[2];
+            m[x] = s[3] == 0;
+        }
+    }
+}
+
+Result<DecodedImage> decodeFrame(const WebPIterator& frame, int width, int height, const DecodeLimits& limits)
+{
+    if (!frame.complete || frame.width <= 0 || frame.height <= 0)
+        return damaged("first frame is missing or truncated");
+    if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width > width - frame.x_offset ||
+        frame.height > height - frame.y_offset)
+        return damaged("frame outside the canvas");
+    if (!lossyDataComplete(frame.fragment, frame.height))
+        return damaged("image data not decoded");
+    const bool covers = frame.width == width && frame.height == height;
+    if (covers && !frame.has_alpha) {
+        // The common case: rows straight into the bitmap, no second copy.
+        DecodedImage image{Bitmap(width, height, Bitmap::Init::Uninitialized), {}};
+        Bitmap& b = image.bitmap;
+        if (!decodeInto(frame.fragment, MODE_BGR, b.data(), b.stride(), b.byteCount()))
+            return damaged("image data not decoded");
+        return image;
+    }
+    if (Status fits = checkSize(frame.width, frame.height, true, limits); !fits)
+        return fits.error();
+    const std::size_t frameRow = std::size_t(frame.width) * 4;
+    ByteBuffer bgra(frameRow * std::size_t(frame.height));
+    if (!decodeInto(frame.fragment, MODE_BGRA, bgra.data(), int(frameRow), bgra.size()))
+        return damaged("image data not decoded");
+    DecodedImage image{Bitmap(width, height, covers ? Bitmap::Init::Uninitialized : Bitmap::Init::Zero), {}};
+    placeFrame(bgra.data(), frame, image);
+    return image;
+}
+
+Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+{
+    WebPBitstreamFeatures features;
+    const VP8StatusCode status = WebPGetFeatures(file.data(), file.size(), &features);
+    if (status == VP8_STATUS_NOT_ENOUGH_DATA)
+        return damaged("file is truncated");
+    if (status != VP8_STATUS_OK)
+        return notWebp();
+    if (Status fits = checkSize(features.width, features.height, needsFourBytes(features), limits); !fits)
+        return fits.error();
+
+    // Partial: an animation whose later frames are cut off still has its first frame.
+    WebPData data{file.data(), file.size()};
+    WebPDemuxState state = WEBP_DEMUX_PARSE_ERROR;
+    const DemuxPtr demux(WebPDemuxPartial(&data, &state));
+    if (!demux || state == WEBP_DEMUX_PARSE_ERROR || state == WEBP_DEMUX_PARSING_HEADER)
+        return damaged("container not readable");
+    const auto width = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH));
+    const auto height = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT));
+    if (width != features.width || height != features.height)
+        return damaged("canvas and image sizes disagree");
+    const FirstFrame frame(demux.get());
+    if (!frame.found())
+        return damaged("no frame");
+    auto image = decodeFrame(frame.get(), width, height, limits);
+    if (image)
+        image.value().iccProfile = chunkBytes(demux.get(), "ICCP");
+    return image;
+}
+
+struct PictureDeleter {
+    void operator()(WebPPicture* picture) const { WebPPictureFree(picture); }
+};
+
+int appendToVector(const std::uint8_t* data, std::size_t size, const WebPPicture* picture)
+{
+    auto* out = static_cast<std::vector<std::uint8_t>*>(picture->custom_ptr);
+    try {
+        out->insert(out->end(), data, data + size);
+    } catch (const std::bad_alloc&) {
+        return 0;
+    }
+    return 1;
+}
+
+}  // namespace
+
+HeaderProbe probeWebp(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    WebPBitstreamFeatures features;
+    const VP8StatusCode status = WebPGetFeatures(head.data(), head.size(), &features);
+    if (status == VP8_STATUS_NOT_ENOUGH_DATA)
+        return {damaged("file is truncated"), fileSize > head.size()};
+    if (status != VP8_STATUS_OK)
+        return {notWebp()};
+    if (Status fits = checkSize(features.width, features.height, needsFourBytes(features), limits); !fits)
+        return {fits.error()};
+    return {PictureSize{features.width, features.height}};
+}
+
+Result<DecodedImage> decodeWebp(Bytes file, const DecodeLimits& limits)
+{
+    try {
+        return decode(file, limits);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the WebP");
+    } catch (const std::exception& e) {
+        return makeError(ErrorCode::Corrupt, std::string("WebP not decoded: ") + e.what());
+    }
+}
+
+Result<std::vector<std::uint8_t>> encodeWebp(const Bitmap& bitmap, int quality)
+{
+    if (bitmap.empty() || bitmap.width() > kMaxWebpSide || bitmap.height() > kMaxWebpSide)
+        return makeError(ErrorCode::Invalid, "WebP takes 1 to 16383 pixels a side");
+    if (quality < 1 || quality > 100)
+        return makeError(ErrorCode::Invalid, "WebP quality must be 1 to 100");
+    WebPConfig config;
+    WebPPicture picture;
+    if (!WebPConfigInit(&config) || !WebPPictureInit(&picture))
+        return makeError(ErrorCode::Invalid, "libwebp version mismatch");
+    config.quality = float(quality);
+    picture.width = bitmap.width();
+    picture.height = bitmap.height();
+    const std::unique_ptr<WebPPicture, PictureDeleter> owner(&picture);
+    std::vector<std::uint8_t> out;
+    picture.writer = appendToVector;
+    picture.custom_ptr = &out;
+    if (WebPPictureImportBGR(&picture, bitmap.data(), bitmap.stride()) && WebPEncode(&config, &picture))
+        return out;
+    const bool memory = picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ||
+                        picture.error_code == VP8_ENC_ERROR_BITSTREAM_OUT_OF_MEMORY ||
+                        picture.error_code == VP8_ENC_ERROR_BAD_WRITE;
+    return makeError(memory ? ErrorCode::TooLarge : ErrorCode::Invalid,
+                     "WebP not encoded (libwebp error " + std::to_string(int(picture.error_code)) + ")");
+}
+
+}  // namespace trimlet

@@ -1,0 +1,31 @@
+#pragma once
+// WebP through libwebp and its demuxer.
+
+#include <cstdint>
+#include <vector>
+
+#include "codecs/decoded.h"
+
+namespace trimlet {
+
+// Longest side libwebp writes or reads.
+inline constexpr int kMaxWebpSide = 16383;
+
+// Decodes a still WebP (lossy, lossless, with or without alpha), or the first frame of an
+// animation on its canvas, to 24 bits. Alpha is not applied (each pixel keeps its stored
+// colour); the mask marks pixels of alpha 0, and the canvas outside a smaller first frame.
+// The ICCP chunk goes to iccProfile. TooLarge past limits (the frame's 4-byte-a-pixel
+// rendering counts for a picture with alpha or lossless data, which libwebp holds that way);
+// Corrupt for damaged or truncated data.
+Result<DecodedImage> decodeWebp(Bytes file, const DecodeLimits& limits = {});
+
+// The size decodeWebp would give (the canvas of an extended file), from the first bytes of a
+// file of fileSize bytes.
+HeaderProbe probeWebp(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
+
+// Encodes a bitmap as lossy WebP at quality 1..100 with libwebp's default settings, a bare
+// VP8 file without metadata. An empty bitmap, a side past kMaxWebpSide or a quality outside
+// 1..100 is Invalid.
+Result<std::vector<std::uint8_t>> encodeWebp(const Bitmap& bitmap, int quality);
+
+}  // namespace trimlet
