@@ -369,7 +369,8 @@ void TfrmPreview::showFileSize(std::uint64_t bytes, int quality)
     if (quality < 0)
         setStatus(tr(" 横%1ピクセル×縦%2ピクセル　ファイルサイズ:%3kB").arg(w).arg(h).arg(kilobytes));
     else
-        setStatus(tr(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB").arg(w).arg(h).arg(quality).arg(kilobytes));
+        setStatus(
+            tr(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB").arg(w).arg(h).arg(quality).arg(kilobytes));
 }
 
 void TfrmPreview::report(MessageKind kind, const QString& text)

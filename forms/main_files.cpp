@@ -41,10 +41,14 @@ FileDialogRequest openPictureRequest(const std::string& lastSaved)
     if (folder.empty() || !std::filesystem::is_directory(folder, ec))
         folder = defaultPictureFolder(executablePath());
     request.initialFolder = displayPath(utf8Ancestor(folder));
-    request.filters = {QStringLiteral("bitmap files (*.bmp)"),       QStringLiteral("GIF files (*.gif)"),
-                       QStringLiteral("JPEG files (*.jpg *.jpeg)"),  QStringLiteral("PNG files (*.png)"),
-                       QStringLiteral("WebP files (*.webp)"),        QStringLiteral("AVIF files (*.avif)"),
-                       QStringLiteral("HEIF files (*.heic *.heif)"), QStringLiteral("TIFF files (*.tif *.tiff)"),
+    request.filters = {QStringLiteral("bitmap files (*.bmp)"),
+                       QStringLiteral("GIF files (*.gif)"),
+                       QStringLiteral("JPEG files (*.jpg *.jpeg)"),
+                       QStringLiteral("PNG files (*.png)"),
+                       QStringLiteral("WebP files (*.webp)"),
+                       QStringLiteral("AVIF files (*.avif)"),
+                       QStringLiteral("HEIF files (*.heic *.heif)"),
+                       QStringLiteral("TIFF files (*.tif *.tiff)"),
                        QCoreApplication::translate("MainFiles", "すべてのファイル (*)")};
     request.selectedFilter = 2;
     request.defaultSuffix = QStringLiteral("jpg");
