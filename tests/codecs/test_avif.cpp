@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "codecs/avif.h"
+#include "codecs/picture_file.h"
 #include "tests/codecs/tool_fixtures.h"
 #include "tests/support/test_support.h"
 
@@ -109,9 +110,11 @@ TEST_F(AvifReference, RotationAndMirrorBecomeTheEquivalentExifOrientation)
     };
     const Bitmap stored = decodeFile(encode("plain.avif", "--lossless")).value().bitmap;
     for (const auto& c : cases) {
-        const auto decoded = decodeFile(encode("turned.avif", "--lossless " + c.options));
+        const std::string path = encode("turned.avif", "--lossless " + c.options);
+        const auto decoded = decodeFile(path);
         ASSERT_TRUE(decoded) << c.options << ": " << decoded.error().message;
         EXPECT_EQ(decoded.value().orientation, c.orientation) << c.options;
+        EXPECT_EQ(probePictureFile(path).value().orientation, c.orientation) << c.options;
         EXPECT_EQ(decoded.value().bitmap, stored) << c.options;
     }
 }

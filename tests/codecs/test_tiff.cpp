@@ -248,6 +248,8 @@ TEST_F(TiffReference, OrientationAndProfileAreHandedOnWithRowsAsStored)
         ASSERT_TRUE(decoded) << decoded.error().message;
         EXPECT_EQ(decoded.value().orientation, orientation);
         EXPECT_EQ(decoded.value().bitmap, stored) << orientation;
+        // info reads the headers only, and must know the shown size as well.
+        EXPECT_EQ(probePictureFile(path).value().orientation, orientation);
     }
     const std::string icc = "/usr/share/color/icc/compatibleWithAdobeRGB1998.icc";
     ASSERT_TRUE(test::fileExists(icc)) << "icc-profiles-free is not installed";
