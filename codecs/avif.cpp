@@ -172,13 +172,7 @@ HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 
 Result<DecodedImage> decodeAvif(Bytes file, const DecodeLimits& limits)
 {
-    try {
-        return decode(file, limits);
-    } catch (const std::bad_alloc&) {
-        return makeError(ErrorCode::TooLarge, "not enough memory for the AVIF");
-    } catch (const std::exception& e) {
-        return makeError(ErrorCode::Corrupt, std::string("AVIF not decoded: ") + e.what());
-    }
+    return decodeGuarded("AVIF", [&] { return decode(file, limits); });
 }
 
 }  // namespace trimlet

@@ -2,6 +2,9 @@
 // What every decoder hands to the picture container.
 
 #include <cstdint>
+#include <exception>
+#include <new>
+#include <string>
 #include <vector>
 
 #include "base/bytes.h"
@@ -45,5 +48,19 @@ struct HeaderProbe {
     bool needsMore = false;
     int orientation = 1;  // as DecodedImage::orientation; size stays the stored size
 };
+
+// Runs a decode through a library that may throw, so that running out of memory or a library's
+// own exception becomes a failure of the named format rather than an escape.
+template <class Decode>
+Result<DecodedImage> decodeGuarded(const char* format, Decode&& decode)
+{
+    try {
+        return decode();
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, std::string("not enough memory for the ") + format);
+    } catch (const std::exception& e) {
+        return makeError(ErrorCode::Corrupt, std::string(format) + " not decoded: " + e.what());
+    }
+}
 
 }  // namespace trimlet

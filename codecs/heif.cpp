@@ -153,13 +153,7 @@ HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 
 Result<DecodedImage> decodeHeif(Bytes file, const DecodeLimits& limits)
 {
-    try {
-        return decode(file, limits);
-    } catch (const std::bad_alloc&) {
-        return makeError(ErrorCode::TooLarge, "not enough memory for the HEIF");
-    } catch (const std::exception& e) {
-        return makeError(ErrorCode::Corrupt, std::string("HEIF not decoded: ") + e.what());
-    }
+    return decodeGuarded("HEIF", [&] { return decode(file, limits); });
 }
 
 }  // namespace trimlet

@@ -341,13 +341,7 @@ HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 
 Result<DecodedImage> decodeTiff(Bytes file, const DecodeLimits& limits)
 {
-    try {
-        return decode(file, limits);
-    } catch (const std::bad_alloc&) {
-        return makeError(ErrorCode::TooLarge, "not enough memory for the TIFF");
-    } catch (const std::exception& e) {
-        return makeError(ErrorCode::Corrupt, std::string("TIFF not decoded: ") + e.what());
-    }
+    return decodeGuarded("TIFF", [&] { return decode(file, limits); });
 }
 
 }  // namespace trimlet

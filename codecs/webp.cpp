@@ -223,13 +223,7 @@ HeaderProbe probeWebp(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 
 Result<DecodedImage> decodeWebp(Bytes file, const DecodeLimits& limits)
 {
-    try {
-        return decode(file, limits);
-    } catch (const std::bad_alloc&) {
-        return makeError(ErrorCode::TooLarge, "not enough memory for the WebP");
-    } catch (const std::exception& e) {
-        return makeError(ErrorCode::Corrupt, std::string("WebP not decoded: ") + e.what());
-    }
+    return decodeGuarded("WebP", [&] { return decode(file, limits); });
 }
 
 Result<std::vector<std::uint8_t>> encodeWebp(const Bitmap& bitmap, int quality)
