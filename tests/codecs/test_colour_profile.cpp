@@ -237,6 +237,22 @@ TEST_F(ProfiledFiles, PngIccpEqualsLittleCms)
     }
 }
 
+TEST_F(ProfiledFiles, TiffProfileEqualsLittleCms)
+{
+    for (bool grey : {false, true}) {
+        const Bitmap picture = test::noisePicture(50, 30, 8);
+        const Data plain =
+            test::plainTiff(picture.width(), picture.height(), grey ? 1 : 3, test::samplesOf(picture, grey));
+        const Bitmap asStored = decoded(PictureKind::Tiff, plain);
+        const std::string& profile = grey ? test::kGreyProfile : test::kAdobeRgb;
+        const Bitmap reference = test::tificcReference(dir, asStored, profile, grey);
+        ASSERT_GT(test::maxChannelDifference(reference, asStored), 10) << grey;
+        const Data tiff = tagged("icc.tif", plain, profile);
+        EXPECT_LE(test::maxChannelDifference(decoded(PictureKind::Tiff, tiff), reference), 1) << grey;
+        EXPECT_EQ(decoded(PictureKind::Tiff, tiff, false), asStored) << grey;
+    }
+}
+
 TEST_F(ProfiledFiles, SrgbTaggedFilesDecodeAsUntagged)
 {
     const Data plainJpeg = colourJpeg();
