@@ -6,6 +6,7 @@
 #include <QColor>
 #include <QMainWindow>
 #include <QPoint>
+#include <QSize>
 #include <memory>
 #include <string>
 #include <vector>
@@ -22,6 +23,7 @@
 class QLineEdit;
 class QPushButton;
 class QTimer;
+class QWheelEvent;
 
 namespace trimlet {
 
@@ -167,6 +169,20 @@ public:
     void btnExitClick();
     void btnAboutClick();
 
+    // Keyboard framing, the screen's own size and stepping through the folder.
+    // The frame moved by display pixels and kept inside the picture, as a drag moves it.
+    void moveCutFrameBy(int dx, int dy);
+    // The frame centred on the picture, as a new picture gets it.
+    void centreCutFrame();
+    // Ctrl+wheel over the picture: the rate one up or down per notch, within its limits.
+    void wheelRate(const QWheelEvent* event);
+    // The screen that shows the window, in device pixels; what the preset menu's first item sets.
+    QSize screenPixelSize() const;
+    void itemScreenSizeClick();
+    // Loads the next (+1) or previous (-1) picture file of the current file's folder in natural
+    // order, keeping the cut size, the rate and the frame's place relative to the picture.
+    void stepPictureFile(int direction);
+
 signals:
     // Asks the program to show the version window; main() connects it.
     void aboutRequested();
@@ -210,6 +226,23 @@ private:
     // The last saved picture's path from the settings, as the file system's bytes; empty
     // when none is stored.
     std::string outputPathSetting() const;
+
+    // Keyboard framing and stepping through the folder.
+    void connectKeyHandlers();
+    bool workAreaEvent(QObject* watched, QEvent* event);
+    int wheelRemainder_ = 0;  // a touchpad's part of a notch, kept for the next event
+    bool stepping_ = false;   // a folder step loads its file, never joins it
+    // What the last folder step left, so that the next one goes on from there. The rate and
+    // the share are what the user chose; a picture too small for them shows less, and the
+    // next one gets them back unless the user changed something in between.
+    struct FolderStep {
+        std::string to;    // the file stepped to, loaded or not
+        std::string from;  // the document's file just after the step
+        int rate = 0;
+        int rateShown = 0;
+        double shareX = 0.5, shareY = 0.5;  // the frame's centre as a share of the picture
+        IntPoint centreShown;
+    } step_;
 
     CutFrame frame_;
     int resizeEventCount = 0;

@@ -167,6 +167,8 @@ void TfrmMain::tmrCheckResizeTimer()
 
 bool TfrmMain::eventFilter(QObject* watched, QEvent* event)
 {
+    if (workAreaEvent(watched, event))
+        return true;
     auto* edit = qobject_cast<QLineEdit*>(watched);
     const bool ownEdit = edit && (edit == edtSizeW || edit == edtSizeH || edit == edtPower);
     if (ownEdit && event->type() == QEvent::KeyPress) {

@@ -102,7 +102,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     }
 
     ShowStatus(tr("ファイルドロップ：%1").arg(displayPath(path)), StatusKind::statusOnly);
-    const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty();
+    const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty() && !stepping_;
     if (!joining) {
         setEditingPicture(std::move(loaded).value());
         SetCurrentFile(path);

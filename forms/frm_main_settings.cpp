@@ -73,6 +73,10 @@ void TfrmMain::connectPresetHandlers()
                     popTpl->close();
                     itemCutSizeClick(i);
                 }));
+    connect(popTplScreen, &QAction::triggered, this, guarded([this] {
+                popTpl->close();
+                itemScreenSizeClick();
+            }));
     connect(btnSizeLoad, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeLoad); }));
     connect(btnSizeSave, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeSave); }));
 }
@@ -83,6 +87,10 @@ void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)
     for (int i = 0; i < 20; ++i)
         popTplItems[i]->setText(presetMenuCaption(readCutSizePreset(file, i)));
     presetButton = sender;
+    // The screen's size can be recalled, not overwritten.
+    const QSize screen = screenPixelSize();
+    popTplScreen->setText(tr("この画面 (%1×%2)").arg(screen.width()).arg(screen.height()));
+    popTplScreen->setVisible(sender == btnSizeLoad && !screen.isEmpty());
     // Right-aligned to "呼出", left-aligned to "記憶".
     popupBelow(popTpl, sender, sender == btnSizeLoad);
 }
@@ -100,6 +108,23 @@ void TfrmMain::itemCutSizeClick(int slot)
     const Status s = writeCutSizePreset(file, slot, {name->toStdString(), udSizeW->position(), udSizeH->position()});
     if (!s)
         desktop().message(this, MessageKind::Error, QString::fromStdString(s.error().message));
+}
+
+QSize TfrmMain::screenPixelSize() const
+{
+    const QScreen* shown = screen();
+    if (!shown)
+        return {};
+    // Qt sizes a screen in device-independent pixels; a cut for it wants the device's.
+    const qreal ratio = shown->devicePixelRatio();
+    return {qRound(shown->size().width() * ratio), qRound(shown->size().height() * ratio)};
+}
+
+void TfrmMain::itemScreenSizeClick()
+{
+    const QSize size = screenPixelSize();
+    if (!size.isEmpty())
+        setCutSize(size.width(), size.height());
 }
 
 }  // namespace trimlet

@@ -152,6 +152,7 @@ public:
     QAction *popitemQuickSave = nullptr, *popitemPreview = nullptr, *popitemSave = nullptr;
     QMenu* popTpl = nullptr;
     QAction* popTplItems[20] = {};
+    QAction* popTplScreen = nullptr;  // the size of the screen showing the window, for 呼出 only
 
 private:
     void buildCommandBand(QWidget* client);

@@ -467,7 +467,7 @@ void MainControls::buildMenus(QMainWindow* window)
     item(popEdit, popitemPreview, "popitemPreview", tr("プレビュー"));
     item(popEdit, popitemSave, "popitemSave", tr("枠内保存"));
 
-    popTpl = trimlet::buildPresetMenu(window, popTplItems);
+    popTpl = trimlet::buildPresetMenu(window, popTplItems, popTplScreen);
 }
 
 }  // namespace trimlet

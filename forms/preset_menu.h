@@ -18,9 +18,10 @@ QString presetName(const std::string& name);
 // The preset's menu caption (presetCaption) with its name in the windows' language.
 QString presetMenuCaption(const CutSizePreset& preset);
 
-// Builds the menu "popTpl" on parent with its items "item1" to "item20" in items; the item's
-// data is its index. The items' captions and what they do are the caller's.
-QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20]);
+// Builds the menu "popTpl" on parent with its items "item1" to "item20" in items (the item's
+// data is its index) under a first item "itemScreen" and a line, which hide together with
+// that item. The items' captions and what they do are the caller's.
+QMenu* buildPresetMenu(QWidget* parent, QAction* (&items)[20], QAction*& screenItem);
 // Opens menu just below button, its right edge at the button's when alignRight, else its left.
 void popupBelow(QMenu* menu, QWidget* button, bool alignRight);
 

@@ -728,6 +728,22 @@ Show this warning again?</translation>
         <source>左右反転</source>
         <translation>Flipped horizontally</translation>
     </message>
+    <message>
+        <source>フォルダの最後の画像です。</source>
+        <translation>This is the last picture of the folder.</translation>
+    </message>
+    <message>
+        <source>フォルダの最初の画像です。</source>
+        <translation>This is the first picture of the folder.</translation>
+    </message>
+    <message>
+        <source>%1 / %2&#x3000;%3</source>
+        <translation>%1 / %2  %3</translation>
+    </message>
+    <message>
+        <source>この画面 (%1×%2)</source>
+        <translation>This screen (%1×%2)</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::TfrmPreview</name>
