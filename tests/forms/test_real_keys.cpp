@@ -110,6 +110,7 @@ private slots:
     void initTestCase();
     void tabLeavesTheRateFieldAndRaisesItToTheMinimum();
     void freeRotationTakesANegativeAngleAndEsc();
+    void arrowsMoveTheFrameAndPageDownOpensTheNextFile();
 };
 
 void RealKeysTest::initTestCase()
@@ -199,6 +200,26 @@ void RealKeysTest::freeRotationTakesANegativeAngleAndEsc()
     QCOMPARE(r.frm.statusText(), QStringLiteral("-45°回転"));
     const auto expected = rotateBilinear(r.bitmap, -45, Rgb{255, 255, 255});
     QVERIFY(expected && r.frm.editingPicture().bitmap() == *expected);
+}
+
+void RealKeysTest::arrowsMoveTheFrameAndPageDownOpensTheNextFile()
+{
+    Rig r;
+    QVERIFY(writeBmpFile(test::photoLike(300, 200), r.dir.file("t2.bmp")));
+    QVERIFY(QTest::qWaitForWindowActive(&r.frm));
+    focus(&r.frm);
+    r.frm.imgSource->setFocus();
+    const QRect start = r.frm.shpRange->geometry();
+    keys(QStringLiteral("Right shift+Down"));
+    QTRY_COMPARE(r.frm.shpRange->geometry(), start.translated(1, 10));
+    keys(QStringLiteral("Home"));
+    QTRY_COMPARE(r.frm.shpRange->geometry(), start);
+
+    keys(QStringLiteral("Next"));
+    QTRY_COMPARE(r.frm.currentFilePath(), r.dir.file("t2.bmp"));
+    QVERIFY(r.frm.statusText().startsWith(QStringLiteral("2 / 2　")));
+    keys(QStringLiteral("alt+Left"));
+    QTRY_COMPARE(r.frm.currentFilePath(), r.dir.file("square.bmp"));
 }
 
 QTEST_MAIN(RealKeysTest)
