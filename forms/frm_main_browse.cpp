@@ -1,7 +1,6 @@
 // The main window's folder stepping: PageDown / PageUp load the neighbouring picture file of
 // the current file's folder, so that a folder is cut with one key per photo.
 
-#include <QLineEdit>
 #include <algorithm>
 
 #include "base/byte_path.h"
