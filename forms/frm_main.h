@@ -13,12 +13,14 @@
 #include "base/result.h"
 #include "codecs/picture.h"
 #include "forms/cut_frame.h"
+#include "forms/edit_history.h"
 #include "forms/guarded.h"
 #include "forms/main_controls.h"
 #include "forms/output_options.h"
 #include "forms/picture_transform.h"
 #include "forms/status_kind.h"
 
+class QAction;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -167,6 +169,13 @@ public:
     void btnExitClick();
     void btnAboutClick();
 
+    // Undo and redo of the picture's edits.
+    // Goes back to the document before the last edit (forward again), or says there is none.
+    void undoEdit();
+    void redoEdit();
+    // Tests lower its bounds.
+    EditHistory& editHistory() { return history_; }
+
 signals:
     // Asks the program to show the version window; main() connects it.
     void aboutRequested();
@@ -210,6 +219,21 @@ private:
     // The last saved picture's path from the settings, as the file system's bytes; empty
     // when none is stored.
     std::string outputPathSetting() const;
+
+    // Undo and redo of the picture's edits.
+    void connectHistoryHandlers();
+    EditState editState() const;
+    // Puts a state back: picture, document, frame and rate, laid out anew.
+    void restoreEditState(const EditState& state);
+    // Keeps `before` for an undo of the edit just made; an edit of no picture has none.
+    void rememberEdit(const QString& name, EditState before);
+    // The document's path; empty for a pasted picture.
+    void showDocument(const std::string& path);
+    EditHistory history_;
+    QAction* actUndo = nullptr;
+    QAction* actRedo = nullptr;
+    QAction* popitemUndo = nullptr;
+    QAction* popitemRedo = nullptr;
 
     CutFrame frame_;
     int resizeEventCount = 0;
