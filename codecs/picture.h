@@ -37,6 +37,8 @@ public:
     bool hasTransparency() const { return !mask().empty(); }
     // The original file for JPEG and GIF pictures (GIF clipboard data), else empty.
     const std::vector<std::uint8_t>& fileBytes() const;
+    // True for copies of one picture, which hold its memory once between them.
+    bool sharesDataWith(const Picture& other) const { return d_ == other.d_; }
 
 private:
     struct Data {

@@ -34,6 +34,7 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectSlotHandlers();
     connectPresetHandlers();
     connectKeyHandlers();
+    connectHistoryHandlers();
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();

@@ -14,12 +14,14 @@
 #include "base/result.h"
 #include "codecs/picture.h"
 #include "forms/cut_frame.h"
+#include "forms/edit_history.h"
 #include "forms/guarded.h"
 #include "forms/main_controls.h"
 #include "forms/output_options.h"
 #include "forms/picture_transform.h"
 #include "forms/status_kind.h"
 
+class QAction;
 class QLineEdit;
 class QPushButton;
 class QTimer;
@@ -182,6 +184,12 @@ public:
     // Loads the next (+1) or previous (-1) picture file of the current file's folder in natural
     // order, keeping the cut size, the rate and the frame's place relative to the picture.
     void stepPictureFile(int direction);
+    // Undo and redo of the picture's edits.
+    // Goes back to the document before the last edit (forward again), or says there is none.
+    void undoEdit();
+    void redoEdit();
+    // Tests lower its bounds.
+    EditHistory& editHistory() { return history_; }
 
 signals:
     // Asks the program to show the version window; main() connects it.
@@ -243,6 +251,20 @@ private:
         double shareX = 0.5, shareY = 0.5;  // the frame's centre as a share of the picture
         IntPoint centreShown;
     } step_;
+    // Undo and redo of the picture's edits.
+    void connectHistoryHandlers();
+    EditState editState() const;
+    // Puts a state back: picture, document, frame and rate, laid out anew.
+    void restoreEditState(const EditState& state);
+    // Keeps `before` for an undo of the edit just made; an edit of no picture has none.
+    void rememberEdit(const QString& name, EditState before);
+    // The document's path; empty for a pasted picture.
+    void showDocument(const std::string& path);
+    EditHistory history_;
+    QAction* actUndo = nullptr;
+    QAction* actRedo = nullptr;
+    QAction* popitemUndo = nullptr;
+    QAction* popitemRedo = nullptr;
 
     CutFrame frame_;
     int resizeEventCount = 0;

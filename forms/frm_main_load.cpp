@@ -101,13 +101,18 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
         return;
     }
 
-    ShowStatus(tr("ファイルドロップ：%1").arg(displayPath(path)), StatusKind::statusOnly);
+    const QString dropped = tr("ファイルドロップ：%1").arg(displayPath(path));
+    ShowStatus(dropped, StatusKind::statusOnly);
     const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty() && !stepping_;
     if (!joining) {
         setEditingPicture(std::move(loaded).value());
         SetCurrentFile(path);
-    } else if (!ConcatenatePicture(loaded.value(), mapFromGlobal(QCursor::pos()))) {
-        return;  // the error box and the status line have said why; the picture is as it was
+        history_.clear();  // a new document; its edits start here
+    } else {
+        EditState before = editState();
+        if (!ConcatenatePicture(loaded.value(), mapFromGlobal(QCursor::pos())))
+            return;  // the error box and the status line have said why; the picture is as it was
+        rememberEdit(dropped, std::move(before));
     }
 
     showSourceSize();
@@ -144,14 +149,22 @@ void TfrmMain::btnPasteClick()
         ShowStatus(tr("クリップボードの画像を読み込めませんでした。"), StatusKind::skWarning);
         return;
     }
+    EditState before = editState();
     setEditingPicture(Picture(std::move(pasted)));
-    SetCurrentFile({});
-    btnReload->setEnabled(false);
-    showFileName(tr(kPastedName));
+    showDocument({});
+    rememberEdit(tr(kPastedName), std::move(before));
     ShowStatus(tr(kPastedName), StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
     SetEditingEnabled(true);
+}
+
+void TfrmMain::showDocument(const std::string& path)
+{
+    SetCurrentFile(path);
+    btnReload->setEnabled(!path.empty());
+    if (path.empty())
+        showFileName(tr(kPastedName));
 }
 
 void TfrmMain::btnOpenDirClick() { openFolder(this, folderToOpen(currentFileName_, outputPathSetting())); }

@@ -115,11 +115,14 @@ void TfrmMain::btnAllCopyClick()
 
 void TfrmMain::btnCutAndLoadClick()
 {
+    EditState before = editState();
     MakeCutResult(OutputMode::CutOnly);
     setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
+    const QString name = tr("画像の切り出し");
+    rememberEdit(name, std::move(before));
     showSourceSize();
     LayoutWorkArea(true, true);
-    ShowStatus(frmPreview_->withCutCommand(tr("画像の切り出し")), StatusKind::statusOnly);
+    ShowStatus(frmPreview_->withCutCommand(name), StatusKind::statusOnly);
 }
 
 void TfrmMain::rdgpFormatClick() { showOutputFormat(); }

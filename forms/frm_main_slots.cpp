@@ -74,8 +74,11 @@ void TfrmMain::btnTmpLoadClick(QObject* sender)
 
 void TfrmMain::expandSlot(int slot)
 {
+    EditState before = editState();
     setEditingPicture(tmpSave->picture(slot));
-    ShowStatus(tr("一時保存領域%1の画像を展開").arg(slotTag(slot)), StatusKind::statusOnly);
+    const QString name = tr("一時保存領域%1の画像を展開").arg(slotTag(slot));
+    rememberEdit(name, std::move(before));
+    ShowStatus(name, StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
 }
@@ -122,9 +125,12 @@ void TfrmMain::FormDragDrop(const QObject* source, const QPoint& clientPoint)
     const int from = tmpSave->slotOfPanel(source);
     if (pcEdit->currentWidget() != tabConcat)
         return expandSlot(from);
+    EditState before = editState();
     if (!ConcatenatePicture(tmpSave->picture(from), clientPoint))
         return;
-    ShowStatus(tr("一時保存領域%1の画像を連結").arg(slotTag(from)), StatusKind::statusOnly);
+    const QString name = tr("一時保存領域%1の画像を連結").arg(slotTag(from));
+    rememberEdit(name, std::move(before));
+    ShowStatus(name, StatusKind::statusOnly);
     showSourceSize();
     LayoutWorkArea(true, true);
 }

@@ -57,7 +57,13 @@ void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
     connect(rotFree, &TfrmRotFree::failed, this, guarded([this](const QString& text) { failureReport()(text); }));
     // A picture whose display copy cannot be made is refused, and the old one stays.
     connect(rotFree, &TfrmRotFree::pictureRotated, this, [this](const Picture& picture) {
-        return runGuarded([&] { setEditingPicture(picture); }, failureReport());
+        return runGuarded(
+            [&] {
+                EditState before = editState();
+                setEditingPicture(picture);
+                rememberEdit(tr("%1°回転").arg(frmRotFree_->degree()), std::move(before));
+            },
+            failureReport());
     });
 }
 

@@ -67,8 +67,10 @@ bool TfrmMain::TransformPicture(Transform mode)
 // not happen. Those that keep the size keep the frame where it is.
 void TfrmMain::quarterTurn(Transform mode, const QString& status)
 {
+    EditState before = editState();
     if (!TransformPicture(mode))
         return;
+    rememberEdit(status, std::move(before));
     const bool turned = mode == Transform::TurnLeft || mode == Transform::TurnRight;
     if (turned)
         showSourceSize();

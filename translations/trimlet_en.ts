@@ -743,6 +743,32 @@ Show this warning again?</translation>
     <message>
         <source>この画面 (%1×%2)</source>
         <translation>This screen (%1×%2)</translation>
+        <source>元に戻す</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>やり直し</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>元に戻す編集はありません</source>
+        <translation>Nothing to undo</translation>
+    </message>
+    <message>
+        <source>元に戻す: %1</source>
+        <translation>Undone: %1</translation>
+    </message>
+    <message>
+        <source>やり直す編集はありません</source>
+        <translation>Nothing to redo</translation>
+    </message>
+    <message>
+        <source>やり直し: %1</source>
+        <translation>Redone: %1</translation>
+    </message>
+    <message>
+        <source>%1°回転</source>
+        <translation>Rotated %1°</translation>
     </message>
 </context>
 <context>
