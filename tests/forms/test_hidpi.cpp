@@ -1,11 +1,14 @@
 // The work area on a dense screen: run once for each of QT_SCALE_FACTOR 1.25, 1.5, 2 and 3
 // (set by CTest), it checks that the picture, the cut frame, the rotation preview and the slots
-// are drawn from renderings in device pixels, and that the logical layout stays as it is.
+// are drawn from renderings in device pixels, and that the logical layout stays as it is. One
+// more run on two screens of different pixel ratios moves the window from one to the other.
 
 #include <QtTest>
 
 #include <QPushButton>
+#include <QScreen>
 #include <QToolButton>
+#include <QWindow>
 #include <cmath>
 
 #include "codecs/picture_file.h"
@@ -105,6 +108,7 @@ private slots:
     void rotationPreviewIsMadeForScreenPixels();
     void slotThumbnailsAreMadeForScreenPixels();
     void iconsHaveDrawnDoubles();
+    void movingToADenserScreenRendersAgain();
 };
 
 void HiDpiTest::runsAtTheRatioItWasStartedWith()
@@ -291,6 +295,35 @@ void HiDpiTest::iconsHaveDrawnDoubles()
         given.setDevicePixelRatio(1);
         QCOMPARE(given, drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
+}
+
+void HiDpiTest::movingToADenserScreenRendersAgain()
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
+        QSKIP("needs two screens of different pixel ratios");
+    Window w;
+    w.frm.windowHandle()->setScreen(screens[0]);
+    w.load(test::photoLike(2003, 1501));
+    w.frm.btnTmpSave[0]->click();
+    PictureView* view = w.frm.imgSource;
+    SlotPanel* panel = w.frm.pnlTmpSave[0];
+    const QRect picture = view->geometry();
+    const QRect frame = w.frm.shpRange->geometry();
+    QCOMPARE(view->image().size(), view->deviceSize());
+
+    w.frm.windowHandle()->setScreen(screens[1]);
+    const qreal ratio = screens[1]->devicePixelRatio();
+    QCOMPARE(w.ratio(), ratio);
+    (void)w.frm.grab();  // painted on the new screen
+    // The same logical layout, with renderings made anew from the pictures for the new ratio.
+    QCOMPARE(view->geometry(), picture);
+    QCOMPARE(w.frm.shpRange->geometry(), frame);
+    const QSize device = deviceSize(picture.size(), ratio);
+    QCOMPARE(view->image().size(), device);
+    QVERIFY(fromQImage(view->image()) == reduceArea(w.bitmap, device.width(), device.height()));
+    const QSize thumb = deviceSize(panel->imageRect().size(), ratio);
+    QVERIFY(fromQImage(panel->image()) == reduceArea(w.bitmap, thumb.width(), thumb.height()));
 }
 
 QTEST_MAIN(HiDpiTest)
