@@ -106,6 +106,7 @@ private slots:
     void frameLinesAreOneScreenPixelEach();
     void largePictureIsReducedToScreenPixels();
     void rotationPreviewIsMadeForScreenPixels();
+    void guideLinesAreOneScreenPixelEach();
     void slotThumbnailsAreMadeForScreenPixels();
     void iconsHaveDrawnDoubles();
     void movingToADenserScreenRendersAgain();
@@ -258,6 +259,34 @@ void HiDpiTest::rotationPreviewIsMadeForScreenPixels()
     QCOMPARE(base, QSize(std::min(device.width(), 2400), std::min(device.height(), 1800)));
     QVERIFY(base.width() > logical.width());
     QCOMPARE(rendered, device);
+}
+
+void HiDpiTest::guideLinesAreOneScreenPixelEach()
+{
+    Window w;
+    w.load(flat(2400, 1800, 200, 60, 30));
+    const QRgb picture = qRgb(200, 60, 30);
+    QImage window;
+    QTimer::singleShot(0, &w.rotFree, [&] {
+        w.rotFree.rdgpViewShapeItems->button(1)->click();  // horizontal lines
+        window = w.frm.grab().toImage().convertToFormat(QImage::Format_RGB32);
+        w.rotFree.reject();
+    });
+    w.frm.btnRotFree->click();
+    QVERIFY(!window.isNull());
+    // Down the middle of the preview: a white and a black screen pixel every 8 logical pixels,
+    // the picture between them.
+    const int column = (w.deviceOrigin(w.frm.imgRotPreview).x() + w.deviceEnd(w.frm.imgRotPreview).x()) / 2;
+    const int top = w.deviceOrigin(w.frm.shpRotPreview).y();
+    QSet<int> white, black;
+    for (int y = 7; y < w.frm.shpRotPreview->height(); y += 8) {
+        white.insert(top + int(std::round(y * w.ratio())));
+        black.insert(top + int(std::round(y * w.ratio())) + 1);
+    }
+    for (int y = w.deviceOrigin(w.frm.imgRotPreview).y() + 1; y < w.deviceEnd(w.frm.imgRotPreview).y() - 1; ++y) {
+        const QRgb expected = white.contains(y) ? kWhite : black.contains(y) ? kBlack : picture;
+        QCOMPARE(window.pixel(column, y), expected);
+    }
 }
 
 void HiDpiTest::slotThumbnailsAreMadeForScreenPixels()
