@@ -29,7 +29,9 @@ QImage displayImage(const Bitmap& picture, int w, int h)
     if (reducedW < picture.width() || reducedH < picture.height())
         reduced = reduceArea(picture, reducedW, reducedH);
     const Bitmap& base = reduced.empty() ? picture : reduced;
-    return imageOf(reducedW == w && reducedH == h ? base : enlargeNearest(base, w, h));
+    if (reducedW == w && reducedH == h)
+        return imageOf(base);
+    return imageOf(enlargeNearest(base, w, h));
 }
 
 int deviceExtent(int logical, qreal ratio)
