@@ -1,7 +1,9 @@
 // Area-averaging reduction of a 6000 × 4000 photo-like picture: the whole picture to a third
 // (2000 × 1333), a 4000 × 3000 region to 1600 × 1200, and a ratio in lowest terms as large as
 // it gets (1999 × 1333), next to a plain copy of the source bytes. bench/reduce_peers.sh times
-// vips shrink and ImageMagick -scale on the same picture next to these.
+// vips shrink and ImageMagick -scale on the same picture next to these. For dense screens: the
+// work area's rendering of the photo at pixel ratio 2, and a 1920 × 1080 picture shown at its
+// own size enlarged by whole pixels at ratios 1.5 and 2.
 
 #include <benchmark/benchmark.h>
 
@@ -9,6 +11,7 @@
 #include <cstring>
 
 #include "bench/bench_common.h"
+#include "imaging/enlarge.h"
 #include "imaging/reduce.h"
 
 namespace {
@@ -37,6 +40,26 @@ BENCHMARK(BM_ReduceRegion)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_ReduceCoprime(benchmark::State& state) { reduceBench(state, 0, 0, 6000, 4000, 1999, 1333); }
 BENCHMARK(BM_ReduceCoprime)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// 1584 × 1056 logical pixels of work area, at pixel ratio 2.
+void BM_ReduceForRatio2(benchmark::State& state) { reduceBench(state, 0, 0, 6000, 4000, 3168, 2112); }
+BENCHMARK(BM_ReduceForRatio2)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void enlargeBench(benchmark::State& state, int dstW, int dstH)
+{
+    const Bitmap src = reduceArea(photo(), 1920, 1080);
+    for (auto _ : state) {
+        Bitmap out = enlargeNearest(src, dstW, dstH);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.SetItemsProcessed(state.iterations() * std::int64_t(dstW) * dstH);
+}
+
+void BM_EnlargeRatio1_5(benchmark::State& state) { enlargeBench(state, 2880, 1620); }
+BENCHMARK(BM_EnlargeRatio1_5)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_EnlargeRatio2(benchmark::State& state) { enlargeBench(state, 3840, 2160); }
+BENCHMARK(BM_EnlargeRatio2)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

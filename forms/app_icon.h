@@ -4,7 +4,7 @@
 
 namespace trimlet {
 
-// trimlet's own icon in every drawn size (16 to 256 px), for the windows and the desktop.
+// trimlet's own icon in every drawn size (16 to 512 px), for the windows and the desktop.
 QIcon applicationIcon();
 
 }  // namespace trimlet

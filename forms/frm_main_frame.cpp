@@ -25,6 +25,9 @@ IntRect toIntRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}
 
 void TfrmMain::connectFrameHandlers()
 {
+    // The view renders the picture again for a new size or screen pixel ratio.
+    imgSource->setRender(
+        [this](const QSize& device) { return displayImage(editing_.bitmap(), device.width(), device.height()); });
     connect(shpRange, &FrameShape::mousePressed, this, guarded(&TfrmMain::shpRangeMouseDown));
     connect(shpRange, &FrameShape::mouseMoved, this, guarded(&TfrmMain::shpRangeMouseMove));
     connect(shpRange, &FrameShape::mouseReleased, this, guarded(&TfrmMain::shpRangeMouseUp));
@@ -57,8 +60,7 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
         UpdateMinimumRate();
     const IntRect d = fittedDisplay(editing_.width(), editing_.height());
     imgSource->setGeometry(d.x, d.y, d.w, d.h);
-    if (imgSource->image().size() != QSize(d.w, d.h))
-        imgSource->setImage(displayImage(editing_.bitmap(), d.w, d.h));
+    (void)imgSource->rendering();  // rendered now, where a shortage of memory is reported
     PlaceCutFrame(recentre);
     shpRange->raise();
     lblFileNameB->raise();

@@ -75,7 +75,8 @@ void TfrmMain::setEditingPicture(Picture picture)
 {
     // The display copy first: when it cannot be made, the old picture stays, whole and shown.
     const IntRect d = fittedDisplay(picture.width(), picture.height());
-    QImage shown = displayImage(picture.bitmap(), d.w, d.h);
+    const QSize device = deviceSize(QSize(d.w, d.h), imgSource->devicePixelRatioF());
+    QImage shown = displayImage(picture.bitmap(), device.width(), device.height());
     editing_ = std::move(picture);
     imgSource->setImage(std::move(shown));
 }

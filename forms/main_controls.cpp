@@ -14,6 +14,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QToolButton>
+#include <algorithm>
 
 #include "forms/slot_strip.h"
 #include "forms/up_down.h"
@@ -172,9 +173,13 @@ Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& cli
 {
     const IntRect area = workArea(client);
     shpRotPreview->setGeometry(area.x, area.y, area.w, area.h);
-    // The preview base: the picture reduced to fit the work area, never below 1 × 1.
+    // The preview base: the picture reduced to fit the work area's screen pixels, never below
+    // 1 × 1; the view enlarges a smaller one.
     const auto [w, h] = rotationPreviewSize(picture.width(), picture.height(), area.w, area.h);
-    Bitmap base = (w == picture.width() && h == picture.height()) ? picture : reduceArea(picture, w, h);
+    const QSize device = deviceSize(QSize(w, h), imgRotPreview->devicePixelRatioF());
+    const int baseW = std::min(device.width(), picture.width());
+    const int baseH = std::min(device.height(), picture.height());
+    Bitmap base = (baseW == picture.width() && baseH == picture.height()) ? picture : reduceArea(picture, baseW, baseH);
     imgRotPreview->setGeometry(area.x + (area.w - w) / 2, area.y + (area.h - h) / 2, w, h);
     imgRotPreview->setImage(QImage());
     imgRotPreview->show();

@@ -36,6 +36,7 @@ SlotStrip::SlotStrip(QWidget* band)
         pnlTmpSave_[i] = new SlotPanel(i + 1, gbxTmpSave_);
         pnlTmpSave_[i]->setObjectName(QLatin1String("pnlTmpSave" + n));
         pnlTmpSave_[i]->setToolTip(slotHint);
+        pnlTmpSave_[i]->source = [this, i]() -> const Bitmap& { return imgTmpSave_[i].bitmap(); };
         // 82 × 42 inside the border, whatever the style's frame width.
         const int border = 2 * pnlTmpSave_[i]->frameWidth();
         pnlTmpSave_[i]->setFixedSize(82 + border, 42 + border);
@@ -166,8 +167,12 @@ void startPictureDrag(QWidget* source)
     data->setData(kPictureDragType, {});
     drag->setMimeData(data);
     const SlotPanel* panel = qobject_cast<SlotPanel*>(source);
-    const QImage thumbnail =
-        panel ? panel->image() : source->grab().toImage().scaled(82, 42, Qt::KeepAspectRatio, Qt::SmoothTransformation);
+    // The grab is in device pixels, and so is the thumbnail made of it.
+    const qreal ratio = source->devicePixelRatioF();
+    QImage thumbnail = panel ? panel->image()
+                             : source->grab().toImage().scaled(deviceSize(QSize(82, 42), ratio), Qt::KeepAspectRatio,
+                                                               Qt::SmoothTransformation);
+    thumbnail.setDevicePixelRatio(ratio);
     if (!thumbnail.isNull())
         drag->setPixmap(QPixmap::fromImage(thumbnail));
     drag->exec(Qt::CopyAction);

@@ -5,10 +5,13 @@
 #include <QFrame>
 #include <QImage>
 #include <QWidget>
+#include <QtGlobal>
 #include <functional>
 
 #include "codecs/bitmap.h"
 #include "imaging/rotate.h"
+
+class QPainter;
 
 namespace trimlet {
 
@@ -29,27 +32,56 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override { emit mouseReleased(event); }
 };
 
-// The picture as the work area shows it at w × h: reduced by area averages when larger,
-// as it is when not; a null image for an empty size.
+// The picture as the work area shows it on exactly w × h device pixels: area averages along a
+// side that shrinks, whole-pixel blocks along one that grows, so one picture pixel on 1.5 or 2
+// screen pixels stays sharp; a null image for an empty size or picture. Throws
+// std::bad_alloc when memory is short.
 QImage displayImage(const Bitmap& picture, int w, int h);
+
+// The screen pixels that a logical extent takes at a device pixel ratio: enough for every
+// pixel a widget of that extent covers wherever it stands, as a fractional ratio puts its
+// edges between pixels (3 logical pixels at 1.25 cover 4 device pixels from x = 1, 3 from x = 2).
+int deviceExtent(int logical, qreal ratio);
+QSize deviceSize(const QSize& logical, qreal ratio);
+
+// Turns p, freshly begun on a widget, to device pixels: one unit is one screen pixel and
+// (0, 0) the pixel that the area's top-left (in widget coordinates) falls in, so lines and
+// images land on whole pixels at every ratio. Returns the area's extent in those pixels.
+QSize paintInDevicePixels(QPainter& p, const QRect& area);
 
 // A colour as the kernels take a background.
 Rgb toRgb(const QColor& colour);
 
-// Shows a picture stretched to the widget's bounds (the layout pass keeps the aspect).
+// Shows a picture over the widget's bounds (the layout pass keeps the aspect), pixel for
+// pixel on the screen at any device pixel ratio.
 class PictureView : public MouseReporter {
     Q_OBJECT
 public:
+    // Makes the picture at a size in device pixels; may throw std::bad_alloc.
+    using Render = std::function<QImage(const QSize& deviceSize)>;
+
     explicit PictureView(QWidget* parent = nullptr);
+    // A rendering of the picture, best made at deviceSize() of the view's coming geometry; one
+    // of another size is rendered anew, or resampled while there is no render function.
     void setImage(QImage image);
-    const QImage& image() const { return image_; }
+    // How to render the picture anew once the view's size or its screen's pixel ratio changes.
+    void setRender(Render render) { render_ = std::move(render); }
+    // The picture as last given or rendered.
+    const QImage& image() const { return source_; }
+    // What covers the view: the picture at deviceSize(), made once per size and ratio. Throws
+    // std::bad_alloc when memory is short.
+    const QImage& rendering() const;
+    QSize deviceSize() const { return trimlet::deviceSize(size(), devicePixelRatioF()); }
 
 protected:
+    bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    QImage image_;
-    QImage scaled_;  // image_ at the widget's size, made once per size
+    // Replaced by a new rendering as soon as one is made, so only one is kept.
+    mutable QImage source_;
+    Render render_;
+    mutable QImage shown_;
 };
 
 // A rectangle outline that stays visible on any picture.
@@ -74,12 +106,16 @@ class SlotPanel : public QFrame {
 public:
     SlotPanel(int number, QWidget* parent = nullptr);
     int number() const { return number_; }
-    // Shows a rendering scaled to the slot once, so painting never touches the full picture;
-    // an empty bitmap shows the digit again.
+    // Shows a rendering scaled to the slot's device pixels once, so painting never touches the
+    // full picture; an empty bitmap shows the digit again.
     void setPicture(const Bitmap& rendering);
     // Where the picture is drawn, in the panel's coordinates; empty while the slot is empty.
     QRect imageRect() const;
+    // The picture as drawn, in device pixels.
     const QImage& image() const { return image_; }
+
+    // The slot's picture, to render it again when the screen's pixel ratio changes.
+    std::function<const Bitmap&()> source;
 
     std::function<bool(QObject* source)> acceptsDrag;
     std::function<void(QObject* source)> dropped;
@@ -95,10 +131,13 @@ protected:
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dragMoveEvent(QDragMoveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    bool event(QEvent* event) override;
 
 private:
+    void render(const Bitmap& rendering);
+
     int number_;
-    QImage image_;     // already at the size of imageRect()
+    QImage image_;     // already at the device size of imageRect()
     QRect placement_;  // inside the contents rectangle
 };
 

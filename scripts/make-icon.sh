@@ -2,7 +2,9 @@
 # Draws trimlet's icon — a photo with a dimmed surround, a dashed cut frame and orange crop
 # corners — into forms/icons/trimlet-SIZE.png. Needs ImageMagick's `convert`.
 # 16 and 32 px are drawn pixel by pixel (a shrunk large icon turns to mush there); 48 px and up
-# come from one drawing on a 256-unit square, 4x oversampled and box-averaged.
+# come from one drawing on a 256-unit square, 4x oversampled and box-averaged. Every size has its
+# double among them (96 and 512 for 48 and 256), so a screen at twice the density gets drawn
+# pixels instead of enlarged ones.
 set -euo pipefail
 out="$(cd "$(dirname "$0")/.." && pwd)/forms/icons"
 mkdir -p "$out"
@@ -96,10 +98,10 @@ save() { convert "$@" -strip -define png:exclude-chunks=date,time "PNG32:$out/tr
 
 size=16; save -size 16x16 xc:none +antialias -draw "$(icon16)"
 size=32; save -size 32x32 xc:none +antialias -draw "$(icon32)"
-for size in 48 64 128 256; do
+for size in 48 64 96 128 256 512; do
     big=$((size * 4))
     scale=$(awk "BEGIN { printf \"%.6f\", $big / 256 }")
     save -size "${big}x${big}" xc:none -draw "affine $scale,0,0,$scale,0,0 $(iconLarge)" \
         -filter box -resize "${size}x${size}"
 done
-echo "wrote $out/trimlet-{16,32,48,64,128,256}.png"
+echo "wrote $out/trimlet-{16,32,48,64,96,128,256,512}.png"

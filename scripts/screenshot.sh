@@ -4,6 +4,8 @@
 # window, each cropped to its window, in Japanese (NAME.png) and English (NAME-en.png). The
 # sample picture is drawn here.
 # Usage: scripts/screenshot.sh [BUILD_DIR] [OUT_DIR]   (defaults: build, docs/screenshots)
+# TRIMLET_SCREENSHOT_SCALE=2 (or 1.5, 3) takes them on a screen of that pixel ratio instead, as
+# large in pixels as the ratio makes it, to see what a dense screen shows.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=$(realpath -m "${1:-$root/build}")
@@ -14,10 +16,13 @@ exe=$build/app/trimlet
 # Always a fresh X server of a known size, never the desktop the script was started from. The
 # search for a free display starts at a random number: other runs starting together all try
 # :99 first, and the loser of that race may end up drawing on the winner's screen.
+scale=${TRIMLET_SCREENSHOT_SCALE:-1}
 if [ -z "${TRIMLET_SCREENSHOT_XVFB:-}" ]; then
-  exec env TRIMLET_SCREENSHOT_XVFB=1 xvfb-run -a -n $((200 + RANDOM % 700)) -s '-noreset -screen 0 1280x800x24' \
+  screen=$(awk -v s="$scale" 'BEGIN { printf "%dx%d", int(1280 * s + 0.5), int(800 * s + 0.5) }')
+  exec env TRIMLET_SCREENSHOT_XVFB=1 xvfb-run -a -n $((200 + RANDOM % 700)) -s "-noreset -screen 0 ${screen}x24" \
     "$0" "$build" "$out"
 fi
+if [ "$scale" != 1 ]; then export QT_SCALE_FACTOR=$scale; else unset QT_SCALE_FACTOR; fi
 
 # The picture's path shows in the status line: a fixed one keeps the pictures the same from run
 # to run, unless another run holds it.
