@@ -33,6 +33,7 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectTransformHandlers();
     connectSlotHandlers();
     connectPresetHandlers();
+    connectLiveSizeHandlers();
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();

@@ -78,6 +78,7 @@ void TfrmMain::setEditingPicture(Picture picture)
     QImage shown = displayImage(picture.bitmap(), d.w, d.h);
     editing_ = std::move(picture);
     imgSource->setImage(std::move(shown));
+    requestLiveSize();
 }
 
 void TfrmMain::showSourceSize()
