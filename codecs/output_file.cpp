@@ -1,5 +1,7 @@
 #include "codecs/output_file.h"
 
+#include <algorithm>
+
 #include "codecs/bmp.h"
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
@@ -24,37 +26,52 @@ Result<std::vector<std::uint8_t>> encodeOutput(const Bitmap& bitmap, OutputForma
 Result<FittedOutput> encodeOutputWithin(const Bitmap& bitmap, OutputFormat format, int quality, std::uint64_t maxBytes,
                                         const std::function<bool()>& superseded)
 {
-    const bool search = maxBytes > 0 && hasQuality(format);
-    FittedOutput best{search ? 100 : quality, {}, true};
-    auto encoded = encodeOutput(bitmap, format, best.quality);
-    if (!encoded)
-        return encoded.error();
-    best.bytes = std::move(encoded).value();
-    best.fits = maxBytes == 0 || best.bytes.size() <= maxBytes;
-    if (!search || best.fits)
-        return best;
+    if (maxBytes == 0 || !hasQuality(format)) {
+        auto encoded = encodeOutput(bitmap, format, quality);
+        if (!encoded)
+            return encoded.error();
+        FittedOutput only{quality, std::move(encoded).value(), true};
+        only.fits = maxBytes == 0 || only.bytes.size() <= maxBytes;
+        return only;
+    }
 
-    // Invariant: `low` fits (once known), `high` does not; file sizes grow with the quality.
+    // Invariant: `low` fits (0: none known to), `high` does not (101: past the range).
     int low = 0;
-    int high = 100;
-    while (high - low > 1) {
-        if (superseded && superseded())
+    int high = 101;
+    FittedOutput best;
+    FittedOutput lowest;  // quality 1's file, once tried
+    int encodes = 0;
+    auto tryQuality = [&](int q) -> Status {
+        if (encodes++ > 0 && superseded && superseded())
             return makeError(ErrorCode::Invalid, "superseded");
-        // Quality 1 first: when even it does not fit, the search is over after two encodes.
-        const int q = low == 0 && high == 100 ? 1 : low + (high - low) / 2;
-        auto tried = encodeOutput(bitmap, format, q);
-        if (!tried)
-            return tried.error();
-        FittedOutput candidate{q, std::move(tried).value(), true};
-        if (candidate.bytes.size() <= maxBytes) {
-            low = q;
+        auto encoded = encodeOutput(bitmap, format, q);
+        if (!encoded)
+            return encoded.error();
+        FittedOutput candidate{q, std::move(encoded).value(), true};
+        const bool fits = candidate.bytes.size() <= maxBytes;
+        (fits ? low : high) = q;
+        if (fits)
             best = std::move(candidate);
-        } else if (q == 1) {
-            candidate.fits = false;
-            return candidate;
-        } else {
-            high = q;
-        }
+        else if (q == 1)
+            lowest = std::move(candidate);
+        return {};
+    };
+
+    // The quality asked for is the first guess: while framing, the limit's choice seldom
+    // moves by more than one, and two encodes settle it.
+    const int guess = std::clamp(quality, 1, 100);
+    if (Status st = tryQuality(guess); !st)
+        return st.error();
+    const int neighbour = low == guess ? guess + 1 : guess - 1;
+    if (neighbour >= 1 && neighbour <= 100)
+        if (Status st = tryQuality(neighbour); !st)
+            return st.error();
+    while (high - low > 1)
+        if (Status st = tryQuality(low + (high - low) / 2); !st)
+            return st.error();
+    if (low == 0) {
+        lowest.fits = false;
+        return lowest;
     }
     return best;
 }

@@ -30,7 +30,8 @@ struct FittedOutput {
 };
 
 // encodeOutput under a limit of maxBytes (0: no limit, quality as given). A format with a
-// quality gets the highest of 1..100 whose file fits, found by bisection with the encoder; a
+// quality gets the highest of 1..100 whose file fits (one more does not), found with the
+// encoder itself, starting from the quality given as a guess and bisecting from there; a
 // format without one is encoded once. `superseded`, when given, is asked between encodes
 // and ends the search early with Invalid (a result nobody wants any more).
 Result<FittedOutput> encodeOutputWithin(const Bitmap& bitmap, OutputFormat format, int quality, std::uint64_t maxBytes,

@@ -102,6 +102,15 @@ TEST(OutputSize, LimitEdges)
     EXPECT_FALSE(stopped);
     EXPECT_EQ(asked, 2);
 
+    // A right guess, as while framing under a limit, is settled by two encodes.
+    const std::uint64_t limit = sizeAt(noise, OutputFormat::Jpeg, 64);
+    const int answer = encodeOutputWithin(noise, OutputFormat::Jpeg, 90, limit).value().quality;
+    int between = 0;
+    auto guessed = encodeOutputWithin(noise, OutputFormat::Jpeg, answer, limit, [&] { return ++between > 9; });
+    ASSERT_TRUE(guessed);
+    EXPECT_EQ(guessed.value().quality, answer);
+    EXPECT_EQ(between, 1);
+
     EXPECT_EQ(limitBytes(0), 0u);
     EXPECT_EQ(limitBytes(-3), 0u);
     EXPECT_EQ(limitBytes(200), 204800u);
