@@ -144,6 +144,13 @@ void FrmMainLiveTest::liveSizeFollowsTheFrameAndTheRate()
     w.frm.tbarQual->setValue(20);
     QTRY_VERIFY(w.settled());
     QCOMPARE(w.shownBytes(), encodedBytes(w.piece(), OutputFormat::Jpeg, 20));
+
+    // A change while a measurement runs: the figure is the newest input's, not the running one's.
+    w.frm.rdgpFormatItems->button(2)->click();
+    QTRY_VERIFY(!w.tmrLiveSize->isActive());
+    w.frm.rdgpFormatItems->button(0)->click();
+    QTRY_VERIFY(w.settled());
+    QCOMPARE(w.shownBytes(), encodedBytes(w.piece(), OutputFormat::Jpeg, 20));
 }
 
 void FrmMainLiveTest::limitPicksTheHighestQualityThatFits()
@@ -209,7 +216,7 @@ void FrmMainLiveTest::onlyTheNewestMeasurementIsReported()
     std::vector<LiveSizeResult> reported;
     connect(&worker, &LiveSizeWorker::measured, this, [&](const LiveSizeResult& r) { reported.push_back(r); });
     // A slow job, then a change of input while it runs, and another before the loop turns.
-    const Picture large(test::noisePicture(2400, 1800, 5));
+    const Picture large(test::noisePicture(1600, 1200, 5));
     worker.request({whole(large), OutputFormat::Png, 90, 0});
     const Picture small(test::photoLike(64, 48));
     worker.request({whole(small), OutputFormat::Jpeg, 90, 0});
