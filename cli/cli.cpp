@@ -10,9 +10,11 @@
 #include <utility>
 #include <variant>
 
+#include "base/file_io.h"
 #include "base/text.h"
 #include "base/version.h"
 #include "codecs/exif.h"
+#include "codecs/output_file.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
@@ -56,6 +58,11 @@ constexpr const char* kUsage =
     "                              NAME(1).jpg, NAME(2).jpg, ...\n"
     "options:\n"
     "  --quality 1..100            JPEG and WebP quality (default 90)\n"
+    "  --max-kb N                  keep each written file within N kB (1 kB =\n"
+    "                              1024 bytes; 0, the default, for no limit): JPEG\n"
+    "                              and WebP take the highest quality that fits,\n"
+    "                              overriding --quality; a file that cannot fit\n"
+    "                              is not written\n"
     "  --format jpeg|bmp|png|webp  format of --save (default jpeg)\n"
     "  --tail paren|hyphen         --save names NAME(1) or NAME-1 (default paren)\n"
     "  --background RRGGBB         rotation corners, join margins (default FFFFFF)\n"
@@ -114,6 +121,7 @@ struct Request {
     std::optional<PictureKind> format;  // --format; JPEG when not given
     std::optional<SerialTail> tail;     // --tail; paren when not given
     int quality = 90;
+    int maxKb = 0;  // 0: no size limit
     bool force = false;
     Rgb background;  // of rotations and joins
     AlignH alignH = AlignH::Centre;
@@ -289,6 +297,15 @@ Refusal readQuality(std::string_view, Value value, Request& req)
     return std::nullopt;
 }
 
+Refusal readMaxKb(std::string_view, Value value, Request& req)
+{
+    const auto kilobytes = parseInt(value);
+    if (!kilobytes || *kilobytes < 0)
+        return "--max-kb must be a whole number of kB, 0 or more, not " + value;
+    req.maxKb = *kilobytes;
+    return std::nullopt;
+}
+
 Refusal setSave(std::string_view, Value, Request& req)
 {
     req.save = true;
@@ -336,6 +353,7 @@ const Option kOptions[] = {
     {"--output", Arity::Once, readOutput},
     {"--save", Arity::Flag, setSave},
     {"--quality", Arity::Once, readQuality},
+    {"--max-kb", Arity::Once, readMaxKb},
     {"--format", Arity::Once,
      [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.format); }},
     {"--tail", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
@@ -483,15 +501,29 @@ bool exists(const std::string& path)
     return ::lstat(path.c_str(), &st) == 0;
 }
 
-// kind is one of the written kinds, as readOutput and kFormats allow.
-Status write(const Bitmap& bitmap, PictureKind kind, int quality, const std::string& path, WriteMode mode)
+OutputFormat outputFormat(PictureKind kind)
 {
     switch (kind) {
-    case PictureKind::Bitmap: return writeBmpFile(bitmap, path, mode);
-    case PictureKind::Png: return writePngFile(bitmap, path, mode);
-    case PictureKind::Webp: return writeWebpFile(bitmap, quality, path, mode);
-    default: return writeJpegFile(bitmap, quality, path, mode);
+    case PictureKind::Bitmap: return OutputFormat::Bmp;
+    case PictureKind::Png: return OutputFormat::Png;
+    case PictureKind::Webp: return OutputFormat::Webp;
+    default: return OutputFormat::Jpeg;
     }
+}
+
+// The file's bytes, kind being one of the written kinds (as readOutput and kFormats allow),
+// within --max-kb when one is given.
+Result<std::vector<std::uint8_t>> encodeFor(const Bitmap& bitmap, PictureKind kind, const Request& req)
+{
+    const std::uint64_t limit = limitBytes(req.maxKb);
+    auto fitted = encodeOutputWithin(bitmap, outputFormat(kind), req.quality, limit);
+    if (!fitted)
+        return fitted.error();
+    if (!fitted.value().fits)
+        return makeError(ErrorCode::TooLarge, "the result does not fit in " + std::to_string(req.maxKb) + " kB (" +
+                                                  std::to_string(limit) + " bytes): the smallest file it makes has " +
+                                                  std::to_string(fitted.value().bytes.size()) + " bytes");
+    return std::move(fitted).value().bytes;
 }
 
 const char* serialExtension(PictureKind kind)
@@ -511,9 +543,12 @@ Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, c
     const PictureKind kind = req.format.value_or(PictureKind::Jpeg);
     const SerialTail tail = req.tail.value_or(SerialTail::Paren);
     const std::string extension = serialExtension(kind);
+    const auto bytes = encodeFor(bitmap, kind, req);
+    if (!bytes)
+        return bytes.error();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string name = serialName(input, tail, extension, exists);
-        const Status written = write(bitmap, kind, req.quality, name, WriteMode::NoReplace);
+        const Status written = writeFileAtomic(name, bytes.value(), WriteMode::NoReplace);
         if (written)
             return name;
         if (written.error().code != ErrorCode::Exists)
@@ -623,8 +658,11 @@ Result<std::string> convert(const Request& req, const std::string& input)
     if (req.save)
         return saveSerial(picture.bitmap(), input, req);
     const PictureKind kind = kindForPath(req.output).value_or(PictureKind::Jpeg);
+    const auto bytes = encodeFor(picture.bitmap(), kind, req);
+    if (!bytes)
+        return bytes.error();
     const Status written =
-        write(picture.bitmap(), kind, req.quality, req.output, req.force ? WriteMode::Replace : WriteMode::NoReplace);
+        writeFileAtomic(req.output, bytes.value(), req.force ? WriteMode::Replace : WriteMode::NoReplace);
     if (!written)
         return written.error();
     return req.output;

@@ -35,6 +35,7 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectPresetHandlers();
     connectKeyHandlers();
     connectHistoryHandlers();
+    connectLiveSizeHandlers();
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();

@@ -29,6 +29,9 @@ class QWheelEvent;
 
 namespace trimlet {
 
+class LiveSizeWorker;
+struct LiveSizeResult;
+struct PieceRequest;
 class PlacementTracker;
 class SlotStrip;
 class TfrmPreview;
@@ -145,6 +148,8 @@ public:
     void ClampCutFrame(int x, int y);
     // Cutting and output.
     void MakeCutResult(OutputMode mode);
+    // What the frame cuts out of the editing picture now.
+    PieceRequest pieceRequest() const;
 
     // Handlers.
     void shpRangeMouseDown(QMouseEvent* event);
@@ -282,6 +287,20 @@ private:
     Picture editing_;
     std::string currentFileName_;
     bool largePictureAnswer_ = true;
+
+public:
+    // Live size: the piece's exact file size, measured off the event loop.
+    LiveSizeWorker& liveSizeWorker() const { return *liveSize_; }
+    // Asks for a new measurement once the current burst of changes is over.
+    void requestLiveSize();
+    void udMaxKbChange();
+
+private:
+    void connectLiveSizeHandlers();
+    void startLiveSize();
+    void showLiveSize(const LiveSizeResult& result);
+    LiveSizeWorker* liveSize_ = nullptr;
+    QTimer* tmrLiveSize_ = nullptr;
 };
 
 }  // namespace trimlet

@@ -50,6 +50,7 @@ void TfrmMain::showCutFrame()
     const IntRect& r = frame_.rect;
     shpRange->setGeometry(r.x, r.y, r.w, r.h);
     frame_.rect = toIntRect(shpRange->geometry());  // as the widget took it
+    requestLiveSize();
 }
 
 void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)

@@ -79,6 +79,7 @@ void TfrmMain::setEditingPicture(Picture picture)
     QImage shown = displayImage(picture.bitmap(), device.width(), device.height());
     editing_ = std::move(picture);
     imgSource->setImage(std::move(shown));
+    requestLiveSize();
 }
 
 void TfrmMain::showSourceSize()

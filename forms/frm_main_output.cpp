@@ -11,8 +11,8 @@
 
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
+#include "forms/live_size.h"
 #include "forms/up_down.h"
-#include "imaging/cut.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
 
@@ -47,18 +47,12 @@ void TfrmMain::connectOutputHandlers()
 
 void TfrmMain::MakeCutResult(OutputMode mode)
 {
-    const Bitmap& source = editing_.bitmap();
-    const int pw = editing_.width(), ph = editing_.height();
-    Bitmap result;
+    // The same request the live size measures, so that both see the same piece.
+    const PieceRequest piece = pieceRequest();
     QString command;
-    if (cutsRegion(pw, ph, udSizeW->position(), udSizeH->position())) {
-        const IntPoint origin = frame_.cutOrigin(displayRect(), pw, ph);
-        result = cutRegion(source, origin, frame_.cutSrcWidth, frame_.cutSrcHeight, udPower->position());
-        command = cutCommand(udSizeW->position(), udSizeH->position(), udPower->position(), origin);
-    } else {
-        result = source;
-    }
-    frmPreview_->setCutResult(Picture(std::move(result)), outputOptions(), command);
+    if (!piece.whole)
+        command = cutCommand(udSizeW->position(), udSizeH->position(), piece.rate, piece.origin);
+    frmPreview_->setCutResult(Picture(cutPiece(piece)), outputOptions(), command);
     runPreview(mode);
 }
 
@@ -125,8 +119,18 @@ void TfrmMain::btnCutAndLoadClick()
     ShowStatus(frmPreview_->withCutCommand(name), StatusKind::statusOnly);
 }
 
-void TfrmMain::rdgpFormatClick() { showOutputFormat(); }
+void TfrmMain::rdgpFormatClick()
+{
+    showOutputFormat();
+    requestLiveSize();
+}
 
-void TfrmMain::tbarQualChange() { lblQual->setText(QString::number(tbarQual->value())); }
+void TfrmMain::tbarQualChange()
+{
+    lblQual->setText(QString::number(tbarQual->value()));
+    // Under a limit the slider only shows the quality the measurement chose.
+    if (outputChoices().maxKb == 0)
+        requestLiveSize();
+}
 
 }  // namespace trimlet

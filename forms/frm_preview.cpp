@@ -24,6 +24,7 @@
 
 #include "base/byte_path.h"
 #include "base/file_io.h"
+#include "codecs/output_file.h"
 #include "codecs/picture_file.h"
 #include "codecs/png.h"
 #include "codecs/webp.h"
@@ -227,6 +228,10 @@ void TfrmPreview::buildAndAct()
     if (!ok || builtFormat_ == OutputFormat::Bmp) {
         showImage(imgCutSrc);
         setStatus(tr(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
+        if (ok) {
+            failure = buildBmp();
+            ok = failure.isEmpty();
+        }
     } else {
         failure = builtFormat_ == OutputFormat::Jpeg ? buildJpeg(quality) : buildEncoded(quality);
         ok = failure.isEmpty();
@@ -291,6 +296,40 @@ QString TfrmPreview::tempFailureText() const
         .arg(displayPath(tempJpeg_));
 }
 
+std::uint64_t TfrmPreview::sizeLimit() const
+{
+    // The limit is the saved file's; a copy or a cut to keep editing writes no file.
+    const bool writes = outputMode == OutputMode::Preview || outputMode == OutputMode::Save;
+    return writes ? limitBytes(options_.maxKb) : 0;
+}
+
+QString TfrmPreview::overLimitText(const FittedOutput& smallest) const
+{
+    const std::uint64_t kilobytes = (smallest.bytes.size() + 1023) / 1024;
+    if (hasQuality(builtFormat_))
+        return tr("画質を1にしてもファイルサイズ(%1kB)が上限の%2kBを超えます。\n保存しません。")
+            .arg(kilobytes)
+            .arg(options_.maxKb);
+    return tr("ファイルサイズ(%1kB)が上限の%2kBを超えます。\n保存しません。").arg(kilobytes).arg(options_.maxKb);
+}
+
+QString TfrmPreview::buildBmp()
+{
+    const std::uint64_t limit = sizeLimit();
+    if (limit == 0)
+        return {};
+    try {
+        auto fitted = encodeOutputWithin(cutResult_.bitmap(), OutputFormat::Bmp, 0, limit);
+        if (!fitted)
+            return tr("%1画像を作成できませんでした。").arg(QStringLiteral("BMP"));
+        if (!fitted.value().fits)
+            return overLimitText(fitted.value());
+    } catch (const std::bad_alloc&) {
+        return tr("メモリが足りないため、%1画像を作成できませんでした。").arg(QStringLiteral("BMP"));
+    }
+    return {};
+}
+
 QString TfrmPreview::buildJpeg(int quality)
 {
     const int w = cutResult_.width(), h = cutResult_.height();
@@ -303,19 +342,25 @@ QString TfrmPreview::buildJpeg(int quality)
     std::uint64_t bytes = 0;
     QString failure;
     try {
-        // Owner-only: the cut may be of a private picture, and the cache folder may be shared.
-        const Status written =
-            writeJpegFile(cutResult_.bitmap(), quality, tempJpeg_, WriteMode::Replace, FileAccess::OwnerOnly);
-        if (!written) {
-            failure =
-                written.error().code == ErrorCode::Io ? tempFailureText() : tr("JPEG画像を作成できませんでした。");
-        } else if (auto loaded = loadPictureFile(tempJpeg_); !loaded) {
-            failure = tempFailureText();
+        auto fitted = encodeOutputWithin(cutResult_.bitmap(), OutputFormat::Jpeg, quality, sizeLimit());
+        if (!fitted) {
+            failure = tr("JPEG画像を作成できませんでした。");
+        } else if (!fitted.value().fits) {
+            failure = overLimitText(fitted.value());
         } else {
-            // The save writes these very bytes, so what is measured here is what is saved.
-            preview_ = std::move(loaded).value();
-            bytes = preview_.fileBytes().size();
-            showImage(imgPreview);
+            quality = fitted.value().quality;
+            // Owner-only: the cut may be of a private picture, and the cache folder may be shared.
+            const Status written = writeFileAtomic(tempJpeg_, fitted.value().bytes,
+                                                   WriteOptions{WriteMode::Replace, FileAccess::OwnerOnly});
+            auto loaded = written ? loadPictureFile(tempJpeg_) : Result<Picture>(written.error());
+            if (!loaded) {
+                failure = tempFailureText();
+            } else {
+                // The save writes these very bytes, so what is measured here is what is saved.
+                preview_ = std::move(loaded).value();
+                bytes = preview_.fileBytes().size();
+                showImage(imgPreview);
+            }
         }
     } catch (const std::bad_alloc&) {
         failure = tr("メモリが足りないため、JPEG画像を作成できませんでした。");
@@ -337,18 +382,21 @@ QString TfrmPreview::buildEncoded(int quality)
             .arg(kMaxWebpSide);
     QString failure;
     try {
-        auto encoded = webp ? encodeWebp(cutResult_.bitmap(), quality) : encodePng(cutResult_.bitmap());
-        if (!encoded) {
+        auto fitted = encodeOutputWithin(cutResult_.bitmap(), builtFormat_, quality, sizeLimit());
+        if (!fitted) {
             failure = tr("%1画像を作成できませんでした。").arg(name);
+        } else if (!fitted.value().fits) {
+            failure = overLimitText(fitted.value());
         } else if (!webp) {
             // Lossless: what is shown is the cut itself.
-            encoded_ = std::move(encoded).value();
+            encoded_ = std::move(fitted).value().bytes;
             showImage(imgCutSrc);
-        } else if (auto decoded = decodeWebp(encoded.value()); !decoded) {
+        } else if (auto decoded = decodeWebp(fitted.value().bytes); !decoded) {
             failure = tr("%1画像を作成できませんでした。").arg(name);
         } else {
             // The save writes these very bytes; the picture shows what they hold.
-            encoded_ = std::move(encoded).value();
+            quality = fitted.value().quality;
+            encoded_ = std::move(fitted).value().bytes;
             preview_ = Picture(PictureKind::Webp, std::move(decoded).value());
             showImage(imgPreview);
         }

@@ -104,7 +104,13 @@ private:
     FailureReport failureReport();
     bool probeTempFile();
     bool enoughFreeSpace();
-    // Empty when the JPEG was built and measured, else what to tell the user.
+    // The size limit of the file this build writes; 0 for none.
+    std::uint64_t sizeLimit() const;
+    QString overLimitText(const FittedOutput& smallest) const;
+    // Empty when a BMP keeps to the size limit, else what to tell the user.
+    QString buildBmp();
+    // Empty when the JPEG was built and measured, else what to tell the user. The quality
+    // is the one asked for, or the size limit's choice.
     QString buildJpeg(int quality);
     // The same for PNG and WebP, encoded in memory.
     QString buildEncoded(int quality);

@@ -129,6 +129,7 @@ MainSettings MainControls::consoleSettings() const
     MainSettings s;
     s.power = udPower->position();
     s.quality = tbarQual->value();
+    s.maxKb = udMaxKb->position();
     s.width = udSizeW->position();
     s.height = udSizeH->position();
     s.format = rdgpFormatItems->checkedId();
@@ -146,6 +147,7 @@ void MainControls::applyConsoleSettings(const MainSettings& s)
     };
     applySpin(udPower, edtPower, s.power);
     showQuality(s.quality);
+    udMaxKb->setPosition(std::max(s.maxKb, 0));
     applySpin(udSizeW, edtSizeW, s.width);
     applySpin(udSizeH, edtSizeH, s.height);
     selectRadio(rdgpFormatItems, s.format);
@@ -166,7 +168,8 @@ void MainControls::showOutputFormat()
     const QString ext = QString::fromLatin1(outputExtension(format));
     rdgpTailItems->button(0)->setText(QStringLiteral("filename(1)") + ext);
     rdgpTailItems->button(1)->setText(QStringLiteral("filename-1") + ext);
-    tbarQual->setEnabled(format == OutputFormat::Jpeg || format == OutputFormat::Webp);
+    // Under a size limit the quality is the limit's choice, which the slider only shows.
+    tbarQual->setEnabled(hasQuality(format) && udMaxKb->position() == 0);
 }
 
 Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& client)
@@ -211,6 +214,7 @@ OutputOptions MainControls::outputChoices() const
 {
     OutputOptions options;
     options.quality = tbarQual->value();
+    options.maxKb = udMaxKb->position();
     // No item checked (a settings value of -1) writes JPEG, as the first item would.
     const int format = rdgpFormatItems->checkedId();
     options.format = format > 0 ? OutputFormat(format) : OutputFormat::Jpeg;

@@ -135,6 +135,10 @@ public:
     QComboBox* cmbSize = nullptr;
     QSlider* tbarQual = nullptr;
     QLabel* lblQual = nullptr;
+    // Live size and size limit.
+    QLabel* lblLiveSize = nullptr;
+    QLineEdit* edtMaxKb = nullptr;
+    UpDown* udMaxKb = nullptr;
     QGroupBox* rdgpFormat = nullptr;
     QGroupBox* rdgpTail = nullptr;
     QButtonGroup* rdgpFormatItems = nullptr;

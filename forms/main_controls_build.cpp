@@ -374,8 +374,14 @@ void MainControls::buildConsole(QWidget* client)
     tbarQual->setTickInterval(10);
     tbarQual->setTickPosition(QSlider::TicksBelow);
     tbarQual->setValue(100);
+    // The piece's exact file size, beside the quality that makes it.
+    lblLiveSize = label(qualGroup, QString(), "lblLiveSize");
+    lblLiveSize->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    // Wide enough for the largest piece (a 4096 × 4096 BMP), so that figures never move the layout.
+    lblLiveSize->setFixedWidth(lblLiveSize->fontMetrics().horizontalAdvance(tr("%1バイト").arg(99999999)) + 2);
     qualRow->addWidget(lblQual);
     qualRow->addWidget(tbarQual, 1);
+    qualRow->addWidget(lblLiveSize);
     top->addWidget(qualGroup, 1);
 
     // Bottom row: the cut size, the output options and the program buttons.
@@ -435,6 +441,21 @@ void MainControls::buildConsole(QWidget* client)
     radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", tr("ファイル名末尾"),
                tr("ファイル名の末尾につける連番の形式を指定します"),
                {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")}, 1);
+    // The size limit, in the row of the other choices about the saved file.
+    auto* limitGroup = named(new QGroupBox(tr("上限(kB)"), pnlConsole), "gbxMaxKb",
+                             tr("保存するファイルの大きさの上限です。0で上限なし"));
+    auto* limitRow = new QHBoxLayout(limitGroup);
+    limitRow->setContentsMargins(6, 0, 6, 2);
+    limitRow->setSpacing(0);
+    edtMaxKb = named(new QLineEdit(limitGroup), "edtMaxKb", tr("保存するファイルの大きさの上限です。0で上限なし"));
+    edtMaxKb->setMaxLength(5);
+    edtMaxKb->setFixedWidth(40);
+    edtMaxKb->setAttribute(Qt::WA_InputMethodEnabled, false);
+    udMaxKb = named(new UpDown(edtMaxKb, 0, 32767, 0, limitGroup), "udMaxKb",
+                    tr("保存するファイルの大きさの上限です。0で上限なし"));
+    limitRow->addWidget(edtMaxKb);
+    limitRow->addWidget(udMaxKb);
+    bottom->addWidget(limitGroup);
     bottom->addStretch(1);
 
     btnAbout = button(pnlConsole, "btnAbout", QString(), tr("trimletについての情報を表示します"));

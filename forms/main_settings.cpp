@@ -1,5 +1,6 @@
 #include "forms/main_settings.h"
 
+#include <algorithm>
 #include <filesystem>
 
 #include "platform/paths.h"
@@ -40,6 +41,7 @@ MainSettings readMainSettings(const std::string& path)
     s.preview = QSize(readKey(file, keys::prevW), readKey(file, keys::prevH));
     s.power = readKey(file, keys::power);
     s.quality = readKey(file, keys::quality);
+    s.maxKb = std::max(readKey(file, keys::maxKb), 0);
     s.width = readKey(file, keys::width);
     s.height = readKey(file, keys::height);
     s.format = readKey(file, keys::format);
@@ -74,6 +76,7 @@ Status writeMainSettings(const std::string& path, const WindowPlacement& place, 
         {keys::height, s.height},
         {keys::format, s.format},
         {keys::tail, s.tail},
+        {keys::maxKb, s.maxKb},
         {keys::topBottom, s.topBottom},
         {keys::leftRight, s.leftRight},
         {keys::bgColor, settingFromColour(s.background)},

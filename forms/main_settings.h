@@ -24,6 +24,7 @@ struct MainSettings {
     QSize preview;  // prev_w, prev_h
     int power = 0;
     int quality = 0;
+    int maxKb = 0;  // size limit in kB, 0 for none; never negative
     int width = 0;
     int height = 0;
     int format = 0;     // 0 JPEG, 1 BMP, 2 PNG, 3 WebP

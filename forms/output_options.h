@@ -5,15 +5,13 @@
 #include <QString>
 #include <string>
 
+#include "codecs/output_file.h"
 #include "imaging/serial_name.h"
 
 namespace trimlet {
 
 // What the preview does once it has built its output.
 enum class OutputMode { Preview, Save, Copy, CutOnly };
-
-// In the order of the 保存形式 items, whose indices the settings file keeps.
-enum class OutputFormat { Jpeg, Bmp, Png, Webp };
 
 // The file name extension of a format, with its dot.
 inline const char* outputExtension(OutputFormat format)
@@ -42,6 +40,7 @@ inline QString outputFilter(OutputFormat format)
 // The console's output choices and the document they apply to, as they stood at the cut.
 struct OutputOptions {
     int quality = 90;  // JPEG and WebP quality, 1 to 100
+    int maxKb = 0;     // size limit in units of 1024 bytes; 0: none
     OutputFormat format = OutputFormat::Jpeg;
     SerialTail tail = SerialTail::Paren;
     // The document's path as the file system's bytes, and as shown; both empty for a pasted picture.

@@ -31,6 +31,8 @@ inline constexpr IntKey width{"size", "width", 640};
 inline constexpr IntKey height{"size", "height", 640};
 inline constexpr IntKey format{"output", "format", 0};
 inline constexpr IntKey tail{"output", "tail", 0};
+// The size limit of saved files in kB (1024 bytes); 0 for none.
+inline constexpr IntKey maxKb{"output", "max_kb", 0};
 inline constexpr IntKey topBottom{"concat", "topbottom", 2};
 inline constexpr IntKey leftRight{"concat", "leftright", 2};
 inline constexpr IntKey bgColor{"concat", "bgcolor", 0xFFFFFF};

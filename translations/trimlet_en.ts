@@ -518,6 +518,18 @@ Error code 8: there is not enough memory to run this command.</translation>
         <source>枠内保存</source>
         <translation>Save frame</translation>
     </message>
+    <message>
+        <source>%1バイト</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>保存するファイルの大きさの上限です。0で上限なし</source>
+        <translation>The largest file size to save, in kB; 0 for no limit</translation>
+    </message>
+    <message>
+        <source>上限(kB)</source>
+        <translation>Limit (kB)</translation>
+    </message>
 </context>
 <context>
     <name>MainFiles</name>
@@ -743,6 +755,8 @@ Show this warning again?</translation>
     <message>
         <source>この画面 (%1×%2)</source>
         <translation>This screen (%1×%2)</translation>
+    </message>
+    <message>
         <source>元に戻す</source>
         <translation>Undo</translation>
     </message>
@@ -769,6 +783,30 @@ Show this warning again?</translation>
     <message>
         <source>%1°回転</source>
         <translation>Rotated %1°</translation>
+    </message>
+    <message>
+        <source>この形式では保存できません</source>
+        <translation>The piece cannot be saved in this format</translation>
+    </message>
+    <message>
+        <source>上限超過</source>
+        <translation>Over limit</translation>
+    </message>
+    <message>
+        <source>画質1でも%1バイト(%2kB)になり、上限の%3kBを超えます</source>
+        <translation>Even at quality 1 the file has %1 bytes (%2 kB), over the limit of %3 kB</translation>
+    </message>
+    <message>
+        <source>%1バイト(%2kB)になり、上限の%3kBを超えます</source>
+        <translation>The file has %1 bytes (%2 kB), over the limit of %3 kB</translation>
+    </message>
+    <message>
+        <source>%1バイト</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>保存されるファイルの大きさ: %1バイト(%2kB)</source>
+        <translation>Size of the saved file: %1 bytes (%2 kB)</translation>
     </message>
 </context>
 <context>
@@ -920,6 +958,18 @@ Check that the disk has enough free space.</translation>
     <message>
         <source> 横%1ピクセル×縦%2ピクセル&#x3000;ファイルサイズ:%3kB</source>
         <translation> %1 × %2 pixels   File size: %3 kB</translation>
+    </message>
+    <message>
+        <source>画質を1にしてもファイルサイズ(%1kB)が上限の%2kBを超えます。
+保存しません。</source>
+        <translation>Even at quality 1 the file (%1 kB) is larger than the limit of %2 kB.
+Nothing was saved.</translation>
+    </message>
+    <message>
+        <source>ファイルサイズ(%1kB)が上限の%2kBを超えます。
+保存しません。</source>
+        <translation>The file (%1 kB) is larger than the limit of %2 kB.
+Nothing was saved.</translation>
     </message>
 </context>
 <context>
