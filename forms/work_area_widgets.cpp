@@ -87,15 +87,24 @@ const QImage& PictureView::rendering() const
     return shown_;
 }
 
+namespace {
+
+// A move to a screen of another pixel ratio, or a change of the screen's own ratio.
+bool changesPixelRatio(const QEvent& event)
+{
+#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
+    if (event.type() == QEvent::DevicePixelRatioChange)
+        return true;
+#endif
+    return event.type() == QEvent::ScreenChangeInternal;
+}
+
+}  // namespace
+
 bool PictureView::event(QEvent* event)
 {
-    // Moved to a screen of another pixel ratio: the next paint renders for it.
-    if (event->type() == QEvent::ScreenChangeInternal)
-        update();
-#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
-    if (event->type() == QEvent::DevicePixelRatioChange)
-        update();
-#endif
+    if (changesPixelRatio(*event))
+        update();  // the next paint renders for the new ratio
     return MouseReporter::event(event);
 }
 
@@ -199,12 +208,8 @@ void SlotPanel::render(const Bitmap& rendering)
 
 bool SlotPanel::event(QEvent* event)
 {
-    if (event->type() == QEvent::ScreenChangeInternal)
+    if (changesPixelRatio(*event))
         update();
-#if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
-    if (event->type() == QEvent::DevicePixelRatioChange)
-        update();
-#endif
     return QFrame::event(event);
 }
 
