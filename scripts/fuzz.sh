@@ -77,6 +77,7 @@ if [ ! -d "$seeds/icc" ]; then
       "$seeds/photo_jpg/o7-cmyk.jpg"
   fi
   for f in "$seeds"/photo_jpg/o*.jpg; do exiftool -b -EXIF "$f" > "$seeds/exif/$(basename "$f").tiff"; done
+fi
 if [ ! -d "$seeds/webp" ]; then
   mkdir -p "$seeds/webp"
   src="$seeds/src.ppm"
