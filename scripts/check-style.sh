@@ -35,6 +35,16 @@ if [ ${#unformatted[@]} -gt 0 ]; then
   echo "  fix with: clang-format -i FILE..." >&2
   status=1
 fi
+# Shell scripts that no test runs (fuzzing, benchmarks, mutation) are at least parsed.
+mapfile -t scripts < <(git ls-files -- '*.sh')
+for f in "${scripts[@]}"; do
+  if ! bash -n "$f" 2>/dev/null; then
+    echo "check-style: $f is not valid shell:" >&2
+    bash -n "$f" 2>&1 | sed 's/^/  /' >&2
+    status=1
+  fi
+done
+
 if [ $format_only -eq 1 ]; then
   [ $status -eq 0 ] && echo "check-style: ${#sources[@]} files formatted"
   exit $status
