@@ -141,6 +141,10 @@ bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size, bool keep
     if (keepProfile)
         jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0xFFFF);
     jpeg_read_header(&r.cinfo, TRUE);
+    // EXIF and profiles belong before the first scan, where info reads them too; one met
+    // between later scans must not turn or recolour what info has described.
+    jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0);
+    jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0);
     return true;
 }
 

@@ -6,6 +6,7 @@
 #include "codecs/png.h"
 #include "imaging/orientation.h"
 #include "imaging/photo.h"
+#include "tests/codecs/libjpeg_writer.h"
 #include "tests/codecs/photo_fixtures.h"
 
 namespace trimlet {
@@ -206,6 +207,36 @@ TEST(OrientedJpeg, HostileExifLoadsAsStored)
                                              {0xE1, test::exifApp1(test::orientationBlock(true, 3))},
                                              {0xE1, test::exifApp1(test::orientationBlock(true, 6))}});
     EXPECT_EQ(probeJpeg(xmpFirst, xmpFirst.size()).orientation, 3);
+}
+
+TEST(OrientedJpeg, ExifBetweenScansIsNotTheFilesOrientation)
+{
+    const Bitmap stored = test::photoLike(16, 9);
+    Data rgb;
+    for (int y = 0; y < stored.height(); ++y)
+        for (int x = 0; x < stored.width(); ++x) {
+            const std::uint32_t p = test::pixelAt(stored, x, y);
+            rgb.insert(rgb.end(), {std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p)});
+        }
+    const Data progressive =
+        test::libjpeg(rgb, 16, 3, JCS_RGB, [](jpeg_compress_struct* c) { jpeg_simple_progression(c); });
+    // A multi-scan file is read whole before its pixels: the marker comes into view only then.
+    std::size_t second = 0;
+    for (std::size_t i = 2, scans = 0; i + 1 < progressive.size() && !second; ++i)
+        if (progressive[i] == 0xFF && progressive[i + 1] == 0xDA && ++scans == 2)
+            second = i;
+    ASSERT_NE(second, 0u);
+    const Data app1 = test::exifApp1(test::orientationBlock(true, 6));
+    Data file(progressive.begin(), progressive.begin() + std::ptrdiff_t(second));
+    file.insert(file.end(), {0xFF, 0xE1, std::uint8_t((app1.size() + 2) >> 8), std::uint8_t(app1.size() + 2)});
+    file.insert(file.end(), app1.begin(), app1.end());
+    file.insert(file.end(), progressive.begin() + std::ptrdiff_t(second), progressive.end());
+
+    EXPECT_EQ(probeJpeg(file, file.size()).orientation, 1);
+    const auto photo = decodePhoto(PictureKind::Jpeg, file);
+    ASSERT_TRUE(photo);
+    EXPECT_EQ(photo.value().width(), 16);
+    EXPECT_EQ(photo.value().height(), 9);
 }
 
 TEST(OrientedJpeg, SizeCapCountsTheUprightPictureBeforeDecoding)
