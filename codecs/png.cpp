@@ -41,6 +41,17 @@ struct PngSource {
 
 void ignoreWarning(png_structp, png_const_charp) {}
 
+// libpng only warns about a chunk longer than the chunk limit, then allocates all of it; for the
+// chunks it keeps (eXIf, iCCP) that is memory for data the file has not shown, so it is an error.
+void readWarning(png_structp png, png_const_charp text)
+{
+    constexpr png_uint_32 kExifChunk = 0x65584966;     // "eXIf"
+    constexpr png_uint_32 kProfileChunk = 0x69434350;  // "iCCP"
+    const png_uint_32 chunk = png_get_io_chunk_type(png);
+    if (text && std::strstr(text, "chunk data is too large") && (chunk == kExifChunk || chunk == kProfileChunk))
+        failPng(png, "chunk longer than the file can hold");
+}
+
 void readFromMemory(png_structp png, png_bytep out, png_size_t count)
 {
     auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
@@ -55,7 +66,7 @@ void readFromMemory(png_structp png, png_bytep out, png_size_t count)
 class PngReadHandle {
 public:
     explicit PngReadHandle(PngSource* source)
-        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, source, failPng, ignoreWarning))
+        : png_(png_create_read_struct(PNG_LIBPNG_VER_STRING, source, failPng, readWarning))
     {
         if (png_)
             info_ = png_create_info_struct(png_);

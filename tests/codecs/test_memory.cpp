@@ -172,6 +172,17 @@ Bytes8 tinyPng(std::uint32_t width, std::uint32_t height)
     return png;
 }
 
+// A small PNG whose eXIf chunk, right after IHDR, claims almost 2 GiB.
+Bytes8 longExifPng()
+{
+    Bytes8 png = tinyPng(16, 16);
+    Bytes8 chunk;
+    put32be(chunk, 0x7FFF0000);
+    chunk.insert(chunk.end(), {'e', 'X', 'I', 'f', 'M', 'M', 0, 42, 0, 0, 0, 8});
+    png.insert(png.begin() + 33, chunk.begin(), chunk.end());
+    return png;
+}
+
 Bytes8 withFrameSize(Bytes8 jpeg, int width, int height)
 {
     for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
@@ -235,6 +246,7 @@ TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
         {"rle8-delta.bmp", bmpHeader(12000, 12000, 8, 1, {0, 2, 255, 255, 0x10, 1})},
         {"rgb24.bmp", bmpHeader(12000, 12000, 24, 0, Bytes8(64, 7))},
         {"huge.png", tinyPng(20000, 20000)},
+        {"long-exif.png", longExifPng()},
         {"baseline.jpg", withFrameSize(smallJpeg, 20000, 14000)},
         {"progressive.jpg", withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
         {"lossy.webp", tinyLossyWebp(16383, 16383)},
