@@ -179,6 +179,29 @@ TEST_F(ProfiledFiles, AdobeRgbJpegEqualsLittleCmsInAnyChunking)
     }
 }
 
+// sRGB's primaries with a plain 1.8 curve: a few levels from sRGB, far less than Adobe RGB, so
+// only an exact look at the profile tells it is not sRGB.
+TEST_F(ProfiledFiles, ProfileCloseToSrgbIsStillConverted)
+{
+    cmsCIExyY white;
+    cmsWhitePointFromTemp(&white, 6504);
+    const cmsCIExyYTRIPLE primaries{{0.64, 0.33, 1}, {0.30, 0.60, 1}, {0.15, 0.06, 1}};
+    cmsToneCurve* curve = cmsBuildGamma(nullptr, 1.8);
+    cmsToneCurve* curves[3] = {curve, curve, curve};
+    const Data profile = saved(cmsCreateRGBProfile(&white, &primaries, curves));
+    cmsFreeToneCurve(curve);
+    ASSERT_FALSE(profile.empty());
+    test::writeBytes(dir.file("near.icc"), profile);
+
+    const Data plain = colourJpeg();
+    const Bitmap asStored = decoded(PictureKind::Jpeg, plain);
+    const Bitmap reference = test::tificcReference(dir, asStored, dir.file("near.icc"), false);
+    const int apart = test::maxChannelDifference(reference, asStored);
+    ASSERT_GT(apart, 1);
+    ASSERT_LT(apart, 40);
+    EXPECT_LE(test::maxChannelDifference(decoded(PictureKind::Jpeg, test::withProfile(plain, profile)), reference), 1);
+}
+
 TEST_F(ProfiledFiles, GreyJpegThroughAGreyProfileEqualsLittleCms)
 {
     const Data plain = greyJpeg();
