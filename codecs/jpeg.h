@@ -17,6 +17,17 @@ namespace trimlet {
 // file too short to hold its blocks fails before the pixels are allocated.
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
 
+// A rectangle of a JPEG's stored pixels (before its orientation is applied).
+struct JpegRegion {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// decodeJpeg's pixels inside region, without computing the others: the same checks and
+// failures, the whole file still read to its end (so damage anywhere fails it), and the same
+// orientation and profile handed on, to be applied to the region. A region that is empty or
+// not inside the picture is Invalid.
+Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits = {});
+
 // The size and orientation decodeJpeg would give, from the markers up to the first scan at the
 // start of a file of fileSize bytes.
 HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
