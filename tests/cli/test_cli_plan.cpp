@@ -67,9 +67,10 @@ TEST_F(CliCutFirst, EveryPlacementAndCutGivesTheWholePicturesBytes)
         {"--flip", "horizontal"},
         {"--flip", "vertical"},
         {"--turn", "right", "--flip", "horizontal"},
-        {"--flip", "horizontal", "--turn", "right", "--turn", "180"},
+        {"--flip", "horizontal", "--turn", "right"},
+        {"--turn", "left", "--flip", "vertical", "--turn", "180", "--flip", "horizontal"},
     };
-    const std::vector<std::string> cuts = {"--cut=40x50",     "--cut=60x40@50",      "--cut=30x40@73+20,30",
+    const std::vector<std::string> cuts = {"--cut=40x50",     "--cut=60x40@50",     "--cut=30x40@73+20,30",
                                            "--cut=24x32:5,9", "--cut=80x60@61:3,1", "--cut=300x300"};
     for (const std::string input : {"o1.jpg", "o6.jpg", "o7.jpg", "p.png"})
         for (const auto& placement : placements)
