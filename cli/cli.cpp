@@ -21,6 +21,7 @@
 #include "imaging/cut.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
+#include "imaging/orientation.h"
 #include "imaging/photo.h"
 #include "imaging/plan.h"
 #include "imaging/quarter_turn.h"
@@ -643,15 +644,23 @@ struct StepRunner {
     }
 };
 
+bool isPlacement(const Step& step)
+{
+    return std::holds_alternative<TurnStep>(step) || std::holds_alternative<FlipStep>(step);
+}
+
+// How many turns and flips the steps start with.
+std::size_t leadingPlacements(const std::vector<Step>& steps)
+{
+    return std::size_t(std::find_if_not(steps.begin(), steps.end(), isPlacement) - steps.begin());
+}
+
 // The index of the first cut when only turns and flips come before it.
 std::optional<std::size_t> leadingCut(const std::vector<Step>& steps)
 {
-    for (std::size_t i = 0; i < steps.size(); ++i) {
-        if (std::holds_alternative<CutStep>(steps[i]))
-            return i;
-        if (!std::holds_alternative<TurnStep>(steps[i]) && !std::holds_alternative<FlipStep>(steps[i]))
-            return std::nullopt;
-    }
+    const std::size_t cut = leadingPlacements(steps);
+    if (cut < steps.size() && std::holds_alternative<CutStep>(steps[cut]))
+        return cut;
     return std::nullopt;
 }
 
@@ -715,6 +724,24 @@ Result<Picture> loadCut(const Request& req, const std::string& input, std::size_
                   "the cut left no picture");
 }
 
+// Loads the input and applies its first count steps, all turns and flips, as one placement
+// together with its EXIF orientation: a flip or a half turn works in place, and turns that
+// undo each other cost nothing.
+Result<Picture> loadPlaced(const Request& req, const std::string& input, std::size_t count)
+{
+    int placement = 1;
+    for (std::size_t i = 0; i < count; ++i)
+        placement = composeOrientations(placement, placementOf(req.steps[i]));
+    auto decoded = readPictureFile(input, loadOptions(req));
+    if (!decoded)
+        return decoded.error();
+    DecodedFile& file = decoded.value();
+    file.fileBytes = {};
+    file.image.mask = {};  // an edited picture is opaque
+    const int orientation = composeOrientations(file.image.orientation, placement);
+    return edited(orientBitmap(std::move(file.image.bitmap), orientation), "the picture is too large to turn");
+}
+
 // Loads one input, applies the steps and writes the result; gives the written path.
 Result<std::string> convert(const Request& req, const std::string& input)
 {
@@ -722,13 +749,17 @@ Result<std::string> convert(const Request& req, const std::string& input)
     // refuses again atomically should the file appear meanwhile.
     if (!req.save && !req.force && exists(req.output))
         return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
-    // A cut after nothing but turns and flips is made first, on the file's own pixels.
+    // A cut after nothing but turns and flips is made first, on the file's own pixels; other
+    // leading turns and flips are made as one, with the orientation.
     const auto cutIndex = leadingCut(req.steps);
-    auto loaded = cutIndex ? loadCut(req, input, *cutIndex) : loadPhoto(input, loadOptions(req));
+    const std::size_t placements = leadingPlacements(req.steps);
+    auto loaded = cutIndex         ? loadCut(req, input, *cutIndex)
+                  : placements > 0 ? loadPlaced(req, input, placements)
+                                   : loadPhoto(input, loadOptions(req));
     if (!loaded)
         return loaded.error();
     Picture picture = std::move(loaded).value();
-    for (std::size_t i = cutIndex ? *cutIndex + 1 : 0; i < req.steps.size(); ++i) {
+    for (std::size_t i = cutIndex ? *cutIndex + 1 : placements; i < req.steps.size(); ++i) {
         auto next = std::visit(StepRunner{picture, req}, req.steps[i]);
         if (!next)
             return next.error();

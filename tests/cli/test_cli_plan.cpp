@@ -70,14 +70,20 @@ TEST_F(CliCutFirst, EveryPlacementAndCutGivesTheWholePicturesBytes)
         {"--flip", "horizontal", "--turn", "right"},
         {"--turn", "left", "--flip", "vertical", "--turn", "180", "--flip", "horizontal"},
     };
-    const std::vector<std::string> cuts = {"--cut=40x50",     "--cut=60x40@50",     "--cut=30x40@73+20,30",
-                                           "--cut=24x32:5,9", "--cut=80x60@61:3,1", "--cut=300x300"};
+    const std::vector<std::string> cuts = {"--cut=40x50",
+                                           "--cut=60x40@50",
+                                           "--cut=30x40@73+20,30",
+                                           "--cut=24x32:5,9",
+                                           "--cut=80x60@61:3,1",
+                                           "--cut=300x300",
+                                           ""};
     for (const std::string input : {"o1.jpg", "o6.jpg", "o7.jpg", "p.png"})
         for (const auto& placement : placements)
             for (const std::string& cut : cuts)
                 for (const bool managed : {true, false}) {
                     std::vector<std::string> chain = placement;
-                    chain.push_back(cut);
+                    if (!cut.empty())  // else the turns and flips alone, made as one
+                        chain.push_back(cut);
                     chain.insert(chain.end(), {"--turn", "left"});  // a step after the cut
                     if (!managed)
                         chain.push_back("--no-color-management");
