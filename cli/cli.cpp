@@ -724,6 +724,34 @@ Result<Picture> loadCut(const Request& req, const std::string& input, std::size_
                   "the cut left no picture");
 }
 
+// A JPEG whose placement turns it, decoded straight into the turned picture a band of rows at
+// a time, so that the picture is never held twice. Nothing when it must take the whole way:
+// it does not turn, carries a colour profile, or fails (which the whole way reports as always).
+std::optional<Bitmap> turnWhileDecoding(const std::string& input, int placement, const DecodeLimits& limits)
+{
+    auto bytes = readFileBytes(input);
+    if (!bytes)
+        return std::nullopt;
+    const HeaderProbe probe = probeJpeg(bytes.value(), bytes.value().size(), limits);
+    if (!probe.size)
+        return std::nullopt;
+    const PictureSize stored = probe.size.value();
+    const int orientation = composeOrientations(probe.orientation, placement);
+    const PictureSize shown = shownSize(stored, orientation);
+    if (!swapsSides(orientation) || !Bitmap::sizeAllowed(shown.width, shown.height, limits.maxBitmapBytes))
+        return std::nullopt;
+    Bitmap turned(shown.width, shown.height, Bitmap::Init::Uninitialized);
+    const auto decoded = decodeJpegRows(
+        bytes.value(),
+        [&](const Bitmap& band, int first, int count) {
+            placeRows(band, first, count, stored.width, stored.height, orientation, turned);
+        },
+        limits);
+    if (!decoded)
+        return std::nullopt;
+    return turned;
+}
+
 // Loads the input and applies its first count steps, all turns and flips, as one placement
 // together with its EXIF orientation: a flip or a half turn works in place, and turns that
 // undo each other cost nothing.
@@ -732,6 +760,9 @@ Result<Picture> loadPlaced(const Request& req, const std::string& input, std::si
     int placement = 1;
     for (std::size_t i = 0; i < count; ++i)
         placement = composeOrientations(placement, placementOf(req.steps[i]));
+    if (kindForPath(input) == PictureKind::Jpeg)
+        if (auto turned = turnWhileDecoding(input, placement, loadOptions(req)))
+            return edited(std::move(*turned), "the picture is too large to turn");
     auto decoded = readPictureFile(input, loadOptions(req));
     if (!decoded)
         return decoded.error();

@@ -414,6 +414,33 @@ bool readRegion(Reader& r, const RegionJob& job)
     return true;
 }
 
+// Decodes every row into band, through cmyk (band.width() × 4 a pixel) when set, and hands
+// each group of rows to sink.
+bool readBands(Reader& r, Bitmap& band, std::uint8_t* cmyk, const CmykToSrgb* profile, const JpegRowSink& sink)
+{
+    if (setjmp(r.sink.jump))
+        return false;
+    jpeg_decompress_struct& c = r.cinfo;
+    const std::size_t width = c.output_width;
+    JSAMPROW rows[kRowsPerCall];
+    for (int i = 0; i < kRowsPerCall; ++i)
+        rows[i] = cmyk ? cmyk + std::size_t(i) * width * 4 : band.row(i);
+    while (c.output_scanline < c.output_height) {
+        const JDIMENSION first = c.output_scanline;
+        const JDIMENSION got =
+            jpeg_read_scanlines(&c, rows, std::min<JDIMENSION>(kRowsPerCall, c.output_height - first));
+        if (got == 0)
+            failWith(reinterpret_cast<j_common_ptr>(&c), "JPEG decoder delivered no rows");
+        if (profile)
+            profile->convert(cmyk, int(width), int(got), band.data(), band.stride());
+        else if (cmyk)
+            cmykRowsToBgr(cmyk, int(got), int(width), c.saw_Adobe_marker, band.data(), band.stride());
+        sink(band, int(first), int(got));
+    }
+    jpeg_finish_decompress(&c);
+    return true;
+}
+
 }  // namespace
 
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
@@ -439,6 +466,32 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
     }
     if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr, cmykProfile.get()))
+        return failure(r.sink);
+    return image;
+}
+
+Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const DecodeLimits& limits)
+{
+    Reader r;
+    bool viaCmyk = false;
+    if (Status started = startJpeg(r, file, limits, viaCmyk); !started)
+        return started.error();
+    DecodedImage image;
+    std::unique_ptr<CmykToSrgb> cmykProfile;
+    if (Status taken = takeMetadata(r, limits, viaCmyk, image, cmykProfile); !taken)
+        return taken.error();
+    if (limits.colourManagement && !image.iccProfile.empty())
+        return makeError(ErrorCode::Unsupported, "the JPEG's colour profile applies to the whole picture");
+    Bitmap band;
+    std::vector<std::uint8_t> cmyk;
+    try {
+        band = Bitmap(int(r.cinfo.output_width), kRowsPerCall, Bitmap::Init::Uninitialized);
+        if (viaCmyk)
+            cmyk.resize(std::size_t(kRowsPerCall) * std::size_t(r.cinfo.output_width) * 4);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's rows");
+    }
+    if (!readBands(r, band, viaCmyk ? cmyk.data() : nullptr, cmykProfile.get(), sink))
         return failure(r.sink);
     return image;
 }

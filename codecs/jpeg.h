@@ -1,6 +1,8 @@
 #pragma once
 // JPEG through libjpeg(-turbo).
 
+#include <functional>
+
 #include "codecs/decoded.h"
 
 namespace trimlet {
@@ -27,6 +29,16 @@ struct JpegRegion {
 // orientation and profile handed on, to be applied to the region. A region that is empty or
 // not inside the picture is Invalid.
 Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits = {});
+
+// Receives the stored picture's rows first .. first + count − 1 in band's first count rows.
+// Must not throw.
+using JpegRowSink = std::function<void(const Bitmap& band, int first, int count)>;
+
+// decodeJpeg's pixels handed to sink a band of rows at a time, in order, instead of kept:
+// the same checks and failures, and the orientation in the result, whose bitmap stays empty.
+// A file whose ICC profile decodeJpeg would hand on (with colourManagement on) is Unsupported
+// before any row, since a profile is applied to the whole picture.
+Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const DecodeLimits& limits = {});
 
 // The size and orientation decodeJpeg would give, from the markers up to the first scan at the
 // start of a file of fileSize bytes.

@@ -67,4 +67,28 @@ Bitmap cutStoredRegion(Bitmap region, const CutPlan& plan)
     return cutRegion(shown, {0, 0}, shown.width(), shown.height(), plan.rate);
 }
 
+void placeRows(const Bitmap& band, int firstRow, int count, int storedW, int storedH, int orientation, Bitmap& dst)
+{
+    // The placement is affine: a step along a stored row or down a column moves the target by
+    // a fixed number of bytes.
+    const auto at = [&](IntPoint p) {
+        const IntPoint q = orientedPoint(orientation, storedW, storedH, p);
+        return std::ptrdiff_t(q.y) * dst.stride() + std::ptrdiff_t(q.x) * 3;
+    };
+    const std::ptrdiff_t origin = at({0, 0});
+    const std::ptrdiff_t alongRow = at({1, 0}) - origin;
+    const std::ptrdiff_t downColumn = at({0, 1}) - origin;
+    std::uint8_t* const out = dst.data();
+    // Column by column, so that a turn writes each target row's pixels side by side.
+    for (int x = 0; x < band.width(); ++x) {
+        std::ptrdiff_t to = origin + x * alongRow + firstRow * downColumn;
+        const std::uint8_t* from = band.row(0) + std::ptrdiff_t(x) * 3;
+        for (int i = 0; i < count; ++i, from += band.stride(), to += downColumn) {
+            out[to] = from[0];
+            out[to + 1] = from[1];
+            out[to + 2] = from[2];
+        }
+    }
+}
+
 }  // namespace trimlet

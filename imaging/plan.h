@@ -38,4 +38,9 @@ CutPlan planCut(int storedW, int storedH, int orientation, const CutFrame& frame
 // std::bad_alloc when memory is short.
 Bitmap cutStoredRegion(Bitmap region, const CutPlan& plan);
 
+// Puts rows firstRow .. firstRow + count − 1 of a storedW × storedH picture, held in the first
+// count rows of band, where they land in dst, the picture shown as orientation: placing every
+// row so fills dst as orientBitmap would. dst must have the shown size.
+void placeRows(const Bitmap& band, int firstRow, int count, int storedW, int storedH, int orientation, Bitmap& dst);
+
 }  // namespace trimlet

@@ -132,5 +132,44 @@ TEST(JpegRegion, RefusesRegionsOutsideAndFailsOnDamageAfterTheRegion)
     }
 }
 
+TEST(JpegRows, HandsOverTheFullDecodeInOrderAndRefusesProfiles)
+{
+    for (const Kind& kind : kinds(45, 37)) {
+        SCOPED_TRACE(kind.name);
+        const Bitmap full = decodeJpeg(kind.file).value().bitmap;
+        Bitmap joined(45, 37);
+        int next = 0;
+        auto rows = decodeJpegRows(kind.file, [&](const Bitmap& band, int first, int count) {
+            EXPECT_EQ(first, next);
+            next = first + count;
+            for (int i = 0; i < count; ++i)
+                std::copy_n(band.row(i), 3 * 45, joined.row(first + i));
+        });
+        ASSERT_TRUE(rows) << rows.error().message;
+        EXPECT_EQ(next, 37);
+        EXPECT_TRUE(samePixels(joined, full));
+    }
+    // An RGB profile chunk: the rows could not be handed over converted.
+    Data payload{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    const Data profile = test::readBytes("/usr/share/color/icc/sRGB.icc");
+    payload.insert(payload.end(), profile.begin(), profile.end());
+    const Data plain = kinds(45, 37)[0].file;
+    Data profiled(plain.begin(), plain.begin() + 2);
+    profiled.insert(profiled.end(),
+                    {0xFF, 0xE2, std::uint8_t((payload.size() + 2) >> 8), std::uint8_t(payload.size() + 2)});
+    profiled.insert(profiled.end(), payload.begin(), payload.end());
+    profiled.insert(profiled.end(), plain.begin() + 2, plain.end());
+    int bands = 0;
+    auto refused = decodeJpegRows(profiled, [&](const Bitmap&, int, int) { ++bands; });
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, ErrorCode::Unsupported);
+    EXPECT_EQ(bands, 0);
+    DecodeLimits kept;
+    kept.colourManagement = false;
+    EXPECT_TRUE(decodeJpegRows(
+        profiled, [&](const Bitmap&, int, int) { ++bands; }, kept));
+    EXPECT_GT(bands, 0);
+}
+
 }  // namespace
 }  // namespace trimlet

@@ -63,5 +63,21 @@ TEST(CutPlan, CutFirstGivesTheCutOfThePlacedPicture)
     EXPECT_TRUE(cutStoredRegion(Bitmap(3, 3), plan).empty());
 }
 
+// Bands of any height, placed as they come, fill the target as the whole picture's placement.
+TEST(CutPlan, PlacedBandsMakeThePlacedPicture)
+{
+    for (const auto& [w, h] : {std::pair{37, 23}, std::pair{1, 9}, std::pair{9, 1}})
+        for (int orientation = 1; orientation <= 8; ++orientation) {
+            const Bitmap stored = test::noisePicture(w, h, 3);
+            const Bitmap expected = orientBitmap(stored, orientation);
+            Bitmap placed(expected.width(), expected.height());
+            for (int first = 0, count = 1; first < h; first += count, count = count % 5 + 3) {
+                count = std::min(count, h - first);
+                placeRows(copyRegion(stored, 0, first, w, count), first, count, w, h, orientation, placed);
+            }
+            EXPECT_TRUE(samePixels(placed, expected)) << w << "x" << h << " orientation " << orientation;
+        }
+}
+
 }  // namespace
 }  // namespace trimlet
