@@ -671,6 +671,15 @@ int placementOf(const Step& step)
     return std::get<FlipStep>(step) == FlipStep::Vertical ? kMirroredTopBottom : kMirroredLeftRight;
 }
 
+// The first count steps, all turns and flips, as one placement.
+int placementOfSteps(const std::vector<Step>& steps, std::size_t count)
+{
+    int placement = 1;
+    for (std::size_t i = 0; i < count; ++i)
+        placement = composeOrientations(placement, placementOf(steps[i]));
+    return placement;
+}
+
 Result<CutFrame> frameOf(const CutStep& cut, PictureSize shown)
 {
     if (cut.origin)
@@ -685,9 +694,7 @@ Result<CutFrame> frameOf(const CutStep& cut, PictureSize shown)
 // flipping only the cut's pixels; of a JPEG only those are decoded.
 Result<Picture> loadCut(const Request& req, const std::string& input, std::size_t cutIndex)
 {
-    int placement = 1;
-    for (std::size_t i = 0; i < cutIndex; ++i)
-        placement = composeOrientations(placement, placementOf(req.steps[i]));
+    const int placement = placementOfSteps(req.steps, cutIndex);
     const CutStep& cut = std::get<CutStep>(req.steps[cutIndex]);
     const DecodeLimits limits = loadOptions(req);
     if (kindForPath(input) == PictureKind::Jpeg) {
@@ -757,9 +764,7 @@ std::optional<Bitmap> turnWhileDecoding(const std::string& input, int placement,
 // undo each other cost nothing.
 Result<Picture> loadPlaced(const Request& req, const std::string& input, std::size_t count)
 {
-    int placement = 1;
-    for (std::size_t i = 0; i < count; ++i)
-        placement = composeOrientations(placement, placementOf(req.steps[i]));
+    const int placement = placementOfSteps(req.steps, count);
     if (kindForPath(input) == PictureKind::Jpeg)
         if (auto turned = turnWhileDecoding(input, placement, loadOptions(req)))
             return edited(std::move(*turned), "the picture is too large to turn");
