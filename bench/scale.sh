@@ -36,8 +36,8 @@ make_photo() {
     vips gaussnoise "$t/n.v" "$w" "$h" --mean 0 --sigma 6
     vips add "$t/big.v" "$t/n.v" "$t/sum.v"
     vips cast "$t/sum.v" "$t/u.v" uchar
-    vips colourspace "$t/u.v" "$out.part$vips_jpeg_q90" srgb
-    mv "$out.part" "$out"
+    vips colourspace "$t/u.v" "$t/photo.jpg$vips_jpeg_q90" srgb
+    mv "$t/photo.jpg" "$out"
     rm -rf "$t"
 }
 
