@@ -19,6 +19,8 @@ tools=(vips convert identify python3 /usr/bin/time)
 source "$(dirname "$0")/peers_lib.sh"
 peers_setup scale
 peers_single_thread
+# Debian's policy also refuses pictures wider or taller than 16000 pixels (the 400 MP one).
+sed -i 's|</policymap>|  <policy domain="resource" name="width" value="64KP"/>\n  <policy domain="resource" name="height" value="64KP"/>\n</policymap>|' "$dir/policy.xml"
 cache=${TRIMLET_SCALE_DIR:-/tmp/trimlet-scale}
 mkdir -p "$cache"
 

@@ -698,19 +698,17 @@ Result<Picture> loadCut(const Request& req, const std::string& input, std::size_
     const CutStep& cut = std::get<CutStep>(req.steps[cutIndex]);
     const DecodeLimits limits = loadOptions(req);
     if (kindForPath(input) == PictureKind::Jpeg) {
-        auto bytes = readFileBytes(input);
-        if (!bytes)
-            return bytes.error();
-        const HeaderProbe probe = probeJpeg(bytes.value(), bytes.value().size(), limits);
-        if (probe.size) {  // else the whole decode below tells what is wrong, as always
-            const PictureSize stored = probe.size.value();
-            const int orientation = composeOrientations(probe.orientation, placement);
+        const auto probed = probePictureFile(input, limits);
+        auto file = RegularFile::open(input);
+        if (probed && file) {  // else the whole decode below tells what is wrong, as always
+            const PictureSize stored = probed.value().size;
+            const int orientation = composeOrientations(probed.value().orientation, placement);
             const auto frame = frameOf(cut, shownSize(stored, orientation));
             if (!frame)
                 return frame.error();
             const CutPlan plan = planCut(stored.width, stored.height, orientation, frame.value());
             auto region =
-                decodeJpegRegion(bytes.value(), {plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h}, limits);
+                decodeJpegRegion(file.value(), {plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h}, limits);
             if (!region)
                 return makeError(region.error().code, input + ": " + region.error().message);
             DecodedImage& image = region.value();

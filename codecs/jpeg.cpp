@@ -130,13 +130,17 @@ struct Reader {
 
 // Keeps the APP1 markers (EXIF) and, when asked, the APP2 markers (ICC profile chunks); they
 // are held in libjpeg's pool, so they cost no more than the file's own bytes.
-bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size, bool keepProfile)
+bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size, bool keepProfile,
+                jpeg_source_mgr* source = nullptr)
 {
     if (setjmp(r.sink.jump))
         return false;
     jpeg_create_decompress(&r.cinfo);
     r.cinfo.progress = &r.progress;
-    jpeg_mem_src(&r.cinfo, data, static_cast<unsigned long>(size));
+    if (source)
+        r.cinfo.src = source;
+    else
+        jpeg_mem_src(&r.cinfo, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (keepProfile)
         jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0xFFFF);
@@ -290,11 +294,80 @@ HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 
 namespace {
 
+// Hands libjpeg a file a chunk at a time, so that a decode that keeps only part of the picture
+// never holds the whole file either.
+struct ChunkSource {
+    jpeg_source_mgr pub;  // first member: libjpeg hands back &pub as cinfo->src
+    const RegularFile* file;
+    std::uint64_t offset;
+    std::vector<std::uint8_t> chunk;
+};
+
+constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+constexpr std::uint8_t kFakeEnd[] = {0xFF, JPEG_EOI};
+
+// No exception may cross libjpeg.
+bool readChunk(ChunkSource& s) noexcept
+{
+    try {
+        auto got = s.file->readAt(s.offset, kChunkBytes);
+        if (!got || got.value().empty())
+            return false;
+        s.chunk = std::move(got).value();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void initChunks(j_decompress_ptr) {}
+void termChunks(j_decompress_ptr) {}
+
+boolean fillChunk(j_decompress_ptr cinfo)
+{
+    ChunkSource& s = *reinterpret_cast<ChunkSource*>(cinfo->src);
+    if (s.offset >= s.file->size()) {
+        // As libjpeg's own sources do: the warning fails the decode (see onMessage).
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        s.pub.next_input_byte = kFakeEnd;
+        s.pub.bytes_in_buffer = sizeof kFakeEnd;
+        return TRUE;
+    }
+    if (!readChunk(s))
+        ERREXIT(cinfo, JERR_FILE_READ);
+    s.offset += s.chunk.size();
+    s.pub.next_input_byte = s.chunk.data();
+    s.pub.bytes_in_buffer = s.chunk.size();
+    return TRUE;
+}
+
+void skipChunks(j_decompress_ptr cinfo, long count)
+{
+    ChunkSource& s = *reinterpret_cast<ChunkSource*>(cinfo->src);
+    if (count <= 0)
+        return;
+    if (std::size_t(count) <= s.pub.bytes_in_buffer) {
+        s.pub.next_input_byte += count;
+        s.pub.bytes_in_buffer -= std::size_t(count);
+        return;
+    }
+    s.offset += std::uint64_t(count) - s.pub.bytes_in_buffer;
+    s.pub.bytes_in_buffer = 0;
+}
+
+// The bytes of a file in memory, or the file itself, read a chunk at a time.
+struct Input {
+    Bytes bytes;
+    ChunkSource* chunks = nullptr;
+    std::uint64_t size() const { return chunks ? chunks->file->size() : bytes.size(); }
+};
+
 // Reads the header and starts the decompression as decodeJpeg does, checking every limit of
 // the whole picture.
-Status startJpeg(Reader& r, Bytes file, const DecodeLimits& limits, bool& viaCmyk)
+Status startJpeg(Reader& r, const Input& file, const DecodeLimits& limits, bool& viaCmyk)
 {
-    if (!readHeader(r, file.data(), file.size(), limits.colourManagement))
+    if (!readHeader(r, file.bytes.data(), file.bytes.size(), limits.colourManagement,
+                    file.chunks ? &file.chunks->pub : nullptr))
         return failure(r.sink);
     jpeg_decompress_struct& c = r.cinfo;
     if (Status checked = checkHeader(c, file.size(), limits, viaCmyk); !checked)
@@ -447,7 +520,7 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
 {
     Reader r;
     bool viaCmyk = false;
-    if (Status started = startJpeg(r, file, limits, viaCmyk); !started)
+    if (Status started = startJpeg(r, Input{file}, limits, viaCmyk); !started)
         return started.error();
     jpeg_decompress_struct& c = r.cinfo;
     const std::int64_t width = c.image_width;
@@ -474,7 +547,7 @@ Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const D
 {
     Reader r;
     bool viaCmyk = false;
-    if (Status started = startJpeg(r, file, limits, viaCmyk); !started)
+    if (Status started = startJpeg(r, Input{file}, limits, viaCmyk); !started)
         return started.error();
     DecodedImage image;
     std::unique_ptr<CmykToSrgb> cmykProfile;
@@ -496,7 +569,9 @@ Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const D
     return image;
 }
 
-Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits)
+namespace {
+
+Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits)
 {
     Reader r;
     bool viaCmyk = false;
@@ -538,6 +613,25 @@ Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const Decod
     if (!readRegion(r, job))
         return failure(r.sink);
     return image;
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits)
+{
+    return regionOf(Input{file}, region, limits);
+}
+
+Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits)
+{
+    ChunkSource chunks{};
+    chunks.pub.init_source = initChunks;
+    chunks.pub.fill_input_buffer = fillChunk;
+    chunks.pub.skip_input_data = skipChunks;
+    chunks.pub.resync_to_restart = jpeg_resync_to_restart;
+    chunks.pub.term_source = termChunks;
+    chunks.file = &file;
+    return regionOf(Input{{}, &chunks}, region, limits);
 }
 
 // ---- encoding -------------------------------------------------------------------------------

@@ -3,6 +3,7 @@
 
 #include <functional>
 
+#include "base/file_io.h"
 #include "codecs/decoded.h"
 
 namespace trimlet {
@@ -29,6 +30,8 @@ struct JpegRegion {
 // orientation and profile handed on, to be applied to the region. A region that is empty or
 // not inside the picture is Invalid.
 Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits = {});
+// The same, reading the file a little at a time rather than holding it.
+Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits = {});
 
 // Receives the stored picture's rows first .. first + count − 1 in band's first count rows.
 // Must not throw.

@@ -132,6 +132,35 @@ TEST(JpegRegion, RefusesRegionsOutsideAndFailsOnDamageAfterTheRegion)
     }
 }
 
+// From a file, read a chunk at a time: the same pixels, the same failures; big enough that
+// the chunks do not hold it at once.
+TEST(JpegRegion, ReadFromAFileAsFromItsBytes)
+{
+    test::TempDir dir;
+    const Data rgb = rgbSamples(test::noisePicture(1000, 300, 9));
+    const Data file = libjpeg(rgb, 1000, 3, JCS_RGB, [](jpeg_compress_struct* c) { jpeg_set_quality(c, 98, TRUE); });
+    ASSERT_GT(file.size(), std::size_t{3} << 16);
+    Data truncated(file.begin(), file.end() - 1000);
+    Data progressive = libjpeg(rgb, 1000, 3, JCS_RGB, [](jpeg_compress_struct* c) { jpeg_simple_progression(c); });
+    test::writeBytes(dir.file("a.jpg"), file);
+    test::writeBytes(dir.file("t.jpg"), truncated);
+    test::writeBytes(dir.file("p.jpg"), progressive);
+    for (const JpegRegion r : {JpegRegion{0, 0, 1000, 300}, JpegRegion{333, 111, 400, 100}, JpegRegion{999, 299, 1, 1}})
+        for (const auto& [name, bytes] : {std::pair{"a.jpg", file}, std::pair{"p.jpg", progressive}}) {
+            auto opened = RegularFile::open(dir.file(name));
+            ASSERT_TRUE(opened);
+            auto fromFile = decodeJpegRegion(opened.value(), r);
+            auto fromBytes = decodeJpegRegion(bytes, r);
+            ASSERT_TRUE(fromFile && fromBytes) << name;
+            EXPECT_TRUE(samePixels(fromFile.value().bitmap, fromBytes.value().bitmap)) << name << " " << r.x;
+        }
+    auto opened = RegularFile::open(dir.file("t.jpg"));
+    ASSERT_TRUE(opened);
+    auto cut = decodeJpegRegion(opened.value(), {0, 0, 50, 50});
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().code, ErrorCode::Corrupt) << cut.error().message;
+}
+
 TEST(JpegRows, HandsOverTheFullDecodeInOrderAndRefusesProfiles)
 {
     for (const Kind& kind : kinds(45, 37)) {
