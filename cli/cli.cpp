@@ -13,14 +13,19 @@
 #include "base/file_io.h"
 #include "base/text.h"
 #include "base/version.h"
+#include "codecs/colour_profile.h"
 #include "codecs/exif.h"
+#include "codecs/jpeg.h"
 #include "codecs/output_file.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
+#include "imaging/orientation.h"
 #include "imaging/photo.h"
+#include "imaging/plan.h"
 #include "imaging/quarter_turn.h"
+#include "imaging/region.h"
 #include "imaging/rotate.h"
 #include "imaging/serial_name.h"
 
@@ -566,27 +571,28 @@ Result<Picture> edited(Bitmap bitmap, const char* whenEmpty)
     return Picture(std::move(bitmap));
 }
 
-// The region the window cuts when its frame's corner maps to origin: the window's
-// cutSrcWidth × cutSrcHeight for this W, H and rate, which do not depend on how large the
-// window shows the picture; a picture no larger than the cut is taken whole, from 0,0.
-Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint origin)
+// The region the window cuts when its frame's corner maps to origin, or why it does not fit
+// the pw × ph picture.
+Result<CutFrame> frameAtOrigin(int pw, int ph, const CutRequest& cut, IntPoint origin)
 {
-    const int pw = src.width(), ph = src.height();
-    int rate = 100, regionW = pw, regionH = ph;
-    if (cutsRegion(pw, ph, cut.width, cut.height)) {
-        rate = std::clamp(cut.rate, minimumRate(pw, ph, cut.width, cut.height), 100);
-        const FrameSizing s = resizeCutFrame({0, 0, 1, 1}, {0, 0, pw, ph}, pw, ph, cut.width, cut.height, rate);
-        regionW = s.cutSrcWidth;
-        regionH = s.cutSrcHeight;
-    }
-    if (origin.x > pw - regionW || origin.y > ph - regionH) {
+    const CutFrame frame = cutFrameAt(pw, ph, cut, origin);
+    if (origin.x > pw - frame.width || origin.y > ph - frame.height) {
         const auto size = [](int w, int h) { return std::to_string(w) + "x" + std::to_string(h); };
-        return makeError(ErrorCode::Invalid, "--cut " + size(cut.width, cut.height) + "@" + std::to_string(rate) +
-                                                 " takes " + size(regionW, regionH) + " pixels, which from " +
+        return makeError(ErrorCode::Invalid, "--cut " + size(cut.width, cut.height) + "@" + std::to_string(frame.rate) +
+                                                 " takes " + size(frame.width, frame.height) + " pixels, which from " +
                                                  std::to_string(origin.x) + "," + std::to_string(origin.y) +
                                                  " reach past the " + size(pw, ph) + " picture");
     }
-    return edited(cutRegion(src, origin, regionW, regionH, rate), "the cut left no picture");
+    return frame;
+}
+
+Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint origin)
+{
+    const auto frame = frameAtOrigin(src.width(), src.height(), cut, origin);
+    if (!frame)
+        return frame.error();
+    const CutFrame& f = frame.value();
+    return edited(cutRegion(src, f.origin, f.width, f.height, f.rate), "the cut left no picture");
 }
 
 DecodeLimits loadOptions(const Request& req)
@@ -638,6 +644,138 @@ struct StepRunner {
     }
 };
 
+bool isPlacement(const Step& step)
+{
+    return std::holds_alternative<TurnStep>(step) || std::holds_alternative<FlipStep>(step);
+}
+
+// How many turns and flips the steps start with.
+std::size_t leadingPlacements(const std::vector<Step>& steps)
+{
+    return std::size_t(std::find_if_not(steps.begin(), steps.end(), isPlacement) - steps.begin());
+}
+
+// The index of the first cut when only turns and flips come before it.
+std::optional<std::size_t> leadingCut(const std::vector<Step>& steps)
+{
+    const std::size_t cut = leadingPlacements(steps);
+    if (cut < steps.size() && std::holds_alternative<CutStep>(steps[cut]))
+        return cut;
+    return std::nullopt;
+}
+
+int placementOf(const Step& step)
+{
+    if (const auto* turn = std::get_if<TurnStep>(&step))
+        return *turn == TurnStep::Right ? kTurnedRight : *turn == TurnStep::Left ? kTurnedLeft : kHalfTurned;
+    return std::get<FlipStep>(step) == FlipStep::Vertical ? kMirroredTopBottom : kMirroredLeftRight;
+}
+
+// The first count steps, all turns and flips, as one placement.
+int placementOfSteps(const std::vector<Step>& steps, std::size_t count)
+{
+    int placement = 1;
+    for (std::size_t i = 0; i < count; ++i)
+        placement = composeOrientations(placement, placementOf(steps[i]));
+    return placement;
+}
+
+Result<CutFrame> frameOf(const CutStep& cut, PictureSize shown)
+{
+    if (cut.origin)
+        return frameAtOrigin(shown.width, shown.height, cut.frame, *cut.origin);
+    const auto frame = cutFrame(shown.width, shown.height, cut.frame);
+    if (!frame)
+        return makeError(ErrorCode::TooLarge, "the cut left no picture");
+    return *frame;
+}
+
+// Loads the input and applies the steps up to and including the cut at cutIndex, turning and
+// flipping only the cut's pixels; of a JPEG only those are decoded.
+Result<Picture> loadCut(const Request& req, const std::string& input, std::size_t cutIndex)
+{
+    const int placement = placementOfSteps(req.steps, cutIndex);
+    const CutStep& cut = std::get<CutStep>(req.steps[cutIndex]);
+    const DecodeLimits limits = loadOptions(req);
+    if (kindForPath(input) == PictureKind::Jpeg) {
+        const auto probed = probePictureFile(input, limits);
+        auto file = RegularFile::open(input);
+        if (probed && file) {  // else the whole decode below tells what is wrong, as always
+            const PictureSize stored = probed.value().size;
+            const int orientation = composeOrientations(probed.value().orientation, placement);
+            const auto frame = frameOf(cut, shownSize(stored, orientation));
+            if (!frame)
+                return frame.error();
+            const CutPlan plan = planCut(stored.width, stored.height, orientation, frame.value());
+            auto region =
+                decodeJpegRegion(file.value(), {plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h}, limits);
+            if (!region)
+                return makeError(region.error().code, input + ": " + region.error().message);
+            DecodedImage& image = region.value();
+            if (limits.colourManagement && !image.iccProfile.empty())
+                convertToSrgb(image.bitmap, image.iccProfile);
+            return edited(cutStoredRegion(std::move(image.bitmap), plan), "the cut left no picture");
+        }
+    }
+    auto loaded = loadPhoto(input, limits);
+    if (!loaded)
+        return loaded.error();
+    const Bitmap& whole = loaded.value().bitmap();
+    const auto frame = frameOf(cut, shownSize({whole.width(), whole.height()}, placement));
+    if (!frame)
+        return frame.error();
+    const CutPlan plan = planCut(whole.width(), whole.height(), placement, frame.value());
+    return edited(cutStoredRegion(copyRegion(whole, plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h), plan),
+                  "the cut left no picture");
+}
+
+// A JPEG whose placement turns it, decoded straight into the turned picture a band of rows at
+// a time, so that the picture is never held twice. Nothing when it must take the whole way:
+// it does not turn, carries a colour profile, or fails (which the whole way reports as always).
+std::optional<Bitmap> turnWhileDecoding(const std::string& input, int placement, const DecodeLimits& limits)
+{
+    auto bytes = readFileBytes(input);
+    if (!bytes)
+        return std::nullopt;
+    const HeaderProbe probe = probeJpeg(bytes.value(), bytes.value().size(), limits);
+    if (!probe.size)
+        return std::nullopt;
+    const PictureSize stored = probe.size.value();
+    const int orientation = composeOrientations(probe.orientation, placement);
+    const PictureSize shown = shownSize(stored, orientation);
+    if (!swapsSides(orientation) || !Bitmap::sizeAllowed(shown.width, shown.height, limits.maxBitmapBytes))
+        return std::nullopt;
+    Bitmap turned(shown.width, shown.height, Bitmap::Init::Uninitialized);
+    const auto decoded = decodeJpegRows(
+        bytes.value(),
+        [&](const Bitmap& band, int first, int count) {
+            placeRows(band, first, count, stored.width, stored.height, orientation, turned);
+        },
+        limits);
+    if (!decoded)
+        return std::nullopt;
+    return turned;
+}
+
+// Loads the input and applies its first count steps, all turns and flips, as one placement
+// together with its EXIF orientation: a flip or a half turn works in place, and turns that
+// undo each other cost nothing.
+Result<Picture> loadPlaced(const Request& req, const std::string& input, std::size_t count)
+{
+    const int placement = placementOfSteps(req.steps, count);
+    if (kindForPath(input) == PictureKind::Jpeg)
+        if (auto turned = turnWhileDecoding(input, placement, loadOptions(req)))
+            return edited(std::move(*turned), "the picture is too large to turn");
+    auto decoded = readPictureFile(input, loadOptions(req));
+    if (!decoded)
+        return decoded.error();
+    DecodedFile& file = decoded.value();
+    file.fileBytes = {};
+    file.image.mask = {};  // an edited picture is opaque
+    const int orientation = composeOrientations(file.image.orientation, placement);
+    return edited(orientBitmap(std::move(file.image.bitmap), orientation), "the picture is too large to turn");
+}
+
 // Loads one input, applies the steps and writes the result; gives the written path.
 Result<std::string> convert(const Request& req, const std::string& input)
 {
@@ -645,12 +783,18 @@ Result<std::string> convert(const Request& req, const std::string& input)
     // refuses again atomically should the file appear meanwhile.
     if (!req.save && !req.force && exists(req.output))
         return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
-    auto loaded = loadPhoto(input, loadOptions(req));
+    // A cut after nothing but turns and flips is made first, on the file's own pixels; other
+    // leading turns and flips are made as one, with the orientation.
+    const auto cutIndex = leadingCut(req.steps);
+    const std::size_t placements = leadingPlacements(req.steps);
+    auto loaded = cutIndex         ? loadCut(req, input, *cutIndex)
+                  : placements > 0 ? loadPlaced(req, input, placements)
+                                   : loadPhoto(input, loadOptions(req));
     if (!loaded)
         return loaded.error();
     Picture picture = std::move(loaded).value();
-    for (const Step& step : req.steps) {
-        auto next = std::visit(StepRunner{picture, req}, step);
+    for (std::size_t i = cutIndex ? *cutIndex + 1 : placements; i < req.steps.size(); ++i) {
+        auto next = std::visit(StepRunner{picture, req}, req.steps[i]);
         if (!next)
             return next.error();
         picture = std::move(next).value();

@@ -130,13 +130,17 @@ struct Reader {
 
 // Keeps the APP1 markers (EXIF) and, when asked, the APP2 markers (ICC profile chunks); they
 // are held in libjpeg's pool, so they cost no more than the file's own bytes.
-bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size, bool keepProfile)
+bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size, bool keepProfile,
+                jpeg_source_mgr* source = nullptr)
 {
     if (setjmp(r.sink.jump))
         return false;
     jpeg_create_decompress(&r.cinfo);
     r.cinfo.progress = &r.progress;
-    jpeg_mem_src(&r.cinfo, data, static_cast<unsigned long>(size));
+    if (source)
+        r.cinfo.src = source;
+    else
+        jpeg_mem_src(&r.cinfo, data, static_cast<unsigned long>(size));
     jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0xFFFF);
     if (keepProfile)
         jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0xFFFF);
@@ -292,14 +296,84 @@ HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
     return {PictureSize{int(r.cinfo.image_width), int(r.cinfo.image_height)}, false, orientationOf(r.cinfo)};
 }
 
-Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
-{
-    Reader r;
-    if (!readHeader(r, file.data(), file.size(), limits.colourManagement))
-        return failure(r.sink);
+namespace {
 
+// Hands libjpeg a file a chunk at a time, so that a decode that keeps only part of the picture
+// never holds the whole file either.
+struct ChunkSource {
+    jpeg_source_mgr pub;  // first member: libjpeg hands back &pub as cinfo->src
+    const RegularFile* file;
+    std::uint64_t offset;
+    std::vector<std::uint8_t> chunk;
+};
+
+constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
+constexpr std::uint8_t kFakeEnd[] = {0xFF, JPEG_EOI};
+
+// No exception may cross libjpeg.
+bool readChunk(ChunkSource& s) noexcept
+{
+    try {
+        auto got = s.file->readAt(s.offset, kChunkBytes);
+        if (!got || got.value().empty())
+            return false;
+        s.chunk = std::move(got).value();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
+
+void initChunks(j_decompress_ptr) {}
+void termChunks(j_decompress_ptr) {}
+
+boolean fillChunk(j_decompress_ptr cinfo)
+{
+    ChunkSource& s = *reinterpret_cast<ChunkSource*>(cinfo->src);
+    if (s.offset >= s.file->size()) {
+        // As libjpeg's own sources do: the warning fails the decode (see onMessage).
+        WARNMS(cinfo, JWRN_JPEG_EOF);
+        s.pub.next_input_byte = kFakeEnd;
+        s.pub.bytes_in_buffer = sizeof kFakeEnd;
+        return TRUE;
+    }
+    if (!readChunk(s))
+        ERREXIT(cinfo, JERR_FILE_READ);
+    s.offset += s.chunk.size();
+    s.pub.next_input_byte = s.chunk.data();
+    s.pub.bytes_in_buffer = s.chunk.size();
+    return TRUE;
+}
+
+void skipChunks(j_decompress_ptr cinfo, long count)
+{
+    ChunkSource& s = *reinterpret_cast<ChunkSource*>(cinfo->src);
+    if (count <= 0)
+        return;
+    if (std::size_t(count) <= s.pub.bytes_in_buffer) {
+        s.pub.next_input_byte += count;
+        s.pub.bytes_in_buffer -= std::size_t(count);
+        return;
+    }
+    s.offset += std::uint64_t(count) - s.pub.bytes_in_buffer;
+    s.pub.bytes_in_buffer = 0;
+}
+
+// The bytes of a file in memory, or the file itself, read a chunk at a time.
+struct Input {
+    Bytes bytes;
+    ChunkSource* chunks = nullptr;
+    std::uint64_t size() const { return chunks ? chunks->file->size() : bytes.size(); }
+};
+
+// Reads the header and starts the decompression as decodeJpeg does, checking every limit of
+// the whole picture.
+Status startJpeg(Reader& r, const Input& file, const DecodeLimits& limits, bool& viaCmyk)
+{
+    if (!readHeader(r, file.bytes.data(), file.bytes.size(), limits.colourManagement,
+                    file.chunks ? &file.chunks->pub : nullptr))
+        return failure(r.sink);
     jpeg_decompress_struct& c = r.cinfo;
-    bool viaCmyk = false;
     if (Status checked = checkHeader(c, file.size(), limits, viaCmyk); !checked)
         return checked.error();
     const std::int64_t width = c.image_width;
@@ -322,16 +396,146 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
     if (std::int64_t(c.output_width) != width || std::int64_t(c.output_height) != height ||
         c.output_components != (viaCmyk ? 4 : 3))
         return makeError(ErrorCode::Corrupt, "JPEG decoder output differs from the frame header");
+    return {};
+}
+
+// The orientation, and the profile to hand on or (CMYK) to apply while reading.
+Status takeMetadata(const Reader& r, const DecodeLimits& limits, bool viaCmyk, DecodedImage& image,
+                    std::unique_ptr<CmykToSrgb>& cmykProfile)
+{
+    try {
+        image.orientation = orientationOf(r.cinfo);
+        if (viaCmyk && limits.colourManagement)
+            cmykProfile = CmykToSrgb::create(profileOf(r.cinfo), r.cinfo.saw_Adobe_marker);
+        else
+            image.iccProfile = profileForPixels(r.cinfo);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's metadata");
+    }
+    return {};
+}
+
+// Decoded columns reach a little past their own blocks: fancy upsampling by one chroma sample,
+// progressive block smoothing by two blocks. Decoding this much more on every side keeps the
+// region's pixels those of a full decode, whatever the band's own edges look like.
+constexpr int kRegionMargin = 48;
+
+bool cropColumns(Reader& r, JDIMENSION& first, JDIMENSION& count)
+{
+    if (setjmp(r.sink.jump))
+        return false;
+    jpeg_crop_scanline(&r.cinfo, &first, &count);
+    return true;
+}
+
+bool skipRows(jpeg_decompress_struct& c, JDIMENSION until)
+{
+    while (c.output_scanline < until)
+        if (jpeg_skip_scanlines(&c, until - c.output_scanline) == 0)
+            return false;
+    return true;
+}
+
+struct RegionJob {
+    JpegRegion region;
+    JDIMENSION bandFirstRow;  // decoding starts here, rows above the region being discarded
+    int columnOffset;         // of the region's first column in the decoded band
+    std::uint8_t* band;       // kRowsPerCall rows of the band, output_components bytes a pixel
+    std::uint8_t* pixels;     // the region's bitmap
+    int stride;
+    bool cmyk;
+    const CmykToSrgb* profile;
+};
+
+// Decodes the band's rows and keeps the region's columns of them; then passes over the rest of
+// the file as far as its end marker, so that damage after the region still fails the decode.
+bool readRegion(Reader& r, const RegionJob& job)
+{
+    if (setjmp(r.sink.jump))
+        return false;
+    jpeg_decompress_struct& c = r.cinfo;
+    const j_common_ptr common = reinterpret_cast<j_common_ptr>(&c);
+    const JDIMENSION bandWidth = c.output_width;
+    const std::size_t bandStride = std::size_t(bandWidth) * std::size_t(c.output_components);
+    const JDIMENSION regionTop = JDIMENSION(job.region.y);
+    const JDIMENSION regionEnd = regionTop + JDIMENSION(job.region.height);
+    if (!skipRows(c, job.bandFirstRow))
+        failWith(common, "JPEG decoder skipped no rows");
+    JSAMPROW rows[kRowsPerCall];
+    for (int i = 0; i < kRowsPerCall; ++i)
+        rows[i] = job.band + std::size_t(i) * bandStride;
+    while (c.output_scanline < regionEnd) {
+        const JDIMENSION first = c.output_scanline;
+        const JDIMENSION got = jpeg_read_scanlines(&c, rows, std::min<JDIMENSION>(kRowsPerCall, regionEnd - first));
+        if (got == 0)
+            failWith(common, "JPEG decoder delivered no rows");
+        for (JDIMENSION i = 0; i < got; ++i) {
+            if (first + i < regionTop)
+                continue;
+            const std::uint8_t* from = rows[i] + std::size_t(job.columnOffset) * std::size_t(c.output_components);
+            std::uint8_t* to = job.pixels + std::size_t(first + i - regionTop) * std::size_t(job.stride);
+            if (job.profile)
+                job.profile->convert(from, job.region.width, 1, to, job.stride);
+            else if (job.cmyk)
+                cmykRowsToBgr(from, 1, job.region.width, c.saw_Adobe_marker, to, job.stride);
+            else
+                std::memcpy(to, from, std::size_t(job.region.width) * 3);
+        }
+    }
+    // Skipping to the very end would not read the data at all, so the last row is decoded.
+    if (c.output_height - c.output_scanline > 1 && !skipRows(c, c.output_height - 1))
+        failWith(common, "JPEG decoder skipped no rows");
+    if (c.output_scanline < c.output_height && jpeg_read_scanlines(&c, rows, 1) == 0)
+        failWith(common, "JPEG decoder delivered no rows");
+    jpeg_finish_decompress(&c);
+    return true;
+}
+
+// Decodes every row into band, through cmyk (band.width() × 4 a pixel) when set, and hands
+// each group of rows to sink.
+bool readBands(Reader& r, Bitmap& band, std::uint8_t* cmyk, const CmykToSrgb* profile, const JpegRowSink& sink)
+{
+    if (setjmp(r.sink.jump))
+        return false;
+    jpeg_decompress_struct& c = r.cinfo;
+    const std::size_t width = c.output_width;
+    JSAMPROW rows[kRowsPerCall];
+    for (int i = 0; i < kRowsPerCall; ++i)
+        rows[i] = cmyk ? cmyk + std::size_t(i) * width * 4 : band.row(i);
+    while (c.output_scanline < c.output_height) {
+        const JDIMENSION first = c.output_scanline;
+        const JDIMENSION got =
+            jpeg_read_scanlines(&c, rows, std::min<JDIMENSION>(kRowsPerCall, c.output_height - first));
+        if (got == 0)
+            failWith(reinterpret_cast<j_common_ptr>(&c), "JPEG decoder delivered no rows");
+        if (profile)
+            profile->convert(cmyk, int(width), int(got), band.data(), band.stride());
+        else if (cmyk)
+            cmykRowsToBgr(cmyk, int(got), int(width), c.saw_Adobe_marker, band.data(), band.stride());
+        sink(band, int(first), int(got));
+    }
+    jpeg_finish_decompress(&c);
+    return true;
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
+{
+    Reader r;
+    bool viaCmyk = false;
+    if (Status started = startJpeg(r, Input{file}, limits, viaCmyk); !started)
+        return started.error();
+    jpeg_decompress_struct& c = r.cinfo;
+    const std::int64_t width = c.image_width;
+    const std::int64_t height = c.image_height;
 
     DecodedImage image;
     std::vector<std::uint8_t> cmyk;
     std::unique_ptr<CmykToSrgb> cmykProfile;
+    if (Status taken = takeMetadata(r, limits, viaCmyk, image, cmykProfile); !taken)
+        return taken.error();
     try {
-        image.orientation = orientationOf(c);
-        if (viaCmyk && limits.colourManagement)
-            cmykProfile = CmykToSrgb::create(profileOf(c), c.saw_Adobe_marker);
-        else
-            image.iccProfile = profileForPixels(c);
         image.bitmap = Bitmap(int(width), int(height), Bitmap::Init::Uninitialized);
         if (viaCmyk)
             cmyk.resize(std::size_t(kRowsPerCall) * std::size_t(width) * 4);
@@ -341,6 +545,97 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
     if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr, cmykProfile.get()))
         return failure(r.sink);
     return image;
+}
+
+Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const DecodeLimits& limits)
+{
+    Reader r;
+    bool viaCmyk = false;
+    if (Status started = startJpeg(r, Input{file}, limits, viaCmyk); !started)
+        return started.error();
+    DecodedImage image;
+    std::unique_ptr<CmykToSrgb> cmykProfile;
+    if (Status taken = takeMetadata(r, limits, viaCmyk, image, cmykProfile); !taken)
+        return taken.error();
+    if (limits.colourManagement && !image.iccProfile.empty())
+        return makeError(ErrorCode::Unsupported, "the JPEG's colour profile applies to the whole picture");
+    Bitmap band;
+    std::vector<std::uint8_t> cmyk;
+    try {
+        band = Bitmap(int(r.cinfo.output_width), kRowsPerCall, Bitmap::Init::Uninitialized);
+        if (viaCmyk)
+            cmyk.resize(std::size_t(kRowsPerCall) * std::size_t(r.cinfo.output_width) * 4);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's rows");
+    }
+    if (!readBands(r, band, viaCmyk ? cmyk.data() : nullptr, cmykProfile.get(), sink))
+        return failure(r.sink);
+    return image;
+}
+
+namespace {
+
+Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits)
+{
+    Reader r;
+    bool viaCmyk = false;
+    if (Status started = startJpeg(r, file, limits, viaCmyk); !started)
+        return started.error();
+    jpeg_decompress_struct& c = r.cinfo;
+    const std::int64_t width = c.image_width;
+    const std::int64_t height = c.image_height;
+    if (region.width <= 0 || region.height <= 0 || region.x < 0 || region.y < 0 || region.x > width - region.width ||
+        region.y > height - region.height)
+        return makeError(ErrorCode::Invalid, "region outside the JPEG's picture");
+
+    // libjpeg widens the band to whole iMCU columns; the region is cut out of it.
+    JDIMENSION first = JDIMENSION(std::max(0, region.x - kRegionMargin));
+    JDIMENSION count =
+        JDIMENSION(std::min<std::int64_t>(width, std::int64_t(region.x) + region.width + kRegionMargin)) - first;
+    if (!cropColumns(r, first, count))
+        return failure(r.sink);
+
+    DecodedImage image;
+    std::unique_ptr<CmykToSrgb> cmykProfile;
+    if (Status taken = takeMetadata(r, limits, viaCmyk, image, cmykProfile); !taken)
+        return taken.error();
+    std::vector<std::uint8_t> band;
+    try {
+        image.bitmap = Bitmap(region.width, region.height, Bitmap::Init::Uninitialized);
+        band.resize(std::size_t(kRowsPerCall) * std::size_t(c.output_width) * std::size_t(c.output_components));
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
+    }
+    const RegionJob job{region,
+                        JDIMENSION(std::max(0, region.y - kRegionMargin)),
+                        region.x - int(first),
+                        band.data(),
+                        image.bitmap.data(),
+                        image.bitmap.stride(),
+                        viaCmyk,
+                        cmykProfile.get()};
+    if (!readRegion(r, job))
+        return failure(r.sink);
+    return image;
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits)
+{
+    return regionOf(Input{file}, region, limits);
+}
+
+Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits)
+{
+    ChunkSource chunks{};
+    chunks.pub.init_source = initChunks;
+    chunks.pub.fill_input_buffer = fillChunk;
+    chunks.pub.skip_input_data = skipChunks;
+    chunks.pub.resync_to_restart = jpeg_resync_to_restart;
+    chunks.pub.term_source = termChunks;
+    chunks.file = &file;
+    return regionOf(Input{{}, &chunks}, region, limits);
 }
 
 // ---- encoding -------------------------------------------------------------------------------

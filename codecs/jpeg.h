@@ -1,6 +1,9 @@
 #pragma once
 // JPEG through libjpeg(-turbo).
 
+#include <functional>
+
+#include "base/file_io.h"
 #include "codecs/decoded.h"
 
 namespace trimlet {
@@ -16,6 +19,29 @@ namespace trimlet {
 // spaces and 12-bit, lossless or hierarchical files (the message says which). A Huffman-coded
 // file too short to hold its blocks fails before the pixels are allocated.
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
+
+// A rectangle of a JPEG's stored pixels (before its orientation is applied).
+struct JpegRegion {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
+// decodeJpeg's pixels inside region, without computing the others: the same checks and
+// failures, the whole file still read to its end (so damage anywhere fails it), and the same
+// orientation and profile handed on, to be applied to the region. A region that is empty or
+// not inside the picture is Invalid.
+Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits = {});
+// The same, reading the file a little at a time rather than holding it.
+Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits = {});
+
+// Receives the stored picture's rows first .. first + count − 1 in band's first count rows.
+// Must not throw.
+using JpegRowSink = std::function<void(const Bitmap& band, int first, int count)>;
+
+// decodeJpeg's pixels handed to sink a band of rows at a time, in order, instead of kept:
+// the same checks and failures, and the orientation in the result, whose bitmap stays empty.
+// A file whose ICC profile decodeJpeg would hand on (with colourManagement on) is Unsupported
+// before any row, since a profile is applied to the whole picture.
+Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const DecodeLimits& limits = {});
 
 // The size and orientation decodeJpeg would give, from the markers up to the first scan at the
 // start of a file of fileSize bytes.

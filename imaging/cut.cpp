@@ -17,20 +17,36 @@ Bitmap cutRegion(const Bitmap& src, IntPoint origin, int cutW, int cutH, int rat
     return reduceArea(src, origin.x, origin.y, cutW, cutH, reducedSize(rate, cutW), reducedSize(rate, cutH));
 }
 
-Bitmap cutPicture(const Bitmap& src, const CutRequest& r)
+std::optional<CutFrame> cutFrame(int pw, int ph, const CutRequest& r)
 {
-    const int pw = src.width(), ph = src.height();
-    if (src.empty() || r.width < 1 || r.height < 1)
-        return {};
+    if (pw < 1 || ph < 1 || r.width < 1 || r.height < 1)
+        return std::nullopt;
     if (!cutsRegion(pw, ph, r.width, r.height))
-        return copyRegion(src, 0, 0, pw, ph);
+        return CutFrame{{0, 0}, pw, ph, 100};
     const int rate = std::clamp(r.rate, minimumRate(pw, ph, r.width, r.height), 100);
     const IntRect display{0, 0, pw, ph};
     const IntPoint centre = r.centreGiven ? r.centre : IntPoint{pw / 2, ph / 2};
     const IntRect start{std::clamp(centre.x, 0, pw - 1), std::clamp(centre.y, 0, ph - 1), 1, 1};
     const FrameSizing s = resizeCutFrame(start, display, pw, ph, r.width, r.height, rate);
-    const IntPoint origin = cutOrigin(s.frame, display, pw, ph, s.cutSrcWidth, s.cutSrcHeight);
-    return cutRegion(src, origin, s.cutSrcWidth, s.cutSrcHeight, rate);
+    return CutFrame{cutOrigin(s.frame, display, pw, ph, s.cutSrcWidth, s.cutSrcHeight), s.cutSrcWidth, s.cutSrcHeight,
+                    rate};
+}
+
+CutFrame cutFrameAt(int pw, int ph, const CutRequest& r, IntPoint origin)
+{
+    if (!cutsRegion(pw, ph, r.width, r.height))
+        return {origin, pw, ph, 100};
+    const int rate = std::clamp(r.rate, minimumRate(pw, ph, r.width, r.height), 100);
+    const FrameSizing s = resizeCutFrame({0, 0, 1, 1}, {0, 0, pw, ph}, pw, ph, r.width, r.height, rate);
+    return {origin, s.cutSrcWidth, s.cutSrcHeight, rate};
+}
+
+Bitmap cutPicture(const Bitmap& src, const CutRequest& r)
+{
+    const auto frame = cutFrame(src.width(), src.height(), r);
+    if (!frame)
+        return {};
+    return cutRegion(src, frame->origin, frame->width, frame->height, frame->rate);
 }
 
 }  // namespace trimlet

@@ -1,0 +1,117 @@
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "cli/cli.h"
+#include "codecs/jpeg.h"
+#include "codecs/picture_file.h"
+#include "imaging/cut.h"
+#include "imaging/photo.h"
+#include "imaging/quarter_turn.h"
+#include "tests/codecs/photo_fixtures.h"
+
+namespace trimlet {
+namespace {
+
+using test::Data;
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+CliRun runCli(const std::vector<std::string>& args)
+{
+    std::ostringstream out, err;
+    const int status = cli::run(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+// Cuts after turns and flips are made on the file's own pixels (of a JPEG, only the region is
+// decoded); a --rotate 0 in front sends the same chain through the whole picture, as every
+// chain went before.
+class CliCutFirst : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const Data stored = encodeJpeg(test::photoLike(203, 157, 4), 91).value();
+        const Data profile = test::readBytes(test::kAdobeRgb);
+        for (int orientation : {1, 6, 7}) {
+            const Data photo = test::withProfile(
+                test::withSegments(stored, {{0xE1, test::exifApp1(test::orientationBlock(true, orientation))}}),
+                profile);
+            test::writeBytes(dir.file("o" + std::to_string(orientation) + ".jpg"), photo);
+        }
+        ASSERT_TRUE(writePngFile(decodeJpeg(stored).value().bitmap, dir.file("p.png")));
+    }
+
+    Data output(const std::string& input, std::vector<std::string> chain)
+    {
+        chain.insert(chain.begin(), input);
+        chain.insert(chain.end(), {"--output", dir.file("out.bmp"), "--force"});
+        const CliRun r = runCli(chain);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return test::readBytes(dir.file("out.bmp"));
+    }
+
+    test::TempDir dir;
+};
+
+TEST_F(CliCutFirst, EveryPlacementAndCutGivesTheWholePicturesBytes)
+{
+    const std::vector<std::vector<std::string>> placements = {
+        {},
+        {"--turn", "right"},
+        {"--turn", "180"},
+        {"--turn", "left"},
+        {"--flip", "horizontal"},
+        {"--flip", "vertical"},
+        {"--turn", "right", "--flip", "horizontal"},
+        {"--flip", "horizontal", "--turn", "right"},
+        {"--turn", "left", "--flip", "vertical", "--turn", "180", "--flip", "horizontal"},
+    };
+    const std::vector<std::string> cuts = {"--cut=40x50",
+                                           "--cut=60x40@50",
+                                           "--cut=30x40@73+20,30",
+                                           "--cut=24x32:5,9",
+                                           "--cut=80x60@61:3,1",
+                                           "--cut=300x300",
+                                           ""};
+    for (const std::string input : {"o1.jpg", "o6.jpg", "o7.jpg", "p.png"})
+        for (const auto& placement : placements)
+            for (const std::string& cut : cuts)
+                for (const bool managed : {true, false}) {
+                    std::vector<std::string> chain = placement;
+                    if (!cut.empty())  // else the turns and flips alone, made as one
+                        chain.push_back(cut);
+                    chain.insert(chain.end(), {"--turn", "left"});  // a step after the cut
+                    if (!managed)
+                        chain.push_back("--no-color-management");
+                    std::vector<std::string> whole = chain;
+                    whole.insert(whole.begin(), {"--rotate", "0"});
+                    const Data planned = output(dir.file(input), chain);
+                    ASSERT_FALSE(planned.empty());
+                    ASSERT_EQ(planned, output(dir.file(input), whole)) << input << " " << testing::PrintToString(chain);
+                }
+}
+
+TEST_F(CliCutFirst, MatchesTheKernelsAndRefusesTheSameCuts)
+{
+    // Against the kernels themselves: turned upright by EXIF, then right, then cut.
+    const Bitmap shown = loadPhoto(dir.file("o6.jpg")).value().bitmap();
+    const Bitmap expected = cutPicture(turnRight(shown), {60, 40, 50, false, {}});
+    output(dir.file("o6.jpg"), {"--turn", "right", "--cut", "60x40@50"});
+    EXPECT_EQ(loadPictureFile(dir.file("out.bmp")).value().bitmap(), expected);
+
+    for (const std::string input : {"o6.jpg", "p.png"}) {
+        const CliRun planned = runCli({dir.file(input), "--turn", "left", "--cut", "100x90:150,3", "--save"});
+        const CliRun whole =
+            runCli({dir.file(input), "--rotate", "0", "--turn", "left", "--cut", "100x90:150,3", "--save"});
+        EXPECT_EQ(planned.status, 1);
+        EXPECT_EQ(planned.err, whole.err);
+        EXPECT_NE(planned.err.find("reach past the "), std::string::npos) << planned.err;
+    }
+}
+
+}  // namespace
+}  // namespace trimlet

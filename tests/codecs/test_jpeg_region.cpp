@@ -1,0 +1,204 @@
+#include <gtest/gtest.h>
+
+#include <jpeglib.h>
+
+#include "codecs/jpeg.h"
+#include "tests/codecs/libjpeg_writer.h"
+#include "tests/support/test_support.h"
+
+namespace trimlet {
+namespace {
+
+using Data = std::vector<std::uint8_t>;
+using test::libjpeg;
+
+// Rows of the picture's BGR as RGB samples for libjpeg.
+Data rgbSamples(const Bitmap& b)
+{
+    Data out;
+    for (int y = 0; y < b.height(); ++y)
+        for (int x = 0; x < b.width(); ++x) {
+            const std::uint8_t* p = b.row(y) + 3 * x;
+            out.insert(out.end(), {p[2], p[1], p[0]});
+        }
+    return out;
+}
+
+Bitmap crop(const Bitmap& b, JpegRegion r)
+{
+    Bitmap out(r.width, r.height);
+    for (int y = 0; y < r.height; ++y)
+        std::copy_n(b.row(r.y + y) + 3 * r.x, 3 * r.width, out.row(y));
+    return out;
+}
+
+bool samePixels(const Bitmap& a, const Bitmap& b)
+{
+    if (a.width() != b.width() || a.height() != b.height())
+        return false;
+    for (int y = 0; y < a.height(); ++y)
+        if (!std::equal(a.row(y), a.row(y) + 3 * a.width(), b.row(y)))
+            return false;
+    return true;
+}
+
+struct Kind {
+    const char* name;
+    Data file;
+};
+
+// One file of each layout the region path must treat alike, on an odd-sized picture whose
+// edges fall inside blocks.
+std::vector<Kind> kinds(int w, int h)
+{
+    const Data rgb = rgbSamples(test::photoLike(w, h, 7));
+    auto sampled = [&](int hs, int vs, bool progressive) {
+        return libjpeg(rgb, w, 3, JCS_RGB, [=](jpeg_compress_struct* c) {
+            c->comp_info[0].h_samp_factor = hs;
+            c->comp_info[0].v_samp_factor = vs;
+            if (progressive)
+                jpeg_simple_progression(c);
+        });
+    };
+    Data grey;
+    for (std::size_t i = 0; i < rgb.size(); i += 3)
+        grey.push_back(rgb[i + 1]);
+    Data cmyk;
+    for (std::size_t i = 0; i < rgb.size(); i += 3)
+        cmyk.insert(cmyk.end(), {rgb[i], rgb[i + 1], rgb[i + 2], std::uint8_t(rgb[i] / 2)});
+    return {
+        {"4:2:0", sampled(2, 2, false)},
+        {"4:2:2", sampled(2, 1, false)},
+        {"4:4:4", sampled(1, 1, false)},
+        {"4:2:0 progressive", sampled(2, 2, true)},
+        {"4:4:4 progressive", sampled(1, 1, true)},
+        {"grey", libjpeg(grey, w, 1, JCS_GRAYSCALE, [](jpeg_compress_struct*) {})},
+        {"4:2:0 restarts", libjpeg(rgb, w, 3, JCS_RGB, [](jpeg_compress_struct* c) { c->restart_in_rows = 1; })},
+        {"4:2:0 arithmetic", libjpeg(rgb, w, 3, JCS_RGB, [](jpeg_compress_struct* c) { c->arith_code = TRUE; })},
+        {"CMYK", libjpeg(cmyk, w, 4, JCS_CMYK, [](jpeg_compress_struct*) {})},
+    };
+}
+
+TEST(JpegRegion, EqualsTheFullDecodeAtEveryOffset)
+{
+    const int w = 203, h = 157;
+    const int offsets[] = {0, 1, 7, 8, 15, 16, 17, 31, 33, 47, 48, 49, 64, 95, 100};
+    const int sizes[] = {1, 2, 9, 16, 17, 40};
+    for (const Kind& kind : kinds(w, h)) {
+        SCOPED_TRACE(kind.name);
+        auto full = decodeJpeg(kind.file);
+        ASSERT_TRUE(full) << full.error().message;
+        int checked = 0;
+        for (int x : offsets)
+            for (int y : offsets)
+                for (int s : sizes) {
+                    const JpegRegion r{x, y, std::min(s + x % 5, w - x), std::min(s + y % 3, h - y)};
+                    auto part = decodeJpegRegion(kind.file, r);
+                    ASSERT_TRUE(part) << part.error().message;
+                    ASSERT_TRUE(samePixels(part.value().bitmap, crop(full.value().bitmap, r)))
+                        << r.x << "," << r.y << " " << r.width << "x" << r.height;
+                    ++checked;
+                }
+        for (const JpegRegion r :
+             {JpegRegion{0, 0, w, h}, JpegRegion{w - 1, h - 1, 1, 1}, JpegRegion{150, 100, 53, 57}}) {
+            auto part = decodeJpegRegion(kind.file, r);
+            ASSERT_TRUE(part) << part.error().message;
+            EXPECT_TRUE(samePixels(part.value().bitmap, crop(full.value().bitmap, r)))
+                << r.x << "," << r.y << " " << r.width << "x" << r.height;
+        }
+        EXPECT_GT(checked, 1000);
+    }
+}
+
+TEST(JpegRegion, RefusesRegionsOutsideAndFailsOnDamageAfterTheRegion)
+{
+    const Kind baseline = kinds(203, 157)[0];
+    for (const JpegRegion r : {JpegRegion{0, 0, 0, 5}, JpegRegion{0, 0, 5, 0}, JpegRegion{-1, 0, 5, 5},
+                               JpegRegion{199, 0, 5, 5}, JpegRegion{0, 153, 5, 5}, JpegRegion{0, 0, 204, 1}}) {
+        auto part = decodeJpegRegion(baseline.file, r);
+        ASSERT_FALSE(part);
+        EXPECT_EQ(part.error().code, ErrorCode::Invalid);
+    }
+    // The region lies in the first rows; the file ends early or goes bad near its end.
+    Data truncated(baseline.file.begin(), baseline.file.end() - 200);
+    Data damaged = baseline.file;
+    for (std::size_t i = damaged.size() - 300; i < damaged.size() - 250; ++i)
+        damaged[i] = 0xFF;
+    for (const Data& bad : {truncated, damaged}) {
+        ASSERT_FALSE(decodeJpeg(bad));
+        auto part = decodeJpegRegion(bad, {0, 0, 40, 20});
+        ASSERT_FALSE(part);
+        EXPECT_EQ(part.error().code, ErrorCode::Corrupt) << part.error().message;
+    }
+}
+
+// From a file, read a chunk at a time: the same pixels, the same failures; big enough that
+// the chunks do not hold it at once.
+TEST(JpegRegion, ReadFromAFileAsFromItsBytes)
+{
+    test::TempDir dir;
+    const Data rgb = rgbSamples(test::noisePicture(1000, 300, 9));
+    const Data file = libjpeg(rgb, 1000, 3, JCS_RGB, [](jpeg_compress_struct* c) { jpeg_set_quality(c, 98, TRUE); });
+    ASSERT_GT(file.size(), std::size_t{3} << 16);
+    Data truncated(file.begin(), file.end() - 1000);
+    Data progressive = libjpeg(rgb, 1000, 3, JCS_RGB, [](jpeg_compress_struct* c) { jpeg_simple_progression(c); });
+    test::writeBytes(dir.file("a.jpg"), file);
+    test::writeBytes(dir.file("t.jpg"), truncated);
+    test::writeBytes(dir.file("p.jpg"), progressive);
+    for (const JpegRegion r : {JpegRegion{0, 0, 1000, 300}, JpegRegion{333, 111, 400, 100}, JpegRegion{999, 299, 1, 1}})
+        for (const auto& [name, bytes] : {std::pair{"a.jpg", file}, std::pair{"p.jpg", progressive}}) {
+            auto opened = RegularFile::open(dir.file(name));
+            ASSERT_TRUE(opened);
+            auto fromFile = decodeJpegRegion(opened.value(), r);
+            auto fromBytes = decodeJpegRegion(bytes, r);
+            ASSERT_TRUE(fromFile && fromBytes) << name;
+            EXPECT_TRUE(samePixels(fromFile.value().bitmap, fromBytes.value().bitmap)) << name << " " << r.x;
+        }
+    auto opened = RegularFile::open(dir.file("t.jpg"));
+    ASSERT_TRUE(opened);
+    auto cut = decodeJpegRegion(opened.value(), {0, 0, 50, 50});
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().code, ErrorCode::Corrupt) << cut.error().message;
+}
+
+TEST(JpegRows, HandsOverTheFullDecodeInOrderAndRefusesProfiles)
+{
+    for (const Kind& kind : kinds(45, 37)) {
+        SCOPED_TRACE(kind.name);
+        const Bitmap full = decodeJpeg(kind.file).value().bitmap;
+        Bitmap joined(45, 37);
+        int next = 0;
+        auto rows = decodeJpegRows(kind.file, [&](const Bitmap& band, int first, int count) {
+            EXPECT_EQ(first, next);
+            next = first + count;
+            for (int i = 0; i < count; ++i)
+                std::copy_n(band.row(i), 3 * 45, joined.row(first + i));
+        });
+        ASSERT_TRUE(rows) << rows.error().message;
+        EXPECT_EQ(next, 37);
+        EXPECT_TRUE(samePixels(joined, full));
+    }
+    // An RGB profile chunk: the rows could not be handed over converted.
+    Data payload{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};
+    const Data profile = test::readBytes("/usr/share/color/icc/sRGB.icc");
+    payload.insert(payload.end(), profile.begin(), profile.end());
+    const Data plain = kinds(45, 37)[0].file;
+    Data profiled(plain.begin(), plain.begin() + 2);
+    profiled.insert(profiled.end(),
+                    {0xFF, 0xE2, std::uint8_t((payload.size() + 2) >> 8), std::uint8_t(payload.size() + 2)});
+    profiled.insert(profiled.end(), payload.begin(), payload.end());
+    profiled.insert(profiled.end(), plain.begin() + 2, plain.end());
+    int bands = 0;
+    auto refused = decodeJpegRows(profiled, [&](const Bitmap&, int, int) { ++bands; });
+    ASSERT_FALSE(refused);
+    EXPECT_EQ(refused.error().code, ErrorCode::Unsupported);
+    EXPECT_EQ(bands, 0);
+    DecodeLimits kept;
+    kept.colourManagement = false;
+    EXPECT_TRUE(decodeJpegRows(
+        profiled, [&](const Bitmap&, int, int) { ++bands; }, kept));
+    EXPECT_GT(bands, 0);
+}
+
+}  // namespace
+}  // namespace trimlet
