@@ -15,22 +15,11 @@
 #include "imaging/quarter_turn.h"
 #include "imaging/region.h"
 #include "imaging/rotate.h"
+#include "tests/cli/cli_run.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun runCli(const std::vector<std::string>& args, cli::Terminal terminal = {})
-{
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err, terminal);
-    return {status, out.str(), err.str()};
-}
 
 std::vector<std::string> lines(const std::string& text)
 {

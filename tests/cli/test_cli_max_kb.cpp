@@ -6,22 +6,11 @@
 #include "cli/cli.h"
 #include "codecs/output_file.h"
 #include "codecs/picture_file.h"
+#include "tests/cli/cli_run.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
 namespace {
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err, {});
-    return {status, out.str(), err.str()};
-}
 
 class CliMaxKb : public ::testing::Test {
 protected:

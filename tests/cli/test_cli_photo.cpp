@@ -10,24 +10,13 @@
 #include "imaging/orientation.h"
 #include "imaging/photo.h"
 #include "imaging/rotate.h"
+#include "tests/cli/cli_run.h"
 #include "tests/codecs/photo_fixtures.h"
 
 namespace trimlet {
 namespace {
 
 using test::Data;
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 bool contains(const Data& bytes, std::string_view text)
 {

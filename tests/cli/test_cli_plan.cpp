@@ -8,24 +8,13 @@
 #include "imaging/cut.h"
 #include "imaging/photo.h"
 #include "imaging/quarter_turn.h"
+#include "tests/cli/cli_run.h"
 #include "tests/codecs/photo_fixtures.h"
 
 namespace trimlet {
 namespace {
 
 using test::Data;
-
-struct CliRun {
-    int status;
-    std::string out, err;
-};
-
-CliRun runCli(const std::vector<std::string>& args)
-{
-    std::ostringstream out, err;
-    const int status = cli::run(args, out, err);
-    return {status, out.str(), err.str()};
-}
 
 // Cuts after turns and flips are made on the file's own pixels (of a JPEG, only the region is
 // decoded); a --rotate 0 in front sends the same chain through the whole picture, as every

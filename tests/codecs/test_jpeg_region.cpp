@@ -32,16 +32,6 @@ Bitmap crop(const Bitmap& b, JpegRegion r)
     return out;
 }
 
-bool samePixels(const Bitmap& a, const Bitmap& b)
-{
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (!std::equal(a.row(y), a.row(y) + 3 * a.width(), b.row(y)))
-            return false;
-    return true;
-}
-
 struct Kind {
     const char* name;
     Data file;
@@ -95,7 +85,7 @@ TEST(JpegRegion, EqualsTheFullDecodeAtEveryOffset)
                     const JpegRegion r{x, y, std::min(s + x % 5, w - x), std::min(s + y % 3, h - y)};
                     auto part = decodeJpegRegion(kind.file, r);
                     ASSERT_TRUE(part) << part.error().message;
-                    ASSERT_TRUE(samePixels(part.value().bitmap, crop(full.value().bitmap, r)))
+                    ASSERT_TRUE(part.value().bitmap == crop(full.value().bitmap, r))
                         << r.x << "," << r.y << " " << r.width << "x" << r.height;
                     ++checked;
                 }
@@ -103,7 +93,7 @@ TEST(JpegRegion, EqualsTheFullDecodeAtEveryOffset)
              {JpegRegion{0, 0, w, h}, JpegRegion{w - 1, h - 1, 1, 1}, JpegRegion{150, 100, 53, 57}}) {
             auto part = decodeJpegRegion(kind.file, r);
             ASSERT_TRUE(part) << part.error().message;
-            EXPECT_TRUE(samePixels(part.value().bitmap, crop(full.value().bitmap, r)))
+            EXPECT_TRUE(part.value().bitmap == crop(full.value().bitmap, r))
                 << r.x << "," << r.y << " " << r.width << "x" << r.height;
         }
         EXPECT_GT(checked, 1000);
@@ -152,7 +142,7 @@ TEST(JpegRegion, ReadFromAFileAsFromItsBytes)
             auto fromFile = decodeJpegRegion(opened.value(), r);
             auto fromBytes = decodeJpegRegion(bytes, r);
             ASSERT_TRUE(fromFile && fromBytes) << name;
-            EXPECT_TRUE(samePixels(fromFile.value().bitmap, fromBytes.value().bitmap)) << name << " " << r.x;
+            EXPECT_TRUE(fromFile.value().bitmap == fromBytes.value().bitmap) << name << " " << r.x;
         }
     auto opened = RegularFile::open(dir.file("t.jpg"));
     ASSERT_TRUE(opened);
@@ -176,7 +166,7 @@ TEST(JpegRows, HandsOverTheFullDecodeInOrderAndRefusesProfiles)
         });
         ASSERT_TRUE(rows) << rows.error().message;
         EXPECT_EQ(next, 37);
-        EXPECT_TRUE(samePixels(joined, full));
+        EXPECT_TRUE(joined == full);
     }
     // An RGB profile chunk: the rows could not be handed over converted.
     Data payload{'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, 1, 1};

@@ -8,16 +8,6 @@
 namespace trimlet {
 namespace {
 
-bool samePixels(const Bitmap& a, const Bitmap& b)
-{
-    if (a.width() != b.width() || a.height() != b.height())
-        return false;
-    for (int y = 0; y < a.height(); ++y)
-        if (!std::equal(a.row(y), a.row(y) + 3 * a.width(), b.row(y)))
-            return false;
-    return true;
-}
-
 // The kernels themselves are the reference: placing twice is placing once by the composition,
 // and every pixel lands where orientedPoint says.
 TEST(CutPlan, OrientationsComposeAsTheKernelsPlacePixels)
@@ -31,7 +21,7 @@ TEST(CutPlan, OrientationsComposeAsTheKernelsPlacePixels)
                 ASSERT_EQ(test::pixelAt(once, p.x, p.y), test::pixelAt(picture, x, y)) << first;
             }
         for (int then = 1; then <= 8; ++then)
-            EXPECT_TRUE(samePixels(orientBitmap(once, then), orientBitmap(picture, composeOrientations(first, then))))
+            EXPECT_TRUE(orientBitmap(once, then) == orientBitmap(picture, composeOrientations(first, then)))
                 << first << " then " << then;
     }
 }
@@ -53,8 +43,7 @@ TEST(CutPlan, CutFirstGivesTheCutOfThePlacedPicture)
             f.origin.y = std::min(f.origin.y, shown.height() - f.height);
             const CutPlan plan = planCut(stored.width(), stored.height(), orientation, f);
             const Bitmap region = copyRegion(stored, plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h);
-            EXPECT_TRUE(
-                samePixels(cutStoredRegion(region, plan), cutRegion(shown, f.origin, f.width, f.height, f.rate)))
+            EXPECT_TRUE(cutStoredRegion(region, plan) == cutRegion(shown, f.origin, f.width, f.height, f.rate))
                 << "orientation " << orientation << " frame " << f.origin.x << "," << f.origin.y << " " << f.width
                 << "x" << f.height << "@" << f.rate;
         }
@@ -75,7 +64,7 @@ TEST(CutPlan, PlacedBandsMakeThePlacedPicture)
                 count = std::min(count, h - first);
                 placeRows(copyRegion(stored, 0, first, w, count), first, count, w, h, orientation, placed);
             }
-            EXPECT_TRUE(samePixels(placed, expected)) << w << "x" << h << " orientation " << orientation;
+            EXPECT_TRUE(placed == expected) << w << "x" << h << " orientation " << orientation;
         }
 }
 
