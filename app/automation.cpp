@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTimer>
@@ -162,7 +163,16 @@ bool Automation::click(const Step& step)
             return true;
         }
     }
-    fail(QStringLiteral("'%1': no button or menu item %2 in a window that can be clicked").arg(step.text, step.name));
+    // Name the window in the way, with a message box's text, so that a failed run says why.
+    QString blocking;
+    if (QWidget* modal = QApplication::activeModalWidget()) {
+        blocking = QStringLiteral(" (%1 \"%2\" is open").arg(modal->metaObject()->className(), modal->windowTitle());
+        if (auto* box = qobject_cast<QMessageBox*>(modal))
+            blocking += QStringLiteral(": ") + box->text().simplified();
+        blocking += QLatin1Char(')');
+    }
+    fail(QStringLiteral("'%1': no button or menu item %2 in a window that can be clicked%3")
+             .arg(step.text, step.name, blocking));
     return false;
 }
 
