@@ -179,6 +179,26 @@ const std::uint32_t kKey = 0x00FF00;
 
 }  // namespace
 
+// Each side saves beside its own copy of the picture, so both number from (1); the window
+// frames a 40 x 32 cut at 50 % centred on (60, 40), as "--cut 40x32@50+60,40" does.
+struct SideBySide {
+    test::TempDir cliDir, windowDir;
+    std::string cliInput, windowInput;
+    Window w;
+
+    explicit SideBySide(const std::string& picture)
+        : cliInput(cliDir.file("photo.bmp")), windowInput(windowDir.file("photo.bmp"))
+    {
+        fs::copy_file(picture, cliInput);
+        fs::copy_file(picture, windowInput);
+        w.setCutSize(40, 32, 50);
+        w.load(windowInput);
+        w.frm.cutFrame().centre.x = 60;
+        w.frm.cutFrame().centre.y = 40;
+        w.frm.PlaceCutFrame(false);
+    }
+};
+
 class CliWindowTest : public QObject {
     Q_OBJECT
 private slots:
@@ -405,17 +425,11 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
 
 void CliWindowTest::jpegCutAndSerialSaves()
 {
-    // Each side saves beside its own copy of the picture, so both number from (1).
-    test::TempDir cliDir, windowDir;
-    const std::string cliInput = cliDir.file("photo.bmp"), windowInput = windowDir.file("photo.bmp");
-    fs::copy_file(large_, cliInput);
-    fs::copy_file(large_, windowInput);
-    Window w;
-    w.setCutSize(40, 32, 50);
-    w.load(windowInput);
-    w.frm.cutFrame().centre.x = 60;
-    w.frm.cutFrame().centre.y = 40;
-    w.frm.PlaceCutFrame(false);
+    SideBySide both(large_);
+    test::TempDir& cliDir = both.cliDir;
+    test::TempDir& windowDir = both.windowDir;
+    const std::string& cliInput = both.cliInput;
+    Window& w = both.w;
     w.frm.tbarQual->setValue(90);
     w.frm.rdgpFormatItems->button(0)->click();
     w.frm.rdgpTailItems->button(0)->click();
@@ -453,16 +467,11 @@ void CliWindowTest::jpegCutAndSerialSaves()
 
 void CliWindowTest::pngAndWebpCutsAndSerialSaves()
 {
-    test::TempDir cliDir, windowDir;
-    const std::string cliInput = cliDir.file("photo.bmp"), windowInput = windowDir.file("photo.bmp");
-    fs::copy_file(large_, cliInput);
-    fs::copy_file(large_, windowInput);
-    Window w;
-    w.setCutSize(40, 32, 50);
-    w.load(windowInput);
-    w.frm.cutFrame().centre.x = 60;
-    w.frm.cutFrame().centre.y = 40;
-    w.frm.PlaceCutFrame(false);
+    SideBySide both(large_);
+    test::TempDir& cliDir = both.cliDir;
+    test::TempDir& windowDir = both.windowDir;
+    const std::string& cliInput = both.cliInput;
+    Window& w = both.w;
     w.frm.tbarQual->setValue(70);
     w.frm.rdgpTailItems->button(0)->click();
     const std::vector<std::string> cut{"--cut", "40x32@50+60,40", "--quality", "70"};
