@@ -1,5 +1,6 @@
 #include <QFont>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -18,6 +19,11 @@
 
 int main(int argc, char** argv)
 {
+    // Answered before Qt starts, so that scripts and package checks need no display.
+    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+        std::printf("trimlet %s\n", trimlet::kVersion);
+        return 0;
+    }
     // Takes its own options (-platform, …) out of argv.
     trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
