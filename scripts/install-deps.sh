@@ -2,8 +2,10 @@
 # Installs the Debian packages a task needs. Does nothing when all are present; never asks a
 # question.
 #   install-deps.sh run    building and running the window program and trimlet-cli (./run.sh)
-#   install-deps.sh test   the above, plus tests, fuzzing, benchmarks, style checks, screenshots
-#                          and the X tools the window tests drive (./test.sh; the default)
+#   install-deps.sh deb    the above, plus the Debian packaging tools (scripts/make-deb.sh)
+#   install-deps.sh test   the above, plus tests, fuzzing, benchmarks, style checks, screenshots,
+#                          the X and Wayland tools the window tests drive and the Debian
+#                          packaging tools (./test.sh; the default)
 set -euo pipefail
 
 run_packages=(
@@ -14,6 +16,8 @@ run_packages=(
   qt6-tools-dev qt6-l10n-tools
   fonts-ipafont-gothic
 )
+# Building the Debian packages (scripts/make-deb.sh): the build tools and lintian.
+deb_packages=(debhelper dpkg-dev fakeroot lintian ccache)
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
@@ -22,14 +26,17 @@ test_packages=(
   desktop-file-utils appstream groff-base man-db
   webp libavif-bin libheif-examples libtiff-tools liblcms2-utils libimage-exiftool-perl
   icc-profiles-free
+  "${deb_packages[@]}"
+  weston qt6-wayland
 )
 
 case "${1:-test}" in
   run) packages=("${run_packages[@]}") ;;
+  deb) packages=("${run_packages[@]}" "${deb_packages[@]}") ;;
   test) packages=("${run_packages[@]}" "${test_packages[@]}") ;;
   list-run) printf '%s\n' "${run_packages[@]}"; exit 0 ;;
   list-test) printf '%s\n' "${run_packages[@]}" "${test_packages[@]}"; exit 0 ;;
-  *) echo "usage: install-deps.sh [run|test|list-run|list-test]" >&2; exit 2 ;;
+  *) echo "usage: install-deps.sh [run|deb|test|list-run|list-test]" >&2; exit 2 ;;
 esac
 
 missing=()
@@ -47,5 +54,5 @@ if [ "$(id -u)" -ne 0 ]; then
   sudo=(sudo)
 fi
 export DEBIAN_FRONTEND=noninteractive
-"${sudo[@]}" apt-get update -qq
-"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+"${sudo[@]}" apt-get -o DPkg::Lock::Timeout=600 update -qq
+"${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get -o DPkg::Lock::Timeout=600 install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
