@@ -56,6 +56,8 @@ metainfo=$prefix/share/metainfo/io.github.trimlet.trimlet.metainfo.xml
 check "appstreamcli validate" quiet appstreamcli validate --no-net "$metainfo"
 check "AppStream summary in English and Japanese" test "$(grep -c '<summary' "$metainfo")" = 2 -a \
   "$(grep -c '<summary xml:lang="ja">.' "$metainfo")" = 1
+check "AppStream licence MIT" grep -q '<project_license>MIT</project_license>' "$metainfo"
+check "AppStream release of this version" grep -q "<release version=\"$version\" date=\"[0-9-]*\">" "$metainfo"
 # The tree check also finds the menu entry the metainfo launches.
 check "appstreamcli validate-tree" quiet appstreamcli validate-tree --no-net "$prefix"
 
@@ -76,6 +78,7 @@ for option in $options; do check "man page documents $option" has_in_man "$optio
 
 # --- the installed command-line tool
 check "trimlet-cli --version" test "$("$cli" --version)" = "trimlet-cli $version"
+check "trimlet --version without a display" test "$(env -u DISPLAY -u WAYLAND_DISPLAY "$prefix/bin/trimlet" --version)" = "trimlet $version"
 # A 3 x 2 24-bit BMP: rows of 9 bytes padded to 12, bottom row first.
 printf 'BM\x4e\0\0\0\0\0\0\0\x36\0\0\0\x28\0\0\0\x03\0\0\0\x02\0\0\0\x01\0\x18\0\0\0\0\0\x18\0\0\0\x13\x0b\0\0\x13\x0b\0\0\0\0\0\0\0\0\0\0' >"$work/small.bmp"
 printf '\0\0\xff\0\xff\0\xff\0\0\0\0\0\xff\xff\xff\0\0\0\x80\x80\x80\0\0\0' >>"$work/small.bmp"
