@@ -1,6 +1,7 @@
 #include "platform/window_placement.h"
 
 #include <QEvent>
+#include <QGuiApplication>
 #include <QScreen>
 #include <QWidget>
 #include <algorithm>
@@ -10,6 +11,9 @@ namespace trimlet {
 namespace {
 
 constexpr int kReachable = 96;
+
+// What pos() says on Wayland is no place on the screen.
+bool platformTellsPositions() { return !QGuiApplication::platformName().startsWith(QLatin1String("wayland")); }
 
 }  // namespace
 
@@ -29,7 +33,8 @@ WindowPlacement fitPlacement(WindowPlacement stored, const QRect& screen, const 
 }
 
 PlacementTracker::PlacementTracker(QWidget* window, const WindowPlacement& initial)
-    : QObject(window), window_(window), normal_(initial), maximiseWhenManaged_(initial.maximised)
+    : QObject(window), window_(window), normal_(initial), givenPos_(initial.framePos),
+      maximiseWhenManaged_(initial.maximised)
 {
     normal_.maximised = false;
     window->resize(initial.clientSize);
@@ -45,6 +50,8 @@ bool PlacementTracker::isNormal() const
 WindowPlacement PlacementTracker::placement() const
 {
     WindowPlacement p = isNormal() ? WindowPlacement{window_->pos(), window_->size()} : normal_;
+    if (!platformTellsPositions())
+        p.framePos = givenPos_;
     p.maximised = (window_->windowState() & Qt::WindowMaximized) || (maximiseWhenManaged_ && !managed_);
     return p;
 }

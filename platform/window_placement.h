@@ -34,6 +34,8 @@ WindowPlacement fitPlacement(WindowPlacement stored, const QRect& screen, const 
 // allows it, and only then is a window that was closed maximised maximised again: mapped
 // maximised, the window manager would never learn the normal place it un-maximises to.
 // Without a frame (no window manager) the window stays at its normal placement.
+// On Wayland, which never tells a window where it is, the placement keeps the position it
+// was given, so that a Wayland session does not replace the place an X11 session stored.
 class PlacementTracker : public QObject {
 public:
     PlacementTracker(QWidget* window, const WindowPlacement& initial);
@@ -50,6 +52,7 @@ private:
 
     QWidget* window_;
     WindowPlacement normal_;
+    QPoint givenPos_;
     bool maximiseWhenManaged_;
     bool managed_ = false;
 };
