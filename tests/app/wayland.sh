@@ -2,9 +2,11 @@
 # The real trimlet under Debian's weston with its headless backend, on Qt's Wayland platform
 # (no fallback to X or offscreen): it starts with a picture and saves a piece of it, a second
 # start reaches the first and ends, and the window keeps the size it was given through starts
-# and closes, which Wayland lets the program set but never tells it a place for.
+# and closes, which Wayland lets the program set but never tells it a place for. Then the
+# clipboard and drags, which need input devices that the headless backend lacks, under weston's
+# X11 backend on a private Xvfb, where xdotool moves the pointer (WAYLAND_INPUT_TESTS).
 # Skipped (77) without weston or Qt's Wayland platform.
-# Usage: wayland.sh TRIMLET_EXECUTABLE
+# Usage: wayland.sh TRIMLET_EXECUTABLE [WAYLAND_INPUT_TESTS]
 set -uo pipefail
 # shellcheck source=tests/app/private_copy.sh
 . "$(dirname "$0")/private_copy.sh"
@@ -14,14 +16,20 @@ ls "$plugins"/platforms/libqwayland-*.so >/dev/null 2>&1 \
   || { echo "SKIPPED: Qt's Wayland platform is not installed (qt6-wayland)"; exit 77; }
 
 private_copy "$1" pictures
-weston=
-trap '[ -n "$weston" ] && kill "$weston" 2>/dev/null; private_copy_cleanup' EXIT
+input_tests=${2:-}
+servers=()
+trap 'for p in "${servers[@]}"; do kill "$p" 2>/dev/null; done; private_copy_cleanup' EXIT
 export QT_QPA_PLATFORM=wayland WAYLAND_DISPLAY=trimlet-test
 unset DISPLAY
-weston --backend=headless-backend.so --socket="$WAYLAND_DISPLAY" --width=1280 --height=800 --idle-time=0 \
-  >"$work/weston.log" 2>&1 & weston=$!
-for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] && break; sleep 0.1; done
-[ -S "$XDG_RUNTIME_DIR/$WAYLAND_DISPLAY" ] || { cat "$work/weston.log"; echo "FAIL: weston did not start"; exit 1; }
+# weston SOCKET OPTION...: starts weston and waits for its socket.
+weston_on() {
+  weston --socket="$1" --width=1280 --height=800 --idle-time=0 "${@:2}" >"$work/weston-$1.log" 2>&1 &
+  servers+=($!)
+  for _ in $(seq 100); do [ -S "$XDG_RUNTIME_DIR/$1" ] && return 0; sleep 0.1; done
+  cat "$work/weston-$1.log"
+  return 1
+}
+weston_on "$WAYLAND_DISPLAY" --backend=headless-backend.so || { echo "FAIL: weston did not start"; exit 1; }
 
 picture=$work/pictures/photo.png
 convert -size 1000x700 gradient:orange-navy "$picture"
@@ -71,5 +79,26 @@ status=
 for _ in $(seq 100); do kill -0 "$pid" 2>/dev/null || { wait "$pid"; status=$?; break; }; sleep 0.1; done
 pid=
 [ "${status:-none}" = 0 ] || fail "the first trimlet did not close on SIGTERM (status ${status:-none})"
+
+# --- the clipboard and drags, with a pointer and a keyboard
+if [ -n "$input_tests" ]; then
+  if ! command -v Xvfb >/dev/null || ! command -v xdotool >/dev/null; then
+    fail "the clipboard and drag part needs Xvfb and xdotool (scripts/install-deps.sh test)"
+  else
+    Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$work/display" 2>"$work/xvfb.log" &
+    servers+=($!)
+    for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
+    export DISPLAY=:$(cat "$work/display")
+    # The kiosk shell shows the window undecorated at the corner of weston's X window.
+    if weston_on trimlet-input --backend=x11-backend.so --use-pixman --shell=kiosk-shell.so; then
+      status=0
+      WAYLAND_DISPLAY=trimlet-input QT_WAYLAND_DISABLE_WINDOWDECORATION=1 timeout 120 "$input_tests" \
+        >"$work/input.log" 2>&1 || status=$?
+      [ "$status" -eq 0 ] || { grep -v '^#' "$work/input.log" | head -40; fail "clipboard and drag tests exited with $status"; }
+    else
+      fail "weston's X11 backend did not start"
+    fi
+  fi
+fi
 
 finish
