@@ -88,7 +88,8 @@ if [ -n "$input_tests" ]; then
     Xvfb -displayfd 3 -nolisten tcp -screen 0 1280x800x24 3>"$work/display" 2>"$work/xvfb.log" &
     servers+=($!)
     for _ in $(seq 100); do [ -s "$work/display" ] && break; sleep 0.1; done
-    export DISPLAY=:$(cat "$work/display")
+    DISPLAY=:$(cat "$work/display")
+    export DISPLAY
     # The kiosk shell shows the window undecorated at the corner of weston's X window.
     if weston_on trimlet-input --backend=x11-backend.so --use-pixman --shell=kiosk-shell.so; then
       status=0
