@@ -11,6 +11,8 @@
 
 #include <jerror.h>
 #include <jpeglib.h>
+// For the marker reader's restart count, which it keeps public for applications.
+#include <jpegint.h>
 
 #include "codecs/colour_profile.h"
 #include "codecs/exif.h"
@@ -447,12 +449,63 @@ struct RegionJob {
     const CmykToSrgb* profile;
 };
 
-// Decodes the band's rows and keeps the region's columns of them; then passes over the rest of
-// the file as far as its end marker, so that damage after the region still fails the decode.
-bool readRegion(Reader& r, const RegionJob& job)
+// How a region decode ended: failed (the sink says why), done, or done up to a tail the quick
+// scan could not vouch for, so that the whole file must be decoded the old way.
+enum class RegionRead { Failed, Done, Redo };
+
+// The next byte of the source; libjpeg's sources warn (which fails, see onMessage) at the end.
+bool nextByte(jpeg_decompress_struct& c, int& byte)
+{
+    jpeg_source_mgr& src = *c.src;
+    if (src.bytes_in_buffer == 0 && !(*src.fill_input_buffer)(&c))
+        return false;
+    byte = *src.next_input_byte++;
+    --src.bytes_in_buffer;
+    return true;
+}
+
+// Passes over the rest of a single-scan file's entropy-coded data without decoding it: every
+// 0xFF there must be a stuffed 0xFF, fill, or the next restart marker, up to the end marker.
+// A file that ends first fails as a whole decode does; any other marker (which a whole decode
+// may or may not accept) asks for the whole decode.
+RegionRead scanTail(jpeg_decompress_struct& c)
+{
+    jpeg_source_mgr& src = *c.src;
+    int marker = c.unread_marker;  // met by the entropy decoder, not yet handled
+    int nextRestart = c.marker->next_restart_num;
+    for (;;) {
+        if (marker == JPEG_EOI)
+            return RegionRead::Done;
+        if (marker != 0) {
+            if (marker != JPEG_RST0 + nextRestart)
+                return RegionRead::Redo;
+            nextRestart = (nextRestart + 1) & 7;
+            marker = 0;
+        }
+        if (src.bytes_in_buffer == 0 && !(*src.fill_input_buffer)(&c))
+            return RegionRead::Redo;
+        const auto* ff = static_cast<const JOCTET*>(std::memchr(src.next_input_byte, 0xFF, src.bytes_in_buffer));
+        const std::size_t passed = ff ? std::size_t(ff - src.next_input_byte) + 1 : src.bytes_in_buffer;
+        src.next_input_byte += passed;
+        src.bytes_in_buffer -= passed;
+        if (!ff)
+            continue;
+        int after = 0xFF;
+        while (after == 0xFF)
+            if (!nextByte(c, after))
+                return RegionRead::Redo;
+        marker = after;
+    }
+}
+
+// Decodes the band's rows and keeps the region's columns of them; then makes sure of the rest
+// of the file as far as its end marker, so that a file cut short after the region still fails.
+// With stopEarly, a single-scan file's rest is scanned rather than decoded: the region's pixels
+// cannot depend on it.
+RegionRead readRegion(Reader& r, const RegionJob& job, bool stopEarly)
 {
     if (setjmp(r.sink.jump))
-        return false;
+        return RegionRead::Failed;
     jpeg_decompress_struct& c = r.cinfo;
     const j_common_ptr common = reinterpret_cast<j_common_ptr>(&c);
     const JDIMENSION bandWidth = c.output_width;
@@ -482,13 +535,15 @@ bool readRegion(Reader& r, const RegionJob& job)
                 std::memcpy(to, from, std::size_t(job.region.width) * 3);
         }
     }
+    if (stopEarly && c.output_scanline < c.output_height && !jpeg_has_multiple_scans(&c))
+        return scanTail(c);
     // Skipping to the very end would not read the data at all, so the last row is decoded.
     if (c.output_height - c.output_scanline > 1 && !skipRows(c, c.output_height - 1))
         failWith(common, "JPEG decoder skipped no rows");
     if (c.output_scanline < c.output_height && jpeg_read_scanlines(&c, rows, 1) == 0)
         failWith(common, "JPEG decoder delivered no rows");
     jpeg_finish_decompress(&c);
-    return true;
+    return RegionRead::Done;
 }
 
 // Decodes every row into band, through cmyk (band.width() × 4 a pixel) when set, and hands
@@ -575,7 +630,8 @@ Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const D
 
 namespace {
 
-Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits)
+Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const DecodeLimits& limits, bool stopEarly,
+                                bool& redo)
 {
     Reader r;
     bool viaCmyk = false;
@@ -614,9 +670,24 @@ Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const Decode
                         image.bitmap.stride(),
                         viaCmyk,
                         cmykProfile.get()};
-    if (!readRegion(r, job))
+    const RegionRead read = readRegion(r, job, stopEarly);
+    if (read == RegionRead::Failed)
         return failure(r.sink);
+    redo = read == RegionRead::Redo;
     return image;
+}
+
+Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits)
+{
+    bool redo = false;
+    auto quick = regionPass(file, region, limits, true, redo);
+    if (!redo)
+        return quick;
+    if (file.chunks) {
+        file.chunks->offset = 0;
+        file.chunks->pub.bytes_in_buffer = 0;
+    }
+    return regionPass(file, region, limits, false, redo);
 }
 
 }  // namespace
