@@ -8,6 +8,7 @@
 #include <type_traits>
 #include <vector>
 
+#include "base/parallel.h"
 #include "imaging/region.h"
 
 namespace trimlet {
@@ -193,9 +194,10 @@ void sumColumns(const V* acc, const Axis& h, int x0, int x1, const Divider<Sum, 
 // scratch memory small (an output column wider than a strip gets a strip of its own).
 constexpr int kStripColumns = 8192;
 
-// V holds one column's vertical sum (up to 255 · v.total); uint8_t: rows are used as they are.
+// Output rows [y0, y1). V holds one column's vertical sum (up to 255 · v.total); uint8_t:
+// rows are used as they are.
 template <class V, class Sum, class Wide>
-void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst)
+void reduceRows(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst, int y0, int y1)
 {
     const Divider<Sum, Wide> divide(std::uint64_t(h.total) * v.total);
     std::vector<V> acc;
@@ -207,7 +209,7 @@ void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis
                             std::size_t(h.spans[std::size_t(x1 - 1)].last - c0 + 1) * 3};
         if constexpr (!std::is_same_v<V, std::uint8_t>)
             acc.resize(window.count);
-        for (int y = 0; y < dst.height(); ++y) {
+        for (int y = y0; y < y1; ++y) {
             const Span& s = v.spans[std::size_t(y)];
             const V* sums = nullptr;
             if constexpr (std::is_same_v<V, std::uint8_t>) {
@@ -225,18 +227,26 @@ void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis
     }
 }
 
+// Every output row depends on its own source rows only, so the rows are shared out.
+template <class V, class Sum, class Wide>
+void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst, int threads)
+{
+    parallelFor(dst.height(), threads,
+                [&](int y0, int y1) { reduceRows<V, Sum, Wide>(src, srcX, srcY, h, v, dst, y0, y1); });
+}
+
 template <class Sum, class Wide>
-void reduceSummingIn(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst)
+void reduceSummingIn(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst, int threads)
 {
     const std::uint64_t columnMax = 255 * std::uint64_t(v.total);
     if (v.total == 1)
-        reduceWith<std::uint8_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint8_t, Sum, Wide>(src, srcX, srcY, h, v, dst, threads);
     else if (columnMax <= UINT16_MAX)
-        reduceWith<std::uint16_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint16_t, Sum, Wide>(src, srcX, srcY, h, v, dst, threads);
     else if (sizeof(Sum) < 8 || columnMax <= UINT32_MAX)
-        reduceWith<std::uint32_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint32_t, Sum, Wide>(src, srcX, srcY, h, v, dst, threads);
     else if constexpr (sizeof(Sum) == 8)
-        reduceWith<std::uint64_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint64_t, Sum, Wide>(src, srcX, srcY, h, v, dst, threads);
 }
 
 bool validRequest(const Bitmap& src, int srcX, int srcY, int srcW, int srcH, int dstW, int dstH)
@@ -256,11 +266,12 @@ Bitmap reduceArea(const Bitmap& src, int srcX, int srcY, int srcW, int srcH, int
     const Axis h = makeAxis(srcW, dstW);
     const Axis v = makeAxis(srcH, dstH);
     Bitmap dst(dstW, dstH, Bitmap::Init::Uninitialized);
+    const int threads = threadsFor(std::int64_t(srcW) * srcH);
     // Below 2^23 the divisor's reciprocal trick fits 64 bits and every sum fits 32.
     if (std::uint64_t(h.total) * v.total < (std::uint64_t{1} << 23))
-        reduceSummingIn<std::uint32_t, std::uint64_t>(src, srcX, srcY, h, v, dst);
+        reduceSummingIn<std::uint32_t, std::uint64_t>(src, srcX, srcY, h, v, dst, threads);
     else
-        reduceSummingIn<std::uint64_t, unsigned __int128>(src, srcX, srcY, h, v, dst);
+        reduceSummingIn<std::uint64_t, unsigned __int128>(src, srcX, srcY, h, v, dst, threads);
     return dst;
 }
 

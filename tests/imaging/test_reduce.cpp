@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/parallel.h"
 #include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "tests/support/test_support.h"
@@ -188,6 +189,19 @@ TEST(ReduceArea, EqualsTheExactRationalMeanRoundedHalfUp)
         ASSERT_TRUE(out.width() == c.dstW && out.height() == c.dstH) << describe(c.srcW, c.srcH, c.r, c.dstW, c.dstH);
         EXPECT_EQ(test::maxChannelDifference(out, expected), 0) << describe(c.srcW, c.srcH, c.r, c.dstW, c.dstH);
     }
+}
+
+// Large enough for the rows to be shared out: each thread's share, seams included, is exact.
+TEST(ReduceArea, SharedOutRowsAreExactToo)
+{
+    const Bitmap src = noise(2300, 1100);
+    const Region r{3, 5, 2291, 1093};
+    const Bitmap exact = exactReduction(src, r, 851, 407);
+    for (const int threads : {2, 1}) {
+        setThreadLimit(threads);
+        EXPECT_TRUE(reduceArea(src, r.x, r.y, r.w, r.h, 851, 407) == exact) << threads << " threads";
+    }
+    setThreadLimit(0);
 }
 
 TEST(ReduceArea, FlatAreasStayExactlyFlat)
