@@ -464,20 +464,34 @@ bool nextByte(jpeg_decompress_struct& c, int& byte)
     return true;
 }
 
+// The restart markers still to come in the scan once the decoder has read its input up to
+// input_iMCU_row: one after every restart_interval MCUs but the last.
+long restartsToCome(const jpeg_decompress_struct& c)
+{
+    if (c.restart_interval == 0)
+        return 0;
+    const long mcuRows = c.comps_in_scan > 1 ? 1 : c.cur_comp_info[0]->v_samp_factor;
+    const long total = long(c.MCUs_per_row) * long(c.MCU_rows_in_scan);
+    const long decoded = std::min(total, long(c.input_iMCU_row) * mcuRows * long(c.MCUs_per_row));
+    const long every = long(c.restart_interval);
+    return (total - 1) / every - (decoded - 1) / every;
+}
+
 // Passes over the rest of a single-scan file's entropy-coded data without decoding it: every
-// 0xFF there must be a stuffed 0xFF, fill, or the next restart marker, up to the end marker.
-// A file that ends first fails as a whole decode does; any other marker (which a whole decode
-// may or may not accept) asks for the whole decode.
+// 0xFF there must be a stuffed 0xFF, fill, or the next restart marker (as many as the scan has
+// left), up to the end marker. A file that ends first fails as a whole decode does; anything
+// else (which a whole decode may or may not accept) asks for the whole decode.
 RegionRead scanTail(jpeg_decompress_struct& c)
 {
     jpeg_source_mgr& src = *c.src;
     int marker = c.unread_marker;  // met by the entropy decoder, not yet handled
     int nextRestart = c.marker->next_restart_num;
+    long restarts = restartsToCome(c);
     for (;;) {
         if (marker == JPEG_EOI)
-            return RegionRead::Done;
+            return restarts == 0 ? RegionRead::Done : RegionRead::Redo;
         if (marker != 0) {
-            if (marker != JPEG_RST0 + nextRestart)
+            if (marker != JPEG_RST0 + nextRestart || restarts-- == 0)
                 return RegionRead::Redo;
             nextRestart = (nextRestart + 1) & 7;
             marker = 0;

@@ -193,6 +193,19 @@ TEST(JpegRegionTail, CutShortOrMarkerDamagedFilesStillFail)
             ASSERT_LT(rst, file.size());
             swapped[rst + 1] = std::uint8_t(JPEG_RST0 + (swapped[rst + 1] - JPEG_RST0 + 3) % 8);
             fails(swapped, "restart out of order");
+            // The last restart marker gone: the order holds, the count does not.
+            std::size_t last = rst;
+            for (std::size_t next = rst; next < file.size(); next = restartAfter(file, next + 2))
+                last = next;
+            Data missing = file;
+            missing.erase(missing.begin() + std::ptrdiff_t(last), missing.begin() + std::ptrdiff_t(last) + 2);
+            fails(missing, "restart missing");
+        } else {
+            Data stray = file;
+            stray.insert(stray.end() - 100, {0xFF, JPEG_RST0});
+            if (stray[stray.size() - 103] == 0xFF)
+                stray[stray.size() - 103] = 0x7F;
+            fails(stray, "restart without an interval");
         }
         // What the decoder accepts after its scan and after its end is taken, with the same pixels.
         Data comment = file;
@@ -212,15 +225,20 @@ TEST(JpegRegionTail, CutShortOrMarkerDamagedFilesStillFail)
 // region exactly as the intact file gives it.
 TEST(JpegRegionTail, BitDamageAfterTheRegionLeavesItsPixels)
 {
-    const Data file = libjpeg(rgbSamples(test::photoLike(160, 240, 5)), 160, 3, JCS_RGB, [](jpeg_compress_struct*) {});
-    Data damaged = file;
-    for (std::size_t i = file.size() - 300; i < file.size() - 100; i += 7)
-        if (damaged[i] != 0xFF && damaged[i - 1] != 0xFF)
-            damaged[i] = std::uint8_t(damaged[i] ^ 0x55) == 0xFF ? 0x00 : std::uint8_t(damaged[i] ^ 0x55);
-    const JpegRegion top{0, 0, 160, 40};
-    auto part = decodeJpegRegion(damaged, top);
-    ASSERT_TRUE(part) << part.error().message;
-    EXPECT_TRUE(part.value().bitmap == crop(decodeJpeg(file).value().bitmap, top));
+    const Data rgb = rgbSamples(test::photoLike(160, 240, 5));
+    for (const bool restarts : {false, true}) {
+        const Data file =
+            libjpeg(rgb, 160, 3, JCS_RGB, [=](jpeg_compress_struct* c) { c->restart_in_rows = restarts; });
+        Data damaged = file;
+        for (std::size_t i = file.size() - 600; i < file.size() - 100; i += 3)
+            if (damaged[i] != 0xFF && damaged[i - 1] != 0xFF && damaged[i + 1] != 0xFF)
+                damaged[i] = std::uint8_t(damaged[i] ^ 0x55) == 0xFF ? 0x00 : std::uint8_t(damaged[i] ^ 0x55);
+        ASSERT_FALSE(decodeJpeg(damaged)) << restarts;
+        const JpegRegion top{0, 0, 160, 40};
+        auto part = decodeJpegRegion(damaged, top);
+        ASSERT_TRUE(part) << part.error().message;
+        EXPECT_TRUE(part.value().bitmap == crop(decodeJpeg(file).value().bitmap, top)) << restarts;
+    }
 }
 
 TEST(JpegRows, HandsOverTheFullDecodeInOrderAndRefusesProfiles)
