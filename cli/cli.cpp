@@ -19,12 +19,14 @@
 #include "codecs/output_file.h"
 #include "codecs/picture_file.h"
 #include "imaging/cut.h"
+#include "imaging/cut_geometry.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
 #include "imaging/orientation.h"
 #include "imaging/photo.h"
 #include "imaging/plan.h"
 #include "imaging/quarter_turn.h"
+#include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "imaging/rotate.h"
 #include "imaging/serial_name.h"
@@ -690,6 +692,35 @@ Result<CutFrame> frameOf(const CutStep& cut, PictureSize shown)
     return *frame;
 }
 
+// A reduced cut of a JPEG, reduced as its rows are decoded, so that the region is never held.
+// Nothing when the file's colour profile needs the whole region first (or the file is refused,
+// which the whole region's decode then reports).
+std::optional<Result<Picture>> reduceWhileDecoding(const std::string& input, const RegularFile& file, JpegRegion region,
+                                                   const CutPlan& plan, const DecodeLimits& limits)
+{
+    RowReduction reduction(region.width, region.height, reducedSize(plan.rate, region.width),
+                           reducedSize(plan.rate, region.height));
+    bool shortOfMemory = false;
+    const auto decoded = decodeJpegRegionRows(
+        file, region,
+        [&](const Bitmap& band, int, int count) {
+            try {
+                if (!shortOfMemory)
+                    reduction.addRows(band, count);
+            } catch (const std::bad_alloc&) {
+                shortOfMemory = true;
+            }
+        },
+        limits);
+    if (!decoded && decoded.error().code == ErrorCode::Unsupported)
+        return std::nullopt;  // the region's own decode refuses it as well, or converts the profile
+    if (!decoded)
+        return makeError(decoded.error().code, input + ": " + decoded.error().message);
+    if (shortOfMemory)
+        return makeError(ErrorCode::TooLarge, "not enough memory to reduce the cut");
+    return edited(orientBitmap(reduction.take(), plan.orientation), "the cut left no picture");
+}
+
 // Loads the input and applies the steps up to and including the cut at cutIndex, turning and
 // flipping only the cut's pixels; of a JPEG only those are decoded.
 Result<Picture> loadCut(const Request& req, const std::string& input, std::size_t cutIndex)
@@ -707,8 +738,11 @@ Result<Picture> loadCut(const Request& req, const std::string& input, std::size_
             if (!frame)
                 return frame.error();
             const CutPlan plan = planCut(stored.width, stored.height, orientation, frame.value());
-            auto region =
-                decodeJpegRegion(file.value(), {plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h}, limits);
+            const JpegRegion wanted{plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h};
+            if (plan.rate != 100)
+                if (auto reduced = reduceWhileDecoding(input, file.value(), wanted, plan, limits))
+                    return std::move(*reduced);
+            auto region = decodeJpegRegion(file.value(), wanted, limits);
             if (!region)
                 return makeError(region.error().code, input + ": " + region.error().message);
             DecodedImage& image = region.value();

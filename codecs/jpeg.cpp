@@ -443,8 +443,10 @@ struct RegionJob {
     JDIMENSION bandFirstRow;  // decoding starts here, rows above the region being discarded
     int columnOffset;         // of the region's first column in the decoded band
     std::uint8_t* band;       // kRowsPerCall rows of the band, output_components bytes a pixel
-    std::uint8_t* pixels;     // the region's bitmap
+    std::uint8_t* pixels;     // the region's bitmap, or
     int stride;
+    Bitmap* staging;          // kRowsPerCall rows of the region's width, handed to
+    const JpegRowSink* sink;  // this as they are made
     bool cmyk;
     const CmykToSrgb* profile;
 };
@@ -536,11 +538,14 @@ RegionRead readRegion(Reader& r, const RegionJob& job, bool stopEarly)
         const JDIMENSION got = jpeg_read_scanlines(&c, rows, std::min<JDIMENSION>(kRowsPerCall, regionEnd - first));
         if (got == 0)
             failWith(common, "JPEG decoder delivered no rows");
+        int kept = 0;
         for (JDIMENSION i = 0; i < got; ++i) {
             if (first + i < regionTop)
                 continue;
             const std::uint8_t* from = rows[i] + std::size_t(job.columnOffset) * std::size_t(c.output_components);
-            std::uint8_t* to = job.pixels + std::size_t(first + i - regionTop) * std::size_t(job.stride);
+            std::uint8_t* to = job.staging ? job.staging->row(kept)
+                                           : job.pixels + std::size_t(first + i - regionTop) * std::size_t(job.stride);
+            ++kept;
             if (job.profile)
                 job.profile->convert(from, job.region.width, 1, to, job.stride);
             else if (job.cmyk)
@@ -548,6 +553,8 @@ RegionRead readRegion(Reader& r, const RegionJob& job, bool stopEarly)
             else
                 std::memcpy(to, from, std::size_t(job.region.width) * 3);
         }
+        if (job.sink && kept > 0)
+            (*job.sink)(*job.staging, int(first + got - regionTop) - kept, kept);
     }
     if (stopEarly && c.output_scanline < c.output_height && !jpeg_has_multiple_scans(&c))
         return scanTail(c);
@@ -644,8 +651,9 @@ Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const D
 
 namespace {
 
+// The region into the result's bitmap, or (with sink) handed to sink a band at a time.
 Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const DecodeLimits& limits, bool stopEarly,
-                                bool& redo)
+                                const JpegRowSink* sink, bool& redo)
 {
     Reader r;
     bool viaCmyk = false;
@@ -669,9 +677,15 @@ Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const Deco
     std::unique_ptr<CmykToSrgb> cmykProfile;
     if (Status taken = takeMetadata(r, limits, viaCmyk, image, cmykProfile); !taken)
         return taken.error();
+    if (sink && limits.colourManagement && !image.iccProfile.empty())
+        return makeError(ErrorCode::Unsupported, "the JPEG's colour profile applies to the whole picture");
     std::vector<std::uint8_t> band;
+    Bitmap staging;
     try {
-        image.bitmap = Bitmap(region.width, region.height, Bitmap::Init::Uninitialized);
+        if (sink)
+            staging = Bitmap(region.width, kRowsPerCall, Bitmap::Init::Uninitialized);
+        else
+            image.bitmap = Bitmap(region.width, region.height, Bitmap::Init::Uninitialized);
         band.resize(std::size_t(kRowsPerCall) * std::size_t(c.output_width) * std::size_t(c.output_components));
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
@@ -682,6 +696,8 @@ Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const Deco
                         band.data(),
                         image.bitmap.data(),
                         image.bitmap.stride(),
+                        sink ? &staging : nullptr,
+                        sink,
                         viaCmyk,
                         cmykProfile.get()};
     const RegionRead read = readRegion(r, job, stopEarly);
@@ -691,17 +707,25 @@ Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const Deco
     return image;
 }
 
-Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits)
+Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits,
+                              const JpegRowSink* sink = nullptr)
 {
     bool redo = false;
-    auto quick = regionPass(file, region, limits, true, redo);
+    auto quick = regionPass(file, region, limits, true, sink, redo);
     if (!redo)
         return quick;
     if (file.chunks) {
         file.chunks->offset = 0;
         file.chunks->pub.bytes_in_buffer = 0;
     }
-    return regionPass(file, region, limits, false, redo);
+    if (!sink)
+        return regionPass(file, region, limits, false, nullptr, redo);
+    // The rows are handed over already; the whole decode only has its say on the file.
+    const JpegRowSink ignore = [](const Bitmap&, int, int) {};
+    auto checked = regionPass(file, region, limits, false, &ignore, redo);
+    if (!checked)
+        return checked.error();
+    return quick;
 }
 
 }  // namespace
@@ -711,7 +735,16 @@ Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const Decod
     return regionOf(Input{file}, region, limits);
 }
 
-Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits)
+Result<DecodedImage> decodeJpegRegionRows(Bytes file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits)
+{
+    return regionOf(Input{file}, region, limits, &sink);
+}
+
+namespace {
+
+Result<DecodedImage> regionFromFile(const RegularFile& file, JpegRegion region, const DecodeLimits& limits,
+                                    const JpegRowSink* sink)
 {
     ChunkSource chunks{};
     chunks.pub.init_source = initChunks;
@@ -720,7 +753,20 @@ Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region
     chunks.pub.resync_to_restart = jpeg_resync_to_restart;
     chunks.pub.term_source = termChunks;
     chunks.file = &file;
-    return regionOf(Input{{}, &chunks}, region, limits);
+    return regionOf(Input{{}, &chunks}, region, limits, sink);
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits)
+{
+    return regionFromFile(file, region, limits, nullptr);
+}
+
+Result<DecodedImage> decodeJpegRegionRows(const RegularFile& file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits)
+{
+    return regionFromFile(file, region, limits, &sink);
 }
 
 // ---- encoding -------------------------------------------------------------------------------

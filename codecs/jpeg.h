@@ -37,6 +37,16 @@ Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region
 // Must not throw.
 using JpegRowSink = std::function<void(const Bitmap& band, int first, int count)>;
 
+// decodeJpegRegion's pixels handed to sink a band of rows at a time, in order, instead of kept
+// (first counts from the region's top row): the same checks and failures, the orientation in
+// the result, whose bitmap stays empty. The rest of the file is checked after the last row, so
+// the decode may still fail once every row has been handed over. A file whose ICC profile
+// decodeJpegRegion would hand on (with colourManagement on) is Unsupported before any row.
+Result<DecodedImage> decodeJpegRegionRows(Bytes file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits = {});
+Result<DecodedImage> decodeJpegRegionRows(const RegularFile& file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits = {});
+
 // decodeJpeg's pixels handed to sink a band of rows at a time, in order, instead of kept:
 // the same checks and failures, and the orientation in the result, whose bitmap stays empty.
 // A file whose ICC profile decodeJpeg would hand on (with colourManagement on) is Unsupported

@@ -241,6 +241,38 @@ TEST(JpegRegionTail, BitDamageAfterTheRegionLeavesItsPixels)
     }
 }
 
+// The region's rows handed over once each, in order, as decodeJpegRegion gives them, also
+// when the file's rest takes the whole decode (a comment before its end), and the same failures.
+TEST(JpegRegionRows, HandOverTheRegionOnceInOrder)
+{
+    const JpegRegion r{37, 21, 101, 77};
+    std::vector<Kind> files = kinds(203, 157);
+    Data comment = files[0].file;
+    comment.insert(comment.end() - 2, {0xFF, 0xFE, 0x00, 0x04, 'h', 'i'});
+    files.push_back({"comment before the end", comment});
+    for (const Kind& kind : files) {
+        SCOPED_TRACE(kind.name);
+        const Bitmap whole = decodeJpegRegion(kind.file, r).value().bitmap;
+        Bitmap joined(r.width, r.height);
+        int next = 0;
+        auto rows = decodeJpegRegionRows(kind.file, r, [&](const Bitmap& band, int first, int count) {
+            ASSERT_EQ(first, next);
+            ASSERT_LE(first + count, r.height);
+            next = first + count;
+            for (int i = 0; i < count; ++i)
+                std::copy_n(band.row(i), 3 * r.width, joined.row(first + i));
+        });
+        ASSERT_TRUE(rows) << rows.error().message;
+        EXPECT_TRUE(rows.value().bitmap.empty());
+        EXPECT_EQ(next, r.height);
+        EXPECT_TRUE(joined == whole);
+    }
+    const Data truncated(files[0].file.begin(), files[0].file.end() - 30);
+    auto cut = decodeJpegRegionRows(truncated, r, [](const Bitmap&, int, int) {});
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().code, ErrorCode::Corrupt);
+}
+
 TEST(JpegRows, HandsOverTheFullDecodeInOrderAndRefusesProfiles)
 {
     for (const Kind& kind : kinds(45, 37)) {
