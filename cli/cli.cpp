@@ -11,6 +11,7 @@
 #include <variant>
 
 #include "base/file_io.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "base/version.h"
 #include "codecs/colour_profile.h"
@@ -698,8 +699,10 @@ Result<CutFrame> frameOf(const CutStep& cut, PictureSize shown)
 std::optional<Result<Picture>> reduceWhileDecoding(const std::string& input, const RegularFile& file, JpegRegion region,
                                                    const CutPlan& plan, const DecodeLimits& limits)
 {
+    // A large region is reduced on a second core while the decoder makes the next rows.
+    const bool helper = threadsFor(std::int64_t(region.width) * region.height) > 1;
     RowReduction reduction(region.width, region.height, reducedSize(plan.rate, region.width),
-                           reducedSize(plan.rate, region.height));
+                           reducedSize(plan.rate, region.height), helper);
     bool shortOfMemory = false;
     const auto decoded = decodeJpegRegionRows(
         file, region,

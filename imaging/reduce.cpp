@@ -2,11 +2,16 @@
 
 #include <algorithm>
 #include <bit>
+#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <numeric>
+#include <system_error>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
@@ -292,6 +297,7 @@ Bitmap reduceArea(const Bitmap& src, int dstW, int dstH)
     return reduceArea(src, 0, 0, src.width(), src.height(), dstW, dstH);
 }
 
+// Rows in order, reduced as soon as an output row's last source row is in.
 struct RowReduction::State {
     Axis h, v;
     Bitmap held;   // source rows base .. next − 1 in its first rows
@@ -299,9 +305,106 @@ struct RowReduction::State {
     int next = 0;  // the next source row to come
     int done = 0;  // output rows made
     Bitmap dst;
+
+    void add(const Bitmap& band, int count)
+    {
+        const std::size_t rowBytes = std::size_t(band.width()) * 3;
+        const int dstH = dst.height();
+        for (int i = 0; i < count && done < dstH; ++i) {
+            std::memcpy(held.row(next - base), band.row(i), rowBytes);
+            ++next;
+            int ready = done;
+            while (ready < dstH && v.spans[std::size_t(ready)].last < next)
+                ++ready;
+            if (ready == done)
+                continue;
+            reduceRange(held, 0, -base, h, v, dst, done, ready, 1);
+            done = ready;
+            // The rows no later output row covers make room; at most the one shared row is kept.
+            const int keep = done < dstH ? v.spans[std::size_t(done)].first : next;
+            for (int y = keep; y < next && keep > base; ++y)
+                std::memmove(held.row(y - keep), held.row(y - base), rowBytes);
+            base = keep;
+        }
+    }
 };
 
-RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH)
+// Chunks of rows handed from the caller to the thread that reduces them: the caller fills one
+// while the thread works through the others.
+struct RowReduction::Helper {
+    static constexpr int kChunkRows = 32;
+    static constexpr int kChunks = 3;
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::vector<Bitmap> free, full;
+    std::vector<int> fullRows;
+    Bitmap filling;
+    int filled = 0;
+    bool finished = false;
+    std::exception_ptr failed;
+    std::thread thread;
+
+    // Runs on the thread until the caller has finished and every chunk is reduced.
+    void serve(State& state)
+    {
+        for (;;) {
+            Bitmap chunk;
+            int rows = 0;
+            {
+                std::unique_lock<std::mutex> held(lock);
+                changed.wait(held, [&] { return !full.empty() || finished; });
+                if (full.empty())
+                    return;
+                chunk = std::move(full.front());
+                rows = fullRows.front();
+                full.erase(full.begin());
+                fullRows.erase(fullRows.begin());
+            }
+            try {
+                if (!failed)
+                    state.add(chunk, rows);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+            std::lock_guard<std::mutex> held(lock);
+            free.push_back(std::move(chunk));
+            changed.notify_all();
+        }
+    }
+
+    // Hands the filled chunk over and takes a free one, waiting for it if need be.
+    void pass()
+    {
+        std::unique_lock<std::mutex> held(lock);
+        full.push_back(std::move(filling));
+        fullRows.push_back(filled);
+        changed.notify_all();
+        changed.wait(held, [&] { return !free.empty(); });
+        filling = std::move(free.back());
+        free.pop_back();
+        filled = 0;
+    }
+
+    void finish()
+    {
+        if (!thread.joinable())
+            return;
+        {
+            std::lock_guard<std::mutex> held(lock);
+            if (filled > 0) {
+                full.push_back(std::move(filling));
+                fullRows.push_back(filled);
+                filled = 0;
+            }
+            finished = true;
+        }
+        changed.notify_all();
+        thread.join();
+    }
+};
+
+RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH, bool onHelperThread)
 {
     if (srcW < 1 || srcH < 1 || dstW < 1 || dstW > srcW || dstH < 1 || dstH > srcH)
         return;
@@ -311,37 +414,52 @@ RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH)
         span = std::max(span, s.last - s.first + 1);
     state_->held = Bitmap(srcW, span, Bitmap::Init::Uninitialized);
     state_->dst = Bitmap(dstW, dstH, Bitmap::Init::Uninitialized);
+    if (!onHelperThread)
+        return;
+    auto helper = std::make_unique<Helper>();
+    helper->filling = Bitmap(srcW, Helper::kChunkRows, Bitmap::Init::Uninitialized);
+    for (int i = 1; i < Helper::kChunks; ++i)
+        helper->free.emplace_back(srcW, Helper::kChunkRows, Bitmap::Init::Uninitialized);
+    try {
+        helper->thread = std::thread([h = helper.get(), st = state_.get()] { h->serve(*st); });
+    } catch (const std::system_error&) {
+        return;  // reduced on the calling thread then
+    }
+    helper_ = std::move(helper);
 }
 
-RowReduction::~RowReduction() = default;
+RowReduction::~RowReduction()
+{
+    if (helper_)
+        helper_->finish();
+}
 
 void RowReduction::addRows(const Bitmap& band, int count)
 {
     if (!state_ || band.width() != state_->held.width())
         return;
-    State& st = *state_;
+    if (!helper_) {
+        state_->add(band, count);
+        return;
+    }
+    Helper& h = *helper_;
     const std::size_t rowBytes = std::size_t(band.width()) * 3;
-    const int dstH = st.dst.height();
-    for (int i = 0; i < count && st.done < dstH; ++i) {
-        std::memcpy(st.held.row(st.next - st.base), band.row(i), rowBytes);
-        ++st.next;
-        int ready = st.done;
-        while (ready < dstH && st.v.spans[std::size_t(ready)].last < st.next)
-            ++ready;
-        if (ready == st.done)
-            continue;
-        reduceRange(st.held, 0, -st.base, st.h, st.v, st.dst, st.done, ready, 1);
-        st.done = ready;
-        // The rows no later output row covers make room; at most the one shared row is kept.
-        const int keep = st.done < dstH ? st.v.spans[std::size_t(st.done)].first : st.next;
-        for (int y = keep; y < st.next && keep > st.base; ++y)
-            std::memmove(st.held.row(y - keep), st.held.row(y - st.base), rowBytes);
-        st.base = keep;
+    for (int i = 0; i < count; ++i) {
+        std::memcpy(h.filling.row(h.filled), band.row(i), rowBytes);
+        if (++h.filled == Helper::kChunkRows)
+            h.pass();
     }
 }
 
 Bitmap RowReduction::take()
 {
+    if (helper_) {
+        helper_->finish();
+        const std::exception_ptr failed = helper_->failed;
+        helper_.reset();
+        if (failed)
+            std::rethrow_exception(failed);
+    }
     if (!state_ || state_->done < state_->dst.height())
         return {};
     Bitmap out = std::move(state_->dst);
