@@ -22,6 +22,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const trimlet::JpegRegion region{a % w, b % h, std::max(1, (w - a % w) * (b % 7 + 1) / 8),
                                      std::max(1, (h - b % h) * (a % 5 + 1) / 6)};
     auto part = trimlet::decodeJpegRegion(file, region, limits);
+    // Handed over a band at a time, the region's rows must be the same, once each (rows may be
+    // handed over before the file's end fails the decode).
+    int next = 0;
+    bool bandsDiffer = false;
+    auto bands = trimlet::decodeJpegRegionRows(
+        file, region,
+        [&](const trimlet::Bitmap& band, int first, int count) {
+            bandsDiffer = bandsDiffer || first != next || first + count > region.height;
+            next = first + count;
+            for (int i = 0; i < count && part && !bandsDiffer; ++i)
+                bandsDiffer =
+                    !std::equal(band.row(i), band.row(i) + 3 * region.width, part.value().bitmap.row(first + i));
+        },
+        limits);
+    if (bool(bands) != bool(part) || bandsDiffer || (bands && next != region.height))
+        __builtin_trap();
     bool rowsDiffer = false;
     auto rows = trimlet::decodeJpegRows(
         file,
