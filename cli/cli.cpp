@@ -30,6 +30,7 @@
 #include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "imaging/rotate.h"
+#include "imaging/row_handoff.h"
 #include "imaging/serial_name.h"
 
 namespace trimlet::cli {
@@ -783,12 +784,16 @@ std::optional<Bitmap> turnWhileDecoding(const std::string& input, int placement,
     if (!swapsSides(orientation) || !Bitmap::sizeAllowed(shown.width, shown.height, limits.maxBitmapBytes))
         return std::nullopt;
     Bitmap turned(shown.width, shown.height, Bitmap::Init::Uninitialized);
-    const auto decoded = decodeJpegRows(
-        bytes.value(),
-        [&](const Bitmap& band, int first, int count) {
-            placeRows(band, first, count, stored.width, stored.height, orientation, turned);
+    // On a large picture the rows are placed on a second core while the next ones are decoded.
+    RowHandoff handoff(
+        stored.width,
+        [&](const Bitmap& rows, int first, int count) {
+            placeRows(rows, first, count, stored.width, stored.height, orientation, turned);
         },
-        limits);
+        threadsFor(std::int64_t(stored.width) * stored.height) > 1);
+    const auto decoded = decodeJpegRows(
+        bytes.value(), [&](const Bitmap& band, int, int count) { handoff.add(band, count); }, limits);
+    handoff.finish();
     if (!decoded)
         return std::nullopt;
     return turned;

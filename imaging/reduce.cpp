@@ -2,21 +2,17 @@
 
 #include <algorithm>
 #include <bit>
-#include <condition_variable>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-#include <exception>
 #include <memory>
-#include <mutex>
 #include <numeric>
-#include <system_error>
-#include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "base/parallel.h"
 #include "imaging/region.h"
+#include "imaging/row_handoff.h"
 
 namespace trimlet {
 namespace {
@@ -329,81 +325,6 @@ struct RowReduction::State {
     }
 };
 
-// Chunks of rows handed from the caller to the thread that reduces them: the caller fills one
-// while the thread works through the others.
-struct RowReduction::Helper {
-    static constexpr int kChunkRows = 32;
-    static constexpr int kChunks = 3;
-
-    std::mutex lock;
-    std::condition_variable changed;
-    std::vector<Bitmap> free, full;
-    std::vector<int> fullRows;
-    Bitmap filling;
-    int filled = 0;
-    bool finished = false;
-    std::exception_ptr failed;
-    std::thread thread;
-
-    // Runs on the thread until the caller has finished and every chunk is reduced.
-    void serve(State& state)
-    {
-        for (;;) {
-            Bitmap chunk;
-            int rows = 0;
-            {
-                std::unique_lock<std::mutex> held(lock);
-                changed.wait(held, [&] { return !full.empty() || finished; });
-                if (full.empty())
-                    return;
-                chunk = std::move(full.front());
-                rows = fullRows.front();
-                full.erase(full.begin());
-                fullRows.erase(fullRows.begin());
-            }
-            try {
-                if (!failed)
-                    state.add(chunk, rows);
-            } catch (...) {
-                failed = std::current_exception();
-            }
-            std::lock_guard<std::mutex> held(lock);
-            free.push_back(std::move(chunk));
-            changed.notify_all();
-        }
-    }
-
-    // Hands the filled chunk over and takes a free one, waiting for it if need be.
-    void pass()
-    {
-        std::unique_lock<std::mutex> held(lock);
-        full.push_back(std::move(filling));
-        fullRows.push_back(filled);
-        changed.notify_all();
-        changed.wait(held, [&] { return !free.empty(); });
-        filling = std::move(free.back());
-        free.pop_back();
-        filled = 0;
-    }
-
-    void finish()
-    {
-        if (!thread.joinable())
-            return;
-        {
-            std::lock_guard<std::mutex> held(lock);
-            if (filled > 0) {
-                full.push_back(std::move(filling));
-                fullRows.push_back(filled);
-                filled = 0;
-            }
-            finished = true;
-        }
-        changed.notify_all();
-        thread.join();
-    }
-};
-
 RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH, bool onHelperThread)
 {
     if (srcW < 1 || srcH < 1 || dstW < 1 || dstW > srcW || dstH < 1 || dstH > srcH)
@@ -414,51 +335,28 @@ RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH, bool onHelper
         span = std::max(span, s.last - s.first + 1);
     state_->held = Bitmap(srcW, span, Bitmap::Init::Uninitialized);
     state_->dst = Bitmap(dstW, dstH, Bitmap::Init::Uninitialized);
-    if (!onHelperThread)
-        return;
-    auto helper = std::make_unique<Helper>();
-    helper->filling = Bitmap(srcW, Helper::kChunkRows, Bitmap::Init::Uninitialized);
-    for (int i = 1; i < Helper::kChunks; ++i)
-        helper->free.emplace_back(srcW, Helper::kChunkRows, Bitmap::Init::Uninitialized);
-    try {
-        helper->thread = std::thread([h = helper.get(), st = state_.get()] { h->serve(*st); });
-    } catch (const std::system_error&) {
-        return;  // reduced on the calling thread then
-    }
-    helper_ = std::move(helper);
+    if (onHelperThread)
+        handoff_ = std::make_unique<RowHandoff>(
+            srcW, [st = state_.get()](const Bitmap& rows, int, int count) { st->add(rows, count); }, true);
 }
 
-RowReduction::~RowReduction()
-{
-    if (helper_)
-        helper_->finish();
-}
+RowReduction::~RowReduction() = default;
 
 void RowReduction::addRows(const Bitmap& band, int count)
 {
     if (!state_ || band.width() != state_->held.width())
         return;
-    if (!helper_) {
+    if (handoff_)
+        handoff_->add(band, count);
+    else
         state_->add(band, count);
-        return;
-    }
-    Helper& h = *helper_;
-    const std::size_t rowBytes = std::size_t(band.width()) * 3;
-    for (int i = 0; i < count; ++i) {
-        std::memcpy(h.filling.row(h.filled), band.row(i), rowBytes);
-        if (++h.filled == Helper::kChunkRows)
-            h.pass();
-    }
 }
 
 Bitmap RowReduction::take()
 {
-    if (helper_) {
-        helper_->finish();
-        const std::exception_ptr failed = helper_->failed;
-        helper_.reset();
-        if (failed)
-            std::rethrow_exception(failed);
+    if (handoff_) {
+        const std::unique_ptr<RowHandoff> handoff = std::move(handoff_);
+        handoff->finish();
     }
     if (!state_ || state_->done < state_->dst.height())
         return {};

@@ -18,6 +18,8 @@ Bitmap reduceArea(const Bitmap& src, int srcX, int srcY, int srcW, int srcH, int
 // The whole of src shrunk to dstW × dstH, as above.
 Bitmap reduceArea(const Bitmap& src, int dstW, int dstH);
 
+class RowHandoff;
+
 // reduceArea of a whole srcW × srcH picture whose rows come in order, a few at a time: the same
 // pixels, holding only the rows an output row still needs rather than the picture. Sizes
 // reduceArea would refuse give an empty result. With onHelperThread the rows are reduced on a
@@ -38,9 +40,8 @@ public:
 
 private:
     struct State;
-    struct Helper;
     std::unique_ptr<State> state_;
-    std::unique_ptr<Helper> helper_;
+    std::unique_ptr<RowHandoff> handoff_;  // after state_, so that its thread ends first
 };
 
 }  // namespace trimlet
