@@ -26,9 +26,11 @@ struct JpegRegion {
 };
 
 // decodeJpeg's pixels inside region, without computing the others: the same checks and
-// failures, the whole file still read to its end (so damage anywhere fails it), and the same
-// orientation and profile handed on, to be applied to the region. A region that is empty or
-// not inside the picture is Invalid.
+// failures, and the same orientation and profile handed on, to be applied to the region. The
+// file is still read to its end, so that one cut short fails; in a single-scan file the data
+// after the region's rows is only checked for its markers (damaged data there, which cannot
+// change the region, is not noticed), in a multi-scan file it is decoded. A region that is
+// empty or not inside the picture is Invalid.
 Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits = {});
 // The same, reading the file a little at a time rather than holding it.
 Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits = {});
