@@ -12,7 +12,6 @@
 
 #include "base/parallel.h"
 #include "imaging/region.h"
-#include "imaging/row_handoff.h"
 
 namespace trimlet {
 namespace {
@@ -325,7 +324,7 @@ struct RowReduction::State {
     }
 };
 
-RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH, bool onHelperThread)
+RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH)
 {
     if (srcW < 1 || srcH < 1 || dstW < 1 || dstW > srcW || dstH < 1 || dstH > srcH)
         return;
@@ -335,9 +334,6 @@ RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH, bool onHelper
         span = std::max(span, s.last - s.first + 1);
     state_->held = Bitmap(srcW, span, Bitmap::Init::Uninitialized);
     state_->dst = Bitmap(dstW, dstH, Bitmap::Init::Uninitialized);
-    if (onHelperThread)
-        handoff_ = std::make_unique<RowHandoff>(
-            srcW, [st = state_.get()](const Bitmap& rows, int, int count) { st->add(rows, count); }, true);
 }
 
 RowReduction::~RowReduction() = default;
@@ -346,18 +342,11 @@ void RowReduction::addRows(const Bitmap& band, int count)
 {
     if (!state_ || band.width() != state_->held.width())
         return;
-    if (handoff_)
-        handoff_->add(band, count);
-    else
-        state_->add(band, count);
+    state_->add(band, count);
 }
 
 Bitmap RowReduction::take()
 {
-    if (handoff_) {
-        const std::unique_ptr<RowHandoff> handoff = std::move(handoff_);
-        handoff->finish();
-    }
     if (!state_ || state_->done < state_->dst.height())
         return {};
     Bitmap out = std::move(state_->dst);

@@ -18,16 +18,12 @@ Bitmap reduceArea(const Bitmap& src, int srcX, int srcY, int srcW, int srcH, int
 // The whole of src shrunk to dstW × dstH, as above.
 Bitmap reduceArea(const Bitmap& src, int dstW, int dstH);
 
-class RowHandoff;
-
 // reduceArea of a whole srcW × srcH picture whose rows come in order, a few at a time: the same
 // pixels, holding only the rows an output row still needs rather than the picture. Sizes
-// reduceArea would refuse give an empty result. With onHelperThread the rows are reduced on a
-// thread of their own while the caller makes the next ones (on the caller's if no thread can
-// be started). Throws std::bad_alloc when memory is short.
+// reduceArea would refuse give an empty result. Throws std::bad_alloc when memory is short.
 class RowReduction {
 public:
-    RowReduction(int srcW, int srcH, int dstW, int dstH, bool onHelperThread = false);
+    RowReduction(int srcW, int srcH, int dstW, int dstH);
     ~RowReduction();
     RowReduction(const RowReduction&) = delete;
     RowReduction& operator=(const RowReduction&) = delete;
@@ -41,7 +37,6 @@ public:
 private:
     struct State;
     std::unique_ptr<State> state_;
-    std::unique_ptr<RowHandoff> handoff_;  // after state_, so that its thread ends first
 };
 
 }  // namespace trimlet
