@@ -24,7 +24,8 @@ peers_single_thread() {
   <policy domain="resource" name="disk" value="16GiB"/>
 </policymap>
 POLICY
-    export MAGICK_CONFIGURE_PATH=$dir VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1
+    # trimlet's own kernels too, so that every figure compares one thread with one thread.
+    export MAGICK_CONFIGURE_PATH=$dir VIPS_CONCURRENCY=1 MAGICK_THREAD_LIMIT=1 OMP_NUM_THREADS=1 TRIMLET_THREADS=1
 }
 
 # Invocations that make the peers do the same work as ours (../shared/PEERS.md has the reasons).

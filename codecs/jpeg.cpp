@@ -11,6 +11,8 @@
 
 #include <jerror.h>
 #include <jpeglib.h>
+// For the marker reader's restart count, which it keeps public for applications.
+#include <jpegint.h>
 
 #include "codecs/colour_profile.h"
 #include "codecs/exif.h"
@@ -441,18 +443,85 @@ struct RegionJob {
     JDIMENSION bandFirstRow;  // decoding starts here, rows above the region being discarded
     int columnOffset;         // of the region's first column in the decoded band
     std::uint8_t* band;       // kRowsPerCall rows of the band, output_components bytes a pixel
-    std::uint8_t* pixels;     // the region's bitmap
+    std::uint8_t* pixels;     // the region's bitmap, or
     int stride;
+    Bitmap* staging;          // kRowsPerCall rows of the region's width, handed to
+    const JpegRowSink* sink;  // this as they are made
     bool cmyk;
     const CmykToSrgb* profile;
 };
 
-// Decodes the band's rows and keeps the region's columns of them; then passes over the rest of
-// the file as far as its end marker, so that damage after the region still fails the decode.
-bool readRegion(Reader& r, const RegionJob& job)
+// How a region decode ended: failed (the sink says why), done, or done up to a tail the quick
+// scan could not vouch for, so that the whole file must be decoded the old way.
+enum class RegionRead { Failed, Done, Redo };
+
+// The next byte of the source; libjpeg's sources warn (which fails, see onMessage) at the end.
+bool nextByte(jpeg_decompress_struct& c, int& byte)
+{
+    jpeg_source_mgr& src = *c.src;
+    if (src.bytes_in_buffer == 0 && !(*src.fill_input_buffer)(&c))
+        return false;
+    byte = *src.next_input_byte++;
+    --src.bytes_in_buffer;
+    return true;
+}
+
+// The restart markers still to come in the scan once the decoder has read its input up to
+// input_iMCU_row: one after every restart_interval MCUs but the last.
+long restartsToCome(const jpeg_decompress_struct& c)
+{
+    if (c.restart_interval == 0)
+        return 0;
+    const long mcuRows = c.comps_in_scan > 1 ? 1 : c.cur_comp_info[0]->v_samp_factor;
+    const long total = long(c.MCUs_per_row) * long(c.MCU_rows_in_scan);
+    const long decoded = std::min(total, long(c.input_iMCU_row) * mcuRows * long(c.MCUs_per_row));
+    const long every = long(c.restart_interval);
+    return (total - 1) / every - (decoded - 1) / every;
+}
+
+// Passes over the rest of a single-scan file's entropy-coded data without decoding it: every
+// 0xFF there must be a stuffed 0xFF, fill, or the next restart marker (as many as the scan has
+// left), up to the end marker. A file that ends first fails as a whole decode does; anything
+// else (which a whole decode may or may not accept) asks for the whole decode.
+RegionRead scanTail(jpeg_decompress_struct& c)
+{
+    jpeg_source_mgr& src = *c.src;
+    int marker = c.unread_marker;  // met by the entropy decoder, not yet handled
+    int nextRestart = c.marker->next_restart_num;
+    long restarts = restartsToCome(c);
+    for (;;) {
+        if (marker == JPEG_EOI)
+            return restarts == 0 ? RegionRead::Done : RegionRead::Redo;
+        if (marker != 0) {
+            if (marker != JPEG_RST0 + nextRestart || restarts-- == 0)
+                return RegionRead::Redo;
+            nextRestart = (nextRestart + 1) & 7;
+            marker = 0;
+        }
+        if (src.bytes_in_buffer == 0 && !(*src.fill_input_buffer)(&c))
+            return RegionRead::Redo;
+        const auto* ff = static_cast<const JOCTET*>(std::memchr(src.next_input_byte, 0xFF, src.bytes_in_buffer));
+        const std::size_t passed = ff ? std::size_t(ff - src.next_input_byte) + 1 : src.bytes_in_buffer;
+        src.next_input_byte += passed;
+        src.bytes_in_buffer -= passed;
+        if (!ff)
+            continue;
+        int after = 0xFF;
+        while (after == 0xFF)
+            if (!nextByte(c, after))
+                return RegionRead::Redo;
+        marker = after;
+    }
+}
+
+// Decodes the band's rows and keeps the region's columns of them; then makes sure of the rest
+// of the file as far as its end marker, so that a file cut short after the region still fails.
+// With stopEarly, a single-scan file's rest is scanned rather than decoded: the region's pixels
+// cannot depend on it.
+RegionRead readRegion(Reader& r, const RegionJob& job, bool stopEarly)
 {
     if (setjmp(r.sink.jump))
-        return false;
+        return RegionRead::Failed;
     jpeg_decompress_struct& c = r.cinfo;
     const j_common_ptr common = reinterpret_cast<j_common_ptr>(&c);
     const JDIMENSION bandWidth = c.output_width;
@@ -469,11 +538,14 @@ bool readRegion(Reader& r, const RegionJob& job)
         const JDIMENSION got = jpeg_read_scanlines(&c, rows, std::min<JDIMENSION>(kRowsPerCall, regionEnd - first));
         if (got == 0)
             failWith(common, "JPEG decoder delivered no rows");
+        int kept = 0;
         for (JDIMENSION i = 0; i < got; ++i) {
             if (first + i < regionTop)
                 continue;
             const std::uint8_t* from = rows[i] + std::size_t(job.columnOffset) * std::size_t(c.output_components);
-            std::uint8_t* to = job.pixels + std::size_t(first + i - regionTop) * std::size_t(job.stride);
+            std::uint8_t* to = job.staging ? job.staging->row(kept)
+                                           : job.pixels + std::size_t(first + i - regionTop) * std::size_t(job.stride);
+            ++kept;
             if (job.profile)
                 job.profile->convert(from, job.region.width, 1, to, job.stride);
             else if (job.cmyk)
@@ -481,14 +553,18 @@ bool readRegion(Reader& r, const RegionJob& job)
             else
                 std::memcpy(to, from, std::size_t(job.region.width) * 3);
         }
+        if (job.sink && kept > 0)
+            (*job.sink)(*job.staging, int(first + got - regionTop) - kept, kept);
     }
+    if (stopEarly && c.output_scanline < c.output_height && !jpeg_has_multiple_scans(&c))
+        return scanTail(c);
     // Skipping to the very end would not read the data at all, so the last row is decoded.
     if (c.output_height - c.output_scanline > 1 && !skipRows(c, c.output_height - 1))
         failWith(common, "JPEG decoder skipped no rows");
     if (c.output_scanline < c.output_height && jpeg_read_scanlines(&c, rows, 1) == 0)
         failWith(common, "JPEG decoder delivered no rows");
     jpeg_finish_decompress(&c);
-    return true;
+    return RegionRead::Done;
 }
 
 // Decodes every row into band, through cmyk (band.width() × 4 a pixel) when set, and hands
@@ -575,7 +651,9 @@ Result<DecodedImage> decodeJpegRows(Bytes file, const JpegRowSink& sink, const D
 
 namespace {
 
-Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits)
+// The region into the result's bitmap, or (with sink) handed to sink a band at a time.
+Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const DecodeLimits& limits, bool stopEarly,
+                                const JpegRowSink* sink, bool& redo)
 {
     Reader r;
     bool viaCmyk = false;
@@ -599,9 +677,15 @@ Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const Decode
     std::unique_ptr<CmykToSrgb> cmykProfile;
     if (Status taken = takeMetadata(r, limits, viaCmyk, image, cmykProfile); !taken)
         return taken.error();
+    if (sink && limits.colourManagement && !image.iccProfile.empty())
+        return makeError(ErrorCode::Unsupported, "the JPEG's colour profile applies to the whole picture");
     std::vector<std::uint8_t> band;
+    Bitmap staging;
     try {
-        image.bitmap = Bitmap(region.width, region.height, Bitmap::Init::Uninitialized);
+        if (sink)
+            staging = Bitmap(region.width, kRowsPerCall, Bitmap::Init::Uninitialized);
+        else
+            image.bitmap = Bitmap(region.width, region.height, Bitmap::Init::Uninitialized);
         band.resize(std::size_t(kRowsPerCall) * std::size_t(c.output_width) * std::size_t(c.output_components));
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
@@ -612,11 +696,36 @@ Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const Decode
                         band.data(),
                         image.bitmap.data(),
                         image.bitmap.stride(),
+                        sink ? &staging : nullptr,
+                        sink,
                         viaCmyk,
                         cmykProfile.get()};
-    if (!readRegion(r, job))
+    const RegionRead read = readRegion(r, job, stopEarly);
+    if (read == RegionRead::Failed)
         return failure(r.sink);
+    redo = read == RegionRead::Redo;
     return image;
+}
+
+Result<DecodedImage> regionOf(const Input& file, JpegRegion region, const DecodeLimits& limits,
+                              const JpegRowSink* sink = nullptr)
+{
+    bool redo = false;
+    auto quick = regionPass(file, region, limits, true, sink, redo);
+    if (!redo)
+        return quick;
+    if (file.chunks) {
+        file.chunks->offset = 0;
+        file.chunks->pub.bytes_in_buffer = 0;
+    }
+    if (!sink)
+        return regionPass(file, region, limits, false, nullptr, redo);
+    // The rows are handed over already; the whole decode only has its say on the file.
+    const JpegRowSink ignore = [](const Bitmap&, int, int) {};
+    auto checked = regionPass(file, region, limits, false, &ignore, redo);
+    if (!checked)
+        return checked.error();
+    return quick;
 }
 
 }  // namespace
@@ -626,7 +735,16 @@ Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const Decod
     return regionOf(Input{file}, region, limits);
 }
 
-Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits)
+Result<DecodedImage> decodeJpegRegionRows(Bytes file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits)
+{
+    return regionOf(Input{file}, region, limits, &sink);
+}
+
+namespace {
+
+Result<DecodedImage> regionFromFile(const RegularFile& file, JpegRegion region, const DecodeLimits& limits,
+                                    const JpegRowSink* sink)
 {
     ChunkSource chunks{};
     chunks.pub.init_source = initChunks;
@@ -635,7 +753,20 @@ Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region
     chunks.pub.resync_to_restart = jpeg_resync_to_restart;
     chunks.pub.term_source = termChunks;
     chunks.file = &file;
-    return regionOf(Input{{}, &chunks}, region, limits);
+    return regionOf(Input{{}, &chunks}, region, limits, sink);
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits)
+{
+    return regionFromFile(file, region, limits, nullptr);
+}
+
+Result<DecodedImage> decodeJpegRegionRows(const RegularFile& file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits)
+{
+    return regionFromFile(file, region, limits, &sink);
 }
 
 // ---- encoding -------------------------------------------------------------------------------

@@ -26,9 +26,11 @@ struct JpegRegion {
 };
 
 // decodeJpeg's pixels inside region, without computing the others: the same checks and
-// failures, the whole file still read to its end (so damage anywhere fails it), and the same
-// orientation and profile handed on, to be applied to the region. A region that is empty or
-// not inside the picture is Invalid.
+// failures, and the same orientation and profile handed on, to be applied to the region. The
+// file is still read to its end, so that one cut short fails; in a single-scan file the data
+// after the region's rows is only checked for its markers (damaged data there, which cannot
+// change the region, is not noticed), in a multi-scan file it is decoded. A region that is
+// empty or not inside the picture is Invalid.
 Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits = {});
 // The same, reading the file a little at a time rather than holding it.
 Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits = {});
@@ -36,6 +38,16 @@ Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region
 // Receives the stored picture's rows first .. first + count − 1 in band's first count rows.
 // Must not throw.
 using JpegRowSink = std::function<void(const Bitmap& band, int first, int count)>;
+
+// decodeJpegRegion's pixels handed to sink a band of rows at a time, in order, instead of kept
+// (first counts from the region's top row): the same checks and failures, the orientation in
+// the result, whose bitmap stays empty. The rest of the file is checked after the last row, so
+// the decode may still fail once every row has been handed over. A file whose ICC profile
+// decodeJpegRegion would hand on (with colourManagement on) is Unsupported before any row.
+Result<DecodedImage> decodeJpegRegionRows(Bytes file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits = {});
+Result<DecodedImage> decodeJpegRegionRows(const RegularFile& file, JpegRegion region, const JpegRowSink& sink,
+                                          const DecodeLimits& limits = {});
 
 // decodeJpeg's pixels handed to sink a band of rows at a time, in order, instead of kept:
 // the same checks and failures, and the orientation in the result, whose bitmap stays empty.

@@ -1,5 +1,7 @@
 // The JPEG decodes that give part of a picture against the whole decode: a region's pixels,
 // and the rows handed over band by band, must be the whole decode's, and fail when it fails.
+// A region may still be given when the whole decode finds the data after it damaged (the rest
+// of a single-scan file is only scanned for its markers), but never for any other failure.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -20,6 +22,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const trimlet::JpegRegion region{a % w, b % h, std::max(1, (w - a % w) * (b % 7 + 1) / 8),
                                      std::max(1, (h - b % h) * (a % 5 + 1) / 6)};
     auto part = trimlet::decodeJpegRegion(file, region, limits);
+    // Handed over a band at a time, the region's rows must be the same, once each (rows may be
+    // handed over before the file's end fails the decode).
+    int next = 0;
+    bool bandsDiffer = false;
+    auto bands = trimlet::decodeJpegRegionRows(
+        file, region,
+        [&](const trimlet::Bitmap& band, int first, int count) {
+            bandsDiffer = bandsDiffer || first != next || first + count > region.height;
+            next = first + count;
+            for (int i = 0; i < count && part && !bandsDiffer; ++i)
+                bandsDiffer =
+                    !std::equal(band.row(i), band.row(i) + 3 * region.width, part.value().bitmap.row(first + i));
+        },
+        limits);
+    if (bool(bands) != bool(part) || bandsDiffer || (bands && next != region.height))
+        __builtin_trap();
     bool rowsDiffer = false;
     auto rows = trimlet::decodeJpegRows(
         file,
@@ -29,7 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                     rowsDiffer || !std::equal(band.row(i), band.row(i) + 3 * w, full.value().bitmap.row(first + i));
         },
         limits);
-    if (bool(part) != bool(full) || bool(rows) != bool(full) || rowsDiffer)
+    const bool tailDamage = !full && full.error().code == trimlet::ErrorCode::Corrupt;
+    if ((full && !part) || (!full && part && !tailDamage) || bool(rows) != bool(full) || rowsDiffer)
         __builtin_trap();
     if (!full)
         return 0;

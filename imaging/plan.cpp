@@ -5,7 +5,9 @@
 #include <utility>
 
 #include "codecs/exif.h"
+#include "imaging/cut_geometry.h"
 #include "imaging/orientation.h"
+#include "imaging/reduce.h"
 
 namespace trimlet {
 
@@ -61,10 +63,11 @@ Bitmap cutStoredRegion(Bitmap region, const CutPlan& plan)
 {
     if (region.width() != plan.stored.w || region.height() != plan.stored.h)
         return {};
-    Bitmap shown = orientBitmap(std::move(region), plan.orientation);
-    if (plan.rate == 100)
-        return shown;
-    return cutRegion(shown, {0, 0}, shown.width(), shown.height(), plan.rate);
+    // Reduced first, so only the small result is turned: area reduction treats both axes and
+    // both directions alike, so the pixels are the same either way round.
+    if (plan.rate != 100)
+        region = reduceArea(region, reducedSize(plan.rate, region.width()), reducedSize(plan.rate, region.height()));
+    return orientBitmap(std::move(region), plan.orientation);
 }
 
 void placeRows(const Bitmap& band, int firstRow, int count, int storedW, int storedH, int orientation, Bitmap& dst)

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/cpu.h"
+#include "base/parallel.h"
 #include "imaging/flip.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -128,6 +129,7 @@ Bitmap turnQuarter(const Bitmap& src, bool clockwise, const TurnProgress& progre
     const CopyBlock copy = pickCopy(clockwise);
     const int rows = dst.height();
     const int columns = dst.width();
+    const int threads = threadsFor(std::int64_t(rows) * columns);
     for (int i0 = 0; i0 < rows; i0 += kBandRows) {
         const int i1 = std::min(rows, i0 + kBandRows);
         int report = i0;
@@ -137,9 +139,21 @@ Bitmap turnQuarter(const Bitmap& src, bool clockwise, const TurnProgress& progre
             for (; progress && report < i1 && std::int64_t(report - i0) * columns <= done; report += 100)
                 progress(report, rows);
         };
-        for (int c0 = 0; c0 < columns; c0 += kBlockColumns) {
-            tell(std::int64_t(c0) * (i1 - i0));
-            copy(turn, i0, i1, c0, std::min(columns, c0 + kBlockColumns));
+        if (threads > 1) {
+            // The band's blocks shared out; told once they are all written.
+            tell(0);
+            parallelFor(
+                columns, threads,
+                [&](int c0, int c1) {
+                    for (int c = c0; c < c1; c += kBlockColumns)
+                        copy(turn, i0, i1, c, std::min(c1, c + kBlockColumns));
+                },
+                kBlockColumns);
+        } else {
+            for (int c0 = 0; c0 < columns; c0 += kBlockColumns) {
+                tell(std::int64_t(c0) * (i1 - i0));
+                copy(turn, i0, i1, c0, std::min(columns, c0 + kBlockColumns));
+            }
         }
         tell(std::int64_t(columns) * (i1 - i0));
     }

@@ -4,10 +4,13 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <numeric>
 #include <type_traits>
 #include <vector>
 
+#include "base/parallel.h"
 #include "imaging/region.h"
 
 namespace trimlet {
@@ -193,9 +196,10 @@ void sumColumns(const V* acc, const Axis& h, int x0, int x1, const Divider<Sum, 
 // scratch memory small (an output column wider than a strip gets a strip of its own).
 constexpr int kStripColumns = 8192;
 
-// V holds one column's vertical sum (up to 255 · v.total); uint8_t: rows are used as they are.
+// Output rows [y0, y1). V holds one column's vertical sum (up to 255 · v.total); uint8_t:
+// rows are used as they are.
 template <class V, class Sum, class Wide>
-void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst)
+void reduceRows(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst, int y0, int y1)
 {
     const Divider<Sum, Wide> divide(std::uint64_t(h.total) * v.total);
     std::vector<V> acc;
@@ -207,7 +211,7 @@ void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis
                             std::size_t(h.spans[std::size_t(x1 - 1)].last - c0 + 1) * 3};
         if constexpr (!std::is_same_v<V, std::uint8_t>)
             acc.resize(window.count);
-        for (int y = 0; y < dst.height(); ++y) {
+        for (int y = y0; y < y1; ++y) {
             const Span& s = v.spans[std::size_t(y)];
             const V* sums = nullptr;
             if constexpr (std::is_same_v<V, std::uint8_t>) {
@@ -225,18 +229,41 @@ void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis
     }
 }
 
+// Output rows [y0, y1): every output row depends on its own source rows only, so the rows are
+// shared out.
+template <class V, class Sum, class Wide>
+void reduceWith(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst, int y0, int y1,
+                int threads)
+{
+    parallelFor(y1 - y0, threads,
+                [&](int a, int b) { reduceRows<V, Sum, Wide>(src, srcX, srcY, h, v, dst, y0 + a, y0 + b); });
+}
+
 template <class Sum, class Wide>
-void reduceSummingIn(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst)
+void reduceSummingIn(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst, int y0, int y1,
+                     int threads)
 {
     const std::uint64_t columnMax = 255 * std::uint64_t(v.total);
     if (v.total == 1)
-        reduceWith<std::uint8_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint8_t, Sum, Wide>(src, srcX, srcY, h, v, dst, y0, y1, threads);
     else if (columnMax <= UINT16_MAX)
-        reduceWith<std::uint16_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint16_t, Sum, Wide>(src, srcX, srcY, h, v, dst, y0, y1, threads);
     else if (sizeof(Sum) < 8 || columnMax <= UINT32_MAX)
-        reduceWith<std::uint32_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint32_t, Sum, Wide>(src, srcX, srcY, h, v, dst, y0, y1, threads);
     else if constexpr (sizeof(Sum) == 8)
-        reduceWith<std::uint64_t, Sum, Wide>(src, srcX, srcY, h, v, dst);
+        reduceWith<std::uint64_t, Sum, Wide>(src, srcX, srcY, h, v, dst, y0, y1, threads);
+}
+
+// Output rows [y0, y1) from the source whose row 0 is src's row srcY (which may lie above src
+// when src holds only a band of the source).
+void reduceRange(const Bitmap& src, int srcX, int srcY, const Axis& h, const Axis& v, Bitmap& dst, int y0, int y1,
+                 int threads)
+{
+    // Below 2^23 the divisor's reciprocal trick fits 64 bits and every sum fits 32.
+    if (std::uint64_t(h.total) * v.total < (std::uint64_t{1} << 23))
+        reduceSummingIn<std::uint32_t, std::uint64_t>(src, srcX, srcY, h, v, dst, y0, y1, threads);
+    else
+        reduceSummingIn<std::uint64_t, unsigned __int128>(src, srcX, srcY, h, v, dst, y0, y1, threads);
 }
 
 bool validRequest(const Bitmap& src, int srcX, int srcY, int srcW, int srcH, int dstW, int dstH)
@@ -256,17 +283,75 @@ Bitmap reduceArea(const Bitmap& src, int srcX, int srcY, int srcW, int srcH, int
     const Axis h = makeAxis(srcW, dstW);
     const Axis v = makeAxis(srcH, dstH);
     Bitmap dst(dstW, dstH, Bitmap::Init::Uninitialized);
-    // Below 2^23 the divisor's reciprocal trick fits 64 bits and every sum fits 32.
-    if (std::uint64_t(h.total) * v.total < (std::uint64_t{1} << 23))
-        reduceSummingIn<std::uint32_t, std::uint64_t>(src, srcX, srcY, h, v, dst);
-    else
-        reduceSummingIn<std::uint64_t, unsigned __int128>(src, srcX, srcY, h, v, dst);
+    reduceRange(src, srcX, srcY, h, v, dst, 0, dstH, threadsFor(std::int64_t(srcW) * srcH));
     return dst;
 }
 
 Bitmap reduceArea(const Bitmap& src, int dstW, int dstH)
 {
     return reduceArea(src, 0, 0, src.width(), src.height(), dstW, dstH);
+}
+
+// Rows in order, reduced as soon as an output row's last source row is in.
+struct RowReduction::State {
+    Axis h, v;
+    Bitmap held;   // source rows base .. next − 1 in its first rows
+    int base = 0;  // the source row in held's first row
+    int next = 0;  // the next source row to come
+    int done = 0;  // output rows made
+    Bitmap dst;
+
+    void add(const Bitmap& band, int count)
+    {
+        const std::size_t rowBytes = std::size_t(band.width()) * 3;
+        const int dstH = dst.height();
+        for (int i = 0; i < count && done < dstH; ++i) {
+            std::memcpy(held.row(next - base), band.row(i), rowBytes);
+            ++next;
+            int ready = done;
+            while (ready < dstH && v.spans[std::size_t(ready)].last < next)
+                ++ready;
+            if (ready == done)
+                continue;
+            reduceRange(held, 0, -base, h, v, dst, done, ready, 1);
+            done = ready;
+            // The rows no later output row covers make room; at most the one shared row is kept.
+            const int keep = done < dstH ? v.spans[std::size_t(done)].first : next;
+            for (int y = keep; y < next && keep > base; ++y)
+                std::memmove(held.row(y - keep), held.row(y - base), rowBytes);
+            base = keep;
+        }
+    }
+};
+
+RowReduction::RowReduction(int srcW, int srcH, int dstW, int dstH)
+{
+    if (srcW < 1 || srcH < 1 || dstW < 1 || dstW > srcW || dstH < 1 || dstH > srcH)
+        return;
+    state_ = std::make_unique<State>(State{makeAxis(srcW, dstW), makeAxis(srcH, dstH), {}, 0, 0, 0, {}});
+    int span = 1;
+    for (const Span& s : state_->v.spans)
+        span = std::max(span, s.last - s.first + 1);
+    state_->held = Bitmap(srcW, span, Bitmap::Init::Uninitialized);
+    state_->dst = Bitmap(dstW, dstH, Bitmap::Init::Uninitialized);
+}
+
+RowReduction::~RowReduction() = default;
+
+void RowReduction::addRows(const Bitmap& band, int count)
+{
+    if (!state_ || band.width() != state_->held.width())
+        return;
+    state_->add(band, count);
+}
+
+Bitmap RowReduction::take()
+{
+    if (!state_ || state_->done < state_->dst.height())
+        return {};
+    Bitmap out = std::move(state_->dst);
+    state_.reset();
+    return out;
 }
 
 }  // namespace trimlet

@@ -1,6 +1,8 @@
 #pragma once
 // Area-averaging reduction: every output pixel is the mean of the source area it covers.
 
+#include <memory>
+
 #include "codecs/bitmap.h"
 
 namespace trimlet {
@@ -15,5 +17,26 @@ Bitmap reduceArea(const Bitmap& src, int srcX, int srcY, int srcW, int srcH, int
 
 // The whole of src shrunk to dstW × dstH, as above.
 Bitmap reduceArea(const Bitmap& src, int dstW, int dstH);
+
+// reduceArea of a whole srcW × srcH picture whose rows come in order, a few at a time: the same
+// pixels, holding only the rows an output row still needs rather than the picture. Sizes
+// reduceArea would refuse give an empty result. Throws std::bad_alloc when memory is short.
+class RowReduction {
+public:
+    RowReduction(int srcW, int srcH, int dstW, int dstH);
+    ~RowReduction();
+    RowReduction(const RowReduction&) = delete;
+    RowReduction& operator=(const RowReduction&) = delete;
+
+    // The next count source rows: the first count rows of band, which is srcW wide.
+    void addRows(const Bitmap& band, int count);
+
+    // The reduced picture once every source row has come, else an empty bitmap.
+    Bitmap take();
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
 
 }  // namespace trimlet

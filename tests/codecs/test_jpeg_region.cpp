@@ -151,6 +151,128 @@ TEST(JpegRegion, ReadFromAFileAsFromItsBytes)
     EXPECT_EQ(cut.error().code, ErrorCode::Corrupt) << cut.error().message;
 }
 
+// Where the first restart marker at or after `from` starts.
+std::size_t restartAfter(const Data& file, std::size_t from)
+{
+    for (std::size_t i = from; i + 1 < file.size(); ++i)
+        if (file[i] == 0xFF && file[i + 1] >= JPEG_RST0 && file[i + 1] <= JPEG_RST0 + 7)
+            return i;
+    return file.size();
+}
+
+// A region in the top rows of a single-scan file, whose rest is passed over without decoding:
+// the file must still end properly, and only what the decoder itself would accept is taken.
+TEST(JpegRegionTail, CutShortOrMarkerDamagedFilesStillFail)
+{
+    const Data rgb = rgbSamples(test::photoLike(160, 240, 3));
+    for (const bool restarts : {false, true}) {
+        SCOPED_TRACE(restarts ? "restarts" : "plain");
+        const Data file =
+            libjpeg(rgb, 160, 3, JCS_RGB, [=](jpeg_compress_struct* c) { c->restart_in_rows = restarts; });
+        const JpegRegion top{20, 8, 50, 30};
+        const Bitmap whole = decodeJpeg(file).value().bitmap;
+        auto fails = [&](const Data& bad, const char* what) {
+            ASSERT_FALSE(decodeJpeg(bad)) << what;
+            auto part = decodeJpegRegion(bad, top);
+            ASSERT_FALSE(part) << what;
+            EXPECT_EQ(part.error().code, ErrorCode::Corrupt) << what << ": " << part.error().message;
+        };
+        // Every length from the middle of the data to one byte short, the lone 0xFF of the end marker included.
+        for (std::size_t length = file.size() / 2; length < file.size(); length += length + 40 < file.size() ? 37 : 1)
+            fails(Data(file.begin(), file.begin() + std::ptrdiff_t(length)), "cut short");
+        // A table marker in the entropy-coded data.
+        Data foreign = file;
+        const std::size_t at = file.size() - 200;
+        foreign.insert(foreign.begin() + std::ptrdiff_t(at), {0xFF, 0xC4});
+        if (foreign[at - 1] == 0xFF)
+            foreign[at - 1] = 0x7F;
+        fails(foreign, "table marker");
+        if (restarts) {
+            Data swapped = file;
+            const std::size_t rst = restartAfter(file, file.size() * 3 / 4);
+            ASSERT_LT(rst, file.size());
+            swapped[rst + 1] = std::uint8_t(JPEG_RST0 + (swapped[rst + 1] - JPEG_RST0 + 3) % 8);
+            fails(swapped, "restart out of order");
+            // The last restart marker gone: the order holds, the count does not.
+            std::size_t last = rst;
+            for (std::size_t next = rst; next < file.size(); next = restartAfter(file, next + 2))
+                last = next;
+            Data missing = file;
+            missing.erase(missing.begin() + std::ptrdiff_t(last), missing.begin() + std::ptrdiff_t(last) + 2);
+            fails(missing, "restart missing");
+        } else {
+            Data stray = file;
+            stray.insert(stray.end() - 100, {0xFF, JPEG_RST0});
+            if (stray[stray.size() - 103] == 0xFF)
+                stray[stray.size() - 103] = 0x7F;
+            fails(stray, "restart without an interval");
+        }
+        // What the decoder accepts after its scan and after its end is taken, with the same pixels.
+        Data comment = file;
+        comment.insert(comment.end() - 2, {0xFF, 0xFE, 0x00, 0x06, 'n', 'o', 't', 'e'});
+        Data trailing = file;
+        trailing.insert(trailing.end(), {0xFF, 0xC4, 0x12, 0xFF, 0x00, 0xFF});
+        for (const Data& fine : {comment, trailing}) {
+            ASSERT_TRUE(decodeJpeg(fine));
+            auto part = decodeJpegRegion(fine, top);
+            ASSERT_TRUE(part) << part.error().message;
+            EXPECT_TRUE(part.value().bitmap == crop(whole, top));
+        }
+    }
+}
+
+// The rest of the data is not decoded, so bits changed there (no marker made) leave the
+// region exactly as the intact file gives it.
+TEST(JpegRegionTail, BitDamageAfterTheRegionLeavesItsPixels)
+{
+    const Data rgb = rgbSamples(test::photoLike(160, 240, 5));
+    for (const bool restarts : {false, true}) {
+        const Data file =
+            libjpeg(rgb, 160, 3, JCS_RGB, [=](jpeg_compress_struct* c) { c->restart_in_rows = restarts; });
+        Data damaged = file;
+        for (std::size_t i = file.size() - 600; i < file.size() - 100; i += 3)
+            if (damaged[i] != 0xFF && damaged[i - 1] != 0xFF && damaged[i + 1] != 0xFF)
+                damaged[i] = std::uint8_t(damaged[i] ^ 0x55) == 0xFF ? 0x00 : std::uint8_t(damaged[i] ^ 0x55);
+        ASSERT_FALSE(decodeJpeg(damaged)) << restarts;
+        const JpegRegion top{0, 0, 160, 40};
+        auto part = decodeJpegRegion(damaged, top);
+        ASSERT_TRUE(part) << part.error().message;
+        EXPECT_TRUE(part.value().bitmap == crop(decodeJpeg(file).value().bitmap, top)) << restarts;
+    }
+}
+
+// The region's rows handed over once each, in order, as decodeJpegRegion gives them, also
+// when the file's rest takes the whole decode (a comment before its end), and the same failures.
+TEST(JpegRegionRows, HandOverTheRegionOnceInOrder)
+{
+    const JpegRegion r{37, 21, 101, 77};
+    std::vector<Kind> files = kinds(203, 157);
+    Data comment = files[0].file;
+    comment.insert(comment.end() - 2, {0xFF, 0xFE, 0x00, 0x04, 'h', 'i'});
+    files.push_back({"comment before the end", comment});
+    for (const Kind& kind : files) {
+        SCOPED_TRACE(kind.name);
+        const Bitmap whole = decodeJpegRegion(kind.file, r).value().bitmap;
+        Bitmap joined(r.width, r.height);
+        int next = 0;
+        auto rows = decodeJpegRegionRows(kind.file, r, [&](const Bitmap& band, int first, int count) {
+            ASSERT_EQ(first, next);
+            ASSERT_LE(first + count, r.height);
+            next = first + count;
+            for (int i = 0; i < count; ++i)
+                std::copy_n(band.row(i), 3 * r.width, joined.row(first + i));
+        });
+        ASSERT_TRUE(rows) << rows.error().message;
+        EXPECT_TRUE(rows.value().bitmap.empty());
+        EXPECT_EQ(next, r.height);
+        EXPECT_TRUE(joined == whole);
+    }
+    const Data truncated(files[0].file.begin(), files[0].file.end() - 30);
+    auto cut = decodeJpegRegionRows(truncated, r, [](const Bitmap&, int, int) {});
+    ASSERT_FALSE(cut);
+    EXPECT_EQ(cut.error().code, ErrorCode::Corrupt);
+}
+
 TEST(JpegRows, HandsOverTheFullDecodeInOrderAndRefusesProfiles)
 {
     for (const Kind& kind : kinds(45, 37)) {

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/parallel.h"
 #include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "tests/support/test_support.h"
@@ -188,6 +189,42 @@ TEST(ReduceArea, EqualsTheExactRationalMeanRoundedHalfUp)
         ASSERT_TRUE(out.width() == c.dstW && out.height() == c.dstH) << describe(c.srcW, c.srcH, c.r, c.dstW, c.dstH);
         EXPECT_EQ(test::maxChannelDifference(out, expected), 0) << describe(c.srcW, c.srcH, c.r, c.dstW, c.dstH);
     }
+}
+
+// Large enough for the rows to be shared out: each thread's share, seams included, is exact.
+TEST(ReduceArea, SharedOutRowsAreExactToo)
+{
+    const Bitmap src = noise(2300, 1100);
+    const Region r{3, 5, 2291, 1093};
+    const Bitmap exact = exactReduction(src, r, 851, 407);
+    for (const int threads : {2, 1}) {
+        setThreadLimit(threads);
+        EXPECT_TRUE(reduceArea(src, r.x, r.y, r.w, r.h, 851, 407) == exact) << threads << " threads";
+    }
+    setThreadLimit(0);
+}
+
+// Rows handed over in bands of any height give reduceArea's pixels, whatever the ratio.
+TEST(RowReduction, GivesTheWholeReductionFromBandsOfRows)
+{
+    const Bitmap src = noise(157, 211);
+    for (const auto& [dstW, dstH] : {std::pair{157, 211}, std::pair{79, 106}, std::pair{52, 70}, std::pair{100, 3},
+                                     std::pair{1, 1}, std::pair{156, 210}, std::pair{20, 211}})
+        for (const int bandRows : {1, 2, 7, 16, 211}) {
+            RowReduction reduction(src.width(), src.height(), dstW, dstH);
+            for (int first = 0; first < src.height(); first += bandRows) {
+                const int count = std::min(bandRows, src.height() - first);
+                EXPECT_TRUE(reduction.take().empty() || first == 0);
+                reduction.addRows(copyRegion(src, 0, first, src.width(), count), count);
+            }
+            EXPECT_TRUE(reduction.take() == reduceArea(src, dstW, dstH)) << dstW << "x" << dstH << " " << bandRows;
+        }
+    RowReduction unfinished(10, 10, 5, 5);
+    unfinished.addRows(noise(10, 9), 9);
+    EXPECT_TRUE(unfinished.take().empty());
+    RowReduction enlarging(10, 10, 11, 5);
+    enlarging.addRows(noise(10, 10), 10);
+    EXPECT_TRUE(enlarging.take().empty());
 }
 
 TEST(ReduceArea, FlatAreasStayExactlyFlat)

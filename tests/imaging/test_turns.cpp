@@ -5,6 +5,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/parallel.h"
 #include "imaging/flip.h"
 #include "imaging/quarter_turn.h"
 #include "tests/support/test_support.h"
@@ -95,6 +96,27 @@ TEST(QuarterTurn, TellsProgressEveryHundredResultRows)
     EXPECT_EQ(turnProgressPosition(100, 201), 65);
     EXPECT_EQ(turnProgressPosition(200, 201), 100);
     EXPECT_EQ(turnProgressPosition(100, 250), 58);  // 7000 ÷ 249, truncated
+}
+
+// A picture large enough for each band to be shared out: the same pixels and the same
+// progress steps, in order, as on one thread.
+TEST(QuarterTurn, SharedOutBandsGiveTheSamePixelsAndSteps)
+{
+    const Bitmap src = noise(1151, 2003);
+    std::vector<std::pair<int, int>> told[2];
+    Bitmap turned[2][2];
+    for (const int threads : {1, 2}) {
+        setThreadLimit(threads);
+        const auto record = [&](int done, int rows) { told[threads - 1].emplace_back(done, rows); };
+        turned[threads - 1][0] = turnRight(src, record);
+        turned[threads - 1][1] = turnLeft(src);
+    }
+    setThreadLimit(0);
+    EXPECT_EQ(turned[1][0], turned[0][0]);
+    EXPECT_EQ(turned[1][1], turned[0][1]);
+    EXPECT_EQ(turnLeft(turned[1][0]), src);
+    EXPECT_EQ(told[1], told[0]);
+    EXPECT_EQ(told[1].size(), 12u);
 }
 
 }  // namespace

@@ -1,0 +1,25 @@
+#pragma once
+// Sharing a kernel's rows out to the processor's cores.
+
+#include <cstdint>
+#include <functional>
+
+namespace trimlet {
+
+// The threads a kernel touching `pixels` pixels should use: 1 below about a megapixel, where
+// starting a thread costs more than it saves, else the processor count capped at 8. The
+// environment variable TRIMLET_THREADS (a number from 1), read once, or setThreadLimit lower
+// that cap.
+int threadsFor(std::int64_t pixels);
+
+// Caps threadsFor at limit from now on (0: back to the processor count and TRIMLET_THREADS).
+// For tests and benchmarks.
+void setThreadLimit(int limit);
+
+// Calls part(begin, end) on contiguous runs covering [0, count), at most `threads` of them,
+// each but the last a multiple of grain long, one a thread, the calling thread taking the
+// first. Returns when every run is done; an exception thrown by a run is thrown again here
+// once all have ended. A thread that cannot be started leaves its run to the calling thread.
+void parallelFor(int count, int threads, const std::function<void(int begin, int end)>& part, int grain = 1);
+
+}  // namespace trimlet
