@@ -15,9 +15,11 @@
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
 #include "forms/frm_rot_free.h"
+#include "platform/trace.h"
 
 int main(int argc, char** argv)
 {
+    trimlet::trace("start");
     // Takes its own options (-platform, …) out of argv.
     trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));

@@ -13,6 +13,7 @@
 #include "forms/work_area_widgets.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
+#include "platform/trace.h"
 
 namespace trimlet {
 
@@ -66,7 +67,18 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     ++resizeEventCount;
+    if (tracing())
+        trace("resize", QStringLiteral("%1x%2").arg(width()).arg(height()).toUtf8().constData());
     runGuarded([this] { layoutRegions(centralWidget()->size()); }, failureReport());
+}
+
+void TfrmMain::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (!paintedOnce_) {
+        paintedOnce_ = true;
+        trace("window-painted");
+    }
 }
 
 void TfrmMain::showEvent(QShowEvent* event)

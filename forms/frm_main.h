@@ -201,6 +201,7 @@ signals:
     void aboutRequested();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -283,6 +284,8 @@ private:
     int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored
     std::vector<std::string> args_;
     bool shownOnce_ = false;
+    bool paintedOnce_ = false;
+
     bool closing_ = false;
     Picture editing_;
     std::string currentFileName_;

@@ -26,6 +26,7 @@
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
+#include "platform/trace.h"
 #include "settings/profile_file.h"
 #include "settings/settings_keys.h"
 
@@ -92,12 +93,14 @@ void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::enc
 
 void TfrmMain::LoadPictureFile(const std::string& requested)
 {
+    trace("load-begin");
     const std::string path = resolvePictureShortcut(requested);
 
     DecodeLimits options;
     options.colourManagement = colourManagement_ != 0;
     auto loaded =
         path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")) : loadPhoto(path, options);
+    trace("load-decoded");
     if (!loaded) {
         ShowStatus(tr("%1は読み込めませんでした。").arg(displayPath(fileNamePart(path))), StatusKind::skWarning);
         return;
@@ -121,12 +124,14 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     LayoutWorkArea(true, true);
     if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
         ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
+        trace("load-laid-out");
         if (largePictureAnswer_)
             largePictureAnswer_ = desktop().askYesNo(this, MessageKind::Warning,
                                                      tr(kLargePictureText) + tr("\n\nこの警告を今後も表示しますか？"));
     }
     SetEditingEnabled(true);
     btnReload->setEnabled(true);
+    trace("load-end");
 }
 
 void TfrmMain::btnOpenClick()
