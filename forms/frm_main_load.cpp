@@ -22,7 +22,7 @@
 #include "forms/main_files.h"
 #include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
-#include "imaging/photo.h"
+#include "imaging/photo_streamed.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
@@ -98,8 +98,8 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
 
     DecodeLimits options;
     options.colourManagement = colourManagement_ != 0;
-    auto loaded =
-        path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")) : loadPhoto(path, options);
+    auto loaded = path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"))
+                               : loadPhotoStreamed(path, options);
     trace("load-decoded");
     if (!loaded) {
         ShowStatus(tr("%1は読み込めませんでした。").arg(displayPath(fileNamePart(path))), StatusKind::skWarning);
