@@ -64,11 +64,12 @@ int main(int argc, char** argv)
     trimlet::SessionEnd sessionEnd(&frmMain);
     app.setFailureReport(frmMain.failureReport());
 
-    // Started first, so that the steps also reach a box the first showing opens (the question
-    // about a very large picture named on the command line).
+    // Started as the first showing turns to the command-line picture, so that the steps find
+    // it loaded, or reach a box its loading opens (the question about a very large picture).
     const auto automation = trimlet::Automation::fromEnvironment(&frmMain);
     if (automation)
-        automation->start();
+        QObject::connect(&frmMain, &trimlet::TfrmMain::startupLoading, automation.get(), &trimlet::Automation::start,
+                         Qt::SingleShotConnection);
     frmMain.show();
     // Steps or a log-off during such a box may have closed the window already; quit() did
     // nothing then.

@@ -35,6 +35,7 @@ work=$(mktemp -d)
 pids=()
 cleanup() {
   for p in "${pids[@]}"; do kill -9 "$p" 2> /dev/null || true; done
+  wait 2> /dev/null || true
   [ -n "${TRIMLET_WINDOW_KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
 }
 trap cleanup EXIT

@@ -17,6 +17,12 @@
 
 namespace trimlet {
 
+namespace {
+
+constexpr int kUnpaintedStartMs = 1000;
+
+}  // namespace
+
 TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow(parent), args_(std::move(args))
 {
     setObjectName(QStringLiteral("frmMain"));
@@ -78,6 +84,10 @@ void TfrmMain::paintEvent(QPaintEvent* event)
     if (!paintedOnce_) {
         paintedOnce_ = true;
         trace("window-painted");
+        // Queued, so that the frame just painted reaches the screen before a decode holds
+        // the event loop.
+        if (startupPending_)
+            QTimer::singleShot(0, this, [this] { finishFormShow(); });
     }
 }
 
@@ -94,9 +104,25 @@ void TfrmMain::FormShow()
 {
     // Each step on its own: a picture too large for memory must not keep the settings out.
     runGuarded([this] { LoadSettings(); }, failureReport());
+    // The rest waits for the window's first paint: a large picture then decodes in front of
+    // the user, and its question stands over the window, not before it. A window that is
+    // never painted (shown off screen) goes on after a moment all the same.
+    startupPending_ = true;
+    QTimer::singleShot(kUnpaintedStartMs, this, [this] { finishFormShow(); });
+}
+
+void TfrmMain::finishFormShow()
+{
+    if (!startupPending_)
+        return;
+    startupPending_ = false;
+    if (closing_)
+        return;
+    emit startupLoading();
     if (!args_.empty())
         runGuarded([this] { LoadPictureFile(args_.front()); }, failureReport());
     tmrCheckResize->start();
+    started_ = true;
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

@@ -196,9 +196,15 @@ public:
     // Tests lower its bounds.
     EditHistory& editHistory() { return history_; }
 
+    // The first showing's work is done, the command-line picture loaded (or refused).
+    bool started() const { return started_; }
+
 signals:
     // Asks the program to show the version window; main() connects it.
     void aboutRequested();
+    // The first showing goes on to the command-line picture, once the window has been painted.
+    // A box the load opens (the large-picture question) comes after this.
+    void startupLoading();
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -216,6 +222,8 @@ private:
 
     void FormCreate();
     void FormShow();
+    // What the first showing does once the window is on the screen.
+    void finishFormShow();
     bool FormClose();
     void connectLoadHandlers();
     void connectFrameHandlers();
@@ -285,7 +293,8 @@ private:
     std::vector<std::string> args_;
     bool shownOnce_ = false;
     bool paintedOnce_ = false;
-
+    bool startupPending_ = false;
+    bool started_ = false;
     bool closing_ = false;
     Picture editing_;
     std::string currentFileName_;
