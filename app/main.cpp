@@ -15,6 +15,8 @@
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
 #include "forms/frm_rot_free.h"
+#include "forms/photo_prefetch.h"
+#include "platform/paths.h"
 #include "platform/trace.h"
 
 int main(int argc, char** argv)
@@ -47,7 +49,11 @@ int main(int argc, char** argv)
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(trimlet::absoluteLocalPath(argv[i]));
+    // Decoded while the windows are built and first painted: those are the user's wait too.
+    auto prefetch =
+        args.empty() ? nullptr : trimlet::prefetchCommandLinePhoto(args.front(), trimlet::settingsFilePath());
     trimlet::TfrmMain frmMain(args);
+    frmMain.setPrefetch(std::move(prefetch));
     trimlet::TfrmAboutBox frmAboutBox(&frmMain);
     trimlet::TfrmPreview frmPreview(&frmMain);
     trimlet::TfrmRotFree frmRotFree(&frmMain);

@@ -9,8 +9,10 @@
 #include "forms/app_icon.h"
 #include "forms/frm_preview.h"
 #include "forms/local_path.h"
+#include "forms/photo_prefetch.h"
 #include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
+#include "imaging/cut_geometry.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/trace.h"
@@ -49,6 +51,8 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
 }
 
 TfrmMain::~TfrmMain() = default;
+
+void TfrmMain::setPrefetch(std::unique_ptr<PhotoPrefetch> prefetch) { prefetch_ = std::move(prefetch); }
 
 void TfrmMain::FormCreate()
 {
@@ -118,6 +122,17 @@ void TfrmMain::finishFormShow()
     startupPending_ = false;
     if (closing_)
         return;
+    if (prefetch_) {
+        // The work area is laid out now; the decoding thread makes the display copy as soon
+        // as it has the picture, from what is read here.
+        const IntRect area = workArea(centralWidget()->size());
+        const qreal ratio = imgSource->devicePixelRatioF();
+        prefetch_->renderWith([area, ratio](const Picture& picture) {
+            const IntRect d = fitPicture(picture.width(), picture.height(), area.w, area.h, area.y);
+            const QSize device = deviceSize(QSize(d.w, d.h), ratio);
+            return displayImage(picture.bitmap(), device.width(), device.height());
+        });
+    }
     emit startupLoading();
     if (!args_.empty())
         runGuarded([this] { LoadPictureFile(args_.front()); }, failureReport());

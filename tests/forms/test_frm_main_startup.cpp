@@ -5,10 +5,14 @@
 
 #include <QtTest>
 
+#include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
+#include "forms/photo_prefetch.h"
+#include "imaging/photo.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/reduce.h"
 #include "platform/qimage_bridge.h"
+#include "tests/codecs/photo_fixtures.h"
 #include "tests/forms/test_main_window.h"
 
 using namespace trimlet;
@@ -66,6 +70,8 @@ private slots:
     void windowPaintsBeforeTheCommandLinePictureLoads();
     void largePictureQuestionStandsOverTheShownWindow();
     void shownPixelsAreTheExactReductionThroughResizeTurnAndUndo();
+    void prefetchGivesTheLoadItsOwnPicture();
+    void prefetchIsTakenOnlyByTheLoadItWasMadeFor();
 };
 
 void FrmMainStartupTest::windowPaintsBeforeTheCommandLinePictureLoads()
@@ -152,6 +158,62 @@ void FrmMainStartupTest::shownPixelsAreTheExactReductionThroughResizeTurnAndUndo
     QVERIFY(frm.editingPicture().sharesDataWith(loaded));  // the undo holds no copy of its own
     QCOMPARE(frm.imgSource->size(), after);
     QVERIFY(shownPixels(frm) == exactReduction(loaded.bitmap(), after));
+}
+
+void FrmMainStartupTest::prefetchGivesTheLoadItsOwnPicture()
+{
+    // An Adobe RGB photo, whose pixels tell whether its profile was applied.
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const std::string photo = dir.file("adobe.jpg");
+    test::writeBytes(photo, test::withProfile(encodeJpeg(test::photoLike(1203, 801, 3), 92).value(),
+                                              test::readBytes(test::kAdobeRgb)));
+    const std::string settings = dir.file("trimlet.ini");
+    for (const bool colours : {true, false}) {
+        const std::string text = colours ? "" : "[load]\ncolor_management=0\n";
+        test::writeBytes(settings, test::Data(text.begin(), text.end()));
+        DecodeLimits limits;
+        limits.colourManagement = colours;
+        const Bitmap expected = loadPhoto(photo, limits).value().bitmap();
+        test::TestMain frm(test::ByteArgs{}, {photo}, settings);
+        frm.setPrefetch(prefetchCommandLinePhoto(photo, settings));
+        QVERIFY(test::showStarted(frm));
+        QVERIFY(frm.editingPicture().bitmap() == expected);
+        QCOMPARE(frm.editingPicture().kind(), PictureKind::Jpeg);
+        QVERIFY(shownPixels(frm) == exactReduction(expected, frm.imgSource->size()));
+        QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + QString::fromStdString(photo));
+
+        // Made before the settings said otherwise: the load decodes for itself.
+        DecodeLimits other;
+        other.colourManagement = !colours;
+        test::TestMain late(test::ByteArgs{}, {photo}, settings);
+        late.setPrefetch(std::make_unique<PhotoPrefetch>(photo, other));
+        QVERIFY(test::showStarted(late));
+        QVERIFY(late.editingPicture().bitmap() == expected);
+    }
+}
+
+void FrmMainStartupTest::prefetchIsTakenOnlyByTheLoadItWasMadeFor()
+{
+    test::TempDir dir;
+    const std::string photo = writeJpeg(dir, "photo.jpg", 40, 30).toStdString();
+    const DecodeLimits limits;
+    DecodeLimits smaller;
+    smaller.maxBitmapBytes = 1000;
+    PhotoPrefetch prefetch(photo, limits);
+    QVERIFY(!prefetch.take(dir.file("other.jpg"), limits));
+    QVERIFY(!prefetch.take(photo, smaller));
+    const auto taken = prefetch.take(photo, limits);
+    QVERIFY(taken && taken->picture);
+    QVERIFY(taken->picture.value().bitmap() == loadPhoto(photo).value().bitmap());
+    QVERIFY(!prefetch.take(photo, limits));
+
+    // A name that resolves to nothing is not prefetched; a missing file fails as its load would.
+    QVERIFY(!prefetchCommandLinePhoto(dir.file("gone.lnk"), dir.file("trimlet.ini")));
+    const auto missing = prefetchCommandLinePhoto(dir.file("missing.jpg"), dir.file("trimlet.ini"));
+    QVERIFY(missing);
+    const auto failed = missing->take(dir.file("missing.jpg"), limits);
+    QVERIFY(failed && !failed->picture);
 }
 
 QTEST_MAIN(FrmMainStartupTest)
