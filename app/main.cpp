@@ -16,6 +16,9 @@
 #include "forms/frm_main.h"
 #include "forms/frm_preview.h"
 #include "forms/frm_rot_free.h"
+#include "forms/photo_prefetch.h"
+#include "platform/paths.h"
+#include "platform/trace.h"
 
 int main(int argc, char** argv)
 {
@@ -24,6 +27,7 @@ int main(int argc, char** argv)
         std::printf("trimlet %s\n", trimlet::kVersion);
         return 0;
     }
+    trimlet::trace("start");
     // Takes its own options (-platform, …) out of argv.
     trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
@@ -51,7 +55,11 @@ int main(int argc, char** argv)
     std::vector<std::string> args;
     for (int i = 1; i < argc; ++i)
         args.push_back(trimlet::absoluteLocalPath(argv[i]));
+    // Decoded while the windows are built and first painted: those are the user's wait too.
+    auto prefetch =
+        args.empty() ? nullptr : trimlet::prefetchCommandLinePhoto(args.front(), trimlet::settingsFilePath());
     trimlet::TfrmMain frmMain(args);
+    frmMain.setPrefetch(std::move(prefetch));
     trimlet::TfrmAboutBox frmAboutBox(&frmMain);
     trimlet::TfrmPreview frmPreview(&frmMain);
     trimlet::TfrmRotFree frmRotFree(&frmMain);
@@ -68,11 +76,12 @@ int main(int argc, char** argv)
     trimlet::SessionEnd sessionEnd(&frmMain);
     app.setFailureReport(frmMain.failureReport());
 
-    // Started first, so that the steps also reach a box the first showing opens (the question
-    // about a very large picture named on the command line).
+    // Started as the first showing turns to the command-line picture, so that the steps find
+    // it loaded, or reach a box its loading opens (the question about a very large picture).
     const auto automation = trimlet::Automation::fromEnvironment(&frmMain);
     if (automation)
-        automation->start();
+        QObject::connect(&frmMain, &trimlet::TfrmMain::startupLoading, automation.get(), &trimlet::Automation::start,
+                         Qt::SingleShotConnection);
     frmMain.show();
     // Steps or a log-off during such a box may have closed the window already; quit() did
     // nothing then.

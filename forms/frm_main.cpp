@@ -9,12 +9,21 @@
 #include "forms/app_icon.h"
 #include "forms/frm_preview.h"
 #include "forms/local_path.h"
+#include "forms/photo_prefetch.h"
 #include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
+#include "imaging/cut_geometry.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
+#include "platform/trace.h"
 
 namespace trimlet {
+
+namespace {
+
+constexpr int kUnpaintedStartMs = 1000;
+
+}  // namespace
 
 TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow(parent), args_(std::move(args))
 {
@@ -43,6 +52,8 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
 
 TfrmMain::~TfrmMain() = default;
 
+void TfrmMain::setPrefetch(std::unique_ptr<PhotoPrefetch> prefetch) { prefetch_ = std::move(prefetch); }
+
 void TfrmMain::FormCreate()
 {
     const QRect frame = shpRange->geometry();
@@ -66,7 +77,22 @@ void TfrmMain::resizeEvent(QResizeEvent* event)
 {
     QMainWindow::resizeEvent(event);
     ++resizeEventCount;
+    if (tracing())
+        trace("resize", QStringLiteral("%1x%2").arg(width()).arg(height()).toUtf8().constData());
     runGuarded([this] { layoutRegions(centralWidget()->size()); }, failureReport());
+}
+
+void TfrmMain::paintEvent(QPaintEvent* event)
+{
+    QMainWindow::paintEvent(event);
+    if (!paintedOnce_) {
+        paintedOnce_ = true;
+        trace("window-painted");
+        // Queued, so that the frame just painted reaches the screen before a decode holds
+        // the event loop.
+        if (startupPending_)
+            QTimer::singleShot(0, this, [this] { finishFormShow(); });
+    }
 }
 
 void TfrmMain::showEvent(QShowEvent* event)
@@ -82,9 +108,36 @@ void TfrmMain::FormShow()
 {
     // Each step on its own: a picture too large for memory must not keep the settings out.
     runGuarded([this] { LoadSettings(); }, failureReport());
+    // The rest waits for the window's first paint: a large picture then decodes in front of
+    // the user, and its question stands over the window, not before it. A window that is
+    // never painted (shown off screen) goes on after a moment all the same.
+    startupPending_ = true;
+    QTimer::singleShot(kUnpaintedStartMs, this, [this] { finishFormShow(); });
+}
+
+void TfrmMain::finishFormShow()
+{
+    if (!startupPending_)
+        return;
+    startupPending_ = false;
+    if (closing_)
+        return;
+    if (prefetch_) {
+        // The work area is laid out now; the decoding thread makes the display copy as soon
+        // as it has the picture, from what is read here.
+        const IntRect area = workArea(centralWidget()->size());
+        const qreal ratio = imgSource->devicePixelRatioF();
+        prefetch_->renderWith([area, ratio](const Picture& picture) {
+            const IntRect d = fitPicture(picture.width(), picture.height(), area.w, area.h, area.y);
+            const QSize device = deviceSize(QSize(d.w, d.h), ratio);
+            return displayImage(picture.bitmap(), device.width(), device.height());
+        });
+    }
+    emit startupLoading();
     if (!args_.empty())
         runGuarded([this] { LoadPictureFile(args_.front()); }, failureReport());
     tmrCheckResize->start();
+    started_ = true;
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event)

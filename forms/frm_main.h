@@ -4,6 +4,7 @@
 // controls in MainControls, the cut frame in CutFrame and the slots in SlotStrip.
 
 #include <QColor>
+#include <QImage>
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
@@ -30,6 +31,7 @@ class QWheelEvent;
 namespace trimlet {
 
 class LiveSizeWorker;
+class PhotoPrefetch;
 struct LiveSizeResult;
 struct PieceRequest;
 class PlacementTracker;
@@ -91,7 +93,8 @@ public:
     void FormDragDrop(const QObject* source, const QPoint& clientPoint);
 
     // Replaces the editing picture without a layout pass (the transforms that keep the size).
-    void setEditingPicture(Picture picture);
+    // `rendered` is its display copy when one was made ahead, used if the layout asks that size.
+    void setEditingPicture(Picture picture, QImage rendered = {});
 
     // Settings: read once at the first showing, written at closing (and after a copy).
     void LoadSettings();
@@ -196,11 +199,21 @@ public:
     // Tests lower its bounds.
     EditHistory& editHistory() { return history_; }
 
+    // The command-line picture, decoding since before the window was built; the first
+    // showing's load takes it.
+    void setPrefetch(std::unique_ptr<PhotoPrefetch> prefetch);
+    // The first showing's work is done, the command-line picture loaded (or refused).
+    bool started() const { return started_; }
+
 signals:
     // Asks the program to show the version window; main() connects it.
     void aboutRequested();
+    // The first showing goes on to the command-line picture, once the window has been painted.
+    // A box the load opens (the large-picture question) comes after this.
+    void startupLoading();
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
@@ -215,6 +228,8 @@ private:
 
     void FormCreate();
     void FormShow();
+    // What the first showing does once the window is on the screen.
+    void finishFormShow();
     bool FormClose();
     void connectLoadHandlers();
     void connectFrameHandlers();
@@ -228,6 +243,8 @@ private:
     IntRect displayRect() const;
     // Where a pw × ph picture goes in the work area as it is now.
     IntRect fittedDisplay(int pw, int ph) const;
+    // The screen pixels a pw × ph picture is shown on in the work area as it is now.
+    QSize displayDeviceSize(int pw, int ph) const;
     // Puts the frame widget where frame_ says.
     void showCutFrame();
     void runPreview(OutputMode mode);
@@ -282,7 +299,11 @@ private:
     QColor bgColour_{Qt::white};
     int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored
     std::vector<std::string> args_;
+    std::unique_ptr<PhotoPrefetch> prefetch_;
     bool shownOnce_ = false;
+    bool paintedOnce_ = false;
+    bool startupPending_ = false;
+    bool started_ = false;
     bool closing_ = false;
     Picture editing_;
     std::string currentFileName_;

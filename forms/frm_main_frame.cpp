@@ -14,6 +14,7 @@
 #include "forms/guarded.h"
 #include "forms/up_down.h"
 #include "forms/work_area_widgets.h"
+#include "platform/trace.h"
 
 namespace trimlet {
 
@@ -57,6 +58,7 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
 {
     if (editing_.isEmpty())
         return;
+    trace("layout-begin");
     if (recomputeMinimumRate)
         UpdateMinimumRate();
     const IntRect d = fittedDisplay(editing_.width(), editing_.height());
@@ -66,6 +68,7 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
     shpRange->raise();
     lblFileNameB->raise();
     lblFileNameF->raise();
+    trace("layout-end");
 }
 
 IntRect TfrmMain::fittedDisplay(int pw, int ph) const

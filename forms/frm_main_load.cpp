@@ -20,12 +20,14 @@
 #include "forms/guarded.h"
 #include "forms/local_path.h"
 #include "forms/main_files.h"
+#include "forms/photo_prefetch.h"
 #include "forms/slot_strip.h"
 #include "forms/work_area_widgets.h"
-#include "imaging/photo.h"
+#include "imaging/photo_streamed.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
+#include "platform/trace.h"
 #include "settings/profile_file.h"
 #include "settings/settings_keys.h"
 
@@ -71,12 +73,18 @@ void TfrmMain::SetCurrentFile(const std::string& path)
 
 void TfrmMain::SetEditingEnabled(bool enabled) { setPictureControlsEnabled(enabled); }
 
-void TfrmMain::setEditingPicture(Picture picture)
+QSize TfrmMain::displayDeviceSize(int pw, int ph) const
+{
+    const IntRect d = fittedDisplay(pw, ph);
+    return deviceSize(QSize(d.w, d.h), imgSource->devicePixelRatioF());
+}
+
+void TfrmMain::setEditingPicture(Picture picture, QImage rendered)
 {
     // The display copy first: when it cannot be made, the old picture stays, whole and shown.
-    const IntRect d = fittedDisplay(picture.width(), picture.height());
-    const QSize device = deviceSize(QSize(d.w, d.h), imgSource->devicePixelRatioF());
-    QImage shown = displayImage(picture.bitmap(), device.width(), device.height());
+    const QSize device = displayDeviceSize(picture.width(), picture.height());
+    QImage shown = rendered.size() == device ? std::move(rendered)
+                                             : displayImage(picture.bitmap(), device.width(), device.height());
     editing_ = std::move(picture);
     imgSource->setImage(std::move(shown));
     requestLiveSize();
@@ -92,12 +100,26 @@ void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::enc
 
 void TfrmMain::LoadPictureFile(const std::string& requested)
 {
+    trace("load-begin");
     const std::string path = resolvePictureShortcut(requested);
 
     DecodeLimits options;
     options.colourManagement = colourManagement_ != 0;
-    auto loaded =
-        path.empty() ? Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")) : loadPhoto(path, options);
+    QImage rendered;
+    auto loaded = [&] {
+        if (path.empty())
+            return Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"));
+        // The command-line picture was decoded while the window was built; only the first load
+        // can be that one.
+        const auto prefetch = std::move(prefetch_);
+        if (prefetch)
+            if (auto taken = prefetch->take(path, options)) {
+                rendered = std::move(taken->shown);
+                return std::move(taken->picture);
+            }
+        return loadPhotoStreamed(path, options);
+    }();
+    trace("load-decoded");
     if (!loaded) {
         ShowStatus(tr("%1は読み込めませんでした。").arg(displayPath(fileNamePart(path))), StatusKind::skWarning);
         return;
@@ -107,7 +129,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     ShowStatus(dropped, StatusKind::statusOnly);
     const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty() && !stepping_;
     if (!joining) {
-        setEditingPicture(std::move(loaded).value());
+        setEditingPicture(std::move(loaded).value(), std::move(rendered));
         SetCurrentFile(path);
         history_.clear();  // a new document; its edits start here
     } else {
@@ -121,12 +143,16 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
     LayoutWorkArea(true, true);
     if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
         ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
-        if (largePictureAnswer_)
+        if (largePictureAnswer_) {
+            trace("question-asked");
             largePictureAnswer_ = desktop().askYesNo(this, MessageKind::Warning,
                                                      tr(kLargePictureText) + tr("\n\nこの警告を今後も表示しますか？"));
+            trace("question-answered");
+        }
     }
     SetEditingEnabled(true);
     btnReload->setEnabled(true);
+    trace("load-end");
 }
 
 void TfrmMain::btnOpenClick()

@@ -15,6 +15,7 @@
 #include "imaging/join.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
+#include "platform/trace.h"
 
 namespace trimlet {
 
@@ -52,7 +53,9 @@ bool TfrmMain::TransformPicture(Transform mode)
     setProgress(30);
     const bool done = runGuarded(
         [&] {
+            trace("turn-begin");
             Bitmap result = transformPicture(editing_.bitmap(), mode, [this](int position) { setProgress(position); });
+            trace("turn-kernel-end");
             setProgress(100);
             if (result.empty())
                 throw std::bad_alloc();
@@ -77,6 +80,7 @@ void TfrmMain::quarterTurn(Transform mode, const QString& status)
     ShowStatus(status, StatusKind::statusOnly);
     if (turned)
         LayoutWorkArea(true, true);
+    trace("turn-end");
 }
 
 void TfrmMain::btnRotLClick() { quarterTurn(Transform::TurnLeft, tr("左90°回転")); }

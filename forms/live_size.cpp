@@ -17,7 +17,9 @@ LiveSizeResult measurePiece(const LiveSizeJob& job, const std::function<bool()>&
 {
     LiveSizeResult result;
     try {
-        const Bitmap piece = cutPiece(job.piece);
+        // The whole picture is measured where it lies: a copy would hold it twice.
+        const Bitmap cut = job.piece.whole ? Bitmap() : cutPiece(job.piece);
+        const Bitmap& piece = job.piece.whole ? job.piece.source.bitmap() : cut;
         if (piece.empty())
             return result;
         auto fitted = encodeOutputWithin(piece, job.format, job.quality, job.maxBytes, superseded);

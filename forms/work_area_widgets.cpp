@@ -13,6 +13,7 @@
 #include "imaging/enlarge.h"
 #include "imaging/reduce.h"
 #include "platform/qimage_bridge.h"
+#include "platform/trace.h"
 
 namespace trimlet {
 
@@ -126,6 +127,12 @@ void PictureView::paintEvent(QPaintEvent*)
         return;
     paintInDevicePixels(p, rect());
     p.drawImage(QRect(QPoint(0, 0), shown->size()), *shown);
+    if (tracing() && shown->cacheKey() != tracedKey_) {
+        tracedKey_ = shown->cacheKey();
+        trace(
+            "picture-painted",
+            QStringLiteral("%1 %2x%3").arg(objectName()).arg(shown->width()).arg(shown->height()).toUtf8().constData());
+    }
 }
 
 FrameShape::FrameShape(QWidget* parent) : MouseReporter(parent)

@@ -82,6 +82,7 @@ private:
     mutable QImage source_;
     Render render_;
     mutable QImage shown_;
+    qint64 tracedKey_ = 0;  // the rendering whose first paint was traced
 };
 
 // A rectangle outline that stays visible on any picture.

@@ -150,7 +150,7 @@ void FrmMainTest::commandLineAndDropLoad()
     const QString second = writePicture(dir, "second.jpg", 30, 20);
 
     test::TestMain frm({first, QStringLiteral("ignored.bmp")});
-    frm.show();
+    QVERIFY(test::showStarted(frm));
     QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + first);
     QCOMPARE(frm.currentFileName(), first);
     QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("first.bmp"));
@@ -304,7 +304,7 @@ void FrmMainTest::unloadableFileWarnsAndKeepsThePicture()
     const QString tif = writePicture(dir, "scan.bmp", 8, 8);
     QVERIFY(QFile::rename(tif, QString::fromStdString(dir.file("scan.tif"))));
     test::TestMain frm({good});
-    frm.show();
+    QVERIFY(test::showStarted(frm));
     frm.LoadPictureFile(QString::fromStdString(dir.file("scan.tif")));
     QCOMPARE(fake.messages.size(), size_t(1));
     QCOMPARE(fake.messages[0].kind, MessageKind::Warning);
@@ -321,7 +321,7 @@ void FrmMainTest::reloadAfterDeletion()
     test::TempDir dir;
     const QString file = writePicture(dir, "photo.bmp", 12, 9);
     test::TestMain frm({file});
-    frm.show();
+    QVERIFY(test::showStarted(frm));
     QFile::remove(file);
     frm.btnReload->click();
     QCOMPARE(fake.messages.back().text, QStringLiteral("photo.bmpは読み込めませんでした。"));
@@ -334,7 +334,7 @@ void FrmMainTest::pasteWithAndWithoutAnImage()
     test::FakeDesktop fake;
     test::TempDir dir;
     test::TestMain frm({writePicture(dir, "photo.bmp", 12, 9)});
-    frm.show();
+    QVERIFY(test::showStarted(frm));
 
     frm.btnPaste->click();
     QCOMPARE(fake.messages.back().kind, MessageKind::Information);

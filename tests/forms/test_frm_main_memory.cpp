@@ -84,7 +84,8 @@ struct Rig : test::MainWithPreview {
     {
         frm.setRotFreeWindow(&rotFree);
         picturePath = writeFlat(dir, "large.bmp", kWidth, kHeight);
-        frm.show();
+        if (!test::showStarted(frm))
+            qFatal("the first showing did not finish");
         frm.LoadPictureFile(picturePath);
         frm.btnTmpSave[0]->click();
         pixels = frm.editingPicture().bitmap().data();

@@ -16,6 +16,7 @@
 #include <QStatusBar>
 #include <QStringList>
 #include <QTabWidget>
+#include <QTest>
 #include <QTimer>
 #include <QToolButton>
 #include <atomic>
@@ -178,6 +179,14 @@ public:
     QToolButton* btnTmpLoad[3] = {};
     QAction* popTplItems[20] = {};
 };
+
+// Shows the window and lets its first showing finish, which loads the command-line picture
+// once the window has been painted. False when it never finishes.
+inline bool showStarted(TfrmMain& frm)
+{
+    frm.show();
+    return QTest::qWaitFor([&frm] { return frm.started(); });
+}
 
 // The main window wired to its preview as the program wires them, with a fake desktop and the
 // preview's temporary JPEG in a folder of its own. Shown once the derived fixture is built.

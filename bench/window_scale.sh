@@ -1,0 +1,158 @@
+#!/usr/bin/env bash
+# How long the window makes a user wait on a large photo, against a plain image viewer (feh) on
+# the same file, on a private X server with openbox:
+#   start → first paint of the window; start → the picture shown (its decode on its own, as the
+#   program timed it); a window resize (from the settled resize to the picture painted anew);
+#   a quarter turn (its kernel, and the click to the turned picture painted); the peak memory up
+#   to the picture shown, against the 24-bit picture's bytes.
+# The program writes the moments itself (TRIMLET_TRACE); feh's shown moment is when its window
+# becomes viewable, which it does once the picture is drawn.
+#   bench/window_scale.sh [BUILD_DIR] [ROUNDS]        defaults: build, 3
+#   TRIMLET_WINDOW_PICTURE=FILE   the picture (default /tmp/trimlet-scale/photo100.jpg, which
+#                                 bench/scale.sh makes)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$(realpath -m "${1:-$root/build}")
+rounds=${2:-3}
+picture=$(realpath -m "${TRIMLET_WINDOW_PICTURE:-/tmp/trimlet-scale/photo100.jpg}")
+[[ $rounds =~ ^[1-9][0-9]*$ ]] || { echo "usage: bench/window_scale.sh [BUILD_DIR] [ROUNDS]" >&2; exit 2; }
+exe=$build/app/trimlet
+[ -x "$exe" ] || { echo "window_scale.sh: $exe is not built" >&2; exit 1; }
+[ -f "$picture" ] || { echo "window_scale.sh: no $picture (bench/scale.sh makes it)" >&2; exit 1; }
+for tool in xvfb-run openbox xdotool feh identify; do
+  command -v "$tool" > /dev/null || { echo "window_scale.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
+done
+
+# A fresh X server of its own; the search for a free display starts at a random number, so
+# that runs started together do not race for one.
+if [ -z "${TRIMLET_WINDOW_XVFB:-}" ]; then
+  exec env TRIMLET_WINDOW_XVFB=1 xvfb-run -a -n $((200 + RANDOM % 700)) -s "-noreset -screen 0 1600x1000x24" \
+    "$0" "$build" "$rounds"
+fi
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+  for p in "${pids[@]}"; do kill -9 "$p" 2> /dev/null || true; done
+  wait 2> /dev/null || true
+  [ -n "${TRIMLET_WINDOW_KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
+}
+trap cleanup EXIT
+openbox > /dev/null 2>&1 & pids+=($!)
+sleep 0.5
+mkdir -p "$work/bin" "$work/config" "$work/cache" "$work/runtime"
+chmod 700 "$work/runtime"
+export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
+unset TRIMLET_ACTIONS QT_SCALE_FACTOR
+export QT_QPA_PLATFORM=xcb
+# A private copy keeps its settings beside itself.
+cp "$exe" "$work/bin/trimlet"
+
+read -r pw ph < <(identify -ping -format '%w %h\n' "$picture")
+picture_kib=$((pw * ph * 3 / 1024))
+now() { date +%s.%N; }
+
+# await FILE PATTERN: until a line of the trace matches, at most 60 s.
+await() {
+  for _ in $(seq 3000); do
+    grep -q -- "$2" "$1" 2> /dev/null && return 0
+    sleep 0.02
+  done
+  echo "window_scale.sh: no '$2' in the trace" >&2
+  return 1
+}
+
+# The moment (seconds) of the first trace line with EVENT [DETAIL-PREFIX] after time AFTER, or of
+# its memory field.
+at() { awk -v e="$2" -v d="${3:-}" -v a="${4:-0}" '$1 >= a && $2 == e && index($3, d) == 1 { print $1; exit }' "$1"; }
+hwm_at() {
+  awk -v e="$2" -v d="${3:-}" -v a="${4:-0}" \
+    '$1 >= a && $2 == e && index($3, d) == 1 { for (i = 4; i <= NF; ++i) if ($i ~ /^hwm=/) { sub(/hwm=/, "", $i); print $i } exit }' "$1"
+}
+ms() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "") print "-"; else printf "%.0f", (b - a) * 1000 }'; }
+
+results=$work/results
+: > "$results"
+for round in $(seq "$rounds"); do
+  # trimlet: start with the picture, answer the 10-megapixel question, resize, turn right, close.
+  printf '[winPosition]\r\nmain_w=960\r\nmain_h=640\r\nmain_x=0\r\nmain_y=0\r\n' > "$work/bin/trimlet.ini"
+  log=$work/trace-$round.log
+  : > "$log"
+  start=$(now)
+  echo "$start launch - rss=0 hwm=0" >> "$log"
+  TRIMLET_TRACE=$log TRIMLET_ACTIONS="click:btnNo;wait:4000;click:btnRotR;wait:4000;close" \
+    /usr/bin/time -f %M -o "$work/time-$round" "$work/bin/trimlet" "$picture" 2> "$work/stderr-$round" &
+  pid=$!
+  pids+=("$pid")
+  await "$log" 'picture-painted imgSource'
+  sleep 0.8
+  wid=$(xdotool search --onlyvisible --pid "$(pgrep -P "$pid" -x trimlet || echo "$pid")" --name '^trimlet$' | head -n 1)
+  resized=$(now)
+  xdotool windowsize "$wid" 1240 820
+  wait "$pid" || { echo "window_scale.sh: trimlet failed: $(cat "$work/stderr-$round")" >&2; exit 1; }
+
+  painted=$(at "$log" window-painted)
+  # The decode on its own: on a thread of its own from the start (prefetch), else in the load.
+  decoded_from=$(at "$log" prefetch-begin)
+  decoded=$(at "$log" prefetch-decoded)
+  [ -n "$decoded_from" ] || { decoded_from=$(at "$log" load-begin); decoded=$(at "$log" load-decoded); }
+  shown=$(at "$log" picture-painted imgSource "$decoded")
+  # The 10-megapixel question comes before the picture is shown; the time it stands open is
+  # the user's, not the program's.
+  asked=$(at "$log" question-asked)
+  answered=$(at "$log" question-answered)
+  [ -z "$asked" ] || shown=$(awk -v s="$shown" -v a="$asked" -v b="$answered" 'BEGIN { printf "%.6f", s - (b - a) }')
+  shown_hwm=$(hwm_at "$log" picture-painted imgSource "$decoded")
+  settled=$(at "$log" layout-begin "" "$resized")
+  reshown=$(at "$log" picture-painted imgSource "$settled")
+  turn=$(at "$log" turn-begin)
+  turned=$(at "$log" turn-kernel-end)
+  turn_shown=$(at "$log" picture-painted imgSource "$turned")
+  peak=$(tail -n 1 "$work/time-$round")
+
+  # feh on the same file in a window of the same size.
+  start_feh=$(now)
+  /usr/bin/time -f %M -o "$work/feh-$round" feh -g 960x640 --scale-down "$picture" & fpid=$!
+  pids+=("$fpid")
+  fwid=""
+  for _ in $(seq 6000); do
+    fwid=$(xdotool search --onlyvisible --class feh 2> /dev/null | head -n 1 || true)
+    [ -n "$fwid" ] && break
+    sleep 0.01
+  done
+  feh_shown=$(now)
+  xdotool key --window "$fwid" q
+  wait "$fpid" || true
+  feh_peak=$(tail -n 1 "$work/feh-$round")
+
+  echo "$round $(ms "$start" "$painted") $(ms "$start" "$shown") $(ms "$decoded_from" "$decoded")" \
+    "$(ms "$settled" "$reshown") $(ms "$resized" "$reshown") $(ms "$turn" "$turned") $(ms "$turn" "$turn_shown")" \
+    "$shown_hwm $peak $(ms "$start_feh" "$feh_shown") $feh_peak" >> "$results"
+done
+
+echo "picture: $picture, ${pw} x ${ph}, 24-bit: $((picture_kib / 1024)) MiB; $rounds rounds, times in ms, memory in MiB"
+awk -v pk="$picture_kib" '
+  function mib(k) { return k == "" ? "-" : sprintf("%.0f", k / 1024) }
+  BEGIN {
+    printf "%-5s %6s %6s %6s %7s %7s %7s %6s %6s %8s %8s %6s %6s\n", "round", "paint", "shown", "decode", "settle", "resize", \
+      "kernel", "turn", "mem", "mem/pic", "peak", "feh", "fehmem"
+  }
+  {
+    printf "%-5s %6s %6s %6s %7s %7s %7s %6s %6s %8.2f %8s %6s %6s\n", $1, $2, $3, $4, $5, $6, $7, $8, mib($9), $9 / pk, \
+      mib($10), $11, mib($12)
+    n++; for (i = 2; i <= 12; ++i) sum[i] += $i
+  }
+  END {
+    if (!n) exit
+    for (i = 2; i <= 12; ++i) m[i] = sum[i] / n
+    printf "%-5s %6.0f %6.0f %6.0f %7.0f %7.0f %7.0f %6.0f %6s %8.2f %8s %6.0f %6s\n", "mean", m[2], m[3], m[4], m[5], m[6], \
+      m[7], m[8], mib(m[9]), m[9] / pk, mib(m[10]), m[11], mib(m[12])
+    printf "\nstart to first paint: %.0f ms\n", m[2]
+    printf "start to picture shown: %.0f ms = decode %.0f ms + %.0f ms\n", m[3], m[4], m[3] - m[4]
+    printf "resize (settled to painted): %.0f ms; from the resize itself, with the 200-400 ms settling: %.0f ms\n", m[5], m[6]
+    printf "quarter turn (click to painted): %.0f ms = kernel %.0f ms + %.0f ms\n", m[8], m[7], m[8] - m[7]
+    printf "peak memory to picture shown: %.2f x the 24-bit picture; whole run (with the turn): %s MiB\n", m[9] / pk, mib(m[10])
+    printf "feh: start to shown %.0f ms, peak %s MiB; trimlet / feh: shown %.2fx, memory %.2fx\n", m[11], mib(m[12]), \
+      m[3] / m[11], m[9] / m[12]
+  }' "$results"

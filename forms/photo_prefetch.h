@@ -1,0 +1,56 @@
+#pragma once
+// The picture named on the command line, decoded on a thread of its own while the windows are
+// built and first painted, for the load that then asks for it.
+
+#include <QImage>
+#include <functional>
+#include <future>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "codecs/picture.h"
+#include "codecs/picture_file.h"
+
+namespace trimlet {
+
+class PhotoPrefetch {
+public:
+    // Starts loadPhotoStreamed(path, limits); path is a resolved one, as a load resolves it.
+    PhotoPrefetch(std::string path, const DecodeLimits& limits);
+    // Waits for the decode: it holds no handle a person could wait on, only memory and time.
+    ~PhotoPrefetch();
+    PhotoPrefetch(const PhotoPrefetch&) = delete;
+    PhotoPrefetch& operator=(const PhotoPrefetch&) = delete;
+
+    // How the window will show the picture, once it knows its work area: run on the decoding
+    // thread right after the decode, if that is still to come, so that it overlaps as well.
+    // Must not touch the window.
+    using Render = std::function<QImage(const Picture&)>;
+    void renderWith(Render render);
+
+    struct Taken {
+        Result<Picture> picture;
+        QImage shown;  // the render's image, or null
+    };
+    // The decode's result, once it is done, when it was made of that path with those limits;
+    // nothing for any other load, which decodes for itself. Gives it out once.
+    std::optional<Taken> take(const std::string& path, const DecodeLimits& limits);
+
+private:
+    Taken run();
+
+    std::string path_;
+    DecodeLimits limits_;
+    std::mutex mutex_;
+    Render render_;
+    std::future<Taken> result_;
+};
+
+// A prefetch of the command-line argument as the window's first showing will load it, with the
+// colour setting of the settings file at settingsPath; none for an argument that resolves to
+// nothing.
+std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argument, const std::string& settingsPath);
+
+}  // namespace trimlet
