@@ -56,6 +56,16 @@ std::optional<PictureKind> kindForPath(std::string_view path)
     return std::nullopt;
 }
 
+Status settleDecoded(DecodedImage& image, const DecodeLimits& limits)
+{
+    if (image.bitmap.empty())
+        return makeError(ErrorCode::Corrupt, "picture has no pixels");
+    if (limits.colourManagement && !image.iccProfile.empty())
+        convertToSrgb(image.bitmap, image.iccProfile);
+    image.iccProfile = {};  // applied or refused; a Picture does not carry it
+    return {};
+}
+
 Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
 {
     auto decoded = [&]() -> Result<DecodedImage> {
@@ -75,11 +85,8 @@ Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits
     if (!decoded)
         return decoded.error();
     DecodedImage& image = decoded.value();
-    if (image.bitmap.empty())
-        return makeError(ErrorCode::Corrupt, "picture has no pixels");
-    if (limits.colourManagement && !image.iccProfile.empty())
-        convertToSrgb(image.bitmap, image.iccProfile);
-    image.iccProfile = {};  // applied or refused; a Picture does not carry it
+    if (Status settled = settleDecoded(image, limits); !settled)
+        return settled.error();
     std::vector<std::uint8_t> keep;
     if (kind == PictureKind::Jpeg || kind == PictureKind::Gif)
         keep.assign(bytes.begin(), bytes.end());

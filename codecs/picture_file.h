@@ -26,6 +26,9 @@ struct DecodedFile {
     std::vector<std::uint8_t> fileBytes;
 };
 
+// What every decoder's image goes through: a picture without pixels is Corrupt; the ICC
+// profile is applied (when colour management is on) and dropped, since a Picture has none.
+Status settleDecoded(DecodedImage& image, const DecodeLimits& limits);
 // Decodes bytes as the given kind (not Empty); a picture without pixels is Corrupt.
 Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
 // The same for a picture file chosen by its extension.

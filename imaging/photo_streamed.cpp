@@ -4,8 +4,8 @@
 #include <new>
 #include <utility>
 
-#include "codecs/colour_profile.h"
 #include "codecs/jpeg.h"
+#include "codecs/picture_file.h"
 #include "imaging/orientation.h"
 #include "imaging/photo.h"
 
@@ -40,11 +40,8 @@ Result<Picture> streamedJpeg(const std::string& path, const DecodeLimits& limits
     if (!decoded)
         return decoded.error();
     DecodedImage& image = decoded.value();
-    if (image.bitmap.empty())
-        return makeError(ErrorCode::Corrupt, "picture has no pixels");
-    if (limits.colourManagement && !image.iccProfile.empty())
-        convertToSrgb(image.bitmap, image.iccProfile);
-    image.iccProfile = {};
+    if (Status settled = settleDecoded(image, limits); !settled)
+        return settled.error();
     if (Status turned = applyOrientation(image, limits.maxBitmapBytes); !turned)
         return turned.error();
     return Picture(PictureKind::Jpeg, std::move(image));
