@@ -1,5 +1,8 @@
 #include "forms/photo_prefetch.h"
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <new>
 #include <utility>
 
@@ -19,6 +22,10 @@ PhotoPrefetch::PhotoPrefetch(std::string path, const DecodeLimits& limits) : pat
 PhotoPrefetch::Taken PhotoPrefetch::run()
 {
     trace("prefetch-begin");
+    // Yields to the window and the display server while they build and paint the first
+    // frame on a machine with few cores; once they are idle the decode has the core anyway.
+    // Linux applies the nice value to this thread alone (and to the threads it starts).
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
     Taken taken{loadPhotoStreamed(path_, limits_), {}};
     trace("prefetch-decoded");
     Render render;
