@@ -141,28 +141,36 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
     return {makeError(ErrorCode::Invalid, "no picture kind")};
 }
 
-Result<PictureFileInfo> probePictureFile(const std::string& path, const DecodeLimits& limits)
+Result<HeaderProbe> probeOpenFile(PictureKind kind, const RegularFile& file, const DecodeLimits& limits)
 {
     // Headers nearly always end within the first few kilobytes; metadata before them may
     // make us read on, doubling.
     constexpr std::size_t kFirstRead = std::size_t{64} << 10;
+    const std::uint64_t fileSize = file.size();
+    for (std::size_t want = kFirstRead;; want *= 2) {
+        auto head = file.readAt(0, std::size_t(std::min<std::uint64_t>(want, fileSize)));
+        if (!head)
+            return head.error();
+        HeaderProbe probe = probePicture(kind, head.value(), fileSize, limits);
+        if (probe.size || !probe.needsMore || head.value().size() >= fileSize)
+            return probe;
+    }
+}
+
+Result<PictureFileInfo> probePictureFile(const std::string& path, const DecodeLimits& limits)
+{
     const auto kind = kindForPath(path);
     if (!kind)
         return makeError(ErrorCode::Unsupported, "not a picture file name: " + path);
     auto file = RegularFile::open(path);
     if (!file)
         return file.error();
-    const std::uint64_t fileSize = file.value().size();
-    for (std::size_t want = kFirstRead;; want *= 2) {
-        auto head = file.value().readAt(0, std::size_t(std::min<std::uint64_t>(want, fileSize)));
-        if (!head)
-            return makeError(ErrorCode::Io, head.error().message + " " + path);
-        HeaderProbe probe = probePicture(*kind, head.value(), fileSize, limits);
-        if (probe.size)
-            return PictureFileInfo{*kind, probe.size.value(), probe.orientation};
-        if (!probe.needsMore || head.value().size() >= fileSize)
-            return makeError(probe.size.error().code, path + ": " + probe.size.error().message);
-    }
+    auto probe = probeOpenFile(*kind, file.value(), limits);
+    if (!probe)
+        return makeError(ErrorCode::Io, probe.error().message + " " + path);
+    if (probe.value().size)
+        return PictureFileInfo{*kind, probe.value().size.value(), probe.value().orientation};
+    return makeError(probe.value().size.error().code, path + ": " + probe.value().size.error().message);
 }
 
 Status writeJpegFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode, FileAccess access)

@@ -45,6 +45,9 @@ Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& lim
 // head, the first bytes of a file of fileSize bytes; sizes are checked as the decoders check
 // them.
 HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
+// probePicture on an open file's first bytes, the read doubled while the headers ask for more
+// (metadata before them); an error reading the file comes back as the error.
+Result<HeaderProbe> probeOpenFile(PictureKind kind, const RegularFile& file, const DecodeLimits& limits = {});
 
 struct PictureFileInfo {
     PictureKind kind = PictureKind::Empty;

@@ -1,6 +1,5 @@
 #include "imaging/photo_streamed.h"
 
-#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -13,19 +12,14 @@ namespace trimlet {
 
 namespace {
 
-// The stored size from the open file's headers, read as probePictureFile reads them, so that
-// the size and the pixels come from the same file even if the name is replaced meanwhile.
+// The stored size from the open file's headers, so that the size and the pixels come from the
+// same file even if the name is replaced meanwhile.
 Result<PictureSize> storedJpegSize(const RegularFile& file, const DecodeLimits& limits)
 {
-    constexpr std::size_t kFirstRead = std::size_t{64} << 10;
-    for (std::size_t want = kFirstRead;; want *= 2) {
-        auto head = file.readAt(0, std::size_t(std::min<std::uint64_t>(want, file.size())));
-        if (!head)
-            return head.error();
-        HeaderProbe probe = probeJpeg(head.value(), file.size(), limits);
-        if (probe.size || !probe.needsMore || head.value().size() >= file.size())
-            return probe.size;
-    }
+    auto probe = probeOpenFile(PictureKind::Jpeg, file, limits);
+    if (!probe)
+        return probe.error();
+    return probe.value().size;
 }
 
 Result<Picture> streamedJpeg(const std::string& path, const DecodeLimits& limits)
