@@ -9,6 +9,7 @@
 #include "base/cpu.h"
 #include "imaging/flip.h"
 #include "imaging/quarter_turn.h"
+#include "imaging/reduce.h"
 #include "imaging/rotate.h"
 #include "tests/support/test_support.h"
 
@@ -48,6 +49,11 @@ std::vector<Bitmap> everyKernel(const Bitmap& src)
     r.push_back(halfTurn(src));
     r.push_back(flipHorizontal(src));
     r.push_back(flipVertical(src));
+    // Halving, also of a region that starts a pixel in and ends at the row's end.
+    const int w = src.width() & ~1;
+    const int h = src.height() & ~1;
+    r.push_back(reduceArea(src, 0, 0, w, h, w / 2, h / 2));
+    r.push_back(reduceArea(src, src.width() - (w - 2), 0, w - 2, h, w / 2 - 1, h / 2));
     for (const int degrees : {1, 45, 90, -73, 180, 359})
         for (const int threads : {1, 3}) {
             auto rotated = rotateBilinear(src, degrees, Rgb{1, 2, 3}, {}, threads);

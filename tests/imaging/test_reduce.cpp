@@ -76,6 +76,8 @@ TEST(ReduceArea, IsTheAreaWeightedMeanRoundedToNearest)
         {"13 to 5", 13, 13, {0, 0, 13, 13}, 5, 5},
         {"640 to 333", 640, 480, {0, 0, 640, 480}, 333, 101},
         {"whole factors", 48, 30, {0, 0, 48, 30}, 16, 10},
+        {"halves", 64, 46, {0, 0, 64, 46}, 32, 23},
+        {"halves a region at odd places", 97, 83, {7, 5, 62, 42}, 31, 21},
         {"across only", 50, 40, {0, 0, 50, 40}, 19, 40},
         {"down only", 50, 40, {0, 0, 50, 40}, 50, 13},
         {"to one pixel", 997, 3, {0, 0, 997, 3}, 1, 1},
@@ -181,6 +183,9 @@ TEST(ReduceArea, EqualsTheExactRationalMeanRoundedHalfUp)
     cases.push_back({4099, 2053, {0, 0, 4099, 2053}, 4098, 5});
     cases.push_back({997, 3, {0, 0, 997, 3}, 1, 1});
     cases.push_back({5000, 7, {0, 0, 5000, 7}, 3, 7});
+    // Halving both ways, which has a path of its own: whole, and a region at odd places.
+    cases.push_back({64, 46, {0, 0, 64, 46}, 32, 23});
+    cases.push_back({97, 83, {7, 5, 62, 42}, 31, 21});
 
     for (const Case& c : cases) {
         const Bitmap src = test::noisePicture(c.srcW, c.srcH, std::uint32_t(c.srcW * 977 + c.srcH * 31 + c.dstW));
@@ -207,17 +212,23 @@ TEST(ReduceArea, SharedOutRowsAreExactToo)
 // Rows handed over in bands of any height give reduceArea's pixels, whatever the ratio.
 TEST(RowReduction, GivesTheWholeReductionFromBandsOfRows)
 {
-    const Bitmap src = noise(157, 211);
-    for (const auto& [dstW, dstH] : {std::pair{157, 211}, std::pair{79, 106}, std::pair{52, 70}, std::pair{100, 3},
-                                     std::pair{1, 1}, std::pair{156, 210}, std::pair{20, 211}})
-        for (const int bandRows : {1, 2, 7, 16, 211}) {
-            RowReduction reduction(src.width(), src.height(), dstW, dstH);
-            for (int first = 0; first < src.height(); first += bandRows) {
-                const int count = std::min(bandRows, src.height() - first);
+    const Bitmap odd = noise(157, 211);
+    const Bitmap even = noise(158, 212);
+    const struct {
+        const Bitmap& src;
+        int dstW, dstH;
+    } cases[] = {{odd, 157, 211}, {odd, 79, 106},  {odd, 52, 70},  {odd, 100, 3},
+                 {odd, 1, 1},     {odd, 156, 210}, {odd, 20, 211}, {even, 79, 106}};
+    for (const auto& c : cases)
+        for (const int bandRows : {1, 2, 3, 7, 16, 211}) {
+            RowReduction reduction(c.src.width(), c.src.height(), c.dstW, c.dstH);
+            for (int first = 0; first < c.src.height(); first += bandRows) {
+                const int count = std::min(bandRows, c.src.height() - first);
                 EXPECT_TRUE(reduction.take().empty() || first == 0);
-                reduction.addRows(copyRegion(src, 0, first, src.width(), count), count);
+                reduction.addRows(copyRegion(c.src, 0, first, c.src.width(), count), count);
             }
-            EXPECT_TRUE(reduction.take() == reduceArea(src, dstW, dstH)) << dstW << "x" << dstH << " " << bandRows;
+            EXPECT_TRUE(reduction.take() == reduceArea(c.src, c.dstW, c.dstH))
+                << c.src.width() << " to " << c.dstW << "x" << c.dstH << ", bands of " << bandRows;
         }
     RowReduction unfinished(10, 10, 5, 5);
     unfinished.addRows(noise(10, 9), 9);
