@@ -1,0 +1,133 @@
+// The program's side of the HEIF and AVIF module: the decoders' entry points for every caller,
+// reaching the module on first use.
+#include <dlfcn.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <mutex>
+#include <optional>
+#include <string>
+
+#include "codecs/avif.h"
+#include "codecs/heif.h"
+#include "codecs/heif_avif_module.h"
+
+namespace trimlet {
+
+namespace {
+
+Error missing(const std::string& why)
+{
+    return makeError(ErrorCode::Unsupported, "HEIF and AVIF support is missing: " + why);
+}
+
+std::string ownExecutable()
+{
+    std::string path(256, '\0');
+    for (;;) {
+        const ssize_t n = ::readlink("/proc/self/exe", path.data(), path.size());
+        if (n < 0)
+            return {};
+        if (std::size_t(n) < path.size()) {
+            path.resize(std::size_t(n));
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+bool complete(const HeifAvifModule& module)
+{
+    return module.version == kHeifAvifModuleVersion && module.layout == kHeifAvifModuleLayout && module.decodeHeif &&
+           module.probeHeif && module.decodeAvif && module.probeAvif;
+}
+
+// refused tells a module that was loaded but is not ours (which stays so) from one that could
+// not be loaded at all (missing, or short of memory, which may pass).
+Result<const HeifAvifModule*> load(const std::string& path, bool& refused)
+{
+    refused = false;
+    if (path.empty())
+        return missing("the program's own folder is unknown");
+    // A name without a slash would send dlopen searching the library path.
+    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
+    void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (!handle) {
+        const char* why = ::dlerror();
+        return missing(why ? why : file + ": not loaded");
+    }
+    const auto entry = reinterpret_cast<HeifAvifModuleEntry>(::dlsym(handle, kHeifAvifModuleEntry));
+    const HeifAvifModule* module = entry ? entry() : nullptr;
+    if (!module || !complete(*module)) {
+        ::dlclose(handle);
+        refused = true;
+        return missing(file +
+                       (module ? " belongs to another build of trimlet" : " is not trimlet's HEIF and AVIF module"));
+    }
+    return module;  // never closed: the libraries behind it keep state for the process's life
+}
+
+}  // namespace
+
+Result<const HeifAvifModule*> loadHeifAvifModule(const std::string& path)
+{
+    bool refused = false;
+    return load(path, refused);
+}
+
+std::string heifAvifModulePath()
+{
+    const std::string exe = ownExecutable();
+    if (exe.empty())
+        return {};
+    return (std::filesystem::path(exe).parent_path() / TRIMLET_HEIF_AVIF_MODULE).lexically_normal().string();
+}
+
+Result<const HeifAvifModule*> heifAvifModule()
+{
+    static std::atomic<const HeifAvifModule*> loaded{nullptr};
+    if (const HeifAvifModule* module = loaded.load(std::memory_order_acquire))
+        return module;
+    static std::mutex loading;
+    static std::optional<Error> refusal;
+    const std::lock_guard lock(loading);
+    if (const HeifAvifModule* module = loaded.load(std::memory_order_acquire))
+        return module;
+    if (refusal)
+        return *refusal;
+    bool refused = false;
+    auto module = load(heifAvifModulePath(), refused);
+    if (module)
+        loaded.store(module.value(), std::memory_order_release);
+    else if (refused)
+        refusal = module.error();
+    return module;
+}
+
+Result<DecodedImage> decodeHeif(Bytes file, const DecodeLimits& limits)
+{
+    const auto module = heifAvifModule();
+    return module ? module.value()->decodeHeif(file, limits) : module.error();
+}
+
+HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    const auto module = heifAvifModule();
+    return module ? module.value()->probeHeif(head, fileSize, limits) : HeaderProbe{module.error()};
+}
+
+Result<DecodedImage> decodeAvif(Bytes file, const DecodeLimits& limits)
+{
+    const auto module = heifAvifModule();
+    return module ? module.value()->decodeAvif(file, limits) : module.error();
+}
+
+HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    const auto module = heifAvifModule();
+    return module ? module.value()->probeAvif(head, fileSize, limits) : HeaderProbe{module.error()};
+}
+
+}  // namespace trimlet

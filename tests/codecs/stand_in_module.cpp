@@ -1,0 +1,14 @@
+// Modules that are not the HEIF and AVIF module the program expects: one from another build
+// (its version raised) and, with STAND_IN_NO_ENTRY, a shared object without the entry.
+#include "codecs/heif_avif_module.h"
+
+#ifndef STAND_IN_NO_ENTRY
+extern "C" __attribute__((visibility("default"))) const trimlet::HeifAvifModule* trimlet_heif_avif_module()
+{
+    static const trimlet::HeifAvifModule kTable{
+        trimlet::kHeifAvifModuleVersion + 1, trimlet::kHeifAvifModuleLayout, nullptr, nullptr, nullptr, nullptr};
+    return &kTable;
+}
+#else
+extern "C" __attribute__((visibility("default"))) int trimlet_stand_in() { return 1; }
+#endif
