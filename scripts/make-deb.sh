@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Builds the Debian packages trimlet and trimlet-cli from this tree (with its uncommitted
-# changes) and checks them with lintian. The build runs in a temporary copy, so the tree gets
-# no debian/ build files; the packages, .changes and .buildinfo land in OUTPUT_DIR.
+# Builds the Debian packages trimlet, trimlet-cli and trimlet-heif from this tree (with its
+# uncommitted changes) and checks them with lintian. The build runs in a temporary copy, so the
+# tree gets no debian/ build files; the packages, .changes and .buildinfo land in OUTPUT_DIR.
 # Usage: scripts/make-deb.sh [OUTPUT_DIR]     (default: dist/)
 # DEB_BUILD_OPTIONS is passed on (default: "nocheck parallel=<cores>").
 set -euo pipefail

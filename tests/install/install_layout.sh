@@ -3,9 +3,10 @@
 # file in its place, the menu entry, AppStream data and manual pages valid, both installed
 # programs working, and the window program keeping its files in the XDG folders rather than
 # beside itself (the run is as root here, who could write there).
-# Usage: install_layout.sh CMAKE BINARY_DIR ICON_DIR VERSION
+# Usage: install_layout.sh CMAKE BINARY_DIR SOURCE_DIR VERSION
 set -uo pipefail
-cmake=$1 build=$2 icons=$3 version=$4
+cmake=$1 build=$2 source=$3 version=$4
+icons=$source/forms/icons
 
 work=$(mktemp -d)
 pid=
@@ -85,6 +86,11 @@ printf '\0\0\xff\0\xff\0\xff\0\0\0\0\0\xff\xff\xff\0\0\0\x80\x80\x80\0\0\0' >>"$
 check "trimlet-cli info on a BMP" test "$("$cli" info "$work/small.bmp")" = "$work/small.bmp	bitmap	3	2"
 check "trimlet-cli converts to JPEG" test "$("$cli" "$work/small.bmp" --output "$work/small.jpg")" = "$work/small.jpg"
 check "trimlet-cli info on its JPEG" test "$("$cli" info "$work/small.jpg")" = "$work/small.jpg	jpeg	3	2"
+# HEIF and AVIF come from the module in the prefix's library folder, found from the program's.
+heic=$source/fuzz/seeds/heic/lossy.heic avif=$source/fuzz/seeds/avif/grey.avif
+check "HEIF and AVIF module installed" test -n "$(find "$prefix" -path '*/lib*/trimlet/heif-avif.so' -type f)"
+check "trimlet-cli reads HEIF and AVIF" test "$("$cli" info "$heic" "$avif" 2>&1)" = "$heic	heif	23	17
+$avif	avif	23	17"
 
 # --- the installed window program keeps its files in the XDG folders
 export HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
