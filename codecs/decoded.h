@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <new>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct DecodeLimits {
     // False keeps the pixels as the file stores them: no ICC profile is applied, and CMYK
     // takes the plain conversion instead of its profile.
     bool colourManagement = true;
+    // Called on the decoding thread between bands of rows of a long decode; it may block, so
+    // that a window can hold a decode on another thread back while it paints. Never throws.
+    std::function<void()> betweenBands{};
 };
 
 struct DecodedImage {

@@ -4,6 +4,7 @@
 #include <csetjmp>
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <new>
 #include <string>
@@ -449,6 +450,7 @@ struct RegionJob {
     const JpegRowSink* sink;  // this as they are made
     bool cmyk;
     const CmykToSrgb* profile;
+    const std::function<void()>* betweenBands;  // or null
 };
 
 // How a region decode ended: failed (the sink says why), done, or done up to a tail the quick
@@ -555,6 +557,8 @@ RegionRead readRegion(Reader& r, const RegionJob& job, bool stopEarly)
         }
         if (job.sink && kept > 0)
             (*job.sink)(*job.staging, int(first + got - regionTop) - kept, kept);
+        if (job.betweenBands)
+            (*job.betweenBands)();
     }
     if (stopEarly && c.output_scanline < c.output_height && !jpeg_has_multiple_scans(&c))
         return scanTail(c);
@@ -699,7 +703,8 @@ Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const Deco
                         sink ? &staging : nullptr,
                         sink,
                         viaCmyk,
-                        cmykProfile.get()};
+                        cmykProfile.get(),
+                        limits.betweenBands ? &limits.betweenBands : nullptr};
     const RegionRead read = readRegion(r, job, stopEarly);
     if (read == RegionRead::Failed)
         return failure(r.sink);

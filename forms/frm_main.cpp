@@ -100,6 +100,8 @@ void TfrmMain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
+        if (prefetch_)
+            prefetch_->hold();  // until the first paint
         FormShow();
     }
 }
@@ -120,6 +122,8 @@ void TfrmMain::finishFormShow()
     if (!startupPending_)
         return;
     startupPending_ = false;
+    if (prefetch_)
+        prefetch_->release();
     if (closing_)
         return;
     if (prefetch_) {

@@ -16,6 +16,10 @@ namespace trimlet {
 
 PhotoPrefetch::PhotoPrefetch(std::string path, const DecodeLimits& limits) : path_(std::move(path)), limits_(limits)
 {
+    limits_.betweenBands = [this] {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [this] { return !held_; });
+    };
     result_ = std::async(std::launch::async, [this] { return run(); });
 }
 
@@ -49,8 +53,24 @@ void PhotoPrefetch::renderWith(Render render)
     render_ = std::move(render);
 }
 
+void PhotoPrefetch::hold()
+{
+    const std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void PhotoPrefetch::release()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    released_.notify_all();
+}
+
 PhotoPrefetch::~PhotoPrefetch()
 {
+    release();
     if (result_.valid())
         result_.wait();
 }
@@ -60,6 +80,7 @@ std::optional<PhotoPrefetch::Taken> PhotoPrefetch::take(const std::string& path,
     if (!result_.valid() || path != path_ || limits.colourManagement != limits_.colourManagement ||
         limits.maxBitmapBytes != limits_.maxBitmapBytes)
         return std::nullopt;
+    release();  // whoever waits for it wants it now
     return result_.get();
 }
 

@@ -3,6 +3,7 @@
 // built and first painted, for the load that then asks for it.
 
 #include <QImage>
+#include <condition_variable>
 #include <functional>
 #include <future>
 #include <memory>
@@ -34,6 +35,12 @@ public:
         Result<Picture> picture;
         QImage shown;  // the render's image, or null
     };
+    // Between hold() and release() the decode stops between bands of rows, so that on a
+    // machine with few cores it leaves the window and the display server alone while they make
+    // the first paint. take() and the destructor release it.
+    void hold();
+    void release();
+
     // The decode's result, once it is done, when it was made of that path with those limits;
     // nothing for any other load, which decodes for itself. Gives it out once.
     std::optional<Taken> take(const std::string& path, const DecodeLimits& limits);
@@ -45,6 +52,8 @@ private:
     DecodeLimits limits_;
     std::mutex mutex_;
     Render render_;
+    bool held_ = false;
+    std::condition_variable released_;
     std::future<Taken> result_;
 };
 

@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
+
 #include "codecs/jpeg.h"
 #include "imaging/photo.h"
 #include "imaging/photo_streamed.h"
@@ -112,6 +115,26 @@ TEST_F(StreamedPhoto, DamageAndOtherKindsFailOrLoadAsTheWholeFileLoad)
     expectSamePicture(dir.file("p.gif"));
     EXPECT_FALSE(loadPhotoStreamed(dir.file("p.gif")).value().fileBytes().empty());
     expectSamePicture(dir.file("p.png"));
+}
+
+TEST_F(StreamedPhoto, ADecodeWaitsBetweenBandsWhileItsCallerSaysSo)
+{
+    const std::string path = write("tall.jpg", encodeJpeg(test::photoLike(300, 1500, 2), 90).value());
+    std::promise<void> go;
+    const std::shared_future<void> gate = go.get_future().share();
+    int calls = 0;
+    DecodeLimits limits;
+    limits.betweenBands = [&] {
+        ++calls;
+        gate.wait();
+    };
+    auto load = std::async(std::launch::async, [&] { return loadPhotoStreamed(path, limits); });
+    EXPECT_EQ(load.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    go.set_value();
+    const auto streamed = load.get();
+    ASSERT_TRUE(streamed) << streamed.error().message;
+    EXPECT_EQ(streamed.value().bitmap(), loadPhoto(path).value().bitmap());
+    EXPECT_GT(calls, 1);
 }
 
 }  // namespace
