@@ -32,7 +32,6 @@ int main(int argc, char** argv)
     trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
     QApplication::setApplicationVersion(QString::fromLatin1(trimlet::kVersion));
-    QApplication::setWindowIcon(trimlet::applicationIcon());
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(12);
     QApplication::setFont(font);
@@ -79,6 +78,11 @@ int main(int argc, char** argv)
     // Started as the first showing turns to the command-line picture, so that the steps find
     // it loaded, or reach a box its loading opens (the question about a very large picture).
     const auto automation = trimlet::Automation::fromEnvironment(&frmMain);
+    // The frames' icon once the window is painted: made and sent at the window's creation, it
+    // held the first paint up by several milliseconds.
+    QObject::connect(
+        &frmMain, &trimlet::TfrmMain::startupLoading, &app,
+        [] { QApplication::setWindowIcon(trimlet::windowManagerIcon()); }, Qt::SingleShotConnection);
     if (automation)
         QObject::connect(&frmMain, &trimlet::TfrmMain::startupLoading, automation.get(), &trimlet::Automation::start,
                          Qt::SingleShotConnection);

@@ -28,7 +28,6 @@ constexpr int kUnpaintedStartMs = 1000;
 TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow(parent), args_(std::move(args))
 {
     setObjectName(QStringLiteral("frmMain"));
-    setWindowIcon(applicationIcon());
     setMinimumSize(800, 480);
     resize(800, 480);
     setAcceptDrops(true);

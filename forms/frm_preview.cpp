@@ -57,10 +57,9 @@ QIcon themed(const char* name, QStyle::StandardPixmap fallback)
     return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
 }
 
-QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption, const QString& hint,
-                           const QIcon& icon)
+QPushButton* commandButton(QWidget* parent, const char* name, const QString& caption, const QString& hint)
 {
-    auto* b = new QPushButton(icon, caption, parent);
+    auto* b = new QPushButton(caption, parent);
     b->setObjectName(QLatin1String(name));
     b->setToolTip(hint);
     return b;
@@ -88,16 +87,10 @@ void TfrmPreview::buildControls()
     chkCutSrc = new QCheckBox(tr("圧縮前の状態を表示"), Panel1);
     chkCutSrc->setObjectName(QStringLiteral("chkCutSrc"));
     chkCutSrc->setToolTip(tr("圧縮後の画像と圧縮前の画像の表示を切り替えます"));
-    const QIcon saveIcon = themed("document-save", QStyle::SP_DialogSaveButton);
-    const QIcon saveAsIcon = themed("document-save-as", QStyle::SP_DriveFDIcon);
-    const QIcon copyIcon = themed("edit-copy", QStyle::SP_FileDialogContentsView);
-    btnSave = commandButton(Panel1, "btnSave", tr("保　存 (&S)"), tr("ファイル名は自動的に決まります"), saveIcon);
-    btnSaveAs =
-        commandButton(Panel1, "btnSaveAs", tr("別名保存(&A)"), tr("ファイル名を指定して保存します"), saveAsIcon);
-    btnCopy =
-        commandButton(Panel1, "btnCopy", tr("画像コピー(&C)"), tr("画像をクリップボードにコピーします"), copyIcon);
-    btnCancel = commandButton(Panel1, "btnCancel", tr("閉じる(&Q)"), tr("プレビュー画面を閉じます"),
-                              themed("window-close", QStyle::SP_DialogCloseButton));
+    btnSave = commandButton(Panel1, "btnSave", tr("保　存 (&S)"), tr("ファイル名は自動的に決まります"));
+    btnSaveAs = commandButton(Panel1, "btnSaveAs", tr("別名保存(&A)"), tr("ファイル名を指定して保存します"));
+    btnCopy = commandButton(Panel1, "btnCopy", tr("画像コピー(&C)"), tr("画像をクリップボードにコピーします"));
+    btnCancel = commandButton(Panel1, "btnCancel", tr("閉じる(&Q)"), tr("プレビュー画面を閉じます"));
     btnSave->setDefault(true);
     auto* row = new QHBoxLayout(Panel1);
     row->setContentsMargins(6, 2, 6, 2);
@@ -141,11 +134,11 @@ void TfrmPreview::buildControls()
 
     popPreview = new QMenu(this);
     popPreview->setObjectName(QStringLiteral("popPreview"));
-    popitemSave = popPreview->addAction(saveIcon, tr("保存"));
+    popitemSave = popPreview->addAction(tr("保存"));
     popitemSave->setObjectName(QStringLiteral("popitemSave"));
-    popitemSaveAs = popPreview->addAction(saveAsIcon, tr("名前をつけて保存"));
+    popitemSaveAs = popPreview->addAction(tr("名前をつけて保存"));
     popitemSaveAs->setObjectName(QStringLiteral("popitemSaveAs"));
-    popitemCopy = popPreview->addAction(copyIcon, tr("画像をコピー"));
+    popitemCopy = popPreview->addAction(tr("画像をコピー"));
     popitemCopy->setObjectName(QStringLiteral("popitemCopy"));
 
     tmrClose = new QTimer(this);
@@ -175,6 +168,20 @@ void TfrmPreview::setStatus(const QString& text)
 
 void TfrmPreview::showEvent(QShowEvent* event)
 {
+    if (btnSave->icon().isNull()) {
+        // Read when the window is first shown: the window is made at start, where the theme's
+        // files would delay the main window's first paint.
+        const QIcon save = themed("document-save", QStyle::SP_DialogSaveButton);
+        const QIcon saveAs = themed("document-save-as", QStyle::SP_DriveFDIcon);
+        const QIcon copy = themed("edit-copy", QStyle::SP_FileDialogContentsView);
+        btnSave->setIcon(save);
+        btnSaveAs->setIcon(saveAs);
+        btnCopy->setIcon(copy);
+        btnCancel->setIcon(themed("window-close", QStyle::SP_DialogCloseButton));
+        popitemSave->setIcon(save);
+        popitemSaveAs->setIcon(saveAs);
+        popitemCopy->setIcon(copy);
+    }
     QDialog::showEvent(event);
     // The window system's own re-showing (after a restore) is no request for a new build.
     if (!event->spontaneous())

@@ -229,6 +229,7 @@ void MainControls::buildConcatPage()
     };
     auto makeGroup = [&](const QString& title, std::initializer_list<ToggleButton> toggles) {
         auto* box = new QGroupBox(title, tabConcat);
+        box->setStyleSheet(kToggleStyle);  // once for its buttons, which are all it holds
         auto* grid = new QGridLayout(box);
         grid->setContentsMargins(3, 1, 3, 2);
         grid->setSpacing(1);
@@ -239,7 +240,6 @@ void MainControls::buildConcatPage()
             b->setCheckable(true);
             b->setAutoRaise(false);
             b->setFixedSize(44, 20);
-            b->setStyleSheet(kToggleStyle);
             *s.field = b;
             grid->addWidget(b, i / 2, i % 2);
             ++i;

@@ -237,6 +237,11 @@ void FrmPreviewTest::previewShowsSizeQualityAndKilobytes()
     QVERIFY(p.imgPreview->isVisible() && !p.imgCutSrc->isVisible() && p.chkCutSrc->isEnabled());
     QCOMPARE(p.focusWidget(), p.btnSave);
     QCOMPARE(p.previewPicture().fileBytes(), s.tempBytes());
+    // The commands' icons, read at the first showing rather than at start.
+    for (const QPushButton* b : {p.btnSave, p.btnSaveAs, p.btnCopy, p.btnCancel})
+        QVERIFY2(!b->icon().isNull(), qPrintable(b->objectName()));
+    for (const QAction* item : {p.popitemSave, p.popitemSaveAs, p.popitemCopy})
+        QVERIFY2(!item->icon().isNull(), qPrintable(item->objectName()));
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
     QCOMPARE(QRect(p.pos(), p.size()), QRect((screen.width() - 560) / 2, (screen.height() - 360) / 2, 560, 360));
     p.chkCutSrc->click();

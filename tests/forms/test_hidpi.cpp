@@ -109,6 +109,7 @@ private slots:
     void guideLinesAreOneScreenPixelEach();
     void slotThumbnailsAreMadeForScreenPixels();
     void iconsHaveDrawnDoubles();
+    void iconsAreTheDrawnSizesAndGreyWhenDisabled();
     void movingToADenserScreenRendersAgain();
 };
 
@@ -324,6 +325,29 @@ void HiDpiTest::iconsHaveDrawnDoubles()
         given.setDevicePixelRatio(1);
         QCOMPARE(given, drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied));
     }
+}
+
+void HiDpiTest::iconsAreTheDrawnSizesAndGreyWhenDisabled()
+{
+    const auto argb = [](const QPixmap& p) { return p.toImage().convertToFormat(QImage::Format_ARGB32_Premultiplied); };
+    const auto drawn = [&](int size) { return argb(QPixmap(QStringLiteral(":/icons/trimlet-%1.png").arg(size))); };
+    const QIcon icon = applicationIcon();
+    // A drawn size as drawn; between two, the larger one made smaller, never the smaller enlarged.
+    QCOMPARE(argb(icon.pixmap(QSize(48, 48), 1.0)), drawn(48));
+    QCOMPARE(icon.actualSize(QSize(20, 20)), QSize(20, 20));
+    QCOMPARE(argb(icon.pixmap(QSize(20, 20), 1.0)),
+             argb(QPixmap::fromImage(drawn(32).scaled(20, 20, Qt::KeepAspectRatio, Qt::SmoothTransformation))));
+    QCOMPARE(icon.pixmap(QSize(1000, 1000), 1.0).size(), QSize(512, 512));
+    const QImage disabled = argb(icon.pixmap(QSize(32, 32), 1.0, QIcon::Disabled));
+    QCOMPARE(disabled.size(), QSize(32, 32));
+    QVERIFY(disabled != drawn(32));
+
+    // The frames' icon: every drawn size up to 256, each as drawn.
+    const QIcon frames = windowManagerIcon();
+    QCOMPARE(frames.availableSizes(),
+             (QList<QSize>{{16, 16}, {32, 32}, {48, 48}, {64, 64}, {96, 96}, {128, 128}, {256, 256}}));
+    for (const QSize& size : frames.availableSizes())
+        QCOMPARE(argb(frames.pixmap(size, 1.0)), drawn(size.width()));
 }
 
 void HiDpiTest::movingToADenserScreenRendersAgain()
