@@ -1,12 +1,27 @@
 // Modules that are not the HEIF and AVIF module the program expects: one from another build
-// (its version raised) and, with STAND_IN_NO_ENTRY, a shared object without the entry.
+// (a whole table, but its version raised) and, with STAND_IN_NO_ENTRY, a shared object without
+// the entry.
 #include "codecs/heif_avif_module.h"
 
 #ifndef STAND_IN_NO_ENTRY
+namespace {
+
+trimlet::Result<trimlet::DecodedImage> decode(trimlet::Bytes, const trimlet::DecodeLimits&)
+{
+    return trimlet::makeError(trimlet::ErrorCode::Unsupported, "stand-in");
+}
+
+trimlet::HeaderProbe probe(trimlet::Bytes, std::uint64_t, const trimlet::DecodeLimits&)
+{
+    return {trimlet::makeError(trimlet::ErrorCode::Unsupported, "stand-in")};
+}
+
+}  // namespace
+
 extern "C" __attribute__((visibility("default"))) const trimlet::HeifAvifModule* trimlet_heif_avif_module()
 {
     static const trimlet::HeifAvifModule kTable{
-        trimlet::kHeifAvifModuleVersion + 1, trimlet::kHeifAvifModuleLayout, nullptr, nullptr, nullptr, nullptr};
+        trimlet::kHeifAvifModuleVersion + 1, trimlet::kHeifAvifModuleLayout, decode, probe, decode, probe};
     return &kTable;
 }
 #else
