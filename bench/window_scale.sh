@@ -76,13 +76,12 @@ await() {
   return 1
 }
 
-# The moment (seconds) of the first trace line with EVENT [DETAIL-PREFIX] after time AFTER, or of
-# its memory field.
-at() { awk -v e="$2" -v d="${3:-}" -v a="${4:-0}" '$1 >= a && $2 == e && index($3, d) == 1 { print $1; exit }' "$1"; }
-hwm_at() {
-  awk -v e="$2" -v d="${3:-}" -v a="${4:-0}" \
-    '$1 >= a && $2 == e && index($3, d) == 1 { for (i = 4; i <= NF; ++i) if ($i ~ /^hwm=/) { sub(/hwm=/, "", $i); print $i } exit }' "$1"
-}
+# The first trace line with EVENT [DETAIL-PREFIX] after time AFTER; its moment (seconds); its
+# high-water mark (the last line's is the run's peak).
+line_at() { awk -v e="$2" -v d="${3:-}" -v a="${4:-0}" '$1 >= a && $2 == e && index($3, d) == 1 { print; exit }' "$1"; }
+at() { line_at "$@" | awk '{ print $1 }'; }
+hwm_of() { awk '{ for (i = 4; i <= NF; ++i) if ($i ~ /^hwm=/) { sub(/hwm=/, "", $i); print $i } }'; }
+hwm_at() { line_at "$@" | hwm_of; }
 ms() { awk -v a="$1" -v b="$2" 'BEGIN { if (a == "" || b == "") print "-"; else printf "%.0f", (b - a) * 1000 }'; }
 
 results=$work/results
@@ -94,8 +93,7 @@ for round in $(seq "$rounds"); do
   : > "$log"
   start=$(now)
   echo "$start launch - rss=0 hwm=0" >> "$log"
-  # Started straight from here: /usr/bin/time in between delays the first paint by about 20 ms;
-  # the trace's last high-water mark is the run's peak.
+  # Started straight from here: /usr/bin/time in between delays the first paint by about 20 ms.
   TRIMLET_TRACE=$log TRIMLET_ACTIONS="click:btnNo;wait:4000;click:btnRotR;wait:4000;close" \
     "$work/bin/trimlet" "$picture" 2> "$work/stderr-$round" &
   pid=$!
@@ -124,7 +122,7 @@ for round in $(seq "$rounds"); do
   turn=$(at "$log" turn-begin)
   turned=$(at "$log" turn-kernel-end)
   turn_shown=$(at "$log" picture-painted imgSource "$turned")
-  peak=$(awk '{ for (i = 4; i <= NF; ++i) if ($i ~ /^hwm=/) { sub(/hwm=/, "", $i); v = $i } } END { print v }' "$log")
+  peak=$(tail -n 1 "$log" | hwm_of)
 
   # feh on the same file in a window of the same size.
   start_feh=$(now)
