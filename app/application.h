@@ -6,7 +6,7 @@
 
 #include <QApplication>
 
-#include "forms/guarded.h"
+#include "forms/widgets/guarded.h"
 
 namespace trimlet {
 

@@ -17,10 +17,10 @@
 #include <vector>
 
 #include "codecs/jpeg.h"
-#include "forms/frm_main.h"
-#include "forms/frm_preview.h"
-#include "forms/live_size.h"
-#include "forms/work_area_widgets.h"
+#include "forms/main/frm_main.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/main/live_size.h"
+#include "forms/main/work_area_widgets.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/support/test_support.h"
 

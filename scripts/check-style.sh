@@ -13,7 +13,7 @@ if [ "${1:-}" = --format-only ]; then
 fi
 build="${1:-build}"
 jobs="${CHECK_STYLE_JOBS:-2}"
-folders=(base codecs imaging settings cli platform forms app tests bench fuzz)
+folders=(base codecs imaging settings document cli platform forms app tests bench fuzz)
 status=0
 
 # Tracked files only, so build folders and scratch files never count.

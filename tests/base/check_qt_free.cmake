@@ -1,9 +1,9 @@
-# Fails when a file of base/, codecs/ or imaging/ includes a Qt header, when a library those
+# Fails when a file of base/, codecs/, imaging/, document/ or settings/ includes a Qt header, when a library those
 # targets link comes from Qt, or when the program built from all of their objects needs a Qt
 # library. Run by CTest with SOURCE_DIR, LINKS ('|'-separated) and PROBE.
 set(faults "")
 
-foreach(folder base codecs imaging)
+foreach(folder base codecs imaging document settings)
   file(GLOB_RECURSE sources "${SOURCE_DIR}/${folder}/*.h" "${SOURCE_DIR}/${folder}/*.cpp"
                             "${SOURCE_DIR}/${folder}/*.in")
   foreach(source IN LISTS sources)
@@ -18,7 +18,7 @@ endforeach()
 string(REPLACE "|" ";" links "${LINKS}")
 foreach(link IN LISTS links)
   if(link MATCHES "Qt[0-9]*::|[Qq]t[56]|libQt")
-    string(APPEND faults "base, codecs or imaging links ${link}\n")
+    string(APPEND faults "the Qt-free layers link ${link}\n")
   endif()
 endforeach()
 
@@ -28,10 +28,10 @@ if(failed)
 endif()
 string(REGEX MATCHALL "Shared library: \\[[^]]*Qt[^]]*\\]" needed "${dynamic}")
 foreach(library IN LISTS needed)
-  string(APPEND faults "a program of base, codecs and imaging needs ${library}\n")
+  string(APPEND faults "a program of the Qt-free layers needs ${library}\n")
 endforeach()
 
 if(faults)
   message(FATAL_ERROR "Qt has reached the Qt-free layers:\n${faults}")
 endif()
-message(STATUS "base, codecs and imaging are free of Qt (${LINKS})")
+message(STATUS "base, codecs, imaging, document and settings are free of Qt (${LINKS})")

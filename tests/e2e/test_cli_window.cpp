@@ -16,11 +16,11 @@
 #include <png.h>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_about_box.h"
-#include "forms/frm_preview.h"
-#include "forms/frm_rot_free.h"
-#include "forms/up_down.h"
-#include "forms/work_area_widgets.h"
+#include "forms/about/frm_about_box.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/rotation/frm_rot_free.h"
+#include "forms/widgets/up_down.h"
+#include "forms/main/work_area_widgets.h"
 #include "imaging/cut_geometry.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
@@ -193,8 +193,8 @@ struct SideBySide {
         fs::copy_file(picture, windowInput);
         w.setCutSize(40, 32, 50);
         w.load(windowInput);
-        w.frm.cutFrame().centre.x = 60;
-        w.frm.cutFrame().centre.y = 40;
+        w.frm.frameState().centre.x = 60;
+        w.frm.frameState().centre.y = 40;
         w.frm.PlaceCutFrame(false);
     }
 };
@@ -372,8 +372,8 @@ void CliWindowTest::cuts()
         QCOMPARE(w.frm.imgSource->size(), QSize(w.frm.editingPicture().width(), w.frm.editingPicture().height()));
         if (c.centre) {
             cut += "+" + std::to_string(c.centre->x()) + "," + std::to_string(c.centre->y());
-            w.frm.cutFrame().centre.x = c.centre->x();
-            w.frm.cutFrame().centre.y = c.centre->y();
+            w.frm.frameState().centre.x = c.centre->x();
+            w.frm.frameState().centre.y = c.centre->y();
             w.frm.PlaceCutFrame(false);
         }
         w.frm.MakeCutResult(OutputMode::CutOnly);
@@ -403,8 +403,8 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         w.setCutSize(c.width, c.height, c.rate);
         w.load(big);
         QVERIFY(w.frm.imgSource->width() < pw);
-        w.frm.cutFrame().centre.x = c.centre.x();
-        w.frm.cutFrame().centre.y = c.centre.y();
+        w.frm.frameState().centre.x = c.centre.x();
+        w.frm.frameState().centre.y = c.centre.y();
         w.frm.PlaceCutFrame(false);
         // The cut as the status line names it after 枠内コピー, for the user to copy.
         w.frm.btnCopy->click();
@@ -414,7 +414,7 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         const std::string cut = status.mid(from + 6, to - from - 6).toStdString();
         const QRect d = w.frm.imgSource->geometry(), f = w.frm.shpRange->geometry();
         const IntPoint origin = cutOrigin({f.x(), f.y(), f.width(), f.height()}, {d.x(), d.y(), d.width(), d.height()},
-                                          pw, ph, w.frm.cutFrame().cutSrcWidth, w.frm.cutFrame().cutSrcHeight);
+                                          pw, ph, w.frm.frameState().cutSrcWidth, w.frm.frameState().cutSrcHeight);
         QCOMPARE(cut, std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
                           std::to_string(w.frm.udPower->position()) + ":" + std::to_string(origin.x) + "," +
                           std::to_string(origin.y));

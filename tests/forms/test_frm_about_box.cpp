@@ -5,7 +5,7 @@
 #include <QScreen>
 #include <functional>
 
-#include "forms/frm_about_box.h"
+#include "forms/about/frm_about_box.h"
 #include "tests/forms/fake_desktop.h"
 
 using trimlet::TfrmAboutBox;

@@ -15,10 +15,10 @@
 #include <filesystem>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_main.h"
-#include "forms/local_path.h"
-#include "forms/up_down.h"
-#include "forms/work_area_widgets.h"
+#include "forms/main/frm_main.h"
+#include "forms/widgets/path_text.h"
+#include "forms/widgets/up_down.h"
+#include "forms/main/work_area_widgets.h"
 #include "platform/paths.h"
 #include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"

@@ -9,10 +9,10 @@
 #include <QToolButton>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_main.h"
-#include "forms/frm_preview.h"
-#include "forms/up_down.h"
-#include "forms/work_area_widgets.h"
+#include "forms/main/frm_main.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/widgets/up_down.h"
+#include "forms/main/work_area_widgets.h"
 #include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "platform/qimage_bridge.h"
@@ -108,8 +108,8 @@ void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
     QCOMPARE(l.frm.lblCutSizeW->text(), QStringLiteral("240"));
     QCOMPARE(l.frm.lblCutSizeH->text(), QStringLiteral("320"));
     QCOMPARE(l.frm.lblSizeW->text(), QStringLiteral("240"));
-    QCOMPARE(l.frm.cutFrame().cutSrcWidth, 240);
-    QVERIFY(std::abs(l.frm.cutFrame().centre.x - 800) <= 5);
+    QCOMPARE(l.frm.frameState().cutSrcWidth, 240);
+    QVERIFY(std::abs(l.frm.frameState().centre.x - 800) <= 5);
     QCOMPARE(l.frm.udPower->minimum(), 15);
     QCOMPARE(l.frm.lblSizeW->palette().color(QPalette::WindowText),
              QApplication::palette().color(QPalette::WindowText));
@@ -129,15 +129,15 @@ void FrmMainFrameTest::dragStopsAtEveryEdge()
     l.drag({0, 5000});
     QCOMPARE(l.frm.shpRange->geometry().bottom(), d.bottom());
     QCOMPARE(l.frm.shpRange->size(), size);
-    QVERIFY(!l.frm.cutFrame().dragging);
-    QVERIFY(l.frm.cutFrame().centre.y > 1000);  // stored on release
+    QVERIFY(!l.frm.frameState().dragging);
+    QVERIFY(l.frm.frameState().centre.y > 1000);  // stored on release
 }
 
 void FrmMainFrameTest::resizesKeepTheFrameOnTheSameRegion()
 {
     Loaded l(1603, 1201);
     l.drag({-40, -25});
-    const int cx = l.frm.cutFrame().centre.x, cy = l.frm.cutFrame().centre.y;
+    const int cx = l.frm.frameState().centre.x, cy = l.frm.frameState().centre.y;
     auto resizeTo = [&](QSize s) {
         l.frm.resize(s);
         l.frm.tmrCheckResizeTimer();  // sees the resize
@@ -149,8 +149,8 @@ void FrmMainFrameTest::resizesKeepTheFrameOnTheSameRegion()
     for (int round = 0; round < 5; ++round)
         for (const QSize s : {QSize(1000, 700), QSize(900, 600), QSize(1200, 780), QSize(800, 480)})
             resizeTo(s);
-    QCOMPARE(l.frm.cutFrame().centre.x, cx);
-    QCOMPARE(l.frm.cutFrame().centre.y, cy);
+    QCOMPARE(l.frm.frameState().centre.x, cx);
+    QCOMPARE(l.frm.frameState().centre.y, cy);
     QCOMPARE(l.frm.shpRange->geometry(), settled);
 
     // While the window keeps being resized, nothing is laid out.
@@ -254,7 +254,7 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     l.frm.btnCopy->click();
     QCOMPARE(l.preview.outputMode, OutputMode::Copy);
     QCOMPARE(l.preview.cutResult().width(), 240);
-    QCOMPARE(l.frm.cutFrame().cutSrcWidth, 480);
+    QCOMPARE(l.frm.frameState().cutSrcWidth, 480);
 }
 
 void FrmMainFrameTest::cutAndContinueReplacesThePicture()

@@ -4,7 +4,7 @@
 #include <QtTest>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_rot_free.h"
+#include "forms/rotation/frm_rot_free.h"
 #include "imaging/photo.h"
 #include "tests/forms/test_main_window.h"
 
@@ -63,7 +63,7 @@ struct Session : test::MainWithPreview {
                 frm.lblFileNameF->text(),
                 frm.lblSrcSizeW->text(),
                 frm.lblSrcSizeH->text(),
-                frm.cutFrame().centre,
+                frm.frameState().centre,
                 frm.udPower->position(),
                 frm.btnReload->isEnabled()};
     }
@@ -85,7 +85,7 @@ void FrmMainHistoryTest::everyEditGoesBackAndForthExactly()
     const QString photo = s.write("photo.jpg", 640, 480);
     s.frm.LoadPictureFile(photo);
     s.frm.btnTmpSave[0]->click();  // the unedited photo, for the join and the slot load
-    s.frm.cutFrame().centre = {200, 150};
+    s.frm.frameState().centre = {200, 150};
     s.frm.LayoutWorkArea(false, false);
     s.frm.udSizeW->setPosition(240);
     s.frm.udSizeH->setPosition(320);

@@ -88,7 +88,7 @@ void FrmMainKeysTest::arrowsMoveTheFrameInsideThePicture()
     QCOMPARE(w.frame(), start.translated(-9, 9));
 
     // Remembered as the end of a drag remembers it: the same move by mouse, the same centre.
-    const IntPoint byKeys = w.frm.cutFrame().centre;
+    const IntPoint byKeys = w.frm.frameState().centre;
     w.press(Qt::Key_Home);
     QCOMPARE(w.frame(), start);
     QTest::mousePress(w.frm.shpRange, Qt::LeftButton, {}, QPoint(20, 20));
@@ -96,7 +96,7 @@ void FrmMainKeysTest::arrowsMoveTheFrameInsideThePicture()
                      Qt::LeftButton, {});
     QApplication::sendEvent(w.frm.shpRange, &move);
     QTest::mouseRelease(w.frm.shpRange, Qt::LeftButton, {}, QPoint(11, 29));
-    QCOMPARE(w.frm.cutFrame().centre, byKeys);
+    QCOMPARE(w.frm.frameState().centre, byKeys);
 
     // Edges stop it, and presses past an edge are not kept: the first one back moves it.
     w.press(Qt::Key_Left, Qt::ShiftModifier, 40);
@@ -262,14 +262,14 @@ void FrmMainKeysTest::stepKeepsRateAndPlaceAndGoesOnAfterABrokenFile()
     w.frm.edtPower->setText(QStringLiteral("50"));
     w.frm.imgSource->setFocus();
     w.press(Qt::Key_Left, Qt::ShiftModifier, 8);
-    const IntPoint first = w.frm.cutFrame().centre;
+    const IntPoint first = w.frm.frameState().centre;
     const QRect frameOnFirst = w.frame();
 
     w.press(Qt::Key_PageDown);
     QCOMPARE(w.frm.udSizeW->position(), 240);
     QCOMPARE(w.frm.udPower->position(), 50);
-    QVERIFY(std::abs(w.frm.cutFrame().centre.x - first.x * 5 / 4) <= 1);
-    QVERIFY(std::abs(w.frm.cutFrame().centre.y - first.y * 5 / 4) <= 1);
+    QVERIFY(std::abs(w.frm.frameState().centre.x - first.x * 5 / 4) <= 1);
+    QVERIFY(std::abs(w.frm.frameState().centre.y - first.y * 5 / 4) <= 1);
     w.press(Qt::Key_PageDown);  // too small for rate 50: raised to what it allows
     QCOMPARE(w.frm.udPower->position(), 100);
     QVERIFY(w.display().contains(w.frame()));
@@ -283,7 +283,7 @@ void FrmMainKeysTest::stepKeepsRateAndPlaceAndGoesOnAfterABrokenFile()
     w.press(Qt::Key_PageDown);
     QCOMPARE(w.frm.currentFilePath(), w.dir.file("a5.bmp"));
     QCOMPARE(w.frm.udPower->position(), 50);
-    QCOMPARE(w.frm.cutFrame().centre, first);
+    QCOMPARE(w.frm.frameState().centre, first);
     QVERIFY((w.frame().topLeft() - frameOnFirst.topLeft()).manhattanLength() <= 2);
     w.press(Qt::Key_PageUp);  // back over the broken file, which is reported again
     QCOMPARE(w.fake.messages.size(), std::size_t(2));

@@ -11,8 +11,8 @@
 #include <QTabWidget>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_main.h"
-#include "forms/work_area_widgets.h"
+#include "forms/main/frm_main.h"
+#include "forms/main/work_area_widgets.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
 #include "tests/support/test_support.h"
@@ -202,8 +202,8 @@ void FrmMainLayoutTest::frameComesBackAfterEnlargingAndRestoring()
     QTest::mouseRelease(frm.shpRange, Qt::LeftButton, {}, grab + by);
     const QSize original = frm.size();
     const QRect frame = frm.shpRange->geometry();
-    const IntPoint centre = frm.cutFrame().centre;
-    const int cutW = frm.cutFrame().cutSrcWidth;
+    const IntPoint centre = frm.frameState().centre;
+    const int cutW = frm.frameState().cutSrcWidth;
 
     auto resizeTo = [&](QSize s) {
         frm.resize(s);
@@ -217,7 +217,7 @@ void FrmMainLayoutTest::frameComesBackAfterEnlargingAndRestoring()
     const QPoint at = frm.shpRange->geometry().center();
     QVERIFY(std::abs(at.x() - (d.x() + centre.x * d.width() / pw)) <= 2);
     QVERIFY(std::abs(at.y() - (d.y() + centre.y * d.height() / ph)) <= 2);
-    QCOMPARE(frm.cutFrame().cutSrcWidth, cutW);
+    QCOMPARE(frm.frameState().cutSrcWidth, cutW);
 
     resizeTo(original);
     // Back where it was: the size exactly, the corner within the centre's rounding (a
@@ -225,7 +225,7 @@ void FrmMainLayoutTest::frameComesBackAfterEnlargingAndRestoring()
     QCOMPARE(frm.shpRange->size(), frame.size());
     QVERIFY(std::abs(frm.shpRange->x() - frame.x()) <= 1);
     QVERIFY(std::abs(frm.shpRange->y() - frame.y()) <= 1);
-    QCOMPARE(frm.cutFrame().centre, centre);
+    QCOMPARE(frm.frameState().centre, centre);
     QVERIFY(fake.messages.empty());
 }
 

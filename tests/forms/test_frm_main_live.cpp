@@ -9,7 +9,7 @@
 
 #include "codecs/output_file.h"
 #include "codecs/picture_file.h"
-#include "forms/live_size.h"
+#include "forms/main/live_size.h"
 #include "settings/profile_file.h"
 #include "tests/forms/test_main_window.h"
 

@@ -17,10 +17,10 @@
 #include <sys/resource.h>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_preview.h"
-#include "forms/frm_rot_free.h"
-#include "forms/guarded.h"
-#include "forms/up_down.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/rotation/frm_rot_free.h"
+#include "forms/widgets/guarded.h"
+#include "forms/widgets/up_down.h"
 #include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"

@@ -8,7 +8,7 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "forms/frm_main.h"
+#include "forms/main/frm_main.h"
 #include "platform/paths.h"
 #include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"

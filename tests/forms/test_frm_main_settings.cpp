@@ -13,9 +13,9 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-#include "forms/frm_preview.h"
-#include "forms/main_settings.h"
-#include "forms/up_down.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/main/stored_settings.h"
+#include "forms/widgets/up_down.h"
 #include "settings/cut_size_presets.h"
 #include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"

@@ -9,10 +9,10 @@
 #include <QToolButton>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_main.h"
-#include "forms/frm_preview.h"
-#include "forms/up_down.h"
-#include "forms/work_area_widgets.h"
+#include "forms/main/frm_main.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/widgets/up_down.h"
+#include "forms/main/work_area_widgets.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/reduce.h"
 #include "tests/forms/fake_desktop.h"
@@ -133,8 +133,8 @@ void FrmMainSlotsTest::framedPartIsTheReducedRegion()
     s.frm.edtSizeW->setText(QStringLiteral("320"));
     s.frm.edtSizeH->setText(QStringLiteral("240"));
     s.frm.edtPower->setText(QStringLiteral("50"));
-    QCOMPARE(s.frm.cutFrame().cutSrcWidth, 640);
-    QCOMPARE(s.frm.cutFrame().cutSrcHeight, 480);
+    QCOMPARE(s.frm.frameState().cutSrcWidth, 640);
+    QCOMPARE(s.frm.frameState().cutSrcHeight, 480);
 
     s.frm.btnTmpCutSave[0]->click();
     QCOMPARE(s.frm.statusText(), QStringLiteral("編集画像の枠内を一時保存領域[1]へ保存"));

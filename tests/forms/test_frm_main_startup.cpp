@@ -7,7 +7,7 @@
 
 #include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
-#include "forms/photo_prefetch.h"
+#include "forms/main/photo_prefetch.h"
 #include "imaging/photo.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/reduce.h"

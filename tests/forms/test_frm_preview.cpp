@@ -20,7 +20,7 @@
 
 #include "codecs/picture_file.h"
 #include "codecs/webp.h"
-#include "forms/frm_preview.h"
+#include "forms/preview/frm_preview.h"
 #include "platform/qimage_bridge.h"
 #include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"

@@ -6,7 +6,7 @@
 #include <system_error>
 #include <vector>
 
-#include "forms/guarded.h"
+#include "forms/widgets/guarded.h"
 
 using namespace trimlet;
 

@@ -23,11 +23,11 @@
 #include <filesystem>
 #include <string>
 
-#include "forms/frm_main.h"
-#include "forms/frm_preview.h"
-#include "forms/slot_strip.h"
-#include "forms/up_down.h"
-#include "forms/work_area_widgets.h"
+#include "forms/main/frm_main.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/main/slot_strip.h"
+#include "forms/widgets/up_down.h"
+#include "forms/main/work_area_widgets.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/support/test_support.h"
 

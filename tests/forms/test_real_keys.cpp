@@ -10,10 +10,10 @@
 #include <functional>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_preview.h"
-#include "forms/frm_rot_free.h"
-#include "forms/up_down.h"
-#include "forms/work_area_widgets.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/rotation/frm_rot_free.h"
+#include "forms/widgets/up_down.h"
+#include "forms/main/work_area_widgets.h"
 #include "imaging/rotate.h"
 #include "platform/qimage_bridge.h"
 #include "tests/forms/fake_desktop.h"
@@ -132,7 +132,7 @@ void RealKeysTest::tabLeavesTheRateFieldAndRaisesItToTheMinimum()
     QTRY_VERIFY(!r.frm.edtPower->hasFocus());
     QCOMPARE(r.frm.edtPower->text(), QStringLiteral("24"));
     QCOMPARE(r.frm.udPower->position(), 24);
-    QCOMPARE(r.frm.cutFrame().cutSrcWidth, 1000);
+    QCOMPARE(r.frm.frameState().cutSrcWidth, 1000);
 
     // Shift+Tab comes back, and Delete works in the field.
     keys(QStringLiteral("shift+Tab"));

@@ -7,8 +7,8 @@
 #include <QGroupBox>
 #include <QToolButton>
 
-#include "forms/slot_strip.h"
-#include "forms/work_area_widgets.h"
+#include "forms/main/slot_strip.h"
+#include "forms/main/work_area_widgets.h"
 #include "tests/support/test_support.h"
 
 using namespace trimlet;

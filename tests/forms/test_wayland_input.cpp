@@ -10,7 +10,7 @@
 #include <QProcess>
 
 #include "codecs/picture_file.h"
-#include "forms/frm_preview.h"
+#include "forms/preview/frm_preview.h"
 #include "platform/desktop.h"
 #include "tests/forms/test_main_window.h"
 

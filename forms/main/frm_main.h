@@ -1,0 +1,327 @@
+#pragma once
+// The main window: command band, work area, console and status bar. Handlers are named after
+// their control and event; the computations they need live in codecs/ and imaging/, the
+// controls in MainControls, the frame in FrameState and the slots in SlotStrip.
+
+#include <QColor>
+#include <QImage>
+#include <QMainWindow>
+#include <QPoint>
+#include <QSize>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "codecs/picture.h"
+#include "document/frame_state.h"
+#include "document/edit_history.h"
+#include "forms/widgets/guarded.h"
+#include "forms/main/main_controls.h"
+#include "forms/preview/output_options.h"
+#include "document/picture_transform.h"
+#include "forms/main/status_kind.h"
+
+class QAction;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+class QWheelEvent;
+
+namespace trimlet {
+
+class LiveSizeWorker;
+class PhotoPrefetch;
+struct LiveSizeResult;
+struct PieceRequest;
+class PlacementTracker;
+class SlotStrip;
+class TfrmPreview;
+class TfrmRotFree;
+
+class TfrmMain : public QMainWindow, private MainControls {
+    Q_OBJECT
+
+public:
+    // args: the program's command-line arguments after its name, as the file system's bytes;
+    // the first one is loaded at the first showing.
+    explicit TfrmMain(std::vector<std::string> args = {}, QWidget* parent = nullptr);
+    ~TfrmMain() override;
+
+    // The editing document.
+    const Picture& editingPicture() const { return editing_; }
+    // The document's path as the file system's bytes, and as shown (for labels and messages).
+    const std::string& currentFilePath() const { return currentFileName_; }
+    QString currentFileName() const;
+    bool largePictureAnswer() const { return largePictureAnswer_; }
+    QString statusText() const;
+
+    void LoadPictureFile(const std::string& path);
+    // A name that is text already (typed, or from a dialog, which only ever gives UTF-8).
+    void LoadPictureFile(const QString& path);
+    void ShowStatus(const QString& text, StatusKind kind);
+    void SetCurrentFile(const std::string& path);
+    void SetEditingEnabled(bool enabled);
+    void UpdateSlotLoadButtons();
+    // Loads the first file of a drop at a point in client coordinates; drops outside the
+    // client area are ignored. Public for the window tests, which cannot drag from a shell.
+    void dropFiles(const std::vector<std::string>& paths, const QPoint& clientPoint);
+
+    // Replaces the editing picture by it joined with `added` on the side of the work area that
+    // holds the drop point, aligned by the concatenation page's buttons.
+    // False when the joined picture could not be made (the error box has been shown).
+    bool ConcatenatePicture(const Picture& added, const QPoint& clientPoint);
+    // Fits the picture into the work area and places the cut frame.
+    void LayoutWorkArea(bool recentre, bool recomputeMinimumRate);
+
+    // The frame state (frameCentreX/Y, cutSrcWidth/Height and the drag), as the frame widget shows it.
+    FrameState& frameState() { return frame_; }
+    // Temporary slots, numbered 1 to 3 as their captions.
+    SlotStrip& slotStrip() const { return *tmpSave; }
+    // The slot a command is meant for: a slot's button, or a menu item on the slot the menu
+    // was opened on; 0 for none.
+    int SlotForSender(const QObject* sender) const;
+    void btnTmpSaveClick(QObject* sender);
+    void btnTmpCutSaveClick(QObject* sender);
+    void btnTmpLoadClick(QObject* sender);
+    void imgTmpSaveMouseUp(int slot, QMouseEvent* event);
+    // Drags inside the window come from imgSource or a slot panel. Public for the window tests,
+    // which cannot run the toolkit's drag loop.
+    bool imgTmpSaveDragOver(const QObject* source, int slot) const;
+    void imgTmpSaveDragDrop(const QObject* source, int slot);
+    bool FormDragOver(const QObject* source, const QPoint& clientPoint) const;
+    void FormDragDrop(const QObject* source, const QPoint& clientPoint);
+
+    // Replaces the editing picture without a layout pass (the transforms that keep the size).
+    // `rendered` is its display copy when one was made ahead, used if the layout asks that size.
+    void setEditingPicture(Picture picture, QImage rendered = {});
+
+    // Settings: read once at the first showing, written at closing (and after a copy).
+    void LoadSettings();
+    Status SaveSettings();
+    // Gives the window its stored size and place before it is first shown (LoadPlacement).
+    void setVisible(bool visible) override;
+    const std::string& settingsPath() const { return settingsPath_; }
+    // Tests point the window at a settings file of their own before showing it.
+    void setSettingsPath(std::string path) { settingsPath_ = std::move(path); }
+    // The background colour of rotations and joins.
+    QColor backgroundColour() const { return bgColour_; }
+    void setBackgroundColour(const QColor& colour);
+    // Presets.
+    void btnSizeLoadAndSaveClick(QPushButton* sender);
+    void itemCutSizeClick(int slot);
+
+    // The preview window the cut results go to, and the free-rotation window; main() and the
+    // tests set them, and the main window takes what they report.
+    void setPreviewWindow(TfrmPreview* preview);
+    void setRotFreeWindow(TfrmRotFree* rotFree);
+    // The console's output choices for the document as it is now.
+    OutputOptions outputOptions() const;
+
+    // Transforms.
+    // False when the picture could not be made; the error box and status line say so.
+    bool TransformPicture(Transform mode);
+    void btnRotLClick();
+    void btnRotRClick();
+    void btnRot180Click();
+    void btnRevHClick();
+    void btnRevWClick();
+    void btnRotFreeClick();
+    void btnBGColorClick();
+    // How a failure that escaped a handler of this window or its tool windows is reported: an
+    // error box, and the status line.
+    FailureReport failureReport();
+    // Slots for connect() that run a handler of this window, or any callable, guarded.
+    template <class... Args>
+    auto guarded(void (TfrmMain::*handler)(Args...))
+    {
+        return guardedSlot([this, handler](Args... args) { (this->*handler)(args...); }, failureReport());
+    }
+    template <class Handler>
+    auto guarded(Handler handler)
+    {
+        return guardedSlot(std::move(handler), failureReport());
+    }
+
+    // Cut frame.
+    void UpdateMinimumRate();
+    void ResizeCutFrame(bool storeCentre);
+    void PlaceCutFrame(bool recentre);
+    void StoreFrameCentre();
+    void ClampCutFrame(int x, int y);
+    // Cutting and output.
+    void MakeCutResult(OutputMode mode);
+    // What the frame cuts out of the editing picture now.
+    PieceRequest pieceRequest() const;
+
+    // Handlers.
+    void shpRangeMouseDown(QMouseEvent* event);
+    void shpRangeMouseMove(QMouseEvent* event);
+    void shpRangeMouseUp(QMouseEvent* event);
+    void imgSourceMouseUp(QMouseEvent* event);
+    void edtSizeWChange();
+    void edtPowerChange();
+    void edtExit(QLineEdit* edit);
+    void btnSwapClick();
+    void tmrCheckResizeTimer();
+    void btnPreviewClick();
+    void btnSaveClick();
+    void btnCutCopyClick();
+    void btnQuickSaveClick();
+    void btnAllCopyClick();
+    void btnCutAndLoadClick();
+    void rdgpFormatClick();
+    void tbarQualChange();
+    void btnOpenClick();
+    void btnReloadClick();
+    void btnPasteClick();
+    void btnOpenDirClick();
+    void btnExitClick();
+    void btnAboutClick();
+
+    // Keyboard framing, the screen's own size and stepping through the folder.
+    // The frame moved by display pixels and kept inside the picture, as a drag moves it.
+    void moveCutFrameBy(int dx, int dy);
+    // The frame centred on the picture, as a new picture gets it.
+    void centreCutFrame();
+    // Ctrl+wheel over the picture: the rate one up or down per notch, within its limits.
+    void wheelRate(const QWheelEvent* event);
+    // The screen that shows the window, in device pixels; what the preset menu's first item sets.
+    QSize screenPixelSize() const;
+    void itemScreenSizeClick();
+    // Loads the next (+1) or previous (-1) picture file of the current file's folder in natural
+    // order, keeping the cut size, the rate and the frame's place relative to the picture.
+    void stepPictureFile(int direction);
+    // Undo and redo of the picture's edits.
+    // Goes back to the document before the last edit (forward again), or says there is none.
+    void undoEdit();
+    void redoEdit();
+    // Tests lower its bounds.
+    EditHistory& editHistory() { return history_; }
+
+    // The command-line picture, decoding since before the window was built; the first
+    // showing's load takes it.
+    void setPrefetch(std::unique_ptr<PhotoPrefetch> prefetch);
+    // The first showing's work is done, the command-line picture loaded (or refused).
+    bool started() const { return started_; }
+
+signals:
+    // Asks the program to show the version window; main() connects it.
+    void aboutRequested();
+    // The first showing goes on to the command-line picture, once the window has been painted.
+    // A box the load opens (the large-picture question) comes after this.
+    void startupLoading();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    using MainControls::statusBar;  // the field, not QMainWindow's function
+
+    void FormCreate();
+    void FormShow();
+    // What the first showing does once the window is on the screen.
+    void finishFormShow();
+    bool FormClose();
+    void connectLoadHandlers();
+    void connectFrameHandlers();
+    void connectOutputHandlers();
+    void connectTransformHandlers();
+    void connectSlotHandlers();
+    void connectPresetHandlers();
+    void expandSlot(int slot);
+    void setProgress(int position);
+    void quarterTurn(Transform mode, const QString& status);
+    IntRect displayRect() const;
+    // Where a pw × ph picture goes in the work area as it is now.
+    IntRect fittedDisplay(int pw, int ph) const;
+    // The screen pixels a pw × ph picture is shown on in the work area as it is now.
+    QSize displayDeviceSize(int pw, int ph) const;
+    // Puts the frame widget where frame_ says.
+    void showCutFrame();
+    void runPreview(OutputMode mode);
+    // Stops the periodic resize check until the returned holder goes, on every way out.
+    std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
+    // The settings' window placement, applied once, before the native window exists.
+    void LoadPlacement();
+    void showSourceSize();
+    // The last saved picture's path from the settings, as the file system's bytes; empty
+    // when none is stored.
+    std::string outputPathSetting() const;
+
+    // Keyboard framing and stepping through the folder.
+    void connectKeyHandlers();
+    bool workAreaEvent(QObject* watched, QEvent* event);
+    int wheelRemainder_ = 0;  // a touchpad's part of a notch, kept for the next event
+    bool stepping_ = false;   // a folder step loads its file, never joins it
+    // What the last folder step left, so that the next one goes on from there. The rate and
+    // the share are what the user chose; a picture too small for them shows less, and the
+    // next one gets them back unless the user changed something in between.
+    struct FolderStep {
+        std::string to;    // the file stepped to, loaded or not
+        std::string from;  // the document's file just after the step
+        int rate = 0;
+        int rateShown = 0;
+        double shareX = 0.5, shareY = 0.5;  // the frame's centre as a share of the picture
+        IntPoint centreShown;
+    } step_;
+    // Undo and redo of the picture's edits.
+    void connectHistoryHandlers();
+    EditState editState() const;
+    // Puts a state back: picture, document, frame and rate, laid out anew.
+    void restoreEditState(const EditState& state);
+    // Keeps `before` for an undo of the edit just made; an edit of no picture has none.
+    void rememberEdit(const QString& name, EditState before);
+    // The document's path; empty for a pasted picture.
+    void showDocument(const std::string& path);
+    EditHistory history_;
+    QAction* actUndo = nullptr;
+    QAction* actRedo = nullptr;
+    QAction* popitemUndo = nullptr;
+    QAction* popitemRedo = nullptr;
+
+    FrameState frame_;
+    int resizeEventCount = 0;
+    bool resizePending = false;
+    QPushButton* presetButton = nullptr;
+    PlacementTracker* placement_ = nullptr;
+    TfrmPreview* frmPreview_ = nullptr;
+    TfrmRotFree* frmRotFree_ = nullptr;
+    std::string settingsPath_;
+    QColor bgColour_{Qt::white};
+    int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored
+    std::vector<std::string> args_;
+    std::unique_ptr<PhotoPrefetch> prefetch_;
+    bool shownOnce_ = false;
+    bool paintedOnce_ = false;
+    bool startupPending_ = false;
+    bool started_ = false;
+    bool closing_ = false;
+    Picture editing_;
+    std::string currentFileName_;
+    bool largePictureAnswer_ = true;
+
+public:
+    // Live size: the piece's exact file size, measured off the event loop.
+    LiveSizeWorker& liveSizeWorker() const { return *liveSize_; }
+    // Asks for a new measurement once the current burst of changes is over.
+    void requestLiveSize();
+    void udMaxKbChange();
+
+private:
+    void connectLiveSizeHandlers();
+    void startLiveSize();
+    void showLiveSize(const LiveSizeResult& result);
+    LiveSizeWorker* liveSize_ = nullptr;
+    QTimer* tmrLiveSize_ = nullptr;
+};
+
+}  // namespace trimlet

@@ -1,0 +1,250 @@
+// The main window's loading side: files, shortcuts, drops, reload, paste, the folder button,
+// the status line and the switching of picture-dependent controls.
+
+#include <QAction>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFile>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <filesystem>
+
+#include "base/byte_path.h"
+#include "codecs/picture_file.h"
+#include "forms/main/frm_main.h"
+#include "forms/widgets/guarded.h"
+#include "forms/widgets/path_text.h"
+#include "forms/main/main_files.h"
+#include "forms/main/photo_prefetch.h"
+#include "forms/main/slot_strip.h"
+#include "forms/main/work_area_widgets.h"
+#include "imaging/photo_streamed.h"
+#include "platform/desktop.h"
+#include "platform/paths.h"
+#include "platform/qimage_bridge.h"
+#include "platform/trace.h"
+#include "settings/profile_file.h"
+#include "settings/settings_keys.h"
+
+namespace trimlet {
+
+namespace {
+
+constexpr std::int64_t kLargePicturePixels = 10'000'000;
+
+const char* const kLargePictureText =
+    QT_TRANSLATE_NOOP("trimlet::TfrmMain", "10Mピクセルを超える画像は処理に失敗する場合があります。");
+const char* const kPastedName = QT_TRANSLATE_NOOP("trimlet::TfrmMain", "クリップボードからの貼り付け");
+
+}  // namespace
+
+void TfrmMain::connectLoadHandlers()
+{
+    connect(btnOpen, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenClick));
+    connect(btnPaste, &QPushButton::clicked, this, guarded(&TfrmMain::btnPasteClick));
+    connect(btnReload, &QPushButton::clicked, this, guarded(&TfrmMain::btnReloadClick));
+    connect(btnOpenDir, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenDirClick));
+    connect(popitemPaste, &QAction::triggered, this, guarded(&TfrmMain::btnPasteClick));
+    connect(popitemReload, &QAction::triggered, this, guarded(&TfrmMain::btnReloadClick));
+}
+
+void TfrmMain::ShowStatus(const QString& text, StatusKind kind)
+{
+    if (kind != StatusKind::statusOnly)
+        desktop().message(this, MessageKind(int(kind)), text);
+    // One line: a box's line break would make the status bar grow.
+    statusLine->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
+}
+
+QString TfrmMain::statusText() const { return statusLine->text(); }
+
+QString TfrmMain::currentFileName() const { return displayPath(currentFileName_); }
+
+void TfrmMain::SetCurrentFile(const std::string& path)
+{
+    currentFileName_ = path;
+    showFileName(displayPath(fileNamePart(path)));
+}
+
+void TfrmMain::SetEditingEnabled(bool enabled) { setPictureControlsEnabled(enabled); }
+
+QSize TfrmMain::displayDeviceSize(int pw, int ph) const
+{
+    const IntRect d = fittedDisplay(pw, ph);
+    return deviceSize(QSize(d.w, d.h), imgSource->devicePixelRatioF());
+}
+
+void TfrmMain::setEditingPicture(Picture picture, QImage rendered)
+{
+    // The display copy first: when it cannot be made, the old picture stays, whole and shown.
+    const QSize device = displayDeviceSize(picture.width(), picture.height());
+    QImage shown = rendered.size() == device ? std::move(rendered)
+                                             : displayImage(picture.bitmap(), device.width(), device.height());
+    editing_ = std::move(picture);
+    imgSource->setImage(std::move(shown));
+    requestLiveSize();
+}
+
+void TfrmMain::showSourceSize()
+{
+    lblSrcSizeW->setText(QString::number(editing_.width()));
+    lblSrcSizeH->setText(QString::number(editing_.height()));
+}
+
+void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::encodeName(path).toStdString()); }
+
+void TfrmMain::LoadPictureFile(const std::string& requested)
+{
+    trace("load-begin");
+    const std::string path = resolvePictureShortcut(requested);
+
+    DecodeLimits options;
+    options.colourManagement = colourManagement_ != 0;
+    QImage rendered;
+    auto loaded = [&] {
+        if (path.empty())
+            return Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"));
+        // The command-line picture was decoded while the window was built; only the first load
+        // can be that one.
+        const auto prefetch = std::move(prefetch_);
+        if (prefetch)
+            if (auto taken = prefetch->take(path, options)) {
+                rendered = std::move(taken->shown);
+                return std::move(taken->picture);
+            }
+        return loadPhotoStreamed(path, options);
+    }();
+    trace("load-decoded");
+    if (!loaded) {
+        ShowStatus(tr("%1は読み込めませんでした。").arg(displayPath(fileNamePart(path))), StatusKind::skWarning);
+        return;
+    }
+
+    const QString dropped = tr("ファイルドロップ：%1").arg(displayPath(path));
+    ShowStatus(dropped, StatusKind::statusOnly);
+    const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty() && !stepping_;
+    if (!joining) {
+        setEditingPicture(std::move(loaded).value(), std::move(rendered));
+        SetCurrentFile(path);
+        history_.clear();  // a new document; its edits start here
+    } else {
+        EditState before = editState();
+        if (!ConcatenatePicture(loaded.value(), mapFromGlobal(QCursor::pos())))
+            return;  // the error box and the status line have said why; the picture is as it was
+        rememberEdit(dropped, std::move(before));
+    }
+
+    showSourceSize();
+    LayoutWorkArea(true, true);
+    if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
+        ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
+        if (largePictureAnswer_) {
+            trace("question-asked");
+            largePictureAnswer_ = desktop().askYesNo(this, MessageKind::Warning,
+                                                     tr(kLargePictureText) + tr("\n\nこの警告を今後も表示しますか？"));
+            trace("question-answered");
+        }
+    }
+    SetEditingEnabled(true);
+    btnReload->setEnabled(true);
+    trace("load-end");
+}
+
+void TfrmMain::btnOpenClick()
+{
+    const QString chosen = desktop().openFileName(this, openPictureRequest(outputPathSetting()));
+    if (!chosen.isEmpty())
+        LoadPictureFile(pathFromDialog(chosen));
+}
+
+void TfrmMain::btnReloadClick() { LoadPictureFile(currentFileName_); }
+
+void TfrmMain::btnPasteClick()
+{
+    if (!desktop().clipboardHasImage()) {
+        ShowStatus(tr("クリップボードに画像がありません。"), StatusKind::skInformation);
+        return;
+    }
+    // The picture is taken before the document's name is cleared, so that a clipboard that
+    // cannot be read, or a picture too large for memory, leaves the document as it was.
+    Bitmap pasted = fromQImage(desktop().clipboardImage());
+    if (pasted.empty()) {
+        ShowStatus(tr("クリップボードの画像を読み込めませんでした。"), StatusKind::skWarning);
+        return;
+    }
+    EditState before = editState();
+    setEditingPicture(Picture(std::move(pasted)));
+    showDocument({});
+    rememberEdit(tr(kPastedName), std::move(before));
+    ShowStatus(tr(kPastedName), StatusKind::statusOnly);
+    showSourceSize();
+    LayoutWorkArea(true, true);
+    SetEditingEnabled(true);
+}
+
+void TfrmMain::showDocument(const std::string& path)
+{
+    SetCurrentFile(path);
+    btnReload->setEnabled(!path.empty());
+    if (path.empty())
+        showFileName(tr(kPastedName));
+}
+
+void TfrmMain::btnOpenDirClick() { openFolder(this, folderToOpen(currentFileName_, outputPathSetting())); }
+
+std::string TfrmMain::outputPathSetting() const
+{
+    return ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, "");
+}
+
+void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& clientPoint)
+{
+    if (paths.empty() || !rect().contains(clientPoint))
+        return;
+    activateWindow();
+    raise();
+    LoadPictureFile(paths.front());
+}
+
+void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
+{
+    // Drags of our own are let in and judged at every move: a window that refuses the entry
+    // hears nothing more of that drag, not even over the picture.
+    if (event->source() == imgSource || tmpSave->slotOfPanel(event->source()))
+        event->acceptProposedAction();
+    else if (!acceptFilesAsCopy(event))
+        event->ignore();
+}
+
+void TfrmMain::dragMoveEvent(QDragMoveEvent* event)
+{
+    if (event->source() != imgSource && !tmpSave->slotOfPanel(event->source()) && acceptFilesAsCopy(event))
+        return;
+    if (FormDragOver(event->source(), event->position().toPoint()))
+        event->acceptProposedAction();
+    else
+        event->ignore();
+}
+
+void TfrmMain::dropEvent(QDropEvent* event)
+{
+    const QPoint at = event->position().toPoint();
+    if (event->source() == imgSource || tmpSave->slotOfPanel(event->source())) {
+        if (FormDragOver(event->source(), at)) {
+            event->acceptProposedAction();
+            runGuarded([&] { FormDragDrop(event->source(), at); }, failureReport());
+        }
+        return;
+    }
+    const std::vector<std::string> paths = droppedFiles(*event->mimeData());
+    if (paths.empty() || !acceptFilesAsCopy(event))
+        return;
+    runGuarded([&] { dropFiles(paths, at); }, failureReport());
+}
+
+}  // namespace trimlet

@@ -1,0 +1,293 @@
+// What the window asks of its controls as a whole: layout, enabling, settings and choices.
+
+#include "forms/main/main_controls.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSlider>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QToolButton>
+#include <algorithm>
+
+#include "forms/main/slot_strip.h"
+#include "forms/widgets/up_down.h"
+#include "forms/main/work_area_widgets.h"
+#include "imaging/reduce.h"
+#include "imaging/rotation_preview.h"
+
+namespace trimlet {
+
+namespace {
+
+// The join group's stored code: 1..4 for the buttons in order, 2 also for none down.
+int groupCode(std::initializer_list<const QToolButton*> buttons)
+{
+    const QToolButton* const* b = buttons.begin();
+    if (b[0]->isChecked())
+        return 1;
+    if (b[2]->isChecked())
+        return 3;
+    if (b[3]->isChecked())
+        return 4;
+    return 2;
+}
+
+void pressGroupCode(std::initializer_list<QToolButton*> buttons, int code)
+{
+    if (code < 1 || code > 4)
+        return;
+    buttons.begin()[code - 1]->setChecked(true);  // the group's toggle handler raises the others
+}
+
+}  // namespace
+
+IntRect workArea(const QSize& client)
+{
+    constexpr int kButtonBandHeight = 100;
+    constexpr int kConsoleHeight = 117;
+    return {0, kButtonBandHeight, client.width(), client.height() - kButtonBandHeight - kConsoleHeight};
+}
+
+MainControls::MainControls() = default;
+MainControls::~MainControls() = default;
+
+void MainControls::layoutRegions(const QSize& client)
+{
+    const int w = client.width();
+    const IntRect area = workArea(client);
+    pnlButton->setGeometry(0, 0, w, area.y);
+    tmpSave->group()->move(std::max(pcEdit->geometry().right() + 8, w - tmpSave->group()->width() - 4), 4);
+    pnlConsole->setGeometry(0, area.y + area.h, w, client.height() - area.y - area.h);
+
+    lblNotice->setGeometry(area.x, area.y, area.w, area.h);
+    const int nameHeight = lblFileNameF->sizeHint().height();
+    const int nameTop = area.y + area.h - nameHeight - 4;
+    lblFileNameF->setGeometry(6, nameTop, w - 12, nameHeight);
+    lblFileNameB->setGeometry(7, nameTop + 1, w - 12, nameHeight);
+    progressBar->setGeometry(statusBar->rect());
+}
+
+void MainControls::setPictureControlsEnabled(bool enabled)
+{
+    for (QWidget* w : std::initializer_list<QWidget*>{
+             btnRevH,       btnRevW,         btnRotR,    btnRotL,         btnRot180,  btnRotFree,
+             btnCutAndLoad, btnCopy,         btnAllCopy, btnQuickSave,    btnPreview, btnSave,
+             spdTop,        spdTopBottom,    spdBottom,  spdTopBottomCut, spdLeft,    spdLeftRight,
+             spdRight,      spdLeftRightCut, btnBGColor, pnlBGColor})
+        w->setEnabled(enabled);
+    tmpSave->setEditingEnabled(enabled);
+    imgSource->setVisible(enabled);
+    shpRange->setVisible(enabled);
+    lblNotice->setVisible(!enabled);
+}
+
+void MainControls::showSizeLabel(QLabel* label, int value, const QLineEdit* edit)
+{
+    label->setText(QString::number(value));
+    QPalette p = label->palette();
+    p.setColor(QPalette::WindowText,
+               label->text() == edit->text() ? QApplication::palette().color(QPalette::WindowText) : QColor(255, 0, 0));
+    label->setPalette(p);
+}
+
+void MainControls::popupEditMenu(QWidget* source, const QPoint& local)
+{
+    const std::pair<QAction*, QWidget*> follows[] = {{popitemRevH, btnRevH},       {popitemRevW, btnRevW},
+                                                     {popitemRotR, btnRotR},       {popitemRotL, btnRotL},
+                                                     {popitemRot180, btnRot180},   {popitemPaste, btnPaste},
+                                                     {popitemReload, btnReload},   {popitemQuickSave, btnQuickSave},
+                                                     {popitemPreview, btnPreview}, {popitemSave, btnSave}};
+    for (const auto& [item, button] : follows)
+        item->setEnabled(button->isEnabled());
+    popEdit->popup(source->mapToGlobal(local));
+}
+
+void MainControls::applySpin(UpDown* ud, QLineEdit* edit, int value)
+{
+    ud->setPosition(std::int16_t(value));  // the control keeps the low 16 bits, signed
+    edit->setText(QString::number(ud->position()));
+}
+
+void MainControls::selectRadio(QButtonGroup* group, int index)
+{
+    index = std::clamp(index, -1, int(group->buttons().size()) - 1);
+    group->setExclusive(false);
+    for (QAbstractButton* b : group->buttons())
+        b->setChecked(group->id(b) == index);
+    group->setExclusive(true);
+}
+
+MainSettings MainControls::consoleSettings() const
+{
+    MainSettings s;
+    s.power = udPower->position();
+    s.quality = tbarQual->value();
+    s.maxKb = udMaxKb->position();
+    s.width = udSizeW->position();
+    s.height = udSizeH->position();
+    s.format = rdgpFormatItems->checkedId();
+    s.tail = rdgpTailItems->checkedId();
+    s.topBottom = topBottomCode();
+    s.leftRight = leftRightCode();
+    return s;
+}
+
+void MainControls::applyConsoleSettings(const MainSettings& s)
+{
+    const auto showQuality = [this](int quality) {
+        tbarQual->setValue(std::clamp(quality, 1, 100));
+        lblQual->setText(QString::number(tbarQual->value()));
+    };
+    applySpin(udPower, edtPower, s.power);
+    showQuality(s.quality);
+    udMaxKb->setPosition(std::max(s.maxKb, 0));
+    applySpin(udSizeW, edtSizeW, s.width);
+    applySpin(udSizeH, edtSizeH, s.height);
+    selectRadio(rdgpFormatItems, s.format);
+    showOutputFormat();
+    selectRadio(rdgpTailItems, s.tail);
+    pressTopBottom(s.topBottom);
+    pressLeftRight(s.leftRight);
+    if (s.sibling) {
+        showQuality(s.sibling->quality);
+        applySpin(udSizeW, edtSizeW, s.sibling->width);
+        applySpin(udSizeH, edtSizeH, s.sibling->height);
+    }
+}
+
+void MainControls::showOutputFormat()
+{
+    const OutputFormat format = outputChoices().format;
+    const QString ext = QString::fromLatin1(outputExtension(format));
+    rdgpTailItems->button(0)->setText(QStringLiteral("filename(1)") + ext);
+    rdgpTailItems->button(1)->setText(QStringLiteral("filename-1") + ext);
+    // Under a size limit the quality is the limit's choice, which the slider only shows.
+    tbarQual->setEnabled(hasQuality(format) && udMaxKb->position() == 0);
+}
+
+Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& client)
+{
+    const IntRect area = workArea(client);
+    shpRotPreview->setGeometry(area.x, area.y, area.w, area.h);
+    // The preview base: the picture reduced to fit the work area's screen pixels, never below
+    // 1 × 1; the view enlarges a smaller one.
+    const auto [w, h] = rotationPreviewSize(picture.width(), picture.height(), area.w, area.h);
+    const QSize device = deviceSize(QSize(w, h), imgRotPreview->devicePixelRatioF());
+    const int baseW = std::min(device.width(), picture.width());
+    const int baseH = std::min(device.height(), picture.height());
+    Bitmap base = (baseW == picture.width() && baseH == picture.height()) ? picture : reduceArea(picture, baseW, baseH);
+    imgRotPreview->setGeometry(area.x + (area.w - w) / 2, area.y + (area.h - h) / 2, w, h);
+    imgRotPreview->setImage(QImage());
+    imgRotPreview->show();
+    imgRotPreview->raise();
+    lblFileNameB->raise();
+    lblFileNameF->raise();
+    return base;
+}
+
+void MainControls::setRotationPreviewShown(bool visible)
+{
+    // The preview itself was put in place when the rotation window was opened.
+    imgSource->setVisible(!visible);
+    shpRange->setVisible(!visible);
+    if (!visible) {
+        imgRotPreview->hide();
+        shpRotPreview->hide();
+    }
+}
+
+void MainControls::showRotationGuides(Qt::BrushStyle hatch)
+{
+    shpRotPreview->setHatch(hatch);
+    shpRotPreview->setVisible(hatch != Qt::NoBrush);
+    shpRotPreview->raise();
+}
+
+OutputOptions MainControls::outputChoices() const
+{
+    OutputOptions options;
+    options.quality = tbarQual->value();
+    options.maxKb = udMaxKb->position();
+    // No item checked (a settings value of -1) writes JPEG, as the first item would.
+    const int format = rdgpFormatItems->checkedId();
+    options.format = format > 0 ? OutputFormat(format) : OutputFormat::Jpeg;
+    options.tail = rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
+    return options;
+}
+
+void MainControls::showFileName(const QString& name)
+{
+    lblFileNameF->setText(name);
+    lblFileNameB->setText(name);
+}
+
+void MainControls::applyMinimumRate(int minimum)
+{
+    udPower->setMinimum(minimum);
+    bool ok = false;
+    int typed = edtPower->text().toInt(&ok);
+    if (!ok)
+        typed = minimum;
+    if (typed < minimum)
+        edtPower->setText(QString::number(minimum));
+}
+
+void MainControls::showBackgroundColour(const QColor& colour)
+{
+    QPalette p = pnlBGColor->palette();
+    p.setColor(QPalette::Button, colour);
+    p.setColor(QPalette::Window, colour);
+    p.setColor(QPalette::ButtonText, colour.lightness() < 128 ? Qt::white : Qt::black);
+    pnlBGColor->setPalette(p);
+}
+
+void MainControls::swapCutSize()
+{
+    const int width = udSizeW->position();
+    edtSizeW->setText(edtSizeH->text());
+    edtSizeH->setText(QString::number(width));
+}
+
+void MainControls::setCutSize(int width, int height)
+{
+    edtSizeW->setText(QString::number(width));
+    edtSizeH->setText(QString::number(height));
+}
+
+int MainControls::topBottomCode() const { return groupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}); }
+int MainControls::leftRightCode() const { return groupCode({spdLeft, spdLeftRight, spdRight, spdLeftRightCut}); }
+void MainControls::pressTopBottom(int code)
+{
+    pressGroupCode({spdTop, spdTopBottom, spdBottom, spdTopBottomCut}, code);
+}
+void MainControls::pressLeftRight(int code)
+{
+    pressGroupCode({spdLeft, spdLeftRight, spdRight, spdLeftRightCut}, code);
+}
+
+AlignH MainControls::joinAlignH() const
+{
+    return spdTop->isChecked()            ? AlignH::Top
+           : spdTopBottom->isChecked()    ? AlignH::Centre
+           : spdBottom->isChecked()       ? AlignH::Bottom
+           : spdTopBottomCut->isChecked() ? AlignH::Trim
+                                          : AlignH::None;
+}
+
+AlignV MainControls::joinAlignV() const
+{
+    return spdLeft->isChecked()           ? AlignV::Left
+           : spdLeftRight->isChecked()    ? AlignV::Centre
+           : spdRight->isChecked()        ? AlignV::Right
+           : spdLeftRightCut->isChecked() ? AlignV::Trim
+                                          : AlignV::None;
+}
+
+}  // namespace trimlet

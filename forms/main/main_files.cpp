@@ -1,0 +1,95 @@
+#include "forms/main/main_files.h"
+
+#include <QCoreApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <filesystem>
+
+#include "base/byte_path.h"
+#include "codecs/shell_link.h"
+#include "forms/widgets/path_text.h"
+#include "platform/paths.h"
+
+namespace trimlet {
+
+namespace {
+
+bool hasLinkExtension(const std::string& path)
+{
+    const std::string name = fileNamePart(path);
+    const std::size_t dot = name.rfind('.');
+    return dot != std::string::npos && QByteArray::fromStdString(name.substr(dot)).toLower() == ".lnk";
+}
+
+}  // namespace
+
+std::string resolvePictureShortcut(const std::string& requested)
+{
+    if (!hasLinkExtension(requested))
+        return requested;
+    const std::string target = resolveShortcut(requested);
+    return target.empty() ? target : expandToLongPath(absoluteLocalPath(target));
+}
+
+FileDialogRequest openPictureRequest(const std::string& lastSaved)
+{
+    FileDialogRequest request;
+    // Until something is saved, an installed copy starts among the user's pictures, never
+    // in its own program or cache folder.
+    std::string folder = lastSaved.empty() ? std::string() : folderPart(absoluteLocalPath(lastSaved));
+    std::error_code ec;
+    if (folder.empty() || !std::filesystem::is_directory(folder, ec))
+        folder = defaultPictureFolder(executablePath());
+    request.initialFolder = displayPath(utf8Ancestor(folder));
+    request.filters = {QStringLiteral("bitmap files (*.bmp)"),
+                       QStringLiteral("GIF files (*.gif)"),
+                       QStringLiteral("JPEG files (*.jpg *.jpeg)"),
+                       QStringLiteral("PNG files (*.png)"),
+                       QStringLiteral("WebP files (*.webp)"),
+                       QStringLiteral("AVIF files (*.avif)"),
+                       QStringLiteral("HEIF files (*.heic *.heif)"),
+                       QStringLiteral("TIFF files (*.tif *.tiff)"),
+                       QCoreApplication::translate("MainFiles", "すべてのファイル (*)")};
+    request.selectedFilter = 2;
+    request.defaultSuffix = QStringLiteral("jpg");
+    return request;
+}
+
+std::string folderToOpen(const std::string& document, const std::string& lastSaved)
+{
+    const std::string file = document.empty() ? lastSaved : document;
+    return file.empty() ? defaultPictureFolder(executablePath()) : folderPart(absoluteLocalPath(file));
+}
+
+bool acceptFilesAsCopy(QDropEvent* event)
+{
+    if (!event->mimeData()->hasUrls() || !(event->possibleActions() & Qt::CopyAction))
+        return false;
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
+}
+
+std::vector<std::string> droppedFiles(const QMimeData& data)
+{
+    std::vector<std::string> paths;
+    for (const QUrl& url : data.urls())
+        if (std::string path = localPathOfUrl(url); !path.empty())
+            paths.push_back(std::move(path));
+    return paths;
+}
+
+void openFolder(QWidget* parent, const std::string& folder)
+{
+    std::error_code ec;
+    if (!std::filesystem::is_directory(folder, ec))
+        desktop().message(
+            parent, MessageKind::Information,
+            QCoreApplication::translate("MainFiles", "フォルダ %1 は存在しません。").arg(displayPath(folder)));
+    else if (!desktop().openUrl(urlOfLocalPath(folder)))
+        desktop().message(
+            parent, MessageKind::Warning,
+            QCoreApplication::translate("MainFiles", "フォルダ %1 を開けませんでした。").arg(displayPath(folder)));
+}
+
+}  // namespace trimlet

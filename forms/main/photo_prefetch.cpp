@@ -1,0 +1,98 @@
+#include "forms/main/photo_prefetch.h"
+
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <new>
+#include <utility>
+
+#include "forms/main/main_files.h"
+#include "imaging/photo_streamed.h"
+#include "platform/trace.h"
+#include "settings/profile_file.h"
+#include "settings/settings_keys.h"
+
+namespace trimlet {
+
+PhotoPrefetch::PhotoPrefetch(std::string path, const DecodeLimits& limits) : path_(std::move(path)), limits_(limits)
+{
+    limits_.betweenBands = [this] {
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [this] { return !held_; });
+    };
+    result_ = std::async(std::launch::async, [this] { return run(); });
+}
+
+PhotoPrefetch::Taken PhotoPrefetch::run()
+{
+    trace("prefetch-begin");
+    // Yields to the window and the display server while they build and paint the first
+    // frame on a machine with few cores; once they are idle the decode has the core anyway.
+    // Linux applies the nice value to this thread alone (and to the threads it starts).
+    setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
+    Taken taken{loadPhotoStreamed(path_, limits_), {}};
+    trace("prefetch-decoded");
+    Render render;
+    {
+        const std::lock_guard lock(mutex_);
+        render = std::move(render_);
+    }
+    if (taken.picture && render) {
+        try {
+            taken.shown = render(taken.picture.value());
+        } catch (const std::bad_alloc&) {
+            // The window renders it itself, and reports a shortage then.
+        }
+    }
+    return taken;
+}
+
+void PhotoPrefetch::renderWith(Render render)
+{
+    const std::lock_guard lock(mutex_);
+    render_ = std::move(render);
+}
+
+void PhotoPrefetch::hold()
+{
+    const std::lock_guard lock(mutex_);
+    held_ = true;
+}
+
+void PhotoPrefetch::release()
+{
+    {
+        const std::lock_guard lock(mutex_);
+        held_ = false;
+    }
+    released_.notify_all();
+}
+
+PhotoPrefetch::~PhotoPrefetch()
+{
+    release();
+    if (result_.valid())
+        result_.wait();
+}
+
+std::optional<PhotoPrefetch::Taken> PhotoPrefetch::take(const std::string& path, const DecodeLimits& limits)
+{
+    if (!result_.valid() || path != path_ || limits.colourManagement != limits_.colourManagement ||
+        limits.maxBitmapBytes != limits_.maxBitmapBytes)
+        return std::nullopt;
+    release();  // whoever waits for it wants it now
+    return result_.get();
+}
+
+std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argument, const std::string& settingsPath)
+{
+    const std::string path = resolvePictureShortcut(argument);
+    if (path.empty())
+        return nullptr;
+    DecodeLimits limits;
+    const keys::IntKey& key = keys::colorManagement;
+    limits.colourManagement = ProfileFile(settingsPath).readInt(key.section, key.key, key.defaultValue) != 0;
+    return std::make_unique<PhotoPrefetch>(path, limits);
+}
+
+}  // namespace trimlet

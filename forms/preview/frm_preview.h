@@ -1,0 +1,151 @@
+#pragma once
+// The preview window: encodes the cut result as it will be saved, shows it with its size and
+// file size, and saves or copies it. Kept hidden, it also carries out the main window's
+// direct save and copy commands.
+
+#include <QDialog>
+#include <QPoint>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "codecs/picture.h"
+#include "forms/widgets/guarded.h"
+#include "forms/preview/output_options.h"
+#include "platform/desktop.h"
+
+class QAction;
+class QCheckBox;
+class QLabel;
+class QMenu;
+class QMouseEvent;
+class QPushButton;
+class QScrollArea;
+class QStatusBar;
+class QTimer;
+class QWheelEvent;
+
+namespace trimlet {
+
+class TfrmPreview : public QDialog {
+    Q_OBJECT
+public:
+    explicit TfrmPreview(QWidget* parent = nullptr);
+
+    // The cut result the main window hands over, the options to write it with, and what to do
+    // with it. cutCommand names the region in trimlet-cli's terms ("--cut 240x320@75:120,40");
+    // empty for a whole picture.
+    void setCutResult(Picture picture, OutputOptions options, QString cutCommand = {})
+    {
+        cutResult_ = std::move(picture);
+        options_ = std::move(options);
+        cutCommand_ = std::move(cutCommand);
+    }
+    const Picture& cutResult() const { return cutResult_; }
+    // A report followed by the cut command, when the result was cut from a region.
+    QString withCutCommand(const QString& report) const;
+    OutputMode outputMode = OutputMode::Preview;
+
+    // The result as decoded back from the temporary JPEG (with that file's bytes) or from the
+    // WebP bytes.
+    const Picture& previewPicture() const { return preview_; }
+    // What a save writes for a JPEG, PNG or WebP build, as measured for the status line.
+    const std::vector<std::uint8_t>& outputBytes() const
+    {
+        return builtFormat_ == OutputFormat::Jpeg ? preview_.fileBytes() : encoded_;
+    }
+
+    // Where builds write the encoded output; tests point it into a folder of their own.
+    const std::string& tempJpeg() const { return tempJpeg_; }
+    void setTempJpeg(std::string path) { tempJpeg_ = std::move(path); }
+
+    QString statusText() const;
+
+    // Builds the output for outputMode and carries out the mode's action.
+    void FormShow();
+    void EnableCommands(bool enable);
+    // saveAs: the name comes from the save dialog instead of the serial numbering.
+    void btnSaveClick(bool saveAs);
+    void btnCopyClick();
+    void btnCancelClick();
+    void chkCutSrcClick();
+    void tmrCloseTimer();
+
+    // Controls, named as everywhere in the program.
+    QWidget* Panel1 = nullptr;
+    QCheckBox* chkCutSrc = nullptr;
+    QPushButton *btnSave = nullptr, *btnSaveAs = nullptr, *btnCopy = nullptr, *btnCancel = nullptr;
+    QScrollArea* sbImgScroll = nullptr;
+    QLabel* imgCutSrc = nullptr;
+    QLabel* imgPreview = nullptr;
+    QStatusBar* statusBar = nullptr;
+    QMenu* popPreview = nullptr;
+    QAction *popitemSave = nullptr, *popitemSaveAs = nullptr, *popitemCopy = nullptr;
+    QTimer* tmrClose = nullptr;
+
+    bool dragging = false;
+    QPoint dragStart;
+
+signals:
+    // A line for the main window's status bar: what was saved or copied, and every failure.
+    void statusChanged(const QString& text);
+    // The output was written to path (the file system's bytes), after its status line.
+    void saved(const std::string& path);
+    // The output was placed on the clipboard, after its status line.
+    void copied();
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void buildControls();
+    void buildAndAct();
+    FailureReport failureReport();
+    bool probeTempFile();
+    bool enoughFreeSpace();
+    // The size limit of the file this build writes; 0 for none.
+    std::uint64_t sizeLimit() const;
+    QString overLimitText(const FittedOutput& smallest) const;
+    // Empty when a BMP keeps to the size limit, else what to tell the user.
+    QString buildBmp();
+    // Empty when the JPEG was built and measured, else what to tell the user. The quality
+    // is the one asked for, or the size limit's choice.
+    QString buildJpeg(int quality);
+    // The same for PNG and WebP, encoded in memory.
+    QString buildEncoded(int quality);
+    void showFileSize(std::uint64_t bytes, int quality);
+    // A message box and, so that no earlier success stays there, the status line.
+    void report(MessageKind kind, const QString& text);
+    QString tempFailureText() const;
+    void placeForPreview();
+    void setStatus(const QString& text);
+    void showImage(QLabel* image);
+    // Paths as the file system's bytes.
+    std::string automaticName() const;
+    Status writeOutput(const std::string& name, bool mayReplace);
+    bool isTempJpeg(const std::string& name) const;
+    // Message 2 and false when there is no built output to save or copy.
+    bool hasOutput();
+    QWidget* dialogParent();
+    void imgCutSrcMouseDown(QLabel* image, QMouseEvent* event);
+    void imgCutSrcMouseMove(QLabel* image, QMouseEvent* event);
+    void imgCutSrcMouseUp(QLabel* image, QMouseEvent* event);
+    bool FormMouseWheel(QWheelEvent* event);
+
+    std::string tempJpeg_;
+    QLabel* statusLine_ = nullptr;
+    QWidget* pnlImages_ = nullptr;
+    Picture cutResult_;
+    OutputOptions options_;
+    QString cutCommand_;
+    Picture preview_;
+    bool cutSrcPainted_ = false;  // imgCutSrc shows this build's picture
+    // What the last build made, so that a save writes what was shown, never a stale file.
+    bool built_ = false;
+    OutputFormat builtFormat_ = OutputFormat::Jpeg;
+    std::vector<std::uint8_t> encoded_;
+    int wheelRest_ = 0;
+};
+
+}  // namespace trimlet
