@@ -183,9 +183,7 @@ Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& cli
     // 1 × 1; the view enlarges a smaller one.
     const auto [w, h] = rotationPreviewSize(picture.width(), picture.height(), area.w, area.h);
     const QSize device = deviceSize(QSize(w, h), imgRotPreview->devicePixelRatioF());
-    const int baseW = std::min(device.width(), picture.width());
-    const int baseH = std::min(device.height(), picture.height());
-    Bitmap base = (baseW == picture.width() && baseH == picture.height()) ? picture : reduceArea(picture, baseW, baseH);
+    Bitmap base = rotationPreviewBase(picture, device.width(), device.height());
     imgRotPreview->setGeometry(area.x + (area.w - w) / 2, area.y + (area.h - h) / 2, w, h);
     imgRotPreview->setImage(QImage());
     imgRotPreview->show();
