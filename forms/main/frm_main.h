@@ -9,6 +9,7 @@
 #include <QPoint>
 #include <QSize>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -55,7 +56,9 @@ public:
     bool largePictureAnswer() const { return largePictureAnswer_; }
     QString statusText() const;
 
-    void LoadPictureFile(const std::string& path);
+    // A load on the concatenation page joins the file at joinAt (client coordinates), by
+    // default where the mouse is.
+    void LoadPictureFile(const std::string& path, std::optional<QPoint> joinAt = std::nullopt);
     // A name that is text already (typed, or from a dialog, which only ever gives UTF-8).
     void LoadPictureFile(const QString& path);
     void ShowStatus(const QString& text, StatusKind kind);

@@ -97,7 +97,7 @@ void TfrmMain::showSourceSize()
 
 void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::encodeName(path).toStdString()); }
 
-void TfrmMain::LoadPictureFile(const std::string& requested)
+void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoint> joinAt)
 {
     trace("load-begin");
     const std::string path = resolvePictureShortcut(requested);
@@ -133,7 +133,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
         history_.clear();  // a new document; its edits start here
     } else {
         EditState before = editState();
-        if (!ConcatenatePicture(loaded.value(), mapFromGlobal(QCursor::pos())))
+        if (!ConcatenatePicture(loaded.value(), joinAt.value_or(mapFromGlobal(QCursor::pos()))))
             return;  // the error box and the status line have said why; the picture is as it was
         rememberEdit(dropped, std::move(before));
     }
@@ -204,7 +204,8 @@ void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& cl
         return;
     activateWindow();
     raise();
-    LoadPictureFile(paths.front());
+    // The drop's own point: Wayland has no global cursor position to read it back from.
+    LoadPictureFile(paths.front(), clientPoint);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event)
