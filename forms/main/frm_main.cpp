@@ -1,4 +1,5 @@
 #include "forms/main/frm_main.h"
+#include "forms/main/output_commands.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -43,7 +44,6 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectPresetHandlers();
     connectKeyHandlers();
     connectHistoryHandlers();
-    connectLiveSizeHandlers();
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();
@@ -158,7 +158,8 @@ bool TfrmMain::FormClose()
     runGuarded([&] { saved = bool(SaveSettings()); }, [](const QString&) {});  // reported just below
     if (!saved)
         desktop().message(this, MessageKind::Warning, tr("設定の保存ができませんでした。"));
-    const std::string temp = frmPreview_ ? frmPreview_->tempJpeg() : tempJpegPath();
+    const TfrmPreview* preview = output_->previewWindow();
+    const std::string temp = preview ? preview->tempJpeg() : tempJpegPath();
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(temp, ec)) && !std::filesystem::remove(temp, ec))
         desktop().message(this, MessageKind::Warning,

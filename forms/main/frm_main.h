@@ -31,7 +31,7 @@ class QWheelEvent;
 
 namespace trimlet {
 
-class LiveSizeView;
+class OutputCommands;
 class PhotoPrefetch;
 struct PieceRequest;
 class PlacementTracker;
@@ -109,9 +109,6 @@ public:
     // The background colour of rotations and joins.
     QColor backgroundColour() const { return bgColour_; }
     void setBackgroundColour(const QColor& colour);
-    // Presets.
-    void btnSizeLoadAndSaveClick(QPushButton* sender);
-    void itemCutSizeClick(int slot);
 
     // The preview window the cut results go to, and the free-rotation window; main() and the
     // tests set them, and the main window takes what they report.
@@ -174,14 +171,7 @@ public:
     void edtExit(QLineEdit* edit);
     void btnSwapClick();
     void tmrCheckResizeTimer();
-    void btnPreviewClick();
-    void btnSaveClick();
-    void btnCutCopyClick();
-    void btnQuickSaveClick();
-    void btnAllCopyClick();
     void btnCutAndLoadClick();
-    void rdgpFormatClick();
-    void tbarQualChange();
     void btnOpenClick();
     void btnReloadClick();
     void btnPasteClick();
@@ -257,9 +247,7 @@ private:
     QSize displayDeviceSize(int pw, int ph) const;
     // Puts the frame widget where frame_ says.
     void showCutFrame();
-    void runPreview(OutputMode mode);
     // Stops the periodic resize check until the returned holder goes, on every way out.
-    std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
     // The settings' window placement, applied once, before the native window exists.
     void LoadPlacement();
     void showSourceSize();
@@ -301,9 +289,7 @@ private:
     FrameState frame_;
     int resizeEventCount = 0;
     bool resizePending = false;
-    QPushButton* presetButton = nullptr;
     PlacementTracker* placement_ = nullptr;
-    TfrmPreview* frmPreview_ = nullptr;
     TfrmRotFree* frmRotFree_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
@@ -322,11 +308,10 @@ private:
 public:
     // Asks for a new live size once the current burst of changes is over.
     void requestLiveSize();
-    void udMaxKbChange();
+    bool closing() const { return closing_; }
 
 private:
-    void connectLiveSizeHandlers();
-    LiveSizeView* liveSize_ = nullptr;
+    OutputCommands* output_ = nullptr;
 };
 
 }  // namespace trimlet

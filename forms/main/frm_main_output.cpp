@@ -1,21 +1,16 @@
-// The main window's output side: cutting the framed part for the preview window, the
-// whole-picture commands, cut-and-continue and the output options of the console.
+// The main window's cut: what the frame cuts out of the picture, for the output commands,
+// the slots and cut-and-continue.
 
 #include <QAbstractButton>
-#include <QButtonGroup>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
-#include <QSlider>
-#include <QTimer>
 
 #include "forms/main/frm_main.h"
-#include "forms/main/live_size_view.h"
+#include "forms/main/live_size.h"
+#include "forms/main/output_commands.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "imaging/cut_geometry.h"
-#include "platform/desktop.h"
-#include "platform/qimage_bridge.h"
 
 namespace trimlet {
 
@@ -32,35 +27,17 @@ QString cutCommand(int W, int H, int R, const IntPoint& origin)
 
 void TfrmMain::connectOutputHandlers()
 {
-    connect(btnPreview, &QPushButton::clicked, this, guarded(&TfrmMain::btnPreviewClick));
-    connect(btnSave, &QPushButton::clicked, this, guarded(&TfrmMain::btnSaveClick));
-    connect(btnCopy, &QPushButton::clicked, this, guarded(&TfrmMain::btnCutCopyClick));
-    connect(btnQuickSave, &QPushButton::clicked, this, guarded(&TfrmMain::btnQuickSaveClick));
-    connect(btnAllCopy, &QPushButton::clicked, this, guarded(&TfrmMain::btnAllCopyClick));
+    output_ = new OutputCommands(*this, *this);
     connect(btnCutAndLoad, &QPushButton::clicked, this, guarded(&TfrmMain::btnCutAndLoadClick));
-    connect(popitemPreview, &QAction::triggered, this, guarded(&TfrmMain::btnPreviewClick));
-    connect(popitemSave, &QAction::triggered, this, guarded(&TfrmMain::btnSaveClick));
-    connect(popitemQuickSave, &QAction::triggered, this, guarded(&TfrmMain::btnQuickSaveClick));
-    connect(rdgpFormatItems, &QButtonGroup::idClicked, this, guarded(&TfrmMain::rdgpFormatClick));
-    connect(rdgpTailItems, &QButtonGroup::idClicked, this, guarded(&TfrmMain::rdgpFormatClick));
-    connect(tbarQual, &QSlider::valueChanged, this, guarded(&TfrmMain::tbarQualChange));
 }
 
-TfrmMain::CutResult TfrmMain::MakeCutResult() const
+void TfrmMain::setPreviewWindow(TfrmPreview* preview) { output_->setPreviewWindow(preview); }
+void TfrmMain::outputCut(OutputMode mode) { output_->outputCut(mode); }
+void TfrmMain::requestLiveSize()
 {
-    // The same request the live size measures, so that both see the same piece.
-    const PieceRequest piece = pieceRequest();
-    CutResult cut{Picture(cutPiece(piece)), {}};
-    if (!piece.whole)
-        cut.command = cutCommand(cutSettings().width, cutSettings().height, piece.rate, piece.origin);
-    return cut;
-}
-
-void TfrmMain::outputCut(OutputMode mode)
-{
-    CutResult cut = MakeCutResult();
-    frmPreview_->setCutResult(std::move(cut.picture), outputOptions(), std::move(cut.command));
-    runPreview(mode);
+    // Changes while the window is being built come before the live size exists.
+    if (output_)
+        output_->requestLiveSize();
 }
 
 PieceRequest TfrmMain::pieceRequest() const
@@ -79,47 +56,25 @@ PieceRequest TfrmMain::pieceRequest() const
     return r;
 }
 
-void TfrmMain::connectLiveSizeHandlers()
+TfrmMain::CutResult TfrmMain::MakeCutResult() const
 {
-    const auto piece = [this]() -> std::optional<PieceRequest> {
-        if (editing_.isEmpty() || closing_)
-            return std::nullopt;
-        return pieceRequest();
-    };
-    liveSize_ = new LiveSizeView(
-        this, {lblLiveSize, tbarQual, edtMaxKb, udMaxKb}, piece, [this] { return outputChoice(); }, failureReport());
-    connect(udMaxKb, &UpDown::positionChanged, this, guarded(&TfrmMain::udMaxKbChange));
+    // The same request the live size measures, so that both see the same piece.
+    const PieceRequest piece = pieceRequest();
+    CutResult cut{Picture(cutPiece(piece)), {}};
+    if (!piece.whole)
+        cut.command = cutCommand(cutSettings().width, cutSettings().height, piece.rate, piece.origin);
+    return cut;
 }
 
-void TfrmMain::requestLiveSize()
+OutputOptions TfrmMain::outputOptions() const
 {
-    if (liveSize_)
-        liveSize_->request();
+    OutputOptions options = outputChoices();
+    options.documentPath = currentFileName_;
+    options.documentName = currentFileName();
+    if (currentFileName_.empty())
+        options.lastOutputPath = outputPathSetting();
+    return options;
 }
-
-void TfrmMain::udMaxKbChange()
-{
-    showOutputFormat();
-    requestLiveSize();
-}
-
-void TfrmMain::runPreview(OutputMode mode)
-{
-    frmPreview_->outputMode = mode;
-    const auto suspended = suspendResizeCheck();
-    if (mode == OutputMode::Preview)
-        frmPreview_->exec();
-    else
-        frmPreview_->FormShow();
-}
-
-std::unique_ptr<QTimer, void (*)(QTimer*)> TfrmMain::suspendResizeCheck()
-{
-    tmrCheckResize->stop();
-    return {tmrCheckResize, [](QTimer* timer) { timer->start(); }};
-}
-
-void TfrmMain::btnPreviewClick() { outputCut(OutputMode::Preview); }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event)
 {
@@ -130,28 +85,6 @@ void TfrmMain::keyPressEvent(QKeyEvent* event)
     QAbstractButton* target = buttonForEnter(focusWidget(), btnPreview);
     if (target->isVisible() && target->isEnabled())
         target->click();
-}
-void TfrmMain::btnSaveClick() { outputCut(OutputMode::Save); }
-void TfrmMain::btnCutCopyClick() { outputCut(OutputMode::Copy); }
-
-void TfrmMain::btnQuickSaveClick()
-{
-    frmPreview_->setCutResult(Picture(editing_.bitmap()), outputOptions());
-    runPreview(OutputMode::Save);
-}
-
-void TfrmMain::btnAllCopyClick()
-{
-    // An unedited GIF also goes out as its own file, so GIF-aware programs keep its palette.
-    QByteArray gif;
-    if (editing_.kind() == PictureKind::Gif)
-        gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()),
-                         qsizetype(editing_.fileBytes().size()));
-    if (!desktop().setClipboard(imageOf(editing_.bitmap()), gif)) {
-        ShowStatus(tr("クリップボードにコピーできませんでした。"), StatusKind::skError);
-        return;
-    }
-    ShowStatus(tr("画像全体をクリップボードにコピー"), StatusKind::statusOnly);
 }
 
 void TfrmMain::btnCutAndLoadClick()
@@ -164,20 +97,6 @@ void TfrmMain::btnCutAndLoadClick()
     showSourceSize();
     LayoutWorkArea(true, true);
     ShowStatus(cut.command.isEmpty() ? name : tr("%1（%2）").arg(name, cut.command), StatusKind::statusOnly);
-}
-
-void TfrmMain::rdgpFormatClick()
-{
-    showOutputFormat();
-    requestLiveSize();
-}
-
-void TfrmMain::tbarQualChange()
-{
-    lblQual->setText(QString::number(outputChoice().quality));
-    // Under a limit the slider only shows the quality the measurement chose.
-    if (outputChoice().maxKb == 0)
-        requestLiveSize();
 }
 
 }  // namespace trimlet

@@ -11,7 +11,8 @@
 #include <QSlider>
 
 #include "forms/main/frm_main.h"
-#include "forms/main/preset_menu.h"
+#include "forms/main/output_commands.h"
+#include "forms/main/preset_commands.h"
 #include "forms/main/stored_settings.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
@@ -41,8 +42,8 @@ void TfrmMain::LoadSettings()
     if (!placement_)
         LoadPlacement();
     const StoredSettings s = readStoredSettings(settingsPath_);
-    if (frmPreview_)
-        frmPreview_->resize(s.previewWidth, s.previewHeight);
+    if (TfrmPreview* preview = output_->previewWindow())
+        preview->resize(s.previewWidth, s.previewHeight);
 
     setBackgroundColour(qColour(s.background));
     colourManagement_ = s.colourManagement;
@@ -52,7 +53,8 @@ void TfrmMain::LoadSettings()
 Status TfrmMain::SaveSettings()
 {
     StoredSettings s = consoleSettings();
-    const QSize preview = frmPreview_ ? frmPreview_->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
+    const TfrmPreview* window = output_->previewWindow();
+    const QSize preview = window ? window->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
     s.previewWidth = preview.width();
     s.previewHeight = preview.height();
     s.background = rgbOf(bgColour_);
@@ -69,44 +71,12 @@ void TfrmMain::setBackgroundColour(const QColor& colour)
 
 void TfrmMain::connectPresetHandlers()
 {
-    for (int i = 0; i < 20; ++i)
-        connect(popTplItems[i], &QAction::triggered, this, guarded([this, i] {
-                    popTpl->close();
-                    itemCutSizeClick(i);
-                }));
-    connect(popTplScreen, &QAction::triggered, this, guarded([this] {
-                popTpl->close();
-                itemScreenSizeClick();
-            }));
-    connect(btnSizeLoad, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeLoad); }));
-    connect(btnSizeSave, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeSave); }));
-}
-
-void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)
-{
-    for (int i = 0; i < 20; ++i)
-        popTplItems[i]->setText(presetMenuCaption(readPreset(settingsPath_, i)));
-    presetButton = sender;
-    // The screen's size can be recalled, not overwritten.
-    const QSize screen = screenPixelSize();
-    popTplScreen->setText(tr("この画面 (%1×%2)").arg(screen.width()).arg(screen.height()));
-    popTplScreen->setVisible(sender == btnSizeLoad && !screen.isEmpty());
-    // Right-aligned to "呼出", left-aligned to "記憶".
-    popupBelow(popTpl, sender, sender == btnSizeLoad);
-}
-
-void TfrmMain::itemCutSizeClick(int slot)
-{
-    const CutSizePreset preset = readPreset(settingsPath_, slot);
-    if (presetButton == btnSizeLoad)
-        return setCutSize(preset.width, preset.height);
-    const auto name = desktop().inputText(this, tr("%1を上書きします").arg(popTplItems[slot]->text()),
-                                          tr("新しい名前を入力してください"), presetName(preset.name));
-    if (!name)
-        return;
-    const Status s = writePreset(settingsPath_, slot, {name->toStdString(), cutSettings().width, cutSettings().height});
-    if (!s)
-        desktop().message(this, MessageKind::Error, QString::fromStdString(s.error().message));
+    new PresetCommands(this, {this, btnSizeLoad, btnSizeSave, popTpl, popTplItems, popTplScreen},
+                       {[this]() -> const std::string& { return settingsPath_; },
+                        [this]() -> const CutSettings& { return cutSettings(); },
+                        [this](int width, int height) { setCutSize(width, height); },
+                        [this] { return screenPixelSize(); }},
+                       failureReport());
 }
 
 QSize TfrmMain::screenPixelSize() const

@@ -14,6 +14,7 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
@@ -220,6 +221,12 @@ OutputOptions MainControls::outputChoices() const
     options.format = c.format;
     options.tail = c.tail;
     return options;
+}
+
+std::unique_ptr<QTimer, void (*)(QTimer*)> MainControls::suspendResizeCheck()
+{
+    tmrCheckResize->stop();
+    return {tmrCheckResize, [](QTimer* timer) { timer->start(); }};
 }
 
 const CutSettings& MainControls::cutSettings() const { return console->cut(); }

@@ -81,6 +81,8 @@ public:
     void setRotationPreviewShown(bool visible);
     // Guide lines over the rotation preview; Qt::NoBrush for none.
     void showRotationGuides(Qt::BrushStyle hatch);
+    // Stops the periodic resize check until the returned holder goes, on every way out.
+    std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
     // The console's output choices: quality, format and serial tail.
     OutputOptions outputChoices() const;
     // The values the console's controls show.
