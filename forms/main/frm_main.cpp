@@ -6,12 +6,12 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "forms/widgets/app_icon.h"
-#include "forms/preview/frm_preview.h"
-#include "forms/widgets/path_text.h"
 #include "forms/main/photo_prefetch.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/widgets/app_icon.h"
+#include "forms/widgets/path_text.h"
 #include "imaging/cut_geometry.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"

@@ -14,13 +14,13 @@
 
 #include "base/result.h"
 #include "codecs/picture.h"
-#include "document/frame_state.h"
 #include "document/edit_history.h"
-#include "forms/widgets/guarded.h"
-#include "forms/main/main_controls.h"
-#include "forms/preview/output_options.h"
+#include "document/frame_state.h"
 #include "document/picture_transform.h"
+#include "forms/main/main_controls.h"
 #include "forms/main/status_kind.h"
+#include "forms/preview/output_options.h"
+#include "forms/widgets/guarded.h"
 
 class QAction;
 class QLineEdit;
@@ -30,9 +30,8 @@ class QWheelEvent;
 
 namespace trimlet {
 
-class LiveSizeWorker;
+class LiveSizeView;
 class PhotoPrefetch;
-struct LiveSizeResult;
 struct PieceRequest;
 class PlacementTracker;
 class SlotStrip;
@@ -150,7 +149,15 @@ public:
     void StoreFrameCentre();
     void ClampCutFrame(int x, int y);
     // Cutting and output.
-    void MakeCutResult(OutputMode mode);
+    // What the frame cuts out of the editing picture now, and the cut in trimlet-cli's terms
+    // ("--cut 240x320@75:120,40"; empty for the whole picture).
+    struct CutResult {
+        Picture picture;
+        QString command;
+    };
+    CutResult MakeCutResult() const;
+    // The cut handed to the preview window, shown (Preview) or carried out hidden.
+    void outputCut(OutputMode mode);
     // What the frame cuts out of the editing picture now.
     PieceRequest pieceRequest() const;
 
@@ -310,18 +317,13 @@ private:
     bool largePictureAnswer_ = true;
 
 public:
-    // Live size: the piece's exact file size, measured off the event loop.
-    LiveSizeWorker& liveSizeWorker() const { return *liveSize_; }
-    // Asks for a new measurement once the current burst of changes is over.
+    // Asks for a new live size once the current burst of changes is over.
     void requestLiveSize();
     void udMaxKbChange();
 
 private:
     void connectLiveSizeHandlers();
-    void startLiveSize();
-    void showLiveSize(const LiveSizeResult& result);
-    LiveSizeWorker* liveSize_ = nullptr;
-    QTimer* tmrLiveSize_ = nullptr;
+    LiveSizeView* liveSize_ = nullptr;
 };
 
 }  // namespace trimlet

@@ -16,20 +16,19 @@
 
 #include "base/byte_path.h"
 #include "codecs/picture_file.h"
+#include "document/stored_settings.h"
 #include "forms/main/frm_main.h"
-#include "forms/widgets/guarded.h"
-#include "forms/widgets/path_text.h"
 #include "forms/main/main_files.h"
 #include "forms/main/photo_prefetch.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/widgets/guarded.h"
+#include "forms/widgets/path_text.h"
 #include "imaging/photo_streamed.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
 #include "platform/trace.h"
-#include "settings/profile_file.h"
-#include "settings/settings_keys.h"
 
 namespace trimlet {
 
@@ -55,8 +54,8 @@ void TfrmMain::connectLoadHandlers()
 
 void TfrmMain::ShowStatus(const QString& text, StatusKind kind)
 {
-    if (kind != StatusKind::statusOnly)
-        desktop().message(this, MessageKind(int(kind)), text);
+    if (const auto box = messageKindOf(kind))
+        desktop().message(this, *box, text);
     // One line: a box's line break would make the status bar grow.
     statusLine->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
 }
@@ -197,10 +196,7 @@ void TfrmMain::showDocument(const std::string& path)
 
 void TfrmMain::btnOpenDirClick() { openFolder(this, folderToOpen(currentFileName_, outputPathSetting())); }
 
-std::string TfrmMain::outputPathSetting() const
-{
-    return ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, "");
-}
+std::string TfrmMain::outputPathSetting() const { return readLastOutputPath(settingsPath_); }
 
 void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& clientPoint)
 {

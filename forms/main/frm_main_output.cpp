@@ -10,9 +10,10 @@
 #include <QTimer>
 
 #include "forms/main/frm_main.h"
+#include "forms/main/live_size_view.h"
 #include "forms/preview/frm_preview.h"
-#include "forms/main/live_size.h"
 #include "forms/widgets/up_down.h"
+#include "imaging/cut_geometry.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"
 
@@ -45,15 +46,61 @@ void TfrmMain::connectOutputHandlers()
     connect(tbarQual, &QSlider::valueChanged, this, guarded(&TfrmMain::tbarQualChange));
 }
 
-void TfrmMain::MakeCutResult(OutputMode mode)
+TfrmMain::CutResult TfrmMain::MakeCutResult() const
 {
     // The same request the live size measures, so that both see the same piece.
     const PieceRequest piece = pieceRequest();
-    QString command;
+    CutResult cut{Picture(cutPiece(piece)), {}};
     if (!piece.whole)
-        command = cutCommand(udSizeW->position(), udSizeH->position(), piece.rate, piece.origin);
-    frmPreview_->setCutResult(Picture(cutPiece(piece)), outputOptions(), command);
+        cut.command = cutCommand(cutSettings().width, cutSettings().height, piece.rate, piece.origin);
+    return cut;
+}
+
+void TfrmMain::outputCut(OutputMode mode)
+{
+    CutResult cut = MakeCutResult();
+    frmPreview_->setCutResult(std::move(cut.picture), outputOptions(), std::move(cut.command));
     runPreview(mode);
+}
+
+PieceRequest TfrmMain::pieceRequest() const
+{
+    PieceRequest r;
+    r.source = editing_;
+    const int pw = editing_.width(), ph = editing_.height();
+    const CutSettings& cut = cutSettings();
+    if (cutsRegion(pw, ph, cut.width, cut.height)) {
+        r.whole = false;
+        r.origin = frame_.cutOrigin(displayRect(), pw, ph);
+        r.cutW = frame_.cutSrcWidth;
+        r.cutH = frame_.cutSrcHeight;
+        r.rate = cut.rate;
+    }
+    return r;
+}
+
+void TfrmMain::connectLiveSizeHandlers()
+{
+    const auto piece = [this]() -> std::optional<PieceRequest> {
+        if (editing_.isEmpty() || closing_)
+            return std::nullopt;
+        return pieceRequest();
+    };
+    liveSize_ = new LiveSizeView(
+        this, {lblLiveSize, tbarQual, edtMaxKb, udMaxKb}, piece, [this] { return outputChoice(); }, failureReport());
+    connect(udMaxKb, &UpDown::positionChanged, this, guarded(&TfrmMain::udMaxKbChange));
+}
+
+void TfrmMain::requestLiveSize()
+{
+    if (liveSize_)
+        liveSize_->request();
+}
+
+void TfrmMain::udMaxKbChange()
+{
+    showOutputFormat();
+    requestLiveSize();
 }
 
 void TfrmMain::runPreview(OutputMode mode)
@@ -72,7 +119,7 @@ std::unique_ptr<QTimer, void (*)(QTimer*)> TfrmMain::suspendResizeCheck()
     return {tmrCheckResize, [](QTimer* timer) { timer->start(); }};
 }
 
-void TfrmMain::btnPreviewClick() { MakeCutResult(OutputMode::Preview); }
+void TfrmMain::btnPreviewClick() { outputCut(OutputMode::Preview); }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event)
 {
@@ -84,8 +131,8 @@ void TfrmMain::keyPressEvent(QKeyEvent* event)
     if (target->isVisible() && target->isEnabled())
         target->click();
 }
-void TfrmMain::btnSaveClick() { MakeCutResult(OutputMode::Save); }
-void TfrmMain::btnCutCopyClick() { MakeCutResult(OutputMode::Copy); }
+void TfrmMain::btnSaveClick() { outputCut(OutputMode::Save); }
+void TfrmMain::btnCutCopyClick() { outputCut(OutputMode::Copy); }
 
 void TfrmMain::btnQuickSaveClick()
 {
@@ -110,13 +157,13 @@ void TfrmMain::btnAllCopyClick()
 void TfrmMain::btnCutAndLoadClick()
 {
     EditState before = editState();
-    MakeCutResult(OutputMode::CutOnly);
-    setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
+    CutResult cut = MakeCutResult();
+    setEditingPicture(std::move(cut.picture));
     const QString name = tr("画像の切り出し");
     rememberEdit(name, std::move(before));
     showSourceSize();
     LayoutWorkArea(true, true);
-    ShowStatus(frmPreview_->withCutCommand(name), StatusKind::statusOnly);
+    ShowStatus(cut.command.isEmpty() ? name : tr("%1（%2）").arg(name, cut.command), StatusKind::statusOnly);
 }
 
 void TfrmMain::rdgpFormatClick()
@@ -127,9 +174,9 @@ void TfrmMain::rdgpFormatClick()
 
 void TfrmMain::tbarQualChange()
 {
-    lblQual->setText(QString::number(tbarQual->value()));
+    lblQual->setText(QString::number(outputChoice().quality));
     // Under a limit the slider only shows the quality the measurement chose.
-    if (outputChoices().maxKb == 0)
+    if (outputChoice().maxKb == 0)
         requestLiveSize();
 }
 

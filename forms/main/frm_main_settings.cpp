@@ -11,13 +11,12 @@
 #include <QSlider>
 
 #include "forms/main/frm_main.h"
-#include "forms/preview/frm_preview.h"
-#include "forms/main/stored_settings.h"
 #include "forms/main/preset_menu.h"
+#include "forms/main/stored_settings.h"
+#include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "platform/desktop.h"
 #include "settings/cut_size_presets.h"
-#include "settings/profile_file.h"
 #include "settings/settings_keys.h"
 
 namespace trimlet {
@@ -41,23 +40,25 @@ void TfrmMain::LoadSettings()
 {
     if (!placement_)
         LoadPlacement();
-    const MainSettings s = readMainSettings(settingsPath_);
+    const StoredSettings s = readStoredSettings(settingsPath_);
     if (frmPreview_)
-        frmPreview_->resize(s.preview);
+        frmPreview_->resize(s.previewWidth, s.previewHeight);
 
-    setBackgroundColour(s.background);
+    setBackgroundColour(qColour(s.background));
     colourManagement_ = s.colourManagement;
     applyConsoleSettings(s);
 }
 
 Status TfrmMain::SaveSettings()
 {
-    MainSettings s = consoleSettings();
-    s.preview = frmPreview_ ? frmPreview_->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
-    s.background = bgColour_;
+    StoredSettings s = consoleSettings();
+    const QSize preview = frmPreview_ ? frmPreview_->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
+    s.previewWidth = preview.width();
+    s.previewHeight = preview.height();
+    s.background = rgbOf(bgColour_);
     s.colourManagement = colourManagement_;
     const WindowPlacement place = placement_ ? placement_->placement() : WindowPlacement{pos(), size()};
-    return writeMainSettings(settingsPath_, place, s);
+    return writeStoredSettings(settingsPath_, storedPlacement(place), s);
 }
 
 void TfrmMain::setBackgroundColour(const QColor& colour)
@@ -83,9 +84,8 @@ void TfrmMain::connectPresetHandlers()
 
 void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)
 {
-    const ProfileFile file(settingsPath_);
     for (int i = 0; i < 20; ++i)
-        popTplItems[i]->setText(presetMenuCaption(readCutSizePreset(file, i)));
+        popTplItems[i]->setText(presetMenuCaption(readPreset(settingsPath_, i)));
     presetButton = sender;
     // The screen's size can be recalled, not overwritten.
     const QSize screen = screenPixelSize();
@@ -97,15 +97,14 @@ void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)
 
 void TfrmMain::itemCutSizeClick(int slot)
 {
-    ProfileFile file(settingsPath_);
-    const CutSizePreset preset = readCutSizePreset(file, slot);
+    const CutSizePreset preset = readPreset(settingsPath_, slot);
     if (presetButton == btnSizeLoad)
         return setCutSize(preset.width, preset.height);
     const auto name = desktop().inputText(this, tr("%1を上書きします").arg(popTplItems[slot]->text()),
                                           tr("新しい名前を入力してください"), presetName(preset.name));
     if (!name)
         return;
-    const Status s = writeCutSizePreset(file, slot, {name->toStdString(), udSizeW->position(), udSizeH->position()});
+    const Status s = writePreset(settingsPath_, slot, {name->toStdString(), cutSettings().width, cutSettings().height});
     if (!s)
         desktop().message(this, MessageKind::Error, QString::fromStdString(s.error().message));
 }

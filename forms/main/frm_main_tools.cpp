@@ -1,12 +1,11 @@
 // The main window's side of its tool windows: what it hands the preview and the free-rotation
 // window, and how it takes what they report.
 
+#include "document/stored_settings.h"
 #include "forms/main/frm_main.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/rotation/frm_rot_free.h"
-#include "forms/main/work_area_widgets.h"
-#include "settings/profile_file.h"
-#include "settings/settings_keys.h"
 
 namespace trimlet {
 
@@ -32,9 +31,8 @@ void TfrmMain::setPreviewWindow(TfrmPreview* preview)
             guarded([this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); }));
     // The picture is safely saved; a settings file that refuses the path only loses the
     // proposal for the next pasted picture.
-    connect(preview, &TfrmPreview::saved, this, guarded([this](const std::string& path) {
-                (void)ProfileFile(settingsPath_).writeString(keys::outputPath.section, keys::outputPath.key, path);
-            }));
+    connect(preview, &TfrmPreview::saved, this,
+            guarded([this](const std::string& path) { (void)writeLastOutputPath(settingsPath_, path); }));
     // A refused settings file is reported when the program closes and writes it again.
     connect(preview, &TfrmPreview::copied, this, guarded([this] { (void)SaveSettings(); }));
 }
