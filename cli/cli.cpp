@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 #include <optional>
-#include <sys/stat.h>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -16,6 +15,7 @@
 #include "codecs/output_file.h"
 #include "codecs/picture_file.h"
 #include "document/cut_job.h"
+#include "document/output_job.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
@@ -64,66 +64,33 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
     return status;
 }
 
-bool exists(const std::string& path)
-{
-    struct stat st {};
-    return ::lstat(path.c_str(), &st) == 0;
-}
-
-OutputFormat outputFormat(PictureKind kind)
-{
-    switch (kind) {
-    case PictureKind::Bitmap: return OutputFormat::Bmp;
-    case PictureKind::Png: return OutputFormat::Png;
-    case PictureKind::Webp: return OutputFormat::Webp;
-    default: return OutputFormat::Jpeg;
-    }
-}
-
-// The file's bytes, kind being one of the written kinds (as readOutput and kFormats allow),
-// within --max-kb when one is given.
-Result<std::vector<std::uint8_t>> encodeFor(const Bitmap& bitmap, PictureKind kind, const Request& req)
+// The file for kind, one of the written kinds (as readOutput and kFormats allow), within
+// --max-kb when one is given.
+Result<EncodedOutput> encodeFor(const Bitmap& bitmap, PictureKind kind, const Request& req)
 {
     const std::uint64_t limit = limitBytes(req.maxKb);
-    auto fitted = encodeOutputWithin(bitmap, outputFormat(kind), req.quality, limit);
-    if (!fitted)
-        return fitted.error();
-    if (!fitted.value().fits)
+    auto encoded = encodeWithinLimit(bitmap, outputFormatOf(kind), req.quality, limit);
+    if (!encoded)
+        return encoded.error();
+    if (!encoded.value().fits)
         return makeError(ErrorCode::TooLarge, "the result does not fit in " + std::to_string(req.maxKb) + " kB (" +
                                                   std::to_string(limit) + " bytes): the smallest file it makes has " +
-                                                  std::to_string(fitted.value().bytes.size()) + " bytes");
-    return std::move(fitted).value().bytes;
-}
-
-const char* serialExtension(PictureKind kind)
-{
-    switch (kind) {
-    case PictureKind::Bitmap: return ".bmp";
-    case PictureKind::Png: return ".png";
-    case PictureKind::Webp: return ".webp";
-    default: return ".jpg";
-    }
+                                                  std::to_string(encoded.value().bytes.size()) + " bytes");
+    return encoded;
 }
 
 // Writes under the first free serial name beside the input; a name taken meanwhile by someone
 // else is skipped, never replaced.
 Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, const Request& req)
 {
-    const PictureKind kind = req.format.value_or(PictureKind::Jpeg);
-    const SerialTail tail = req.tail.value_or(SerialTail::Paren);
-    const std::string extension = serialExtension(kind);
-    const auto bytes = encodeFor(bitmap, kind, req);
-    if (!bytes)
-        return bytes.error();
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        std::string name = serialName(input, tail, extension, exists);
-        const Status written = writeFileAtomic(name, bytes.value(), WriteMode::NoReplace);
-        if (written)
-            return name;
-        if (written.error().code != ErrorCode::Exists)
-            return written.error();
-    }
-    return makeError(ErrorCode::Exists, "no free serial name beside " + input);
+    const auto encoded = encodeFor(bitmap, req.format.value_or(PictureKind::Jpeg), req);
+    if (!encoded)
+        return encoded.error();
+    const SerialPlace place{input, req.tail.value_or(SerialTail::Paren)};
+    SerialSave save = trimlet::saveSerial(place, {encoded.value().format, encoded.value().bytes});
+    if (!save.written)
+        return save.written.error();
+    return std::move(save.name);
 }
 
 DecodeLimits loadOptions(const Request& req)
@@ -225,7 +192,7 @@ Result<std::string> convert(const Request& req, const std::string& input)
 {
     // Checked before the work so a long job does not end in a refusal; the write itself
     // refuses again atomically should the file appear meanwhile.
-    if (!req.save && !req.force && exists(req.output))
+    if (!req.save && !req.force && pathExists(req.output))
         return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
     // A cut after nothing but turns and flips is made first, on the file's own pixels; other
     // leading turns and flips are made as one, with the orientation.
@@ -245,12 +212,11 @@ Result<std::string> convert(const Request& req, const std::string& input)
     }
     if (req.save)
         return saveSerial(picture.bitmap(), input, req);
-    const PictureKind kind = kindForPath(req.output).value_or(PictureKind::Jpeg);
-    const auto bytes = encodeFor(picture.bitmap(), kind, req);
-    if (!bytes)
-        return bytes.error();
-    const Status written =
-        writeFileAtomic(req.output, bytes.value(), req.force ? WriteMode::Replace : WriteMode::NoReplace);
+    const auto encoded = encodeFor(picture.bitmap(), kindForPath(req.output).value_or(PictureKind::Jpeg), req);
+    if (!encoded)
+        return encoded.error();
+    const Status written = writeOutputFile(req.output, {encoded.value().format, encoded.value().bytes},
+                                           req.force ? WriteMode::Replace : WriteMode::NoReplace);
     if (!written)
         return written.error();
     return req.output;
