@@ -6,6 +6,7 @@
 #include <QSlider>
 #include <QTimer>
 
+#include "document/output_job.h"
 #include "forms/widgets/up_down.h"
 
 namespace trimlet {
@@ -89,7 +90,7 @@ void LiveSizeView::show(const LiveSizeResult& result)
         setAlarm(figure, true);
         return;
     }
-    const std::uint64_t kilobytes = (result.bytes + 1023) / 1024;
+    const std::uint64_t kilobytes = kilobytesOf(result.bytes);
     if (!result.fits) {
         figure->setText(tr("上限超過"));
         figure->setToolTip(
