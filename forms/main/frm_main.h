@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPoint>
 #include <QSize>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -31,6 +32,7 @@ class QWheelEvent;
 
 namespace trimlet {
 
+class EditCommands;
 class OutputCommands;
 class PhotoPrefetch;
 struct PieceRequest;
@@ -117,16 +119,15 @@ public:
     // The console's output choices for the document as it is now.
     OutputOptions outputOptions() const;
 
-    // Transforms.
-    // False when the picture could not be made; the error box and status line say so.
-    bool TransformPicture(Transform mode);
-    void btnRotLClick();
-    void btnRotRClick();
-    void btnRot180Click();
-    void btnRevHClick();
-    void btnRevWClick();
-    void btnRotFreeClick();
-    void btnBGColorClick();
+    // An edit called name: make gives the new picture, throwing when it cannot (the error box
+    // and the status line say why, and the document stays). The document before it is kept
+    // for the undo; the status line names it (or says status), and a relayout shows its size.
+    enum class EditShown { Nothing, Status, StatusAndLayout };
+    bool applyEdit(const QString& name, const std::function<Picture()>& make, EditShown shown,
+                   const QString& status = {});
+    // The picture joined with added on the side of the work area that holds the point;
+    // throws std::bad_alloc beyond the picture size cap.
+    Picture joinedPicture(const Picture& added, const QPoint& clientPoint) const;
     // How a failure that escaped a handler of this window or its tool windows is reported: an
     // error box, and the status line.
     FailureReport failureReport();
@@ -238,8 +239,6 @@ private:
     void connectSlotHandlers();
     void connectPresetHandlers();
     void expandSlot(int slot);
-    void setProgress(int position);
-    void quarterTurn(Transform mode, const QString& status);
     IntRect displayRect() const;
     // Where a pw × ph picture goes in the work area as it is now.
     IntRect fittedDisplay(int pw, int ph) const;
@@ -290,7 +289,7 @@ private:
     int resizeEventCount = 0;
     bool resizePending = false;
     PlacementTracker* placement_ = nullptr;
-    TfrmRotFree* frmRotFree_ = nullptr;
+    EditCommands* edits_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
     int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored

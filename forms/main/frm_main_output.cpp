@@ -89,14 +89,11 @@ void TfrmMain::keyPressEvent(QKeyEvent* event)
 
 void TfrmMain::btnCutAndLoadClick()
 {
-    EditState before = editState();
     CutResult cut = MakeCutResult();
-    setEditingPicture(std::move(cut.picture));
     const QString name = tr("画像の切り出し");
-    rememberEdit(name, std::move(before));
-    showSourceSize();
-    LayoutWorkArea(true, true);
-    ShowStatus(cut.command.isEmpty() ? name : tr("%1（%2）").arg(name, cut.command), StatusKind::statusOnly);
+    applyEdit(
+        name, [&] { return std::move(cut.picture); }, EditShown::StatusAndLayout,
+        cut.command.isEmpty() ? name : tr("%1（%2）").arg(name, cut.command));
 }
 
 }  // namespace trimlet

@@ -14,6 +14,7 @@
 #include "forms/main/output_commands.h"
 #include "forms/main/preset_commands.h"
 #include "forms/main/stored_settings.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "platform/desktop.h"
@@ -57,7 +58,7 @@ Status TfrmMain::SaveSettings()
     const QSize preview = window ? window->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
     s.previewWidth = preview.width();
     s.previewHeight = preview.height();
-    s.background = rgbOf(bgColour_);
+    s.background = toRgb(bgColour_);
     s.colourManagement = colourManagement_;
     const WindowPlacement place = placement_ ? placement_->placement() : WindowPlacement{pos(), size()};
     return writeStoredSettings(settingsPath_, storedPlacement(place), s);

@@ -73,13 +73,9 @@ void TfrmMain::btnTmpLoadClick(QObject* sender)
 
 void TfrmMain::expandSlot(int slot)
 {
-    EditState before = editState();
-    setEditingPicture(tmpSave->picture(slot));
-    const QString name = tr("一時保存領域%1の画像を展開").arg(slotTag(slot));
-    rememberEdit(name, std::move(before));
-    ShowStatus(name, StatusKind::statusOnly);
-    showSourceSize();
-    LayoutWorkArea(true, true);
+    applyEdit(
+        tr("一時保存領域%1の画像を展開").arg(slotTag(slot)), [&] { return tmpSave->picture(slot); },
+        EditShown::StatusAndLayout);
 }
 
 void TfrmMain::imgTmpSaveMouseUp(int slot, QMouseEvent* event)
@@ -124,14 +120,9 @@ void TfrmMain::FormDragDrop(const QObject* source, const QPoint& clientPoint)
     const int from = tmpSave->slotOfPanel(source);
     if (pcEdit->currentWidget() != tabConcat)
         return expandSlot(from);
-    EditState before = editState();
-    if (!ConcatenatePicture(tmpSave->picture(from), clientPoint))
-        return;
-    const QString name = tr("一時保存領域%1の画像を連結").arg(slotTag(from));
-    rememberEdit(name, std::move(before));
-    ShowStatus(name, StatusKind::statusOnly);
-    showSourceSize();
-    LayoutWorkArea(true, true);
+    applyEdit(
+        tr("一時保存領域%1の画像を連結").arg(slotTag(from)),
+        [&] { return joinedPicture(tmpSave->picture(from), clientPoint); }, EditShown::StatusAndLayout);
 }
 
 }  // namespace trimlet

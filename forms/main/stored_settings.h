@@ -18,6 +18,5 @@ WindowPlacement readPlacement(const std::string& path, const QRect& screen, cons
 StoredPlacement storedPlacement(const WindowPlacement& placement);
 
 inline QColor qColour(const Rgb& c) { return QColor(c.red, c.green, c.blue); }
-inline Rgb rgbOf(const QColor& c) { return {std::uint8_t(c.red()), std::uint8_t(c.green()), std::uint8_t(c.blue())}; }
 
 }  // namespace trimlet

@@ -83,7 +83,7 @@ void FrmMainSlotsTest::buttonsFollowThePictureAndTheSlots()
     QVERIFY(samePixels(s.frm.slotStrip().picture(2).bitmap(), s.frm.editingPicture().bitmap()));
 
     // Nothing a slot holds changes with the editing picture.
-    s.frm.btnRotRClick();
+    s.frm.btnRotR->click();
     QCOMPARE(s.frm.slotStrip().picture(2).width(), 300);
 
     // Anything that is not a slot's control names no slot.
@@ -104,7 +104,7 @@ void FrmMainSlotsTest::anUneditedJpegComesBackFromItsSlot()
     s.frm.btnTmpSave[1]->click();
     QCOMPARE(s.frm.slotStrip().picture(2).kind(), PictureKind::Jpeg);
 
-    s.frm.btnRotRClick();
+    s.frm.btnRotR->click();
     QCOMPARE(s.frm.editingPicture().width(), 480);
     s.frm.btnTmpLoad[1]->click();
     QCOMPARE(s.frm.statusText(), QStringLiteral("一時保存領域[2]の画像を展開"));
@@ -167,7 +167,7 @@ void FrmMainSlotsTest::slotMenuActsOnTheSlotItWasOpenedOn()
     QTest::mouseClick(s.frm.pnlTmpSave[2], Qt::RightButton);
     QVERIFY(s.frm.popItemTmpLoad->isEnabled());
     s.frm.popTmpSave->close();
-    s.frm.btnRot180Click();
+    s.frm.btnRot180->click();
     s.frm.popItemTmpLoad->trigger();
     QCOMPARE(s.frm.statusText(), QStringLiteral("一時保存領域[3]の画像を展開"));
     QVERIFY(samePixels(s.frm.editingPicture().bitmap(), s.frm.slotStrip().picture(3).bitmap()));
