@@ -757,30 +757,6 @@ Show this warning again?</translation>
         <translation>This screen (%1×%2)</translation>
     </message>
     <message>
-        <source>元に戻す</source>
-        <translation>Undo</translation>
-    </message>
-    <message>
-        <source>やり直し</source>
-        <translation>Redo</translation>
-    </message>
-    <message>
-        <source>元に戻す編集はありません</source>
-        <translation>Nothing to undo</translation>
-    </message>
-    <message>
-        <source>元に戻す: %1</source>
-        <translation>Undone: %1</translation>
-    </message>
-    <message>
-        <source>やり直す編集はありません</source>
-        <translation>Nothing to redo</translation>
-    </message>
-    <message>
-        <source>やり直し: %1</source>
-        <translation>Redone: %1</translation>
-    </message>
-    <message>
         <source>%1°回転</source>
         <translation>Rotated %1°</translation>
     </message>
@@ -1065,6 +1041,33 @@ Nothing was saved.</translation>
     <message>
         <source>回転を中止しました</source>
         <translation>Rotation stopped</translation>
+    </message>
+</context>
+<context>
+    <name>trimlet::UndoCommands</name>
+    <message>
+        <source>元に戻す</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>やり直し</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>元に戻す編集はありません</source>
+        <translation>Nothing to undo</translation>
+    </message>
+    <message>
+        <source>元に戻す: %1</source>
+        <translation>Undone: %1</translation>
+    </message>
+    <message>
+        <source>やり直す編集はありません</source>
+        <translation>Nothing to redo</translation>
+    </message>
+    <message>
+        <source>やり直し: %1</source>
+        <translation>Redone: %1</translation>
     </message>
 </context>
 </TS>
