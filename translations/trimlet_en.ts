@@ -594,6 +594,33 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
 </context>
 <context>
+    <name>trimlet::EditCommands</name>
+    <message>
+        <source>左90°回転</source>
+        <translation>Turned 90° left</translation>
+    </message>
+    <message>
+        <source>右90°回転</source>
+        <translation>Turned 90° right</translation>
+    </message>
+    <message>
+        <source>180°回転</source>
+        <translation>Turn 180°</translation>
+    </message>
+    <message>
+        <source>上下反転</source>
+        <translation>Flip vertical</translation>
+    </message>
+    <message>
+        <source>左右反転</source>
+        <translation>Flip horizontal</translation>
+    </message>
+    <message>
+        <source>%1°回転</source>
+        <translation>Rotated %1°</translation>
+    </message>
+</context>
+<context>
     <name>trimlet::LiveSizeView</name>
     <message>
         <source>この形式では保存できません</source>
@@ -758,26 +785,6 @@ Show this warning again?</translation>
         <translation>Joined the picture from slot %1</translation>
     </message>
     <message>
-        <source>左90°回転</source>
-        <translation>Turned 90° left</translation>
-    </message>
-    <message>
-        <source>右90°回転</source>
-        <translation>Turned 90° right</translation>
-    </message>
-    <message>
-        <source>180°回転</source>
-        <translation>Turned 180°</translation>
-    </message>
-    <message>
-        <source>上下反転</source>
-        <translation>Flipped vertically</translation>
-    </message>
-    <message>
-        <source>左右反転</source>
-        <translation>Flipped horizontally</translation>
-    </message>
-    <message>
         <source>フォルダの最後の画像です。</source>
         <translation>This is the last picture of the folder.</translation>
     </message>
@@ -788,34 +795,6 @@ Show this warning again?</translation>
     <message>
         <source>%1 / %2&#x3000;%3</source>
         <translation>%1 / %2  %3</translation>
-    </message>
-    <message>
-        <source>元に戻す</source>
-        <translation>Undo</translation>
-    </message>
-    <message>
-        <source>やり直し</source>
-        <translation>Redo</translation>
-    </message>
-    <message>
-        <source>元に戻す編集はありません</source>
-        <translation>Nothing to undo</translation>
-    </message>
-    <message>
-        <source>元に戻す: %1</source>
-        <translation>Undone: %1</translation>
-    </message>
-    <message>
-        <source>やり直す編集はありません</source>
-        <translation>Nothing to redo</translation>
-    </message>
-    <message>
-        <source>やり直し: %1</source>
-        <translation>Redone: %1</translation>
-    </message>
-    <message>
-        <source>%1°回転</source>
-        <translation>Rotated %1°</translation>
     </message>
     <message>
         <source>%1（%2）</source>
@@ -1078,6 +1057,33 @@ Nothing was saved.</translation>
     <message>
         <source>回転を中止しました</source>
         <translation>Rotation stopped</translation>
+    </message>
+</context>
+<context>
+    <name>trimlet::UndoCommands</name>
+    <message>
+        <source>元に戻す</source>
+        <translation>Undo</translation>
+    </message>
+    <message>
+        <source>やり直し</source>
+        <translation>Redo</translation>
+    </message>
+    <message>
+        <source>元に戻す編集はありません</source>
+        <translation>Nothing to undo</translation>
+    </message>
+    <message>
+        <source>元に戻す: %1</source>
+        <translation>Undone: %1</translation>
+    </message>
+    <message>
+        <source>やり直す編集はありません</source>
+        <translation>Nothing to redo</translation>
+    </message>
+    <message>
+        <source>やり直し: %1</source>
+        <translation>Redone: %1</translation>
     </message>
 </context>
 </TS>

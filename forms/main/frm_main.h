@@ -17,6 +17,7 @@
 #include "base/result.h"
 #include "codecs/picture.h"
 #include "document/edit_history.h"
+#include "document/folder_step.h"
 #include "document/frame_state.h"
 #include "document/picture_transform.h"
 #include "forms/main/main_controls.h"
@@ -28,7 +29,6 @@ class QAction;
 class QLineEdit;
 class QPushButton;
 class QTimer;
-class QWheelEvent;
 
 namespace trimlet {
 
@@ -40,6 +40,7 @@ class PlacementTracker;
 class SlotStrip;
 class TfrmPreview;
 class TfrmRotFree;
+class WorkAreaKeys;
 
 class TfrmMain : public QMainWindow, private MainControls {
     Q_OBJECT
@@ -180,24 +181,10 @@ public:
     void btnExitClick();
     void btnAboutClick();
 
-    // Keyboard framing, the screen's own size and stepping through the folder.
-    // The frame moved by display pixels and kept inside the picture, as a drag moves it.
-    void moveCutFrameBy(int dx, int dy);
-    // The frame centred on the picture, as a new picture gets it.
-    void centreCutFrame();
-    // Ctrl+wheel over the picture: the rate one up or down per notch, within its limits.
-    void wheelRate(const QWheelEvent* event);
     // The screen that shows the window, in device pixels; what the preset menu's first item sets.
     QSize screenPixelSize() const;
     void itemScreenSizeClick();
-    // Loads the next (+1) or previous (-1) picture file of the current file's folder in natural
-    // order, keeping the cut size, the rate and the frame's place relative to the picture.
-    void stepPictureFile(int direction);
-    // Undo and redo of the picture's edits.
-    // Goes back to the document before the last edit (forward again), or says there is none.
-    void undoEdit();
-    void redoEdit();
-    // Tests lower its bounds.
+    // Undo and redo of the picture's edits; tests lower the history's bounds.
     EditHistory& editHistory() { return history_; }
 
     // The command-line picture, decoding since before the window was built; the first
@@ -257,19 +244,12 @@ private:
     // Keyboard framing and stepping through the folder.
     void connectKeyHandlers();
     bool workAreaEvent(QObject* watched, QEvent* event);
-    int wheelRemainder_ = 0;  // a touchpad's part of a notch, kept for the next event
-    bool stepping_ = false;   // a folder step loads its file, never joins it
-    // What the last folder step left, so that the next one goes on from there. The rate and
-    // the share are what the user chose; a picture too small for them shows less, and the
-    // next one gets them back unless the user changed something in between.
-    struct FolderStep {
-        std::string to;    // the file stepped to, loaded or not
-        std::string from;  // the document's file just after the step
-        int rate = 0;
-        int rateShown = 0;
-        double shareX = 0.5, shareY = 0.5;  // the frame's centre as a share of the picture
-        IntPoint centreShown;
-    } step_;
+    // Loads the next (+1) or previous (-1) picture file of the current file's folder in natural
+    // order, keeping the cut size, the rate and the frame's place relative to the picture.
+    void stepPictureFile(int direction);
+    WorkAreaKeys* keys_ = nullptr;
+    FolderStepper stepper_;
+    bool stepping_ = false;  // a folder step loads its file, never joins it
     // Undo and redo of the picture's edits.
     void connectHistoryHandlers();
     EditState editState() const;
@@ -280,10 +260,6 @@ private:
     // The document's path; empty for a pasted picture.
     void showDocument(const std::string& path);
     EditHistory history_;
-    QAction* actUndo = nullptr;
-    QAction* actRedo = nullptr;
-    QAction* popitemUndo = nullptr;
-    QAction* popitemRedo = nullptr;
 
     FrameState frame_;
     int resizeEventCount = 0;

@@ -1,127 +1,65 @@
-// The main window's keyboard framing: arrows and Home on the focused work area, Ctrl+wheel
-// over the picture, and the keys that step through the folder.
+// The main window's keyboard framing, which WorkAreaKeys reads (the frame moves as a drag
+// moves it), and its folder stepping: PageDown / PageUp load the neighbouring picture file of
+// the current file's folder, so that a folder is cut with one key per photo.
 
-#include <QAbstractScrollArea>
-#include <QAbstractSlider>
-#include <QAbstractSpinBox>
-#include <QAction>
-#include <QKeyEvent>
-#include <QWheelEvent>
-#include <algorithm>
+#include <QScopedValueRollback>
 
 #include "forms/main/frm_main.h"
+#include "forms/main/work_area_keys.h"
 #include "forms/main/work_area_widgets.h"
-#include "forms/widgets/guarded.h"
 #include "forms/widgets/up_down.h"
 
 namespace trimlet {
 
-namespace {
-
-constexpr int kWheelNotch = 120;  // angleDelta of one notch of a classic wheel
-constexpr int kShiftStep = 10;
-
-// Keys that controls of their own use (a slider's page step) stay theirs.
-bool wantsPageKeys(const QObject* focused)
-{
-    return qobject_cast<const QAbstractSlider*>(focused) || qobject_cast<const QAbstractSpinBox*>(focused) ||
-           qobject_cast<const QAbstractScrollArea*>(focused);
-}
-
-}  // namespace
-
 void TfrmMain::connectKeyHandlers()
 {
-    // The work area takes the focus by click and Tab; a click on the frame focuses it too.
-    imgSource->setFocusPolicy(Qt::StrongFocus);
-    shpRange->setFocusPolicy(Qt::ClickFocus);
-    shpRange->setFocusProxy(imgSource);
-
-    const auto step = [this](const char* name, const QKeySequence& page, const QKeySequence& alt, int direction) {
-        auto* action = new QAction(this);
-        action->setObjectName(QLatin1String(name));
-        action->setShortcuts({page, alt});
-        action->setShortcutContext(Qt::WindowShortcut);
-        addAction(action);
-        connect(action, &QAction::triggered, this, guarded([this, direction] { stepPictureFile(direction); }));
+    WorkAreaKeys::Commands commands;
+    commands.hasPicture = [this] { return !editing_.isEmpty(); };
+    commands.moveFrameBy = [this](int dx, int dy) {
+        ClampCutFrame(frame_.rect.x + dx, frame_.rect.y + dy);
+        StoreFrameCentre();
     };
-    step("actNextPicture", QKeySequence(Qt::Key_PageDown), QKeySequence(Qt::ALT | Qt::Key_Right), +1);
-    step("actPreviousPicture", QKeySequence(Qt::Key_PageUp), QKeySequence(Qt::ALT | Qt::Key_Left), -1);
+    commands.centreFrame = [this] {
+        // Where a recentring layout puts it: the display's middle less half the frame.
+        const QRect d = imgSource->geometry();
+        ClampCutFrame(d.x() + d.width() / 2 - frame_.rect.w / 2, d.y() + d.height() / 2 - frame_.rect.h / 2);
+        StoreFrameCentre();
+    };
+    commands.stepPicture = [this](int direction) { stepPictureFile(direction); };
+    keys_ = new WorkAreaKeys(this, {imgSource, shpRange, udPower}, std::move(commands), failureReport());
 }
 
-bool TfrmMain::workAreaEvent(QObject* watched, QEvent* event)
-{
-    // Called for every event of the application: the type is looked at first.
-    switch (event->type()) {
-    case QEvent::ShortcutOverride: {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown) && wantsPageKeys(watched)) {
-            event->accept();
-            return true;
-        }
-        return false;
-    }
-    case QEvent::KeyPress: {
-        if (watched != imgSource || editing_.isEmpty())
-            return false;
-        const auto* key = static_cast<QKeyEvent*>(event);
-        const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-        if (mods != Qt::NoModifier && mods != Qt::ShiftModifier)
-            return false;
-        const int by = mods == Qt::ShiftModifier ? kShiftStep : 1;
-        switch (key->key()) {
-        case Qt::Key_Left: runGuarded([&] { moveCutFrameBy(-by, 0); }, failureReport()); return true;
-        case Qt::Key_Right: runGuarded([&] { moveCutFrameBy(by, 0); }, failureReport()); return true;
-        case Qt::Key_Up: runGuarded([&] { moveCutFrameBy(0, -by); }, failureReport()); return true;
-        case Qt::Key_Down: runGuarded([&] { moveCutFrameBy(0, by); }, failureReport()); return true;
-        case Qt::Key_Home:
-            if (mods != Qt::NoModifier)
-                return false;
-            runGuarded([&] { centreCutFrame(); }, failureReport());
-            return true;
-        default: return false;
-        }
-    }
-    case QEvent::Wheel: {
-        const auto* wheel = static_cast<QWheelEvent*>(event);
-        if ((watched != imgSource && watched != shpRange) || !(wheel->modifiers() & Qt::ControlModifier))
-            return false;
-        runGuarded([&] { wheelRate(wheel); }, failureReport());
-        return true;
-    }
-    default: return false;
-    }
-}
+// The application's events reach the window's filter while the window is still being built.
+bool TfrmMain::workAreaEvent(QObject* watched, QEvent* event) { return keys_ && keys_->eventFilter(watched, event); }
 
-void TfrmMain::moveCutFrameBy(int dx, int dy)
+void TfrmMain::stepPictureFile(int direction)
 {
-    if (editing_.isEmpty())
+    if (currentFileName_.empty())
+        return;  // a pasted picture has no folder
+    const auto shown = [this] {
+        return FolderStepper::Shown{currentFileName_, cutSettings().rate, frame_.centre, editing_.width(),
+                                    editing_.height()};
+    };
+    const FolderStepper::Plan plan = stepper_.plan(shown(), direction);
+    const auto withPlace = [&plan](const QString& text) {
+        return plan.place ? tr("%1 / %2　%3").arg(QString::number(*plan.place + 1), QString::number(plan.count), text)
+                          : text;
+    };
+    if (plan.target.empty()) {
+        ShowStatus(withPlace(direction > 0 ? tr("フォルダの最後の画像です。") : tr("フォルダの最初の画像です。")),
+                   StatusKind::statusOnly);
         return;
-    ClampCutFrame(frame_.rect.x + dx, frame_.rect.y + dy);
-    StoreFrameCentre();
-}
-
-void TfrmMain::centreCutFrame()
-{
-    if (editing_.isEmpty())
-        return;
-    // Where a recentring layout puts it: the display's middle less half the frame.
-    const QRect d = imgSource->geometry();
-    ClampCutFrame(d.x() + d.width() / 2 - frame_.rect.w / 2, d.y() + d.height() / 2 - frame_.rect.h / 2);
-    StoreFrameCentre();
-}
-
-void TfrmMain::wheelRate(const QWheelEvent* event)
-{
-    const QPoint delta = event->angleDelta();
-    wheelRemainder_ += delta.y() != 0 ? delta.y() : delta.x();
-    const int notches = wheelRemainder_ / kWheelNotch;
-    wheelRemainder_ -= notches * kWheelNotch;
-    if (notches == 0 || editing_.isEmpty())
-        return;
-    const int rate = std::clamp(udPower->position() + notches, udPower->minimum(), udPower->maximum());
-    if (rate != udPower->position())
-        udPower->setPosition(rate);  // the edit's change resizes the frame around its centre
+    }
+    const QScopedValueRollback<bool> loading(stepping_, true);
+    LoadPictureFile(plan.target);  // the cut size stays as it is; a failure leaves everything
+    if (currentFileName_ == plan.target) {
+        if (cutSettings().rate != plan.rate)
+            udPower->setPosition(plan.rate);  // no lower than the new picture allows
+        frame_.centre = plan.centreOn(editing_.width(), editing_.height());
+        LayoutWorkArea(false, false);  // the frame over that point, inside the picture
+    }
+    stepper_.landed(plan, shown());
+    ShowStatus(withPlace(statusText()), StatusKind::statusOnly);
 }
 
 }  // namespace trimlet
