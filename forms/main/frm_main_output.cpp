@@ -5,8 +5,8 @@
 #include <QKeyEvent>
 #include <QPushButton>
 
+#include "document/piece.h"
 #include "forms/main/frm_main.h"
-#include "forms/main/live_size.h"
 #include "forms/main/output_commands.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"

@@ -6,45 +6,13 @@
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
-#include <functional>
 #include <mutex>
 #include <optional>
 #include <thread>
 
-#include "codecs/output_file.h"
-#include "codecs/picture.h"
-#include "imaging/cut_geometry.h"
+#include "document/piece.h"
 
 namespace trimlet {
-
-// What the frame cuts: a region of the source reduced by a rate, or the whole source. The
-// source is shared with the window, so a request costs no pixels.
-struct PieceRequest {
-    Picture source;
-    bool whole = true;
-    IntPoint origin;
-    int cutW = 0;
-    int cutH = 0;
-    int rate = 100;
-};
-
-// The piece the preview, a save and the live size all start from.
-Bitmap cutPiece(const PieceRequest& request);
-
-struct LiveSizeJob {
-    PieceRequest piece;
-    OutputFormat format = OutputFormat::Jpeg;
-    int quality = 90;
-    std::uint64_t maxBytes = 0;  // 0: no limit
-};
-
-struct LiveSizeResult {
-    std::uint64_t generation = 0;
-    bool ok = false;   // false: the piece could not be cut or encoded
-    bool fits = true;  // false: not even the smallest file keeps to the limit
-    std::uint64_t bytes = 0;
-    int quality = 0;  // the quality the bytes were encoded at
-};
 
 // Measures one job at a time. A request replaces a job still waiting, a running job is
 // abandoned between encodes, and only the newest request's result is reported, on the
@@ -77,8 +45,5 @@ private:
     std::atomic<bool> stopping_{false};
     std::thread thread_;
 };
-
-// The measuring step itself, on whatever thread calls it.
-LiveSizeResult measurePiece(const LiveSizeJob& job, const std::function<bool()>& superseded = {});
 
 }  // namespace trimlet
