@@ -23,11 +23,12 @@ EditCommands::EditCommands(TfrmMain& window, MainControls& c) : QObject(&window)
         Transform mode;
         const char* name;
     };
-    const Command commands[] = {{c.btnRotL, c.popitemRotL, Transform::TurnLeft, QT_TR_NOOP("左90°回転")},
-                                {c.btnRotR, c.popitemRotR, Transform::TurnRight, QT_TR_NOOP("右90°回転")},
-                                {c.btnRot180, c.popitemRot180, Transform::HalfTurn, QT_TR_NOOP("180°回転")},
-                                {c.btnRevH, c.popitemRevH, Transform::FlipVertical, QT_TR_NOOP("上下反転")},
-                                {c.btnRevW, c.popitemRevW, Transform::FlipHorizontal, QT_TR_NOOP("左右反転")}};
+    const Command commands[] = {
+        {c.btnRotL, c.popitemRotL, Transform::TurnLeft, QT_TRANSLATE_NOOP("trimlet::EditCommands", "左90°回転")},
+        {c.btnRotR, c.popitemRotR, Transform::TurnRight, QT_TRANSLATE_NOOP("trimlet::EditCommands", "右90°回転")},
+        {c.btnRot180, c.popitemRot180, Transform::HalfTurn, QT_TRANSLATE_NOOP("trimlet::EditCommands", "180°回転")},
+        {c.btnRevH, c.popitemRevH, Transform::FlipVertical, QT_TRANSLATE_NOOP("trimlet::EditCommands", "上下反転")},
+        {c.btnRevW, c.popitemRevW, Transform::FlipHorizontal, QT_TRANSLATE_NOOP("trimlet::EditCommands", "左右反転")}};
     for (const Command& command : commands) {
         const auto handler =
             window.guarded([this, mode = command.mode, name = command.name] { transform(mode, tr(name)); });
