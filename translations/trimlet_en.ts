@@ -674,6 +674,29 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
 </context>
 <context>
+    <name>trimlet::SlotCommands</name>
+    <message>
+        <source>編集画像全体を一時保存領域%1へ保存</source>
+        <translation>Kept the whole picture in slot %1</translation>
+    </message>
+    <message>
+        <source>編集画像の枠内を一時保存領域%1へ保存</source>
+        <translation>Kept the framed part in slot %1</translation>
+    </message>
+    <message>
+        <source>一時保存された画像はありません</source>
+        <translation>There is no picture in this slot</translation>
+    </message>
+    <message>
+        <source>一時保存領域%1の画像を展開</source>
+        <translation>Took the picture from slot %1</translation>
+    </message>
+    <message>
+        <source>一時保存領域の複写：%1→%2</source>
+        <translation>Copied slot %1 to slot %2</translation>
+    </message>
+</context>
+<context>
     <name>trimlet::TfrmAboutBox</name>
     <message>
         <source>バージョン情報</source>
@@ -759,26 +782,6 @@ Show this warning again?</translation>
     <message>
         <source>画像の切り出し</source>
         <translation>Cropped the picture</translation>
-    </message>
-    <message>
-        <source>編集画像全体を一時保存領域%1へ保存</source>
-        <translation>Kept the whole picture in slot %1</translation>
-    </message>
-    <message>
-        <source>編集画像の枠内を一時保存領域%1へ保存</source>
-        <translation>Kept the framed part in slot %1</translation>
-    </message>
-    <message>
-        <source>一時保存された画像はありません</source>
-        <translation>There is no picture in this slot</translation>
-    </message>
-    <message>
-        <source>一時保存領域%1の画像を展開</source>
-        <translation>Took the picture from slot %1</translation>
-    </message>
-    <message>
-        <source>一時保存領域の複写：%1→%2</source>
-        <translation>Copied slot %1 to slot %2</translation>
     </message>
     <message>
         <source>一時保存領域%1の画像を連結</source>

@@ -37,6 +37,7 @@ class OutputCommands;
 class PhotoPrefetch;
 struct PieceRequest;
 class PlacementTracker;
+class SlotCommands;
 class SlotStrip;
 class TfrmPreview;
 class TfrmRotFree;
@@ -67,7 +68,6 @@ public:
     void ShowStatus(const QString& text, StatusKind kind);
     void SetCurrentFile(const std::string& path);
     void SetEditingEnabled(bool enabled);
-    void UpdateSlotLoadButtons();
     // Loads the first file of a drop at a point in client coordinates; drops outside the
     // client area are ignored. Public for the window tests, which cannot drag from a shell.
     void dropFiles(const std::vector<std::string>& paths, const QPoint& clientPoint);
@@ -83,17 +83,9 @@ public:
     FrameState& frameState() { return frame_; }
     // Temporary slots, numbered 1 to 3 as their captions.
     SlotStrip& slotStrip() const { return *tmpSave; }
-    // The slot a command is meant for: a slot's button, or a menu item on the slot the menu
-    // was opened on; 0 for none.
-    int SlotForSender(const QObject* sender) const;
-    void btnTmpSaveClick(QObject* sender);
-    void btnTmpCutSaveClick(QObject* sender);
-    void btnTmpLoadClick(QObject* sender);
-    void imgTmpSaveMouseUp(int slot, QMouseEvent* event);
-    // Drags inside the window come from imgSource or a slot panel. Public for the window tests,
-    // which cannot run the toolkit's drag loop.
-    bool imgTmpSaveDragOver(const QObject* source, int slot) const;
-    void imgTmpSaveDragDrop(const QObject* source, int slot);
+    SlotCommands& slotCommands() const { return *slots_; }
+    // Drags of a slot onto the work area. Public for the window tests, which cannot run the
+    // toolkit's drag loop.
     bool FormDragOver(const QObject* source, const QPoint& clientPoint) const;
     void FormDragDrop(const QObject* source, const QPoint& clientPoint);
 
@@ -225,7 +217,6 @@ private:
     void connectTransformHandlers();
     void connectSlotHandlers();
     void connectPresetHandlers();
-    void expandSlot(int slot);
     IntRect displayRect() const;
     // Where a pw × ph picture goes in the work area as it is now.
     IntRect fittedDisplay(int pw, int ph) const;
@@ -266,6 +257,7 @@ private:
     bool resizePending = false;
     PlacementTracker* placement_ = nullptr;
     EditCommands* edits_ = nullptr;
+    SlotCommands* slots_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
     int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored

@@ -70,7 +70,7 @@ SlotStrip::SlotStrip(QWidget* band)
     item(popItemTmpLoad_, "popItemTmpLoad", tr("画像を展開"));
 }
 
-void SlotStrip::connectCommands(QObject* context, const SlotCommands& c)
+void SlotStrip::connectCommands(QObject* context, const SlotCallbacks& c)
 {
     for (int i = 0; i < 3; ++i) {
         const int slot = i + 1;

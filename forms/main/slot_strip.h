@@ -23,7 +23,7 @@ class SlotPanel;
 
 // What the slots' controls ask the window to do. A command's sender is the slot's button or
 // the menu item that was chosen.
-struct SlotCommands {
+struct SlotCallbacks {
     std::function<void(QObject* sender)> save;
     std::function<void(QObject* sender)> cutSave;
     std::function<void(QObject* sender)> load;
@@ -42,7 +42,7 @@ public:
 
     // Connects the buttons, the menu items and the panels' mouse and drops to the commands,
     // for as long as context lives.
-    void connectCommands(QObject* context, const SlotCommands& commands);
+    void connectCommands(QObject* context, const SlotCallbacks& commands);
 
     QGroupBox* group() const { return gbxTmpSave_; }
     SlotPanel* panel(int slot) const { return pnlTmpSave_[slot - 1]; }

@@ -10,9 +10,10 @@
 
 #include "codecs/picture_file.h"
 #include "forms/main/frm_main.h"
+#include "forms/main/slot_commands.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
-#include "forms/main/work_area_widgets.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/reduce.h"
 #include "tests/forms/fake_desktop.h"
@@ -87,11 +88,11 @@ void FrmMainSlotsTest::buttonsFollowThePictureAndTheSlots()
     QCOMPARE(s.frm.slotStrip().picture(2).width(), 300);
 
     // Anything that is not a slot's control names no slot.
-    QCOMPARE(s.frm.SlotForSender(s.frm.btnOpen), 0);
-    QCOMPARE(s.frm.SlotForSender(s.frm.btnTmpLoad[2]), 3);
+    QCOMPARE(s.frm.slotStrip().slotForSender(s.frm.btnOpen), 0);
+    QCOMPARE(s.frm.slotStrip().slotForSender(s.frm.btnTmpLoad[2]), 3);
     s.frm.slotStrip().popupTarget = 7;
-    QCOMPARE(s.frm.SlotForSender(s.frm.popItemTmpLoad), 0);
-    s.frm.btnTmpSaveClick(s.frm.popItemTmpSave);  // no slot: only the buttons are re-evaluated
+    QCOMPARE(s.frm.slotStrip().slotForSender(s.frm.popItemTmpLoad), 0);
+    s.frm.slotCommands().park(s.frm.popItemTmpSave);  // no slot: only the buttons are re-evaluated
     QVERIFY(s.frm.slotStrip().picture(1).isEmpty() && s.frm.slotStrip().picture(3).isEmpty());
 }
 
@@ -178,22 +179,22 @@ void FrmMainSlotsTest::slotToSlotCopiesAndRefusesItself()
     Session s;
     s.load("a.bmp", 300, 200);
     test::TestMain& f = s.frm;
-    QVERIFY(f.imgTmpSaveDragOver(f.imgSource, 1));  // the editing picture goes into any slot
-    f.imgTmpSaveDragDrop(f.imgSource, 1);
+    QVERIFY(f.slotCommands().acceptsDrag(f.imgSource, 1));  // the editing picture goes into any slot
+    f.slotCommands().dropped(f.imgSource, 1);
     QCOMPARE(f.statusText(), QStringLiteral("編集画像全体を一時保存領域[1]へ保存"));
 
-    QVERIFY(!f.imgTmpSaveDragOver(f.pnlTmpSave[0], 1));
-    QVERIFY(!f.imgTmpSaveDragOver(f.pnlTmpSave[1], 3));  // slot 2 is empty
-    QVERIFY(f.imgTmpSaveDragOver(f.pnlTmpSave[0], 3));
-    f.imgTmpSaveDragDrop(f.pnlTmpSave[0], 3);
+    QVERIFY(!f.slotCommands().acceptsDrag(f.pnlTmpSave[0], 1));
+    QVERIFY(!f.slotCommands().acceptsDrag(f.pnlTmpSave[1], 3));  // slot 2 is empty
+    QVERIFY(f.slotCommands().acceptsDrag(f.pnlTmpSave[0], 3));
+    f.slotCommands().dropped(f.pnlTmpSave[0], 3);
     QCOMPARE(f.statusText(), QStringLiteral("一時保存領域の複写：[1]→[3]"));
     QVERIFY(f.btnTmpLoad[2]->isEnabled());
     QVERIFY(!f.slotStrip().picture(1).isEmpty());
     QVERIFY(samePixels(f.slotStrip().picture(3).bitmap(), f.slotStrip().picture(1).bitmap()));
 
-    f.imgTmpSaveDragDrop(f.pnlTmpSave[1], 1);  // refused drops change nothing
+    f.slotCommands().dropped(f.pnlTmpSave[1], 1);  // refused drops change nothing
     QCOMPARE(f.slotStrip().picture(1).width(), 300);
-    QVERIFY(!f.imgTmpSaveDragOver(f.btnOpen, 2));
+    QVERIFY(!f.slotCommands().acceptsDrag(f.btnOpen, 2));
 }
 
 void FrmMainSlotsTest::slotOnTheWorkAreaReplacesOrJoins()

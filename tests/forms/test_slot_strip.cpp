@@ -90,7 +90,7 @@ private slots:
         SlotStrip strip(&band);
         std::vector<std::pair<QString, const QObject*>> sent;
         std::vector<std::pair<QString, int>> drops;
-        SlotCommands commands;
+        SlotCallbacks commands;
         commands.save = [&](QObject* s) { sent.emplace_back(QStringLiteral("save"), s); };
         commands.cutSave = [&](QObject* s) { sent.emplace_back(QStringLiteral("cut"), s); };
         commands.load = [&](QObject* s) { sent.emplace_back(QStringLiteral("load"), s); };
