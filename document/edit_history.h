@@ -19,6 +19,7 @@ struct EditState {
     std::string document;  // the file's path as bytes; empty for a pasted picture
     IntPoint frameCentre;  // picture pixels
     int rate = 100;
+    bool edited = false;  // edited since the file was loaded
 };
 
 class EditHistory {

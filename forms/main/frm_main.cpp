@@ -58,7 +58,7 @@ void TfrmMain::FormCreate()
     const QRect frame = shpRange->geometry();
     frame_ = FrameState{};
     frame_.rect = {frame.x(), frame.y(), frame.width(), frame.height()};
-    currentFileName_.clear();
+    doc_.path.clear();
     resizeEventCount = 0;
     resizePending = false;
     largePictureAnswer_ = true;

@@ -17,6 +17,7 @@
 #include "base/result.h"
 #include "codecs/picture.h"
 #include "document/edit_history.h"
+#include "document/editing_document.h"
 #include "document/folder_step.h"
 #include "document/frame_state.h"
 #include "document/picture_transform.h"
@@ -53,9 +54,10 @@ public:
     ~TfrmMain() override;
 
     // The editing document.
-    const Picture& editingPicture() const { return editing_; }
+    const EditingDocument& document() const { return doc_; }
+    const Picture& editingPicture() const { return doc_.picture; }
     // The document's path as the file system's bytes, and as shown (for labels and messages).
-    const std::string& currentFilePath() const { return currentFileName_; }
+    const std::string& currentFilePath() const { return doc_.path; }
     QString currentFileName() const;
     bool largePictureAnswer() const { return largePictureAnswer_; }
     QString statusText() const;
@@ -152,6 +154,9 @@ public:
     CutResult MakeCutResult() const;
     // The cut handed to the preview window, shown (Preview) or carried out hidden.
     void outputCut(OutputMode mode);
+    // Asks for a new live size once the current burst of changes is over.
+    void requestLiveSize();
+    bool closing() const { return closing_; }
     // What the frame cuts out of the editing picture now.
     PieceRequest pieceRequest() const;
 
@@ -175,7 +180,6 @@ public:
 
     // The screen that shows the window, in device pixels; what the preset menu's first item sets.
     QSize screenPixelSize() const;
-    void itemScreenSizeClick();
     // Undo and redo of the picture's edits; tests lower the history's bounds.
     EditHistory& editHistory() { return history_; }
 
@@ -224,7 +228,6 @@ private:
     QSize displayDeviceSize(int pw, int ph) const;
     // Puts the frame widget where frame_ says.
     void showCutFrame();
-    // Stops the periodic resize check until the returned holder goes, on every way out.
     // The settings' window placement, applied once, before the native window exists.
     void LoadPlacement();
     void showSourceSize();
@@ -268,16 +271,8 @@ private:
     bool startupPending_ = false;
     bool started_ = false;
     bool closing_ = false;
-    Picture editing_;
-    std::string currentFileName_;
+    EditingDocument doc_;
     bool largePictureAnswer_ = true;
-
-public:
-    // Asks for a new live size once the current burst of changes is over.
-    void requestLiveSize();
-    bool closing() const { return closing_; }
-
-private:
     OutputCommands* output_ = nullptr;
 };
 

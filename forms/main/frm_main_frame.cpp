@@ -28,7 +28,7 @@ void TfrmMain::connectFrameHandlers()
 {
     // The view renders the picture again for a new size or screen pixel ratio.
     imgSource->setRender(
-        [this](const QSize& device) { return displayImage(editing_.bitmap(), device.width(), device.height()); });
+        [this](const QSize& device) { return displayImage(doc_.picture.bitmap(), device.width(), device.height()); });
     connect(shpRange, &FrameShape::mousePressed, this, guarded(&TfrmMain::shpRangeMouseDown));
     connect(shpRange, &FrameShape::mouseMoved, this, guarded(&TfrmMain::shpRangeMouseMove));
     connect(shpRange, &FrameShape::mouseReleased, this, guarded(&TfrmMain::shpRangeMouseUp));
@@ -56,12 +56,12 @@ void TfrmMain::showCutFrame()
 
 void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
 {
-    if (editing_.isEmpty())
+    if (doc_.picture.isEmpty())
         return;
     trace("layout-begin");
     if (recomputeMinimumRate)
         UpdateMinimumRate();
-    const IntRect d = fittedDisplay(editing_.width(), editing_.height());
+    const IntRect d = fittedDisplay(doc_.picture.width(), doc_.picture.height());
     imgSource->setGeometry(d.x, d.y, d.w, d.h);
     (void)imgSource->rendering();  // rendered now, where a shortage of memory is reported
     PlaceCutFrame(recentre);
@@ -79,16 +79,17 @@ IntRect TfrmMain::fittedDisplay(int pw, int ph) const
 
 void TfrmMain::UpdateMinimumRate()
 {
-    applyMinimumRate(minimumRate(editing_.width(), editing_.height(), cutSettings().width, cutSettings().height));
+    applyMinimumRate(
+        minimumRate(doc_.picture.width(), doc_.picture.height(), cutSettings().width, cutSettings().height));
 }
 
 void TfrmMain::ResizeCutFrame(bool storeCentre)
 {
-    if (editing_.isEmpty())
+    if (doc_.picture.isEmpty())
         return;
     const CutSettings& cut = cutSettings();
-    const FrameSizing s =
-        frame_.resize(displayRect(), editing_.width(), editing_.height(), cut.width, cut.height, cut.rate, storeCentre);
+    const FrameSizing s = frame_.resize(displayRect(), doc_.picture.width(), doc_.picture.height(), cut.width,
+                                        cut.height, cut.rate, storeCentre);
     lblCutSizeW->setText(QString::number(frame_.cutSrcWidth));
     lblCutSizeH->setText(QString::number(frame_.cutSrcHeight));
     showSizeLabel(lblSizeW, s.reducedWidth, edtSizeW);
@@ -102,11 +103,11 @@ void TfrmMain::ClampCutFrame(int x, int y)
     showCutFrame();
 }
 
-void TfrmMain::StoreFrameCentre() { frame_.storeCentre(displayRect(), editing_.width(), editing_.height()); }
+void TfrmMain::StoreFrameCentre() { frame_.storeCentre(displayRect(), doc_.picture.width(), doc_.picture.height()); }
 
 void TfrmMain::PlaceCutFrame(bool recentre)
 {
-    frame_.place(recentre, displayRect(), editing_.width(), editing_.height());
+    frame_.place(recentre, displayRect(), doc_.picture.width(), doc_.picture.height());
     showCutFrame();
     ResizeCutFrame(recentre);
 }
@@ -127,7 +128,7 @@ void TfrmMain::shpRangeMouseMove(QMouseEvent* event)
 void TfrmMain::shpRangeMouseUp(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        frame_.endDrag(displayRect(), editing_.width(), editing_.height());
+        frame_.endDrag(displayRect(), doc_.picture.width(), doc_.picture.height());
     else if (event->button() == Qt::RightButton)
         popupEditMenu(shpRange, event->position().toPoint());
 }

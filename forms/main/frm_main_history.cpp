@@ -17,10 +17,14 @@ void TfrmMain::connectHistoryHandlers()
     new UndoCommands(this, popEdit, history_, std::move(document), failureReport());
 }
 
-EditState TfrmMain::editState() const { return {editing_, currentFileName_, frame_.centre, cutSettings().rate}; }
+EditState TfrmMain::editState() const
+{
+    return {doc_.picture, doc_.path, frame_.centre, cutSettings().rate, doc_.edited};
+}
 
 void TfrmMain::rememberEdit(const QString& name, EditState before)
 {
+    doc_.edited = true;
     if (!before.picture.isEmpty())
         history_.record(name.toStdString(), std::move(before));
 }
@@ -29,7 +33,8 @@ void TfrmMain::restoreEditState(const EditState& state)
 {
     // The picture first: when its display copy cannot be made, nothing has changed.
     setEditingPicture(state.picture);
-    if (state.document != currentFileName_)
+    doc_.edited = state.edited;
+    if (state.document != doc_.path)
         showDocument(state.document);
     showSourceSize();
     frame_.centre = state.frameCentre;

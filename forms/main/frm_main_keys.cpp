@@ -14,7 +14,7 @@ namespace trimlet {
 void TfrmMain::connectKeyHandlers()
 {
     WorkAreaKeys::Commands commands;
-    commands.hasPicture = [this] { return !editing_.isEmpty(); };
+    commands.hasPicture = [this] { return !doc_.picture.isEmpty(); };
     commands.moveFrameBy = [this](int dx, int dy) {
         ClampCutFrame(frame_.rect.x + dx, frame_.rect.y + dy);
         StoreFrameCentre();
@@ -34,11 +34,11 @@ bool TfrmMain::workAreaEvent(QObject* watched, QEvent* event) { return keys_ && 
 
 void TfrmMain::stepPictureFile(int direction)
 {
-    if (currentFileName_.empty())
+    if (doc_.path.empty())
         return;  // a pasted picture has no folder
     const auto shown = [this] {
-        return FolderStepper::Shown{currentFileName_, cutSettings().rate, frame_.centre, editing_.width(),
-                                    editing_.height()};
+        return FolderStepper::Shown{doc_.path, cutSettings().rate, frame_.centre, doc_.picture.width(),
+                                    doc_.picture.height()};
     };
     const FolderStepper::Plan plan = stepper_.plan(shown(), direction);
     const auto withPlace = [&plan](const QString& text) {
@@ -52,10 +52,10 @@ void TfrmMain::stepPictureFile(int direction)
     }
     const QScopedValueRollback<bool> loading(stepping_, true);
     LoadPictureFile(plan.target);  // the cut size stays as it is; a failure leaves everything
-    if (currentFileName_ == plan.target) {
+    if (doc_.path == plan.target) {
         if (cutSettings().rate != plan.rate)
             udPower->setPosition(plan.rate);  // no lower than the new picture allows
-        frame_.centre = plan.centreOn(editing_.width(), editing_.height());
+        frame_.centre = plan.centreOn(doc_.picture.width(), doc_.picture.height());
         LayoutWorkArea(false, false);  // the frame over that point, inside the picture
     }
     stepper_.landed(plan, shown());

@@ -62,11 +62,11 @@ void TfrmMain::ShowStatus(const QString& text, StatusKind kind)
 
 QString TfrmMain::statusText() const { return statusLine->text(); }
 
-QString TfrmMain::currentFileName() const { return displayPath(currentFileName_); }
+QString TfrmMain::currentFileName() const { return displayPath(doc_.path); }
 
 void TfrmMain::SetCurrentFile(const std::string& path)
 {
-    currentFileName_ = path;
+    doc_.path = path;
     showFileName(displayPath(fileNamePart(path)));
 }
 
@@ -84,15 +84,15 @@ void TfrmMain::setEditingPicture(Picture picture, QImage rendered)
     const QSize device = displayDeviceSize(picture.width(), picture.height());
     QImage shown = rendered.size() == device ? std::move(rendered)
                                              : displayImage(picture.bitmap(), device.width(), device.height());
-    editing_ = std::move(picture);
+    doc_.picture = std::move(picture);
     imgSource->setImage(std::move(shown));
     requestLiveSize();
 }
 
 void TfrmMain::showSourceSize()
 {
-    lblSrcSizeW->setText(QString::number(editing_.width()));
-    lblSrcSizeH->setText(QString::number(editing_.height()));
+    lblSrcSizeW->setText(QString::number(doc_.picture.width()));
+    lblSrcSizeH->setText(QString::number(doc_.picture.height()));
 }
 
 void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::encodeName(path).toStdString()); }
@@ -126,11 +126,12 @@ void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoin
 
     const QString dropped = tr("ファイルドロップ：%1").arg(displayPath(path));
     ShowStatus(dropped, StatusKind::statusOnly);
-    const bool joining = pcEdit->currentWidget() == tabConcat && !editing_.isEmpty() && !stepping_;
+    const bool joining = pcEdit->currentWidget() == tabConcat && !doc_.picture.isEmpty() && !stepping_;
     if (!joining) {
         setEditingPicture(std::move(loaded).value(), std::move(rendered));
         SetCurrentFile(path);
         history_.clear();  // a new document; its edits start here
+        doc_.edited = false;
     } else {
         EditState before = editState();
         if (!ConcatenatePicture(loaded.value(), joinAt.value_or(mapFromGlobal(QCursor::pos()))))
@@ -140,7 +141,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoin
 
     showSourceSize();
     LayoutWorkArea(true, true);
-    if (std::int64_t(editing_.width()) * editing_.height() > kLargePicturePixels) {
+    if (std::int64_t(doc_.picture.width()) * doc_.picture.height() > kLargePicturePixels) {
         ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
         if (largePictureAnswer_) {
             trace("question-asked");
@@ -161,7 +162,7 @@ void TfrmMain::btnOpenClick()
         LoadPictureFile(pathFromDialog(chosen));
 }
 
-void TfrmMain::btnReloadClick() { LoadPictureFile(currentFileName_); }
+void TfrmMain::btnReloadClick() { LoadPictureFile(doc_.path); }
 
 void TfrmMain::btnPasteClick()
 {
@@ -194,7 +195,7 @@ void TfrmMain::showDocument(const std::string& path)
         showFileName(tr(kPastedName));
 }
 
-void TfrmMain::btnOpenDirClick() { openFolder(this, folderToOpen(currentFileName_, outputPathSetting())); }
+void TfrmMain::btnOpenDirClick() { openFolder(this, folderToOpen(doc_.path, outputPathSetting())); }
 
 std::string TfrmMain::outputPathSetting() const { return readLastOutputPath(settingsPath_); }
 

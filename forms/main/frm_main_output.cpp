@@ -43,8 +43,8 @@ void TfrmMain::requestLiveSize()
 PieceRequest TfrmMain::pieceRequest() const
 {
     PieceRequest r;
-    r.source = editing_;
-    const int pw = editing_.width(), ph = editing_.height();
+    r.source = doc_.picture;
+    const int pw = doc_.picture.width(), ph = doc_.picture.height();
     const CutSettings& cut = cutSettings();
     if (cutsRegion(pw, ph, cut.width, cut.height)) {
         r.whole = false;
@@ -69,9 +69,9 @@ TfrmMain::CutResult TfrmMain::MakeCutResult() const
 OutputOptions TfrmMain::outputOptions() const
 {
     OutputOptions options = outputChoices();
-    options.documentPath = currentFileName_;
+    options.documentPath = doc_.path;
     options.documentName = currentFileName();
-    if (currentFileName_.empty())
+    if (doc_.path.empty())
         options.lastOutputPath = outputPathSetting();
     return options;
 }

@@ -90,11 +90,4 @@ QSize TfrmMain::screenPixelSize() const
     return {qRound(shown->size().width() * ratio), qRound(shown->size().height() * ratio)};
 }
 
-void TfrmMain::itemScreenSizeClick()
-{
-    const QSize size = screenPixelSize();
-    if (!size.isEmpty())
-        setCutSize(size.width(), size.height());
-}
-
 }  // namespace trimlet

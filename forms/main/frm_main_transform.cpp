@@ -37,7 +37,7 @@ bool TfrmMain::applyEdit(const QString& name, const std::function<Picture()>& ma
 Picture TfrmMain::joinedPicture(const Picture& added, const QPoint& clientPoint) const
 {
     const JoinSide side = joinSide({clientPoint.x(), clientPoint.y()}, workArea(centralWidget()->size()));
-    Bitmap joined = joinPictures(editing_, added, side, joinAlignH(), joinAlignV(), toRgb(bgColour_));
+    Bitmap joined = joinPictures(doc_.picture, added, side, joinAlignH(), joinAlignV(), toRgb(bgColour_));
     if (joined.empty())
         throw std::bad_alloc();  // beyond the picture size cap
     return Picture(std::move(joined));
