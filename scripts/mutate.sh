@@ -9,8 +9,9 @@
 # Before anything is built the whole list is checked: seven fields, unique ids, the file there
 # and the text found in it exactly once; any fault stops the run, naming the mutant.
 # A mutant is "killed" when a test fails, "survived" when all pass, "invalid" when the mutated
-# code does not compile; invalid and equivalent mutants are left out of the totals. The source
-# file is restored after each mutant, also on Ctrl-C.
+# code does not compile or its named tests do not pass unmutated; invalid and equivalent
+# mutants are left out of the totals. The whole suite stops at the first failing test. The
+# source file is restored after each mutant, also on Ctrl-C.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
