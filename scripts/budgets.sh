@@ -31,10 +31,10 @@ if [ $report -eq 1 ]; then
   echo "largest file of each folder (sources and scripts: *.cpp *.h *.c *.sh *.cmake CMakeLists.txt):"
   for d in */; do
     d=${d%/}
-    largest=$(find "$d" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.c' -o -name '*.sh' \
-      -o -name '*.cmake' -o -name CMakeLists.txt \) -exec wc -l {} + 2>/dev/null |
-      grep -v ' total$' | sort -n | tail -n 1 || true)
-    [ -n "$largest" ] && printf '  %5d %s\n' $largest
+    [[ "$d" == build* ]] && continue  # build folders
+    find "$d" -type f \( -name '*.cpp' -o -name '*.h' -o -name '*.c' -o -name '*.sh' -o -name '*.cmake' \
+      -o -name CMakeLists.txt \) -exec wc -l {} + | awk '$2 != "total"' | sort -n | tail -n 1 |
+      awk '{ printf "  %5d  %s\n", $1, $2 }'
   done
   code=$(find base codecs imaging document settings cli platform forms app -type f \
     \( -name '*.cpp' -o -name '*.h' \) -exec cat {} + | wc -l)

@@ -7,7 +7,7 @@
 # as a linker plugin may report without stopping. TRIMLET_WERROR stays off: warnings that only
 # LTO's inlining raises are not this check's concern.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 build="${1:-build-odr}"
 odr="-Wodr -Werror=odr -Wlto-type-mismatch"
 launcher=()

@@ -13,7 +13,7 @@
 # mutants are left out of the totals. The whole suite stops at the first failing test. The
 # source file is restored after each mutant, also on Ctrl-C.
 set -uo pipefail
-cd "$(dirname "$0")/.."
+cd "$(dirname "$0")/.." || exit 2
 root="$PWD"
 list="${MUTANTS:-scripts/mutants.txt}"
 build="$root/build-mutate"
