@@ -42,7 +42,7 @@ std::atomic<CpuLevel>& current()
 CpuLevel detectedCpuLevel()
 {
     static const CpuLevel detected = [] {
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef TRIMLET_X86
         __builtin_cpu_init();
         if (!__builtin_cpu_supports("ssse3"))
             return CpuLevel::Portable;

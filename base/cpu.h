@@ -3,6 +3,13 @@
 // that no kernel asks the processor itself and tests can send every kernel down its portable
 // path.
 
+// Defined where the compiler targets x86 (32 or 64 bit): only there are the kernels' SSSE3 and
+// AVX2 paths compiled in, each function marked with its target so the rest of the build stays
+// portable.
+#if defined(__x86_64__) || defined(__i386__)
+#define TRIMLET_X86 1
+#endif
+
 namespace trimlet {
 
 // Each level includes the ones before it.

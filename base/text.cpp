@@ -1,6 +1,7 @@
 #include "base/text.h"
 
 #include <cstdint>
+#include <iconv.h>
 
 namespace trimlet {
 
@@ -11,6 +12,27 @@ void appendHex(std::string& out, std::string_view bytes)
     constexpr char kDigits[] = "0123456789abcdef";
     for (const char c : bytes)
         out.append("\\x").append(1, kDigits[std::uint8_t(c) >> 4]).append(1, kDigits[std::uint8_t(c) & 15]);
+}
+
+// iconv in one go. Neither direction grows past three bytes a byte: a half-width kana is one
+// CP932 byte and three UTF-8 bytes, and no character takes more bytes in CP932 than in UTF-8.
+// Not "SHIFT_JIS": that table turns 0x5C into a yen sign and breaks every path separator.
+std::optional<std::string> convert(const char* to, const char* from, std::string_view in)
+{
+    const iconv_t cd = ::iconv_open(to, from);
+    if (cd == iconv_t(-1))
+        return std::nullopt;
+    std::string out(in.size() * 3, '\0');
+    char* src = const_cast<char*>(in.data());
+    std::size_t srcLeft = in.size();
+    char* dst = out.data();
+    std::size_t dstLeft = out.size();
+    const std::size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
+    ::iconv_close(cd);
+    if (r == std::size_t(-1) || srcLeft != 0)
+        return std::nullopt;
+    out.resize(out.size() - dstLeft);
+    return out;
 }
 
 }  // namespace
@@ -55,6 +77,10 @@ void appendUtf8(std::string& out, char32_t c)
         out += char(0x80 | (c & 0x3F));
     }
 }
+
+std::optional<std::string> cp932ToUtf8(std::string_view bytes) { return convert("UTF-8", "CP932", bytes); }
+
+std::optional<std::string> utf8ToCp932(std::string_view text) { return convert("CP932", "UTF-8", text); }
 
 std::string escapeForPrinting(std::string_view text, bool forTerminal)
 {

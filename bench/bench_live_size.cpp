@@ -80,7 +80,7 @@ int main(int argc, char** argv)
     auto* shpRange = frm.findChild<FrameShape*>(QStringLiteral("shpRange"));
     if (off)
         QObject::disconnect(frm.findChild<QTimer*>(QStringLiteral("tmrLiveSize")), &QTimer::timeout, nullptr, nullptr);
-    LiveSizeWorker& worker = frm.liveSizeWorker();
+    LiveSizeWorker& worker = *frm.findChild<LiveSizeWorker*>();
     QElapsedTimer clock;
     clock.start();
 

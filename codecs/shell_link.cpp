@@ -6,7 +6,6 @@
 #include <cstdlib>
 #include <dirent.h>
 #include <filesystem>
-#include <iconv.h>
 #include <memory>
 #include <string_view>
 #include <sys/stat.h>
@@ -109,31 +108,12 @@ std::string fromUtf16(Bytes8 b)
     return out;
 }
 
-std::optional<std::string> fromCp932(Bytes8 b)
-{
-    // Not "SHIFT_JIS": that table turns 0x5C into a yen sign and breaks every path separator.
-    const iconv_t cd = ::iconv_open("UTF-8", "CP932");
-    if (cd == iconv_t(-1))
-        return std::nullopt;
-    std::string out(b.size() * 3, '\0');  // no CP932 byte grows past three UTF-8 bytes
-    char* src = const_cast<char*>(reinterpret_cast<const char*>(b.data()));
-    std::size_t srcLeft = b.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    const std::size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    ::iconv_close(cd);
-    if (r == std::size_t(-1) || srcLeft != 0)
-        return std::nullopt;
-    out.resize(out.size() - dstLeft);
-    return out;
-}
-
 std::string fromAnsi(Bytes8 b)
 {
     b = upToNul(b, 1);
     if (std::all_of(b.begin(), b.end(), [](std::uint8_t c) { return c < 0x80; }))
         return std::string(b.begin(), b.end());
-    if (auto s = fromCp932(b))
+    if (auto s = cp932ToUtf8({reinterpret_cast<const char*>(b.data()), b.size()}))
         return *s;
     std::string out;
     for (std::uint8_t c : b)

@@ -19,7 +19,10 @@ void FrameState::place(bool recentre, const IntRect& display, int pw, int ph)
     rect = placeCutFrame(recentre, display, pw, ph, centre);
 }
 
-void FrameState::storeCentre(const IntRect& display, int pw, int ph) { centre = storeFrameCentre(rect, display, pw, ph); }
+void FrameState::storeCentre(const IntRect& display, int pw, int ph)
+{
+    centre = storeFrameCentre(rect, display, pw, ph);
+}
 
 void FrameState::clamp(int x, int y, const IntRect& display) { rect = clampCutFrame(rect, x, y, display); }
 

@@ -8,9 +8,8 @@
 
 #include "base/cpu.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef TRIMLET_X86
 #include <immintrin.h>
-#define TRIMLET_X86 1
 #endif
 
 namespace trimlet {

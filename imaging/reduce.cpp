@@ -14,9 +14,8 @@
 #include "base/parallel.h"
 #include "imaging/region.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef TRIMLET_X86
 #include <immintrin.h>
-#define TRIMLET_X86 1
 #endif
 
 namespace trimlet {

@@ -12,9 +12,8 @@
 
 #include "base/cpu.h"
 
-#if defined(__x86_64__) || defined(__i386__)
+#ifdef TRIMLET_X86
 #include <immintrin.h>
-#define TRIMLET_X86 1
 #endif
 
 // The blend must round exactly as written, term by term: a fused multiply-add would change

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "imaging/reduce.h"
+
 namespace trimlet {
 
 PreviewSize rotationPreviewSize(int width, int height, int areaWidth, int areaHeight)
@@ -20,6 +22,13 @@ PreviewSize rotationPreviewSize(int width, int height, int areaWidth, int areaHe
         h = areaHeight;
     }
     return {int(std::max<std::int64_t>(w, 1)), int(std::max<std::int64_t>(h, 1))};
+}
+
+Bitmap rotationPreviewBase(const Bitmap& picture, int deviceWidth, int deviceHeight)
+{
+    const int baseW = std::min(deviceWidth, picture.width());
+    const int baseH = std::min(deviceHeight, picture.height());
+    return (baseW == picture.width() && baseH == picture.height()) ? picture : reduceArea(picture, baseW, baseH);
 }
 
 }  // namespace trimlet

@@ -105,11 +105,6 @@ std::string settingsFilePath(const std::string& executable)
     return fileFor(executable, ".ini", "XDG_CONFIG_HOME", ".config", "trimlet");
 }
 
-std::string siblingSettingsPath(const std::string& settingsPath)
-{
-    return (fs::path(settingsPath).parent_path() / "postlet.ini").string();
-}
-
 std::string tempJpegPath() { return tempJpegPath(executablePath()); }
 
 std::string tempJpegPath(const std::string& executable)

@@ -29,9 +29,6 @@ std::string defaultPictureFolder(const std::string& executable);
 std::string settingsFilePath();
 std::string settingsFilePath(const std::string& executable);
 
-// "postlet.ini" in the folder of the settings file.
-std::string siblingSettingsPath(const std::string& settingsPath);
-
 // As settingsFilePath, but ".jpg" in $XDG_CACHE_HOME/trimlet/ (default ~/.cache/trimlet/),
 // named after the executable so that renamed copies never share one temporary file.
 std::string tempJpegPath();

@@ -230,7 +230,7 @@ summary() {
 }
 printf '| area | killed | survived | invalid | equivalent | killed of counted |\n|---|--:|--:|--:|--:|--:|\n'
 # The usual areas first, then any other the list names.
-area_order=(codecs imaging settings cli forms base)
+area_order=(codecs imaging settings document cli forms base)
 for a in "${areas[@]}"; do
   [[ " ${area_order[*]} " == *" $a "* ]] || area_order+=("$a")
 done

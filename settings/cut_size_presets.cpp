@@ -2,8 +2,8 @@
 
 #include <array>
 #include <cerrno>
-#include <iconv.h>
-#include <optional>
+
+#include "base/text.h"
 
 namespace trimlet {
 
@@ -19,25 +19,6 @@ const std::array<CutSizePreset, kCutSizePresetCount> kBuiltIn{{
 constexpr const char* kSection = "size";
 
 std::string slotKey(const char* stem, int slot) { return stem + std::to_string(slot); }
-
-// iconv in one go; nullopt when any byte does not convert.
-std::optional<std::string> convert(const char* to, const char* from, const std::string& in)
-{
-    iconv_t cd = ::iconv_open(to, from);
-    if (cd == iconv_t(-1))
-        return std::nullopt;
-    std::string out(in.size() * 4 + 4, '\0');
-    char* src = const_cast<char*>(in.data());
-    std::size_t srcLeft = in.size();
-    char* dst = out.data();
-    std::size_t dstLeft = out.size();
-    const std::size_t r = ::iconv(cd, &src, &srcLeft, &dst, &dstLeft);
-    ::iconv_close(cd);
-    if (r == std::size_t(-1))
-        return std::nullopt;
-    out.resize(out.size() - dstLeft);
-    return out;
-}
 
 }  // namespace
 
@@ -69,8 +50,8 @@ std::string presetCaption(const CutSizePreset& p)
     return p.name + "(" + std::to_string(p.width) + "×" + std::to_string(p.height) + ")";
 }
 
-std::string shiftJisToUtf8(const std::string& bytes) { return convert("UTF-8", "CP932", bytes).value_or(bytes); }
+std::string shiftJisToUtf8(const std::string& bytes) { return cp932ToUtf8(bytes).value_or(bytes); }
 
-std::string utf8ToShiftJis(const std::string& text) { return convert("CP932", "UTF-8", text).value_or(text); }
+std::string utf8ToShiftJis(const std::string& text) { return utf8ToCp932(text).value_or(text); }
 
 }  // namespace trimlet

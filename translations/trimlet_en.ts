@@ -594,6 +594,59 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
 </context>
 <context>
+    <name>trimlet::LiveSizeView</name>
+    <message>
+        <source>この形式では保存できません</source>
+        <translation>The piece cannot be saved in this format</translation>
+    </message>
+    <message>
+        <source>上限超過</source>
+        <translation>Over limit</translation>
+    </message>
+    <message>
+        <source>画質1でも%1バイト(%2kB)になり、上限の%3kBを超えます</source>
+        <translation>Even at quality 1 the file has %1 bytes (%2 kB), over the limit of %3 kB</translation>
+    </message>
+    <message>
+        <source>%1バイト(%2kB)になり、上限の%3kBを超えます</source>
+        <translation>The file has %1 bytes (%2 kB), over the limit of %3 kB</translation>
+    </message>
+    <message>
+        <source>%1バイト</source>
+        <translation>%1 bytes</translation>
+    </message>
+    <message>
+        <source>保存されるファイルの大きさ: %1バイト(%2kB)</source>
+        <translation>Size of the saved file: %1 bytes (%2 kB)</translation>
+    </message>
+</context>
+<context>
+    <name>trimlet::OutputCommands</name>
+    <message>
+        <source>クリップボードにコピーできませんでした。</source>
+        <translation>Could not copy to the clipboard.</translation>
+    </message>
+    <message>
+        <source>画像全体をクリップボードにコピー</source>
+        <translation>Copied the whole picture to the clipboard</translation>
+    </message>
+</context>
+<context>
+    <name>trimlet::PresetCommands</name>
+    <message>
+        <source>この画面 (%1×%2)</source>
+        <translation>This screen (%1×%2)</translation>
+    </message>
+    <message>
+        <source>%1を上書きします</source>
+        <translation>Replace %1</translation>
+    </message>
+    <message>
+        <source>新しい名前を入力してください</source>
+        <translation>Name for the current cut size:</translation>
+    </message>
+</context>
+<context>
     <name>trimlet::TfrmAboutBox</name>
     <message>
         <source>バージョン情報</source>
@@ -677,24 +730,8 @@ Show this warning again?</translation>
         <translation>Could not read the picture on the clipboard.</translation>
     </message>
     <message>
-        <source>クリップボードにコピーできませんでした。</source>
-        <translation>Could not copy to the clipboard.</translation>
-    </message>
-    <message>
-        <source>画像全体をクリップボードにコピー</source>
-        <translation>Copied the whole picture to the clipboard</translation>
-    </message>
-    <message>
         <source>画像の切り出し</source>
         <translation>Cropped the picture</translation>
-    </message>
-    <message>
-        <source>%1を上書きします</source>
-        <translation>Replace %1</translation>
-    </message>
-    <message>
-        <source>新しい名前を入力してください</source>
-        <translation>Name for the current cut size:</translation>
     </message>
     <message>
         <source>編集画像全体を一時保存領域%1へ保存</source>
@@ -753,10 +790,6 @@ Show this warning again?</translation>
         <translation>%1 / %2  %3</translation>
     </message>
     <message>
-        <source>この画面 (%1×%2)</source>
-        <translation>This screen (%1×%2)</translation>
-    </message>
-    <message>
         <source>元に戻す</source>
         <translation>Undo</translation>
     </message>
@@ -785,28 +818,8 @@ Show this warning again?</translation>
         <translation>Rotated %1°</translation>
     </message>
     <message>
-        <source>この形式では保存できません</source>
-        <translation>The piece cannot be saved in this format</translation>
-    </message>
-    <message>
-        <source>上限超過</source>
-        <translation>Over limit</translation>
-    </message>
-    <message>
-        <source>画質1でも%1バイト(%2kB)になり、上限の%3kBを超えます</source>
-        <translation>Even at quality 1 the file has %1 bytes (%2 kB), over the limit of %3 kB</translation>
-    </message>
-    <message>
-        <source>%1バイト(%2kB)になり、上限の%3kBを超えます</source>
-        <translation>The file has %1 bytes (%2 kB), over the limit of %3 kB</translation>
-    </message>
-    <message>
-        <source>%1バイト</source>
-        <translation>%1 bytes</translation>
-    </message>
-    <message>
-        <source>保存されるファイルの大きさ: %1バイト(%2kB)</source>
-        <translation>Size of the saved file: %1 bytes (%2 kB)</translation>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
     </message>
 </context>
 <context>

@@ -1,4 +1,5 @@
 #include "forms/main/frm_main.h"
+#include "forms/main/output_commands.h"
 
 #include <QCloseEvent>
 #include <QLabel>
@@ -6,12 +7,12 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "forms/widgets/app_icon.h"
-#include "forms/preview/frm_preview.h"
-#include "forms/widgets/path_text.h"
 #include "forms/main/photo_prefetch.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/widgets/app_icon.h"
+#include "forms/widgets/path_text.h"
 #include "imaging/cut_geometry.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
@@ -43,7 +44,6 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectPresetHandlers();
     connectKeyHandlers();
     connectHistoryHandlers();
-    connectLiveSizeHandlers();
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();
@@ -158,7 +158,8 @@ bool TfrmMain::FormClose()
     runGuarded([&] { saved = bool(SaveSettings()); }, [](const QString&) {});  // reported just below
     if (!saved)
         desktop().message(this, MessageKind::Warning, tr("設定の保存ができませんでした。"));
-    const std::string temp = frmPreview_ ? frmPreview_->tempJpeg() : tempJpegPath();
+    const TfrmPreview* preview = output_->previewWindow();
+    const std::string temp = preview ? preview->tempJpeg() : tempJpegPath();
     std::error_code ec;
     if (std::filesystem::exists(std::filesystem::symlink_status(temp, ec)) && !std::filesystem::remove(temp, ec))
         desktop().message(this, MessageKind::Warning,

@@ -9,18 +9,19 @@
 #include <QPoint>
 #include <QSize>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "base/result.h"
 #include "codecs/picture.h"
-#include "document/frame_state.h"
 #include "document/edit_history.h"
-#include "forms/widgets/guarded.h"
-#include "forms/main/main_controls.h"
-#include "forms/preview/output_options.h"
+#include "document/frame_state.h"
 #include "document/picture_transform.h"
+#include "forms/main/main_controls.h"
 #include "forms/main/status_kind.h"
+#include "forms/preview/output_options.h"
+#include "forms/widgets/guarded.h"
 
 class QAction;
 class QLineEdit;
@@ -30,9 +31,8 @@ class QWheelEvent;
 
 namespace trimlet {
 
-class LiveSizeWorker;
+class OutputCommands;
 class PhotoPrefetch;
-struct LiveSizeResult;
 struct PieceRequest;
 class PlacementTracker;
 class SlotStrip;
@@ -56,7 +56,9 @@ public:
     bool largePictureAnswer() const { return largePictureAnswer_; }
     QString statusText() const;
 
-    void LoadPictureFile(const std::string& path);
+    // A load on the concatenation page joins the file at joinAt (client coordinates), by
+    // default where the mouse is.
+    void LoadPictureFile(const std::string& path, std::optional<QPoint> joinAt = std::nullopt);
     // A name that is text already (typed, or from a dialog, which only ever gives UTF-8).
     void LoadPictureFile(const QString& path);
     void ShowStatus(const QString& text, StatusKind kind);
@@ -107,9 +109,6 @@ public:
     // The background colour of rotations and joins.
     QColor backgroundColour() const { return bgColour_; }
     void setBackgroundColour(const QColor& colour);
-    // Presets.
-    void btnSizeLoadAndSaveClick(QPushButton* sender);
-    void itemCutSizeClick(int slot);
 
     // The preview window the cut results go to, and the free-rotation window; main() and the
     // tests set them, and the main window takes what they report.
@@ -150,7 +149,15 @@ public:
     void StoreFrameCentre();
     void ClampCutFrame(int x, int y);
     // Cutting and output.
-    void MakeCutResult(OutputMode mode);
+    // What the frame cuts out of the editing picture now, and the cut in trimlet-cli's terms
+    // ("--cut 240x320@75:120,40"; empty for the whole picture).
+    struct CutResult {
+        Picture picture;
+        QString command;
+    };
+    CutResult MakeCutResult() const;
+    // The cut handed to the preview window, shown (Preview) or carried out hidden.
+    void outputCut(OutputMode mode);
     // What the frame cuts out of the editing picture now.
     PieceRequest pieceRequest() const;
 
@@ -164,14 +171,7 @@ public:
     void edtExit(QLineEdit* edit);
     void btnSwapClick();
     void tmrCheckResizeTimer();
-    void btnPreviewClick();
-    void btnSaveClick();
-    void btnCutCopyClick();
-    void btnQuickSaveClick();
-    void btnAllCopyClick();
     void btnCutAndLoadClick();
-    void rdgpFormatClick();
-    void tbarQualChange();
     void btnOpenClick();
     void btnReloadClick();
     void btnPasteClick();
@@ -247,9 +247,7 @@ private:
     QSize displayDeviceSize(int pw, int ph) const;
     // Puts the frame widget where frame_ says.
     void showCutFrame();
-    void runPreview(OutputMode mode);
     // Stops the periodic resize check until the returned holder goes, on every way out.
-    std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
     // The settings' window placement, applied once, before the native window exists.
     void LoadPlacement();
     void showSourceSize();
@@ -291,9 +289,7 @@ private:
     FrameState frame_;
     int resizeEventCount = 0;
     bool resizePending = false;
-    QPushButton* presetButton = nullptr;
     PlacementTracker* placement_ = nullptr;
-    TfrmPreview* frmPreview_ = nullptr;
     TfrmRotFree* frmRotFree_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
@@ -310,18 +306,12 @@ private:
     bool largePictureAnswer_ = true;
 
 public:
-    // Live size: the piece's exact file size, measured off the event loop.
-    LiveSizeWorker& liveSizeWorker() const { return *liveSize_; }
-    // Asks for a new measurement once the current burst of changes is over.
+    // Asks for a new live size once the current burst of changes is over.
     void requestLiveSize();
-    void udMaxKbChange();
+    bool closing() const { return closing_; }
 
 private:
-    void connectLiveSizeHandlers();
-    void startLiveSize();
-    void showLiveSize(const LiveSizeResult& result);
-    LiveSizeWorker* liveSize_ = nullptr;
-    QTimer* tmrLiveSize_ = nullptr;
+    OutputCommands* output_ = nullptr;
 };
 
 }  // namespace trimlet

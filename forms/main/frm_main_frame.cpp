@@ -11,9 +11,9 @@
 #include <QTimer>
 
 #include "forms/main/frm_main.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/widgets/guarded.h"
 #include "forms/widgets/up_down.h"
-#include "forms/main/work_area_widgets.h"
 #include "platform/trace.h"
 
 namespace trimlet {
@@ -79,15 +79,16 @@ IntRect TfrmMain::fittedDisplay(int pw, int ph) const
 
 void TfrmMain::UpdateMinimumRate()
 {
-    applyMinimumRate(minimumRate(editing_.width(), editing_.height(), udSizeW->position(), udSizeH->position()));
+    applyMinimumRate(minimumRate(editing_.width(), editing_.height(), cutSettings().width, cutSettings().height));
 }
 
 void TfrmMain::ResizeCutFrame(bool storeCentre)
 {
     if (editing_.isEmpty())
         return;
-    const FrameSizing s = frame_.resize(displayRect(), editing_.width(), editing_.height(), udSizeW->position(),
-                                        udSizeH->position(), udPower->position(), storeCentre);
+    const CutSettings& cut = cutSettings();
+    const FrameSizing s =
+        frame_.resize(displayRect(), editing_.width(), editing_.height(), cut.width, cut.height, cut.rate, storeCentre);
     lblCutSizeW->setText(QString::number(frame_.cutSrcWidth));
     lblCutSizeH->setText(QString::number(frame_.cutSrcHeight));
     showSizeLabel(lblSizeW, s.reducedWidth, edtSizeW);

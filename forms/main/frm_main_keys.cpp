@@ -10,9 +10,9 @@
 #include <algorithm>
 
 #include "forms/main/frm_main.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/widgets/guarded.h"
 #include "forms/widgets/up_down.h"
-#include "forms/main/work_area_widgets.h"
 
 namespace trimlet {
 

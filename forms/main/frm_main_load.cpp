@@ -16,20 +16,19 @@
 
 #include "base/byte_path.h"
 #include "codecs/picture_file.h"
+#include "document/stored_settings.h"
 #include "forms/main/frm_main.h"
-#include "forms/widgets/guarded.h"
-#include "forms/widgets/path_text.h"
 #include "forms/main/main_files.h"
 #include "forms/main/photo_prefetch.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/widgets/guarded.h"
+#include "forms/widgets/path_text.h"
 #include "imaging/photo_streamed.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
 #include "platform/trace.h"
-#include "settings/profile_file.h"
-#include "settings/settings_keys.h"
 
 namespace trimlet {
 
@@ -55,8 +54,8 @@ void TfrmMain::connectLoadHandlers()
 
 void TfrmMain::ShowStatus(const QString& text, StatusKind kind)
 {
-    if (kind != StatusKind::statusOnly)
-        desktop().message(this, MessageKind(int(kind)), text);
+    if (const auto box = messageKindOf(kind))
+        desktop().message(this, *box, text);
     // One line: a box's line break would make the status bar grow.
     statusLine->setText(QString(text).replace(QLatin1Char('\n'), QLatin1Char(' ')));
 }
@@ -98,7 +97,7 @@ void TfrmMain::showSourceSize()
 
 void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::encodeName(path).toStdString()); }
 
-void TfrmMain::LoadPictureFile(const std::string& requested)
+void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoint> joinAt)
 {
     trace("load-begin");
     const std::string path = resolvePictureShortcut(requested);
@@ -134,7 +133,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested)
         history_.clear();  // a new document; its edits start here
     } else {
         EditState before = editState();
-        if (!ConcatenatePicture(loaded.value(), mapFromGlobal(QCursor::pos())))
+        if (!ConcatenatePicture(loaded.value(), joinAt.value_or(mapFromGlobal(QCursor::pos()))))
             return;  // the error box and the status line have said why; the picture is as it was
         rememberEdit(dropped, std::move(before));
     }
@@ -197,10 +196,7 @@ void TfrmMain::showDocument(const std::string& path)
 
 void TfrmMain::btnOpenDirClick() { openFolder(this, folderToOpen(currentFileName_, outputPathSetting())); }
 
-std::string TfrmMain::outputPathSetting() const
-{
-    return ProfileFile(settingsPath_).readString(keys::outputPath.section, keys::outputPath.key, "");
-}
+std::string TfrmMain::outputPathSetting() const { return readLastOutputPath(settingsPath_); }
 
 void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& clientPoint)
 {
@@ -208,7 +204,8 @@ void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& cl
         return;
     activateWindow();
     raise();
-    LoadPictureFile(paths.front());
+    // The drop's own point: Wayland has no global cursor position to read it back from.
+    LoadPictureFile(paths.front(), clientPoint);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event)

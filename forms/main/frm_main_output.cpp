@@ -1,20 +1,16 @@
-// The main window's output side: cutting the framed part for the preview window, the
-// whole-picture commands, cut-and-continue and the output options of the console.
+// The main window's cut: what the frame cuts out of the picture, for the output commands,
+// the slots and cut-and-continue.
 
 #include <QAbstractButton>
-#include <QButtonGroup>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QPushButton>
-#include <QSlider>
-#include <QTimer>
 
 #include "forms/main/frm_main.h"
-#include "forms/preview/frm_preview.h"
 #include "forms/main/live_size.h"
+#include "forms/main/output_commands.h"
+#include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
-#include "platform/desktop.h"
-#include "platform/qimage_bridge.h"
+#include "imaging/cut_geometry.h"
 
 namespace trimlet {
 
@@ -31,48 +27,54 @@ QString cutCommand(int W, int H, int R, const IntPoint& origin)
 
 void TfrmMain::connectOutputHandlers()
 {
-    connect(btnPreview, &QPushButton::clicked, this, guarded(&TfrmMain::btnPreviewClick));
-    connect(btnSave, &QPushButton::clicked, this, guarded(&TfrmMain::btnSaveClick));
-    connect(btnCopy, &QPushButton::clicked, this, guarded(&TfrmMain::btnCutCopyClick));
-    connect(btnQuickSave, &QPushButton::clicked, this, guarded(&TfrmMain::btnQuickSaveClick));
-    connect(btnAllCopy, &QPushButton::clicked, this, guarded(&TfrmMain::btnAllCopyClick));
+    output_ = new OutputCommands(*this, *this);
     connect(btnCutAndLoad, &QPushButton::clicked, this, guarded(&TfrmMain::btnCutAndLoadClick));
-    connect(popitemPreview, &QAction::triggered, this, guarded(&TfrmMain::btnPreviewClick));
-    connect(popitemSave, &QAction::triggered, this, guarded(&TfrmMain::btnSaveClick));
-    connect(popitemQuickSave, &QAction::triggered, this, guarded(&TfrmMain::btnQuickSaveClick));
-    connect(rdgpFormatItems, &QButtonGroup::idClicked, this, guarded(&TfrmMain::rdgpFormatClick));
-    connect(rdgpTailItems, &QButtonGroup::idClicked, this, guarded(&TfrmMain::rdgpFormatClick));
-    connect(tbarQual, &QSlider::valueChanged, this, guarded(&TfrmMain::tbarQualChange));
 }
 
-void TfrmMain::MakeCutResult(OutputMode mode)
+void TfrmMain::setPreviewWindow(TfrmPreview* preview) { output_->setPreviewWindow(preview); }
+void TfrmMain::outputCut(OutputMode mode) { output_->outputCut(mode); }
+void TfrmMain::requestLiveSize()
+{
+    // Changes while the window is being built come before the live size exists.
+    if (output_)
+        output_->requestLiveSize();
+}
+
+PieceRequest TfrmMain::pieceRequest() const
+{
+    PieceRequest r;
+    r.source = editing_;
+    const int pw = editing_.width(), ph = editing_.height();
+    const CutSettings& cut = cutSettings();
+    if (cutsRegion(pw, ph, cut.width, cut.height)) {
+        r.whole = false;
+        r.origin = frame_.cutOrigin(displayRect(), pw, ph);
+        r.cutW = frame_.cutSrcWidth;
+        r.cutH = frame_.cutSrcHeight;
+        r.rate = cut.rate;
+    }
+    return r;
+}
+
+TfrmMain::CutResult TfrmMain::MakeCutResult() const
 {
     // The same request the live size measures, so that both see the same piece.
     const PieceRequest piece = pieceRequest();
-    QString command;
+    CutResult cut{Picture(cutPiece(piece)), {}};
     if (!piece.whole)
-        command = cutCommand(udSizeW->position(), udSizeH->position(), piece.rate, piece.origin);
-    frmPreview_->setCutResult(Picture(cutPiece(piece)), outputOptions(), command);
-    runPreview(mode);
+        cut.command = cutCommand(cutSettings().width, cutSettings().height, piece.rate, piece.origin);
+    return cut;
 }
 
-void TfrmMain::runPreview(OutputMode mode)
+OutputOptions TfrmMain::outputOptions() const
 {
-    frmPreview_->outputMode = mode;
-    const auto suspended = suspendResizeCheck();
-    if (mode == OutputMode::Preview)
-        frmPreview_->exec();
-    else
-        frmPreview_->FormShow();
+    OutputOptions options = outputChoices();
+    options.documentPath = currentFileName_;
+    options.documentName = currentFileName();
+    if (currentFileName_.empty())
+        options.lastOutputPath = outputPathSetting();
+    return options;
 }
-
-std::unique_ptr<QTimer, void (*)(QTimer*)> TfrmMain::suspendResizeCheck()
-{
-    tmrCheckResize->stop();
-    return {tmrCheckResize, [](QTimer* timer) { timer->start(); }};
-}
-
-void TfrmMain::btnPreviewClick() { MakeCutResult(OutputMode::Preview); }
 
 void TfrmMain::keyPressEvent(QKeyEvent* event)
 {
@@ -84,53 +86,17 @@ void TfrmMain::keyPressEvent(QKeyEvent* event)
     if (target->isVisible() && target->isEnabled())
         target->click();
 }
-void TfrmMain::btnSaveClick() { MakeCutResult(OutputMode::Save); }
-void TfrmMain::btnCutCopyClick() { MakeCutResult(OutputMode::Copy); }
-
-void TfrmMain::btnQuickSaveClick()
-{
-    frmPreview_->setCutResult(Picture(editing_.bitmap()), outputOptions());
-    runPreview(OutputMode::Save);
-}
-
-void TfrmMain::btnAllCopyClick()
-{
-    // An unedited GIF also goes out as its own file, so GIF-aware programs keep its palette.
-    QByteArray gif;
-    if (editing_.kind() == PictureKind::Gif)
-        gif = QByteArray(reinterpret_cast<const char*>(editing_.fileBytes().data()),
-                         qsizetype(editing_.fileBytes().size()));
-    if (!desktop().setClipboard(imageOf(editing_.bitmap()), gif)) {
-        ShowStatus(tr("クリップボードにコピーできませんでした。"), StatusKind::skError);
-        return;
-    }
-    ShowStatus(tr("画像全体をクリップボードにコピー"), StatusKind::statusOnly);
-}
 
 void TfrmMain::btnCutAndLoadClick()
 {
     EditState before = editState();
-    MakeCutResult(OutputMode::CutOnly);
-    setEditingPicture(Picture(frmPreview_->cutResult().bitmap()));
+    CutResult cut = MakeCutResult();
+    setEditingPicture(std::move(cut.picture));
     const QString name = tr("画像の切り出し");
     rememberEdit(name, std::move(before));
     showSourceSize();
     LayoutWorkArea(true, true);
-    ShowStatus(frmPreview_->withCutCommand(name), StatusKind::statusOnly);
-}
-
-void TfrmMain::rdgpFormatClick()
-{
-    showOutputFormat();
-    requestLiveSize();
-}
-
-void TfrmMain::tbarQualChange()
-{
-    lblQual->setText(QString::number(tbarQual->value()));
-    // Under a limit the slider only shows the quality the measurement chose.
-    if (outputChoices().maxKb == 0)
-        requestLiveSize();
+    ShowStatus(cut.command.isEmpty() ? name : tr("%1（%2）").arg(name, cut.command), StatusKind::statusOnly);
 }
 
 }  // namespace trimlet

@@ -11,13 +11,13 @@
 #include <QSlider>
 
 #include "forms/main/frm_main.h"
-#include "forms/preview/frm_preview.h"
+#include "forms/main/output_commands.h"
+#include "forms/main/preset_commands.h"
 #include "forms/main/stored_settings.h"
-#include "forms/main/preset_menu.h"
+#include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "platform/desktop.h"
 #include "settings/cut_size_presets.h"
-#include "settings/profile_file.h"
 #include "settings/settings_keys.h"
 
 namespace trimlet {
@@ -41,23 +41,26 @@ void TfrmMain::LoadSettings()
 {
     if (!placement_)
         LoadPlacement();
-    const MainSettings s = readMainSettings(settingsPath_);
-    if (frmPreview_)
-        frmPreview_->resize(s.preview);
+    const StoredSettings s = readStoredSettings(settingsPath_);
+    if (TfrmPreview* preview = output_->previewWindow())
+        preview->resize(s.previewWidth, s.previewHeight);
 
-    setBackgroundColour(s.background);
+    setBackgroundColour(qColour(s.background));
     colourManagement_ = s.colourManagement;
     applyConsoleSettings(s);
 }
 
 Status TfrmMain::SaveSettings()
 {
-    MainSettings s = consoleSettings();
-    s.preview = frmPreview_ ? frmPreview_->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
-    s.background = bgColour_;
+    StoredSettings s = consoleSettings();
+    const TfrmPreview* window = output_->previewWindow();
+    const QSize preview = window ? window->size() : QSize(keys::prevW.defaultValue, keys::prevH.defaultValue);
+    s.previewWidth = preview.width();
+    s.previewHeight = preview.height();
+    s.background = rgbOf(bgColour_);
     s.colourManagement = colourManagement_;
     const WindowPlacement place = placement_ ? placement_->placement() : WindowPlacement{pos(), size()};
-    return writeMainSettings(settingsPath_, place, s);
+    return writeStoredSettings(settingsPath_, storedPlacement(place), s);
 }
 
 void TfrmMain::setBackgroundColour(const QColor& colour)
@@ -68,46 +71,12 @@ void TfrmMain::setBackgroundColour(const QColor& colour)
 
 void TfrmMain::connectPresetHandlers()
 {
-    for (int i = 0; i < 20; ++i)
-        connect(popTplItems[i], &QAction::triggered, this, guarded([this, i] {
-                    popTpl->close();
-                    itemCutSizeClick(i);
-                }));
-    connect(popTplScreen, &QAction::triggered, this, guarded([this] {
-                popTpl->close();
-                itemScreenSizeClick();
-            }));
-    connect(btnSizeLoad, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeLoad); }));
-    connect(btnSizeSave, &QPushButton::clicked, this, guarded([this] { btnSizeLoadAndSaveClick(btnSizeSave); }));
-}
-
-void TfrmMain::btnSizeLoadAndSaveClick(QPushButton* sender)
-{
-    const ProfileFile file(settingsPath_);
-    for (int i = 0; i < 20; ++i)
-        popTplItems[i]->setText(presetMenuCaption(readCutSizePreset(file, i)));
-    presetButton = sender;
-    // The screen's size can be recalled, not overwritten.
-    const QSize screen = screenPixelSize();
-    popTplScreen->setText(tr("この画面 (%1×%2)").arg(screen.width()).arg(screen.height()));
-    popTplScreen->setVisible(sender == btnSizeLoad && !screen.isEmpty());
-    // Right-aligned to "呼出", left-aligned to "記憶".
-    popupBelow(popTpl, sender, sender == btnSizeLoad);
-}
-
-void TfrmMain::itemCutSizeClick(int slot)
-{
-    ProfileFile file(settingsPath_);
-    const CutSizePreset preset = readCutSizePreset(file, slot);
-    if (presetButton == btnSizeLoad)
-        return setCutSize(preset.width, preset.height);
-    const auto name = desktop().inputText(this, tr("%1を上書きします").arg(popTplItems[slot]->text()),
-                                          tr("新しい名前を入力してください"), presetName(preset.name));
-    if (!name)
-        return;
-    const Status s = writeCutSizePreset(file, slot, {name->toStdString(), udSizeW->position(), udSizeH->position()});
-    if (!s)
-        desktop().message(this, MessageKind::Error, QString::fromStdString(s.error().message));
+    new PresetCommands(this, {this, btnSizeLoad, btnSizeSave, popTpl, popTplItems, popTplScreen},
+                       {[this]() -> const std::string& { return settingsPath_; },
+                        [this]() -> const CutSettings& { return cutSettings(); },
+                        [this](int width, int height) { setCutSize(width, height); },
+                        [this] { return screenPixelSize(); }},
+                       failureReport());
 }
 
 QSize TfrmMain::screenPixelSize() const

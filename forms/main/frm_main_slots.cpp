@@ -8,9 +8,9 @@
 #include <QToolButton>
 
 #include "forms/main/frm_main.h"
-#include "forms/preview/frm_preview.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/preview/frm_preview.h"
 
 namespace trimlet {
 
@@ -52,9 +52,8 @@ void TfrmMain::btnTmpSaveClick(QObject* sender)
 
 void TfrmMain::btnTmpCutSaveClick(QObject* sender)
 {
-    if (const int slot = SlotForSender(sender); slot && frmPreview_) {
-        MakeCutResult(OutputMode::CutOnly);
-        tmpSave->setPicture(slot, frmPreview_->cutResult());
+    if (const int slot = SlotForSender(sender)) {
+        tmpSave->setPicture(slot, MakeCutResult().picture);
         ShowStatus(tr("編集画像の枠内を一時保存領域%1へ保存").arg(slotTag(slot)), StatusKind::statusOnly);
     }
     UpdateSlotLoadButtons();

@@ -1,43 +1,11 @@
-// The main window's side of its tool windows: what it hands the preview and the free-rotation
-// window, and how it takes what they report.
+// The main window's side of the free-rotation window: what it hands the window, and how it
+// takes what the window reports.
 
 #include "forms/main/frm_main.h"
-#include "forms/preview/frm_preview.h"
-#include "forms/rotation/frm_rot_free.h"
 #include "forms/main/work_area_widgets.h"
-#include "settings/profile_file.h"
-#include "settings/settings_keys.h"
+#include "forms/rotation/frm_rot_free.h"
 
 namespace trimlet {
-
-OutputOptions TfrmMain::outputOptions() const
-{
-    OutputOptions options = outputChoices();
-    options.documentPath = currentFileName_;
-    options.documentName = currentFileName();
-    if (currentFileName_.empty())
-        options.lastOutputPath = outputPathSetting();
-    return options;
-}
-
-void TfrmMain::setPreviewWindow(TfrmPreview* preview)
-{
-    // Once per window: a second set of connections would report everything twice.
-    if (preview == frmPreview_)
-        return;
-    frmPreview_ = preview;
-    if (!preview)
-        return;
-    connect(preview, &TfrmPreview::statusChanged, this,
-            guarded([this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); }));
-    // The picture is safely saved; a settings file that refuses the path only loses the
-    // proposal for the next pasted picture.
-    connect(preview, &TfrmPreview::saved, this, guarded([this](const std::string& path) {
-                (void)ProfileFile(settingsPath_).writeString(keys::outputPath.section, keys::outputPath.key, path);
-            }));
-    // A refused settings file is reported when the program closes and writes it again.
-    connect(preview, &TfrmPreview::copied, this, guarded([this] { (void)SaveSettings(); }));
-}
 
 void TfrmMain::setRotFreeWindow(TfrmRotFree* rotFree)
 {

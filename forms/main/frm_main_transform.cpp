@@ -10,8 +10,8 @@
 #include <QToolButton>
 
 #include "forms/main/frm_main.h"
-#include "forms/rotation/frm_rot_free.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/rotation/frm_rot_free.h"
 #include "imaging/join.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"

@@ -1,6 +1,7 @@
 // What the window asks of its controls as a whole: layout, enabling, settings and choices.
 
 #include "forms/main/main_controls.h"
+#include "forms/main/console_binding.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -13,12 +14,13 @@
 #include <QSlider>
 #include <QStatusBar>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <algorithm>
 
 #include "forms/main/slot_strip.h"
-#include "forms/widgets/up_down.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/widgets/up_down.h"
 #include "imaging/reduce.h"
 #include "imaging/rotation_preview.h"
 
@@ -124,26 +126,28 @@ void MainControls::selectRadio(QButtonGroup* group, int index)
     group->setExclusive(true);
 }
 
-MainSettings MainControls::consoleSettings() const
+StoredSettings MainControls::consoleSettings() const
 {
-    MainSettings s;
-    s.power = udPower->position();
-    s.quality = tbarQual->value();
-    s.maxKb = udMaxKb->position();
-    s.width = udSizeW->position();
-    s.height = udSizeH->position();
-    s.format = rdgpFormatItems->checkedId();
-    s.tail = rdgpTailItems->checkedId();
+    StoredSettings s;
+    const CutSettings& cut = console->cut();
+    const OutputChoice& output = console->output();
+    s.power = cut.rate;
+    s.quality = output.quality;
+    s.maxKb = output.maxKb;
+    s.width = cut.width;
+    s.height = cut.height;
+    s.format = console->formatItem();
+    s.tail = console->tailItem();
     s.topBottom = topBottomCode();
     s.leftRight = leftRightCode();
     return s;
 }
 
-void MainControls::applyConsoleSettings(const MainSettings& s)
+void MainControls::applyConsoleSettings(const StoredSettings& s)
 {
     const auto showQuality = [this](int quality) {
         tbarQual->setValue(std::clamp(quality, 1, 100));
-        lblQual->setText(QString::number(tbarQual->value()));
+        lblQual->setText(QString::number(console->output().quality));
     };
     applySpin(udPower, edtPower, s.power);
     showQuality(s.quality);
@@ -164,12 +168,12 @@ void MainControls::applyConsoleSettings(const MainSettings& s)
 
 void MainControls::showOutputFormat()
 {
-    const OutputFormat format = outputChoices().format;
+    const OutputFormat format = console->output().format;
     const QString ext = QString::fromLatin1(outputExtension(format));
     rdgpTailItems->button(0)->setText(QStringLiteral("filename(1)") + ext);
     rdgpTailItems->button(1)->setText(QStringLiteral("filename-1") + ext);
     // Under a size limit the quality is the limit's choice, which the slider only shows.
-    tbarQual->setEnabled(hasQuality(format) && udMaxKb->position() == 0);
+    tbarQual->setEnabled(hasQuality(format) && console->output().maxKb == 0);
 }
 
 Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& client)
@@ -180,9 +184,7 @@ Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& cli
     // 1 × 1; the view enlarges a smaller one.
     const auto [w, h] = rotationPreviewSize(picture.width(), picture.height(), area.w, area.h);
     const QSize device = deviceSize(QSize(w, h), imgRotPreview->devicePixelRatioF());
-    const int baseW = std::min(device.width(), picture.width());
-    const int baseH = std::min(device.height(), picture.height());
-    Bitmap base = (baseW == picture.width() && baseH == picture.height()) ? picture : reduceArea(picture, baseW, baseH);
+    Bitmap base = rotationPreviewBase(picture, device.width(), device.height());
     imgRotPreview->setGeometry(area.x + (area.w - w) / 2, area.y + (area.h - h) / 2, w, h);
     imgRotPreview->setImage(QImage());
     imgRotPreview->show();
@@ -212,15 +214,23 @@ void MainControls::showRotationGuides(Qt::BrushStyle hatch)
 
 OutputOptions MainControls::outputChoices() const
 {
+    const OutputChoice& c = console->output();
     OutputOptions options;
-    options.quality = tbarQual->value();
-    options.maxKb = udMaxKb->position();
-    // No item checked (a settings value of -1) writes JPEG, as the first item would.
-    const int format = rdgpFormatItems->checkedId();
-    options.format = format > 0 ? OutputFormat(format) : OutputFormat::Jpeg;
-    options.tail = rdgpTailItems->checkedId() == 1 ? SerialTail::Hyphen : SerialTail::Paren;
+    options.quality = c.quality;
+    options.maxKb = c.maxKb;
+    options.format = c.format;
+    options.tail = c.tail;
     return options;
 }
+
+std::unique_ptr<QTimer, void (*)(QTimer*)> MainControls::suspendResizeCheck()
+{
+    tmrCheckResize->stop();
+    return {tmrCheckResize, [](QTimer* timer) { timer->start(); }};
+}
+
+const CutSettings& MainControls::cutSettings() const { return console->cut(); }
+const OutputChoice& MainControls::outputChoice() const { return console->output(); }
 
 void MainControls::showFileName(const QString& name)
 {
@@ -250,7 +260,7 @@ void MainControls::showBackgroundColour(const QColor& colour)
 
 void MainControls::swapCutSize()
 {
-    const int width = udSizeW->position();
+    const int width = console->cut().width;
     edtSizeW->setText(edtSizeH->text());
     edtSizeH->setText(QString::number(width));
 }

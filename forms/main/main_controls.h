@@ -10,7 +10,8 @@
 #include <memory>
 
 #include "codecs/bitmap.h"
-#include "forms/main/stored_settings.h"
+#include "document/stored_settings.h"
+#include "document/work_values.h"
 #include "forms/preview/output_options.h"
 #include "imaging/cut_geometry.h"
 #include "imaging/join.h"
@@ -34,6 +35,7 @@ class QWidget;
 
 namespace trimlet {
 
+class ConsoleBinding;
 class FrameShape;
 class PictureView;
 class SlotStrip;
@@ -67,9 +69,9 @@ public:
     static void applySpin(UpDown* ud, QLineEdit* edit, int value);
     static void selectRadio(QButtonGroup* group, int index);
     // The console's and the concatenation page's share of the settings.
-    MainSettings consoleSettings() const;
+    StoredSettings consoleSettings() const;
     // Puts them into the controls, the sibling's share last (the background is the window's).
-    void applyConsoleSettings(const MainSettings& settings);
+    void applyConsoleSettings(const StoredSettings& settings);
     // The serial-name examples and the quality slider follow the chosen format.
     void showOutputFormat();
     // Shows the free-rotation preview's place over the work area of a client of that size
@@ -79,8 +81,13 @@ public:
     void setRotationPreviewShown(bool visible);
     // Guide lines over the rotation preview; Qt::NoBrush for none.
     void showRotationGuides(Qt::BrushStyle hatch);
+    // Stops the periodic resize check until the returned holder goes, on every way out.
+    std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
     // The console's output choices: quality, format and serial tail.
     OutputOptions outputChoices() const;
+    // The values the console's controls show.
+    const CutSettings& cutSettings() const;
+    const OutputChoice& outputChoice() const;
     // The document's name over the work area.
     void showFileName(const QString& name);
     // The smallest rate the cut size allows; a typed rate below it, or none, becomes it.
@@ -139,6 +146,7 @@ public:
     QLabel* lblLiveSize = nullptr;
     QLineEdit* edtMaxKb = nullptr;
     UpDown* udMaxKb = nullptr;
+    std::unique_ptr<ConsoleBinding> console;
     QGroupBox* rdgpFormat = nullptr;
     QGroupBox* rdgpTail = nullptr;
     QButtonGroup* rdgpFormatItems = nullptr;

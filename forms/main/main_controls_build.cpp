@@ -1,5 +1,6 @@
 // The building of the main window's controls: their names, captions, hints and layouts.
 
+#include "forms/main/console_binding.h"
 #include "forms/main/main_controls.h"
 
 #include <QApplication>
@@ -22,11 +23,11 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "forms/widgets/app_icon.h"
 #include "forms/main/preset_menu.h"
 #include "forms/main/slot_strip.h"
-#include "forms/widgets/up_down.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/widgets/app_icon.h"
+#include "forms/widgets/up_down.h"
 
 namespace trimlet {
 
@@ -101,6 +102,8 @@ void MainControls::setupUi(QMainWindow* window)
     buildCommandBand(client);
     buildWorkArea(client);
     buildConsole(client);
+    console = std::make_unique<ConsoleBinding>(
+        ConsoleBinding::Controls{udSizeW, udSizeH, udPower, tbarQual, udMaxKb, rdgpFormatItems, rdgpTailItems});
     buildMenus(window);
 
     statusBar = named(new QStatusBar(window), "statusBar");

@@ -6,11 +6,10 @@
 #include <new>
 #include <utility>
 
+#include "document/stored_settings.h"
 #include "forms/main/main_files.h"
 #include "imaging/photo_streamed.h"
 #include "platform/trace.h"
-#include "settings/profile_file.h"
-#include "settings/settings_keys.h"
 
 namespace trimlet {
 
@@ -90,8 +89,7 @@ std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argum
     if (path.empty())
         return nullptr;
     DecodeLimits limits;
-    const keys::IntKey& key = keys::colorManagement;
-    limits.colourManagement = ProfileFile(settingsPath).readInt(key.section, key.key, key.defaultValue) != 0;
+    limits.colourManagement = readColourManagement(settingsPath);
     return std::make_unique<PhotoPrefetch>(path, limits);
 }
 

@@ -23,14 +23,9 @@
 #include <filesystem>
 
 #include "base/byte_path.h"
-#include "base/file_io.h"
-#include "codecs/output_file.h"
-#include "codecs/picture_file.h"
-#include "codecs/png.h"
-#include "codecs/webp.h"
+#include "document/output_job.h"
 #include "forms/widgets/guarded.h"
 #include "forms/widgets/path_text.h"
-#include "imaging/serial_name.h"
 #include "platform/desktop.h"
 #include "platform/paths.h"
 #include "platform/qimage_bridge.h"
@@ -40,18 +35,6 @@ namespace trimlet {
 namespace {
 
 constexpr int kWheelStep = 8;
-// libjpeg refuses pictures with a longer side.
-constexpr int kMaxJpegSide = 65500;
-// An automatic name taken by someone else between the look and the write is skipped; this
-// many in a row means something other than a race is going on.
-constexpr int kNameRaceRetries = 100;
-
-bool entryExists(const std::string& path)
-{
-    std::error_code ec;
-    return std::filesystem::exists(std::filesystem::symlink_status(path, ec));
-}
-
 QIcon themed(const char* name, QStyle::StandardPixmap fallback)
 {
     return QIcon::fromTheme(QLatin1String(name), QApplication::style()->standardIcon(fallback));
@@ -219,15 +202,14 @@ void TfrmPreview::buildAndAct()
 {
     const int quality = options_.quality;
     builtFormat_ = options_.format;
-    encoded_.clear();
-    preview_ = Picture();
+    build_ = {};
     setStatus(tr("プレビュー画像を作成中..."));
     chkCutSrc->setChecked(false);
     imgCutSrc->hide();
     imgPreview->hide();
 
     QString failure;
-    bool ok = probeTempFile();
+    bool ok = canWriteFile(tempJpeg_);
     if (!ok)
         failure = tempFailureText();
     else
@@ -235,12 +217,9 @@ void TfrmPreview::buildAndAct()
     if (!ok || builtFormat_ == OutputFormat::Bmp) {
         showImage(imgCutSrc);
         setStatus(tr(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
-        if (ok) {
-            failure = buildBmp();
-            ok = failure.isEmpty();
-        }
-    } else {
-        failure = builtFormat_ == OutputFormat::Jpeg ? buildJpeg(quality) : buildEncoded(quality);
+    }
+    if (ok) {
+        failure = build(quality);
         ok = failure.isEmpty();
     }
 
@@ -273,25 +252,10 @@ void TfrmPreview::buildAndAct()
     }
 }
 
-bool TfrmPreview::probeTempFile()
-{
-    if (!writeFileAtomic(tempJpeg_, {}))
-        return false;
-    std::error_code ec;
-    std::filesystem::remove(tempJpeg_, ec);
-    return true;
-}
-
 bool TfrmPreview::enoughFreeSpace()
 {
     const QString folder = displayPath(folderPart(absoluteLocalPath(tempJpeg_)));
-    const std::optional<std::uint64_t> freeBytes = desktop().freeSpace(folder);
-    const std::string& document = options_.documentPath;
-    if (!freeBytes || document.empty())
-        return true;
-    std::error_code ec;
-    const std::uintmax_t needed = std::filesystem::file_size(document, ec);
-    if (ec || *freeBytes >= needed)
+    if (enoughSpaceFor(desktop().freeSpace(folder), options_.documentPath))
         return true;
     report(MessageKind::Warning, tr("ドライブ%1の空き容量が充分でありません。\n作業を中断します。").arg(folder));
     return false;
@@ -310,9 +274,9 @@ std::uint64_t TfrmPreview::sizeLimit() const
     return writes ? limitBytes(options_.maxKb) : 0;
 }
 
-QString TfrmPreview::overLimitText(const FittedOutput& smallest) const
+QString TfrmPreview::overLimitText(const EncodedOutput& smallest) const
 {
-    const std::uint64_t kilobytes = (smallest.bytes.size() + 1023) / 1024;
+    const std::uint64_t kilobytes = kilobytesOf(smallest.bytes.size());
     if (hasQuality(builtFormat_))
         return tr("画質を1にしてもファイルサイズ(%1kB)が上限の%2kBを超えます。\n保存しません。")
             .arg(kilobytes)
@@ -320,105 +284,56 @@ QString TfrmPreview::overLimitText(const FittedOutput& smallest) const
     return tr("ファイルサイズ(%1kB)が上限の%2kBを超えます。\n保存しません。").arg(kilobytes).arg(options_.maxKb);
 }
 
-QString TfrmPreview::buildBmp()
+QString TfrmPreview::build(int quality)
 {
-    const std::uint64_t limit = sizeLimit();
-    if (limit == 0)
-        return {};
-    try {
-        auto fitted = encodeOutputWithin(cutResult_.bitmap(), OutputFormat::Bmp, 0, limit);
-        if (!fitted)
-            return tr("%1画像を作成できませんでした。").arg(QStringLiteral("BMP"));
-        if (!fitted.value().fits)
-            return overLimitText(fitted.value());
-    } catch (const std::bad_alloc&) {
-        return tr("メモリが足りないため、%1画像を作成できませんでした。").arg(QStringLiteral("BMP"));
-    }
-    return {};
-}
-
-QString TfrmPreview::buildJpeg(int quality)
-{
-    const int w = cutResult_.width(), h = cutResult_.height();
-    if (w > kMaxJpegSide || h > kMaxJpegSide)
-        return tr("横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
-                  "保存形式をBMPにしてください。")
-            .arg(w)
-            .arg(h)
-            .arg(kMaxJpegSide);
-    std::uint64_t bytes = 0;
-    QString failure;
-    try {
-        auto fitted = encodeOutputWithin(cutResult_.bitmap(), OutputFormat::Jpeg, quality, sizeLimit());
-        if (!fitted) {
-            failure = tr("JPEG画像を作成できませんでした。");
-        } else if (!fitted.value().fits) {
-            failure = overLimitText(fitted.value());
-        } else {
-            quality = fitted.value().quality;
-            // Owner-only: the cut may be of a private picture, and the cache folder may be shared.
-            const Status written = writeFileAtomic(tempJpeg_, fitted.value().bytes,
-                                                   WriteOptions{WriteMode::Replace, FileAccess::OwnerOnly});
-            auto loaded = written ? loadPictureFile(tempJpeg_) : Result<Picture>(written.error());
-            if (!loaded) {
-                failure = tempFailureText();
-            } else {
-                // The save writes these very bytes, so what is measured here is what is saved.
-                preview_ = std::move(loaded).value();
-                bytes = preview_.fileBytes().size();
-                showImage(imgPreview);
-            }
-        }
-    } catch (const std::bad_alloc&) {
-        failure = tr("メモリが足りないため、JPEG画像を作成できませんでした。");
-    }
-    showFileSize(bytes, quality);
+    build_ = buildOutput(cutResult_.bitmap(), builtFormat_, quality, sizeLimit(), tempJpeg_);
+    const QString failure = buildFailureText();
+    if (builtFormat_ == OutputFormat::Bmp || build_.failure == BuildFailure::SideTooLong)
+        return failure;
+    // Lossless: what a PNG shows is the cut itself.
+    if (failure.isEmpty())
+        showImage(builtFormat_ == OutputFormat::Png ? imgCutSrc : imgPreview);
+    // The save writes these very bytes, so what is measured here is what is saved.
+    showFileSize(failure.isEmpty() ? build_.fileBytes().size() : 0,
+                 builtFormat_ == OutputFormat::Png ? -1 : build_.encoded.quality);
     return failure;
 }
 
-QString TfrmPreview::buildEncoded(int quality)
+QString TfrmPreview::buildFailureText() const
 {
     const int w = cutResult_.width(), h = cutResult_.height();
-    const bool webp = builtFormat_ == OutputFormat::Webp;
-    const QString name = webp ? QStringLiteral("WebP") : QStringLiteral("PNG");
-    if (webp && (w > kMaxWebpSide || h > kMaxWebpSide))
+    const bool jpeg = builtFormat_ == OutputFormat::Jpeg;
+    const QString name = builtFormat_ == OutputFormat::Bmp    ? QStringLiteral("BMP")
+                         : builtFormat_ == OutputFormat::Webp ? QStringLiteral("WebP")
+                                                              : QStringLiteral("PNG");
+    switch (build_.failure) {
+    case BuildFailure::None: break;
+    case BuildFailure::SideTooLong:
+        if (jpeg)
+            return tr("横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
+                      "保存形式をBMPにしてください。")
+                .arg(w)
+                .arg(h)
+                .arg(maxOutputSide(builtFormat_));
         return tr("横%1×縦%2ピクセルの画像はWebPで保存できません（WebPは一辺%3ピクセルまで）。"
                   "保存形式をPNGにしてください。")
             .arg(w)
             .arg(h)
-            .arg(kMaxWebpSide);
-    QString failure;
-    try {
-        auto fitted = encodeOutputWithin(cutResult_.bitmap(), builtFormat_, quality, sizeLimit());
-        if (!fitted) {
-            failure = tr("%1画像を作成できませんでした。").arg(name);
-        } else if (!fitted.value().fits) {
-            failure = overLimitText(fitted.value());
-        } else if (!webp) {
-            // Lossless: what is shown is the cut itself.
-            encoded_ = std::move(fitted).value().bytes;
-            showImage(imgCutSrc);
-        } else if (auto decoded = decodeWebp(fitted.value().bytes); !decoded) {
-            failure = tr("%1画像を作成できませんでした。").arg(name);
-        } else {
-            // The save writes these very bytes; the picture shows what they hold.
-            quality = fitted.value().quality;
-            encoded_ = std::move(fitted).value().bytes;
-            preview_ = Picture(PictureKind::Webp, std::move(decoded).value());
-            showImage(imgPreview);
-        }
-    } catch (const std::bad_alloc&) {
-        failure = tr("メモリが足りないため、%1画像を作成できませんでした。").arg(name);
+            .arg(maxOutputSide(builtFormat_));
+    case BuildFailure::NotMade:
+        return jpeg ? tr("JPEG画像を作成できませんでした。") : tr("%1画像を作成できませんでした。").arg(name);
+    case BuildFailure::OverLimit: return overLimitText(build_.encoded);
+    case BuildFailure::TempFile: return tempFailureText();
+    case BuildFailure::OutOfMemory:
+        return jpeg ? tr("メモリが足りないため、JPEG画像を作成できませんでした。")
+                    : tr("メモリが足りないため、%1画像を作成できませんでした。").arg(name);
     }
-    if (!failure.isEmpty())
-        encoded_.clear();
-    showFileSize(encoded_.size(), webp ? quality : -1);
-    return failure;
+    return {};
 }
 
 void TfrmPreview::showFileSize(std::uint64_t bytes, int quality)
 {
-    const std::uint64_t kilobytes = (bytes + 1023) / 1024;
+    const std::uint64_t kilobytes = kilobytesOf(bytes);
     const int w = cutResult_.width(), h = cutResult_.height();
     // Quality -1: a lossless format has none to show.
     if (quality < 0)
@@ -445,7 +360,7 @@ void TfrmPreview::showImage(QLabel* image)
         cutSrcPainted_ = true;
     // Hidden runs never show the pictures; a large one would be copied twice for nothing.
     if (outputMode == OutputMode::Preview) {
-        const Picture& picture = image == imgCutSrc ? cutResult_ : preview_;
+        const Picture& picture = image == imgCutSrc ? cutResult_ : build_.decoded;
         image->setPixmap(QPixmap::fromImage(imageOf(picture.bitmap())));
         image->resize(picture.width(), picture.height());
         pnlImages_->resize(image->size());
@@ -497,7 +412,7 @@ QWidget* TfrmPreview::dialogParent()
     return parentWidget();
 }
 
-std::string TfrmPreview::automaticName() const
+SerialPlace TfrmPreview::serialPlace() const
 {
     std::string base = options_.documentPath;
     if (base.empty())
@@ -506,7 +421,7 @@ std::string TfrmPreview::automaticName() const
     // happens to be.
     if (base.empty())
         base = tempJpeg_;
-    return serialName(base, options_.tail, outputExtension(builtFormat_), entryExists);
+    return {base, options_.tail};
 }
 
 bool TfrmPreview::isTempJpeg(const std::string& chosen) const
@@ -521,16 +436,12 @@ bool TfrmPreview::isTempJpeg(const std::string& chosen) const
     return !ec1 && !ec2 && a == b;
 }
 
-Status TfrmPreview::writeOutput(const std::string& name, bool mayReplace)
+OutputFile TfrmPreview::outputFile() const
 {
-    const WriteMode mode = mayReplace ? WriteMode::Replace : WriteMode::NoReplace;
-    try {
-        if (builtFormat_ == OutputFormat::Bmp)
-            return writeBmpFile(cutResult_.bitmap(), name, mode);
-        return writeFileAtomic(name, outputBytes(), mode);
-    } catch (const std::bad_alloc&) {
-        return makeError(ErrorCode::Io, "out of memory");
-    }
+    // A BMP is written from the pixels, never held as a file.
+    if (builtFormat_ == OutputFormat::Bmp)
+        return {builtFormat_, {}, &cutResult_.bitmap()};
+    return {builtFormat_, outputBytes()};
 }
 
 bool TfrmPreview::hasOutput()
@@ -546,9 +457,10 @@ void TfrmPreview::btnSaveClick(bool saveAs)
 {
     if (!hasOutput())
         return;
-    std::string name = automaticName();
+    std::string name;
     Status written;
     if (saveAs) {
+        name = freeSerialName(serialPlace(), builtFormat_);
         FileDialogRequest request;
         request.initialFolder = displayPath(utf8Ancestor(folderPart(name)));
         request.fileName = displayPath(fileNamePart(name));
@@ -571,14 +483,11 @@ void TfrmPreview::btnSaveClick(bool saveAs)
             return;
         }
         // The dialog has asked before overwriting.
-        written = writeOutput(name, true);
+        written = writeOutputFile(name, outputFile(), WriteMode::Replace);
     } else {
-        written = writeOutput(name, false);
-        for (int retry = 0; !written && written.error().code == ErrorCode::Exists && retry < kNameRaceRetries;
-             ++retry) {
-            name = automaticName();
-            written = writeOutput(name, false);
-        }
+        SerialSave save = saveSerial(serialPlace(), outputFile());
+        name = std::move(save.name);
+        written = std::move(save.written);
     }
     if (!written) {
         report(MessageKind::Error,

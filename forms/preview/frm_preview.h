@@ -10,8 +10,8 @@
 
 #include "base/result.h"
 #include "codecs/picture.h"
-#include "forms/widgets/guarded.h"
 #include "forms/preview/output_options.h"
+#include "forms/widgets/guarded.h"
 #include "platform/desktop.h"
 
 class QAction;
@@ -48,12 +48,9 @@ public:
 
     // The result as decoded back from the temporary JPEG (with that file's bytes) or from the
     // WebP bytes.
-    const Picture& previewPicture() const { return preview_; }
+    const Picture& previewPicture() const { return build_.decoded; }
     // What a save writes for a JPEG, PNG or WebP build, as measured for the status line.
-    const std::vector<std::uint8_t>& outputBytes() const
-    {
-        return builtFormat_ == OutputFormat::Jpeg ? preview_.fileBytes() : encoded_;
-    }
+    const std::vector<std::uint8_t>& outputBytes() const { return build_.fileBytes(); }
 
     // Where builds write the encoded output; tests point it into a folder of their own.
     const std::string& tempJpeg() const { return tempJpeg_; }
@@ -102,18 +99,14 @@ private:
     void buildControls();
     void buildAndAct();
     FailureReport failureReport();
-    bool probeTempFile();
     bool enoughFreeSpace();
     // The size limit of the file this build writes; 0 for none.
     std::uint64_t sizeLimit() const;
-    QString overLimitText(const FittedOutput& smallest) const;
-    // Empty when a BMP keeps to the size limit, else what to tell the user.
-    QString buildBmp();
-    // Empty when the JPEG was built and measured, else what to tell the user. The quality
-    // is the one asked for, or the size limit's choice.
-    QString buildJpeg(int quality);
-    // The same for PNG and WebP, encoded in memory.
-    QString buildEncoded(int quality);
+    QString overLimitText(const EncodedOutput& smallest) const;
+    // Empty when the output was built (a BMP: keeps to the size limit) and shown, else what to
+    // tell the user. The quality is the one asked for, or the size limit's choice.
+    QString build(int quality);
+    QString buildFailureText() const;
     void showFileSize(std::uint64_t bytes, int quality);
     // A message box and, so that no earlier success stays there, the status line.
     void report(MessageKind kind, const QString& text);
@@ -121,9 +114,9 @@ private:
     void placeForPreview();
     void setStatus(const QString& text);
     void showImage(QLabel* image);
-    // Paths as the file system's bytes.
-    std::string automaticName() const;
-    Status writeOutput(const std::string& name, bool mayReplace);
+    // Where the automatic names are counted, as the file system's bytes.
+    SerialPlace serialPlace() const;
+    OutputFile outputFile() const;
     bool isTempJpeg(const std::string& name) const;
     // Message 2 and false when there is no built output to save or copy.
     bool hasOutput();
@@ -139,12 +132,11 @@ private:
     Picture cutResult_;
     OutputOptions options_;
     QString cutCommand_;
-    Picture preview_;
     bool cutSrcPainted_ = false;  // imgCutSrc shows this build's picture
     // What the last build made, so that a save writes what was shown, never a stale file.
     bool built_ = false;
     OutputFormat builtFormat_ = OutputFormat::Jpeg;
-    std::vector<std::uint8_t> encoded_;
+    OutputBuild build_;
     int wheelRest_ = 0;
 };
 

@@ -6,24 +6,13 @@
 #include <string>
 
 #include "codecs/output_file.h"
+#include "document/output_job.h"
 #include "imaging/serial_name.h"
 
 namespace trimlet {
 
 // What the preview does once it has built its output.
 enum class OutputMode { Preview, Save, Copy, CutOnly };
-
-// The file name extension of a format, with its dot.
-inline const char* outputExtension(OutputFormat format)
-{
-    switch (format) {
-    case OutputFormat::Bmp: return ".bmp";
-    case OutputFormat::Png: return ".png";
-    case OutputFormat::Webp: return ".webp";
-    case OutputFormat::Jpeg: break;
-    }
-    return ".jpg";
-}
 
 // The save dialog's filter for a format.
 inline QString outputFilter(OutputFormat format)

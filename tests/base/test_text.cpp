@@ -73,6 +73,22 @@ TEST(Utf8, EveryScalarValueEncodesToOneWholeSequence)
     EXPECT_EQ(s, "\xE7\x94\xBB");
 }
 
+TEST(Cp932, ConvertsBothWaysAsWindowsDoes)
+{
+    // 表 (0x5C second byte), a lone backslash and tilde that SHIFT_JIS would turn into a yen sign
+    // and an overline, a half-width kana (one byte, three in UTF-8) and ① from the NEC rows.
+    const std::string bytes = "\x95\x5C\\~\xB1\x87\x40";
+    const std::string text = "表\\~ｱ①";
+    EXPECT_EQ(cp932ToUtf8(bytes), text);
+    EXPECT_EQ(utf8ToCp932(text), bytes);
+    std::string kana;
+    for (int i = 0; i < 50; ++i)
+        kana += "ｱ";
+    EXPECT_EQ(cp932ToUtf8(std::string(50, '\xB1')), kana);
+    EXPECT_EQ(cp932ToUtf8("\x89"), std::nullopt);  // a lead byte cut off
+    EXPECT_EQ(utf8ToCp932("\xF0\x9F\x98\x80"), std::nullopt);
+}
+
 TEST(EscapeForPrinting, ShowsControlsAndKeepsEverythingElse)
 {
     // C0, DEL and C1 controls; a backslash, a no-break space and CJK stay as they are.

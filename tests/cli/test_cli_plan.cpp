@@ -102,5 +102,18 @@ TEST_F(CliCutFirst, MatchesTheKernelsAndRefusesTheSameCuts)
     }
 }
 
+// Over 2^21 pixels, so that the rows are placed on a second core while the next ones are
+// decoded; 1025 = 32 × 32 + 1 rows leave one row in the last of the hand-off's 32-row chunks
+// (and of the decoder's 8- or 16-row bands).
+TEST(CliTurnWhileDecoding, PlacesALastBandOfOneRow)
+{
+    test::TempDir dir;
+    ASSERT_TRUE(writeJpegFile(test::photoLike(2053, 1025, 9), 90, dir.file("tall.jpg")));
+    const CliRun r = runCli({dir.file("tall.jpg"), "--turn", "right", "--output", dir.file("out.bmp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const Bitmap expected = turnRight(loadPhoto(dir.file("tall.jpg")).value().bitmap());
+    EXPECT_TRUE(loadPictureFile(dir.file("out.bmp")).value().bitmap() == expected);
+}
+
 }  // namespace
 }  // namespace trimlet

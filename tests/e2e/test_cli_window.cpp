@@ -17,10 +17,10 @@
 
 #include "codecs/picture_file.h"
 #include "forms/about/frm_about_box.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/rotation/frm_rot_free.h"
 #include "forms/widgets/up_down.h"
-#include "forms/main/work_area_widgets.h"
 #include "imaging/cut_geometry.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/forms/test_main_window.h"
@@ -376,7 +376,7 @@ void CliWindowTest::cuts()
             w.frm.frameState().centre.y = c.centre->y();
             w.frm.PlaceCutFrame(false);
         }
-        w.frm.MakeCutResult(OutputMode::CutOnly);
+        w.frm.outputCut(OutputMode::CutOnly);
         verifySame(cliPicture(dir_, c.input, {"--cut", cut}), w.preview.cutResult().bitmap(), cut);
     }
     QVERIFY(w.fake.messages.empty());
@@ -440,7 +440,7 @@ void CliWindowTest::jpegCutAndSerialSaves()
     std::vector<std::string> args{cliInput, "--output", jpeg};
     args.insert(args.end(), cut.begin(), cut.end());
     QCOMPARE(runCli(args).status, 0);
-    w.frm.MakeCutResult(OutputMode::CutOnly);
+    w.frm.outputCut(OutputMode::CutOnly);
     QVERIFY(test::readBytes(jpeg) == w.preview.previewPicture().fileBytes());
 
     args = {cliInput, "--save"};
@@ -481,7 +481,7 @@ void CliWindowTest::pngAndWebpCutsAndSerialSaves()
     std::vector<std::string> args{cliInput, "--output", cliDir.file("cut.webp")};
     args.insert(args.end(), cut.begin(), cut.end());
     QCOMPARE(runCli(args).status, 0);
-    w.frm.MakeCutResult(OutputMode::CutOnly);
+    w.frm.outputCut(OutputMode::CutOnly);
     QVERIFY(test::readBytes(cliDir.file("cut.webp")) == w.preview.outputBytes());
     args = {cliInput, "--save", "--format", "webp"};
     args.insert(args.end(), cut.begin(), cut.end());

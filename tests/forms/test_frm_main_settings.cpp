@@ -232,7 +232,7 @@ void FrmMainSettingsTest::pngAndWebpFormatsPersist()
             QCOMPARE(frm.tbarQual->isEnabled(), c.quality);
             QVERIFY(frm.SaveSettings());
         }
-        QCOMPARE(readMainSettings(own).format, c.item);
+        QCOMPARE(readStoredSettings(own).format, c.item);
         test::TestMain frm({}, own);
         frm.show();
         QCOMPARE(frm.rdgpFormatItems->checkedId(), c.item);

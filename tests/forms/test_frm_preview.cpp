@@ -133,6 +133,7 @@ private slots:
     void pictureTooLargeForJpegPointsToBmp();
     void webpPreviewShowsAndSavesTheMeasuredBytes();
     void pngPreviewShowsTheExactSizeOfTheLosslessFile();
+    void kilobytesShownAreTheOutputJobs();
     void saveAsOffersTheChosenFormat();
     void pictureTooWideForWebpPointsToPng();
     void aFullDiskFailsInWords();
@@ -583,6 +584,27 @@ void FrmPreviewTest::pngPreviewShowsTheExactSizeOfTheLosslessFile()
     s.run(OutputMode::Preview);
     QCOMPARE(p.statusText(), QStringLiteral(" 横120ピクセル×縦90ピクセル"));
     QVERIFY(s.fake.messages.empty());
+}
+
+void FrmPreviewTest::kilobytesShownAreTheOutputJobs()
+{
+    // A PNG a few bytes past a whole kB, where a rounding a little short shows one kB less; the
+    // main window's live size counts with the same function.
+    Alone a;
+    std::uint64_t size = 0;
+    for (int w = 16; w < 2000 && (size % 1024 == 0 || size % 1024 > 16); ++w) {
+        a.bitmap = test::photoLike(w, 30);
+        size = encodeOutput(a.bitmap, OutputFormat::Png, 0).value().size();
+    }
+    QVERIFY(size % 1024 != 0 && size % 1024 <= 16);
+    OutputOptions options = a.document("cat.png");
+    options.format = OutputFormat::Png;
+    a.run(OutputMode::Preview, options);
+    QCOMPARE(std::uint64_t(a.preview.outputBytes().size()), size);
+    QCOMPARE(trimlet::kilobytesOf(size), size / 1024 + 1);
+    QCOMPARE(
+        a.preview.statusText(),
+        QStringLiteral(" 横%1ピクセル×縦30ピクセル　ファイルサイズ:%2kB").arg(a.bitmap.width()).arg(size / 1024 + 1));
 }
 
 void FrmPreviewTest::saveAsOffersTheChosenFormat()

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <random>
 
+#include "imaging/reduce.h"
 #include "imaging/rotation_preview.h"
 
 namespace trimlet {
@@ -83,6 +84,20 @@ TEST(RotationPreviewSize, FitsNeverGrowsNeverVanishesAndKeepsProportions)
             ASSERT_TRUE(s.width == aw || s.height == ah);
         }
     }
+}
+
+TEST(RotationPreviewBase, ReducesToTheScreenPixelsButNeverEnlarges)
+{
+    Bitmap picture(7, 5);
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width() * 3; ++x)
+            picture.row(y)[x] = std::uint8_t(x * 37 + y * 11);
+    EXPECT_EQ(rotationPreviewBase(picture, 3, 2), reduceArea(picture, 3, 2));
+    // A side the screen has more pixels for keeps the picture's own.
+    EXPECT_EQ(rotationPreviewBase(picture, 14, 2), reduceArea(picture, 7, 2));
+    EXPECT_EQ(rotationPreviewBase(picture, 3, 10), reduceArea(picture, 3, 5));
+    EXPECT_EQ(rotationPreviewBase(picture, 7, 5), picture);
+    EXPECT_EQ(rotationPreviewBase(picture, 14, 10), picture);
 }
 
 }  // namespace

@@ -1,0 +1,409 @@
+#include "cli/options.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+
+#include "codecs/picture_file.h"
+
+namespace trimlet::cli {
+
+extern const char kUsage[] =
+    "usage: trimlet-cli INPUT... [STEP...] (--output FILE | --save) [OPTION...]\n"
+    "       trimlet-cli info [--] FILE...\n"
+    "       trimlet-cli --help | --version\n"
+    "\n"
+    "Applies the steps, left to right, to each INPUT (BMP, JPEG, PNG, GIF, WebP,\n"
+    "AVIF, HEIC/HEIF or TIFF; the first image of a file with several) on its own\n"
+    "and writes the result. Steps and options may stand before or after inputs.\n"
+    "\n"
+    "steps:\n"
+    "  --turn right|left|180       a quarter turn either way, or a half turn\n"
+    "  --flip vertical|horizontal  mirror top to bottom (vertical) or left to right\n"
+    "  --rotate DEG                -359..359 degrees clockwise, bilinear, on the\n"
+    "                              same canvas; the corners take --background\n"
+    "  --join FILE:top|bottom|left|right\n"
+    "                              joins FILE on that side of the current picture\n"
+    "  --cut WxH[@RATE][+CX,CY]    cuts W x H pixels (W 24..4096, H 32..4096) from\n"
+    "                              a region reduced by RATE percent (1..100,\n"
+    "                              default 100) around CX,CY in picture pixels\n"
+    "                              (default: the middle)\n"
+    "  --cut WxH[@RATE]:X,Y        the same region with its top-left corner at\n"
+    "                              picture pixel X,Y: repeats the window's cut\n"
+    "                              that its status line names as WxH@RATE:X,Y\n"
+    "output, exactly one:\n"
+    "  --output FILE               FILE.jpg, .jpeg, .bmp, .png or .webp; with one\n"
+    "                              INPUT only\n"
+    "  --save                      the next free serial name beside each INPUT:\n"
+    "                              NAME(1).jpg, NAME(2).jpg, ...\n"
+    "options:\n"
+    "  --quality 1..100            JPEG and WebP quality (default 90)\n"
+    "  --max-kb N                  keep each written file within N kB (1 kB =\n"
+    "                              1024 bytes; 0, the default, for no limit): JPEG\n"
+    "                              and WebP take the highest quality that fits,\n"
+    "                              overriding --quality; a file that cannot fit\n"
+    "                              is not written\n"
+    "  --format jpeg|bmp|png|webp  format of --save (default jpeg)\n"
+    "  --tail paren|hyphen         --save names NAME(1) or NAME-1 (default paren)\n"
+    "  --background RRGGBB         rotation corners, join margins (default FFFFFF)\n"
+    "  --align-h top|centre|bottom|trim\n"
+    "                              lines up left and right joins (default centre)\n"
+    "  --align-v left|centre|right|trim\n"
+    "                              lines up top and bottom joins (default centre)\n"
+    "  --force                     replace an existing --output FILE\n"
+    "  --no-color-management       keep the colours as stored: no ICC profile of\n"
+    "                              an INPUT or --join FILE is converted to sRGB\n"
+    "  -h, --help                  show this text\n"
+    "  --version                   show the version\n"
+    "\n"
+    "A value follows its option as the next argument or as --OPTION=VALUE; a\n"
+    "value that starts with -- (or is -h) only the second way. Steps may be\n"
+    "given any number of times, every other option at most once. After --,\n"
+    "every argument is an INPUT (or a FILE of info).\n"
+    "\n"
+    "Pictures are read as shown: turned as their EXIF orientation says (info\n"
+    "prints that size too), their embedded ICC colour profile converted to\n"
+    "sRGB. No metadata of an input (EXIF, location, profile) is written out.\n"
+    "\n"
+    "info prints PATH<TAB>KIND<TAB>WIDTH<TAB>HEIGHT for each FILE (KIND: bitmap,\n"
+    "jpeg, png, gif, webp, avif, heif or tiff). Every written\n"
+    "path is printed on its own line; a file that fails is reported on standard\n"
+    "error and the others are still done. Control characters in names are shown\n"
+    "as \\t, \\n, \\r or \\xHH; on a terminal, and always on standard error, so\n"
+    "are bytes that are not UTF-8. Exit status: 0 when every file succeeded, 1\n"
+    "when any failed, 2 for a usage error.\n";
+
+namespace {
+
+// An option's value as the readers get it.
+using Value = const std::string&;
+
+template <class T>
+struct Word {
+    std::string_view text;
+    T value;
+};
+
+constexpr Word<TurnStep> kTurns[] = {{"right", TurnStep::Right}, {"left", TurnStep::Left}, {"180", TurnStep::Half}};
+constexpr Word<FlipStep> kFlips[] = {{"vertical", FlipStep::Vertical}, {"horizontal", FlipStep::Horizontal}};
+constexpr Word<JoinSide> kSides[] = {
+    {"top", JoinSide::Top}, {"bottom", JoinSide::Bottom}, {"left", JoinSide::Left}, {"right", JoinSide::Right}};
+constexpr Word<AlignH> kAlignH[] = {
+    {"top", AlignH::Top}, {"centre", AlignH::Centre}, {"bottom", AlignH::Bottom}, {"trim", AlignH::Trim}};
+constexpr Word<AlignV> kAlignV[] = {
+    {"left", AlignV::Left}, {"centre", AlignV::Centre}, {"right", AlignV::Right}, {"trim", AlignV::Trim}};
+constexpr Word<PictureKind> kFormats[] = {
+    {"jpeg", PictureKind::Jpeg}, {"bmp", PictureKind::Bitmap}, {"png", PictureKind::Png}, {"webp", PictureKind::Webp}};
+constexpr Word<SerialTail> kTails[] = {{"paren", SerialTail::Paren}, {"hyphen", SerialTail::Hyphen}};
+
+// "a, b or c"
+template <class T, std::size_t N>
+std::string wordList(const Word<T> (&words)[N])
+{
+    std::string list;
+    for (std::size_t i = 0; i < N; ++i)
+        list.append(i == 0 ? "" : i + 1 == N ? " or " : ", ").append(words[i].text);
+    return list;
+}
+
+template <class T, std::size_t N>
+std::optional<T> findWord(const Word<T> (&words)[N], std::string_view text)
+{
+    for (const Word<T>& w : words)
+        if (w.text == text)
+            return w.value;
+    return std::nullopt;
+}
+
+// Sets target (a T or an optional<T>) to the value of the word given for option.
+template <class T, std::size_t N, class Target>
+Refusal readWord(std::string_view option, const Word<T> (&words)[N], Value value, Target& target)
+{
+    const auto found = findWord(words, value);
+    if (!found)
+        return std::string(option) + " takes " + wordList(words) + ", not " + value;
+    target = *found;
+    return std::nullopt;
+}
+
+template <class T, std::size_t N>
+Refusal addStepWord(std::string_view option, const Word<T> (&words)[N], Value value, Request& req)
+{
+    T step{};
+    Refusal refused = readWord(option, words, value, step);
+    if (!refused)
+        req.steps.emplace_back(step);
+    return refused;
+}
+
+std::optional<int> parseInt(const std::string& text)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Reads "WxH[@RATE][+CX,CY]" or "WxH[@RATE]:X,Y" with the window's limits: W 24..4096,
+// H 32..4096, RATE 1..100.
+std::optional<CutStep> parseCut(const std::string& text)
+{
+    CutStep step;
+    CutRequest& cut = step.frame;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    auto number = [&](int& out) {
+        const auto [next, ec] = std::from_chars(p, end, out);
+        if (ec != std::errc() || next == p)
+            return false;
+        p = next;
+        return true;
+    };
+    auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
+    if (!number(cut.width) || !literal('x') || !number(cut.height))
+        return std::nullopt;
+    if (literal('@') && !number(cut.rate))
+        return std::nullopt;
+    auto point = [&](IntPoint& out) {
+        return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0;
+    };
+    if (literal('+')) {
+        if (!point(cut.centre))
+            return std::nullopt;
+        cut.centreGiven = true;
+    } else if (literal(':')) {
+        if (!point(step.origin.emplace()))
+            return std::nullopt;
+    }
+    if (p != end || cut.width < 24 || cut.width > 4096 || cut.height < 32 || cut.height > 4096 || cut.rate < 1 ||
+        cut.rate > 100)
+        return std::nullopt;
+    return step;
+}
+
+Refusal readCut(std::string_view, Value value, Request& req)
+{
+    const auto cut = parseCut(value);
+    if (!cut)
+        return "--cut takes WxH[@RATE][+CX,CY] or WxH[@RATE]:X,Y with W 24..4096, H 32..4096, RATE 1..100, not " +
+               value;
+    req.steps.emplace_back(*cut);
+    return std::nullopt;
+}
+
+Refusal readRotate(std::string_view, Value value, Request& req)
+{
+    const auto degrees = parseInt(value);
+    if (!degrees || *degrees < -359 || *degrees > 359)
+        return "--rotate takes whole degrees -359..359, not " + value;
+    req.steps.emplace_back(RotateStep{*degrees});
+    return std::nullopt;
+}
+
+Refusal readJoin(std::string_view, Value value, Request& req)
+{
+    // The last colon splits, so file names may hold colons of their own.
+    const auto colon = value.rfind(':');
+    const auto side = colon == std::string::npos ? std::nullopt : findWord(kSides, value.substr(colon + 1));
+    if (!side || colon == 0)
+        return "--join takes FILE:" + wordList(kSides) + ", not " + value;
+    req.steps.emplace_back(JoinStep{value.substr(0, colon), *side});
+    return std::nullopt;
+}
+
+Refusal readBackground(std::string_view, Value value, Request& req)
+{
+    std::uint32_t rgb = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
+    if (value.size() != 6 || ec != std::errc() || end != value.data() + value.size())
+        return "--background takes six hex digits RRGGBB, not " + value;
+    req.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
+    return std::nullopt;
+}
+
+Refusal readOutput(std::string_view, Value value, Request& req)
+{
+    const auto kind = kindForPath(value);
+    if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap && kind != PictureKind::Png &&
+        kind != PictureKind::Webp)
+        return "--output must end in .jpg, .jpeg, .bmp, .png or .webp: " + value;
+    req.output = value;
+    return std::nullopt;
+}
+
+Refusal readQuality(std::string_view, Value value, Request& req)
+{
+    const auto quality = parseInt(value);
+    if (!quality || *quality < 1 || *quality > 100)
+        return "--quality must be 1..100, not " + value;
+    req.quality = *quality;
+    return std::nullopt;
+}
+
+Refusal readMaxKb(std::string_view, Value value, Request& req)
+{
+    const auto kilobytes = parseInt(value);
+    if (!kilobytes || *kilobytes < 0)
+        return "--max-kb must be a whole number of kB, 0 or more, not " + value;
+    req.maxKb = *kilobytes;
+    return std::nullopt;
+}
+
+Refusal setSave(std::string_view, Value, Request& req)
+{
+    req.save = true;
+    return std::nullopt;
+}
+
+Refusal setForce(std::string_view, Value, Request& req)
+{
+    req.force = true;
+    return std::nullopt;
+}
+
+Refusal setNoColourManagement(std::string_view, Value, Request& req)
+{
+    req.colourManagement = false;
+    return std::nullopt;
+}
+
+Refusal askHelp(std::string_view, Value, Request& req)
+{
+    req.action = Request::Action::Help;
+    return std::nullopt;
+}
+
+Refusal askVersion(std::string_view, Value, Request& req)
+{
+    req.action = Request::Action::Version;
+    return std::nullopt;
+}
+
+enum class Arity { Flag, Once, Step };  // a flag, a value given once, a step's value given any number of times
+
+struct Option {
+    std::string_view name;
+    Arity arity;
+    Refusal (*read)(std::string_view option, Value value, Request& req);
+};
+
+const Option kOptions[] = {
+    {"--turn", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kTurns, v, r); }},
+    {"--flip", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kFlips, v, r); }},
+    {"--rotate", Arity::Step, readRotate},
+    {"--join", Arity::Step, readJoin},
+    {"--cut", Arity::Step, readCut},
+    {"--output", Arity::Once, readOutput},
+    {"--save", Arity::Flag, setSave},
+    {"--quality", Arity::Once, readQuality},
+    {"--max-kb", Arity::Once, readMaxKb},
+    {"--format", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.format); }},
+    {"--tail", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
+    {"--background", Arity::Once, readBackground},
+    {"--align-h", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignH, v, r.alignH); }},
+    {"--align-v", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
+    {"--force", Arity::Flag, setForce},
+    {"--no-color-management", Arity::Flag, setNoColourManagement},
+    {"--help", Arity::Flag, askHelp},
+    {"-h", Arity::Flag, askHelp},
+    {"--version", Arity::Flag, askVersion},
+};
+
+const Option* findOption(std::string_view name)
+{
+    const auto found =
+        std::find_if(std::begin(kOptions), std::end(kOptions), [&](const Option& o) { return o.name == name; });
+    return found == std::end(kOptions) ? nullptr : found;
+}
+
+// An argument that names an option is never taken as the value of the one before it, so
+// a forgotten value cannot swallow the next option; "--opt=--text" still passes such a value.
+bool looksLikeOption(std::string_view arg) { return arg.starts_with("--") || arg == "-h"; }
+
+// Anything but "-" that starts with a dash, before "--" ends the options.
+bool isOptionWord(std::string_view arg, bool optionsEnded) { return !optionsEnded && arg.size() > 1 && arg[0] == '-'; }
+
+// What the whole command line must satisfy once every argument is read.
+Refusal checkRequest(const Request& req)
+{
+    if (req.inputs.empty())
+        return "no input file";
+    if (req.save && !req.output.empty())
+        return "give either --output FILE or --save, not both";
+    if (!req.save && req.output.empty())
+        return "no output: give --output FILE or --save";
+    if (!req.output.empty() && req.inputs.size() > 1)
+        return "--output takes one input; use --save for several";
+    if (!req.save && (req.format || req.tail))
+        return "--format and --tail go with --save; --output takes the format from its extension";
+    return std::nullopt;
+}
+
+}  // namespace
+
+Refusal parseInfo(const std::vector<std::string>& args, std::vector<std::string>& files)
+{
+    bool optionsEnded = false;
+    for (auto a = args.begin() + 1; a != args.end(); ++a) {
+        if (!isOptionWord(*a, optionsEnded))
+            files.push_back(*a);
+        else if (*a == "--")
+            optionsEnded = true;
+        else
+            return "info takes only file names, not " + *a + " (put -- before a name that starts with -)";
+    }
+    return std::nullopt;
+}
+
+// One pass over the arguments, as GNU tools read them: options from the table with their value
+// as the next argument or after '=', everything else an input, and only inputs after "--".
+// --help and --version end the pass where they stand.
+Refusal parse(const std::vector<std::string>& args, Request& req)
+{
+    std::vector<std::string_view> given;
+    bool optionsEnded = false;
+    for (std::size_t i = 0; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (!isOptionWord(a, optionsEnded)) {
+            req.inputs.push_back(a);
+            continue;
+        }
+        if (a == "--") {
+            optionsEnded = true;
+            continue;
+        }
+        const std::size_t eq = a.starts_with("--") ? a.find('=') : std::string::npos;
+        const std::string name = a.substr(0, eq);
+        const Option* option = findOption(name);
+        if (!option)
+            return "unknown option " + name;
+        if (option->arity != Arity::Step) {
+            if (std::find(given.begin(), given.end(), option->name) != given.end())
+                return name + " given twice";
+            given.push_back(option->name);
+        }
+        std::string value;
+        if (option->arity == Arity::Flag) {
+            if (eq != std::string::npos)
+                return name + " takes no value";
+        } else if (eq != std::string::npos) {
+            value = a.substr(eq + 1);
+        } else if (i + 1 < args.size() && !looksLikeOption(args[i + 1])) {
+            value = args[++i];
+        } else {
+            return name + " needs a value";
+        }
+        if (Refusal refused = option->read(name, value, req))
+            return refused;
+        if (req.action != Request::Action::Convert)
+            return std::nullopt;
+    }
+    return checkRequest(req);
+}
+
+}  // namespace trimlet::cli

@@ -1,0 +1,185 @@
+#include "document/output_job.h"
+
+#include <filesystem>
+#include <new>
+#include <sys/stat.h>
+
+#include "codecs/picture_file.h"
+#include "codecs/webp.h"
+
+namespace trimlet {
+
+namespace {
+
+// libjpeg refuses pictures with a longer side.
+constexpr int kMaxJpegSide = 65500;
+
+}  // namespace
+
+const char* outputExtension(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Bmp: return ".bmp";
+    case OutputFormat::Png: return ".png";
+    case OutputFormat::Webp: return ".webp";
+    case OutputFormat::Jpeg: break;
+    }
+    return ".jpg";
+}
+
+OutputFormat outputFormatOf(PictureKind kind)
+{
+    switch (kind) {
+    case PictureKind::Bitmap: return OutputFormat::Bmp;
+    case PictureKind::Png: return OutputFormat::Png;
+    case PictureKind::Webp: return OutputFormat::Webp;
+    default: return OutputFormat::Jpeg;
+    }
+}
+
+int maxOutputSide(OutputFormat format)
+{
+    switch (format) {
+    case OutputFormat::Jpeg: return kMaxJpegSide;
+    case OutputFormat::Webp: return kMaxWebpSide;
+    case OutputFormat::Bmp:
+    case OutputFormat::Png: break;
+    }
+    return 0;
+}
+
+bool pathExists(const std::string& path)
+{
+    struct stat st {};
+    return ::lstat(path.c_str(), &st) == 0;
+}
+
+std::uint64_t kilobytesOf(std::uint64_t bytes) { return (bytes + 1023) / 1024; }
+
+Result<EncodedOutput> encodeWithinLimit(const Bitmap& bitmap, OutputFormat format, int quality, std::uint64_t limit)
+{
+    auto fitted = encodeOutputWithin(bitmap, format, quality, limit);
+    if (!fitted)
+        return fitted.error();
+    FittedOutput& f = fitted.value();
+    return EncodedOutput{format, f.quality, std::move(f.bytes), f.fits};
+}
+
+namespace {
+
+// The JPEG written to the temporary file and read back; TempFile when either fails.
+BuildFailure readBackJpeg(OutputBuild& build, const std::string& tempJpeg)
+{
+    const Status written =
+        writeFileAtomic(tempJpeg, build.encoded.bytes, WriteOptions{WriteMode::Replace, FileAccess::OwnerOnly});
+    auto loaded = written ? loadPictureFile(tempJpeg) : Result<Picture>(written.error());
+    if (!loaded)
+        return BuildFailure::TempFile;
+    // The picture holds the file's bytes, which a save writes; a second copy is not kept.
+    build.decoded = std::move(loaded).value();
+    build.encoded.bytes = {};
+    return BuildFailure::None;
+}
+
+BuildFailure build(OutputBuild& b, const Bitmap& cut, int quality, std::uint64_t limit, const std::string& tempJpeg)
+{
+    const OutputFormat format = b.encoded.format;
+    const int side = maxOutputSide(format);
+    if (side > 0 && (cut.width() > side || cut.height() > side))
+        return BuildFailure::SideTooLong;
+    // A BMP is written from the pixels; it is encoded only to be measured against a limit.
+    if (format == OutputFormat::Bmp && limit == 0)
+        return BuildFailure::None;
+    auto encoded = encodeWithinLimit(cut, format, quality, limit);
+    if (!encoded)
+        return BuildFailure::NotMade;
+    b.encoded = std::move(encoded).value();
+    if (!b.encoded.fits)
+        return BuildFailure::OverLimit;
+    switch (format) {
+    case OutputFormat::Bmp: b.encoded.bytes = {}; break;
+    case OutputFormat::Png: break;
+    case OutputFormat::Jpeg: return readBackJpeg(b, tempJpeg);
+    case OutputFormat::Webp: {
+        auto decoded = decodeWebp(b.encoded.bytes);
+        if (!decoded)
+            return BuildFailure::NotMade;
+        b.decoded = Picture(PictureKind::Webp, std::move(decoded).value());
+        break;
+    }
+    }
+    return BuildFailure::None;
+}
+
+}  // namespace
+
+OutputBuild buildOutput(const Bitmap& cut, OutputFormat format, int quality, std::uint64_t limit,
+                        const std::string& tempJpeg)
+{
+    OutputBuild b;
+    b.encoded.format = format;
+    b.encoded.quality = quality;
+    try {
+        b.failure = build(b, cut, quality, limit, tempJpeg);
+    } catch (const std::bad_alloc&) {
+        b.failure = BuildFailure::OutOfMemory;
+    }
+    if (b.failure != BuildFailure::None && b.failure != BuildFailure::OverLimit) {
+        b.encoded.bytes = {};
+        b.decoded = Picture();
+    }
+    if (b.failure != BuildFailure::None)
+        b.encoded.quality = quality;
+    return b;
+}
+
+bool canWriteFile(const std::string& path)
+{
+    if (!writeFileAtomic(path, {}))
+        return false;
+    std::error_code ec;
+    std::filesystem::remove(path, ec);
+    return true;
+}
+
+bool enoughSpaceFor(std::optional<std::uint64_t> freeBytes, const std::string& documentPath)
+{
+    if (!freeBytes || documentPath.empty())
+        return true;
+    std::error_code ec;
+    const std::uintmax_t needed = std::filesystem::file_size(documentPath, ec);
+    return ec || *freeBytes >= needed;
+}
+
+Status writeOutputFile(const std::string& path, const OutputFile& output, WriteMode mode)
+{
+    try {
+        if (output.bmpPixels)
+            return writeBmpFile(*output.bmpPixels, path, mode);
+        return writeFileAtomic(path, output.bytes, mode);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::Io, "out of memory");
+    }
+}
+
+std::string freeSerialName(const SerialPlace& place, OutputFormat format,
+                           const std::function<bool(const std::string&)>& taken)
+{
+    return serialName(place.base, place.tail, outputExtension(format), taken);
+}
+
+SerialSave saveSerial(const SerialPlace& place, const OutputFile& output,
+                      const std::function<bool(const std::string&)>& taken)
+{
+    SerialSave save;
+    for (int attempt = 0; attempt < kSerialTries; ++attempt) {
+        save.name = freeSerialName(place, output.format, taken);
+        save.written = writeOutputFile(save.name, output, WriteMode::NoReplace);
+        if (save.written || save.written.error().code != ErrorCode::Exists)
+            return save;
+    }
+    save.written = makeError(ErrorCode::Exists, "no free serial name beside " + place.base);
+    return save;
+}
+
+}  // namespace trimlet
