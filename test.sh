@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, and runs every test: unit and window tests, then the
-# Qt-free tests again under AddressSanitizer and UBSan, then the style and translation checks. Needs no
-# display and no person.
+# Qt-free tests again under AddressSanitizer and UBSan, then the One Definition Rule, style,
+# translation and mutant-list checks. Needs no display and no person.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -17,7 +17,12 @@ cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DTRIMLET_SANITIZE=ON
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build-asan --output-on-failure -j2
 
+# Two different definitions of one name in one program, which only an LTO link can see.
+scripts/check-odr.sh
+
 # Formatting and clang-tidy, on the compile commands of the first build; then the
 # translations against the texts of the sources.
 scripts/check-style.sh build
 scripts/check-translations.sh
+# Every mutant's text still found exactly once in its file (no build).
+scripts/mutate.sh --check
