@@ -74,7 +74,7 @@ BENCHMARK(BM_ProfileToSrgb)->Unit(benchmark::kMillisecond)->UseRealTime();
 void decodeAs(benchmark::State& state, const std::vector<std::uint8_t>& jpeg)
 {
     for (auto _ : state) {
-        auto picture = decodePhoto(PictureKind::Jpeg, jpeg);
+        auto picture = decodePictureUpright(PictureKind::Jpeg, jpeg);
         benchmark::DoNotOptimize(picture.value().bitmap().data());
     }
 }

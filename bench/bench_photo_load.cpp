@@ -1,5 +1,5 @@
 // Loading a large photo file as the window does (a chunk of the file at a time, no file bytes
-// kept) against loadPhoto (the whole file read, then decoded, its bytes kept), on the file
+// kept) against loadPictureUpright (the whole file read, then decoded, its bytes kept), on the file
 // that TRIMLET_BENCH_PHOTO names (default: bench/scale.sh's 100-megapixel JPEG).
 //   bench_photo_load [--benchmark_repetitions=N ...]
 
@@ -35,8 +35,8 @@ void loadFile(benchmark::State& state)
     }
 }
 
-void BM_LoadPhoto(benchmark::State& state) { loadFile<loadPhoto>(state); }
-void BM_LoadPhotoStreamed(benchmark::State& state) { loadFile<loadPhotoStreamed>(state); }
+void BM_LoadPhoto(benchmark::State& state) { loadFile<loadPictureUpright>(state); }
+void BM_LoadPhotoStreamed(benchmark::State& state) { loadFile<loadPictureUprightStreamed>(state); }
 
 BENCHMARK(BM_LoadPhoto)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);
 BENCHMARK(BM_LoadPhotoStreamed)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(2);

@@ -24,7 +24,7 @@ void BM_Pipeline(benchmark::State& state)
     cut.height = 1080;
     cut.rate = 50;
     for (auto _ : state) {
-        const auto picture = decodePicture(PictureKind::Jpeg, photoJpeg());
+        const auto picture = decodePictureAsStored(PictureKind::Jpeg, photoJpeg());
         const Bitmap piece = cutPicture(turnRight(picture.value().bitmap()), cut);
         auto jpeg = encodeJpeg(piece, 90);
         benchmark::DoNotOptimize(jpeg.value().data());

@@ -135,7 +135,7 @@ struct StepRunner {
     }
     Result<Picture> operator()(const JoinStep& join) const
     {
-        const auto added = loadPhoto(join.file, loadOptions(req));
+        const auto added = loadPictureUpright(join.file, loadOptions(req));
         if (!added)
             return added.error();
         return editedPicture(joinPictures(picture, added.value(), join.side, req.alignH, req.alignV, req.background),
@@ -184,7 +184,7 @@ int placementOfSteps(const std::vector<Step>& steps, std::size_t count)
 Result<Picture> loadCut(const Request& req, const std::string& input, std::size_t cutIndex)
 {
     const CutStep& cut = std::get<CutStep>(req.steps[cutIndex]);
-    return loadCutPhoto(input, placementOfSteps(req.steps, cutIndex), cut.frame, cut.origin, loadOptions(req));
+    return loadPictureCut(input, placementOfSteps(req.steps, cutIndex), cut.frame, cut.origin, loadOptions(req));
 }
 
 // Loads one input, applies the steps and writes the result; gives the written path.
@@ -199,8 +199,8 @@ Result<std::string> convert(const Request& req, const std::string& input)
     const auto cutIndex = leadingCut(req.steps);
     const std::size_t placements = leadingPlacements(req.steps);
     auto loaded = cutIndex         ? loadCut(req, input, *cutIndex)
-                  : placements > 0 ? loadPlacedPhoto(input, placementOfSteps(req.steps, placements), loadOptions(req))
-                                   : loadPhoto(input, loadOptions(req));
+                  : placements > 0 ? loadPicturePlaced(input, placementOfSteps(req.steps, placements), loadOptions(req))
+                                   : loadPictureUpright(input, loadOptions(req));
     if (!loaded)
         return loaded.error();
     Picture picture = std::move(loaded).value();

@@ -32,8 +32,8 @@ struct DecodedImage {
     std::vector<std::uint8_t> mask{};
     // What the file says about showing the pixels, applied once after decoding unless the
     // decoder has applied it itself: the EXIF orientation 1..8 (1 = as stored; turned by the
-    // photo loader in imaging/) and the embedded ICC profile (empty = none; converted and
-    // cleared by decodeFile).
+    // upright loaders in imaging/) and the embedded ICC profile (empty = none; converted and
+    // cleared by settleDecoded).
     int orientation = 1;
     std::vector<std::uint8_t> iccProfile{};
 };

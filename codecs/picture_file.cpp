@@ -66,7 +66,7 @@ Status settleDecoded(DecodedImage& image, const DecodeLimits& limits)
     return {};
 }
 
-Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
+Result<DecodedFile> decodeFileAsStored(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
 {
     auto decoded = [&]() -> Result<DecodedImage> {
         switch (kind) {
@@ -93,7 +93,7 @@ Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits
     return DecodedFile{kind, std::move(image), std::move(keep)};
 }
 
-Result<DecodedFile> readPictureFile(const std::string& path, const DecodeLimits& limits)
+Result<DecodedFile> loadFileAsStored(const std::string& path, const DecodeLimits& limits)
 {
     const auto kind = kindForPath(path);
     if (!kind)
@@ -101,24 +101,24 @@ Result<DecodedFile> readPictureFile(const std::string& path, const DecodeLimits&
     auto bytes = readFileBytes(path);
     if (!bytes)
         return bytes.error();
-    auto decoded = decodeFile(*kind, bytes.value(), limits);
+    auto decoded = decodeFileAsStored(*kind, bytes.value(), limits);
     if (!decoded)
         return makeError(decoded.error().code, path + ": " + decoded.error().message);
     return decoded;
 }
 
-Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
+Result<Picture> decodePictureAsStored(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
 {
-    auto decoded = decodeFile(kind, bytes, limits);
+    auto decoded = decodeFileAsStored(kind, bytes, limits);
     if (!decoded)
         return decoded.error();
     DecodedFile& d = decoded.value();
     return Picture(d.kind, std::move(d.image), std::move(d.fileBytes));
 }
 
-Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits)
+Result<Picture> loadPictureAsStored(const std::string& path, const DecodeLimits& limits)
 {
-    auto decoded = readPictureFile(path, limits);
+    auto decoded = loadFileAsStored(path, limits);
     if (!decoded)
         return decoded.error();
     DecodedFile& d = decoded.value();

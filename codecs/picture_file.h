@@ -30,16 +30,16 @@ struct DecodedFile {
 // profile is applied (when colour management is on) and dropped, since a Picture has none.
 Status settleDecoded(DecodedImage& image, const DecodeLimits& limits);
 // Decodes bytes as the given kind (not Empty); a picture without pixels is Corrupt.
-Result<DecodedFile> decodeFile(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
+Result<DecodedFile> decodeFileAsStored(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
 // The same for a picture file chosen by its extension.
-Result<DecodedFile> readPictureFile(const std::string& path, const DecodeLimits& limits = {});
+Result<DecodedFile> loadFileAsStored(const std::string& path, const DecodeLimits& limits = {});
 
-// decodeFile's picture, as stored: orientation is not applied (imaging's loadPhoto does).
-Result<Picture> decodePicture(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
+// decodeFileAsStored's picture: the orientation is not applied (imaging's loadPictureUpright does).
+Result<Picture> decodePictureAsStored(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
 
-// Loads a picture file by its extension, as stored; a failure leaves nothing behind, so a
+// Loads a picture file by its extension; a failure leaves nothing behind, so a
 // caller's container keeps its previous picture.
-Result<Picture> loadPictureFile(const std::string& path, const DecodeLimits& limits = {});
+Result<Picture> loadPictureAsStored(const std::string& path, const DecodeLimits& limits = {});
 
 // The size a decode of bytes as the given kind (not Empty) would give, from the headers in
 // head, the first bytes of a file of fileSize bytes; sizes are checked as the decoders check

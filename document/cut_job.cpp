@@ -128,7 +128,7 @@ std::optional<Bitmap> turnWhileDecoding(const std::string& input, int placement,
 
 }  // namespace
 
-Result<Picture> loadCutPhoto(const std::string& path, int placement, const CutRequest& cut,
+Result<Picture> loadPictureCut(const std::string& path, int placement, const CutRequest& cut,
                              std::optional<IntPoint> origin, const DecodeLimits& limits)
 {
     if (kindForPath(path) == PictureKind::Jpeg) {
@@ -154,7 +154,7 @@ Result<Picture> loadCutPhoto(const std::string& path, int placement, const CutRe
             return editedPicture(cutStoredRegion(std::move(image.bitmap), plan), "the cut left no picture");
         }
     }
-    auto loaded = loadPhoto(path, limits);
+    auto loaded = loadPictureUpright(path, limits);
     if (!loaded)
         return loaded.error();
     const Bitmap& whole = loaded.value().bitmap();
@@ -167,12 +167,12 @@ Result<Picture> loadCutPhoto(const std::string& path, int placement, const CutRe
         "the cut left no picture");
 }
 
-Result<Picture> loadPlacedPhoto(const std::string& path, int placement, const DecodeLimits& limits)
+Result<Picture> loadPicturePlaced(const std::string& path, int placement, const DecodeLimits& limits)
 {
     if (kindForPath(path) == PictureKind::Jpeg)
         if (auto turned = turnWhileDecoding(path, placement, limits))
             return editedPicture(std::move(*turned), "the picture is too large to turn");
-    auto decoded = readPictureFile(path, limits);
+    auto decoded = loadFileAsStored(path, limits);
     if (!decoded)
         return decoded.error();
     DecodedFile& file = decoded.value();

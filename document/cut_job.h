@@ -30,19 +30,19 @@ Result<CutFrame> frameAtOrigin(int pw, int ph, const CutRequest& cut, IntPoint o
 // TooLarge "the cut left no picture" when the cut is empty.
 Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint origin);
 
-// The picture file at path, shown as loadPhoto shows it, placed as placement says, and cut
+// The picture file at path, shown as loadPictureUpright shows it, placed as placement says, and cut
 // as cut asks: its frame placed by the centre (the picture's middle unless given), or, with
 // origin, its region's top-left corner there. The same pixels as cutting the whole placed
-// picture. Fails as loadPhoto does (a JPEG's decode failure as "PATH: reason"), as
+// picture. Fails as loadPictureUpright does (a JPEG's decode failure as "PATH: reason"), as
 // frameAtOrigin does, TooLarge "the cut left no picture" when nothing is left to cut, and
 // TooLarge "not enough memory to reduce the cut".
-Result<Picture> loadCutPhoto(const std::string& path, int placement, const CutRequest& cut,
+Result<Picture> loadPictureCut(const std::string& path, int placement, const CutRequest& cut,
                              std::optional<IntPoint> origin, const DecodeLimits& limits);
 
-// The picture file at path, shown as loadPhoto shows it and placed as placement says; a flip
+// The picture file at path, shown as loadPictureUpright shows it and placed as placement says; a flip
 // or a half turn works in place, a JPEG is turned as it is decoded, and placements that undo
-// each other cost nothing. Fails as readPictureFile does, and TooLarge "the picture is too
+// each other cost nothing. Fails as loadFileAsStored does, and TooLarge "the picture is too
 // large to turn" when the placed picture passes the bitmap cap.
-Result<Picture> loadPlacedPhoto(const std::string& path, int placement, const DecodeLimits& limits);
+Result<Picture> loadPicturePlaced(const std::string& path, int placement, const DecodeLimits& limits);
 
 }  // namespace trimlet

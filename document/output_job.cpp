@@ -72,7 +72,7 @@ BuildFailure readBackJpeg(OutputBuild& build, const std::string& tempJpeg)
 {
     const Status written =
         writeFileAtomic(tempJpeg, build.encoded.bytes, WriteOptions{WriteMode::Replace, FileAccess::OwnerOnly});
-    auto loaded = written ? loadPictureFile(tempJpeg) : Result<Picture>(written.error());
+    auto loaded = written ? loadPictureAsStored(tempJpeg) : Result<Picture>(written.error());
     if (!loaded)
         return BuildFailure::TempFile;
     // The picture holds the file's bytes, which a save writes; a second copy is not kept.

@@ -88,7 +88,7 @@ void followShortcut(const std::uint8_t* data, std::size_t size)
     trimlet::DecodeLimits limits;
     limits.maxBitmapBytes = std::int64_t{16} << 20;
     auto probed = trimlet::probePictureFile(target, limits);
-    auto loaded = trimlet::loadPictureFile(target, limits);
+    auto loaded = trimlet::loadPictureAsStored(target, limits);
     if (loaded)
         check(probed && probed.value().size == trimlet::PictureSize{loaded.value().width(), loaded.value().height()});
 }

@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxBitmapBytes = std::int64_t{64} << 20;
     const trimlet::HeaderProbe probe = trimlet::probePicture(*kind, {data, size}, size, limits);
     trimlet::probePicture(*kind, {data, size / 2}, size, limits);  // the first read of a longer file
-    auto picture = trimlet::decodePicture(*kind, {data, size}, limits);
+    auto picture = trimlet::decodePictureAsStored(*kind, {data, size}, limits);
     if (!picture)
         return 0;
     const trimlet::Picture& p = picture.value();

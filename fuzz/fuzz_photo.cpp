@@ -13,7 +13,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     trimlet::DecodeLimits limits;
     limits.maxBitmapBytes = std::int64_t{64} << 20;
     const trimlet::HeaderProbe probe = trimlet::probePicture(*kind, {data, size}, size, limits);
-    auto picture = trimlet::decodePhoto(*kind, {data, size}, limits);
+    auto picture = trimlet::decodePictureUpright(*kind, {data, size}, limits);
     if (!picture)
         return 0;
     const trimlet::Picture& p = picture.value();

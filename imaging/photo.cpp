@@ -25,9 +25,9 @@ Result<Picture> upright(Result<DecodedFile> decoded, const DecodeLimits& limits)
 
 }  // namespace
 
-Result<Picture> loadPhoto(const std::string& path, const DecodeLimits& limits)
+Result<Picture> loadPictureUpright(const std::string& path, const DecodeLimits& limits)
 {
-    auto decoded = readPictureFile(path, limits);
+    auto decoded = loadFileAsStored(path, limits);
     if (!decoded)
         return decoded.error();  // names the path already
     auto picture = upright(std::move(decoded), limits);
@@ -36,9 +36,9 @@ Result<Picture> loadPhoto(const std::string& path, const DecodeLimits& limits)
     return picture;
 }
 
-Result<Picture> decodePhoto(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
+Result<Picture> decodePictureUpright(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
 {
-    return upright(decodeFile(kind, bytes, limits), limits);
+    return upright(decodeFileAsStored(kind, bytes, limits), limits);
 }
 
 }  // namespace trimlet

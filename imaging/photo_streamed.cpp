@@ -43,10 +43,10 @@ Result<Picture> streamedJpeg(const std::string& path, const DecodeLimits& limits
 
 }  // namespace
 
-Result<Picture> loadPhotoStreamed(const std::string& path, const DecodeLimits& limits)
+Result<Picture> loadPictureUprightStreamed(const std::string& path, const DecodeLimits& limits)
 {
     if (kindForPath(path) != PictureKind::Jpeg)
-        return loadPhoto(path, limits);
+        return loadPictureUpright(path, limits);
     try {
         auto picture = streamedJpeg(path, limits);
         if (!picture)

@@ -7,9 +7,9 @@
 
 namespace trimlet {
 
-// loadPhoto's picture, with the same pixels, kind and failures, but a JPEG is read from the
+// loadPictureUpright's picture, with the same pixels, kind and failures, but a JPEG is read from the
 // file a chunk at a time and keeps no file bytes: the peak is the picture and a chunk, not the
-// picture, the file and its copy. Every other kind is loadPhoto's, file bytes included.
-Result<Picture> loadPhotoStreamed(const std::string& path, const DecodeLimits& limits = {});
+// picture, the file and its copy. Every other kind is loadPictureUpright's, file bytes included.
+Result<Picture> loadPictureUprightStreamed(const std::string& path, const DecodeLimits& limits = {});
 
 }  // namespace trimlet

@@ -116,7 +116,7 @@ void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoin
                 rendered = std::move(taken->shown);
                 return std::move(taken->picture);
             }
-        return loadPhotoStreamed(path, options);
+        return loadPictureUprightStreamed(path, options);
     }();
     trace("load-decoded");
     if (!loaded) {

@@ -29,7 +29,7 @@ PhotoPrefetch::Taken PhotoPrefetch::run()
     // frame on a machine with few cores; once they are idle the decode has the core anyway.
     // Linux applies the nice value to this thread alone (and to the threads it starts).
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
-    Taken taken{loadPhotoStreamed(path_, limits_), {}};
+    Taken taken{loadPictureUprightStreamed(path_, limits_), {}};
     trace("prefetch-decoded");
     Render render;
     {

@@ -18,7 +18,7 @@ namespace trimlet {
 
 class PhotoPrefetch {
 public:
-    // Starts loadPhotoStreamed(path, limits); path is a resolved one, as a load resolves it.
+    // Starts loadPictureUprightStreamed(path, limits); path is a resolved one, as a load resolves it.
     PhotoPrefetch(std::string path, const DecodeLimits& limits);
     // Waits for the decode: it holds no handle a person could wait on, only memory and time.
     ~PhotoPrefetch();

@@ -133,7 +133,7 @@ protected:
             steps.emplace_back(rest);
         const CliRun r = runCli(steps);
         EXPECT_EQ(r.status, 0) << r.err;
-        return loadPictureFile(out).value().bitmap();
+        return loadPictureAsStored(out).value().bitmap();
     }
     // Expects every argument list, each after `input --output bad.bmp`, to be a usage error.
     void expectUsageErrors(const std::vector<std::vector<std::string>>& cases)
@@ -173,21 +173,21 @@ TEST_F(CliFiles, ConvertWritesTheOutputAndPrintsItsPath)
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, out + "\n");
     EXPECT_TRUE(r.err.empty());
-    auto loaded = loadPictureFile(out);
+    auto loaded = loadPictureAsStored(out);
     ASSERT_TRUE(loaded);
     EXPECT_EQ(loaded.value().width(), 21);
 
     const std::string bmp = dir.file("out.bmp");
     ASSERT_EQ(runCli({"--output", bmp, input}).status, 0);
-    EXPECT_EQ(loadPictureFile(bmp).value().bitmap(), loadPictureFile(input).value().bitmap());
+    EXPECT_EQ(loadPictureAsStored(bmp).value().bitmap(), loadPictureAsStored(input).value().bitmap());
 }
 
 TEST_F(CliFiles, PngAndWebpOutputsFollowTheExtensionOrTheFormat)
 {
-    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const Bitmap picture = loadPictureAsStored(input).value().bitmap();
     const std::string png = dir.file("out.PNG");
     ASSERT_EQ(runCli({input, "--output", png}).status, 0);
-    EXPECT_EQ(loadPictureFile(png).value().bitmap(), picture);
+    EXPECT_EQ(loadPictureAsStored(png).value().bitmap(), picture);
 
     // --quality reaches the WebP encoder: the files differ and both are the encoder's own bytes.
     for (const char* quality : {"20", "95"}) {
@@ -204,7 +204,7 @@ TEST_F(CliFiles, PngAndWebpOutputsFollowTheExtensionOrTheFormat)
     };
     EXPECT_EQ(save("png"), dir.file("in(1).png") + "\n");
     EXPECT_EQ(save("png"), dir.file("in(2).png") + "\n");
-    EXPECT_EQ(loadPictureFile(dir.file("in(2).png")).value().bitmap(), picture);
+    EXPECT_EQ(loadPictureAsStored(dir.file("in(2).png")).value().bitmap(), picture);
     EXPECT_EQ(save("webp"), dir.file("in(1).webp") + "\n");
     EXPECT_EQ(test::readBytes(dir.file("in(1).webp")), encodeWebp(picture, 60).value());
 
@@ -227,7 +227,7 @@ TEST_F(CliFiles, NeverOverwritesWithoutForce)
 
     r = runCli({input, "--output", out, "--force"});
     EXPECT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(loadPictureFile(out).value().kind(), PictureKind::Jpeg);
+    EXPECT_EQ(loadPictureAsStored(out).value().kind(), PictureKind::Jpeg);
 }
 
 TEST_F(CliFiles, FailuresWriteNothing)
@@ -256,15 +256,15 @@ TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
 
     // Centred by default; a centre near the edge is pulled back inside.
     ASSERT_EQ(runCli({input, "--cut", "240x320", "--output", out}).status, 0);
-    EXPECT_EQ(loadPictureFile(out).value().bitmap(), copyRegion(picture, 380, 240, 240, 320));
+    EXPECT_EQ(loadPictureAsStored(out).value().bitmap(), copyRegion(picture, 380, 240, 240, 320));
     ASSERT_EQ(runCli({input, "--cut", "240x320+990,5", "--output", out, "--force"}).status, 0);
-    EXPECT_EQ(loadPictureFile(out).value().bitmap(), copyRegion(picture, 760, 0, 240, 320));
+    EXPECT_EQ(loadPictureAsStored(out).value().bitmap(), copyRegion(picture, 760, 0, 240, 320));
 
     // 30 % of a 333-pixel region is 100 pixels; a rate below the picture's minimum is raised.
     ASSERT_EQ(runCli({input, "--cut", "100x320@30", "--output", out, "--force"}).status, 0);
-    EXPECT_EQ(loadPictureFile(out).value().width(), 100);
+    EXPECT_EQ(loadPictureAsStored(out).value().width(), 100);
     ASSERT_EQ(runCli({input, "--cut", "240x320@5", "--output", out, "--force"}).status, 0);
-    EXPECT_EQ(loadPictureFile(out).value().width(), reducedSize(minimumRate(1000, 800, 240, 320), 1000));
+    EXPECT_EQ(loadPictureAsStored(out).value().width(), reducedSize(minimumRate(1000, 800, 240, 320), 1000));
 
     for (const char* bad :
          {"240", "240x", "23x320", "240x4097", "240x320@0", "240x320@101", "240x320+1", "240x320+-1,2"})
@@ -299,7 +299,7 @@ TEST_F(CliFiles, CutAtAnOriginRepeatsTheWindowsCutExactly)
                                         std::to_string(origin.x) + "," + std::to_string(origin.y);
                 const CliRun r = runCli({input, "--cut", cut, "--output", out, "--force"});
                 ASSERT_EQ(r.status, 0) << cut << " " << r.err;
-                EXPECT_EQ(loadPictureFile(out).value().bitmap(), window) << cut << " on " << display.w;
+                EXPECT_EQ(loadPictureAsStored(out).value().bitmap(), window) << cut << " on " << display.w;
             }
         }
     }
@@ -320,7 +320,7 @@ TEST_F(CliFiles, CutAtAnOriginRepeatsTheWindowsCutExactly)
 
 TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
 {
-    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const Bitmap picture = loadPictureAsStored(input).value().bitmap();
     auto save = [&](std::vector<std::string> extra) {
         std::vector<std::string> args{input, "--save"};
         args.insert(args.end(), extra.begin(), extra.end());
@@ -330,10 +330,10 @@ TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
     };
     EXPECT_EQ(save({}), dir.file("in(1).jpg") + "\n");
     EXPECT_EQ(save({"--quality", "50"}), dir.file("in(2).jpg") + "\n");
-    EXPECT_EQ(loadPictureFile(dir.file("in(2).jpg")).value().kind(), PictureKind::Jpeg);
+    EXPECT_EQ(loadPictureAsStored(dir.file("in(2).jpg")).value().kind(), PictureKind::Jpeg);
     EXPECT_EQ(save({"--tail", "hyphen"}), dir.file("in-1.jpg") + "\n");
     EXPECT_EQ(save({"--format", "bmp"}), dir.file("in(1).bmp") + "\n");
-    EXPECT_EQ(loadPictureFile(dir.file("in(1).bmp")).value().bitmap(), picture);
+    EXPECT_EQ(loadPictureAsStored(dir.file("in(1).bmp")).value().bitmap(), picture);
 
     // A gap is filled first; whatever holds a name, even a folder, is skipped, not replaced.
     std::filesystem::remove(dir.file("in(1).jpg"));
@@ -357,10 +357,10 @@ TEST_F(CliFiles, ManyInputsAreDoneOneByOneAndFailuresReportedPerFile)
     EXPECT_EQ(r.out, dir.file("in(1).bmp") + "\n" + dir.file("other(1).bmp") + "\n" + dir.file("in(2).bmp") + "\n");
     ASSERT_EQ(lines(r.err).size(), 1u) << r.err;
     EXPECT_EQ(r.err.rfind("trimlet-cli: " + missing + ": ", 0), 0u) << r.err;
-    const Bitmap turned = turnRight(loadPictureFile(input).value().bitmap());
-    EXPECT_EQ(loadPictureFile(dir.file("in(1).bmp")).value().bitmap(), turned);
-    EXPECT_EQ(loadPictureFile(dir.file("in(2).bmp")).value().bitmap(), turned);
-    EXPECT_EQ(loadPictureFile(dir.file("other(1).bmp")).value().bitmap(), turnRight(otherPicture));
+    const Bitmap turned = turnRight(loadPictureAsStored(input).value().bitmap());
+    EXPECT_EQ(loadPictureAsStored(dir.file("in(1).bmp")).value().bitmap(), turned);
+    EXPECT_EQ(loadPictureAsStored(dir.file("in(2).bmp")).value().bitmap(), turned);
+    EXPECT_EQ(loadPictureAsStored(dir.file("other(1).bmp")).value().bitmap(), turnRight(otherPicture));
 
     // All good: status 0. A usage error is found before any file is touched.
     EXPECT_EQ(runCli({input, other, "--save"}).status, 0);
@@ -415,7 +415,7 @@ private:
 
 TEST_F(CliFiles, ValuesAndInputsAsGnuToolsTakeThem)
 {
-    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const Bitmap picture = loadPictureAsStored(input).value().bitmap();
     const std::string out = dir.file("out.bmp");
     // A negative number is a value; --option=value is the same as two arguments.
     const Bitmap rotated = *rotateBilinear(picture, -30, Rgb{0x12, 0x34, 0x56});
@@ -430,13 +430,13 @@ TEST_F(CliFiles, ValuesAndInputsAsGnuToolsTakeThem)
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, "-dash(1).bmp\n");
     EXPECT_EQ(r.err.rfind("trimlet-cli: --force: ", 0), 0u) << r.err;
-    EXPECT_EQ(loadPictureFile("-dash(1).bmp").value().bitmap(), picture);
+    EXPECT_EQ(loadPictureAsStored("-dash(1).bmp").value().bitmap(), picture);
     // A value that starts with -- is given after '='.
     r = runCli({"-dash.bmp", "--join=--join.bmp:left", "--output=--out.bmp"});
     EXPECT_EQ(r.status, 2) << r.err;  // an input that starts with '-' needs "--" before it
     r = runCli({"--join=--join.bmp:left", "--output=--out.bmp", "--", "-dash.bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(loadPictureFile("--out.bmp").value().width(), 29);
+    EXPECT_EQ(loadPictureAsStored("--out.bmp").value().width(), 29);
 
     r = runCli({"info", "--", "-dash.bmp", "--join.bmp"});
     EXPECT_EQ(r.status, 0) << r.err;
@@ -449,7 +449,7 @@ TEST_F(CliFiles, ControlCharactersInNamesAreNeverPrintedRaw)
     // A newline, a terminal's colour sequence, a tab, DEL and the one-byte CSI of C1.
     const std::string name = dir.file("a\nb\x1b[31m\tc\x7f\xc2\x9b");
     const std::string shown = dir.file("a\\nb\\x1b[31m\\tc\\x7f\\xc2\\x9b");
-    ASSERT_TRUE(writeBmpFile(loadPictureFile(input).value().bitmap(), name + ".bmp"));
+    ASSERT_TRUE(writeBmpFile(loadPictureAsStored(input).value().bitmap(), name + ".bmp"));
     const auto rawControls = [](const std::string& text) {
         return std::count_if(text.begin(), text.end(), [](char c) { return std::uint8_t(c) < 0x20 && c != '\r'; });
     };
@@ -475,13 +475,13 @@ TEST_F(CliFiles, NamesThatAreNotUtf8KeepTheirBytes)
 {
     // "表示" in Shift_JIS, from an old archive: the second byte is a backslash.
     const std::string sjis = dir.file("\x95\x5c\x8e\xa6");
-    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const Bitmap picture = loadPictureAsStored(input).value().bitmap();
     ASSERT_TRUE(writeBmpFile(picture, sjis + ".bmp"));
 
     CliRun r = runCli({sjis + ".bmp", "--save", "--format", "bmp"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out, sjis + "(1).bmp\n");  // a script gets the bytes it can open
-    EXPECT_EQ(loadPictureFile(sjis + "(1).bmp").value().bitmap(), picture);
+    EXPECT_EQ(loadPictureAsStored(sjis + "(1).bmp").value().bitmap(), picture);
     r = runCli({"info", sjis + ".bmp"});
     EXPECT_EQ(r.out, sjis + ".bmp\tbitmap\t21\t13\n");
 
@@ -498,13 +498,13 @@ TEST_F(CliFiles, NamesThatAreNotUtf8KeepTheirBytes)
 TEST_F(CliFiles, TheProgramTakesNamesAsBytesFromItsCommandLine)
 {
     const std::string sjis = dir.file("\x95\x5c\x8e\xa6");
-    ASSERT_TRUE(writeBmpFile(loadPictureFile(input).value().bitmap(), sjis + ".bmp"));
+    ASSERT_TRUE(writeBmpFile(loadPictureAsStored(input).value().bitmap(), sjis + ".bmp"));
     const auto quoted = [](const std::string& arg) { return "'" + arg + "'"; };  // no quote in these names
     const std::string program = TRIMLET_CLI;
     test::CommandResult r = test::runCommand(program + " --save " + quoted(sjis + ".bmp") + " 2>&1");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(r.out, sjis + "(1).jpg\n");
-    EXPECT_EQ(loadPictureFile(sjis + "(1).jpg").value().width(), 21);
+    EXPECT_EQ(loadPictureAsStored(sjis + "(1).jpg").value().width(), 21);
     r = test::runCommand(program + " info " + quoted(sjis + "(1).jpg"));
     EXPECT_EQ(r.out, sjis + "(1).jpg\tjpeg\t21\t13\n");
 }
@@ -512,7 +512,7 @@ TEST_F(CliFiles, TheProgramTakesNamesAsBytesFromItsCommandLine)
 
 TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
 {
-    const Bitmap picture = loadPictureFile(input).value().bitmap();
+    const Bitmap picture = loadPictureAsStored(input).value().bitmap();
     const std::string out = dir.file("out.bmp");
     auto run = [&](std::vector<std::string> steps) { return runSteps(std::move(steps), out); };
     EXPECT_EQ(run({"--turn", "right", "--flip", "vertical"}), flipVertical(turnRight(picture)));
@@ -542,8 +542,8 @@ TEST_F(CliFiles, TurnFlipAndRotateStepsApplyLeftToRight)
 
 TEST_F(CliFiles, JoinStepsUseTheAlignmentsAndBackground)
 {
-    const Bitmap picture = loadPictureFile(input).value().bitmap();  // 21 × 13
-    const std::string addedPath = dir.file("added:1.bmp");           // a colon in the name
+    const Bitmap picture = loadPictureAsStored(input).value().bitmap();  // 21 × 13
+    const std::string addedPath = dir.file("added:1.bmp");               // a colon in the name
     const Bitmap added = test::photoLike(8, 30, 7);
     ASSERT_TRUE(writeBmpFile(added, addedPath));
     const std::string out = dir.file("out.bmp");
@@ -592,7 +592,7 @@ TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
                                         0,   0,   2,    0,   1,    0,    0, 2, 2, 0x44, 0x0A, 0, 0x3B};
     const std::string gifPath = dir.file("t.gif");
     test::writeBytes(gifPath, gif);
-    const auto loaded = loadPictureFile(gifPath);
+    const auto loaded = loadPictureAsStored(gifPath);
     ASSERT_TRUE(loaded) << loaded.error().message;
     ASSERT_TRUE(loaded.value().hasTransparency());
 
@@ -601,7 +601,7 @@ TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
     CliRun r =
         runCli({gifPath, "--rotate", "0", "--join", input + ":bottom", "--background", "0000FF", "--output", out});
     ASSERT_EQ(r.status, 0) << r.err;
-    Bitmap joined = loadPictureFile(out).value().bitmap();
+    Bitmap joined = loadPictureAsStored(out).value().bitmap();
     ASSERT_EQ(joined.width(), 21);
     EXPECT_EQ(test::pixelAt(joined, 0, 0), 0x0000FFu);   // left margin of the centred GIF
     EXPECT_EQ(test::pixelAt(joined, 9, 0), 0xFF0000u);   // the GIF's opaque red pixel
@@ -610,7 +610,7 @@ TEST_F(CliFiles, JoinKeepsTheInputsTransparencyUntilTheFirstEdit)
     // After a flip the picture is a plain bitmap: its hidden colour shows.
     r = runCli({gifPath, "--flip", "horizontal", "--join", input + ":bottom", "--output", out, "--force"});
     ASSERT_EQ(r.status, 0) << r.err;
-    joined = loadPictureFile(out).value().bitmap();
+    joined = loadPictureAsStored(out).value().bitmap();
     EXPECT_EQ(test::pixelAt(joined, 9, 0), test::pixelAt(loaded.value().bitmap(), 1, 0));
 }
 

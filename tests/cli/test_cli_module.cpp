@@ -57,7 +57,7 @@ TEST(CliModule, AMovedProgramReadsHeifAndAvifWhereItsModuleIs)
     }
     r = run("bin/trimlet-cli", avif + " --output " + test::quoted(dir.file("out.jpg")));
     EXPECT_EQ(r.exitCode, 0) << r.out;
-    EXPECT_EQ(loadPictureFile(dir.file("out.jpg")).value().width(), 23);
+    EXPECT_EQ(loadPictureAsStored(dir.file("out.jpg")).value().width(), 23);
 }
 #endif
 

@@ -53,7 +53,7 @@ protected:
         args.insert(args.end(), {"--output", dir.file(out)});
         const CliRun r = runCli(args);
         EXPECT_EQ(r.status, 0) << r.err;
-        auto read = loadPictureFile(dir.file(out));
+        auto read = loadPictureAsStored(dir.file(out));
         return read ? read.value().bitmap() : Bitmap();
     }
 
@@ -70,7 +70,7 @@ TEST_F(CliPhotoFiles, InfoPrintsTheSizeAsShown)
 
 TEST_F(CliPhotoFiles, InputsAndJoinsAreLoadedAsShownUnlessColoursAreKept)
 {
-    const Picture shown = decodePhoto(PictureKind::Jpeg, photo).value();
+    const Picture shown = decodePictureUpright(PictureKind::Jpeg, photo).value();
     const Bitmap asStored = orientBitmap(decodeJpeg(stored).value().bitmap, 6);
     ASSERT_GT(test::maxChannelDifference(shown.bitmap(), asStored), 10);
 
@@ -94,7 +94,7 @@ TEST_F(CliPhotoFiles, NoMetadataReachesTheOutput)
     const Data out = test::readBytes(dir.file("out.jpg"));
     EXPECT_FALSE(contains(out, "Exif"));
     EXPECT_FALSE(contains(out, "ICC_PROFILE"));
-    const auto reread = loadPhoto(dir.file("out.jpg"));
+    const auto reread = loadPictureUpright(dir.file("out.jpg"));
     ASSERT_TRUE(reread);
     EXPECT_EQ(reread.value().width(), 17);  // written upright, read upright
 }

@@ -87,10 +87,10 @@ TEST_F(CliCutFirst, EveryPlacementAndCutGivesTheWholePicturesBytes)
 TEST_F(CliCutFirst, MatchesTheKernelsAndRefusesTheSameCuts)
 {
     // Against the kernels themselves: turned upright by EXIF, then right, then cut.
-    const Bitmap shown = loadPhoto(dir.file("o6.jpg")).value().bitmap();
+    const Bitmap shown = loadPictureUpright(dir.file("o6.jpg")).value().bitmap();
     const Bitmap expected = cutPicture(turnRight(shown), {60, 40, 50, false, {}});
     output(dir.file("o6.jpg"), {"--turn", "right", "--cut", "60x40@50"});
-    EXPECT_EQ(loadPictureFile(dir.file("out.bmp")).value().bitmap(), expected);
+    EXPECT_EQ(loadPictureAsStored(dir.file("out.bmp")).value().bitmap(), expected);
 
     for (const std::string input : {"o6.jpg", "p.png"}) {
         const CliRun planned = runCli({dir.file(input), "--turn", "left", "--cut", "100x90:150,3", "--save"});
@@ -111,8 +111,8 @@ TEST(CliTurnWhileDecoding, PlacesALastBandOfOneRow)
     ASSERT_TRUE(writeJpegFile(test::photoLike(2053, 1025, 9), 90, dir.file("tall.jpg")));
     const CliRun r = runCli({dir.file("tall.jpg"), "--turn", "right", "--output", dir.file("out.bmp")});
     ASSERT_EQ(r.status, 0) << r.err;
-    const Bitmap expected = turnRight(loadPhoto(dir.file("tall.jpg")).value().bitmap());
-    EXPECT_TRUE(loadPictureFile(dir.file("out.bmp")).value().bitmap() == expected);
+    const Bitmap expected = turnRight(loadPictureUpright(dir.file("tall.jpg")).value().bitmap());
+    EXPECT_TRUE(loadPictureAsStored(dir.file("out.bmp")).value().bitmap() == expected);
 }
 
 }  // namespace

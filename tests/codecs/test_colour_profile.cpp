@@ -82,7 +82,7 @@ Bitmap decoded(PictureKind kind, const Data& file, bool managed = true)
 {
     DecodeLimits limits;
     limits.colourManagement = managed;
-    auto picture = decodePicture(kind, file, limits);
+    auto picture = decodePictureAsStored(kind, file, limits);
     EXPECT_TRUE(picture) << (picture ? "" : picture.error().message);
     return picture ? picture.value().bitmap() : Bitmap();
 }

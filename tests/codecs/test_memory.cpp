@@ -70,7 +70,7 @@ Outcome loadWithin(const std::string& path, std::uint64_t budget)
         std::string text;
         bool loaded = false;
         try {
-            auto picture = loadPictureFile(path);
+            auto picture = loadPictureAsStored(path);
             loaded = bool(picture);
             text = loaded ? std::to_string(picture.value().width()) + "x" + std::to_string(picture.value().height())
                           : picture.error().message;

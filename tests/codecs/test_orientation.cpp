@@ -125,13 +125,13 @@ TEST_F(OrientedFiles, JpegShowsAsTheKernelsTurnIt)
             const Data file = tagged("p.jpg", o, littleEndian);
             const HeaderProbe probe = probeJpeg(file, file.size());
             EXPECT_EQ(probe.orientation, o);
-            const auto photo = decodePhoto(PictureKind::Jpeg, file);
+            const auto photo = decodePictureUpright(PictureKind::Jpeg, file);
             ASSERT_TRUE(photo) << o;
             EXPECT_EQ(photo.value().bitmap(), orientBitmap(reference.value().bitmap, o)) << o << " " << littleEndian;
             EXPECT_EQ(photo.value().kind(), PictureKind::Jpeg);  // unedited: the file's kind and bytes
             EXPECT_EQ(photo.value().fileBytes(), file);
             // As stored without the photo step, as the preview reads its own files.
-            const auto stored = decodePicture(PictureKind::Jpeg, file);
+            const auto stored = decodePictureAsStored(PictureKind::Jpeg, file);
             ASSERT_TRUE(stored);
             EXPECT_EQ(stored.value().bitmap(), reference.value().bitmap);
         }
@@ -152,7 +152,7 @@ TEST_F(OrientedFiles, PngAndItsTransparencyShowAsTheKernelsTurnThem)
     for (int o = 1; o <= 8; ++o) {
         const Data file = tagged("p.png", o);
         EXPECT_EQ(probePng(file, file.size()).orientation, o);
-        const auto photo = decodePhoto(PictureKind::Png, file);
+        const auto photo = decodePictureUpright(PictureKind::Png, file);
         ASSERT_TRUE(photo) << o;
         const Picture& p = photo.value();
         EXPECT_EQ(p.bitmap(), orientBitmap(reference.value().bitmap, o)) << o;
@@ -174,7 +174,7 @@ TEST_F(OrientedFiles, FileInfoGivesTheStoredSizeAndTheOrientation)
     ASSERT_TRUE(info);
     EXPECT_EQ(info.value().size, (PictureSize{40, 10}));
     EXPECT_EQ(info.value().orientation, 8);
-    const auto loaded = loadPhoto(dir.file("o8w.jpg"));
+    const auto loaded = loadPictureUpright(dir.file("o8w.jpg"));
     ASSERT_TRUE(loaded);
     EXPECT_EQ(PictureSize({loaded.value().width(), loaded.value().height()}), (PictureSize{10, 40}));
 }
@@ -197,7 +197,7 @@ TEST(OrientedJpeg, HostileExifLoadsAsStored)
     };
     for (std::size_t i = 0; i < blocks.size(); ++i) {
         const Data file = test::withSegments(encoded.value(), {{0xE1, test::exifApp1(blocks[i])}});
-        const auto photo = decodePhoto(PictureKind::Jpeg, file);
+        const auto photo = decodePictureUpright(PictureKind::Jpeg, file);
         ASSERT_TRUE(photo) << i;
         EXPECT_EQ(photo.value().bitmap(), stored.value().bitmap) << i;
     }
@@ -233,7 +233,7 @@ TEST(OrientedJpeg, ExifBetweenScansIsNotTheFilesOrientation)
     file.insert(file.end(), progressive.begin() + std::ptrdiff_t(second), progressive.end());
 
     EXPECT_EQ(probeJpeg(file, file.size()).orientation, 1);
-    const auto photo = decodePhoto(PictureKind::Jpeg, file);
+    const auto photo = decodePictureUpright(PictureKind::Jpeg, file);
     ASSERT_TRUE(photo);
     EXPECT_EQ(photo.value().width(), 16);
     EXPECT_EQ(photo.value().height(), 9);

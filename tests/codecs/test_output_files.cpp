@@ -75,7 +75,7 @@ TEST(WebpOutput, DwebpReadsItAtItsSizeAndTheFileHoldsTheEncodedBytes)
     const Bitmap decoded = test::fromPnm(test::readBytes(dir.file("d.ppm")));
     EXPECT_EQ(decoded.width(), 211);
     EXPECT_EQ(decoded.height(), 97);
-    EXPECT_EQ(loadPictureFile(dir.file("out.webp")).value().bitmap(), decoded);
+    EXPECT_EQ(loadPictureAsStored(dir.file("out.webp")).value().bitmap(), decoded);
 }
 
 TEST(OutputWriters, FailuresLeaveNoFileAndKeepTheOldOne)

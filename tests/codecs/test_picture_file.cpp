@@ -49,7 +49,7 @@ TEST_F(LoadPictureFile, ContentNeverChoosesTheDecoder)
 {
     const auto bmp = bmpBytes();
     test::writeBytes(dir.file("ok.BMP"), bmp);
-    auto ok = loadPictureFile(dir.file("ok.BMP"));
+    auto ok = loadPictureAsStored(dir.file("ok.BMP"));
     ASSERT_TRUE(ok) << ok.error().message;
     EXPECT_EQ(ok.value().kind(), PictureKind::Bitmap);
     EXPECT_EQ(ok.value().width(), 5);
@@ -58,17 +58,17 @@ TEST_F(LoadPictureFile, ContentNeverChoosesTheDecoder)
     // The same bytes under other names: wrong decoder, or no decoder at all.
     for (const char* name : {"as.gif", "as.png", "as.jpg", "as.jfif", "as.tif", "as"}) {
         test::writeBytes(dir.file(name), bmp);
-        auto r = loadPictureFile(dir.file(name));
+        auto r = loadPictureAsStored(dir.file(name));
         EXPECT_FALSE(r) << name;
     }
-    EXPECT_EQ(loadPictureFile(dir.file("as.jfif")).error().code, ErrorCode::Unsupported);
+    EXPECT_EQ(loadPictureAsStored(dir.file("as.jfif")).error().code, ErrorCode::Unsupported);
 }
 
 TEST_F(LoadPictureFile, MissingFilesAndFoldersFailAsIo)
 {
-    EXPECT_EQ(loadPictureFile(dir.file("none.png")).error().code, ErrorCode::Io);
+    EXPECT_EQ(loadPictureAsStored(dir.file("none.png")).error().code, ErrorCode::Io);
     std::filesystem::create_directory(dir.file("folder.png"));
-    EXPECT_EQ(loadPictureFile(dir.file("folder.png")).error().code, ErrorCode::Io);
+    EXPECT_EQ(loadPictureAsStored(dir.file("folder.png")).error().code, ErrorCode::Io);
 }
 
 TEST_F(LoadPictureFile, AFailedLoadLeavesTheCallersPictureAlone)
@@ -76,7 +76,7 @@ TEST_F(LoadPictureFile, AFailedLoadLeavesTheCallersPictureAlone)
     Picture current(test::photoLike(4, 4));
     const Picture before = current;
     test::writeBytes(dir.file("broken.bmp"), {'B', 'M', 1, 2, 3});
-    if (auto loaded = loadPictureFile(dir.file("broken.bmp")))
+    if (auto loaded = loadPictureAsStored(dir.file("broken.bmp")))
         current = loaded.value();
     EXPECT_EQ(current.bitmap(), before.bitmap());
 }
@@ -123,8 +123,8 @@ TEST(WritePictureFiles, WrittenFilesLoadBack)
     const Bitmap b = test::photoLike(33, 7);
     ASSERT_TRUE(writeBmpFile(b, dir.file("a.bmp")));
     ASSERT_TRUE(writeJpegFile(b, 95, dir.file("a.jpeg")));
-    EXPECT_EQ(loadPictureFile(dir.file("a.bmp")).value().bitmap(), b);
-    const Picture jpeg = loadPictureFile(dir.file("a.jpeg")).value();
+    EXPECT_EQ(loadPictureAsStored(dir.file("a.bmp")).value().bitmap(), b);
+    const Picture jpeg = loadPictureAsStored(dir.file("a.jpeg")).value();
     EXPECT_EQ(jpeg.kind(), PictureKind::Jpeg);
     EXPECT_EQ(jpeg.fileBytes(), test::readBytes(dir.file("a.jpeg")));
     EXPECT_LE(test::maxChannelDifference(jpeg.bitmap(), b), 40);
@@ -161,7 +161,7 @@ TEST(ReadRegularFilesOnly, FifosSocketsAndDevicesAreRefusedWithoutWaiting)
         const std::string path = dir.file(name);
         EXPECT_TRUE(inChildWithin(10, [&] {
             auto bytes = readFileBytes(path);
-            auto picture = loadPictureFile(path);
+            auto picture = loadPictureAsStored(path);
             auto probed = probePictureFile(path);
             return !bytes && bytes.error().code == ErrorCode::Io && !picture && !probed;
         })) << name;
@@ -184,7 +184,7 @@ TEST(ProbePictureFile, AgreesWithLoadingAndReadsOnPastLongMetadata)
     for (const char* name : {"profiled.jpg", "plain.bmp"}) {
         auto probed = probePictureFile(dir.file(name));
         ASSERT_TRUE(probed) << name << ": " << probed.error().message;
-        const Picture loaded = loadPictureFile(dir.file(name)).value();
+        const Picture loaded = loadPictureAsStored(dir.file(name)).value();
         EXPECT_EQ(probed.value().kind, loaded.kind()) << name;
         EXPECT_EQ(probed.value().size, (PictureSize{loaded.width(), loaded.height()})) << name;
     }

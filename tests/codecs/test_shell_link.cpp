@@ -222,7 +222,7 @@ TEST(ShellLink, FifosAreNeverWaitedFor)
         bool targetsRefused = true;
         for (const char* name : {"toPipe.lnk", "real.lnk"}) {
             const std::string target = resolveShortcut(dir.file(name));
-            targetsRefused = targetsRefused && !target.empty() && !trimlet::loadPictureFile(target);
+            targetsRefused = targetsRefused && !target.empty() && !trimlet::loadPictureAsStored(target);
         }
         ::_exit(pipeRefused && targetsRefused ? 0 : 1);
     }

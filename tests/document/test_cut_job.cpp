@@ -30,10 +30,10 @@ TEST(CutJob, EveryPlacementAndRateCutsWhatTheWholePictureGives)
 
     for (const std::string name : {"plain.jpg", "exif5.jpg", "p.png"}) {
         const std::string path = dir.file(name);
-        const Bitmap shown = loadPhoto(path).value().bitmap();
+        const Bitmap shown = loadPictureUpright(path).value().bitmap();
         for (int placement = 1; placement <= 8; ++placement) {
             const Bitmap placed = orientBitmap(shown, placement);
-            const auto whole = loadPlacedPhoto(path, placement, {});
+            const auto whole = loadPicturePlaced(path, placement, {});
             ASSERT_TRUE(whole) << name << " " << placement;
             EXPECT_TRUE(whole.value().bitmap() == placed) << name << " placed as " << placement;
             for (const int rate : {100, 61})
@@ -42,7 +42,7 @@ TEST(CutJob, EveryPlacementAndRateCutsWhatTheWholePictureGives)
                     const CutRequest cut{40, 50, rate, false, {}};
                     const CutFrame f = origin ? cutFrameAt(placed.width(), placed.height(), cut, *origin)
                                               : cutFrame(placed.width(), placed.height(), cut).value();
-                    const auto job = loadCutPhoto(path, placement, cut, origin, {});
+                    const auto job = loadPictureCut(path, placement, cut, origin, {});
                     ASSERT_TRUE(job) << job.error().message;
                     EXPECT_TRUE(job.value().bitmap() == cutRegion(placed, f.origin, f.width, f.height, f.rate))
                         << name << " placed as " << placement << " at rate " << rate << (origin ? " from 7,13" : "");

@@ -63,7 +63,7 @@ Bitmap cliPicture(const test::TempDir& dir, const std::string& input, std::vecto
         qWarning("trimlet-cli failed (%d): %s", r.status, qPrintable(r.err));
         return {};
     }
-    return loadPictureFile(out).value().bitmap();
+    return loadPictureAsStored(out).value().bitmap();
 }
 
 // Empty when the tool wrote a picture equal to the window's, else what differs first.
@@ -227,7 +227,7 @@ void CliWindowTest::initTestCase()
     writeKeyedPng(withKeyColour(test::photoLike(37, 23, 5), kKey), kKey, keyed_);
     keyedAdded_ = dir_.file("added.png");
     writeKeyedPng(withKeyColour(test::photoLike(19, 31, 9), kKey), kKey, keyedAdded_);
-    const auto loaded = loadPictureFile(keyed_);
+    const auto loaded = loadPictureAsStored(keyed_);
     QVERIFY(loaded && loaded.value().hasTransparency());
 }
 
@@ -292,7 +292,7 @@ void CliWindowTest::joinsOnEverySideWithEachAlignment()
 {
     Window w;
     w.frm.setBackgroundColour(QColor(0x20, 0x40, 0x60));
-    const Picture added = loadPictureFile(keyedAdded_).value();
+    const Picture added = loadPictureAsStored(keyedAdded_).value();
     // Client points just inside each edge of the work area, between the command band and the
     // console.
     const int width = w.frm.centralWidget()->width();
@@ -499,7 +499,7 @@ void CliWindowTest::pngAndWebpCutsAndSerialSaves()
     w.frm.rdgpTailItems->button(1)->click();
     w.frm.btnQuickSave->click();
     QVERIFY(test::readBytes(windowDir.file("photo-1.png")) == test::readBytes(cliDir.file("photo-1.png")));
-    verifySame(loadPictureFile(cliDir.file("photo-1.png")).value().bitmap(),
+    verifySame(loadPictureAsStored(cliDir.file("photo-1.png")).value().bitmap(),
                cliPicture(cliDir, cliInput, {"--turn", "left"}), "png");
     QVERIFY(w.fake.messages.empty());
 }

@@ -130,7 +130,7 @@ void FrmMainHistoryTest::everyEditGoesBackAndForthExactly()
     }
     // The photo as loaded: unedited.
     QCOMPARE(s.frm.editingPicture().kind(), PictureKind::Jpeg);
-    QVERIFY(s.frm.editingPicture().bitmap() == loadPhoto(photo.toStdString()).value().bitmap());
+    QVERIFY(s.frm.editingPicture().bitmap() == loadPictureUpright(photo.toStdString()).value().bitmap());
     s.undo();
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
 

@@ -174,7 +174,7 @@ void FrmMainStartupTest::prefetchGivesTheLoadItsOwnPicture()
         test::writeBytes(settings, test::Data(text.begin(), text.end()));
         DecodeLimits limits;
         limits.colourManagement = colours;
-        const Bitmap expected = loadPhoto(photo, limits).value().bitmap();
+        const Bitmap expected = loadPictureUpright(photo, limits).value().bitmap();
         test::TestMain frm(test::ByteArgs{}, {photo}, settings);
         frm.setPrefetch(prefetchCommandLinePhoto(photo, settings));
         QVERIFY(test::showStarted(frm));
@@ -206,7 +206,7 @@ void FrmMainStartupTest::prefetchIsTakenOnlyByTheLoadItWasMadeFor()
     QVERIFY(!prefetch.take(photo, smaller));
     const auto taken = prefetch.take(photo, limits);
     QVERIFY(taken && taken->picture);
-    QVERIFY(taken->picture.value().bitmap() == loadPhoto(photo).value().bitmap());
+    QVERIFY(taken->picture.value().bitmap() == loadPictureUpright(photo).value().bitmap());
     QVERIFY(!prefetch.take(photo, limits));
 
     // A name that resolves to nothing is not prefetched; a missing file fails as its load would.

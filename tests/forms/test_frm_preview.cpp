@@ -166,7 +166,7 @@ void FrmPreviewTest::serialSavesFillGapsAndFollowTheOptions()
     s.frm.rdgpTailItems->button(0)->click();
     s.frm.rdgpFormatItems->button(1)->click();
     s.frm.btnQuickSave->click();
-    QVERIFY(loadPictureFile(s.dir.file("cat(1).bmp")).value().bitmap() == s.bitmap);
+    QVERIFY(loadPictureAsStored(s.dir.file("cat(1).bmp")).value().bitmap() == s.bitmap);
     QCOMPARE(test::entryNames(s.dir.path()),
              (std::vector<std::string>{"cat(1).bmp", "cat(1).jpg", "cat(2).jpg", "cat-1.jpg", "cat.png"}));
     QVERIFY(s.fake.messages.empty() && s.fake.fileDialogs.empty());
@@ -201,7 +201,7 @@ void FrmPreviewTest::pastedPictureSavesUnderTheLastOutputPath()
     QVERIFY(!s.preview.btnSave->isEnabled());
     QCOMPARE(s.preview.focusWidget(), s.preview.btnSaveAs);
     s.preview.popitemSave->trigger();
-    QVERIFY(loadPictureFile(s.dir.file("chosen(1).bmp")).value().bitmap() == s.bitmap);
+    QVERIFY(loadPictureAsStored(s.dir.file("chosen(1).bmp")).value().bitmap() == s.bitmap);
     QVERIFY(!s.preview.isVisible());
     QCOMPARE(s.preview.result(), int(QDialog::Accepted));
     QCOMPARE(s.fake.fileDialogs.size(), std::size_t(2));
@@ -524,7 +524,7 @@ void FrmPreviewTest::pictureTooLargeForJpegPointsToBmp()
     // As BMP it saves.
     s.frm.rdgpFormatItems->button(1)->click();
     s.run(OutputMode::Save);
-    QVERIFY(loadPictureFile(s.dir.file("strip(1).bmp")).value().bitmap() == s.bitmap);
+    QVERIFY(loadPictureAsStored(s.dir.file("strip(1).bmp")).value().bitmap() == s.bitmap);
     QCOMPARE(s.fake.messages.size(), std::size_t(1));
 }
 
@@ -577,7 +577,7 @@ void FrmPreviewTest::pngPreviewShowsTheExactSizeOfTheLosslessFile()
     QVERIFY(fromQImage(p.imgCutSrc->pixmap().toImage()) == s.bitmap);
     p.btnSave->click();
     QCOMPARE(test::readBytes(s.dir.file("cat-1.png")), measured);
-    QVERIFY(loadPictureFile(s.dir.file("cat-1.png")).value().bitmap() == s.bitmap);
+    QVERIFY(loadPictureAsStored(s.dir.file("cat-1.png")).value().bitmap() == s.bitmap);
 
     // Back to BMP: no file size, as before.
     s.frm.rdgpFormatItems->button(1)->click();
@@ -629,7 +629,7 @@ void FrmPreviewTest::saveAsOffersTheChosenFormat()
         QCOMPARE(asked.filters, QStringList{c.filter});
         QCOMPARE(asked.defaultSuffix, c.suffix);
         QCOMPARE(asked.fileName, QString::fromStdString(c.proposed));
-        auto saved = loadPictureFile(chosen);
+        auto saved = loadPictureAsStored(chosen);
         if (c.item == 0 || c.item == 3)  // lossy: the file holds the measured bytes
             QVERIFY(test::readBytes(chosen) == s.preview.outputBytes());
         else
@@ -653,7 +653,7 @@ void FrmPreviewTest::pictureTooWideForWebpPointsToPng()
     QCOMPARE(test::entryNames(s.dir.path()), std::vector<std::string>{"strip.png"});
     s.frm.rdgpFormatItems->button(2)->click();
     s.run(OutputMode::Save);
-    QVERIFY(loadPictureFile(s.dir.file("strip(1).png")).value().bitmap() == s.bitmap);
+    QVERIFY(loadPictureAsStored(s.dir.file("strip(1).png")).value().bitmap() == s.bitmap);
 }
 
 void FrmPreviewTest::aFullDiskFailsInWords()
@@ -716,7 +716,7 @@ void FrmPreviewTest::aloneItWritesWithTheQualityFormatAndTailGiven()
     options.tail = SerialTail::Paren;
     a.run(OutputMode::Save, options, QStringLiteral("--cut 4x3@100:1,2"));
     const std::string bmp = a.dir.file("cat(1).bmp");
-    QVERIFY(loadPictureFile(bmp).value().bitmap() == a.bitmap);
+    QVERIFY(loadPictureAsStored(bmp).value().bitmap() == a.bitmap);
     QCOMPARE(a.statusSpy.last().at(0).toString(),
              QString::fromStdString(bmp) + QStringLiteral(" を保存しました。（--cut 4x3@100:1,2）"));
     QCOMPARE(a.savedPath(1), bmp);

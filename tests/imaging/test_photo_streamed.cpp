@@ -14,12 +14,12 @@ namespace {
 
 using test::Data;
 
-// The streamed load against loadPhoto, which reads the whole file: the same picture, the same
+// The streamed load against loadPictureUpright, which reads the whole file: the same picture, the same
 // kind, and for a JPEG no file bytes held.
 void expectSamePicture(const std::string& path, const DecodeLimits& limits = {})
 {
-    const auto whole = loadPhoto(path, limits);
-    const auto streamed = loadPhotoStreamed(path, limits);
+    const auto whole = loadPictureUpright(path, limits);
+    const auto streamed = loadPictureUprightStreamed(path, limits);
     ASSERT_EQ(bool(whole), bool(streamed)) << path;
     if (!whole) {
         EXPECT_EQ(whole.error().code, streamed.error().code) << path;
@@ -69,7 +69,8 @@ TEST_F(StreamedPhoto, ProfileConvertedOrKeptAsTheSettingSays)
     stored.colourManagement = false;
     expectSamePicture(path);
     expectSamePicture(path, stored);
-    EXPECT_NE(loadPhotoStreamed(path).value().bitmap(), loadPhotoStreamed(path, stored).value().bitmap());
+    EXPECT_NE(loadPictureUprightStreamed(path).value().bitmap(),
+              loadPictureUprightStreamed(path, stored).value().bitmap());
 }
 
 TEST_F(StreamedPhoto, GreyProgressiveAndCmykFilesAsTheWholeFileLoad)
@@ -100,20 +101,20 @@ TEST_F(StreamedPhoto, DamageAndOtherKindsFailOrLoadAsTheWholeFileLoad)
     expectSamePicture(write("truncated.jpg", truncated));
     expectSamePicture(write("empty.jpg", {}));
     expectSamePicture(dir.file("missing.jpg"));
-    EXPECT_FALSE(loadPhotoStreamed(dir.file("missing.jpg")));
+    EXPECT_FALSE(loadPictureUprightStreamed(dir.file("missing.jpg")));
 
     DecodeLimits small;
     small.maxBitmapBytes = 80 * 60 * 3 - 1;
     const std::string fits = write("fits.jpg", jpeg.value());
     expectSamePicture(fits, small);
-    EXPECT_EQ(loadPhotoStreamed(fits, small).error().code, ErrorCode::TooLarge);
+    EXPECT_EQ(loadPictureUprightStreamed(fits, small).error().code, ErrorCode::TooLarge);
 
     // A GIF keeps its bytes, which the clipboard hands on.
     test::writeBytes(dir.file("p.ppm"), test::toPpm(test::photoLike(20, 10, 6)));
     for (const char* name : {"p.gif", "p.png"})
         test::mustRun("convert " + test::quoted(dir.file("p.ppm")) + " " + test::quoted(dir.file(name)));
     expectSamePicture(dir.file("p.gif"));
-    EXPECT_FALSE(loadPhotoStreamed(dir.file("p.gif")).value().fileBytes().empty());
+    EXPECT_FALSE(loadPictureUprightStreamed(dir.file("p.gif")).value().fileBytes().empty());
     expectSamePicture(dir.file("p.png"));
 }
 
@@ -128,12 +129,12 @@ TEST_F(StreamedPhoto, ADecodeWaitsBetweenBandsWhileItsCallerSaysSo)
         ++calls;
         gate.wait();
     };
-    auto load = std::async(std::launch::async, [&] { return loadPhotoStreamed(path, limits); });
+    auto load = std::async(std::launch::async, [&] { return loadPictureUprightStreamed(path, limits); });
     EXPECT_EQ(load.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
     go.set_value();
     const auto streamed = load.get();
     ASSERT_TRUE(streamed) << streamed.error().message;
-    EXPECT_EQ(streamed.value().bitmap(), loadPhoto(path).value().bitmap());
+    EXPECT_EQ(streamed.value().bitmap(), loadPictureUpright(path).value().bitmap());
     EXPECT_GT(calls, 1);
 }
 
