@@ -18,9 +18,9 @@
 
 #include "codecs/jpeg.h"
 #include "forms/main/frm_main.h"
-#include "forms/preview/frm_preview.h"
 #include "forms/main/live_size.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/preview/frm_preview.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/support/test_support.h"
 

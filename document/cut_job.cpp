@@ -129,7 +129,7 @@ std::optional<Bitmap> turnWhileDecoding(const std::string& input, int placement,
 }  // namespace
 
 Result<Picture> loadPictureCut(const std::string& path, int placement, const CutRequest& cut,
-                             std::optional<IntPoint> origin, const DecodeLimits& limits)
+                               std::optional<IntPoint> origin, const DecodeLimits& limits)
 {
     if (kindForPath(path) == PictureKind::Jpeg) {
         const auto probed = probePictureFile(path, limits);

@@ -37,7 +37,7 @@ Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint o
 // frameAtOrigin does, TooLarge "the cut left no picture" when nothing is left to cut, and
 // TooLarge "not enough memory to reduce the cut".
 Result<Picture> loadPictureCut(const std::string& path, int placement, const CutRequest& cut,
-                             std::optional<IntPoint> origin, const DecodeLimits& limits);
+                               std::optional<IntPoint> origin, const DecodeLimits& limits);
 
 // The picture file at path, shown as loadPictureUpright shows it and placed as placement says; a flip
 // or a half turn works in place, a JPEG is turned as it is decoded, and placements that undo

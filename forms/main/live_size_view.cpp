@@ -49,7 +49,7 @@ void setAlarm(QLabel* label, bool alarm)
 
 LiveSizeView::LiveSizeView(QObject* parent, const Controls& controls,
                            std::function<std::optional<PieceRequest>()> piece, std::function<OutputChoice()> choice,
-                           FailureReport failure)
+                           const FailureReport& failure)
     : QObject(parent), c_(controls), piece_(std::move(piece)), choice_(std::move(choice)),
       worker_(new LiveSizeWorker(this)), timer_(new QTimer(this))
 {

@@ -32,7 +32,7 @@ public:
     // piece: what the frame cuts now, nothing while there is no picture to measure; choice:
     // the console's output choice. Both are asked when a measurement starts.
     LiveSizeView(QObject* parent, const Controls& controls, std::function<std::optional<PieceRequest>()> piece,
-                 std::function<OutputChoice()> choice, FailureReport failure);
+                 std::function<OutputChoice()> choice, const FailureReport& failure);
 
     // Asks for a new measurement once the current burst of changes is over.
     void request();

@@ -19,7 +19,7 @@ QString withShortcut(const QString& caption, const QKeySequence& keys)
 }  // namespace
 
 UndoCommands::UndoCommands(QWidget* window, QMenu* popEdit, EditHistory& history, Document document,
-                           FailureReport failure)
+                           const FailureReport& failure)
     : QObject(window), history_(history), document_(std::move(document))
 {
     const QKeySequence undoKeys(Qt::CTRL | Qt::Key_Z);

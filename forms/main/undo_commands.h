@@ -27,7 +27,8 @@ public:
         std::function<void(const QString&)> status;  // for the status line
     };
     // Gives window the shortcuts and popEdit the items at its top; history is the window's.
-    UndoCommands(QWidget* window, QMenu* popEdit, EditHistory& history, Document document, FailureReport failure);
+    UndoCommands(QWidget* window, QMenu* popEdit, EditHistory& history, Document document,
+                 const FailureReport& failure);
 
     // Goes back to the document before the last edit (forward again), or says there is none.
     void undo();

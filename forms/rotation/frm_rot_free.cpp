@@ -14,11 +14,11 @@
 #include <QVBoxLayout>
 #include <thread>
 
+#include "forms/main/work_area_widgets.h"
+#include "forms/rotation/tool_window_place.h"
 #include "forms/widgets/app_icon.h"
 #include "forms/widgets/guarded.h"
 #include "forms/widgets/up_down.h"
-#include "forms/rotation/tool_window_place.h"
-#include "forms/main/work_area_widgets.h"
 #include "imaging/rotate.h"
 #include "platform/desktop.h"
 #include "platform/qimage_bridge.h"

@@ -10,9 +10,9 @@
 
 #include "codecs/picture_file.h"
 #include "forms/main/frm_main.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
-#include "forms/main/work_area_widgets.h"
 #include "imaging/reduce.h"
 #include "imaging/region.h"
 #include "platform/qimage_bridge.h"

@@ -13,8 +13,8 @@
 #include <cstdio>
 #include <sys/stat.h>
 
-#include "forms/preview/frm_preview.h"
 #include "forms/main/stored_settings.h"
+#include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "settings/cut_size_presets.h"
 #include "settings/profile_file.h"

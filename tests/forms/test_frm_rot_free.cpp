@@ -10,11 +10,11 @@
 #include <QSignalSpy>
 
 #include "codecs/picture_file.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/rotation/frm_rot_free.h"
-#include "forms/widgets/up_down.h"
 #include "forms/rotation/tool_window_place.h"
-#include "forms/main/work_area_widgets.h"
+#include "forms/widgets/up_down.h"
 #include "imaging/flip.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/rotate.h"

@@ -12,11 +12,11 @@
 #include <cmath>
 
 #include "codecs/picture_file.h"
-#include "forms/widgets/app_icon.h"
 #include "forms/main/frm_main.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/rotation/frm_rot_free.h"
-#include "forms/main/work_area_widgets.h"
+#include "forms/widgets/app_icon.h"
 #include "imaging/reduce.h"
 #include "platform/qimage_bridge.h"
 #include "tests/forms/fake_desktop.h"

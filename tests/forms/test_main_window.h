@@ -24,10 +24,10 @@
 #include <string>
 
 #include "forms/main/frm_main.h"
-#include "forms/preview/frm_preview.h"
 #include "forms/main/slot_strip.h"
-#include "forms/widgets/up_down.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/preview/frm_preview.h"
+#include "forms/widgets/up_down.h"
 #include "tests/forms/fake_desktop.h"
 #include "tests/support/test_support.h"
 

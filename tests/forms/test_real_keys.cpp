@@ -10,10 +10,10 @@
 #include <functional>
 
 #include "codecs/picture_file.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/rotation/frm_rot_free.h"
 #include "forms/widgets/up_down.h"
-#include "forms/main/work_area_widgets.h"
 #include "imaging/rotate.h"
 #include "platform/qimage_bridge.h"
 #include "tests/forms/fake_desktop.h"

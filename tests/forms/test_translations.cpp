@@ -21,9 +21,9 @@
 #include <set>
 
 #include "forms/about/frm_about_box.h"
+#include "forms/main/preset_menu.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/rotation/frm_rot_free.h"
-#include "forms/main/preset_menu.h"
 #include "platform/desktop.h"
 #include "settings/cut_size_presets.h"
 #include "tests/forms/test_main_window.h"
