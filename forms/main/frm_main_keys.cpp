@@ -26,7 +26,7 @@ void TfrmMain::connectKeyHandlers()
         StoreFrameCentre();
     };
     commands.stepPicture = [this](int direction) { stepPictureFile(direction); };
-    keys_ = new WorkAreaKeys(this, {imgSource, shpRange, udPower}, std::move(commands), failureReport());
+    keys_ = new WorkAreaKeys(this, {imgSource, shpRange, udPower, console.get()}, std::move(commands), failureReport());
 }
 
 // The application's events reach the window's filter while the window is still being built.

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <algorithm>
 
+#include "forms/main/console_binding.h"
 #include "forms/widgets/up_down.h"
 
 namespace trimlet {
@@ -105,8 +106,9 @@ void WorkAreaKeys::wheelRate(const QWheelEvent* event)
     if (notches == 0 || !commands_.hasPicture())
         return;
     UpDown* rate = c_.rate;
-    const int to = std::clamp(rate->position() + notches, rate->minimum(), rate->maximum());
-    if (to != rate->position())
+    const int now = c_.console->cut().rate;
+    const int to = std::clamp(now + notches, rate->minimum(), rate->maximum());
+    if (to != now)
         rate->setPosition(to);  // the edit's change resizes the frame around its centre
 }
 

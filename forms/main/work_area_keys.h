@@ -13,6 +13,8 @@ class QWidget;
 
 namespace trimlet {
 
+class ConsoleBinding;
+
 class UpDown;
 
 class WorkAreaKeys : public QObject {
@@ -20,9 +22,10 @@ class WorkAreaKeys : public QObject {
 
 public:
     struct Controls {
-        QWidget* picture;  // imgSource, which takes the keys
-        QWidget* frame;    // shpRange, over the picture
-        UpDown* rate;      // udPower
+        QWidget* picture;               // imgSource, which takes the keys
+        QWidget* frame;                 // shpRange, over the picture
+        UpDown* rate;                   // udPower
+        const ConsoleBinding* console;  // the rate it holds
     };
     // What the keys do to the window's document.
     struct Commands {
