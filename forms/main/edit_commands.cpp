@@ -65,7 +65,7 @@ bool EditCommands::transform(Transform mode, const QString& name)
                 throw std::bad_alloc();
             return Picture(std::move(result));
         },
-        turned ? TfrmMain::EditShown::StatusAndLayout : TfrmMain::EditShown::Status);
+        turned ? EditShown::StatusAndLayout : EditShown::Status);
     progress->hide();
     if (done)
         trace("turn-end");
@@ -92,7 +92,7 @@ void EditCommands::setRotFreeWindow(TfrmRotFree* rotFree)
     // A picture whose display copy cannot be made is refused, and the old one stays.
     connect(rotFree, &TfrmRotFree::pictureRotated, this, [this](const Picture& picture) {
         return window_.applyEdit(
-            tr("%1°回転").arg(rotFree_->degree()), [&] { return picture; }, TfrmMain::EditShown::Nothing);
+            tr("%1°回転").arg(rotFree_->degree()), [&] { return picture; }, EditShown::Nothing);
     });
 }
 

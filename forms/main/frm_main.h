@@ -44,6 +44,17 @@ class TfrmPreview;
 class TfrmRotFree;
 class WorkAreaKeys;
 
+// What the frame cuts out of the editing picture, and the cut in trimlet-cli's terms
+// ("--cut 240x320@75:120,40"; empty for the whole picture).
+struct CutResult {
+    Picture picture;
+    QString command;
+};
+
+// What an edit of the document shows besides the picture: nothing, its name in the status
+// line, or also the new size with the work area laid out anew.
+enum class EditShown { Nothing, Status, StatusAndLayout };
+
 class TfrmMain : public QMainWindow, private MainControls {
     Q_OBJECT
 
@@ -117,7 +128,6 @@ public:
     // An edit called name: make gives the new picture, throwing when it cannot (the error box
     // and the status line say why, and the document stays). The document before it is kept
     // for the undo; the status line names it (or says status), and a relayout shows its size.
-    enum class EditShown { Nothing, Status, StatusAndLayout };
     bool applyEdit(const QString& name, const std::function<Picture()>& make, EditShown shown,
                    const QString& status = {});
     // The picture joined with added on the side of the work area that holds the point;
@@ -144,13 +154,7 @@ public:
     void PlaceCutFrame(bool recentre);
     void StoreFrameCentre();
     void ClampCutFrame(int x, int y);
-    // Cutting and output.
-    // What the frame cuts out of the editing picture now, and the cut in trimlet-cli's terms
-    // ("--cut 240x320@75:120,40"; empty for the whole picture).
-    struct CutResult {
-        Picture picture;
-        QString command;
-    };
+    // What the frame cuts out of the editing picture now.
     CutResult MakeCutResult() const;
     // The cut handed to the preview window, shown (Preview) or carried out hidden.
     void outputCut(OutputMode mode);

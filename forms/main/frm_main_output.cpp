@@ -56,7 +56,7 @@ PieceRequest TfrmMain::pieceRequest() const
     return r;
 }
 
-TfrmMain::CutResult TfrmMain::MakeCutResult() const
+CutResult TfrmMain::MakeCutResult() const
 {
     // The same request the live size measures, so that both see the same piece.
     const PieceRequest piece = pieceRequest();

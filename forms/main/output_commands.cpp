@@ -79,7 +79,7 @@ void OutputCommands::setPreviewWindow(TfrmPreview* preview)
 
 void OutputCommands::outputCut(OutputMode mode)
 {
-    TfrmMain::CutResult cut = window_.MakeCutResult();
+    CutResult cut = window_.MakeCutResult();
     preview_->setCutResult(std::move(cut.picture), window_.outputOptions(), std::move(cut.command));
     run(mode);
 }

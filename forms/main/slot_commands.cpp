@@ -65,7 +65,7 @@ void SlotCommands::expand(int slot)
 {
     window_.applyEdit(
         tr("一時保存領域%1の画像を展開").arg(slotTag(slot)), [&] { return c_.tmpSave->picture(slot); },
-        TfrmMain::EditShown::StatusAndLayout);
+        EditShown::StatusAndLayout);
 }
 
 bool SlotCommands::acceptsDrag(const QObject* source, int slot) const
