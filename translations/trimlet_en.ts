@@ -659,6 +659,105 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
 </context>
 <context>
+    <name>trimlet::OutputRun</name>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>ドライブ%1の空き容量が充分でありません。
+作業を中断します。</source>
+        <translation>There is not enough free space in %1.
+The work is stopped.</translation>
+    </message>
+    <message>
+        <source>一時ファイル %1 を書き込めませんでした。
+書き込みの権限とディスクの空き容量を確認してください。</source>
+        <translation>Could not write the temporary file %1.
+Check that you may write there and that the disk has free space.</translation>
+    </message>
+    <message>
+        <source>画質を1にしてもファイルサイズ(%1kB)が上限の%2kBを超えます。
+保存しません。</source>
+        <translation>Even at quality 1 the file (%1 kB) is larger than the limit of %2 kB.
+Nothing was saved.</translation>
+    </message>
+    <message>
+        <source>ファイルサイズ(%1kB)が上限の%2kBを超えます。
+保存しません。</source>
+        <translation>The file (%1 kB) is larger than the limit of %2 kB.
+Nothing was saved.</translation>
+    </message>
+    <message>
+        <source>横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。保存形式をBMPにしてください。</source>
+        <translation>A picture of %1 × %2 pixels cannot be saved as JPEG (JPEG allows at most %3 pixels a side). Choose the BMP format.</translation>
+    </message>
+    <message>
+        <source>横%1×縦%2ピクセルの画像はWebPで保存できません（WebPは一辺%3ピクセルまで）。保存形式をPNGにしてください。</source>
+        <translation>A picture of %1 × %2 pixels cannot be saved as WebP (WebP allows at most %3 pixels a side). Choose the PNG format.</translation>
+    </message>
+    <message>
+        <source>JPEG画像を作成できませんでした。</source>
+        <translation>Could not make the JPEG picture.</translation>
+    </message>
+    <message>
+        <source>%1画像を作成できませんでした。</source>
+        <translation>Could not make the %1 picture.</translation>
+    </message>
+    <message>
+        <source>メモリが足りないため、JPEG画像を作成できませんでした。</source>
+        <translation>Could not make the JPEG picture: there is not enough memory.</translation>
+    </message>
+    <message>
+        <source>メモリが足りないため、%1画像を作成できませんでした。</source>
+        <translation>Could not make the %1 picture: there is not enough memory.</translation>
+    </message>
+    <message>
+        <source> 横%1ピクセル×縦%2ピクセル</source>
+        <translation> %1 × %2 pixels</translation>
+    </message>
+    <message>
+        <source> 横%1ピクセル×縦%2ピクセル&#x3000;ファイルサイズ:%3kB</source>
+        <translation> %1 × %2 pixels   File size: %3 kB</translation>
+    </message>
+    <message>
+        <source> 横%1ピクセル×縦%2ピクセル&#x3000;画質:%3&#x3000;ファイルサイズ:%4kB</source>
+        <translation> %1 × %2 pixels   Quality: %3   File size: %4 kB</translation>
+    </message>
+    <message>
+        <source>画像がありません。</source>
+        <translation>There is no picture.</translation>
+    </message>
+    <message>
+        <source>保存を取り消しました。</source>
+        <translation>Saving was cancelled.</translation>
+    </message>
+    <message>
+        <source>ファイル %1 は trimletが使用中です。
+別のファイル名を指定してください。</source>
+        <translation>trimlet is using the file %1.
+Choose another file name.</translation>
+    </message>
+    <message>
+        <source>ファイル %1 の保存に失敗しました。
+ディスクの空き容量が充分かどうかを確認してください。</source>
+        <translation>Could not save the file %1.
+Check that the disk has enough free space.</translation>
+    </message>
+    <message>
+        <source>%1 を保存しました。</source>
+        <translation>Saved %1.</translation>
+    </message>
+    <message>
+        <source>クリップボードにコピーできませんでした。</source>
+        <translation>Could not copy to the clipboard.</translation>
+    </message>
+    <message>
+        <source>画像の枠内をクリップボードにコピー</source>
+        <translation>Copied the framed part to the clipboard</translation>
+    </message>
+</context>
+<context>
     <name>trimlet::PresetCommands</name>
     <message>
         <source>この画面 (%1×%2)</source>
@@ -869,102 +968,6 @@ Show this warning again?</translation>
     <message>
         <source>プレビュー画像を作成中...</source>
         <translation>Making the preview...</translation>
-    </message>
-    <message>
-        <source> 横%1ピクセル×縦%2ピクセル</source>
-        <translation> %1 × %2 pixels</translation>
-    </message>
-    <message>
-        <source>ドライブ%1の空き容量が充分でありません。
-作業を中断します。</source>
-        <translation>There is not enough free space in %1.
-The work is stopped.</translation>
-    </message>
-    <message>
-        <source>一時ファイル %1 を書き込めませんでした。
-書き込みの権限とディスクの空き容量を確認してください。</source>
-        <translation>Could not write the temporary file %1.
-Check that you may write there and that the disk has free space.</translation>
-    </message>
-    <message>
-        <source>横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。保存形式をBMPにしてください。</source>
-        <translation>A picture of %1 × %2 pixels cannot be saved as JPEG (JPEG allows at most %3 pixels a side). Choose the BMP format.</translation>
-    </message>
-    <message>
-        <source>JPEG画像を作成できませんでした。</source>
-        <translation>Could not make the JPEG picture.</translation>
-    </message>
-    <message>
-        <source>メモリが足りないため、JPEG画像を作成できませんでした。</source>
-        <translation>Could not make the JPEG picture: there is not enough memory.</translation>
-    </message>
-    <message>
-        <source> 横%1ピクセル×縦%2ピクセル&#x3000;画質:%3&#x3000;ファイルサイズ:%4kB</source>
-        <translation> %1 × %2 pixels   Quality: %3   File size: %4 kB</translation>
-    </message>
-    <message>
-        <source>%1（%2）</source>
-        <translation>%1 (%2)</translation>
-    </message>
-    <message>
-        <source>画像がありません。</source>
-        <translation>There is no picture.</translation>
-    </message>
-    <message>
-        <source>保存を取り消しました。</source>
-        <translation>Saving was cancelled.</translation>
-    </message>
-    <message>
-        <source>ファイル %1 は trimletが使用中です。
-別のファイル名を指定してください。</source>
-        <translation>trimlet is using the file %1.
-Choose another file name.</translation>
-    </message>
-    <message>
-        <source>ファイル %1 の保存に失敗しました。
-ディスクの空き容量が充分かどうかを確認してください。</source>
-        <translation>Could not save the file %1.
-Check that the disk has enough free space.</translation>
-    </message>
-    <message>
-        <source>%1 を保存しました。</source>
-        <translation>Saved %1.</translation>
-    </message>
-    <message>
-        <source>クリップボードにコピーできませんでした。</source>
-        <translation>Could not copy to the clipboard.</translation>
-    </message>
-    <message>
-        <source>画像の枠内をクリップボードにコピー</source>
-        <translation>Copied the framed part to the clipboard</translation>
-    </message>
-    <message>
-        <source>横%1×縦%2ピクセルの画像はWebPで保存できません（WebPは一辺%3ピクセルまで）。保存形式をPNGにしてください。</source>
-        <translation>A picture of %1 × %2 pixels cannot be saved as WebP (WebP allows at most %3 pixels a side). Choose the PNG format.</translation>
-    </message>
-    <message>
-        <source>%1画像を作成できませんでした。</source>
-        <translation>Could not make the %1 picture.</translation>
-    </message>
-    <message>
-        <source>メモリが足りないため、%1画像を作成できませんでした。</source>
-        <translation>Could not make the %1 picture: there is not enough memory.</translation>
-    </message>
-    <message>
-        <source> 横%1ピクセル×縦%2ピクセル&#x3000;ファイルサイズ:%3kB</source>
-        <translation> %1 × %2 pixels   File size: %3 kB</translation>
-    </message>
-    <message>
-        <source>画質を1にしてもファイルサイズ(%1kB)が上限の%2kBを超えます。
-保存しません。</source>
-        <translation>Even at quality 1 the file (%1 kB) is larger than the limit of %2 kB.
-Nothing was saved.</translation>
-    </message>
-    <message>
-        <source>ファイルサイズ(%1kB)が上限の%2kBを超えます。
-保存しません。</source>
-        <translation>The file (%1 kB) is larger than the limit of %2 kB.
-Nothing was saved.</translation>
     </message>
 </context>
 <context>

@@ -12,12 +12,15 @@
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "platform/desktop.h"
+#include "platform/paths.h"
 #include "platform/qimage_bridge.h"
 
 namespace trimlet {
 
 OutputCommands::OutputCommands(TfrmMain& window, MainControls& c) : QObject(&window), window_(window), c_(c)
 {
+    hidden_.setReporter({[this] { return &window_; }, [this](const QString& text) { showStatus(text); },
+                         [this](const std::string& path) { rememberSaved(path); }, [this] { rememberCopied(); }});
     const auto guarded = [&window](auto handler) { return window.guarded(std::move(handler)); };
     const std::pair<QPushButton*, QAction*> cuts[] = {
         {c.btnPreview, c.popitemPreview}, {c.btnSave, c.popitemSave}, {c.btnCopy, nullptr}};
@@ -58,6 +61,18 @@ OutputCommands::OutputCommands(TfrmMain& window, MainControls& c) : QObject(&win
 
 void OutputCommands::requestLiveSize() { liveSize_->request(); }
 
+void OutputCommands::showStatus(const QString& text) { window_.ShowStatus(text, StatusKind::statusOnly); }
+
+void OutputCommands::rememberSaved(const std::string& path)
+{
+    // The picture is safely saved; a settings file that refuses the path only loses the
+    // proposal for the next pasted picture.
+    (void)writeLastOutputPath(window_.settingsPath(), path);
+}
+
+// A refused settings file is reported when the program closes and writes it again.
+void OutputCommands::rememberCopied() { (void)window_.SaveSettings(); }
+
 void OutputCommands::setPreviewWindow(TfrmPreview* preview)
 {
     // Once per window: a second set of connections would report everything twice.
@@ -66,39 +81,34 @@ void OutputCommands::setPreviewWindow(TfrmPreview* preview)
     preview_ = preview;
     if (!preview)
         return;
-    connect(preview, &TfrmPreview::statusChanged, this,
-            window_.guarded([this](const QString& text) { window_.ShowStatus(text, StatusKind::statusOnly); }));
-    // The picture is safely saved; a settings file that refuses the path only loses the
-    // proposal for the next pasted picture.
-    connect(preview, &TfrmPreview::saved, this, window_.guarded([this](const std::string& path) {
-        (void)writeLastOutputPath(window_.settingsPath(), path);
-    }));
-    // A refused settings file is reported when the program closes and writes it again.
-    connect(preview, &TfrmPreview::copied, this, window_.guarded([this] { (void)window_.SaveSettings(); }));
+    connect(preview, &TfrmPreview::statusChanged, this, window_.guarded([this](const QString& t) { showStatus(t); }));
+    connect(preview, &TfrmPreview::saved, this, window_.guarded([this](const std::string& p) { rememberSaved(p); }));
+    connect(preview, &TfrmPreview::copied, this, window_.guarded([this] { rememberCopied(); }));
 }
 
 void OutputCommands::outputCut(OutputMode mode)
 {
     CutResult cut = window_.MakeCutResult();
-    preview_->setCutResult(std::move(cut.picture), window_.outputOptions(), std::move(cut.command));
-    run(mode);
+    run(mode, std::move(cut.picture), std::move(cut.command));
 }
 
-void OutputCommands::run(OutputMode mode)
+void OutputCommands::run(OutputMode mode, Picture picture, QString cutCommand)
 {
-    preview_->outputMode = mode;
     const auto suspended = c_.suspendResizeCheck();
-    if (mode == OutputMode::Preview)
+    if (mode == OutputMode::Preview) {
+        preview_->setCutResult(std::move(picture), window_.outputOptions(), std::move(cutCommand));
+        preview_->outputMode = mode;
         preview_->exec();
-    else
-        preview_->FormShow();
+        return;
+    }
+    // The one temporary file, which the program removes when it closes.
+    hidden_.setTempJpeg(preview_ ? preview_->tempJpeg() : tempJpegPath());
+    hidden_.setCut(std::move(picture), window_.outputOptions(), std::move(cutCommand));
+    lastMode_ = mode;
+    hidden_.carryOut(mode);
 }
 
-void OutputCommands::saveWhole()
-{
-    preview_->setCutResult(Picture(window_.editingPicture().bitmap()), window_.outputOptions());
-    run(OutputMode::Save);
-}
+void OutputCommands::saveWhole() { run(OutputMode::Save, Picture(window_.editingPicture().bitmap()), {}); }
 
 void OutputCommands::copyWhole()
 {

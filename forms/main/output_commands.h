@@ -1,11 +1,12 @@
 #pragma once
-// The main window's output commands: the framed part to the preview window, shown or saved
-// and copied hidden, the whole picture saved or copied, the console's output choices that
-// the live size follows, and what the preview window reports back.
+// The main window's output commands: the framed part shown in the preview window, or saved or
+// copied directly with no window, the whole picture saved or copied, the console's output
+// choices that the live size follows, and what the outputs report back.
 
 #include <QObject>
 
 #include "forms/preview/output_options.h"
+#include "forms/preview/output_run.h"
 
 namespace trimlet {
 
@@ -22,20 +23,28 @@ public:
     // The preview window the results go to; main() and the tests set it, once.
     void setPreviewWindow(TfrmPreview* preview);
     TfrmPreview* previewWindow() const { return preview_; }
-    // The frame's cut handed to the preview window, shown (Preview) or carried out hidden.
+    // The frame's cut shown in the preview window (Preview), or carried out with no window.
     void outputCut(OutputMode mode);
+    // The last output carried out with no window, and its mode.
+    const OutputRun& lastRun() const { return hidden_; }
+    OutputMode lastMode() const { return lastMode_; }
     // Asks for a new live size once the current burst of changes is over.
     void requestLiveSize();
 
 private:
-    void run(OutputMode mode);
+    void run(OutputMode mode, Picture picture, QString cutCommand);
     void saveWhole();
+    void showStatus(const QString& text);
+    void rememberSaved(const std::string& path);
+    void rememberCopied();
     void copyWhole();
 
     TfrmMain& window_;
     MainControls& c_;
     TfrmPreview* preview_ = nullptr;
     LiveSizeView* liveSize_ = nullptr;
+    OutputRun hidden_;
+    OutputMode lastMode_ = OutputMode::Preview;
 };
 
 }  // namespace trimlet

@@ -52,14 +52,15 @@ QPushButton* commandButton(QWidget* parent, const char* name, const QString& cap
 
 TfrmPreview::TfrmPreview(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMaximizeButtonHint |
-                          Qt::WindowCloseButtonHint),
-      tempJpeg_(tempJpegPath())
+                          Qt::WindowCloseButtonHint)
 {
     setObjectName(QStringLiteral("frmPreview"));
     setWindowTitle(tr("プレビュー"));
     setMinimumSize(560, 360);
     resize(560, 360);
     buildControls();
+    run_.setReporter({[this] { return dialogParent(); }, [this](const QString& text) { emit statusChanged(text); },
+                      [this](const std::string& path) { emit saved(path); }, [this] { emit copied(); }});
 }
 
 void TfrmPreview::buildControls()
@@ -187,11 +188,10 @@ void TfrmPreview::FormShow()
     dragStart = QPoint(0, 0);
     sbImgScroll->horizontalScrollBar()->setValue(0);
     sbImgScroll->verticalScrollBar()->setValue(0);
-    built_ = false;
     cutSrcPainted_ = false;
     // Whatever failed has been reported; nothing is saved or copied, as after any failed build.
     if (!runGuarded([this] { buildAndAct(); }, failureReport())) {
-        built_ = false;
+        run_.forget();
         EnableCommands(false);
         setStatus(tr("エラーによる中断"));
         tmrClose->start();
@@ -200,43 +200,33 @@ void TfrmPreview::FormShow()
 
 void TfrmPreview::buildAndAct()
 {
-    const int quality = options_.quality;
-    builtFormat_ = options_.format;
-    build_ = {};
     setStatus(tr("プレビュー画像を作成中..."));
     chkCutSrc->setChecked(false);
     imgCutSrc->hide();
     imgPreview->hide();
 
-    QString failure;
-    bool ok = canWriteFile(tempJpeg_);
-    if (!ok)
-        failure = tempFailureText();
-    else
-        ok = enoughFreeSpace();
-    if (!ok || builtFormat_ == OutputFormat::Bmp) {
+    const bool writes = outputMode == OutputMode::Preview || outputMode == OutputMode::Save;
+    const OutputRun::Outcome outcome = run_.build(writes);
+    if (outcome.stage == OutputRun::Stage::Refused || run_.builtFormat() == OutputFormat::Bmp)
         showImage(imgCutSrc);
-        setStatus(tr(" 横%1ピクセル×縦%2ピクセル").arg(cutResult_.width()).arg(cutResult_.height()));
-    }
-    if (ok) {
-        failure = build(quality);
-        ok = failure.isEmpty();
-    }
+    // Lossless: what a PNG shows is the cut itself.
+    else if (outcome.stage == OutputRun::Stage::Built)
+        showImage(run_.builtFormat() == OutputFormat::Png ? imgCutSrc : imgPreview);
+    setStatus(run_.sizeText());
 
     EnableCommands(false);
-    if (!ok) {
+    if (outcome.stage != OutputRun::Stage::Built) {
         setStatus(tr("エラーによる中断"));
         // A cut to keep editing needs no JPEG; every other command has failed and says why.
-        if (!failure.isEmpty() && outputMode != OutputMode::CutOnly)
-            report(MessageKind::Error, failure);
+        if (!outcome.failure.isEmpty() && outputMode != OutputMode::CutOnly)
+            run_.report(MessageKind::Error, outcome.failure);
         tmrClose->start();
         return;
     }
-    built_ = true;
     btnSave->setEnabled(false);
     switch (outputMode) {
     case OutputMode::Save:
-        btnSaveClick(options_.documentName.isEmpty());
+        btnSaveClick(run_.options().documentName.isEmpty());
         tmrClose->start();
         break;
     case OutputMode::Copy:
@@ -252,115 +242,13 @@ void TfrmPreview::buildAndAct()
     }
 }
 
-bool TfrmPreview::enoughFreeSpace()
-{
-    const QString folder = displayPath(folderPart(absoluteLocalPath(tempJpeg_)));
-    if (enoughSpaceFor(desktop().freeSpace(folder), options_.documentPath))
-        return true;
-    report(MessageKind::Warning, tr("ドライブ%1の空き容量が充分でありません。\n作業を中断します。").arg(folder));
-    return false;
-}
-
-QString TfrmPreview::tempFailureText() const
-{
-    return tr("一時ファイル %1 を書き込めませんでした。\n書き込みの権限とディスクの空き容量を確認してください。")
-        .arg(displayPath(tempJpeg_));
-}
-
-std::uint64_t TfrmPreview::sizeLimit() const
-{
-    // The limit is the saved file's; a copy or a cut to keep editing writes no file.
-    const bool writes = outputMode == OutputMode::Preview || outputMode == OutputMode::Save;
-    return writes ? limitBytes(options_.maxKb) : 0;
-}
-
-QString TfrmPreview::overLimitText(const EncodedOutput& smallest) const
-{
-    const std::uint64_t kilobytes = kilobytesOf(smallest.bytes.size());
-    if (hasQuality(builtFormat_))
-        return tr("画質を1にしてもファイルサイズ(%1kB)が上限の%2kBを超えます。\n保存しません。")
-            .arg(kilobytes)
-            .arg(options_.maxKb);
-    return tr("ファイルサイズ(%1kB)が上限の%2kBを超えます。\n保存しません。").arg(kilobytes).arg(options_.maxKb);
-}
-
-QString TfrmPreview::build(int quality)
-{
-    build_ = buildOutput(cutResult_.bitmap(), builtFormat_, quality, sizeLimit(), tempJpeg_);
-    const QString failure = buildFailureText();
-    if (builtFormat_ == OutputFormat::Bmp || build_.failure == BuildFailure::SideTooLong)
-        return failure;
-    // Lossless: what a PNG shows is the cut itself.
-    if (failure.isEmpty())
-        showImage(builtFormat_ == OutputFormat::Png ? imgCutSrc : imgPreview);
-    // The save writes these very bytes, so what is measured here is what is saved.
-    showFileSize(failure.isEmpty() ? build_.fileBytes().size() : 0,
-                 builtFormat_ == OutputFormat::Png ? -1 : build_.encoded.quality);
-    return failure;
-}
-
-QString TfrmPreview::buildFailureText() const
-{
-    const int w = cutResult_.width(), h = cutResult_.height();
-    const bool jpeg = builtFormat_ == OutputFormat::Jpeg;
-    const QString name = builtFormat_ == OutputFormat::Bmp    ? QStringLiteral("BMP")
-                         : builtFormat_ == OutputFormat::Webp ? QStringLiteral("WebP")
-                                                              : QStringLiteral("PNG");
-    switch (build_.failure) {
-    case BuildFailure::None: break;
-    case BuildFailure::SideTooLong:
-        if (jpeg)
-            return tr("横%1×縦%2ピクセルの画像はJPEGで保存できません（JPEGは一辺%3ピクセルまで）。"
-                      "保存形式をBMPにしてください。")
-                .arg(w)
-                .arg(h)
-                .arg(maxOutputSide(builtFormat_));
-        return tr("横%1×縦%2ピクセルの画像はWebPで保存できません（WebPは一辺%3ピクセルまで）。"
-                  "保存形式をPNGにしてください。")
-            .arg(w)
-            .arg(h)
-            .arg(maxOutputSide(builtFormat_));
-    case BuildFailure::NotMade:
-        return jpeg ? tr("JPEG画像を作成できませんでした。") : tr("%1画像を作成できませんでした。").arg(name);
-    case BuildFailure::OverLimit: return overLimitText(build_.encoded);
-    case BuildFailure::TempFile: return tempFailureText();
-    case BuildFailure::OutOfMemory:
-        return jpeg ? tr("メモリが足りないため、JPEG画像を作成できませんでした。")
-                    : tr("メモリが足りないため、%1画像を作成できませんでした。").arg(name);
-    }
-    return {};
-}
-
-void TfrmPreview::showFileSize(std::uint64_t bytes, int quality)
-{
-    const std::uint64_t kilobytes = kilobytesOf(bytes);
-    const int w = cutResult_.width(), h = cutResult_.height();
-    // Quality -1: a lossless format has none to show.
-    if (quality < 0)
-        setStatus(tr(" 横%1ピクセル×縦%2ピクセル　ファイルサイズ:%3kB").arg(w).arg(h).arg(kilobytes));
-    else
-        setStatus(
-            tr(" 横%1ピクセル×縦%2ピクセル　画質:%3　ファイルサイズ:%4kB").arg(w).arg(h).arg(quality).arg(kilobytes));
-}
-
-void TfrmPreview::report(MessageKind kind, const QString& text)
-{
-    desktop().message(dialogParent(), kind, text);
-    emit statusChanged(text.section(QLatin1Char('\n'), 0, 0));
-}
-
-QString TfrmPreview::withCutCommand(const QString& text) const
-{
-    return cutCommand_.isEmpty() ? text : tr("%1（%2）").arg(text, cutCommand_);
-}
-
 void TfrmPreview::showImage(QLabel* image)
 {
     if (image == imgCutSrc)
         cutSrcPainted_ = true;
     // Hidden runs never show the pictures; a large one would be copied twice for nothing.
     if (outputMode == OutputMode::Preview) {
-        const Picture& picture = image == imgCutSrc ? cutResult_ : build_.decoded;
+        const Picture& picture = image == imgCutSrc ? run_.cutResult() : run_.output().decoded;
         image->setPixmap(QPixmap::fromImage(imageOf(picture.bitmap())));
         image->resize(picture.width(), picture.height());
         pnlImages_->resize(image->size());
@@ -371,8 +259,8 @@ void TfrmPreview::showImage(QLabel* image)
 void TfrmPreview::placeForPreview()
 {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int w = std::max(minimumWidth(), std::min(cutResult_.width() + 40, screen.width()));
-    const int h = std::max(minimumHeight(), std::min(cutResult_.height() + 116, screen.height() - 84));
+    const int w = std::max(minimumWidth(), std::min(run_.cutResult().width() + 40, screen.width()));
+    const int h = std::max(minimumHeight(), std::min(run_.cutResult().height() + 116, screen.height() - 84));
     resize(w, h);
     move((screen.width() - w) / 2, (screen.height() - h) / 2);
 }
@@ -380,10 +268,11 @@ void TfrmPreview::placeForPreview()
 void TfrmPreview::EnableCommands(bool enable)
 {
     // Only a lossy build has an uncompressed picture to show beside it.
-    chkCutSrc->setEnabled(enable && (builtFormat_ == OutputFormat::Jpeg || builtFormat_ == OutputFormat::Webp));
+    const OutputFormat format = run_.builtFormat();
+    chkCutSrc->setEnabled(enable && (format == OutputFormat::Jpeg || format == OutputFormat::Webp));
     for (QPushButton* b : {btnSave, btnSaveAs, btnCopy, btnCancel})
         b->setEnabled(enable);
-    btnSave->setEnabled(!options_.documentName.isEmpty());
+    btnSave->setEnabled(!run_.options().documentName.isEmpty());
 }
 
 void TfrmPreview::chkCutSrcClick()
@@ -412,107 +301,20 @@ QWidget* TfrmPreview::dialogParent()
     return parentWidget();
 }
 
-SerialPlace TfrmPreview::serialPlace() const
-{
-    std::string base = options_.documentPath;
-    if (base.empty())
-        base = options_.lastOutputPath;
-    // Without either, an empty base would put the pictures into whatever the working folder
-    // happens to be.
-    if (base.empty())
-        base = tempJpeg_;
-    return {base, options_.tail};
-}
-
-bool TfrmPreview::isTempJpeg(const std::string& chosen) const
-{
-    // Another spelling of the same file would be overwritten by the next preview and deleted
-    // at closing, so it is refused as well.
-    if (chosen == tempJpeg_)
-        return true;
-    std::error_code ec1, ec2;
-    const auto a = std::filesystem::weakly_canonical(chosen, ec1);
-    const auto b = std::filesystem::weakly_canonical(tempJpeg_, ec2);
-    return !ec1 && !ec2 && a == b;
-}
-
-OutputFile TfrmPreview::outputFile() const
-{
-    // A BMP is written from the pixels, never held as a file.
-    if (builtFormat_ == OutputFormat::Bmp)
-        return {builtFormat_, {}, &cutResult_.bitmap()};
-    return {builtFormat_, outputBytes()};
-}
-
-bool TfrmPreview::hasOutput()
-{
-    if (built_ && !cutResult_.isEmpty())
-        return true;
-    report(MessageKind::Information, tr("画像がありません。"));
-    EnableCommands(true);
-    return false;
-}
-
 void TfrmPreview::btnSaveClick(bool saveAs)
 {
-    if (!hasOutput())
-        return;
-    std::string name;
-    Status written;
-    if (saveAs) {
-        name = freeSerialName(serialPlace(), builtFormat_);
-        FileDialogRequest request;
-        request.initialFolder = displayPath(utf8Ancestor(folderPart(name)));
-        request.fileName = displayPath(fileNamePart(name));
-        request.filters = {outputFilter(builtFormat_)};
-        request.defaultSuffix = QString::fromLatin1(outputExtension(builtFormat_) + 1);
-        request.confirmOverwrite = true;
-        request.requireExistingFolder = true;
-        // The dialog shows a proposal that is not UTF-8 as text and gives that text back.
-        name = pathFromDialog(desktop().saveFileName(dialogParent(), request), {name});
-        if (name.empty()) {
-            emit statusChanged(tr("保存を取り消しました。"));
-            EnableCommands(true);
-            return;
-        }
-        if (isTempJpeg(name)) {
-            report(
-                MessageKind::Information,
-                tr("ファイル %1 は trimletが使用中です。\n別のファイル名を指定してください。").arg(displayPath(name)));
-            EnableCommands(true);
-            return;
-        }
-        // The dialog has asked before overwriting.
-        written = writeOutputFile(name, outputFile(), WriteMode::Replace);
-    } else {
-        SerialSave save = saveSerial(serialPlace(), outputFile());
-        name = std::move(save.name);
-        written = std::move(save.written);
-    }
-    if (!written) {
-        report(MessageKind::Error,
-               tr("ファイル %1 の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。")
-                   .arg(displayPath(name)));
+    if (run_.save(saveAs))
+        done(QDialog::Accepted);
+    else
         EnableCommands(true);
-        return;
-    }
-    emit statusChanged(withCutCommand(tr("%1 を保存しました。").arg(displayPath(name))));
-    emit saved(name);
-    done(QDialog::Accepted);
 }
 
 void TfrmPreview::btnCopyClick()
 {
-    if (!hasOutput())
-        return;
-    if (!desktop().setClipboard(imageOf(cutResult_.bitmap()), {})) {
-        report(MessageKind::Error, tr("クリップボードにコピーできませんでした。"));
+    if (run_.copy())
+        done(QDialog::Accepted);
+    else
         EnableCommands(true);
-        return;
-    }
-    emit statusChanged(withCutCommand(tr("画像の枠内をクリップボードにコピー")));
-    emit copied();
-    done(QDialog::Accepted);
 }
 
 bool TfrmPreview::eventFilter(QObject* watched, QEvent* event)

@@ -1,7 +1,6 @@
 #pragma once
 // The preview window: encodes the cut result as it will be saved, shows it with its size and
-// file size, and saves or copies it. Kept hidden, it also carries out the main window's
-// direct save and copy commands.
+// file size, and saves or copies it.
 
 #include <QDialog>
 #include <QPoint>
@@ -11,6 +10,7 @@
 #include "base/result.h"
 #include "codecs/picture.h"
 #include "forms/preview/output_options.h"
+#include "forms/preview/output_run.h"
 #include "forms/widgets/guarded.h"
 #include "platform/desktop.h"
 
@@ -37,24 +37,21 @@ public:
     // empty for a whole picture.
     void setCutResult(Picture picture, OutputOptions options, QString cutCommand = {})
     {
-        cutResult_ = std::move(picture);
-        options_ = std::move(options);
-        cutCommand_ = std::move(cutCommand);
+        run_.setCut(std::move(picture), std::move(options), std::move(cutCommand));
     }
-    const Picture& cutResult() const { return cutResult_; }
-    // A report followed by the cut command, when the result was cut from a region.
-    QString withCutCommand(const QString& report) const;
+    const Picture& cutResult() const { return run_.cutResult(); }
+    QString withCutCommand(const QString& report) const { return run_.withCutCommand(report); }
     OutputMode outputMode = OutputMode::Preview;
 
     // The result as decoded back from the temporary JPEG (with that file's bytes) or from the
     // WebP bytes.
-    const Picture& previewPicture() const { return build_.decoded; }
+    const Picture& previewPicture() const { return run_.output().decoded; }
     // What a save writes for a JPEG, PNG or WebP build, as measured for the status line.
-    const std::vector<std::uint8_t>& outputBytes() const { return build_.fileBytes(); }
+    const std::vector<std::uint8_t>& outputBytes() const { return run_.output().fileBytes(); }
 
     // Where builds write the encoded output; tests point it into a folder of their own.
-    const std::string& tempJpeg() const { return tempJpeg_; }
-    void setTempJpeg(std::string path) { tempJpeg_ = std::move(path); }
+    const std::string& tempJpeg() const { return run_.tempJpeg(); }
+    void setTempJpeg(std::string path) { run_.setTempJpeg(std::move(path)); }
 
     QString statusText() const;
 
@@ -99,44 +96,19 @@ private:
     void buildControls();
     void buildAndAct();
     FailureReport failureReport();
-    bool enoughFreeSpace();
-    // The size limit of the file this build writes; 0 for none.
-    std::uint64_t sizeLimit() const;
-    QString overLimitText(const EncodedOutput& smallest) const;
-    // Empty when the output was built (a BMP: keeps to the size limit) and shown, else what to
-    // tell the user. The quality is the one asked for, or the size limit's choice.
-    QString build(int quality);
-    QString buildFailureText() const;
-    void showFileSize(std::uint64_t bytes, int quality);
-    // A message box and, so that no earlier success stays there, the status line.
-    void report(MessageKind kind, const QString& text);
-    QString tempFailureText() const;
     void placeForPreview();
     void setStatus(const QString& text);
     void showImage(QLabel* image);
-    // Where the automatic names are counted, as the file system's bytes.
-    SerialPlace serialPlace() const;
-    OutputFile outputFile() const;
-    bool isTempJpeg(const std::string& name) const;
-    // Message 2 and false when there is no built output to save or copy.
-    bool hasOutput();
     QWidget* dialogParent();
     void imgCutSrcMouseDown(QLabel* image, QMouseEvent* event);
     void imgCutSrcMouseMove(QLabel* image, QMouseEvent* event);
     void imgCutSrcMouseUp(QLabel* image, QMouseEvent* event);
     bool FormMouseWheel(QWheelEvent* event);
 
-    std::string tempJpeg_;
     QLabel* statusLine_ = nullptr;
     QWidget* pnlImages_ = nullptr;
-    Picture cutResult_;
-    OutputOptions options_;
-    QString cutCommand_;
+    OutputRun run_;
     bool cutSrcPainted_ = false;  // imgCutSrc shows this build's picture
-    // What the last build made, so that a save writes what was shown, never a stale file.
-    bool built_ = false;
-    OutputFormat builtFormat_ = OutputFormat::Jpeg;
-    OutputBuild build_;
     int wheelRest_ = 0;
 };
 

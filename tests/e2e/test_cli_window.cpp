@@ -376,7 +376,7 @@ void CliWindowTest::cuts()
             w.frm.PlaceCutFrame(false);
         }
         w.frm.outputCut(OutputMode::CutOnly);
-        verifySame(cliPicture(dir_, c.input, {"--cut", cut}), w.preview.cutResult().bitmap(), cut);
+        verifySame(cliPicture(dir_, c.input, {"--cut", cut}), test::lastOutput(w.frm).cutResult().bitmap(), cut);
     }
     QVERIFY(w.fake.messages.empty());
 }
@@ -417,7 +417,7 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         QCOMPARE(cut, std::to_string(c.width) + "x" + std::to_string(c.height) + "@" +
                           std::to_string(w.frm.udPower->position()) + ":" + std::to_string(origin.x) + "," +
                           std::to_string(origin.y));
-        verifySame(cliPicture(dir_, big, {"--cut", cut}), w.preview.cutResult().bitmap(), cut);
+        verifySame(cliPicture(dir_, big, {"--cut", cut}), test::lastOutput(w.frm).cutResult().bitmap(), cut);
     }
     QVERIFY(w.fake.messages.empty());
 }
@@ -440,7 +440,7 @@ void CliWindowTest::jpegCutAndSerialSaves()
     args.insert(args.end(), cut.begin(), cut.end());
     QCOMPARE(runCli(args).status, 0);
     w.frm.outputCut(OutputMode::CutOnly);
-    QVERIFY(test::readBytes(jpeg) == w.preview.previewPicture().fileBytes());
+    QVERIFY(test::readBytes(jpeg) == test::lastOutput(w.frm).output().decoded.fileBytes());
 
     args = {cliInput, "--save"};
     args.insert(args.end(), cut.begin(), cut.end());
@@ -481,7 +481,7 @@ void CliWindowTest::pngAndWebpCutsAndSerialSaves()
     args.insert(args.end(), cut.begin(), cut.end());
     QCOMPARE(runCli(args).status, 0);
     w.frm.outputCut(OutputMode::CutOnly);
-    QVERIFY(test::readBytes(cliDir.file("cut.webp")) == w.preview.outputBytes());
+    QVERIFY(test::readBytes(cliDir.file("cut.webp")) == test::lastOutput(w.frm).output().fileBytes());
     args = {cliInput, "--save", "--format", "webp"};
     args.insert(args.end(), cut.begin(), cut.end());
     const CliRun webp = runCli(args);

@@ -11,6 +11,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QToolButton>
 #include <filesystem>
 
@@ -263,7 +264,8 @@ void FrmMainTest::namesThatAreNotUtf8TravelAsBytes()
     // Save As shows the proposal as text, in the nearest folder a dialog can open, and takes
     // that text back as the proposal's bytes.
     w.fake.fileAnswers = {displayPath(stem + "(2).jpg")};
-    w.preview.btnSaveClick(true);
+    QTimer::singleShot(0, w.preview.btnSaveAs, &QPushButton::click);
+    w.frm.btnPreview->click();
     QCOMPARE(w.fake.fileDialogs.back().fileName, QStringLiteral("画像(2).jpg"));
     QCOMPARE(w.fake.fileDialogs.back().initialFolder, QString::fromStdString(dir.path()));
     QVERIFY(test::fileExists(stem + "(2).jpg"));

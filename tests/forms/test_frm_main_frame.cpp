@@ -243,8 +243,8 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     Loaded l(1000, 800);
     l.drag({-5000, -5000});
     l.frm.btnSave->click();
-    const Bitmap& cut = l.preview.cutResult().bitmap();
-    QCOMPARE(l.preview.outputMode, OutputMode::Save);
+    const Bitmap& cut = test::lastOutput(l.frm).cutResult().bitmap();
+    QCOMPARE(test::outputCommands(l.frm).lastMode(), OutputMode::Save);
     QCOMPARE(cut.width(), 240);
     QCOMPARE(cut.height(), 320);
     QVERIFY(cut == copyRegion(l.bitmap, 0, 0, 240, 320));
@@ -252,8 +252,8 @@ void FrmMainFrameTest::cutAtFullRateIsTheRegionExactly()
     l.frm.edtPower->setText(QStringLiteral("50"));
     l.drag({-5000, -5000});
     l.frm.btnCopy->click();
-    QCOMPARE(l.preview.outputMode, OutputMode::Copy);
-    QCOMPARE(l.preview.cutResult().width(), 240);
+    QCOMPARE(test::outputCommands(l.frm).lastMode(), OutputMode::Copy);
+    QCOMPARE(test::lastOutput(l.frm).cutResult().width(), 240);
     QCOMPARE(l.frm.frameState().cutSrcWidth, 480);
 }
 
@@ -279,10 +279,10 @@ void FrmMainFrameTest::wholePictureWhenTheCutIsLarger()
     Loaded l(200, 150);
     QCOMPARE(l.frm.udPower->minimum(), 100);
     l.frm.btnSave->click();
-    QVERIFY(l.preview.cutResult().bitmap() == l.bitmap);
+    QVERIFY(test::lastOutput(l.frm).cutResult().bitmap() == l.bitmap);
     l.frm.btnQuickSave->click();
-    QVERIFY(l.preview.cutResult().bitmap() == l.bitmap);
-    QCOMPARE(l.preview.outputMode, OutputMode::Save);
+    QVERIFY(test::lastOutput(l.frm).cutResult().bitmap() == l.bitmap);
+    QCOMPARE(test::outputCommands(l.frm).lastMode(), OutputMode::Save);
 }
 
 void FrmMainFrameTest::formatSwitchRewritesTailTexts()

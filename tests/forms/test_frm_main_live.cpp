@@ -110,8 +110,9 @@ void FrmMainLiveTest::liveSizeIsTheSavedFileInEveryFormat()
         QCOMPARE(fileSize(saved), shown);
         // The preview's own figure is the same size, counted in kB.
         if (f.item != 1)
-            QVERIFY2(w.preview.statusText().contains(QStringLiteral("ファイルサイズ:%1kB").arg((shown + 1023) / 1024)),
-                     qPrintable(w.preview.statusText()));
+            QVERIFY2(test::lastOutput(w.frm).sizeText().contains(
+                         QStringLiteral("ファイルサイズ:%1kB").arg((shown + 1023) / 1024)),
+                     qPrintable(test::lastOutput(w.frm).sizeText()));
     }
     QVERIFY(w.fake.messages.empty());
 }
@@ -179,7 +180,7 @@ void FrmMainLiveTest::limitPicksTheHighestQualityThatFits()
         w.frm.btnSave->click();
         const std::string saved = w.stem + "(1)" + outputExtension(format);
         QCOMPARE(fileSize(saved), w.shownBytes());
-        QVERIFY(w.preview.statusText().contains(QStringLiteral("画質:%1").arg(q)));
+        QVERIFY(test::lastOutput(w.frm).sizeText().contains(QStringLiteral("画質:%1").arg(q)));
     }
     // Without a limit the slider is the user's again.
     w.setLimit(0);

@@ -24,6 +24,7 @@
 #include <string>
 
 #include "forms/main/frm_main.h"
+#include "forms/main/output_commands.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
@@ -187,6 +188,10 @@ inline bool showStarted(TfrmMain& frm)
     frm.show();
     return QTest::qWaitFor([&frm] { return frm.started(); });
 }
+
+// The output the main window's last direct save, copy or cut carried out with no window.
+inline const OutputCommands& outputCommands(const TfrmMain& frm) { return *frm.findChild<OutputCommands*>(); }
+inline const OutputRun& lastOutput(const TfrmMain& frm) { return outputCommands(frm).lastRun(); }
 
 // The main window wired to its preview as the program wires them, with a fake desktop and the
 // preview's temporary JPEG in a folder of its own. Shown once the derived fixture is built.
