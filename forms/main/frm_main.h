@@ -122,8 +122,6 @@ public:
     // tests set them, and the main window takes what they report.
     void setPreviewWindow(TfrmPreview* preview);
     void setRotFreeWindow(TfrmRotFree* rotFree);
-    // The console's output choices for the document as it is now.
-    OutputOptions outputOptions() const;
 
     // An edit called name: make gives the new picture, throwing when it cannot (the error box
     // and the status line say why, and the document stays). The document before it is kept

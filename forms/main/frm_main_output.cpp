@@ -66,16 +66,6 @@ CutResult TfrmMain::MakeCutResult() const
     return cut;
 }
 
-OutputOptions TfrmMain::outputOptions() const
-{
-    OutputOptions options = outputChoices();
-    options.documentPath = doc_.path;
-    options.documentName = currentFileName();
-    if (doc_.path.empty())
-        options.lastOutputPath = outputPathSetting();
-    return options;
-}
-
 void TfrmMain::keyPressEvent(QKeyEvent* event)
 {
     // A main window has no default button of its own: Enter that no control took presses the

@@ -59,6 +59,16 @@ OutputCommands::OutputCommands(TfrmMain& window, MainControls& c) : QObject(&win
         window.failureReport());
 }
 
+OutputOptions OutputCommands::options() const
+{
+    OutputOptions options = c_.outputChoices();
+    options.documentPath = window_.currentFilePath();
+    options.documentName = window_.currentFileName();
+    if (options.documentPath.empty())
+        options.lastOutputPath = readLastOutputPath(window_.settingsPath());
+    return options;
+}
+
 void OutputCommands::requestLiveSize() { liveSize_->request(); }
 
 void OutputCommands::showStatus(const QString& text) { window_.ShowStatus(text, StatusKind::statusOnly); }
@@ -96,14 +106,14 @@ void OutputCommands::run(OutputMode mode, Picture picture, QString cutCommand)
 {
     const auto suspended = c_.suspendResizeCheck();
     if (mode == OutputMode::Preview) {
-        preview_->setCutResult(std::move(picture), window_.outputOptions(), std::move(cutCommand));
+        preview_->setCutResult(std::move(picture), options(), std::move(cutCommand));
         preview_->outputMode = mode;
         preview_->exec();
         return;
     }
     // The one temporary file, which the program removes when it closes.
     hidden_.setTempJpeg(preview_ ? preview_->tempJpeg() : tempJpegPath());
-    hidden_.setCut(std::move(picture), window_.outputOptions(), std::move(cutCommand));
+    hidden_.setCut(std::move(picture), options(), std::move(cutCommand));
     lastMode_ = mode;
     hidden_.carryOut(mode);
 }

@@ -28,6 +28,8 @@ public:
     // The last output carried out with no window, and its mode.
     const OutputRun& lastRun() const { return hidden_; }
     OutputMode lastMode() const { return lastMode_; }
+    // The console's output choices for the document as it is now.
+    OutputOptions options() const;
     // Asks for a new live size once the current burst of changes is over.
     void requestLiveSize();
 

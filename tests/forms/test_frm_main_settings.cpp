@@ -238,7 +238,7 @@ void FrmMainSettingsTest::pngAndWebpFormatsPersist()
         QCOMPARE(frm.rdgpFormatItems->checkedId(), c.item);
         QCOMPARE(frm.rdgpTailItems->button(0)->text(), c.tail);
         QCOMPARE(frm.tbarQual->isEnabled(), c.quality);
-        QCOMPARE(int(frm.outputOptions().format), c.item);
+        QCOMPARE(int(test::outputCommands(frm).options().format), c.item);
     }
     QVERIFY(fake.messages.empty());
 }

@@ -60,7 +60,7 @@ struct Session : test::MainWithPreview {
     // The whole picture through a hidden mode, or shown as a preview (not run modally).
     void run(OutputMode mode)
     {
-        preview.setCutResult(Picture(bitmap), frm.outputOptions());
+        preview.setCutResult(Picture(bitmap), test::outputCommands(frm).options());
         preview.outputMode = mode;
         if (mode != OutputMode::Preview)
             return preview.FormShow();
