@@ -1,6 +1,7 @@
 #include "document/folder_step.h"
 
 #include <algorithm>
+#include <set>
 #include <vector>
 
 #include "base/byte_path.h"
@@ -23,7 +24,49 @@ std::string joinName(const std::string& folder, const std::string& name)
 double shareOf(int c, int n) { return n > 0 ? (c + 0.5) / n : 0.5; }
 int atShare(double share, int n) { return std::clamp(int(share * n), 0, std::max(n - 1, 0)); }
 
+// The name a serial output NAME(n).EXT or NAME-n.EXT was numbered after; empty for any other
+// name.
+std::string_view serialSource(std::string_view stem)
+{
+    std::size_t digits = stem.size();
+    const bool paren = !stem.empty() && stem.back() == ')';
+    if (paren)
+        --digits;
+    const std::size_t end = digits;
+    while (digits > 0 && stem[digits - 1] >= '0' && stem[digits - 1] <= '9')
+        --digits;
+    if (digits == end || digits < 2 || stem[digits - 1] != (paren ? '(' : '-'))
+        return {};
+    return stem.substr(0, digits - 1);
+}
+
+std::string_view stemOf(std::string_view name)
+{
+    const std::size_t dot = name.rfind('.');
+    return dot == std::string_view::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
 }  // namespace
+
+std::vector<std::string> FolderStepper::pictures(const std::string& folder) const
+{
+    std::vector<std::string> names = filesInFolder(folder.empty() ? std::string(".") : folder,
+                                                   [](std::string_view name) { return kindForPath(name).has_value(); });
+    // Pieces cut from a picture of the folder are not the photos the user goes through: a
+    // second pass would land on the first pass's pieces and cut pieces out of pieces.
+    std::set<std::string_view> stems;
+    for (const std::string& name : names)
+        stems.insert(stemOf(name));
+    std::vector<std::string> kept;
+    for (std::string& name : names) {
+        const std::string_view source = serialSource(stemOf(name));
+        if ((source.empty() || !stems.count(source)) && !written_.count(joinName(folder, name)))
+            kept.push_back(std::move(name));
+    }
+    return kept;
+}
+
+void FolderStepper::wrote(const std::string& path) { written_.insert(path); }
 
 IntPoint FolderStepper::Plan::centreOn(int width, int height) const
 {
@@ -35,9 +78,7 @@ FolderStepper::Plan FolderStepper::plan(const Shown& shown, int direction) const
     const bool untouched = !to_.empty() && from_ == shown.document;
     const std::string from = untouched ? to_ : shown.document;
     const std::string folder = folderPart(from);
-    const std::vector<std::string> names =
-        filesInFolder(folder.empty() ? std::string(".") : folder,
-                      [](std::string_view name) { return kindForPath(name).has_value(); });
+    const std::vector<std::string> names = pictures(folder);
     Plan plan;
     plan.count = names.size();
     const auto next = neighbourInOrder(names, fileNamePart(from), direction);

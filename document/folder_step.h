@@ -1,10 +1,13 @@
 #pragma once
-// Stepping through a folder's picture files one key at a time, in natural order, and what a
-// step carries to the next picture: the rate and the frame centre's place the user chose. No Qt.
+// Stepping through a folder's picture files one key at a time, in natural order, passing over
+// the pieces cut from them, and what a step carries to the next picture: the rate and the
+// frame centre's place the user chose. No Qt.
 
 #include <cstddef>
 #include <optional>
+#include <set>
 #include <string>
+#include <vector>
 
 #include "imaging/cut_geometry.h"
 
@@ -36,10 +39,16 @@ public:
     // folder. When nothing changed since the last step it goes on from that step's file (also
     // one that failed to load) with the rate and the place the user chose before.
     Plan plan(const Shown& shown, int direction) const;
+    // A file this program wrote; the steps pass over it.
+    void wrote(const std::string& path);
     // The load of plan.target is over (loaded or not); shown is what the window shows now.
     void landed(const Plan& plan, const Shown& shown);
 
 private:
+    // The folder's picture files, without the serial outputs of its other pictures
+    // (NAME(n).EXT and NAME-n.EXT beside a NAME.*) and the files written here.
+    std::vector<std::string> pictures(const std::string& folder) const;
+
     // What the last step left. The rate and the share are what the user chose; a picture too
     // small for them shows less, and the next one gets them back unless the user changed
     // something in between.
@@ -49,6 +58,7 @@ private:
     int rateShown_ = 0;
     double shareX_ = 0.5, shareY_ = 0.5;
     IntPoint centreShown_;
+    std::set<std::string> written_;
 };
 
 }  // namespace trimlet

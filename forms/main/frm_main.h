@@ -71,6 +71,8 @@ public:
     const std::string& currentFilePath() const { return doc_.path; }
     QString currentFileName() const;
     bool largePictureAnswer() const { return largePictureAnswer_; }
+    // Stepping through the document's folder (PageDown, PageUp).
+    FolderStepper& folderStepper() { return stepper_; }
     QString statusText() const;
 
     // A load on the concatenation page joins the file at joinAt (client coordinates), by

@@ -75,6 +75,7 @@ void OutputCommands::showStatus(const QString& text) { window_.ShowStatus(text, 
 
 void OutputCommands::rememberSaved(const std::string& path)
 {
+    window_.folderStepper().wrote(path);
     // The picture is safely saved; a settings file that refuses the path only loses the
     // proposal for the next pasted picture.
     (void)writeLastOutputPath(window_.settingsPath(), path);

@@ -111,3 +111,26 @@ TEST(FolderStepper, CarriesTheChosenRateAndPlaceUnlessTheUserChangedThem)
     EXPECT_EQ(plan.rate, 70);
     EXPECT_EQ(plan.centreOn(799, 399), (IntPoint{399, 199}));
 }
+
+TEST(FolderStepper, PassesOverThePiecesCutFromThePictures)
+{
+    test::TempDir dir;
+    // Serial outputs of a picture beside it, in either tail and any kind, and pieces of pieces,
+    // go; names that only look numbered, with no picture of that name, stay.
+    for (const char* name : {"IMG_1.heic", "IMG_1(1).jpg", "IMG_1(1)(1).jpg", "IMG_1-2.png", "IMG_2.jpg",
+                             "IMG_2(x).jpg", "notes(3).jpg", "scan-7.png", "(1).jpg", "wall.jpg"})
+        test::writeBytes(dir.file(name), {0});
+    FolderStepper stepper;
+    // A file saved under a name of the user's own goes too.
+    stepper.wrote(dir.file("wall.jpg"));
+    std::vector<std::string> seen;
+    FolderStepper::Shown shown{dir.file("(1).jpg"), 100, {0, 0}, 10, 10};
+    FolderStepper::Plan plan;
+    while (!(plan = stepper.plan(shown, +1)).target.empty()) {
+        stepper.landed(plan, shown = {plan.target, 100, {0, 0}, 10, 10});
+        seen.push_back(plan.target.substr(dir.path().size() + 1));
+        EXPECT_EQ(plan.count, 6u);
+    }
+    EXPECT_EQ(seen,
+              (std::vector<std::string>{"IMG_1.heic", "IMG_2(x).jpg", "IMG_2.jpg", "notes(3).jpg", "scan-7.png"}));
+}
