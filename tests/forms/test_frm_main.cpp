@@ -379,6 +379,7 @@ void FrmMainTest::largePictureQuestion()
     frm.LoadPictureFile(over);
     QCOMPARE(fake.questions.size(), size_t(1));
     QCOMPARE(fake.questions[0].kind, MessageKind::Warning);
+    QCOMPARE(fake.questions[0].byDefault, DefaultAnswer::No);  // Enter keeps it quiet for the run
     QCOMPARE(fake.questions[0].text, text + QStringLiteral("\n\nこの警告を今後も表示しますか？"));
     QCOMPARE(frm.statusText(), text);
     QVERIFY(frm.largePictureAnswer());
