@@ -56,6 +56,14 @@ std::optional<PictureKind> kindForPath(std::string_view path)
     return std::nullopt;
 }
 
+std::vector<std::string_view> pictureExtensions()
+{
+    std::vector<std::string_view> extensions;
+    for (const auto& entry : kFormatTable)
+        extensions.push_back(entry.first);
+    return extensions;
+}
+
 Status settleDecoded(DecodedImage& image, const DecodeLimits& limits)
 {
     if (image.bitmap.empty())

@@ -16,6 +16,8 @@ namespace trimlet {
 // nothing. Content is never
 // inspected to choose a kind.
 std::optional<PictureKind> kindForPath(std::string_view path);
+// The extensions kindForPath knows, in lower case, each once.
+std::vector<std::string_view> pictureExtensions();
 
 // A decoded file before it becomes a Picture: its kind, the decoder's image with the ICC
 // profile applied (see DecodeLimits::colourManagement) but the orientation not yet, and the

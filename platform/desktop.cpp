@@ -68,7 +68,7 @@ public:
         box.exec();
     }
 
-    bool askYesNo(QWidget* parent, MessageKind kind, const QString& text) override
+    bool askYesNo(QWidget* parent, MessageKind kind, const QString& text, DefaultAnswer byDefault) override
     {
         if (ending)
             return false;
@@ -77,7 +77,7 @@ public:
         QPushButton* no = box.addButton(QCoreApplication::translate("Desktop", "いいえ(&N)"), QMessageBox::NoRole);
         yes->setObjectName(QStringLiteral("btnYes"));
         no->setObjectName(QStringLiteral("btnNo"));
-        box.setDefaultButton(yes);
+        box.setDefaultButton(byDefault == DefaultAnswer::Yes ? yes : no);
         box.setEscapeButton(no);
         box.exec();
         return box.clickedButton() == yes;

@@ -18,6 +18,9 @@ namespace trimlet {
 // Message-box kinds in the order the status reports number them.
 enum class MessageKind { Warning = 0, Error = 1, Information = 2, Confirmation = 3 };
 
+// The button of a question that Enter presses.
+enum class DefaultAnswer { Yes, No };
+
 // Title of the message box of each kind: "警告", "エラー", "情報", "確認".
 QString messageTitle(MessageKind kind);
 
@@ -39,7 +42,7 @@ public:
     // A modal box with one OK button.
     virtual void message(QWidget* parent, MessageKind kind, const QString& text) = 0;
     // A modal box with "はい(&Y)" and "いいえ(&N)"; true only for Yes (closing the box is No).
-    virtual bool askYesNo(QWidget* parent, MessageKind kind, const QString& text) = 0;
+    virtual bool askYesNo(QWidget* parent, MessageKind kind, const QString& text, DefaultAnswer byDefault) = 0;
     // Open and save dialogs: the chosen path, or an empty string when cancelled.
     virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;

@@ -545,6 +545,10 @@ Error code 8: there is not enough memory to run this command.</translation>
         <source>フォルダ %1 を開けませんでした。</source>
         <translation>Could not open the folder %1.</translation>
     </message>
+    <message>
+        <source>すべての画像ファイル (%1)</source>
+        <translation>All picture files (%1)</translation>
+    </message>
 </context>
 <context>
     <name>SlotStrip</name>

@@ -145,8 +145,8 @@ void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoin
         ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
         if (largePictureAnswer_) {
             trace("question-asked");
-            largePictureAnswer_ = desktop().askYesNo(this, MessageKind::Warning,
-                                                     tr(kLargePictureText) + tr("\n\nこの警告を今後も表示しますか？"));
+            const QString question = tr(kLargePictureText) + tr("\n\nこの警告を今後も表示しますか？");
+            largePictureAnswer_ = desktop().askYesNo(this, MessageKind::Warning, question, DefaultAnswer::No);
             trace("question-answered");
         }
     }

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "base/byte_path.h"
+#include "codecs/picture_file.h"
 #include "codecs/shell_link.h"
 #include "forms/widgets/path_text.h"
 #include "platform/paths.h"
@@ -19,6 +20,16 @@ bool hasLinkExtension(const std::string& path)
     const std::string name = fileNamePart(path);
     const std::size_t dot = name.rfind('.');
     return dot != std::string::npos && QByteArray::fromStdString(name.substr(dot)).toLower() == ".lnk";
+}
+
+// A filter of every extension a picture is read by, so that no kind is hidden until the user
+// picks its own filter. Dialogs match filters regardless of case, as the loaders do.
+QString allPicturesFilter()
+{
+    QStringList patterns;
+    for (const std::string_view extension : pictureExtensions())
+        patterns << QStringLiteral("*.") + QLatin1String(extension);
+    return QCoreApplication::translate("MainFiles", "すべての画像ファイル (%1)").arg(patterns.join(u' '));
 }
 
 }  // namespace
@@ -41,7 +52,8 @@ FileDialogRequest openPictureRequest(const std::string& lastSaved)
     if (folder.empty() || !std::filesystem::is_directory(folder, ec))
         folder = defaultPictureFolder(executablePath());
     request.initialFolder = displayPath(utf8Ancestor(folder));
-    request.filters = {QStringLiteral("bitmap files (*.bmp)"),
+    request.filters = {allPicturesFilter(),
+                       QStringLiteral("bitmap files (*.bmp)"),
                        QStringLiteral("GIF files (*.gif)"),
                        QStringLiteral("JPEG files (*.jpg *.jpeg)"),
                        QStringLiteral("PNG files (*.png)"),
@@ -50,7 +62,7 @@ FileDialogRequest openPictureRequest(const std::string& lastSaved)
                        QStringLiteral("HEIF files (*.heic *.heif)"),
                        QStringLiteral("TIFF files (*.tif *.tiff)"),
                        QCoreApplication::translate("MainFiles", "すべてのファイル (*)")};
-    request.selectedFilter = 2;
+    request.selectedFilter = 0;
     request.defaultSuffix = QStringLiteral("jpg");
     return request;
 }

@@ -18,7 +18,7 @@ namespace trimlet {
 std::string resolvePictureShortcut(const std::string& requested);
 
 // The open dialog for pictures: it starts in the folder of the last saved picture while that
-// exists, else in the default picture folder.
+// exists, else in the default picture folder, and first shows every picture it can read.
 FileDialogRequest openPictureRequest(const std::string& lastSaved);
 
 // The folder button's folder: the document's, else the last saved picture's, else the default.

@@ -207,6 +207,13 @@ bool TfrmRotFree::eventFilter(QObject* watched, QEvent* event)
             if (edtDegree->text().size() - edtDegree->selectedText().size() >= 3)
                 return true;
         }
+    } else if (watched == edtDegree && event->type() == QEvent::FocusIn) {
+        // Selected, what is typed replaces the angle (a kept "0" turned "-45" into 45), also at
+        // each opening, where the focus comes with the window. A click places the cursor, and a
+        // closed context menu gives the field back as it was.
+        const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+        if (reason != Qt::MouseFocusReason && reason != Qt::PopupFocusReason)
+            edtDegree->selectAll();
     } else if (watched == edtDegree && event->type() == QEvent::FocusOut) {
         edtDegreeExit();
     } else if (event->type() == QEvent::Wheel) {

@@ -20,9 +20,9 @@ T takeFront(std::deque<T>& queue, T otherwise)
 
 void FakeDesktop::message(QWidget*, MessageKind kind, const QString& text) { messages.push_back({kind, text}); }
 
-bool FakeDesktop::askYesNo(QWidget*, MessageKind kind, const QString& text)
+bool FakeDesktop::askYesNo(QWidget*, MessageKind kind, const QString& text, DefaultAnswer byDefault)
 {
-    questions.push_back({kind, text});
+    questions.push_back({kind, text, byDefault});
     return takeFront(yesNoAnswers, false);
 }
 

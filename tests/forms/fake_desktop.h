@@ -14,13 +14,18 @@ public:
         MessageKind kind;
         QString text;
     };
+    struct Question {
+        MessageKind kind;
+        QString text;
+        DefaultAnswer byDefault;
+    };
 
     FakeDesktop() { setDesktop(this); }
     ~FakeDesktop() override { setDesktop(nullptr); }
 
     // What the program showed, in order.
     std::vector<Shown> messages;
-    std::vector<Shown> questions;
+    std::vector<Question> questions;
     std::vector<FileDialogRequest> fileDialogs;
     std::vector<QUrl> openedUrls;
 
@@ -42,7 +47,7 @@ public:
     QStringList freeSpaceFolders;
 
     void message(QWidget*, MessageKind kind, const QString& text) override;
-    bool askYesNo(QWidget*, MessageKind kind, const QString& text) override;
+    bool askYesNo(QWidget*, MessageKind kind, const QString& text, DefaultAnswer byDefault) override;
     QString openFileName(QWidget*, const FileDialogRequest& request) override;
     QString saveFileName(QWidget*, const FileDialogRequest& request) override;
     std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;

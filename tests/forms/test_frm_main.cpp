@@ -379,6 +379,7 @@ void FrmMainTest::largePictureQuestion()
     frm.LoadPictureFile(over);
     QCOMPARE(fake.questions.size(), size_t(1));
     QCOMPARE(fake.questions[0].kind, MessageKind::Warning);
+    QCOMPARE(fake.questions[0].byDefault, DefaultAnswer::No);  // Enter keeps it quiet for the run
     QCOMPARE(fake.questions[0].text, text + QStringLiteral("\n\nこの警告を今後も表示しますか？"));
     QCOMPARE(frm.statusText(), text);
     QVERIFY(frm.largePictureAnswer());
@@ -403,13 +404,31 @@ void FrmMainTest::openDialog()
     QCOMPARE(fake.fileDialogs.size(), size_t(1));
     const FileDialogRequest& r = fake.fileDialogs[0];
     const QStringList filters = {
-        QStringLiteral("bitmap files (*.bmp)"),       QStringLiteral("GIF files (*.gif)"),
-        QStringLiteral("JPEG files (*.jpg *.jpeg)"),  QStringLiteral("PNG files (*.png)"),
-        QStringLiteral("WebP files (*.webp)"),        QStringLiteral("AVIF files (*.avif)"),
-        QStringLiteral("HEIF files (*.heic *.heif)"), QStringLiteral("TIFF files (*.tif *.tiff)"),
+        QStringLiteral(
+            "すべての画像ファイル (*.bmp *.jpeg *.jpg *.gif *.png *.avif *.heic *.heif *.tif *.tiff *.webp)"),
+        QStringLiteral("bitmap files (*.bmp)"),
+        QStringLiteral("GIF files (*.gif)"),
+        QStringLiteral("JPEG files (*.jpg *.jpeg)"),
+        QStringLiteral("PNG files (*.png)"),
+        QStringLiteral("WebP files (*.webp)"),
+        QStringLiteral("AVIF files (*.avif)"),
+        QStringLiteral("HEIF files (*.heic *.heif)"),
+        QStringLiteral("TIFF files (*.tif *.tiff)"),
         QStringLiteral("すべてのファイル (*)")};
     QCOMPARE(r.filters, filters);
-    QCOMPARE(r.filters[r.selectedFilter], QStringLiteral("JPEG files (*.jpg *.jpeg)"));
+    QCOMPARE(r.selectedFilter, 0);
+    // The first filter is every kind's filter together, and each of its names is one a picture
+    // is read by, in capitals too.
+    const auto patterns = [](const QString& filter) { return filter.section(u'(', 1).chopped(1).split(u' '); };
+    QStringList kinds;
+    for (qsizetype i = 1; i + 1 < r.filters.size(); ++i)
+        kinds += patterns(r.filters[i]);
+    QStringList all = patterns(r.filters[0]);
+    for (const QString& pattern : all)
+        QVERIFY2(kindForPath((QStringLiteral("A") + pattern.mid(1).toUpper()).toStdString()), qPrintable(pattern));
+    all.sort();
+    kinds.sort();
+    QCOMPARE(all, kinds);
     QCOMPARE(r.defaultSuffix, QStringLiteral("jpg"));
     QCOMPARE(r.initialFolder, QFileInfo(QString::fromStdString(executablePath())).absolutePath());
     QVERIFY(frm.statusText().isEmpty());

@@ -120,6 +120,7 @@ private slots:
     void completedRotationClosesAndReports();
     void liveModeRepairsTextAtOnce();
     void liveModeTakesATypedNegativeAngle();
+    void typingReplacesTheAngleOnEveryOpening();
     void controlKeysWorkInTheAngle();
     void opensBesideThePictureAndKeepsItsPlace();
     void placementKeepsClearOfThePicture();
@@ -242,6 +243,37 @@ void FrmRotFreeTest::liveModeTakesATypedNegativeAngle()
     r.rotFree.btnOK->click();
     QCOMPARE(r.frm.statusText(), QStringLiteral("-45°回転"));
     QVERIFY(r.frm.editingPicture().bitmap() == *rotateBilinear(r.bitmap, -45, Rgb{255, 255, 255}));
+}
+
+void FrmRotFreeTest::typingReplacesTheAngleOnEveryOpening()
+{
+    // Opened from the main window and typed into at once: the first opening, then one after
+    // 実行 by its key left the field focused, then one after a click on 実行 took the focus.
+    Rig r(41, 23);
+    Bitmap expected = r.bitmap;
+    for (const int angle : {-45, -20, -7}) {
+        const QString typed = QString::number(angle);
+        bool focused = false;
+        bool previewed = false;
+        QTimer::singleShot(0, [&] {
+            focused = QTest::qWaitForWindowActive(&r.rotFree) && QApplication::focusWidget() == r.rotFree.edtDegree;
+            QTest::keyClicks(QApplication::focusWidget(), typed);
+            previewed = r.rotFree.degree() == angle && fromQImage(r.frm.imgRotPreview->image()) ==
+                                                           rotationPreview(expected, angle, Rgb{255, 255, 255});
+            if (angle == -20)
+                r.rotFree.btnOK->setFocus(Qt::MouseFocusReason);
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_R, Qt::AltModifier);
+            // A key that missed would leave the window open: a failure below, not a test that never ends.
+            if (!QTest::qWaitFor([&] { return !r.rotFree.isVisible(); }))
+                r.rotFree.reject();
+        });
+        r.frm.btnRotFree->click();
+        QVERIFY2(focused, qPrintable(typed));
+        QVERIFY2(previewed, qPrintable(typed));
+        QCOMPARE(r.frm.statusText(), typed + QStringLiteral("°回転"));
+        expected = *rotateBilinear(expected, angle, Rgb{255, 255, 255});
+        QVERIFY2(r.frm.editingPicture().bitmap() == expected, qPrintable(typed));
+    }
 }
 
 void FrmRotFreeTest::controlKeysWorkInTheAngle()

@@ -1,6 +1,6 @@
 // The real desktop's dialogs as a person meets them: the name box is wide enough for its
-// title, a folder the desktop cannot open is reported, and once the session ends nothing
-// opens that would wait for an answer.
+// title, Enter gives a question's default answer, a folder the desktop cannot open is
+// reported, and once the session ends nothing opens that would wait for an answer.
 
 #include <QtTest>
 
@@ -67,6 +67,17 @@ private slots:
                  std::optional<QString>(QStringLiteral("壁紙")));
     }
 
+    void enterGivesTheQuestionsDefaultAnswer()
+    {
+        for (const DefaultAnswer byDefault : {DefaultAnswer::Yes, DefaultAnswer::No}) {
+            bool answer = byDefault == DefaultAnswer::No;
+            QVERIFY(opensAWindow(
+                [&] { answer = desktop().askYesNo(nullptr, MessageKind::Warning, QStringLiteral("?"), byDefault); },
+                [](QWidget* box) { QTest::keyClick(box->focusWidget() ? box->focusWidget() : box, Qt::Key_Return); }));
+            QCOMPARE(answer, byDefault == DefaultAnswer::Yes);
+        }
+    }
+
     void folderTheDesktopCannotOpenIsReported()
     {
         // Without a program to hand folders to, as on a desktop with no file manager; then
@@ -99,8 +110,9 @@ private slots:
         setSessionEnding();
         QVERIFY(sessionEnding());
         QVERIFY(!opensAWindow([] { desktop().message(nullptr, MessageKind::Warning, QStringLiteral("終わり")); }));
-        QVERIFY(
-            !opensAWindow([] { QVERIFY(!desktop().askYesNo(nullptr, MessageKind::Warning, QStringLiteral("?"))); }));
+        QVERIFY(!opensAWindow([] {
+            QVERIFY(!desktop().askYesNo(nullptr, MessageKind::Warning, QStringLiteral("?"), DefaultAnswer::Yes));
+        }));
         QVERIFY(!opensAWindow([] { QVERIFY(desktop().openFileName(nullptr, {}).isEmpty()); }));
         QVERIFY(!opensAWindow([] { QVERIFY(desktop().saveFileName(nullptr, {}).isEmpty()); }));
         QVERIFY(!opensAWindow([] { QVERIFY(!desktop().chooseColor(nullptr, Qt::red)); }));
