@@ -841,6 +841,10 @@ The file name is too long.</translation>
         <source>ページ %1 を開けませんでした。</source>
         <translation>Could not open the page %1.</translation>
     </message>
+    <message>
+        <source>使用ライブラリ:</source>
+        <translation>Libraries used:</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::TfrmMain</name>
