@@ -14,9 +14,25 @@ namespace trimlet {
 
 namespace {
 
+IoCause causeOf(int err)
+{
+    switch (err) {
+    case ENOSPC:
+    case EDQUOT: return IoCause::DiskFull;
+    case EACCES:
+    case EPERM:
+    case EROFS: return IoCause::NotAllowed;
+    case ENAMETOOLONG: return IoCause::NameTooLong;
+    default: return IoCause::Unknown;
+    }
+}
+
 Error ioError(const std::string& what, const std::string& path, int err)
 {
-    return makeError(err == EEXIST ? ErrorCode::Exists : ErrorCode::Io, what + " " + path + ": " + std::strerror(err));
+    Error error =
+        makeError(err == EEXIST ? ErrorCode::Exists : ErrorCode::Io, what + " " + path + ": " + std::strerror(err));
+    error.cause = causeOf(err);
+    return error;
 }
 
 struct Fd {

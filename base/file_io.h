@@ -56,7 +56,8 @@ struct WriteOptions {
 // file never carries execute, set-uid or set-gid bits. NoReplace fails with Exists when path
 // already exists (checked atomically at the move). A crash leaves no temporary behind, or
 // (where the file system has no nameless temporaries) one that the next write into that
-// folder removes once it is a day old.
+// folder removes once it is a day old. A failure's cause tells a full disk, a refused folder
+// and a name too long apart.
 Status writeFileAtomic(const std::string& path, Bytes bytes, const WriteOptions& options);
 Status writeFileAtomic(const std::string& path, Bytes bytes, WriteMode mode = WriteMode::Replace);
 

@@ -16,9 +16,18 @@ enum class ErrorCode {
     Invalid,      // a caller passed something unusable (empty picture, bad quality)
 };
 
+// Why the system refused to read or write a file, where it said so; Unknown for any other error.
+enum class IoCause {
+    Unknown,
+    DiskFull,     // no space left, or the user's quota spent
+    NotAllowed,   // no permission, or a read-only file system
+    NameTooLong,  // a name or the whole path longer than the file system takes
+};
+
 struct Error {
     ErrorCode code;
     std::string message;
+    IoCause cause = IoCause::Unknown;
 };
 
 template <class T>

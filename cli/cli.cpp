@@ -79,6 +79,19 @@ Result<EncodedOutput> encodeFor(const Bitmap& bitmap, PictureKind kind, const Re
     return encoded;
 }
 
+// A failed write with its cause in words, as the system's own text may be in another language
+// or name no cause at all.
+Error writeFailure(Error error)
+{
+    switch (error.cause) {
+    case IoCause::DiskFull: error.message += " (the disk is full)"; break;
+    case IoCause::NotAllowed: error.message += " (no permission to write in that folder, or it is read-only)"; break;
+    case IoCause::NameTooLong: error.message += " (the file name is too long)"; break;
+    case IoCause::Unknown: break;
+    }
+    return error;
+}
+
 // Writes under the first free serial name beside the input; a name taken meanwhile by someone
 // else is skipped, never replaced.
 Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, const Request& req)
@@ -89,7 +102,7 @@ Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, c
     const SerialPlace place{input, req.tail.value_or(SerialTail::Paren)};
     SerialSave save = trimlet::saveSerial(place, {encoded.value().format, encoded.value().bytes});
     if (!save.written)
-        return save.written.error();
+        return writeFailure(save.written.error());
     return std::move(save.name);
 }
 
@@ -218,7 +231,7 @@ Result<std::string> convert(const Request& req, const std::string& input)
     const Status written = writeOutputFile(req.output, {encoded.value().format, encoded.value().bytes},
                                            req.force ? WriteMode::Replace : WriteMode::NoReplace);
     if (!written)
-        return written.error();
+        return writeFailure(written.error());
     return req.output;
 }
 

@@ -95,7 +95,7 @@ struct OutputFile {
 };
 
 // Writes the output to path, all or nothing; NoReplace fails with Exists when path is taken.
-// Short of memory gives Io.
+// Short of memory gives Io. The error carries the system's cause as writeFileAtomic gives it.
 Status writeOutputFile(const std::string& path, const OutputFile& output, WriteMode mode);
 
 // Where serial names are counted: NAME(1), NAME(2)… or NAME-1… beside base, NAME being its

@@ -760,6 +760,18 @@ Check that the disk has enough free space.</translation>
         <source>画像の枠内をクリップボードにコピー</source>
         <translation>Copied the framed part to the clipboard</translation>
     </message>
+    <message>
+        <source>ファイル %1 を保存できませんでした。
+フォルダに書き込む権限がありません。</source>
+        <translation>Could not save the file %1.
+You have no permission to write in the folder.</translation>
+    </message>
+    <message>
+        <source>ファイル %1 を保存できませんでした。
+ファイル名が長すぎます。</source>
+        <translation>Could not save the file %1.
+The file name is too long.</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::PresetCommands</name>
@@ -832,6 +844,10 @@ Check that the disk has enough free space.</translation>
     <message>
         <source>ページ %1 を開けませんでした。</source>
         <translation>Could not open the page %1.</translation>
+    </message>
+    <message>
+        <source>使用ライブラリ:</source>
+        <translation>Libraries used:</translation>
     </message>
 </context>
 <context>

@@ -7,8 +7,10 @@
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QScreen>
+#include <algorithm>
 
 #include "base/version.h"
+#include "codecs/library_versions.h"
 #include "forms/widgets/app_icon.h"
 #include "platform/desktop.h"
 
@@ -43,6 +45,33 @@ void setPixelSize(QLabel* label, int pixels)
     font.setPixelSize(pixels);
     label->setFont(font);
     label->adjustSize();
+}
+
+// Lines of the credits' small print under the panel.
+constexpr int kCreditLine = 16;
+
+// "Qt 6.4.2", then the codecs' libraries.
+QStringList libraryTexts()
+{
+    QStringList texts{QStringLiteral("Qt ") + QString::fromLatin1(qVersion())};
+    for (const LibraryVersion& library : codecLibraries())
+        texts << QString::fromStdString(library.version.empty() ? library.name : library.name + " " + library.version);
+    return texts;
+}
+
+// The libraries in two columns from top down; gives the bottom of the last line.
+int addLibraries(QWidget* parent, int top)
+{
+    const QStringList texts = libraryTexts();
+    const int rows = int(texts.size() + 1) / 2;
+    int bottom = top;
+    for (int i = 0; i < texts.size(); ++i) {
+        QLabel* label = addLabel(parent, QStringLiteral("lblLibrary%1").arg(i), texts[i], 16 + i / rows * 168,
+                                 top + i % rows * kCreditLine);
+        setPixelSize(label, 11);
+        bottom = std::max(bottom, label->geometry().bottom() + 1);
+    }
+    return bottom;
 }
 
 }  // namespace
@@ -97,6 +126,9 @@ TfrmAboutBox::TfrmAboutBox(QWidget* parent) : QDialog(parent)
         11);
     setPixelSize(addLabel(this, QStringLiteral("Label4"), tr("GIF 形式の読み書きに giflib を使っています。"), 8, 192),
                  11);
+    setPixelSize(addLabel(this, QStringLiteral("lblLibraries"), tr("使用ライブラリ:"), 8, 192 + kCreditLine), 11);
+    // The window grows to every library the program is made of.
+    setFixedSize(353, addLibraries(this, 192 + 2 * kCreditLine) + 8);
 
     // Moving marks the dialog as placed, so Qt does not re-centre it over its parent.
     if (const QScreen* where = screen())

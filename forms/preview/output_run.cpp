@@ -73,6 +73,20 @@ QString OutputRun::tempFailureText() const
         .arg(displayPath(tempJpeg_));
 }
 
+// A full disk, and whatever the system did not name, keep the program's own words.
+QString OutputRun::saveFailureText(const std::string& name, IoCause cause)
+{
+    const QString shown = displayPath(name);
+    switch (cause) {
+    case IoCause::NotAllowed:
+        return tr("ファイル %1 を保存できませんでした。\nフォルダに書き込む権限がありません。").arg(shown);
+    case IoCause::NameTooLong: return tr("ファイル %1 を保存できませんでした。\nファイル名が長すぎます。").arg(shown);
+    case IoCause::DiskFull:
+    case IoCause::Unknown: break;
+    }
+    return tr("ファイル %1 の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。").arg(shown);
+}
+
 QString OutputRun::overLimitText() const
 {
     const std::uint64_t kilobytes = kilobytesOf(build_.encoded.bytes.size());
@@ -207,9 +221,7 @@ bool OutputRun::save(bool saveAs)
         written = std::move(serial.written);
     }
     if (!written) {
-        report(MessageKind::Error,
-               tr("ファイル %1 の保存に失敗しました。\nディスクの空き容量が充分かどうかを確認してください。")
-                   .arg(displayPath(name)));
+        report(MessageKind::Error, saveFailureText(name, written.error().cause));
         return false;
     }
     status(withCutCommand(tr("%1 を保存しました。").arg(displayPath(name))));

@@ -78,6 +78,7 @@ private:
     void act(OutputMode mode);
     bool enoughFreeSpace();
     QString tempFailureText() const;
+    static QString saveFailureText(const std::string& name, IoCause cause);
     QString buildFailureText() const;
     QString overLimitText() const;
     SerialPlace serialPlace() const;

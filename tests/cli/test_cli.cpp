@@ -248,6 +248,32 @@ TEST_F(CliFiles, FailuresWriteNothing)
     EXPECT_FALSE(test::fileExists(dir.file("b.jpg")));
 }
 
+TEST_F(CliFiles, WriteFailuresNameTheirCause)
+{
+    // A serial name one past the file system's 255 bytes, from an input whose name fits.
+    const std::string stem(250, 'n');
+    ASSERT_TRUE(writeBmpFile(test::photoLike(4, 3), dir.file(stem + ".bmp")));
+    const CliRun tooLong = runCli({dir.file(stem + ".bmp"), "--save"});
+    EXPECT_EQ(tooLong.status, 1);
+    EXPECT_NE(tooLong.err.find(dir.file(stem + "(1).jpg") + ": "), std::string::npos) << tooLong.err;
+    EXPECT_TRUE(tooLong.err.ends_with(" (the file name is too long)\n")) << tooLong.err;
+
+    std::filesystem::create_directory(dir.file("ro"));
+    const test::ReadOnlyFolder readOnly(dir.file("ro"));
+    if (!readOnly.ok())
+        GTEST_SKIP() << "cannot make a read-only folder here";
+    // Refused whether it may replace or not.
+    for (const std::vector<std::string>& args : {std::vector<std::string>{input, "--output", dir.file("ro/out.png")},
+                                                 {input, "--output", dir.file("ro/out.png"), "--force"}}) {
+        const CliRun refused = runCli(args);
+        EXPECT_EQ(refused.status, 1);
+        EXPECT_EQ(refused.err.rfind("trimlet-cli: " + input + ": ", 0), 0u) << refused.err;
+        EXPECT_TRUE(refused.err.ends_with(" (no permission to write in that folder, or it is read-only)\n"))
+            << refused.err;
+    }
+    EXPECT_EQ(test::entryNames(dir.file("ro")), std::vector<std::string>{});
+}
+
 TEST_F(CliFiles, CutTakesTheFramedRegionAsTheWindowDoes)
 {
     const Bitmap picture = test::photoLike(1000, 800);

@@ -4,6 +4,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <functional>
+#include <string>
 
 #include "forms/about/frm_about_box.h"
 #include "tests/forms/fake_desktop.h"
@@ -31,6 +32,11 @@ private slots:
         QVERIFY(label(box, "Label3")->text().contains(QStringLiteral("libpng")));
         QVERIFY(label(box, "Label4")->text().contains(QStringLiteral("giflib")));
         QVERIFY(!label(box, "imgProgramIcon")->pixmap().isNull());
+        // Every library the program is made of, in the window's order, with its version.
+        QStringList named;
+        for (int i = 0; const QLabel* each = label(box, ("lblLibrary" + std::to_string(i)).c_str()); ++i)
+            named << each->text();
+        QCOMPARE(named.join(QLatin1Char('|')), QStringLiteral(TRIMLET_EXPECTED_LIBRARIES));
 
         QCoreApplication::setApplicationName(QStringLiteral("trimlet beta"));
         QCOMPARE(label(TfrmAboutBox(), "lblProductName")->text(), QStringLiteral("trimlet beta"));
@@ -39,11 +45,19 @@ private slots:
     void fixedSizeCentredAndEveryTextFits()
     {
         TfrmAboutBox box;
-        QCOMPARE(box.minimumSize(), QSize(353, 207));
-        QCOMPARE(box.maximumSize(), QSize(353, 207));
+        // As wide as ever, and as much taller as the list of libraries needs.
+        QCOMPARE(box.minimumSize(), box.maximumSize());
+        QCOMPARE(box.width(), 353);
+        QVERIFY(box.height() > 207);
         QCOMPARE(box.geometry().center(), box.screen()->availableGeometry().center());
-        for (const QLabel* each : box.findChildren<QLabel*>())
+        const QList<QLabel*> labels = box.findChildren<QLabel*>();
+        for (const QLabel* each : labels) {
             QVERIFY2(each->parentWidget()->rect().contains(each->geometry()), qPrintable(each->objectName()));
+            for (const QLabel* other : labels)
+                QVERIFY2(each == other || each->parentWidget() != other->parentWidget() ||
+                             !each->geometry().intersects(other->geometry()),
+                         qPrintable(each->objectName() + QLatin1Char(' ') + other->objectName()));
+        }
     }
 
     void clickingTheLinkOpensThePage()

@@ -137,6 +137,7 @@ private slots:
     void saveAsOffersTheChosenFormat();
     void pictureTooWideForWebpPointsToPng();
     void aFullDiskFailsInWords();
+    void aRefusedFolderAndALongNameFailInTheirOwnWords();
     void aloneItWritesWithTheQualityFormatAndTailGiven();
     void aloneAPictureWithoutFileIsNamedAfterTheLastOutput();
     void aloneCopiesAndReportsInOrder();
@@ -363,7 +364,11 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
     for (const std::string& target : refusing) {
         s.fake.fileAnswers = {QString::fromStdString(target)};
         s.preview.btnSaveAs->click();
-        QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + target) + kMessage4);
+        // A locked folder says so; a path through a file is no cause the system names.
+        const QString why = target.find("locked") != std::string::npos
+                                ? QStringLiteral(" を保存できませんでした。\nフォルダに書き込む権限がありません。")
+                                : kMessage4;
+        QCOMPARE(s.lastMessage(), QString::fromStdString("ファイル " + target) + why);
     }
 
     // A disk that fills up during the write leaves no truncated picture, not even a hidden one.
@@ -690,6 +695,34 @@ void FrmPreviewTest::aFullDiskFailsInWords()
     QCOMPARE(s.frm.statusText(),
              QString::fromStdString("ファイル " + small + "/dog(1).jpg") + QStringLiteral(" の保存に失敗しました。"));
     QCOMPARE(test::entryNames(small), (std::vector<std::string>{"dog.png", "filler"}));
+}
+
+void FrmPreviewTest::aRefusedFolderAndALongNameFailInTheirOwnWords()
+{
+    Session s;
+    const std::string folder = fs::path(s.load("ro/cat.png")).parent_path();
+    {
+        const test::ReadOnlyFolder readOnly(folder);
+        if (!readOnly.ok())
+            QSKIP("cannot make a read-only folder here");
+        s.frm.btnQuickSave->click();
+        const QString target = QString::fromStdString("ファイル " + folder + "/cat(1).jpg");
+        QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
+        QCOMPARE(s.lastMessage(),
+                 target + QStringLiteral(" を保存できませんでした。\nフォルダに書き込む権限がありません。"));
+        QCOMPARE(s.frm.statusText(), target + QStringLiteral(" を保存できませんでした。"));
+        QCOMPARE(test::entryNames(folder), std::vector<std::string>{"cat.png"});
+    }
+
+    // The picture's own name fits the file system's 255 bytes; its serial name does not.
+    const std::string stem(250, 'n');
+    s.load(stem + ".png");
+    s.frm.btnQuickSave->click();
+    const QString target = QString::fromStdString("ファイル " + s.dir.file(stem + "(1).jpg"));
+    QCOMPARE(s.lastMessage(), target + QStringLiteral(" を保存できませんでした。\nファイル名が長すぎます。"));
+    QCOMPARE(s.frm.statusText(), target + QStringLiteral(" を保存できませんでした。"));
+    QCOMPARE(test::entryNames(s.dir.path()), (std::vector<std::string>{stem + ".png", "ro"}));
+    QCOMPARE(s.outputPath(), std::string("(none)"));
 }
 
 void FrmPreviewTest::aloneItWritesWithTheQualityFormatAndTailGiven()

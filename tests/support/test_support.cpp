@@ -10,8 +10,12 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/mount.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
+#include <utility>
 
 namespace trimlet::test {
 
@@ -92,6 +96,24 @@ void withFileSizeLimit(std::uint64_t maxBytes, const std::function<void()>& fn)
     fn();
     ::setrlimit(RLIMIT_FSIZE, &old);
     std::signal(SIGXFSZ, oldHandler);
+}
+
+ReadOnlyFolder::ReadOnlyFolder(std::string folder) : folder_(std::move(folder))
+{
+    if (::geteuid() != 0) {
+        ok_ = ::chmod(folder_.c_str(), 0555) == 0;
+        return;
+    }
+    mounted_ = ::mount(folder_.c_str(), folder_.c_str(), nullptr, MS_BIND, nullptr) == 0;
+    ok_ = mounted_ && ::mount(nullptr, folder_.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) == 0;
+}
+
+ReadOnlyFolder::~ReadOnlyFolder()
+{
+    if (mounted_)
+        ::umount2(folder_.c_str(), MNT_DETACH);
+    else if (ok_)
+        ::chmod(folder_.c_str(), 0755);
 }
 
 std::vector<std::uint8_t> toPpm(const Bitmap& bitmap)

@@ -43,6 +43,23 @@ bool haveProgram(const std::string& name);
 // Runs fn with every file write limited to maxBytes, as on a disk that fills up.
 void withFileSizeLimit(std::uint64_t maxBytes, const std::function<void()>& fn);
 
+// Makes a folder refuse writing while the object lives: a read-only bind mount for root, whom
+// permissions do not stop, its write bits taken away for anyone else. ok() is false where
+// neither took.
+class ReadOnlyFolder {
+public:
+    explicit ReadOnlyFolder(std::string folder);
+    ~ReadOnlyFolder();
+    ReadOnlyFolder(const ReadOnlyFolder&) = delete;
+    ReadOnlyFolder& operator=(const ReadOnlyFolder&) = delete;
+    bool ok() const { return ok_; }
+
+private:
+    std::string folder_;
+    bool mounted_ = false;
+    bool ok_ = false;
+};
+
 // Binary PPM (P6) of the bitmap's pixels, and back. fromPnm also takes P5 (grey) as equal
 // blue, green, red.
 std::vector<std::uint8_t> toPpm(const Bitmap& bitmap);
