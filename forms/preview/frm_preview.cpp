@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QScreen>
@@ -20,10 +21,12 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <cmath>
 #include <filesystem>
 
 #include "base/byte_path.h"
 #include "document/output_job.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/widgets/guarded.h"
 #include "forms/widgets/path_text.h"
 #include "platform/desktop.h"
@@ -47,6 +50,29 @@ QPushButton* commandButton(QWidget* parent, const char* name, const QString& cap
     b->setToolTip(hint);
     return b;
 }
+
+// The logical extent that holds a picture of that many screen pixels.
+QSize logicalSize(const QSize& device, qreal ratio)
+{
+    const auto extent = [ratio](int d) { return int(std::ceil(d / ratio - 1e-6)); };
+    return {extent(device.width()), extent(device.height())};
+}
+
+// Shows its pixmap one picture pixel on one screen pixel at every ratio, as this window exists
+// to judge compression; a label would scale it by the ratio and smooth it.
+class DevicePixelLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+
+protected:
+    void paintEvent(QPaintEvent*) override
+    {
+        QPainter p(this);
+        paintInDevicePixels(p, rect());
+        const QPixmap shown = pixmap();
+        p.drawPixmap(QRect(QPoint(0, 0), shown.size()), shown);
+    }
+};
 
 }  // namespace
 
@@ -90,9 +116,9 @@ void TfrmPreview::buildControls()
     sbImgScroll->verticalScrollBar()->setSingleStep(kWheelStep);
     sbImgScroll->horizontalScrollBar()->setSingleStep(kWheelStep);
     pnlImages_ = new QWidget;
-    imgCutSrc = new QLabel(pnlImages_);
+    imgCutSrc = new DevicePixelLabel(pnlImages_);
     imgCutSrc->setObjectName(QStringLiteral("imgCutSrc"));
-    imgPreview = new QLabel(pnlImages_);
+    imgPreview = new DevicePixelLabel(pnlImages_);
     imgPreview->setObjectName(QStringLiteral("imgPreview"));
     for (QLabel* image : {imgCutSrc, imgPreview}) {
         image->move(0, 0);
@@ -249,8 +275,10 @@ void TfrmPreview::showImage(QLabel* image)
     // Hidden runs never show the pictures; a large one would be copied twice for nothing.
     if (outputMode == OutputMode::Preview) {
         const Picture& picture = image == imgCutSrc ? run_.cutResult() : run_.output().decoded;
-        image->setPixmap(QPixmap::fromImage(imageOf(picture.bitmap())));
-        image->resize(picture.width(), picture.height());
+        QPixmap pixmap = QPixmap::fromImage(imageOf(picture.bitmap()));
+        pixmap.setDevicePixelRatio(image->devicePixelRatioF());
+        image->setPixmap(pixmap);
+        image->resize(logicalSize(pixmap.size(), image->devicePixelRatioF()));
         pnlImages_->resize(image->size());
     }
     image->show();
@@ -259,8 +287,10 @@ void TfrmPreview::showImage(QLabel* image)
 void TfrmPreview::placeForPreview()
 {
     const QRect screen = QGuiApplication::primaryScreen()->geometry();
-    const int w = std::max(minimumWidth(), std::min(run_.cutResult().width() + 40, screen.width()));
-    const int h = std::max(minimumHeight(), std::min(run_.cutResult().height() + 116, screen.height() - 84));
+    const Picture& cut = run_.cutResult();
+    const QSize picture = logicalSize(QSize(cut.width(), cut.height()), devicePixelRatioF());
+    const int w = std::max(minimumWidth(), std::min(picture.width() + 40, screen.width()));
+    const int h = std::max(minimumHeight(), std::min(picture.height() + 116, screen.height() - 84));
     resize(w, h);
     move((screen.width() - w) / 2, (screen.height() - h) / 2);
 }

@@ -5,7 +5,10 @@
 
 #include <QtTest>
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QScreen>
 #include <QToolButton>
 #include <QWindow>
@@ -108,6 +111,7 @@ private slots:
     void rotationPreviewIsMadeForScreenPixels();
     void guideLinesAreOneScreenPixelEach();
     void slotThumbnailsAreMadeForScreenPixels();
+    void previewShowsEachPicturePixelOnOneScreenPixel();
     void iconsHaveDrawnDoubles();
     void iconsAreTheDrawnSizesAndGreyWhenDisabled();
     void movingToADenserScreenRendersAgain();
@@ -309,6 +313,30 @@ void HiDpiTest::slotThumbnailsAreMadeForScreenPixels()
         for (int x = 0; x < device.width() - 1; ++x)
             differing += grabbed.pixel(at + QPoint(x, y)) != thumb.pixel(x, y);
     QCOMPARE(differing, 0);
+}
+
+void HiDpiTest::previewShowsEachPicturePixelOnOneScreenPixel()
+{
+    // The window that exists to judge compression: neither the cut nor the decoded JPEG may be
+    // enlarged by the ratio and smoothed, and the scrolling covers every screen pixel of them.
+    Window w;
+    const Bitmap cut = checkerboard(161, 121);
+    w.preview.setCutResult(Picture(cut), test::outputCommands(w.frm).options());
+    w.preview.outputMode = OutputMode::Preview;
+    w.preview.show();
+    const auto shownExactly = [&](QLabel* image, const Bitmap& expected) {
+        QVERIFY(image->isVisible());
+        QCOMPARE(image->size(), QSize(int(std::ceil(161 / w.ratio() - 1e-6)), int(std::ceil(121 / w.ratio() - 1e-6))));
+        QCOMPARE(w.preview.sbImgScroll->widget()->size(), image->size());
+        QImage grabbed = image->grab().toImage().convertToFormat(QImage::Format_RGB32);
+        grabbed.setDevicePixelRatio(1);
+        QVERIFY(grabbed.width() >= 161 && grabbed.height() >= 121);
+        QVERIFY(fromQImage(grabbed.copy(0, 0, 161, 121)) == expected);
+    };
+    shownExactly(w.preview.imgPreview, w.preview.previewPicture().bitmap());
+    w.preview.chkCutSrc->click();
+    shownExactly(w.preview.imgCutSrc, cut);
+    w.preview.reject();
 }
 
 void HiDpiTest::iconsHaveDrawnDoubles()
