@@ -88,9 +88,6 @@ const QImage& PictureView::rendering() const
     return shown_;
 }
 
-namespace {
-
-// A move to a screen of another pixel ratio, or a change of the screen's own ratio.
 bool changesPixelRatio(const QEvent& event)
 {
 #if QT_VERSION >= QT_VERSION_CHECK(6, 6, 0)
@@ -99,8 +96,6 @@ bool changesPixelRatio(const QEvent& event)
 #endif
     return event.type() == QEvent::ScreenChangeInternal;
 }
-
-}  // namespace
 
 bool PictureView::event(QEvent* event)
 {

@@ -49,6 +49,9 @@ QSize deviceSize(const QSize& logical, qreal ratio);
 // images land on whole pixels at every ratio. Returns the area's extent in those pixels.
 QSize paintInDevicePixels(QPainter& p, const QRect& area);
 
+// A move to a screen of another pixel ratio, or a change of the screen's own ratio.
+bool changesPixelRatio(const QEvent& event);
+
 // A colour as the kernels take a background.
 Rgb toRgb(const QColor& colour);
 

@@ -64,7 +64,25 @@ class DevicePixelLabel : public QLabel {
 public:
     using QLabel::QLabel;
 
+    // Sizes the label, and the scrolled panel while it is the one shown, to hold the picture
+    // at the current ratio.
+    void showPicture(QPixmap picture)
+    {
+        const qreal ratio = devicePixelRatioF();
+        picture.setDevicePixelRatio(ratio);
+        setPixmap(picture);
+        resize(logicalSize(picture.size(), ratio));
+        if (isVisibleTo(parentWidget()))
+            parentWidget()->resize(size());
+    }
+
 protected:
+    bool event(QEvent* event) override
+    {
+        if (changesPixelRatio(*event) && !pixmap().isNull())
+            showPicture(pixmap());
+        return QLabel::event(event);
+    }
     void paintEvent(QPaintEvent*) override
     {
         QPainter p(this);
@@ -275,10 +293,7 @@ void TfrmPreview::showImage(QLabel* image)
     // Hidden runs never show the pictures; a large one would be copied twice for nothing.
     if (outputMode == OutputMode::Preview) {
         const Picture& picture = image == imgCutSrc ? run_.cutResult() : run_.output().decoded;
-        QPixmap pixmap = QPixmap::fromImage(imageOf(picture.bitmap()));
-        pixmap.setDevicePixelRatio(image->devicePixelRatioF());
-        image->setPixmap(pixmap);
-        image->resize(logicalSize(pixmap.size(), image->devicePixelRatioF()));
+        static_cast<DevicePixelLabel*>(image)->showPicture(QPixmap::fromImage(imageOf(picture.bitmap())));
         pnlImages_->resize(image->size());
     }
     image->show();

@@ -8,8 +8,8 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QScrollArea>
 #include <QScreen>
+#include <QScrollArea>
 #include <QToolButton>
 #include <QWindow>
 #include <cmath>
@@ -115,6 +115,7 @@ private slots:
     void iconsHaveDrawnDoubles();
     void iconsAreTheDrawnSizesAndGreyWhenDisabled();
     void movingToADenserScreenRendersAgain();
+    void previewOnADenserScreenStaysOnScreenPixels();
 };
 
 void HiDpiTest::runsAtTheRatioItWasStartedWith()
@@ -405,6 +406,30 @@ void HiDpiTest::movingToADenserScreenRendersAgain()
     QVERIFY(fromQImage(view->image()) == reduceArea(w.bitmap, device.width(), device.height()));
     const QSize thumb = deviceSize(panel->imageRect().size(), ratio);
     QVERIFY(fromQImage(panel->image()) == reduceArea(w.bitmap, thumb.width(), thumb.height()));
+}
+
+void HiDpiTest::previewOnADenserScreenStaysOnScreenPixels()
+{
+    const QList<QScreen*> screens = QGuiApplication::screens();
+    if (screens.size() < 2 || screens[0]->devicePixelRatio() == screens[1]->devicePixelRatio())
+        QSKIP("needs two screens of different pixel ratios");
+    Window w;
+    const Bitmap cut = checkerboard(161, 121);
+    w.preview.setCutResult(Picture(cut), test::outputCommands(w.frm).options());
+    w.preview.outputMode = OutputMode::Preview;
+    w.preview.show();
+    w.preview.windowHandle()->setScreen(screens[0]);
+    w.preview.chkCutSrc->click();
+    w.preview.windowHandle()->setScreen(screens[1]);
+    const qreal ratio = screens[1]->devicePixelRatio();
+    QLabel* image = w.preview.imgCutSrc;
+    // Still one picture pixel on one screen pixel, and the scrolling still covers them all.
+    QCOMPARE(image->size(), QSize(int(std::ceil(161 / ratio - 1e-6)), int(std::ceil(121 / ratio - 1e-6))));
+    QCOMPARE(w.preview.sbImgScroll->widget()->size(), image->size());
+    QImage grabbed = image->grab().toImage().convertToFormat(QImage::Format_RGB32);
+    grabbed.setDevicePixelRatio(1);
+    QVERIFY(fromQImage(grabbed.copy(0, 0, 161, 121)) == cut);
+    w.preview.reject();
 }
 
 QTEST_MAIN(HiDpiTest)
