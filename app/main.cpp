@@ -1,4 +1,5 @@
 #include <QFont>
+#include <QStyle>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,6 +18,7 @@
 #include "forms/preview/frm_preview.h"
 #include "forms/rotation/frm_rot_free.h"
 #include "forms/widgets/app_icon.h"
+#include "forms/widgets/focus_style.h"
 #include "platform/paths.h"
 #include "platform/trace.h"
 
@@ -32,6 +34,7 @@ int main(int argc, char** argv)
     trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
     QApplication::setApplicationVersion(QString::fromLatin1(trimlet::kVersion));
+    QApplication::setStyle(new trimlet::FocusStyle(QApplication::style()->name()));
     QFont font(QStringLiteral("IPAPGothic"));
     font.setPixelSize(12);
     QApplication::setFont(font);

@@ -1,8 +1,5 @@
 #include "forms/main/work_area_keys.h"
 
-#include <QAbstractScrollArea>
-#include <QAbstractSlider>
-#include <QAbstractSpinBox>
 #include <QAction>
 #include <QKeyEvent>
 #include <QWheelEvent>
@@ -19,17 +16,18 @@ namespace {
 constexpr int kWheelNotch = 120;  // angleDelta of one notch of a classic wheel
 constexpr int kShiftStep = 10;
 
-// Keys that controls of their own use (a slider's page step) stay theirs.
-bool wantsPageKeys(const QObject* focused)
+bool isFolderKey(const QKeyEvent* key)
 {
-    return qobject_cast<const QAbstractSlider*>(focused) || qobject_cast<const QAbstractSpinBox*>(focused) ||
-           qobject_cast<const QAbstractScrollArea*>(focused);
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+    const int k = key->key();
+    return (mods == Qt::NoModifier && (k == Qt::Key_PageUp || k == Qt::Key_PageDown)) ||
+           (mods == Qt::AltModifier && (k == Qt::Key_Left || k == Qt::Key_Right));
 }
 
 }  // namespace
 
 WorkAreaKeys::WorkAreaKeys(QWidget* window, const Controls& controls, Commands commands, FailureReport failure)
-    : QObject(window), c_(controls), commands_(std::move(commands)), failure_(std::move(failure))
+    : QObject(window), window_(window), c_(controls), commands_(std::move(commands)), failure_(std::move(failure))
 {
     // The work area takes the focus by click and Tab; a click on the frame focuses it too.
     c_.picture->setFocusPolicy(Qt::StrongFocus);
@@ -54,12 +52,14 @@ bool WorkAreaKeys::eventFilter(QObject* watched, QEvent* event)
     // Called for every event of the application: the type is looked at first.
     switch (event->type()) {
     case QEvent::ShortcutOverride: {
-        const auto* key = static_cast<QKeyEvent*>(event);
-        if ((key->key() == Qt::Key_PageUp || key->key() == Qt::Key_PageDown) && wantsPageKeys(watched)) {
-            event->accept();
-            return true;
-        }
-        return false;
+        // The folder keys are the window's whatever control has the focus: a slider or a
+        // spin box would take PageDown as its page step, and "one key per photo" would turn
+        // into stepping the quality. Dialogs and the preview are other windows and keep theirs.
+        const auto* widget = qobject_cast<const QWidget*>(watched);
+        if (!widget || widget->window() != window_ || !isFolderKey(static_cast<QKeyEvent*>(event)))
+            return false;
+        event->ignore();  // not overridden: the shortcut map triggers the step
+        return true;
     }
     case QEvent::KeyPress:
         return watched == c_.picture && commands_.hasPicture() && keyPress(static_cast<QKeyEvent*>(event));

@@ -1,6 +1,7 @@
 #pragma once
 // The work area's keys: arrows and Home move the frame over the focused picture, Ctrl+wheel
-// over it steps the rate, and PageDown / PageUp (Alt+Right / Alt+Left) step through the folder.
+// over it steps the rate, and PageDown / PageUp (Alt+Right / Alt+Left) step through the folder
+// from any control of the window.
 
 #include <QObject>
 #include <functional>
@@ -50,6 +51,7 @@ private:
     // Ctrl+wheel: the rate one up or down per notch, within its limits.
     void wheelRate(const QWheelEvent* event);
 
+    QWidget* window_;
     Controls c_;
     Commands commands_;
     FailureReport failure_;

@@ -134,12 +134,24 @@ void FrmMainKeysTest::workAreaKeepsTheOtherKeys()
     w.press(Qt::Key_Tab);
     QVERIFY(!w.frm.imgSource->hasFocus());
 
-    // The quality slider keeps PageDown for its page step; no step through the folder.
+    // The folder keys are the window's on any control; the slider keeps its arrows.
+    w.write("q.bmp", 800, 600);
     w.frm.tbarQual->setValue(50);
     w.frm.tbarQual->setFocus();
     w.press(Qt::Key_PageDown);
-    QCOMPARE(w.frm.tbarQual->value(), 40);
+    QCOMPARE(w.frm.currentFilePath(), w.dir.file("q.bmp"));
+    QCOMPARE(w.frm.tbarQual->value(), 50);
+    w.frm.tbarQual->setFocus();
+    w.press(Qt::Key_Right);
+    w.press(Qt::Key_Right);
+    w.press(Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(w.frm.tbarQual->value(), 52);
     QCOMPARE(w.frm.currentFilePath(), w.dir.file("p.bmp"));
+    w.press(Qt::Key_Left);
+    QCOMPARE(w.frm.tbarQual->value(), 51);
+    w.frm.edtPower->setFocus();
+    w.press(Qt::Key_PageDown);
+    QCOMPARE(w.frm.currentFilePath(), w.dir.file("q.bmp"));
 }
 
 void FrmMainKeysTest::ctrlWheelStepsTheRateWithinItsLimits()

@@ -220,6 +220,12 @@ void RealKeysTest::arrowsMoveTheFrameAndPageDownOpensTheNextFile()
     QVERIFY(r.frm.statusText().startsWith(QStringLiteral("2 / 2　")));
     keys(QStringLiteral("alt+Left"));
     QTRY_COMPARE(r.frm.currentFilePath(), r.dir.file("square.bmp"));
+    // With the focus on the quality slider, as a click or a Tab leaves it.
+    r.frm.tbarQual->setFocus();
+    const int quality = r.frm.tbarQual->value();
+    keys(QStringLiteral("Next"));
+    QTRY_COMPARE(r.frm.currentFilePath(), r.dir.file("t2.bmp"));
+    QCOMPARE(r.frm.tbarQual->value(), quality);
 }
 
 QTEST_MAIN(RealKeysTest)
