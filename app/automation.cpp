@@ -10,6 +10,8 @@
 #include <QTimer>
 #include <cstdio>
 
+#include "forms/main/picture_loads.h"
+
 namespace trimlet {
 
 namespace {
@@ -124,6 +126,14 @@ void Automation::runNext()
 {
     if (failed_ || next_ >= parsed_.steps.size())
         return;
+    // A click acts on the picture being loaded, as a person's click waits for it; a box the
+    // load opens is reached all the same, since the wait ends as the picture arrives.
+    const auto* loads = mainWindow_->findChild<PictureLoads*>();
+    if (parsed_.steps[next_].kind == Step::Click && loads && loads->pending()) {
+        connect(loads, &PictureLoads::delivered, this, &Automation::runNext,
+                Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
+        return;
+    }
     const Step& step = parsed_.steps[next_++];
     switch (step.kind) {
     case Step::Wait: QTimer::singleShot(step.milliseconds, this, &Automation::runNext); return;

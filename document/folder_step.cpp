@@ -68,6 +68,19 @@ std::vector<std::string> FolderStepper::pictures(const std::string& folder) cons
 
 void FolderStepper::wrote(const std::string& path) { written_.insert(path); }
 
+std::vector<std::string> FolderStepper::neighbours(const std::string& document) const
+{
+    std::vector<std::string> found;
+    if (document.empty())
+        return found;
+    const std::string folder = folderPart(document);
+    const std::vector<std::string> names = pictures(folder);
+    for (const int direction : {1, -1})
+        if (const auto at = neighbourInOrder(names, fileNamePart(document), direction))
+            found.push_back(joinName(folder, names[*at]));
+    return found;
+}
+
 IntPoint FolderStepper::Plan::centreOn(int width, int height) const
 {
     return {atShare(shareX, width), atShare(shareY, height)};

@@ -39,6 +39,9 @@ public:
     // folder. When nothing changed since the last step it goes on from that step's file (also
     // one that failed to load) with the rate and the place the user chose before.
     Plan plan(const Shown& shown, int direction) const;
+    // The next and the previous picture file of document's folder, those there are: what a
+    // step from it would load.
+    std::vector<std::string> neighbours(const std::string& document) const;
     // A file this program wrote; the steps pass over it.
     void wrote(const std::string& path);
     // The load of plan.target is over (loaded or not); shown is what the window shows now.

@@ -922,6 +922,10 @@ Show this warning again?</translation>
         <source>%1（%2）</source>
         <translation>%1 (%2)</translation>
     </message>
+    <message>
+        <source>%1を読み込んでいます…</source>
+        <translation>Loading %1…</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::TfrmPreview</name>

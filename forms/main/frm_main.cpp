@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <filesystem>
 
-#include "forms/main/photo_prefetch.h"
+#include "forms/main/picture_loads.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
@@ -44,6 +44,8 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectPresetHandlers();
     connectKeyHandlers();
     connectHistoryHandlers();
+    loads_ = new PictureLoads({this, [this] { return DecodeLimits{.colourManagement = colourManagement_ != 0}; },
+                               [this] { return fittedRender(workArea(centralWidget()->size()), imgSource->devicePixelRatioF()); }});
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();
@@ -51,7 +53,7 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
 
 TfrmMain::~TfrmMain() = default;
 
-void TfrmMain::setPrefetch(std::unique_ptr<PhotoPrefetch> prefetch) { prefetch_ = std::move(prefetch); }
+void TfrmMain::setPrefetch(std::unique_ptr<PhotoPrefetch> prefetch) { loads_->adopt(std::move(prefetch)); }
 
 void TfrmMain::FormCreate()
 {
@@ -99,8 +101,7 @@ void TfrmMain::showEvent(QShowEvent* event)
     QMainWindow::showEvent(event);
     if (!shownOnce_) {
         shownOnce_ = true;
-        if (prefetch_)
-            prefetch_->hold();  // until the first paint
+        loads_->hold();  // until the first paint
         FormShow();
     }
 }
@@ -121,24 +122,12 @@ void TfrmMain::finishFormShow()
     if (!startupPending_)
         return;
     startupPending_ = false;
-    if (prefetch_)
-        prefetch_->release();
+    loads_->release();
     if (closing_)
         return;
-    if (prefetch_) {
-        // The work area is laid out now; the decoding thread makes the display copy as soon
-        // as it has the picture, from what is read here.
-        const IntRect area = workArea(centralWidget()->size());
-        const qreal ratio = imgSource->devicePixelRatioF();
-        prefetch_->renderWith([area, ratio](const Picture& picture) {
-            const IntRect d = fitPicture(picture.width(), picture.height(), area.w, area.h, area.y);
-            const QSize device = deviceSize(QSize(d.w, d.h), ratio);
-            return displayImage(picture.bitmap(), device.width(), device.height());
-        });
-    }
     emit startupLoading();
     if (!args_.empty())
-        runGuarded([this] { LoadPictureFile(args_.front()); }, failureReport());
+        runGuarded([this] { startLoad(args_.front(), std::nullopt, false); }, failureReport());
     tmrCheckResize->start();
     started_ = true;
 }

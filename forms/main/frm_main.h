@@ -22,6 +22,7 @@
 #include "document/frame_state.h"
 #include "document/picture_transform.h"
 #include "forms/main/main_controls.h"
+#include "forms/main/photo_prefetch.h"
 #include "forms/main/status_kind.h"
 #include "forms/preview/output_options.h"
 #include "forms/widgets/guarded.h"
@@ -35,7 +36,7 @@ namespace trimlet {
 
 class EditCommands;
 class OutputCommands;
-class PhotoPrefetch;
+class PictureLoads;
 struct PieceRequest;
 class PlacementTracker;
 class SlotCommands;
@@ -76,7 +77,7 @@ public:
     QString statusText() const;
 
     // A load on the concatenation page joins the file at joinAt (client coordinates), by
-    // default where the mouse is.
+    // default where the mouse is. Returns once the load is over, as startLoad()'s do later.
     void LoadPictureFile(const std::string& path, std::optional<QPoint> joinAt = std::nullopt);
     // A name that is text already (typed, or from a dialog, which only ever gives UTF-8).
     void LoadPictureFile(const QString& path);
@@ -245,9 +246,14 @@ private:
     // Loads the next (+1) or previous (-1) picture file of the current file's folder in natural
     // order, keeping the cut size, the rate and the frame's place relative to the picture.
     void stepPictureFile(int direction);
+    // Decodes off the window's thread and shows the picture then; landed (a folder step's
+    // own work) follows, and means the load never joins. A fresh load skips a decode ahead.
+    void startLoad(const std::string& requested, std::optional<QPoint> joinAt, bool fresh,
+                   std::function<void()> landed = {});
+    void finishLoad(const std::string& path, PhotoPrefetch::Taken taken, bool joining, QPoint at);
+    PictureLoads* loads_ = nullptr;
     WorkAreaKeys* keys_ = nullptr;
     FolderStepper stepper_;
-    bool stepping_ = false;  // a folder step loads its file, never joins it
     // Undo and redo of the picture's edits.
     void connectHistoryHandlers();
     EditState editState() const;
@@ -269,7 +275,6 @@ private:
     QColor bgColour_{Qt::white};
     int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored
     std::vector<std::string> args_;
-    std::unique_ptr<PhotoPrefetch> prefetch_;
     bool shownOnce_ = false;
     bool paintedOnce_ = false;
     bool startupPending_ = false;

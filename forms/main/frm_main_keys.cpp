@@ -2,8 +2,6 @@
 // moves it), and its folder stepping: PageDown / PageUp load the neighbouring picture file of
 // the current file's folder, so that a folder is cut with one key per photo.
 
-#include <QScopedValueRollback>
-
 #include "forms/main/frm_main.h"
 #include "forms/main/work_area_keys.h"
 #include "forms/main/work_area_widgets.h"
@@ -41,7 +39,7 @@ void TfrmMain::stepPictureFile(int direction)
                                     doc_.picture.height()};
     };
     const FolderStepper::Plan plan = stepper_.plan(shown(), direction);
-    const auto withPlace = [&plan](const QString& text) {
+    const auto withPlace = [plan](const QString& text) {
         return plan.place ? tr("%1 / %2　%3").arg(QString::number(*plan.place + 1), QString::number(plan.count), text)
                           : text;
     };
@@ -50,15 +48,17 @@ void TfrmMain::stepPictureFile(int direction)
                    StatusKind::statusOnly);
         return;
     }
-    const QScopedValueRollback<bool> loading(stepping_, true);
-    LoadPictureFile(plan.target);  // the cut size stays as it is; a failure leaves everything
-    if (doc_.path == plan.target) {
-        if (cutSettings().rate != plan.rate)
-            udPower->setPosition(plan.rate);  // no lower than the new picture allows
-        frame_.centre = plan.centreOn(doc_.picture.width(), doc_.picture.height());
-        LayoutWorkArea(false, false);  // the frame over that point, inside the picture
-    }
-    stepper_.landed(plan, shown());
+    stepper_.landed(plan, shown());  // a step made while this one loads goes on from its file
+    startLoad(plan.target, std::nullopt, false, [this, plan, shown, withPlace] {
+        if (doc_.path == plan.target) {  // the cut size stays as it is; a failure leaves everything
+            if (cutSettings().rate != plan.rate)
+                udPower->setPosition(plan.rate);  // no lower than the new picture allows
+            frame_.centre = plan.centreOn(doc_.picture.width(), doc_.picture.height());
+            LayoutWorkArea(false, false);  // the frame over that point, inside the picture
+        }
+        stepper_.landed(plan, shown());
+        ShowStatus(withPlace(statusText()), StatusKind::statusOnly);
+    });
     ShowStatus(withPlace(statusText()), StatusKind::statusOnly);
 }
 

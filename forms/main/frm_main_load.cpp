@@ -19,7 +19,7 @@
 #include "document/stored_settings.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/main_files.h"
-#include "forms/main/photo_prefetch.h"
+#include "forms/main/picture_loads.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/guarded.h"
@@ -97,28 +97,35 @@ void TfrmMain::showSourceSize()
 
 void TfrmMain::LoadPictureFile(const QString& path) { LoadPictureFile(QFile::encodeName(path).toStdString()); }
 
-void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoint> joinAt)
+void TfrmMain::LoadPictureFile(const std::string& path, std::optional<QPoint> joinAt)
+{
+    startLoad(path, joinAt, false);
+    loads_->settle();
+}
+
+void TfrmMain::startLoad(const std::string& requested, std::optional<QPoint> joinAt, bool fresh,
+                         std::function<void()> landed)
 {
     trace("load-begin");
     const std::string path = resolvePictureShortcut(requested);
+    // What the user saw when asking decides: a step never joins, a drop joins where it fell.
+    const bool joining = pcEdit->currentWidget() == tabConcat && !doc_.picture.isEmpty() && !landed;
+    const QPoint at = joinAt.value_or(mapFromGlobal(QCursor::pos()));
+    auto done = [this, path, joining, at, landed = std::move(landed)](PhotoPrefetch::Taken taken) {
+        runGuarded([&] { finishLoad(path, std::move(taken), joining, at); }, failureReport());
+        if (landed)
+            runGuarded(landed, failureReport());
+    };
+    if (path.empty())
+        return done({Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")), {}});
+    ShowStatus(tr("%1を読み込んでいます…").arg(displayPath(fileNamePart(path))), StatusKind::statusOnly);
+    loads_->load(path, fresh, std::move(done));
+}
 
-    DecodeLimits options;
-    options.colourManagement = colourManagement_ != 0;
-    QImage rendered;
-    auto loaded = [&] {
-        if (path.empty())
-            return Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut"));
-        // The command-line picture was decoded while the window was built; only the first load
-        // can be that one.
-        const auto prefetch = std::move(prefetch_);
-        if (prefetch)
-            if (auto taken = prefetch->take(path, options)) {
-                rendered = std::move(taken->shown);
-                return std::move(taken->picture);
-            }
-        return loadPictureUprightStreamed(path, options);
-    }();
+void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, bool joining, QPoint at)
+{
     trace("load-decoded");
+    auto& loaded = taken.picture;
     if (!loaded) {
         ShowStatus(tr("%1は読み込めませんでした。").arg(displayPath(fileNamePart(path))), StatusKind::skWarning);
         return;
@@ -126,21 +133,21 @@ void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoin
 
     const QString dropped = tr("ファイルドロップ：%1").arg(displayPath(path));
     ShowStatus(dropped, StatusKind::statusOnly);
-    const bool joining = pcEdit->currentWidget() == tabConcat && !doc_.picture.isEmpty() && !stepping_;
     if (!joining) {
-        setEditingPicture(std::move(loaded).value(), std::move(rendered));
+        setEditingPicture(std::move(loaded).value(), std::move(taken.shown));
         SetCurrentFile(path);
         history_.clear();  // a new document; its edits start here
         doc_.edited = false;
     } else {
         EditState before = editState();
-        if (!ConcatenatePicture(loaded.value(), joinAt.value_or(mapFromGlobal(QCursor::pos()))))
+        if (!ConcatenatePicture(loaded.value(), at))
             return;  // the error box and the status line have said why; the picture is as it was
         rememberEdit(dropped, std::move(before));
     }
 
     showSourceSize();
     LayoutWorkArea(true, true);
+    loads_->lookAhead(stepper_.neighbours(doc_.path));
     if (std::int64_t(doc_.picture.width()) * doc_.picture.height() > kLargePicturePixels) {
         ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
         if (largePictureAnswer_) {
@@ -159,10 +166,10 @@ void TfrmMain::btnOpenClick()
 {
     const QString chosen = desktop().openFileName(this, openPictureRequest(outputPathSetting()));
     if (!chosen.isEmpty())
-        LoadPictureFile(pathFromDialog(chosen));
+        startLoad(pathFromDialog(chosen), std::nullopt, false);
 }
 
-void TfrmMain::btnReloadClick() { LoadPictureFile(doc_.path); }
+void TfrmMain::btnReloadClick() { startLoad(doc_.path, std::nullopt, true); }
 
 void TfrmMain::btnPasteClick()
 {
@@ -206,7 +213,7 @@ void TfrmMain::dropFiles(const std::vector<std::string>& paths, const QPoint& cl
     activateWindow();
     raise();
     // The drop's own point: Wayland has no global cursor position to read it back from.
-    LoadPictureFile(paths.front(), clientPoint);
+    startLoad(paths.front(), clientPoint, false);
 }
 
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event)

@@ -13,7 +13,8 @@
 
 namespace trimlet {
 
-PhotoPrefetch::PhotoPrefetch(std::string path, const DecodeLimits& limits) : path_(std::move(path)), limits_(limits)
+PhotoPrefetch::PhotoPrefetch(std::string path, const DecodeLimits& limits, std::function<void()> whenDone)
+    : path_(std::move(path)), limits_(limits), whenDone_(std::move(whenDone))
 {
     limits_.betweenBands = [this] {
         std::unique_lock lock(mutex_);
@@ -43,6 +44,10 @@ PhotoPrefetch::Taken PhotoPrefetch::run()
             // The window renders it itself, and reports a shortage then.
         }
     }
+    // The future is set only once this returns; take() waits for those few instructions.
+    finished_ = true;
+    if (whenDone_)
+        whenDone_();
     return taken;
 }
 
@@ -73,6 +78,8 @@ PhotoPrefetch::~PhotoPrefetch()
     if (result_.valid())
         result_.wait();
 }
+
+bool PhotoPrefetch::ready() const { return finished_; }
 
 std::optional<PhotoPrefetch::Taken> PhotoPrefetch::take(const std::string& path, const DecodeLimits& limits)
 {

@@ -1,8 +1,10 @@
 #pragma once
-// The picture named on the command line, decoded on a thread of its own while the windows are
-// built and first painted, for the load that then asks for it.
+// One picture decoded on a thread of its own, for the load that then asks for it: the picture
+// named on the command line while the windows are built and first painted, and every load of
+// the window after it.
 
 #include <QImage>
+#include <atomic>
 #include <condition_variable>
 #include <functional>
 #include <future>
@@ -19,7 +21,8 @@ namespace trimlet {
 class PhotoPrefetch {
 public:
     // Starts loadPictureUprightStreamed(path, limits); path is a resolved one, as a load resolves it.
-    PhotoPrefetch(std::string path, const DecodeLimits& limits);
+    // whenDone runs on the decoding thread once the result is there (and the render made).
+    PhotoPrefetch(std::string path, const DecodeLimits& limits, std::function<void()> whenDone = {});
     // Waits for the decode: it holds no handle a person could wait on, only memory and time.
     ~PhotoPrefetch();
     PhotoPrefetch(const PhotoPrefetch&) = delete;
@@ -44,6 +47,9 @@ public:
     // The decode's result, once it is done, when it was made of that path with those limits;
     // nothing for any other load, which decodes for itself. Gives it out once.
     std::optional<Taken> take(const std::string& path, const DecodeLimits& limits);
+    const std::string& path() const { return path_; }
+    // The result is there: take() will not wait.
+    bool ready() const;
 
 private:
     Taken run();
@@ -52,6 +58,8 @@ private:
     DecodeLimits limits_;
     std::mutex mutex_;
     Render render_;
+    std::function<void()> whenDone_;
+    std::atomic<bool> finished_ = false;
     bool held_ = false;
     std::condition_variable released_;
     std::future<Taken> result_;

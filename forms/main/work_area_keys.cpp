@@ -16,15 +16,15 @@ namespace {
 constexpr int kWheelNotch = 120;  // angleDelta of one notch of a classic wheel
 constexpr int kShiftStep = 10;
 
-bool isFolderKey(const QKeyEvent* key)
+}  // namespace
+
+bool WorkAreaKeys::isFolderKey(const QKeyEvent& key)
 {
-    const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
-    const int k = key->key();
+    const Qt::KeyboardModifiers mods = key.modifiers() & ~Qt::KeypadModifier;
+    const int k = key.key();
     return (mods == Qt::NoModifier && (k == Qt::Key_PageUp || k == Qt::Key_PageDown)) ||
            (mods == Qt::AltModifier && (k == Qt::Key_Left || k == Qt::Key_Right));
 }
-
-}  // namespace
 
 WorkAreaKeys::WorkAreaKeys(QWidget* window, const Controls& controls, Commands commands, FailureReport failure)
     : QObject(window), window_(window), c_(controls), commands_(std::move(commands)), failure_(std::move(failure))
@@ -56,7 +56,7 @@ bool WorkAreaKeys::eventFilter(QObject* watched, QEvent* event)
         // spin box would take PageDown as its page step, and "one key per photo" would turn
         // into stepping the quality. Dialogs and the preview are other windows and keep theirs.
         const auto* widget = qobject_cast<const QWidget*>(watched);
-        if (!widget || widget->window() != window_ || !isFolderKey(static_cast<QKeyEvent*>(event)))
+        if (!widget || widget->window() != window_ || !isFolderKey(*static_cast<QKeyEvent*>(event)))
             return false;
         event->ignore();  // not overridden: the shortcut map triggers the step
         return true;

@@ -44,6 +44,8 @@ public:
     // Meant for every event of the application, ahead of the window's other filtering; true
     // when the event was the work area's.
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // PageDown / PageUp and Alt+→ / Alt+←, which step through the folder from any control.
+    static bool isFolderKey(const QKeyEvent& key);
 
 private:
     // Arrows (Shift: ten pixels) and Home on the picture; true when the key was one of them.

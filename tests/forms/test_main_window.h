@@ -24,6 +24,7 @@
 #include <string>
 
 #include "forms/main/frm_main.h"
+#include "forms/main/picture_loads.h"
 #include "forms/main/output_commands.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
@@ -183,15 +184,21 @@ public:
 
 // Shows the window and lets its first showing finish, which loads the command-line picture
 // once the window has been painted. False when it never finishes.
+inline void settleLoads(TfrmMain& frm);
 inline bool showStarted(TfrmMain& frm)
 {
     frm.show();
-    return QTest::qWaitFor([&frm] { return frm.started(); });
+    if (!QTest::qWaitFor([&frm] { return frm.started(); }))
+        return false;
+    settleLoads(frm);
+    return true;
 }
 
 // The output the main window's last direct save, copy or cut carried out with no window.
 inline const OutputCommands& outputCommands(const TfrmMain& frm) { return *frm.findChild<OutputCommands*>(); }
 inline const OutputRun& lastOutput(const TfrmMain& frm) { return outputCommands(frm).lastRun(); }
+// Waits for a load started by a key, a button or a drop, as the window's own input would.
+inline void settleLoads(TfrmMain& frm) { frm.findChild<PictureLoads*>()->settle(); }
 
 // The main window wired to its preview as the program wires them, with a fake desktop and the
 // preview's temporary JPEG in a folder of its own. Shown once the derived fixture is built.

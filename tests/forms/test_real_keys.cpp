@@ -7,6 +7,9 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
+#include <QElapsedTimer>
+#include <QTimer>
+#include <algorithm>
 #include <functional>
 
 #include "codecs/picture_file.h"
@@ -111,6 +114,7 @@ private slots:
     void tabLeavesTheRateFieldAndRaisesItToTheMinimum();
     void freeRotationTakesANegativeAngleAndEsc();
     void arrowsMoveTheFrameAndPageDownOpensTheNextFile();
+    void keysAreHandledAtOnceWhileALargePhotoLoads();
 };
 
 void RealKeysTest::initTestCase()
@@ -226,6 +230,42 @@ void RealKeysTest::arrowsMoveTheFrameAndPageDownOpensTheNextFile()
     keys(QStringLiteral("Next"));
     QTRY_COMPARE(r.frm.currentFilePath(), r.dir.file("t2.bmp"));
     QCOMPARE(r.frm.tbarQual->value(), quality);
+}
+
+void RealKeysTest::keysAreHandledAtOnceWhileALargePhotoLoads()
+{
+    Rig r;
+    QVERIFY(writeJpegFile(test::photoLike(8000, 6000), 90, r.dir.file("t2.jpg")));
+    QVERIFY(writeBmpFile(test::photoLike(300, 200), r.dir.file("u3.bmp")));
+    QVERIFY(QTest::qWaitForWindowActive(&r.frm));
+    focus(&r.frm);
+    r.frm.imgSource->setFocus();
+
+    // The longest the window's thread was away from its event loop, and whether the large
+    // photo, superseded before it was decoded, was ever shown.
+    QElapsedTimer clock;
+    qint64 last = 0, worst = 0;
+    bool shownBig = false;
+    QTimer tick;
+    tick.setInterval(5);
+    connect(&tick, &QTimer::timeout, [&] {
+        worst = std::max(worst, clock.elapsed() - last);
+        last = clock.elapsed();
+        shownBig = shownBig || r.frm.currentFilePath() == r.dir.file("t2.jpg");
+    });
+    keys(QStringLiteral("Next"));
+    QTRY_VERIFY(r.frm.statusText().contains(QStringLiteral("t2.jpg")));
+    clock.start();
+    tick.start();
+    keys(QStringLiteral("Tab"));
+    QTRY_VERIFY(!r.frm.imgSource->hasFocus());
+    QCOMPARE(r.frm.currentFilePath(), r.dir.file("square.bmp"));  // still decoding
+    keys(QStringLiteral("Next"));
+    QTRY_COMPARE(r.frm.currentFilePath(), r.dir.file("u3.bmp"));
+    QVERIFY(r.frm.statusText().startsWith(QStringLiteral("3 / 3　")));
+    QTest::qWait(100);
+    QVERIFY2(worst < 50, qPrintable(QStringLiteral("the window did not answer for %1 ms").arg(worst)));
+    QVERIFY(!shownBig);
 }
 
 QTEST_MAIN(RealKeysTest)

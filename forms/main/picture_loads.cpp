@@ -1,0 +1,265 @@
+#include "forms/main/picture_loads.h"
+
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QEventLoop>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QWidget>
+#include <algorithm>
+#include <fstream>
+#include <string_view>
+
+#include "forms/main/work_area_keys.h"
+#include "forms/main/work_area_widgets.h"
+
+namespace trimlet {
+
+namespace {
+
+// The file's change time and size: a file saved anew since its decode ahead began is read
+// again.
+std::int64_t stampOf(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return -2;
+    return std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec + std::int64_t(st.st_size) * 7919;
+}
+
+std::int64_t memAvailableBytes()
+{
+    std::ifstream meminfo("/proc/meminfo");
+    std::string key;
+    std::int64_t kib = 0;
+    while (meminfo >> key >> kib) {
+        if (key == "MemAvailable:")
+            return kib * 1024;
+        meminfo.ignore(64, '\n');
+    }
+    return -1;
+}
+
+// Typing into a field or moving between controls only sets values the load leaves as they are.
+bool isTyping(QObject* watched, const QKeyEvent& key)
+{
+    if (key.key() == Qt::Key_Tab || key.key() == Qt::Key_Backtab)
+        return true;
+    const bool field = qobject_cast<QLineEdit*>(watched) || qobject_cast<QAbstractSpinBox*>(watched);
+    return field && (key.modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier)) == 0 && key.key() != Qt::Key_Return &&
+           key.key() != Qt::Key_Enter;
+}
+
+constexpr std::int64_t kLeastRoomAhead = 32 << 20;
+
+}  // namespace
+
+PhotoPrefetch::Render fittedRender(IntRect area, qreal ratio)
+{
+    return [area, ratio](const Picture& picture) {
+        const IntRect d = fitPicture(picture.width(), picture.height(), area.w, area.h, area.y);
+        const QSize device = deviceSize(QSize(d.w, d.h), ratio);
+        return displayImage(picture.bitmap(), device.width(), device.height());
+    };
+}
+
+PictureLoads::PictureLoads(Window window) : QObject(window.widget), window_(std::move(window))
+{
+    qApp->installEventFilter(this);
+}
+
+PictureLoads::~PictureLoads() = default;  // the decodes hold no handle a person could wait on
+
+std::int64_t PictureLoads::roomAhead()
+{
+    std::int64_t room = memAvailableBytes() / 4;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_AS, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY) {
+        std::ifstream statm("/proc/self/statm");
+        std::int64_t pages = 0;
+        statm >> pages;
+        room = std::min(room, (std::int64_t(limit.rlim_cur) - pages * sysconf(_SC_PAGESIZE)) / 4);
+    }
+    return room;
+}
+
+PictureLoads::Job PictureLoads::start(const std::string& path, const DecodeLimits& limits)
+{
+    Job job;
+    job.limits = limits;
+    job.stamp = stampOf(path);
+    job.decode = std::make_unique<PhotoPrefetch>(path, limits, [this] {
+        QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection);
+    });
+    job.decode->renderWith(window_.render());
+    if (held_)
+        job.decode->hold();
+    return job;
+}
+
+void PictureLoads::adopt(std::unique_ptr<PhotoPrefetch> startup)
+{
+    if (!startup)
+        return;
+    Job job;
+    job.stamp = stampOf(startup->path());
+    job.decode = std::move(startup);
+    ahead_.push_back(std::move(job));
+}
+
+void PictureLoads::hold()
+{
+    held_ = true;
+    if (current_.decode)
+        current_.decode->hold();
+    for (Job& job : ahead_)
+        if (job.decode)
+            job.decode->hold();
+}
+
+void PictureLoads::release()
+{
+    held_ = false;
+    if (current_.decode)
+        current_.decode->release();
+    for (Job& job : ahead_)
+        if (job.decode)
+            job.decode->release();
+}
+
+void PictureLoads::load(const std::string& path, bool fresh, Done done)
+{
+    const DecodeLimits limits = window_.limits();
+    if (current_.decode)
+        retired_.push_back(std::move(current_.decode));
+    current_ = {};
+    std::erase(queued_, path);
+    const auto ahead = std::find_if(ahead_.begin(), ahead_.end(), [&](const Job& job) {
+        return job.decode->path() == path && job.limits.colourManagement == limits.colourManagement;
+    });
+    if (ahead != ahead_.end()) {
+        Job job = std::move(*ahead);
+        ahead_.erase(ahead);
+        if (!fresh && job.stamp == stampOf(path)) {
+            job.decode->renderWith(window_.render());  // for one still decoding: the window as it is now
+            current_ = std::move(job);
+        }
+        else
+            retired_.push_back(std::move(job.decode));
+    }
+    wanted_ = limits;
+    if (!current_.decode)
+        current_ = start(path, limits);
+    done_ = std::move(done);
+    if (current_.decode->ready())
+        QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection);
+}
+
+void PictureLoads::collect()
+{
+    std::erase_if(retired_, [](const auto& decode) { return decode->ready(); });
+    if (done_ && current_.decode && current_.decode->ready()) {
+        const std::string path = current_.decode->path();
+        auto taken = current_.decode->take(path, current_.limits);
+        if (taken && !taken->picture && current_.limits.maxBitmapBytes < wanted_.maxBitmapBytes) {
+            // Decoded ahead within less memory than a load may take: this load tries with all of it.
+            current_ = start(path, wanted_);
+            return;
+        }
+        current_ = {};
+        const Done done = std::move(done_);
+        done_ = {};
+        emit delivered();  // before done(), which may open a box that waits for a reply
+        if (taken)
+            done(std::move(*taken));
+    }
+    if (roomAhead() < kLeastRoomAhead)
+        retireAhead([](const Job&) { return true; });  // memory is short: they are only a head start
+    startAhead();
+}
+
+void PictureLoads::settle()
+{
+    if (!pending())
+        return;
+    QEventLoop loop;
+    connect(this, &PictureLoads::delivered, &loop, &QEventLoop::quit);
+    loop.exec(QEventLoop::ExcludeUserInputEvents);
+}
+
+void PictureLoads::lookAhead(std::vector<std::string> paths)
+{
+    const DecodeLimits limits = window_.limits();
+    retireAhead([&](const Job& job) {
+        return std::find(paths.begin(), paths.end(), job.decode->path()) == paths.end() ||
+               job.limits.colourManagement != limits.colourManagement;
+    });
+    std::erase_if(paths, [&](const std::string& path) {
+        return std::any_of(ahead_.begin(), ahead_.end(), [&](const Job& job) { return job.decode->path() == path; });
+    });
+    queued_ = std::move(paths);
+    startAhead();
+}
+
+void PictureLoads::retireAhead(const std::function<bool(const Job&)>& which)
+{
+    // A decode still running is not waited for here: it ends on its own thread.
+    for (auto job = ahead_.begin(); job != ahead_.end();)
+        if (which(*job)) {
+            if (!job->decode->ready())
+                retired_.push_back(std::move(job->decode));
+            job = ahead_.erase(job);
+        } else {
+            ++job;
+        }
+}
+
+void PictureLoads::startAhead()
+{
+    // One decode at a time: the window's own load, or else the next one ahead.
+    if ((current_.decode && !current_.decode->ready()) ||
+        std::any_of(ahead_.begin(), ahead_.end(), [](const Job& job) { return !job.decode->ready(); }))
+        return;
+    while (!queued_.empty()) {
+        const std::string path = queued_.front();
+        queued_.erase(queued_.begin());
+        DecodeLimits limits = window_.limits();
+        limits.maxBitmapBytes = std::min(limits.maxBitmapBytes, roomAhead());
+        if (limits.maxBitmapBytes < kLeastRoomAhead)
+            continue;
+        ahead_.push_back(start(path, limits));
+        return;
+    }
+}
+
+bool PictureLoads::eventFilter(QObject* watched, QEvent* event)
+{
+    if (!pending())
+        return false;
+    switch (event->type()) {
+    case QEvent::KeyPress:
+    case QEvent::ShortcutOverride: {
+        const auto& key = static_cast<const QKeyEvent&>(*event);
+        if (WorkAreaKeys::isFolderKey(key) || isTyping(watched, key))
+            return false;
+        break;
+    }
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::Wheel:
+    case QEvent::Drop:
+        break;
+    default:
+        return false;
+    }
+    const auto* widget = qobject_cast<QWidget*>(watched);
+    if (widget && widget->window() == window_.widget)
+        settle();
+    return false;
+}
+
+}  // namespace trimlet
