@@ -20,6 +20,14 @@ void EditHistory::record(std::string name, EditState before)
     trim();
 }
 
+void EditHistory::recordLoad(std::string name, EditState before)
+{
+    if (before.edited && !before.picture.isEmpty())
+        record(std::move(name), std::move(before));
+    else
+        clear();  // a new document; its edits start here
+}
+
 void EditHistory::stepBack(EditState current)
 {
     if (undo_.empty())

@@ -36,6 +36,9 @@ public:
     // then the oldest steps while the history is beyond its bounds: a step whose picture alone
     // is larger than the byte bound is not kept at all.
     void record(std::string name, EditState before);
+    // A load has replaced the document `before`: an edited one stays a step back, so that no
+    // edit is lost; after an unedited one the history starts anew.
+    void recordLoad(std::string name, EditState before);
     // The step an undo would go back to, and the one a redo would go forward to; null for none.
     const Step* undoStep() const { return undo_.empty() ? nullptr : &undo_.back(); }
     const Step* redoStep() const { return redo_.empty() ? nullptr : &redo_.back(); }

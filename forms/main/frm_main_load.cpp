@@ -127,13 +127,13 @@ void TfrmMain::LoadPictureFile(const std::string& requested, std::optional<QPoin
     const QString dropped = tr("ファイルドロップ：%1").arg(displayPath(path));
     ShowStatus(dropped, StatusKind::statusOnly);
     const bool joining = pcEdit->currentWidget() == tabConcat && !doc_.picture.isEmpty() && !stepping_;
+    EditState before = editState();
     if (!joining) {
         setEditingPicture(std::move(loaded).value(), std::move(rendered));
         SetCurrentFile(path);
-        history_.clear();  // a new document; its edits start here
+        history_.recordLoad(dropped.toStdString(), std::move(before));
         doc_.edited = false;
     } else {
-        EditState before = editState();
         if (!ConcatenatePicture(loaded.value(), joinAt.value_or(mapFromGlobal(QCursor::pos()))))
             return;  // the error box and the status line have said why; the picture is as it was
         rememberEdit(dropped, std::move(before));
