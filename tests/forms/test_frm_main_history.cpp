@@ -168,13 +168,17 @@ void FrmMainHistoryTest::boundsAndLoadsLimitTheHistory()
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
     QVERIFY(s.frm.editingPicture().bitmap() != original);  // the five oldest are gone
 
-    // Room for two pictures of this size keeps the last two edits.
+    // Room for two pictures of this size keeps the last two picture edits; the flips between
+    // them hold none.
     s.frm.editHistory().setLimits(EditHistory::kMaxSteps, 2 * std::int64_t(original.byteCount()));
-    for (QPushButton* b : {s.frm.btnRevH, s.frm.btnRevW, s.frm.btnRotR})
+    s.fake.clipboard = QImage(30, 20, QImage::Format_RGB32);
+    s.fake.clipboard.fill(QColor(20, 200, 40));
+    for (QPushButton* b : {s.frm.btnPaste, s.frm.btnRevH, s.frm.btnPaste, s.frm.btnRevW, s.frm.btnPaste})
         b->click();
-    s.undo();
-    s.undo();
-    QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: 左右反転"));
+    for (const char* name : {"クリップボードからの貼り付け", "左右反転", "クリップボードからの貼り付け", "上下反転"}) {
+        s.undo();
+        QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: ") + QString::fromUtf8(name));
+    }
     s.undo();
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
 
