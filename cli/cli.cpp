@@ -87,6 +87,7 @@ Error writeFailure(Error error)
     case IoCause::DiskFull: error.message += " (the disk is full)"; break;
     case IoCause::NotAllowed: error.message += " (no permission to write in that folder, or it is read-only)"; break;
     case IoCause::NameTooLong: error.message += " (the file name is too long)"; break;
+    case IoCause::NoFolder: error.message += " (the folder does not exist)"; break;
     case IoCause::Unknown: break;
     }
     return error;
