@@ -103,7 +103,7 @@ Status writeOutputFile(const std::string& path, const OutputFile& output, WriteM
 struct SerialPlace {
     std::string base;
     SerialTail tail = SerialTail::Paren;
-    std::string folder;  // empty: base's own folder
+    std::string folder = {};  // empty: base's own folder
 };
 
 // The first serial name for format that nothing holds (that taken() calls free).
