@@ -23,8 +23,7 @@ IoCause causeOf(int err)
     case EPERM:
     case EROFS: return IoCause::NotAllowed;
     case ENAMETOOLONG: return IoCause::NameTooLong;
-    case ENOENT:
-    case ENOTDIR: return IoCause::NoFolder;
+    case ENOENT: return IoCause::NoFolder;
     default: return IoCause::Unknown;
     }
 }

@@ -62,7 +62,6 @@ TEST(OutputJob, AFailedSaveGivesTheWritesOwnReason)
     EXPECT_EQ(save.written.error().code, direct.error().code);
     EXPECT_EQ(save.written.error().message, direct.error().message);
     EXPECT_NE(save.written.error().message.find("Not a directory"), std::string::npos);
-    EXPECT_EQ(save.written.error().cause, IoCause::NoFolder);
 }
 
 TEST(OutputJob, EncodeAndBuildMakeWhatTheEncoderMakes)
