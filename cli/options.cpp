@@ -37,6 +37,8 @@ extern const char kUsage[] =
     "                              INPUT only\n"
     "  --save                      the next free serial name beside each INPUT:\n"
     "                              NAME(1).jpg, NAME(2).jpg, ...\n"
+    "  --save-dir DIR              with --save: the serial names in the folder DIR\n"
+    "                              instead, which must exist\n"
     "options:\n"
     "  --quality 1..100            JPEG and WebP quality (default 90)\n"
     "  --max-kb N                  keep each written file within N kB (1 kB =\n"
@@ -257,6 +259,14 @@ Refusal setSave(std::string_view, Value, Request& req)
     return std::nullopt;
 }
 
+Refusal readSaveDir(std::string_view, Value value, Request& req)
+{
+    if (value.empty())
+        return "--save-dir needs a folder";
+    req.saveDir = value;
+    return std::nullopt;
+}
+
 Refusal setForce(std::string_view, Value, Request& req)
 {
     req.force = true;
@@ -297,6 +307,7 @@ const Option kOptions[] = {
     {"--cut", Arity::Step, readCut},
     {"--output", Arity::Once, readOutput},
     {"--save", Arity::Flag, setSave},
+    {"--save-dir", Arity::Once, readSaveDir},
     {"--quality", Arity::Once, readQuality},
     {"--max-kb", Arity::Once, readMaxKb},
     {"--format", Arity::Once,
@@ -341,6 +352,8 @@ Refusal checkRequest(const Request& req)
         return "--output takes one input; use --save for several";
     if (!req.save && (req.format || req.tail))
         return "--format and --tail go with --save; --output takes the format from its extension";
+    if (!req.save && !req.saveDir.empty())
+        return "--save-dir goes with --save; --output takes its folder from FILE";
     return std::nullopt;
 }
 

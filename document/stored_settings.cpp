@@ -51,6 +51,7 @@ StoredSettings readStoredSettings(const std::string& path)
     s.height = readKey(file, keys::height);
     s.format = readKey(file, keys::format);
     s.tail = readKey(file, keys::tail);
+    s.folder = file.readString(keys::outputFolder.section, keys::outputFolder.key, "");
     s.topBottom = readKey(file, keys::topBottom);
     s.leftRight = readKey(file, keys::leftRight);
     s.background = colourFromSetting(readKey(file, keys::bgColor));
@@ -90,6 +91,8 @@ Status writeStoredSettings(const std::string& path, const StoredPlacement& place
     for (const auto& [key, value] : values)
         if (Status st = writeKey(file, key, value); !st)
             return st;
+    if (Status st = file.writeString(keys::outputFolder.section, keys::outputFolder.key, s.folder); !st)
+        return st;
 
     const std::string siblingPath = siblingSettingsPath(path);
     if (!siblingPresent(siblingPath))

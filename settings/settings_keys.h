@@ -42,6 +42,8 @@ inline constexpr IntKey colorManagement{"load", "color_management", 1};
 
 // The last picture saved from the preview window.
 inline constexpr StringKey outputPath{"output", "path"};
+// The folder serial saves go to, as the file system's bytes; empty for beside the picture.
+inline constexpr StringKey outputFolder{"output", "folder"};
 
 // The sibling program's file, used only when it exists.
 inline constexpr IntKey siblingQuality{"jpeg", "quality", 90};

@@ -772,6 +772,12 @@ You have no permission to write in the folder.</translation>
         <translation>Could not save the file %1.
 The file name is too long.</translation>
     </message>
+    <message>
+        <source>ファイル %1 を保存できませんでした。
+保存先のフォルダがありません。</source>
+        <translation>Could not save the file %1.
+The save folder does not exist.</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::PresetCommands</name>
@@ -786,6 +792,25 @@ The file name is too long.</translation>
     <message>
         <source>新しい名前を入力してください</source>
         <translation>Name for the current cut size:</translation>
+    </message>
+</context>
+<context>
+    <name>trimlet::SaveFolderChoice</name>
+    <message>
+        <source>保存先のフォルダを選択</source>
+        <translation>Choose the save folder</translation>
+    </message>
+    <message>
+        <source>画像と同じフォルダ</source>
+        <translation>Beside the picture</translation>
+    </message>
+    <message>
+        <source>フォルダを選択…</source>
+        <translation>Choose folder…</translation>
+    </message>
+    <message>
+        <source>保存先：%1</source>
+        <translation>Save in: %1</translation>
     </message>
 </context>
 <context>

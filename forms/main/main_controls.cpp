@@ -18,6 +18,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "forms/main/save_folder_choice.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/up_down.h"
@@ -138,6 +139,7 @@ StoredSettings MainControls::consoleSettings() const
     s.height = cut.height;
     s.format = console->formatItem();
     s.tail = console->tailItem();
+    s.folder = saveFolder->folder();
     s.topBottom = topBottomCode();
     s.leftRight = leftRightCode();
     return s;
@@ -157,6 +159,7 @@ void MainControls::applyConsoleSettings(const StoredSettings& s)
     selectRadio(rdgpFormatItems, s.format);
     showOutputFormat();
     selectRadio(rdgpTailItems, s.tail);
+    saveFolder->setFolder(s.folder);
     pressTopBottom(s.topBottom);
     pressLeftRight(s.leftRight);
     if (s.sibling) {
@@ -220,6 +223,7 @@ OutputOptions MainControls::outputChoices() const
     options.maxKb = c.maxKb;
     options.format = c.format;
     options.tail = c.tail;
+    options.saveFolder = saveFolder->folder();
     return options;
 }
 

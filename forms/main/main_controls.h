@@ -38,6 +38,7 @@ namespace trimlet {
 class ConsoleBinding;
 class FrameShape;
 class PictureView;
+class SaveFolderChoice;
 class SlotStrip;
 class UpDown;
 
@@ -83,7 +84,7 @@ public:
     void showRotationGuides(Qt::BrushStyle hatch);
     // Stops the periodic resize check until the returned holder goes, on every way out.
     std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
-    // The console's output choices: quality, format and serial tail.
+    // The console's output choices: quality, format, serial tail and save folder.
     OutputOptions outputChoices() const;
     // The values the console's controls show.
     const CutSettings& cutSettings() const;
@@ -151,6 +152,7 @@ public:
     QGroupBox* rdgpTail = nullptr;
     QButtonGroup* rdgpFormatItems = nullptr;
     QButtonGroup* rdgpTailItems = nullptr;
+    SaveFolderChoice* saveFolder = nullptr;
     QPushButton *btnAbout = nullptr, *btnExit = nullptr;
 
     QStatusBar* statusBar = nullptr;

@@ -24,6 +24,7 @@
 #include <QVBoxLayout>
 
 #include "forms/main/preset_menu.h"
+#include "forms/main/save_folder_choice.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/app_icon.h"
@@ -459,15 +460,25 @@ void MainControls::buildConsole(QWidget* client)
     limitRow->addWidget(edtMaxKb);
     limitRow->addWidget(udMaxKb);
     bottom->addWidget(limitGroup);
-    bottom->addStretch(1);
 
     btnAbout = button(pnlConsole, "btnAbout", QString(), tr("trimletについての情報を表示します"));
     btnAbout->setIcon(applicationIcon());
     btnAbout->setFixedSize(30, 30);
     btnExit = button(pnlConsole, "btnExit", tr("終 了 (&Q)"), tr("trimletを終了します"));
     btnExit->setFixedHeight(30);
-    bottom->addWidget(btnAbout, 0, Qt::AlignBottom);
-    bottom->addWidget(btnExit, 0, Qt::AlignBottom);
+    // The save folder over the program buttons, in the height their row leaves free, and as
+    // wide as the room the row has left.
+    saveFolder = new SaveFolderChoice(pnlConsole);
+    auto* corner = new QGridLayout;
+    corner->setSpacing(2);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addStretch();
+    folderRow->addWidget(saveFolder->combo(), 1);
+    corner->setColumnStretch(0, 1);
+    corner->addLayout(folderRow, 0, 0, 1, 3, Qt::AlignTop);
+    corner->addWidget(btnAbout, 1, 1, Qt::AlignBottom);
+    corner->addWidget(btnExit, 1, 2, Qt::AlignBottom);
+    bottom->addLayout(corner, 1);
 }
 
 void MainControls::buildMenus(QMainWindow* window)

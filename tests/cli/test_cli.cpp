@@ -110,8 +110,8 @@ TEST(Cli, HelpAndVersionGoToStandardOutput)
         EXPECT_EQ(r.out.rfind("usage: trimlet-cli", 0), 0u);
         // Every option is explained, in lines that fit a terminal.
         for (const char* option :
-             {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save", "--quality", "--format",
-              "--tail", "--background", "--align-h", "--align-v", "--force", "--help", "--version", "info"})
+             {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save", "--save-dir", "--quality",
+              "--format", "--tail", "--background", "--align-h", "--align-v", "--force", "--help", "--version", "info"})
             EXPECT_NE(r.out.find(option), std::string::npos) << option;
         for (const std::string& line : lines(r.out))
             EXPECT_LE(line.size(), 79u) << line;
@@ -368,6 +368,33 @@ TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
     const auto second = test::readBytes(dir.file("in(2).jpg"));
     EXPECT_EQ(save({}), dir.file("in(4).jpg") + "\n");
     EXPECT_EQ(test::readBytes(dir.file("in(2).jpg")), second);
+}
+
+TEST_F(CliFiles, SaveDirCountsTheSerialNamesThereAndWritesNothingBeside)
+{
+    const std::string folder = dir.file("pieces");
+    std::filesystem::create_directory(folder);
+    const std::vector<std::uint8_t> mine{'m', 'i', 'n', 'e'};
+    test::writeBytes(folder + "/in(1).jpg", mine);
+    const CliRun r = runCli({input, "--save", "--save-dir", folder});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, folder + "/in(2).jpg\n");
+    ASSERT_EQ(runCli({input, "--output", dir.file("same.jpg")}).status, 0);
+    EXPECT_EQ(test::readBytes(folder + "/in(2).jpg"), test::readBytes(dir.file("same.jpg")));
+    EXPECT_EQ(test::readBytes(folder + "/in(1).jpg"), mine);
+
+    // A missing folder, or one with --output, is refused before any file is touched.
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{input, "--save", "--save-dir", dir.file("gone")},
+                                               {input, "--save", "--save-dir", input},
+                                               {input, "--save-dir", folder, "--output", dir.file("other.jpg")},
+                                               {input, "--save", "--save-dir="}}) {
+        const CliRun refused = runCli(args);
+        EXPECT_EQ(refused.status, 2) << args[2];
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    }
+    EXPECT_EQ(test::entryNames(dir.path()), (std::vector<std::string>{"in.bmp", "pieces", "same.jpg"}));
+    EXPECT_EQ(test::entryNames(folder), (std::vector<std::string>{"in(1).jpg", "in(2).jpg"}));
 }
 
 TEST_F(CliFiles, ManyInputsAreDoneOneByOneAndFailuresReportedPerFile)

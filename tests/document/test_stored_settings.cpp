@@ -22,6 +22,7 @@ StoredSettings sample()
     s.height = 768;
     s.format = 1;
     s.tail = 1;
+    s.folder = "/pictures/\x8e\xca\x90\x5e";  // not UTF-8: kept as bytes
     s.topBottom = 3;
     s.leftRight = 1;
     s.background = {10, 200, 30};
@@ -48,6 +49,7 @@ TEST(StoredSettings, WhatIsWrittenReadsBack)
     EXPECT_EQ(back.height, s.height);
     EXPECT_EQ(back.format, s.format);
     EXPECT_EQ(back.tail, s.tail);
+    EXPECT_EQ(back.folder, s.folder);
     EXPECT_EQ(back.topBottom, s.topBottom);
     EXPECT_EQ(back.leftRight, s.leftRight);
     EXPECT_EQ(back.background, s.background);
@@ -72,6 +74,7 @@ TEST(StoredSettings, MissingFileGivesTheDefaults)
     EXPECT_EQ(s.width, 640);
     EXPECT_EQ(s.height, 640);
     EXPECT_EQ(s.format, 0);
+    EXPECT_EQ(s.folder, "");
     EXPECT_EQ(s.topBottom, 2);
     EXPECT_EQ(s.leftRight, 2);
     EXPECT_EQ(s.background, Rgb{});
