@@ -45,7 +45,7 @@ class TfrmRotFree;
 class WorkAreaKeys;
 
 // What the frame cuts out of the editing picture, and the cut in trimlet-cli's terms
-// ("--cut 240x320@75:120,40"; empty for the whole picture).
+// ("--cut 240x320@75:120,40", with the piece's size when it is smaller than the cut size).
 struct CutResult {
     Picture picture;
     QString command;
