@@ -360,7 +360,7 @@ void MainControls::buildConsole(QWidget* client)
     edtPower->setFixedWidth(36);
     edtPower->setAttribute(Qt::WA_InputMethodEnabled, false);
     udPower = named(new UpDown(edtPower, 5, 100, 100, powerGroup), "udPower", tr("縮小率を指定します"));
-    // 自動: the rate at which every picture gives the full cut size.
+    // 自動 gives every picture the rate at which its piece has the full cut size.
     chkFit = named(new QCheckBox(tr("自動"), powerGroup), "chkFit",
                    tr("画像ごとに、切り出しサイズ全体が画像に収まる最も小さい縮小率にします"));
     powerRow->addWidget(edtPower);
