@@ -49,6 +49,7 @@ StoredSettings readStoredSettings(const std::string& path)
     s.maxKb = std::max(readKey(file, keys::maxKb), 0);
     s.width = readKey(file, keys::width);
     s.height = readKey(file, keys::height);
+    s.fit = readKey(file, keys::fit);
     s.format = readKey(file, keys::format);
     s.tail = readKey(file, keys::tail);
     s.folder = file.readString(keys::outputFolder.section, keys::outputFolder.key, "");
@@ -80,6 +81,7 @@ Status writeStoredSettings(const std::string& path, const StoredPlacement& place
         {keys::quality, s.quality},
         {keys::width, s.width},
         {keys::height, s.height},
+        {keys::fit, s.fit},
         {keys::format, s.format},
         {keys::tail, s.tail},
         {keys::maxKb, s.maxKb},

@@ -530,6 +530,14 @@ Error code 8: there is not enough memory to run this command.</translation>
         <source>上限(kB)</source>
         <translation>Limit (kB)</translation>
     </message>
+    <message>
+        <source>自動</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>画像ごとに、切り出しサイズ全体が画像に収まる最も小さい縮小率にします</source>
+        <translation>Gives every picture the lowest rate at which the whole cut size fits inside it</translation>
+    </message>
 </context>
 <context>
     <name>MainFiles</name>
@@ -946,6 +954,14 @@ Show this warning again?</translation>
     <message>
         <source>%1（%2）</source>
         <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>実サイズ %1 × %2</source>
+        <translation>actual size %1 × %2</translation>
+    </message>
+    <message>
+        <source>%1、実サイズ %2 × %3</source>
+        <translation>%1, actual size %2 × %3</translation>
     </message>
 </context>
 <context>

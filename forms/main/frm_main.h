@@ -44,8 +44,8 @@ class TfrmPreview;
 class TfrmRotFree;
 class WorkAreaKeys;
 
-// What the frame cuts out of the editing picture, and the cut in trimlet-cli's terms
-// ("--cut 240x320@75:120,40"; empty for the whole picture).
+// What the frame cuts out of the editing picture, and the cut in trimlet-cli's terms ("--cut
+// 240x320@75:120,40", none for the whole picture) with the size of a piece smaller than asked.
 struct CutResult {
     Picture picture;
     QString command;

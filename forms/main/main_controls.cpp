@@ -2,6 +2,7 @@
 
 #include "forms/main/main_controls.h"
 #include "forms/main/console_binding.h"
+#include "forms/main/fit_rate.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -137,6 +138,7 @@ StoredSettings MainControls::consoleSettings() const
     s.maxKb = output.maxKb;
     s.width = cut.width;
     s.height = cut.height;
+    s.fit = fit->isOn() ? 1 : 0;
     s.format = console->formatItem();
     s.tail = console->tailItem();
     s.folder = saveFolder->folder();
@@ -156,6 +158,7 @@ void MainControls::applyConsoleSettings(const StoredSettings& s)
     udMaxKb->setPosition(std::max(s.maxKb, 0));
     applySpin(udSizeW, edtSizeW, s.width);
     applySpin(udSizeH, edtSizeH, s.height);
+    fit->setOn(s.fit != 0);
     selectRadio(rdgpFormatItems, s.format);
     showOutputFormat();
     selectRadio(rdgpTailItems, s.tail);

@@ -18,6 +18,7 @@
 
 class QAction;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -36,6 +37,7 @@ class QWidget;
 namespace trimlet {
 
 class ConsoleBinding;
+class FitRate;
 class FrameShape;
 class PictureView;
 class SaveFolderChoice;
@@ -139,6 +141,8 @@ public:
     QLabel *lblSrcSizeW = nullptr, *lblSrcSizeH = nullptr;
     QLineEdit *edtPower = nullptr, *edtSizeW = nullptr, *edtSizeH = nullptr;
     UpDown *udPower = nullptr, *udSizeW = nullptr, *udSizeH = nullptr;
+    QCheckBox* chkFit = nullptr;
+    std::unique_ptr<FitRate> fit;  // what chkFit does to the rate
     QPushButton *btnSwap = nullptr, *btnSizeLoad = nullptr, *btnSizeSave = nullptr;
     QComboBox* cmbSize = nullptr;
     QSlider* tbarQual = nullptr;

@@ -1,10 +1,12 @@
 // The building of the main window's controls: their names, captions, hints and layouts.
 
 #include "forms/main/console_binding.h"
+#include "forms/main/fit_rate.h"
 #include "forms/main/main_controls.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -105,6 +107,7 @@ void MainControls::setupUi(QMainWindow* window)
     buildConsole(client);
     console = std::make_unique<ConsoleBinding>(
         ConsoleBinding::Controls{udSizeW, udSizeH, udPower, tbarQual, udMaxKb, rdgpFormatItems, rdgpTailItems});
+    fit = std::make_unique<FitRate>(FitRate::Controls{chkFit, udPower, edtPower, console.get()});
     buildMenus(window);
 
     statusBar = named(new QStatusBar(window), "statusBar");
@@ -358,8 +361,13 @@ void MainControls::buildConsole(QWidget* client)
     edtPower->setFixedWidth(36);
     edtPower->setAttribute(Qt::WA_InputMethodEnabled, false);
     udPower = named(new UpDown(edtPower, 5, 100, 100, powerGroup), "udPower", tr("縮小率を指定します"));
+    // 自動 gives every picture the rate at which its piece has the full cut size.
+    chkFit = named(new QCheckBox(tr("自動"), powerGroup), "chkFit",
+                   tr("画像ごとに、切り出しサイズ全体が画像に収まる最も小さい縮小率にします"));
     powerRow->addWidget(edtPower);
     powerRow->addWidget(udPower);
+    powerRow->addSpacing(4);
+    powerRow->addWidget(chkFit);
     top->addWidget(powerGroup);
     top->addWidget(label(pnlConsole, tr("＝")));
     top->addWidget(sizeGroup(pnlConsole, tr("縮小後サイズ"), lblSizeW, lblSizeH, "lblSizeW", "lblSizeH", tr(" × 縦")));

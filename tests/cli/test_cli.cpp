@@ -344,6 +344,35 @@ TEST_F(CliFiles, CutAtAnOriginRepeatsTheWindowsCutExactly)
         EXPECT_EQ(runCli({input, "--cut", bad, "--output", out}).status, 2) << bad;
 }
 
+TEST_F(CliFiles, CutAtFitTakesTheFullSizeFromThePictureAsItStands)
+{
+    const Bitmap picture = test::noisePicture(600, 400, 5);
+    ASSERT_TRUE(writeBmpFile(picture, input));
+    const std::string out = dir.file("fit.bmp"), numeric = dir.file("numeric.bmp");
+    const auto cut = [&](std::vector<std::string> steps, const std::string& to) {
+        steps.insert(steps.begin(), input);
+        for (const char* tail : {"--output", to.c_str(), "--force"})
+            steps.emplace_back(tail);
+        const CliRun r = runCli(steps);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return loadPictureAsStored(to).value().bitmap();
+    };
+    // The fit rate of the picture at the cut's step: 32 for 600 × 400, 48 once turned upright.
+    for (const auto& [turn, rate] : {std::pair{"180", 32}, {"right", 48}}) {
+        for (const std::string place : {"", "+10,590", ":0,0"}) {
+            const std::string fit = "192x108@fit" + place, given = "192x108@" + std::to_string(rate) + place;
+            const Bitmap piece = cut({"--turn", turn, "--cut", fit}, out);
+            EXPECT_EQ(piece.width(), 192) << turn << " " << fit;
+            EXPECT_EQ(piece.height(), 108) << turn << " " << fit;
+            EXPECT_EQ(piece, cut({"--turn", turn, "--cut", given}, numeric)) << turn << " " << fit;
+        }
+    }
+    // A picture smaller than the cut is taken at 100 %, as large as it allows.
+    EXPECT_EQ(cut({"--cut", "800x300@fit"}, out), cut({"--cut", "800x300@100"}, numeric));
+    for (const char* bad : {"192x108@fi", "192x108@fit5", "192x108@Fit", "192x108fit", "192x108@fit:"})
+        EXPECT_EQ(runCli({input, "--cut", bad, "--output", out, "--force"}).status, 2) << bad;
+}
+
 TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
 {
     const Bitmap picture = loadPictureAsStored(input).value().bitmap();
