@@ -23,6 +23,7 @@ IoCause causeOf(int err)
     case EPERM:
     case EROFS: return IoCause::NotAllowed;
     case ENAMETOOLONG: return IoCause::NameTooLong;
+    case ENOENT: return IoCause::NoFolder;
     default: return IoCause::Unknown;
     }
 }

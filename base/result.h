@@ -22,6 +22,7 @@ enum class IoCause {
     DiskFull,     // no space left, or the user's quota spent
     NotAllowed,   // no permission, or a read-only file system
     NameTooLong,  // a name or the whole path longer than the file system takes
+    NoFolder,     // a folder on the way is missing
 };
 
 struct Error {

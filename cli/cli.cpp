@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <new>
 #include <optional>
+#include <sys/stat.h>
 #include <thread>
 #include <utility>
 #include <variant>
@@ -42,6 +43,12 @@ std::string fileReason(const std::string& path, std::string reason)
     if (reason.starts_with(prefix))
         reason.erase(0, prefix.size());
     return prefix + reason;
+}
+
+bool isFolder(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 int info(const std::vector<std::string>& files, std::ostream& out, std::ostream& err, const Terminal& terminal)
@@ -87,19 +94,20 @@ Error writeFailure(Error error)
     case IoCause::DiskFull: error.message += " (the disk is full)"; break;
     case IoCause::NotAllowed: error.message += " (no permission to write in that folder, or it is read-only)"; break;
     case IoCause::NameTooLong: error.message += " (the file name is too long)"; break;
+    case IoCause::NoFolder: error.message += " (the folder does not exist)"; break;
     case IoCause::Unknown: break;
     }
     return error;
 }
 
-// Writes under the first free serial name beside the input; a name taken meanwhile by someone
-// else is skipped, never replaced.
+// Writes under the first free serial name beside the input or in --save-dir; a name taken
+// meanwhile by someone else is skipped, never replaced.
 Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, const Request& req)
 {
     const auto encoded = encodeFor(bitmap, req.format.value_or(PictureKind::Jpeg), req);
     if (!encoded)
         return encoded.error();
-    const SerialPlace place{input, req.tail.value_or(SerialTail::Paren)};
+    const SerialPlace place{input, req.tail.value_or(SerialTail::Paren), req.saveDir};
     SerialSave save = trimlet::saveSerial(place, {encoded.value().format, encoded.value().bytes});
     if (!save.written)
         return writeFailure(save.written.error());
@@ -323,6 +331,9 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     case Request::Action::Version: out << "trimlet-cli " << kVersion << '\n'; return kExitOk;
     case Request::Action::Convert: break;
     }
+    // Found before any file is touched, as a refused argument is, rather than once per input.
+    if (!req.saveDir.empty() && !isFolder(req.saveDir))
+        return fail(err, kExitUsage, "--save-dir " + req.saveDir + " is not a folder");
     return convertAll(req, out, err, terminal);
 }
 

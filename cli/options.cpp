@@ -28,7 +28,10 @@ extern const char kUsage[] =
     "  --cut WxH[@RATE][+CX,CY]    cuts W x H pixels (W 24..4096, H 32..4096) from\n"
     "                              a region reduced by RATE percent (1..100,\n"
     "                              default 100) around CX,CY in picture pixels\n"
-    "                              (default: the middle)\n"
+    "                              (default: the middle); @fit takes the lowest\n"
+    "                              rate at which the whole region lies in the\n"
+    "                              picture as it stands at that step, so that the\n"
+    "                              piece is the full W x H if the picture allows\n"
     "  --cut WxH[@RATE]:X,Y        the same region with its top-left corner at\n"
     "                              picture pixel X,Y: repeats the window's cut\n"
     "                              that its status line names as WxH@RATE:X,Y\n"
@@ -37,6 +40,8 @@ extern const char kUsage[] =
     "                              INPUT only\n"
     "  --save                      the next free serial name beside each INPUT:\n"
     "                              NAME(1).jpg, NAME(2).jpg, ...\n"
+    "  --save-dir DIR              with --save: the serial names in the folder DIR\n"
+    "                              instead, which must exist\n"
     "options:\n"
     "  --quality 1..100            JPEG and WebP quality (default 90)\n"
     "  --max-kb N                  keep each written file within N kB (1 kB =\n"
@@ -147,7 +152,7 @@ std::optional<int> parseInt(const std::string& text)
 }
 
 // Reads "WxH[@RATE][+CX,CY]" or "WxH[@RATE]:X,Y" with the window's limits: W 24..4096,
-// H 32..4096, RATE 1..100.
+// H 32..4096, RATE 1..100 or "fit".
 std::optional<CutStep> parseCut(const std::string& text)
 {
     CutStep step;
@@ -164,8 +169,14 @@ std::optional<CutStep> parseCut(const std::string& text)
     auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
     if (!number(cut.width) || !literal('x') || !number(cut.height))
         return std::nullopt;
-    if (literal('@') && !number(cut.rate))
-        return std::nullopt;
+    auto word = [&](std::string_view w) {
+        return std::string_view(p, end).starts_with(w) ? (p += w.size(), true) : false;
+    };
+    if (literal('@')) {
+        cut.fit = word("fit");
+        if (!cut.fit && !number(cut.rate))
+            return std::nullopt;
+    }
     auto point = [&](IntPoint& out) {
         return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0;
     };
@@ -187,8 +198,8 @@ Refusal readCut(std::string_view, Value value, Request& req)
 {
     const auto cut = parseCut(value);
     if (!cut)
-        return "--cut takes WxH[@RATE][+CX,CY] or WxH[@RATE]:X,Y with W 24..4096, H 32..4096, RATE 1..100, not " +
-               value;
+        return std::string("--cut takes WxH[@RATE][+CX,CY] or WxH[@RATE]:X,Y with W 24..4096, H 32..4096, ") +
+               "RATE 1..100 or fit, not " + value;
     req.steps.emplace_back(*cut);
     return std::nullopt;
 }
@@ -257,6 +268,14 @@ Refusal setSave(std::string_view, Value, Request& req)
     return std::nullopt;
 }
 
+Refusal readSaveDir(std::string_view, Value value, Request& req)
+{
+    if (value.empty())
+        return "--save-dir needs a folder";
+    req.saveDir = value;
+    return std::nullopt;
+}
+
 Refusal setForce(std::string_view, Value, Request& req)
 {
     req.force = true;
@@ -297,6 +316,7 @@ const Option kOptions[] = {
     {"--cut", Arity::Step, readCut},
     {"--output", Arity::Once, readOutput},
     {"--save", Arity::Flag, setSave},
+    {"--save-dir", Arity::Once, readSaveDir},
     {"--quality", Arity::Once, readQuality},
     {"--max-kb", Arity::Once, readMaxKb},
     {"--format", Arity::Once,
@@ -341,6 +361,8 @@ Refusal checkRequest(const Request& req)
         return "--output takes one input; use --save for several";
     if (!req.save && (req.format || req.tail))
         return "--format and --tail go with --save; --output takes the format from its extension";
+    if (!req.save && !req.saveDir.empty())
+        return "--save-dir goes with --save; --output takes its folder from FILE";
     return std::nullopt;
 }
 

@@ -45,6 +45,7 @@ struct Request {
     std::vector<Step> steps;
     std::string output;
     bool save = false;
+    std::string saveDir;                // --save-dir; empty: beside each input
     std::optional<PictureKind> format;  // --format; JPEG when not given
     std::optional<SerialTail> tail;     // --tail; paren when not given
     int quality = 90;

@@ -1,5 +1,6 @@
 #include "document/edit_history.h"
 
+#include <new>
 #include <vector>
 
 namespace trimlet {
@@ -11,20 +12,62 @@ std::int64_t pictureBytes(const Picture& p)
     return std::int64_t(p.bitmap().byteCount() + p.mask().size() + p.fileBytes().size());
 }
 
+// What a turn's inverse gives back pixel for pixel with nothing lost: an edit's picture. A
+// file's picture keeps a kind, a mask or the file's bytes that no turn makes again.
+bool turnsBackExactly(const Picture& p)
+{
+    return p.kind() == PictureKind::Bitmap && !p.hasTransparency() && p.fileBytes().empty();
+}
+
+EditHistory::Step makeStep(std::string name, EditState state, std::optional<Transform> operation)
+{
+    if (operation && turnsBackExactly(state.picture))
+        state.picture = Picture();
+    return {std::move(name), std::move(state), operation};
+}
+
+EditState reached(const EditHistory::Step* step, const EditState& current, bool back)
+{
+    if (!step)
+        return {};
+    EditState state = step->state;
+    if (step->operation && state.picture.isEmpty()) {
+        const Transform mode = back ? inverseOf(*step->operation) : *step->operation;
+        Bitmap turned = transformPicture(current.picture.bitmap(), mode, [](int) {});
+        if (turned.empty())
+            throw std::bad_alloc();
+        state.picture = Picture(std::move(turned));
+    }
+    return state;
+}
+
 }  // namespace
 
-void EditHistory::record(std::string name, EditState before)
+void EditHistory::record(std::string name, EditState before, std::optional<Transform> operation)
 {
     redo_.clear();
-    undo_.push_back({std::move(name), std::move(before)});
+    undo_.push_back(makeStep(std::move(name), std::move(before), operation));
     trim();
 }
+
+void EditHistory::recordLoad(std::string name, EditState before)
+{
+    if (before.edited && !before.picture.isEmpty())
+        record(std::move(name), std::move(before));
+    else
+        clear();  // a new document; its edits start here
+}
+
+EditState EditHistory::undoState(const EditState& current) const { return reached(undoStep(), current, true); }
+
+EditState EditHistory::redoState(const EditState& current) const { return reached(redoStep(), current, false); }
 
 void EditHistory::stepBack(EditState current)
 {
     if (undo_.empty())
         return;
-    redo_.push_back({std::move(undo_.back().name), std::move(current)});
+    Step& step = undo_.back();
+    redo_.push_back(makeStep(std::move(step.name), std::move(current), step.operation));
     undo_.pop_back();
     trim();
 }
@@ -33,7 +76,8 @@ void EditHistory::stepForward(EditState current)
 {
     if (redo_.empty())
         return;
-    undo_.push_back({std::move(redo_.back().name), std::move(current)});
+    Step& step = redo_.back();
+    undo_.push_back(makeStep(std::move(step.name), std::move(current), step.operation));
     redo_.pop_back();
     trim();
 }

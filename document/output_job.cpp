@@ -4,6 +4,7 @@
 #include <new>
 #include <sys/stat.h>
 
+#include "base/byte_path.h"
 #include "codecs/picture_file.h"
 #include "codecs/webp.h"
 
@@ -165,7 +166,10 @@ Status writeOutputFile(const std::string& path, const OutputFile& output, WriteM
 std::string freeSerialName(const SerialPlace& place, OutputFormat format,
                            const std::function<bool(const std::string&)>& taken)
 {
-    return serialName(place.base, place.tail, outputExtension(format), taken);
+    std::string base = place.base;
+    if (!place.folder.empty())
+        base = place.folder + (place.folder.ends_with('/') ? "" : "/") + fileNamePart(place.base);
+    return serialName(base, place.tail, outputExtension(format), taken);
 }
 
 SerialSave saveSerial(const SerialPlace& place, const OutputFile& output,

@@ -99,10 +99,11 @@ struct OutputFile {
 Status writeOutputFile(const std::string& path, const OutputFile& output, WriteMode mode);
 
 // Where serial names are counted: NAME(1), NAME(2)… or NAME-1… beside base, NAME being its
-// file name without the extension.
+// file name without the extension, or in folder when one is given.
 struct SerialPlace {
     std::string base;
     SerialTail tail = SerialTail::Paren;
+    std::string folder = {};  // empty: base's own folder
 };
 
 // The first serial name for format that nothing holds (that taken() calls free).

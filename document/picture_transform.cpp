@@ -23,4 +23,13 @@ Bitmap transformPicture(const Bitmap& picture, Transform mode, const std::functi
     return {};
 }
 
+Transform inverseOf(Transform mode)
+{
+    switch (mode) {
+    case Transform::TurnRight: return Transform::TurnLeft;
+    case Transform::TurnLeft: return Transform::TurnRight;
+    default: return mode;
+    }
+}
+
 }  // namespace trimlet

@@ -14,5 +14,7 @@ enum class Transform { FlipVertical = 0, FlipHorizontal = 1, TurnRight = 90, Hal
 // quarter turns row by row, the others at fixed points). An empty bitmap when the result could
 // not be made.
 Bitmap transformPicture(const Bitmap& picture, Transform mode, const std::function<void(int position)>& progress);
+// The transform that gives the picture back: the other quarter turn, or the same half turn or flip.
+Transform inverseOf(Transform mode);
 
 }  // namespace trimlet

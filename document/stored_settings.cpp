@@ -49,8 +49,10 @@ StoredSettings readStoredSettings(const std::string& path)
     s.maxKb = std::max(readKey(file, keys::maxKb), 0);
     s.width = readKey(file, keys::width);
     s.height = readKey(file, keys::height);
+    s.fit = readKey(file, keys::fit);
     s.format = readKey(file, keys::format);
     s.tail = readKey(file, keys::tail);
+    s.folder = file.readString(keys::outputFolder.section, keys::outputFolder.key, "");
     s.topBottom = readKey(file, keys::topBottom);
     s.leftRight = readKey(file, keys::leftRight);
     s.background = colourFromSetting(readKey(file, keys::bgColor));
@@ -79,6 +81,7 @@ Status writeStoredSettings(const std::string& path, const StoredPlacement& place
         {keys::quality, s.quality},
         {keys::width, s.width},
         {keys::height, s.height},
+        {keys::fit, s.fit},
         {keys::format, s.format},
         {keys::tail, s.tail},
         {keys::maxKb, s.maxKb},
@@ -90,6 +93,8 @@ Status writeStoredSettings(const std::string& path, const StoredPlacement& place
     for (const auto& [key, value] : values)
         if (Status st = writeKey(file, key, value); !st)
             return st;
+    if (Status st = file.writeString(keys::outputFolder.section, keys::outputFolder.key, s.folder); !st)
+        return st;
 
     const std::string siblingPath = siblingSettingsPath(path);
     if (!siblingPresent(siblingPath))

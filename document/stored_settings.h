@@ -27,9 +27,11 @@ struct StoredSettings {
     int maxKb = 0;  // size limit in kB, 0 for none; never negative
     int width = 0;
     int height = 0;
-    int format = 0;     // 0 JPEG, 1 BMP, 2 PNG, 3 WebP
-    int tail = 0;       // 0 "(1)", 1 "-1"
-    int topBottom = 0;  // the join groups' codes, 1 to 4
+    int fit = 0;         // [size] fit: 1 while every picture gets its fit rate
+    int format = 0;      // 0 JPEG, 1 BMP, 2 PNG, 3 WebP
+    int tail = 0;        // 0 "(1)", 1 "-1"
+    std::string folder;  // where serial saves go, as bytes; empty: beside the picture
+    int topBottom = 0;   // the join groups' codes, 1 to 4
     int leftRight = 0;
     Rgb background;
     int colourManagement = 1;  // [load] color_management, kept as read

@@ -23,7 +23,8 @@ std::optional<CutFrame> cutFrame(int pw, int ph, const CutRequest& r)
         return std::nullopt;
     if (!cutsRegion(pw, ph, r.width, r.height))
         return CutFrame{{0, 0}, pw, ph, 100};
-    const int rate = std::clamp(r.rate, minimumRate(pw, ph, r.width, r.height), 100);
+    const int rate =
+        r.fit ? fitRate(pw, ph, r.width, r.height) : std::clamp(r.rate, minimumRate(pw, ph, r.width, r.height), 100);
     const IntRect display{0, 0, pw, ph};
     const IntPoint centre = r.centreGiven ? r.centre : IntPoint{pw / 2, ph / 2};
     const IntRect start{std::clamp(centre.x, 0, pw - 1), std::clamp(centre.y, 0, ph - 1), 1, 1};
@@ -36,7 +37,8 @@ CutFrame cutFrameAt(int pw, int ph, const CutRequest& r, IntPoint origin)
 {
     if (!cutsRegion(pw, ph, r.width, r.height))
         return {origin, pw, ph, 100};
-    const int rate = std::clamp(r.rate, minimumRate(pw, ph, r.width, r.height), 100);
+    const int rate =
+        r.fit ? fitRate(pw, ph, r.width, r.height) : std::clamp(r.rate, minimumRate(pw, ph, r.width, r.height), 100);
     const FrameSizing s = resizeCutFrame({0, 0, 1, 1}, {0, 0, pw, ph}, pw, ph, r.width, r.height, rate);
     return {origin, s.cutSrcWidth, s.cutSrcHeight, rate};
 }

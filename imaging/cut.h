@@ -18,7 +18,8 @@ struct CutRequest {
     int height = 0;  // H
     int rate = 100;  // R in percent; raised to the picture's minimum rate
     bool centreGiven = false;
-    IntPoint centre;  // frame centre in picture pixels when given, else the picture's middle
+    IntPoint centre;   // frame centre in picture pixels when given, else the picture's middle
+    bool fit = false;  // R is the picture's fitRate instead
 };
 
 // Where a cut takes its pixels: the width × height region at origin, reduced by rate.

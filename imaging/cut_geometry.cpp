@@ -47,6 +47,18 @@ int minimumRate(int pw, int ph, int W, int H)
     return 1;
 }
 
+int fitRate(int pw, int ph, int W, int H)
+{
+    // A side of the region, size × 100 / R truncated, stays within `picture` from the lowest R
+    // with size × 100 < R × (picture + 1); the truncation can get there a rate below the
+    // minimum, which the rate field does not take.
+    const auto lowest = [](int size, int picture) { return i64(size) * 100 / (i64(picture) + 1) + 1; };
+    if (pw < 1 || ph < 1 || W < 1 || H < 1)
+        return 100;
+    const i64 rate = std::max({lowest(W, pw), lowest(H, ph), i64(minimumRate(pw, ph, W, H))});
+    return int(std::min<i64>(rate, 100));
+}
+
 int reducedSize(int R, int size) { return int(std::ceil(double(R) * size / 100.0)); }
 
 FrameSizing resizeCutFrame(const IntRect& frame, const IntRect& display, int pw, int ph, int W, int H, int R)

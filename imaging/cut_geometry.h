@@ -32,6 +32,11 @@ IntRect stretchPicture(int pw, int ph, int boxW, int boxH);
 // picture is smaller than the cut in both.
 int minimumRate(int pw, int ph, int W, int H);
 
+// The fit rate for a W × H cut of a pw × ph picture: the lowest rate, no lower than
+// minimumRate, at which the region to cut lies wholly inside the picture, so that the piece
+// is the full W × H; 100 when no rate gets there (the picture is narrower or lower than the cut).
+int fitRate(int pw, int ph, int W, int H);
+
 // ceil(R × size / 100): a side of the cut after reduction.
 int reducedSize(int R, int size);
 

@@ -92,6 +92,13 @@ public:
         return runFileDialog(parent, r, false);
     }
 
+    QString chooseFolder(QWidget* parent, const QString& caption, const QString& initialFolder) override
+    {
+        if (ending)
+            return {};
+        return QFileDialog::getExistingDirectory(parent, caption, initialFolder);
+    }
+
     std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) override
     {
         if (ending)

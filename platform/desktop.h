@@ -46,6 +46,8 @@ public:
     // Open and save dialogs: the chosen path, or an empty string when cancelled.
     virtual QString openFileName(QWidget* parent, const FileDialogRequest& request) = 0;
     virtual QString saveFileName(QWidget* parent, const FileDialogRequest& request) = 0;
+    // A folder dialog opened at initialFolder: the chosen folder, or an empty string when cancelled.
+    virtual QString chooseFolder(QWidget* parent, const QString& caption, const QString& initialFolder) = 0;
     virtual std::optional<QColor> chooseColor(QWidget* parent, const QColor& initial) = 0;
     virtual std::optional<QString> inputText(QWidget* parent, const QString& title, const QString& prompt,
                                              const QString& initial) = 0;

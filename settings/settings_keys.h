@@ -29,6 +29,8 @@ inline constexpr IntKey power{"size", "power", 100};
 inline constexpr IntKey quality{"jpeg", "quality", 90};
 inline constexpr IntKey width{"size", "width", 640};
 inline constexpr IntKey height{"size", "height", 640};
+// 1 gives every picture the rate at which the cut takes its full size (the 自動 box); 0 keeps the rate.
+inline constexpr IntKey fit{"size", "fit", 0};
 inline constexpr IntKey format{"output", "format", 0};
 inline constexpr IntKey tail{"output", "tail", 0};
 // The size limit of saved files in kB (1024 bytes); 0 for none.
@@ -42,6 +44,8 @@ inline constexpr IntKey colorManagement{"load", "color_management", 1};
 
 // The last picture saved from the preview window.
 inline constexpr StringKey outputPath{"output", "path"};
+// The folder serial saves go to, as the file system's bytes; empty for beside the picture.
+inline constexpr StringKey outputFolder{"output", "folder"};
 
 // The sibling program's file, used only when it exists.
 inline constexpr IntKey siblingQuality{"jpeg", "quality", 90};

@@ -530,6 +530,14 @@ Error code 8: there is not enough memory to run this command.</translation>
         <source>上限(kB)</source>
         <translation>Limit (kB)</translation>
     </message>
+    <message>
+        <source>自動</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>画像ごとに、切り出しサイズ全体が画像に収まる最も小さい縮小率にします</source>
+        <translation>Gives every picture the lowest rate at which the whole cut size fits inside it</translation>
+    </message>
 </context>
 <context>
     <name>MainFiles</name>
@@ -772,6 +780,12 @@ You have no permission to write in the folder.</translation>
         <translation>Could not save the file %1.
 The file name is too long.</translation>
     </message>
+    <message>
+        <source>ファイル %1 を保存できませんでした。
+保存先のフォルダがありません。</source>
+        <translation>Could not save the file %1.
+The save folder does not exist.</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::PresetCommands</name>
@@ -786,6 +800,25 @@ The file name is too long.</translation>
     <message>
         <source>新しい名前を入力してください</source>
         <translation>Name for the current cut size:</translation>
+    </message>
+</context>
+<context>
+    <name>trimlet::SaveFolderChoice</name>
+    <message>
+        <source>保存先のフォルダを選択</source>
+        <translation>Choose the save folder</translation>
+    </message>
+    <message>
+        <source>画像と同じフォルダ</source>
+        <translation>Beside the picture</translation>
+    </message>
+    <message>
+        <source>フォルダを選択…</source>
+        <translation>Choose folder…</translation>
+    </message>
+    <message>
+        <source>保存先：%1</source>
+        <translation>Save in: %1</translation>
     </message>
 </context>
 <context>
@@ -925,6 +958,14 @@ Show this warning again?</translation>
     <message>
         <source>%1を読み込んでいます…</source>
         <translation>Loading %1…</translation>
+    </message>
+    <message>
+        <source>実サイズ %1 × %2</source>
+        <translation>actual size %1 × %2</translation>
+    </message>
+    <message>
+        <source>%1、実サイズ %2 × %3</source>
+        <translation>%1, actual size %2 × %3</translation>
     </message>
 </context>
 <context>

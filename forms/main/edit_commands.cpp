@@ -65,7 +65,7 @@ bool EditCommands::transform(Transform mode, const QString& name)
                 throw std::bad_alloc();
             return Picture(std::move(result));
         },
-        turned ? EditShown::StatusAndLayout : EditShown::Status);
+        turned ? EditShown::StatusAndLayout : EditShown::Status, {}, mode);
     progress->hide();
     if (done)
         trace("turn-end");

@@ -45,8 +45,8 @@ class TfrmPreview;
 class TfrmRotFree;
 class WorkAreaKeys;
 
-// What the frame cuts out of the editing picture, and the cut in trimlet-cli's terms
-// ("--cut 240x320@75:120,40"; empty for the whole picture).
+// What the frame cuts out of the editing picture, and the cut in trimlet-cli's terms ("--cut
+// 240x320@75:120,40", none for the whole picture) with the size of a piece smaller than asked.
 struct CutResult {
     Picture picture;
     QString command;
@@ -127,10 +127,10 @@ public:
     void setRotFreeWindow(TfrmRotFree* rotFree);
 
     // An edit called name: make gives the new picture, throwing when it cannot (the error box
-    // and the status line say why, and the document stays). The document before it is kept
-    // for the undo; the status line names it (or says status), and a relayout shows its size.
+    // and the status line say why, and the document stays). The document before it, or the turn
+    // or flip `operation`, is kept for the undo; what `shown` says is shown (status, or name).
     bool applyEdit(const QString& name, const std::function<Picture()>& make, EditShown shown,
-                   const QString& status = {});
+                   const QString& status = {}, std::optional<Transform> operation = {});
     // The picture joined with added on the side of the work area that holds the point;
     // throws std::bad_alloc beyond the picture size cap.
     Picture joinedPicture(const Picture& added, const QPoint& clientPoint) const;
@@ -260,7 +260,7 @@ private:
     // Puts a state back: picture, document, frame and rate, laid out anew.
     void restoreEditState(const EditState& state);
     // Keeps `before` for an undo of the edit just made; an edit of no picture has none.
-    void rememberEdit(const QString& name, EditState before);
+    void rememberEdit(const QString& name, EditState before, std::optional<Transform> operation = {});
     // The document's path; empty for a pasted picture.
     void showDocument(const std::string& path);
     EditHistory history_;

@@ -10,6 +10,7 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include "forms/main/fit_rate.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/guarded.h"
@@ -61,6 +62,7 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
     trace("layout-begin");
     if (recomputeMinimumRate)
         UpdateMinimumRate();
+    fit->follow(doc_.picture.width(), doc_.picture.height());
     const IntRect d = fittedDisplay(doc_.picture.width(), doc_.picture.height());
     imgSource->setGeometry(d.x, d.y, d.w, d.h);
     (void)imgSource->rendering();  // rendered now, where a shortage of memory is reported

@@ -22,11 +22,11 @@ EditState TfrmMain::editState() const
     return {doc_.picture, doc_.path, frame_.centre, cutSettings().rate, doc_.edited};
 }
 
-void TfrmMain::rememberEdit(const QString& name, EditState before)
+void TfrmMain::rememberEdit(const QString& name, EditState before, std::optional<Transform> operation)
 {
     doc_.edited = true;
     if (!before.picture.isEmpty())
-        history_.record(name.toStdString(), std::move(before));
+        history_.record(name.toStdString(), std::move(before), operation);
 }
 
 void TfrmMain::restoreEditState(const EditState& state)

@@ -133,13 +133,13 @@ void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, b
 
     const QString dropped = tr("ファイルドロップ：%1").arg(displayPath(path));
     ShowStatus(dropped, StatusKind::statusOnly);
+    EditState before = editState();
     if (!joining) {
         setEditingPicture(std::move(loaded).value(), std::move(taken.shown));
         SetCurrentFile(path);
-        history_.clear();  // a new document; its edits start here
+        history_.recordLoad(dropped.toStdString(), std::move(before));
         doc_.edited = false;
     } else {
-        EditState before = editState();
         if (!ConcatenatePicture(loaded.value(), at))
             return;  // the error box and the status line have said why; the picture is as it was
         rememberEdit(dropped, std::move(before));

@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "document/piece.h"
+#include "forms/main/fit_rate.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/output_commands.h"
 #include "forms/preview/frm_preview.h"
@@ -13,17 +14,6 @@
 #include "imaging/cut_geometry.h"
 
 namespace trimlet {
-
-namespace {
-
-// The cut in trimlet-cli's terms, so that a user can repeat it exactly: the cut size, the
-// rate and the region's top-left in picture pixels.
-QString cutCommand(int W, int H, int R, const IntPoint& origin)
-{
-    return QStringLiteral("--cut %1x%2@%3:%4,%5").arg(W).arg(H).arg(R).arg(origin.x).arg(origin.y);
-}
-
-}  // namespace
 
 void TfrmMain::connectOutputHandlers()
 {
@@ -61,8 +51,7 @@ CutResult TfrmMain::MakeCutResult() const
     // The same request the live size measures, so that both see the same piece.
     const PieceRequest piece = pieceRequest();
     CutResult cut{Picture(cutPiece(piece)), {}};
-    if (!piece.whole)
-        cut.command = cutCommand(cutSettings().width, cutSettings().height, piece.rate, piece.origin);
+    cut.command = cutReport(piece, cutSettings(), cut.picture);
     return cut;
 }
 

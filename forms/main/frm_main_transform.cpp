@@ -19,12 +19,12 @@ FailureReport TfrmMain::failureReport()
 }
 
 bool TfrmMain::applyEdit(const QString& name, const std::function<Picture()>& make, EditShown shown,
-                         const QString& status)
+                         const QString& status, std::optional<Transform> operation)
 {
     EditState before = editState();
     if (!runGuarded([&] { setEditingPicture(make()); }, failureReport()))
         return false;
-    rememberEdit(name, std::move(before));
+    rememberEdit(name, std::move(before), operation);
     if (shown == EditShown::StatusAndLayout)
         showSourceSize();
     if (shown != EditShown::Nothing)

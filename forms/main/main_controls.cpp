@@ -2,6 +2,7 @@
 
 #include "forms/main/main_controls.h"
 #include "forms/main/console_binding.h"
+#include "forms/main/fit_rate.h"
 
 #include <QApplication>
 #include <QButtonGroup>
@@ -18,6 +19,7 @@
 #include <QToolButton>
 #include <algorithm>
 
+#include "forms/main/save_folder_choice.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/up_down.h"
@@ -136,8 +138,10 @@ StoredSettings MainControls::consoleSettings() const
     s.maxKb = output.maxKb;
     s.width = cut.width;
     s.height = cut.height;
+    s.fit = fit->isOn() ? 1 : 0;
     s.format = console->formatItem();
     s.tail = console->tailItem();
+    s.folder = saveFolder->folder();
     s.topBottom = topBottomCode();
     s.leftRight = leftRightCode();
     return s;
@@ -154,9 +158,11 @@ void MainControls::applyConsoleSettings(const StoredSettings& s)
     udMaxKb->setPosition(std::max(s.maxKb, 0));
     applySpin(udSizeW, edtSizeW, s.width);
     applySpin(udSizeH, edtSizeH, s.height);
+    fit->setOn(s.fit != 0);
     selectRadio(rdgpFormatItems, s.format);
     showOutputFormat();
     selectRadio(rdgpTailItems, s.tail);
+    saveFolder->setFolder(s.folder);
     pressTopBottom(s.topBottom);
     pressLeftRight(s.leftRight);
     if (s.sibling) {
@@ -220,6 +226,7 @@ OutputOptions MainControls::outputChoices() const
     options.maxKb = c.maxKb;
     options.format = c.format;
     options.tail = c.tail;
+    options.saveFolder = saveFolder->folder();
     return options;
 }
 

@@ -18,6 +18,7 @@
 
 class QAction;
 class QButtonGroup;
+class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
@@ -36,8 +37,10 @@ class QWidget;
 namespace trimlet {
 
 class ConsoleBinding;
+class FitRate;
 class FrameShape;
 class PictureView;
+class SaveFolderChoice;
 class SlotStrip;
 class UpDown;
 
@@ -83,7 +86,7 @@ public:
     void showRotationGuides(Qt::BrushStyle hatch);
     // Stops the periodic resize check until the returned holder goes, on every way out.
     std::unique_ptr<QTimer, void (*)(QTimer*)> suspendResizeCheck();
-    // The console's output choices: quality, format and serial tail.
+    // The console's output choices: quality, format, serial tail and save folder.
     OutputOptions outputChoices() const;
     // The values the console's controls show.
     const CutSettings& cutSettings() const;
@@ -138,6 +141,8 @@ public:
     QLabel *lblSrcSizeW = nullptr, *lblSrcSizeH = nullptr;
     QLineEdit *edtPower = nullptr, *edtSizeW = nullptr, *edtSizeH = nullptr;
     UpDown *udPower = nullptr, *udSizeW = nullptr, *udSizeH = nullptr;
+    QCheckBox* chkFit = nullptr;
+    std::unique_ptr<FitRate> fit;  // what chkFit does to the rate
     QPushButton *btnSwap = nullptr, *btnSizeLoad = nullptr, *btnSizeSave = nullptr;
     QComboBox* cmbSize = nullptr;
     QSlider* tbarQual = nullptr;
@@ -151,6 +156,7 @@ public:
     QGroupBox* rdgpTail = nullptr;
     QButtonGroup* rdgpFormatItems = nullptr;
     QButtonGroup* rdgpTailItems = nullptr;
+    SaveFolderChoice* saveFolder = nullptr;
     QPushButton *btnAbout = nullptr, *btnExit = nullptr;
 
     QStatusBar* statusBar = nullptr;

@@ -1,10 +1,12 @@
 // The building of the main window's controls: their names, captions, hints and layouts.
 
 #include "forms/main/console_binding.h"
+#include "forms/main/fit_rate.h"
 #include "forms/main/main_controls.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -24,6 +26,7 @@
 #include <QVBoxLayout>
 
 #include "forms/main/preset_menu.h"
+#include "forms/main/save_folder_choice.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/app_icon.h"
@@ -104,6 +107,7 @@ void MainControls::setupUi(QMainWindow* window)
     buildConsole(client);
     console = std::make_unique<ConsoleBinding>(
         ConsoleBinding::Controls{udSizeW, udSizeH, udPower, tbarQual, udMaxKb, rdgpFormatItems, rdgpTailItems});
+    fit = std::make_unique<FitRate>(FitRate::Controls{chkFit, udPower, edtPower, console.get()});
     buildMenus(window);
 
     statusBar = named(new QStatusBar(window), "statusBar");
@@ -357,8 +361,13 @@ void MainControls::buildConsole(QWidget* client)
     edtPower->setFixedWidth(36);
     edtPower->setAttribute(Qt::WA_InputMethodEnabled, false);
     udPower = named(new UpDown(edtPower, 5, 100, 100, powerGroup), "udPower", tr("縮小率を指定します"));
+    // 自動 gives every picture the rate at which its piece has the full cut size.
+    chkFit = named(new QCheckBox(tr("自動"), powerGroup), "chkFit",
+                   tr("画像ごとに、切り出しサイズ全体が画像に収まる最も小さい縮小率にします"));
     powerRow->addWidget(edtPower);
     powerRow->addWidget(udPower);
+    powerRow->addSpacing(4);
+    powerRow->addWidget(chkFit);
     top->addWidget(powerGroup);
     top->addWidget(label(pnlConsole, tr("＝")));
     top->addWidget(sizeGroup(pnlConsole, tr("縮小後サイズ"), lblSizeW, lblSizeH, "lblSizeW", "lblSizeH", tr(" × 縦")));
@@ -459,15 +468,25 @@ void MainControls::buildConsole(QWidget* client)
     limitRow->addWidget(edtMaxKb);
     limitRow->addWidget(udMaxKb);
     bottom->addWidget(limitGroup);
-    bottom->addStretch(1);
 
     btnAbout = button(pnlConsole, "btnAbout", QString(), tr("trimletについての情報を表示します"));
     btnAbout->setIcon(applicationIcon());
     btnAbout->setFixedSize(30, 30);
     btnExit = button(pnlConsole, "btnExit", tr("終 了 (&Q)"), tr("trimletを終了します"));
     btnExit->setFixedHeight(30);
-    bottom->addWidget(btnAbout, 0, Qt::AlignBottom);
-    bottom->addWidget(btnExit, 0, Qt::AlignBottom);
+    // The save folder over the program buttons, in the height their row leaves free, and as
+    // wide as the room the row has left.
+    saveFolder = new SaveFolderChoice(pnlConsole);
+    auto* corner = new QGridLayout;
+    corner->setSpacing(2);
+    auto* folderRow = new QHBoxLayout;
+    folderRow->addStretch();
+    folderRow->addWidget(saveFolder->combo(), 1);
+    corner->setColumnStretch(0, 1);
+    corner->addLayout(folderRow, 0, 0, 1, 3, Qt::AlignTop);
+    corner->addWidget(btnAbout, 1, 1, Qt::AlignBottom);
+    corner->addWidget(btnExit, 1, 2, Qt::AlignBottom);
+    bottom->addLayout(corner, 1);
 }
 
 void MainControls::buildMenus(QMainWindow* window)

@@ -56,8 +56,8 @@ UndoCommands::UndoCommands(QWidget* window, QMenu* popEdit, EditHistory& history
         connect(action, &QAction::triggered, this, guardedSlot([this] { redo(); }, failure));
 }
 
-// The history moves only once the state is back, so that a failed restore (a display copy
-// beyond memory) leaves both the window and the history as they were.
+// The history moves only once the state is back, so that a failed restore (a turn or a display
+// copy beyond memory) leaves both the window and the history as they were.
 void UndoCommands::undo()
 {
     const EditHistory::Step* step = history_.undoStep();
@@ -67,7 +67,7 @@ void UndoCommands::undo()
     }
     const QString name = QString::fromStdString(step->name);
     EditState current = document_.state();
-    document_.restore(step->state);
+    document_.restore(history_.undoState(current));
     history_.stepBack(std::move(current));
     document_.status(tr("元に戻す: %1").arg(name));
 }
@@ -81,7 +81,7 @@ void UndoCommands::redo()
     }
     const QString name = QString::fromStdString(step->name);
     EditState current = document_.state();
-    document_.restore(step->state);
+    document_.restore(history_.redoState(current));
     history_.stepForward(std::move(current));
     document_.status(tr("やり直し: %1").arg(name));
 }

@@ -109,7 +109,7 @@ void WorkAreaKeys::wheelRate(const QWheelEvent* event)
     const int now = c_.console->cut().rate;
     const int to = std::clamp(now + notches, rate->minimum(), rate->maximum());
     if (to != now)
-        rate->setPosition(to);  // the edit's change resizes the frame around its centre
+        rate->stepTo(to);  // the edit's change resizes the frame around its centre
 }
 
 }  // namespace trimlet

@@ -37,6 +37,8 @@ struct OutputOptions {
     QString documentName;
     // The last saved picture's path, which names the saves of a picture without a file; may be empty.
     std::string lastOutputPath;
+    // The folder serial names are counted in, as bytes; empty: beside the picture.
+    std::string saveFolder;
 };
 
 }  // namespace trimlet

@@ -81,6 +81,8 @@ QString OutputRun::saveFailureText(const std::string& name, IoCause cause)
     case IoCause::NotAllowed:
         return tr("ファイル %1 を保存できませんでした。\nフォルダに書き込む権限がありません。").arg(shown);
     case IoCause::NameTooLong: return tr("ファイル %1 を保存できませんでした。\nファイル名が長すぎます。").arg(shown);
+    case IoCause::NoFolder:
+        return tr("ファイル %1 を保存できませんでした。\n保存先のフォルダがありません。").arg(shown);
     case IoCause::DiskFull:
     case IoCause::Unknown: break;
     }
@@ -155,7 +157,7 @@ SerialPlace OutputRun::serialPlace() const
     // happens to be.
     if (base.empty())
         base = tempJpeg_;
-    return {base, options_.tail};
+    return {base, options_.tail, options_.saveFolder};
 }
 
 bool OutputRun::isTempJpeg(const std::string& chosen) const

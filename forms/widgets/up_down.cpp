@@ -93,7 +93,13 @@ void UpDown::step(int direction)
 {
     // Like the platform control, a valid number typed into the edit is where the step starts.
     takeBuddyText();
-    setPosition(position_ + direction);
+    stepTo(position_ + direction);
+}
+
+void UpDown::stepTo(int position)
+{
+    setPosition(position);
+    emit stepped();
 }
 
 bool UpDown::eventFilter(QObject* watched, QEvent* event)

@@ -41,9 +41,13 @@ public:
     void setMinimum(int minimum) { setRange(minimum, maximum_); }
     // One step up (+1) or down (-1), no wrap-around, as the arrow buttons and keys do.
     void step(int direction);
+    // Moves the position as a hand on the control does: setPosition, then stepped().
+    void stepTo(int position);
 
 signals:
     void positionChanged(int position);
+    // The user moved the position (arrows, keys, wheel); not sent for positions set otherwise.
+    void stepped();
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

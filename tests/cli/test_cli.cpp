@@ -110,8 +110,8 @@ TEST(Cli, HelpAndVersionGoToStandardOutput)
         EXPECT_EQ(r.out.rfind("usage: trimlet-cli", 0), 0u);
         // Every option is explained, in lines that fit a terminal.
         for (const char* option :
-             {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save", "--quality", "--format",
-              "--tail", "--background", "--align-h", "--align-v", "--force", "--help", "--version", "info"})
+             {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save", "--save-dir", "--quality",
+              "--format", "--tail", "--background", "--align-h", "--align-v", "--force", "--help", "--version", "info"})
             EXPECT_NE(r.out.find(option), std::string::npos) << option;
         for (const std::string& line : lines(r.out))
             EXPECT_LE(line.size(), 79u) << line;
@@ -344,6 +344,35 @@ TEST_F(CliFiles, CutAtAnOriginRepeatsTheWindowsCutExactly)
         EXPECT_EQ(runCli({input, "--cut", bad, "--output", out}).status, 2) << bad;
 }
 
+TEST_F(CliFiles, CutAtFitTakesTheFullSizeFromThePictureAsItStands)
+{
+    const Bitmap picture = test::noisePicture(600, 400, 5);
+    ASSERT_TRUE(writeBmpFile(picture, input));
+    const std::string out = dir.file("fit.bmp"), numeric = dir.file("numeric.bmp");
+    const auto cut = [&](std::vector<std::string> steps, const std::string& to) {
+        steps.insert(steps.begin(), input);
+        for (const char* tail : {"--output", to.c_str(), "--force"})
+            steps.emplace_back(tail);
+        const CliRun r = runCli(steps);
+        EXPECT_EQ(r.status, 0) << r.err;
+        return loadPictureAsStored(to).value().bitmap();
+    };
+    // The fit rate of the picture at the cut's step: 32 for 600 × 400, 48 once turned upright.
+    for (const auto& [turn, rate] : {std::pair{"180", 32}, {"right", 48}}) {
+        for (const std::string place : {"", "+10,590", ":0,0"}) {
+            const std::string fit = "192x108@fit" + place, given = "192x108@" + std::to_string(rate) + place;
+            const Bitmap piece = cut({"--turn", turn, "--cut", fit}, out);
+            EXPECT_EQ(piece.width(), 192) << turn << " " << fit;
+            EXPECT_EQ(piece.height(), 108) << turn << " " << fit;
+            EXPECT_EQ(piece, cut({"--turn", turn, "--cut", given}, numeric)) << turn << " " << fit;
+        }
+    }
+    // A picture smaller than the cut is taken at 100 %, as large as it allows.
+    EXPECT_EQ(cut({"--cut", "800x300@fit"}, out), cut({"--cut", "800x300@100"}, numeric));
+    for (const char* bad : {"192x108@fi", "192x108@fit5", "192x108@Fit", "192x108fit", "192x108@fit:"})
+        EXPECT_EQ(runCli({input, "--cut", bad, "--output", out, "--force"}).status, 2) << bad;
+}
+
 TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
 {
     const Bitmap picture = loadPictureAsStored(input).value().bitmap();
@@ -368,6 +397,33 @@ TEST_F(CliFiles, SaveTakesTheNextFreeSerialNameAndNeverReplaces)
     const auto second = test::readBytes(dir.file("in(2).jpg"));
     EXPECT_EQ(save({}), dir.file("in(4).jpg") + "\n");
     EXPECT_EQ(test::readBytes(dir.file("in(2).jpg")), second);
+}
+
+TEST_F(CliFiles, SaveDirCountsTheSerialNamesThereAndWritesNothingBeside)
+{
+    const std::string folder = dir.file("pieces");
+    std::filesystem::create_directory(folder);
+    const std::vector<std::uint8_t> mine{'m', 'i', 'n', 'e'};
+    test::writeBytes(folder + "/in(1).jpg", mine);
+    const CliRun r = runCli({input, "--save", "--save-dir", folder});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.out, folder + "/in(2).jpg\n");
+    ASSERT_EQ(runCli({input, "--output", dir.file("same.jpg")}).status, 0);
+    EXPECT_EQ(test::readBytes(folder + "/in(2).jpg"), test::readBytes(dir.file("same.jpg")));
+    EXPECT_EQ(test::readBytes(folder + "/in(1).jpg"), mine);
+
+    // A missing folder, or one with --output, is refused before any file is touched.
+    for (const auto& args :
+         std::vector<std::vector<std::string>>{{input, "--save", "--save-dir", dir.file("gone")},
+                                               {input, "--save", "--save-dir", input},
+                                               {input, "--save-dir", folder, "--output", dir.file("other.jpg")},
+                                               {input, "--save", "--save-dir="}}) {
+        const CliRun refused = runCli(args);
+        EXPECT_EQ(refused.status, 2) << args[2];
+        EXPECT_EQ(std::count(refused.err.begin(), refused.err.end(), '\n'), 1) << refused.err;
+    }
+    EXPECT_EQ(test::entryNames(dir.path()), (std::vector<std::string>{"in.bmp", "pieces", "same.jpg"}));
+    EXPECT_EQ(test::entryNames(folder), (std::vector<std::string>{"in(1).jpg", "in(2).jpg"}));
 }
 
 TEST_F(CliFiles, ManyInputsAreDoneOneByOneAndFailuresReportedPerFile)

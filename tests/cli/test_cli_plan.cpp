@@ -88,7 +88,7 @@ TEST_F(CliCutFirst, MatchesTheKernelsAndRefusesTheSameCuts)
 {
     // Against the kernels themselves: turned upright by EXIF, then right, then cut.
     const Bitmap shown = loadPictureUpright(dir.file("o6.jpg")).value().bitmap();
-    const Bitmap expected = cutPicture(turnRight(shown), {60, 40, 50, false, {}});
+    const Bitmap expected = cutPicture(turnRight(shown), {60, 40, 50, false, {}, false});
     output(dir.file("o6.jpg"), {"--turn", "right", "--cut", "60x40@50"});
     EXPECT_EQ(loadPictureAsStored(dir.file("out.bmp")).value().bitmap(), expected);
 

@@ -39,7 +39,7 @@ TEST(CutJob, EveryPlacementAndRateCutsWhatTheWholePictureGives)
             for (const int rate : {100, 61})
                 for (const std::optional<IntPoint> origin :
                      {std::optional<IntPoint>(), std::optional(IntPoint{7, 13})}) {
-                    const CutRequest cut{40, 50, rate, false, {}};
+                    const CutRequest cut{40, 50, rate, false, {}, false};
                     const CutFrame f = origin ? cutFrameAt(placed.width(), placed.height(), cut, *origin)
                                               : cutFrame(placed.width(), placed.height(), cut).value();
                     const auto job = loadPictureCut(path, placement, cut, origin, {});

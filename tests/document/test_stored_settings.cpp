@@ -20,8 +20,10 @@ StoredSettings sample()
     s.quality = 64;
     s.width = 1024;
     s.height = 768;
+    s.fit = 1;
     s.format = 1;
     s.tail = 1;
+    s.folder = "/pictures/\x8e\xca\x90\x5e";  // not UTF-8: kept as bytes
     s.topBottom = 3;
     s.leftRight = 1;
     s.background = {10, 200, 30};
@@ -46,8 +48,10 @@ TEST(StoredSettings, WhatIsWrittenReadsBack)
     EXPECT_EQ(back.quality, s.quality);
     EXPECT_EQ(back.width, s.width);
     EXPECT_EQ(back.height, s.height);
+    EXPECT_EQ(back.fit, 1);
     EXPECT_EQ(back.format, s.format);
     EXPECT_EQ(back.tail, s.tail);
+    EXPECT_EQ(back.folder, s.folder);
     EXPECT_EQ(back.topBottom, s.topBottom);
     EXPECT_EQ(back.leftRight, s.leftRight);
     EXPECT_EQ(back.background, s.background);
@@ -58,6 +62,7 @@ TEST(StoredSettings, WhatIsWrittenReadsBack)
     EXPECT_EQ(f.readInt("winPosition", "main_x", 0), -250);
     EXPECT_EQ(f.readInt("winPosition", "main_y", 0), 33);
     EXPECT_EQ(f.readInt("winPosition", "main_max", 0), 1);
+    EXPECT_EQ(f.readInt("size", "fit", 0), 1);
     EXPECT_EQ(f.readInt("concat", "bgcolor", 0), 0x1EC80A);  // 0x00BBGGRR
 }
 
@@ -71,7 +76,9 @@ TEST(StoredSettings, MissingFileGivesTheDefaults)
     EXPECT_EQ(s.quality, 90);
     EXPECT_EQ(s.width, 640);
     EXPECT_EQ(s.height, 640);
+    EXPECT_EQ(s.fit, 0);
     EXPECT_EQ(s.format, 0);
+    EXPECT_EQ(s.folder, "");
     EXPECT_EQ(s.topBottom, 2);
     EXPECT_EQ(s.leftRight, 2);
     EXPECT_EQ(s.background, Rgb{});

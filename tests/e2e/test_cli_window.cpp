@@ -8,6 +8,7 @@
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSlider>
 #include <QTabWidget>
 #include <QToolButton>
@@ -408,8 +409,11 @@ void CliWindowTest::cutsAtTheWindowsOrigin()
         // The cut as the status line names it after 枠内コピー, for the user to copy.
         w.frm.btnCopy->click();
         const QString status = w.frm.statusText();
-        const qsizetype from = status.indexOf(QStringLiteral("--cut ")), to = status.lastIndexOf(QChar(u'）'));
+        // The piece's size follows the cut when it is smaller than the cut size (the clipped case).
+        const qsizetype from = status.indexOf(QStringLiteral("--cut ")),
+                        to = status.indexOf(QRegularExpression(QStringLiteral("[、）]")), from);
         QVERIFY2(from >= 0 && to > from, qPrintable(status));
+        QCOMPARE(status.contains(QStringLiteral("、実サイズ ")), c.height > ph);
         const std::string cut = status.mid(from + 6, to - from - 6).toStdString();
         const QRect d = w.frm.imgSource->geometry(), f = w.frm.shpRange->geometry();
         const IntPoint origin = cutOrigin({f.x(), f.y(), f.width(), f.height()}, {d.x(), d.y(), d.width(), d.height()},

@@ -38,6 +38,12 @@ QString FakeDesktop::saveFileName(QWidget*, const FileDialogRequest& request)
     return takeFront(fileAnswers, QString());
 }
 
+QString FakeDesktop::chooseFolder(QWidget*, const QString&, const QString& initialFolder)
+{
+    folderDialogs << initialFolder;
+    return takeFront(folderAnswers, QString());
+}
+
 std::optional<QColor> FakeDesktop::chooseColor(QWidget*, const QColor&)
 {
     return takeFront(colourAnswers, std::optional<QColor>());

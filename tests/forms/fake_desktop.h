@@ -27,11 +27,13 @@ public:
     std::vector<Shown> messages;
     std::vector<Question> questions;
     std::vector<FileDialogRequest> fileDialogs;
+    QStringList folderDialogs;  // the folder each folder dialog opened at
     std::vector<QUrl> openedUrls;
 
     // Scripted answers, taken front first; an empty queue answers No / cancel.
     std::deque<bool> yesNoAnswers;
     std::deque<QString> fileAnswers;
+    std::deque<QString> folderAnswers;
     std::deque<std::optional<QColor>> colourAnswers;
     std::deque<std::optional<QString>> textAnswers;
 
@@ -50,6 +52,7 @@ public:
     bool askYesNo(QWidget*, MessageKind kind, const QString& text, DefaultAnswer byDefault) override;
     QString openFileName(QWidget*, const FileDialogRequest& request) override;
     QString saveFileName(QWidget*, const FileDialogRequest& request) override;
+    QString chooseFolder(QWidget*, const QString& caption, const QString& initialFolder) override;
     std::optional<QColor> chooseColor(QWidget*, const QColor& initial) override;
     std::optional<QString> inputText(QWidget*, const QString& title, const QString& prompt,
                                      const QString& initial) override;

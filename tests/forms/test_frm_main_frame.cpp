@@ -1,12 +1,14 @@
 #include <QtTest>
 
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSlider>
 #include <QToolButton>
+#include <QWheelEvent>
 
 #include "codecs/picture_file.h"
 #include "forms/main/frm_main.h"
@@ -96,6 +98,7 @@ private slots:
     void chosenJoinAlignmentStandsOut();
     void aHigherMinimumRateRaisesTheRateField();
     void everyDigitIsTypedAndShortcutsPass();
+    void fitGivesEveryPictureTheFullCutSize();
 };
 
 void FrmMainFrameTest::loadCentresTheFrameAndFillsTheLabels()
@@ -266,9 +269,10 @@ void FrmMainFrameTest::cutAndContinueReplacesThePicture()
     QCOMPARE(l.frm.editingPicture().width(), 100);
     QCOMPARE(l.frm.lblSrcSizeW->text(), QStringLiteral("100"));
     QCOMPARE(l.frm.lblFileNameF->text(), QStringLiteral("picture.bmp"));
-    // The region is clipped to the picture's height, so it starts on its top row.
+    // The region is clipped to the picture's height, so it starts on its top row, and the
+    // piece is only 240 rows high.
     QVERIFY(l.frm.statusText().startsWith(QStringLiteral("画像の切り出し（--cut 100x320@30:")));
-    QVERIFY(l.frm.statusText().endsWith(QStringLiteral(",0）")));
+    QVERIFY(l.frm.statusText().endsWith(QStringLiteral(",0、実サイズ 100 × 240）")));
     QCOMPARE(l.frm.editingPicture().kind(), PictureKind::Bitmap);
     const QRect d = l.frm.imgSource->geometry();
     QVERIFY(std::abs(l.frm.shpRange->geometry().center().x() - d.center().x()) <= 1);
@@ -466,6 +470,70 @@ void FrmMainFrameTest::everyDigitIsTypedAndShortcutsPass()
     QVERIFY(w->text() != QStringLiteral("300"));
     QTest::keyClick(w, Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
     QCOMPARE(w->text(), QStringLiteral("300"));
+}
+
+void FrmMainFrameTest::fitGivesEveryPictureTheFullCutSize()
+{
+    // 480 × 270 pieces of a 1200 × 800 and an 800 × 1200 photo: their fit rates are 40 and 60.
+    Loaded l(1200, 800);
+    const std::string portrait = l.dir.file("portrait.bmp");
+    QVERIFY(writeBmpFile(test::photoLike(800, 1200), portrait));
+    QCheckBox* fit = l.frm.chkFit;
+    l.frm.edtSizeW->setText(QStringLiteral("480"));
+    l.frm.edtSizeH->setText(QStringLiteral("270"));
+    const auto piece = [&] {
+        l.frm.btnSave->click();
+        const Picture& cut = test::lastOutput(l.frm).cutResult();
+        return QSize(cut.width(), cut.height());
+    };
+    const auto rate = [&] { return l.frm.edtPower->text().toInt(); };
+
+    // Off, the rate carries over and the status line names the smaller piece it gives.
+    l.frm.edtPower->setText(QStringLiteral("40"));
+    l.frm.LoadPictureFile(QString::fromStdString(portrait));
+    QCOMPARE(piece(), QSize(320, 270));
+    QVERIFY2(l.frm.statusText().contains(QStringLiteral("（--cut 480x270@40:")), qPrintable(l.frm.statusText()));
+    QVERIFY(l.frm.statusText().endsWith(QStringLiteral("、実サイズ 320 × 270）")));
+
+    // On, at once and for every picture after: a step, a turn and a swapped cut size.
+    fit->click();
+    QCOMPARE(rate(), 60);
+    QCOMPARE(piece(), QSize(480, 270));
+    QVERIFY(l.frm.statusText().contains(QStringLiteral("@60:")) && !l.frm.statusText().contains(u'実'));
+    l.drag({0, 14});
+    const auto share = [&] {
+        return double(l.frm.shpRange->geometry().center().y() - l.frm.imgSource->y()) / l.frm.imgSource->height();
+    };
+    const double before = share();
+    test::control<QAction>(l.frm, "actPreviousPicture")->trigger();
+    QCOMPARE(l.frm.currentFilePath(), l.dir.file("picture.bmp"));
+    QCOMPARE(rate(), 40);
+    QCOMPARE(piece(), QSize(480, 270));
+    QVERIFY2(std::abs(share() - before) < 0.02, qPrintable(QStringLiteral("%1 %2").arg(share()).arg(before)));
+    l.frm.btnRotR->click();
+    QCOMPARE(rate(), 60);
+    QCOMPARE(piece(), QSize(480, 270));
+    l.frm.btnSwap->click();
+    QCOMPARE(rate(), 40);
+    QCOMPARE(piece(), QSize(270, 480));
+
+    // A rate set by hand, stepped, wheeled or typed, turns it off and stays.
+    QTest::keyClick(l.frm.edtPower, Qt::Key_Up);
+    QVERIFY(!fit->isChecked());
+    QCOMPARE(rate(), 41);
+    fit->click();
+    QCOMPARE(rate(), 40);
+    const QPointF at(10, 10);
+    QWheelEvent wheel(at, l.frm.imgSource->mapToGlobal(at), {}, QPoint(0, 240), Qt::NoButton, Qt::ControlModifier,
+                      Qt::NoScrollPhase, false);
+    QApplication::sendEvent(l.frm.imgSource, &wheel);
+    QVERIFY(!fit->isChecked());
+    QCOMPARE(rate(), 42);
+    fit->click();
+    l.typeInto(l.frm.edtPower, QStringLiteral("55"));
+    QVERIFY(!fit->isChecked());
+    l.frm.btnRotL->click();
+    QCOMPARE(rate(), 55);
 }
 
 QTEST_MAIN(FrmMainFrameTest)

@@ -76,6 +76,7 @@ class FrmMainHistoryTest : public QObject {
 private slots:
     void everyEditGoesBackAndForthExactly();
     void boundsAndLoadsLimitTheHistory();
+    void loadsOverAnEditAreSteps();
     void lineEditsAndTheMenu();
 };
 
@@ -118,6 +119,7 @@ void FrmMainHistoryTest::everyEditGoesBackAndForthExactly()
         s.frm.btnTmpLoad[0]->click();
     });
     edit(QStringLiteral("画像の切り出し"), [&] { s.frm.btnCutAndLoad->click(); });
+    edit(QStringLiteral("ファイルドロップ：") + photo, [&] { s.frm.btnReload->click(); });
     edit(QStringLiteral("クリップボードからの貼り付け"), [&] { s.frm.btnPaste->click(); });
     // The cut raised the rate its smaller picture needs; the paste cleared the file name.
     QVERIFY(states[6].rate == 80 && states[7].rate > 80);
@@ -154,7 +156,8 @@ void FrmMainHistoryTest::everyEditGoesBackAndForthExactly()
 void FrmMainHistoryTest::boundsAndLoadsLimitTheHistory()
 {
     Session s;
-    s.frm.LoadPictureFile(s.write("small.bmp", 30, 20));
+    const QString small = s.write("small.bmp", 30, 20);
+    s.frm.LoadPictureFile(small);
     const Bitmap original = s.frm.editingPicture().bitmap();
     for (int i = 0; i < 25; ++i)
         s.frm.btnRot180->click();
@@ -165,26 +168,69 @@ void FrmMainHistoryTest::boundsAndLoadsLimitTheHistory()
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
     QVERIFY(s.frm.editingPicture().bitmap() != original);  // the five oldest are gone
 
-    // Room for two pictures of this size keeps the last two edits.
+    // Room for two pictures of this size keeps the last two picture edits; the flips between
+    // them hold none.
     s.frm.editHistory().setLimits(EditHistory::kMaxSteps, 2 * std::int64_t(original.byteCount()));
-    for (QPushButton* b : {s.frm.btnRevH, s.frm.btnRevW, s.frm.btnRotR})
+    s.fake.clipboard = QImage(30, 20, QImage::Format_RGB32);
+    s.fake.clipboard.fill(QColor(20, 200, 40));
+    for (QPushButton* b : {s.frm.btnPaste, s.frm.btnRevH, s.frm.btnPaste, s.frm.btnRevW, s.frm.btnPaste})
         b->click();
-    s.undo();
-    s.undo();
-    QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: 左右反転"));
+    for (const char* name : {"クリップボードからの貼り付け", "左右反転", "クリップボードからの貼り付け", "上下反転"}) {
+        s.undo();
+        QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: ") + QString::fromUtf8(name));
+    }
     s.undo();
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
 
-    // A load that fails keeps the history; one that succeeds starts a new one.
+    // A load that fails keeps the history; one over the unedited picture starts a new one.
+    s.frm.LoadPictureFile(small);
     s.frm.btnRevH->click();
     s.frm.LoadPictureFile(s.dir.file("missing.bmp"));
     s.undo();
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: 上下反転"));
-    s.frm.btnRevH->click();
     s.frm.btnReload->click();
     s.undo();
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
     QVERIFY(s.frm.editingPicture().bitmap() == original);
+}
+
+// A load over an edited picture is a step: the edit comes back with its document, frame and
+// rate, and a redo gives the file again as loaded. A load over an unedited picture starts anew.
+void FrmMainHistoryTest::loadsOverAnEditAreSteps()
+{
+    Session s;
+    const QString a = s.write("a.jpg", 640, 480);
+    const QString b = s.write("b.jpg", 900, 700);
+    s.frm.LoadPictureFile(a);
+    s.frm.btnRotR->click();
+    const Seen turned = s.seen();
+    s.frm.btnReloadClick();
+    const Seen reloaded = s.seen();
+    QCOMPARE(reloaded.kind, PictureKind::Jpeg);
+    s.undo();
+    QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: ファイルドロップ：") + a);
+    QVERIFY(s.seen() == turned);
+    s.press(Qt::Key_Y);
+    QVERIFY(s.seen() == reloaded);
+
+    s.frm.btnRevW->click();
+    s.frm.udPower->setPosition(90);
+    s.frm.frameState().centre = {150, 100};
+    s.frm.LayoutWorkArea(false, false);
+    const Seen flipped = s.seen();
+    s.press(Qt::Key_PageDown, Qt::NoModifier);
+    const Seen next = s.seen();
+    QCOMPARE(QString::fromStdString(next.path), b);
+    s.undo();
+    QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: ファイルドロップ：") + b);
+    QVERIFY(s.seen() == flipped);
+    s.press(Qt::Key_Y);
+    QVERIFY(s.seen() == next);
+
+    s.press(Qt::Key_PageUp, Qt::NoModifier);
+    QCOMPARE(QString::fromStdString(s.frm.currentFilePath()), a);
+    s.undo();
+    QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
 }
 
 void FrmMainHistoryTest::lineEditsAndTheMenu()

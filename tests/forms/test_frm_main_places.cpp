@@ -1,14 +1,17 @@
 // Where the main window stands and where it sends the user: the window's stored placement,
-// maximised or not, the open dialog's first folder and the folder button's report when the
-// desktop cannot open a folder.
+// maximised or not, the open dialog's first folder, the folder button's report when the
+// desktop cannot open a folder, and the save folder.
 
 #include <QtTest>
 
+#include <QComboBox>
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QScreen>
 
+#include "codecs/picture_file.h"
 #include "forms/main/frm_main.h"
+#include "forms/widgets/path_text.h"
 #include "platform/paths.h"
 #include "settings/profile_file.h"
 #include "tests/forms/fake_desktop.h"
@@ -131,6 +134,79 @@ private slots:
         fake.urlsRefused = false;
         frm.btnOpenDir->click();
         QCOMPARE(fake.messages.size(), size_t(1));
+    }
+
+    // A chosen save folder takes every serial save, under the names counted there, and the
+    // save-as proposal; it comes back after a restart, and beside the picture is one step away.
+    void serialSavesGoToTheChosenFolderAcrossARestart()
+    {
+        test::MainWithPreview w;
+        test::TempDir dir;
+        const std::string picture = dir.file("cat.bmp"), folder = dir.file("pieces");
+        std::filesystem::create_directory(folder);
+        QVERIFY(trimlet::writeBmpFile(test::photoLike(400, 300), picture));
+        w.frm.show();
+        w.frm.LoadPictureFile(picture);
+        QTRY_VERIFY(!w.frm.editingPicture().isEmpty());
+        auto* combo = test::control<QComboBox>(w.frm, "cmbSaveDir");
+        w.fake.folderAnswers = {QString::fromStdString(folder)};
+        QTest::keyClick(combo, Qt::Key_End);  // フォルダを選択…
+        QCOMPARE(w.fake.folderDialogs.size(), qsizetype(1));
+
+        w.frm.btnSave->click();
+        QCOMPARE(w.frm.statusText().section(QStringLiteral("（"), 0, 0),
+                 displayPath(folder + "/cat(1).jpg") + QStringLiteral(" を保存しました。"));
+        w.fake.fileAnswers = {QString::fromStdString(folder + "/cat(2).jpg")};
+        QTimer::singleShot(0, w.preview.btnSaveAs, &QPushButton::click);
+        w.frm.btnPreview->click();
+        QCOMPARE(w.fake.fileDialogs.back().initialFolder, QString::fromStdString(folder));
+        QCOMPARE(w.fake.fileDialogs.back().fileName, QStringLiteral("cat(2).jpg"));
+        w.frm.btnQuickSave->click();
+        QCOMPARE(test::entryNames(folder), (std::vector<std::string>{"cat(1).jpg", "cat(2).jpg", "cat(3).jpg"}));
+        QCOMPARE(test::entryNames(dir.path()), (std::vector<std::string>{"cat.bmp", "pieces"}));
+        QVERIFY(w.fake.messages.empty());
+        w.frm.close();
+        QCOMPARE(ProfileFile(w.frm.settingsPath()).readString("output", "folder", ""), folder);
+
+        test::TestMain again({}, w.frm.settingsPath());
+        again.setPreviewWindow(&w.preview);
+        QVERIFY(test::showStarted(again));
+        auto* shown = test::control<QComboBox>(again, "cmbSaveDir");
+        QCOMPARE(shown->itemText(shown->currentIndex()), displayPath(folder));
+        again.LoadPictureFile(picture);
+        QTRY_VERIFY(!again.editingPicture().isEmpty());
+        QTest::keyClick(shown, Qt::Key_Home);  // 画像と同じフォルダ
+        again.btnSave->click();
+        QVERIFY(test::fileExists(dir.file("cat(1).jpg")));
+        QCOMPARE(test::entryNames(folder).size(), std::size_t(3));
+    }
+
+    // A chosen folder that is gone fails the save with that cause; nothing is written anywhere.
+    void aSaveFolderThatIsGoneFailsTheSave()
+    {
+        test::FakeDesktop fake;
+        test::TempDir dir, temp;
+        const std::string picture = dir.file("cat.bmp"), folder = dir.file("pieces");
+        QVERIFY(trimlet::writeBmpFile(test::photoLike(200, 150), picture));
+        writeText(dir.file("trimlet.ini"), "[output]\r\nfolder=" + folder + "\r\n");
+        test::TestMain frm({}, dir.file("trimlet.ini"));
+        TfrmPreview preview;
+        preview.setTempJpeg(temp.file("trimlet.jpg"));
+        frm.setPreviewWindow(&preview);
+        QVERIFY(test::showStarted(frm));
+        frm.LoadPictureFile(picture);
+        QTRY_VERIFY(!frm.editingPicture().isEmpty());
+        for (QPushButton* save : {frm.btnSave, frm.btnQuickSave}) {
+            save->click();
+            QCOMPARE(fake.messages.size(), std::size_t(1));
+            QCOMPARE(fake.messages.back().kind, MessageKind::Error);
+            QCOMPARE(fake.messages.back().text,
+                     QStringLiteral("ファイル %1 を保存できませんでした。\n保存先のフォルダがありません。")
+                         .arg(displayPath(folder + "/cat(1).jpg")));
+            QCOMPARE(frm.statusText(), fake.messages.back().text.section(QLatin1Char('\n'), 0, 0));
+            fake.messages.clear();
+        }
+        QCOMPARE(test::entryNames(dir.path()), (std::vector<std::string>{"cat.bmp", "trimlet.ini"}));
     }
 };
 

@@ -62,6 +62,7 @@ void FrmMainSettingsTest::firstStartUsesTheDefaults()
     QCOMPARE(frm.pos(), QPoint((screen.width() - 800) / 2, (screen.height() - 480) / 2));
     QCOMPARE(preview.size(), QSize(560, 360));
     QCOMPARE(frm.edtPower->text(), QStringLiteral("100"));
+    QVERIFY(!frm.chkFit->isChecked());
     QCOMPARE(frm.tbarQual->value(), 90);
     QCOMPARE(frm.lblQual->text(), QStringLiteral("90"));
     QCOMPARE(frm.edtSizeW->text(), QStringLiteral("640"));
@@ -175,6 +176,7 @@ void FrmMainSettingsTest::everyKeyRoundTrips()
         frm.move(40, 30);
         preview.resize(700, 500);
         frm.edtPower->setText(QStringLiteral("100"));
+        frm.chkFit->click();
         frm.tbarQual->setValue(33);
         frm.edtSizeW->setText(QStringLiteral("1234"));
         frm.edtSizeH->setText(QStringLiteral("567"));
@@ -201,6 +203,7 @@ void FrmMainSettingsTest::everyKeyRoundTrips()
         QCOMPARE(frm.size(), QSize(900, 600));
         QCOMPARE(preview.size(), QSize(700, 500));
         QCOMPARE(frm.tbarQual->value(), 33);
+        QVERIFY(frm.chkFit->isChecked());
         QCOMPARE(frm.edtSizeW->text(), QStringLiteral("1234"));
         QCOMPARE(frm.edtSizeH->text(), QStringLiteral("567"));
         QCOMPARE(frm.rdgpFormatItems->checkedId(), 1);

@@ -338,7 +338,7 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
     Session s;
     const std::string folder = fs::path(s.load("photos/cat.png", 200, 150)).parent_path();
 
-    // The document's folder removed between preview and save, for either format.
+    // The document's folder removed between preview and save, for either format: the cause named.
     for (int format : {1, 0}) {
         s.frm.rdgpFormatItems->button(format)->click();
         s.run(OutputMode::Preview);
@@ -346,8 +346,9 @@ void FrmPreviewTest::failedWritesLeaveNoFileAndKeepTheWindowUsable()
         s.preview.btnSave->click();
         QCOMPARE(s.fake.messages.back().kind, MessageKind::Error);
         QCOMPARE(s.lastMessage(),
-                 QString::fromStdString("ファイル " + folder + (format ? "/cat(1).bmp" : "/cat(1).jpg")) + kMessage4);
-        QVERIFY(s.frm.statusText().endsWith(QStringLiteral(" の保存に失敗しました。")));
+                 QString::fromStdString("ファイル " + folder + (format ? "/cat(1).bmp" : "/cat(1).jpg")) +
+                     QStringLiteral(" を保存できませんでした。\n保存先のフォルダがありません。"));
+        QVERIFY(s.frm.statusText().endsWith(QStringLiteral(" を保存できませんでした。")));
         QVERIFY(s.preview.isVisible() && s.preview.btnSave->isEnabled() && s.preview.btnCancel->isEnabled());
         QVERIFY(!fs::exists(folder));
         fs::create_directories(folder);

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QGroupBox>
@@ -143,6 +144,7 @@ public:
     UpDown* udPower = control<UpDown>(*this, "udPower");
     UpDown* udSizeW = control<UpDown>(*this, "udSizeW");
     UpDown* udSizeH = control<UpDown>(*this, "udSizeH");
+    QCheckBox* chkFit = control<QCheckBox>(*this, "chkFit");
     QPushButton* btnSwap = control<QPushButton>(*this, "btnSwap");
     QPushButton* btnSizeLoad = control<QPushButton>(*this, "btnSizeLoad");
     QPushButton* btnSizeSave = control<QPushButton>(*this, "btnSizeSave");

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <random>
+
 #include "imaging/cut_geometry.h"
 
 namespace trimlet {
@@ -36,6 +38,46 @@ TEST(MinimumRate, SmallestRateWhoseRegionFitsOneWayAtLeast)
     EXPECT_EQ(minimumRate(240, 320, 240, 320), 100);
     EXPECT_EQ(minimumRate(24000, 32000, 240, 320), 1);
     EXPECT_EQ(minimumRate(1000, 100, 240, 320), 24);
+}
+
+TEST(FitRate, LowestRateWhoseWholeRegionTheWindowTakes)
+{
+    // Checked against the frame sizing itself, on the display the window would show: at the fit
+    // rate nothing is clipped and the piece is the full cut size; a rate lower clips, or is
+    // below the minimum rate.
+    std::mt19937 random(20261209);
+    const auto in = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    for (int i = 0; i < 20000; ++i) {
+        const int W = in(24, 4096), H = in(32, 4096);
+        // Pictures about the region of some rate, so that the edges are often just met or missed.
+        const int at = in(1, 100);
+        const auto near = [&](int size) { return std::max(1, size * 100 / at + in(-2, 2) * (i % 3)); };
+        const int pw = i % 4 == 0 ? in(1, 30000) : near(W), ph = i % 4 == 1 ? in(1, 30000) : near(H);
+        const IntRect display = fitPicture(pw, ph, in(1, 2000), in(1, 1200), kBand);
+        const auto sized = [&](int R) {
+            return resizeCutFrame(placeCutFrame(true, display, pw, ph, {}), display, pw, ph, W, H, R);
+        };
+        const auto fits = [&](int R) {
+            const FrameSizing s = sized(R);
+            return !s.clippedWidth && !s.clippedHeight;
+        };
+        const int R = fitRate(pw, ph, W, H);
+        SCOPED_TRACE(::testing::Message() << W << "x" << H << " of " << pw << "x" << ph << " at " << R);
+        ASSERT_GE(R, minimumRate(pw, ph, W, H));
+        ASSERT_EQ(fits(R), W <= pw && H <= ph);
+        if (fits(R)) {
+            ASSERT_EQ(sized(R).reducedWidth, W);
+            ASSERT_EQ(sized(R).reducedHeight, H);
+        }
+        if (R > minimumRate(pw, ph, W, H)) {
+            ASSERT_FALSE(fits(R - 1));
+        }
+    }
+    EXPECT_EQ(fitRate(6000, 4000, 1920, 1080), 32);
+    EXPECT_EQ(fitRate(4000, 6000, 1920, 1080), 48);
+    EXPECT_EQ(fitRate(1000, 500, 1920, 1080), 100);
+    EXPECT_EQ(fitRate(5489, 9156, 2141, 3571), 40);  // the region fits at 39, below the minimum
+    EXPECT_EQ(fitRate(0, 0, 1920, 1080), 100);
 }
 
 TEST(ResizeCutFrame, ExamplesAtEveryScale)
