@@ -44,8 +44,9 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectPresetHandlers();
     connectKeyHandlers();
     connectHistoryHandlers();
-    loads_ = new PictureLoads({this, [this] { return DecodeLimits{.colourManagement = colourManagement_ != 0}; },
-                               [this] { return fittedRender(workArea(centralWidget()->size()), imgSource->devicePixelRatioF()); }});
+    loads_ = new PictureLoads(
+        {this, [this] { return DecodeLimits{.colourManagement = colourManagement_ != 0}; },
+         [this] { return fittedRender(workArea(centralWidget()->size()), imgSource->devicePixelRatioF()); }});
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();

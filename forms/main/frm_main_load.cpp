@@ -111,13 +111,13 @@ void TfrmMain::startLoad(const std::string& requested, std::optional<QPoint> joi
     // What the user saw when asking decides: a step never joins, a drop joins where it fell.
     const bool joining = pcEdit->currentWidget() == tabConcat && !doc_.picture.isEmpty() && !landed;
     const QPoint at = joinAt.value_or(mapFromGlobal(QCursor::pos()));
-    auto done = [this, path, joining, at, landed = std::move(landed)](PhotoPrefetch::Taken taken) {
-        runGuarded([&] { finishLoad(path, std::move(taken), joining, at); }, failureReport());
+    auto done = [this, path, joining, at, landed = std::move(landed)](const PictureLoads::Result& result) {
+        runGuarded([&] { finishLoad(path, result(), joining, at); }, failureReport());
         if (landed)
             runGuarded(landed, failureReport());
     };
     if (path.empty())
-        return done({Result<Picture>(makeError(ErrorCode::Io, "unresolved shortcut")), {}});
+        return done([] { return PhotoPrefetch::Taken{makeError(ErrorCode::Io, "unresolved shortcut"), {}}; });
     ShowStatus(tr("%1を読み込んでいます…").arg(displayPath(fileNamePart(path))), StatusKind::statusOnly);
     loads_->load(path, fresh, std::move(done));
 }

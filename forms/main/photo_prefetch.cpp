@@ -30,6 +30,11 @@ PhotoPrefetch::Taken PhotoPrefetch::run()
     // frame on a machine with few cores; once they are idle the decode has the core anyway.
     // Linux applies the nice value to this thread alone (and to the threads it starts).
     setpriority(PRIO_PROCESS, static_cast<id_t>(gettid()), 5);
+    // Whoever waits hears of the end also when the decode throws (take() rethrows it).
+    struct Finish {
+        PhotoPrefetch* self;
+        ~Finish() { self->finish(); }
+    } finish{this};
     Taken taken{loadPictureUprightStreamed(path_, limits_), {}};
     trace("prefetch-decoded");
     Render render;
@@ -44,11 +49,24 @@ PhotoPrefetch::Taken PhotoPrefetch::run()
             // The window renders it itself, and reports a shortage then.
         }
     }
-    // The future is set only once this returns; take() waits for those few instructions.
-    finished_ = true;
-    if (whenDone_)
-        whenDone_();
     return taken;
+}
+
+void PhotoPrefetch::finish() noexcept
+{
+    // The future is set only once run() returns; take() waits for those few instructions.
+    std::function<void()> whenDone;
+    {
+        const std::lock_guard lock(mutex_);
+        finished_ = true;
+        whenDone = std::move(whenDone_);
+    }
+    try {
+        if (whenDone)
+            whenDone();
+    } catch (...) {
+        // Posting the news took memory there was not; the window still finds the result ready.
+    }
 }
 
 void PhotoPrefetch::renderWith(Render render)
@@ -80,6 +98,18 @@ PhotoPrefetch::~PhotoPrefetch()
 }
 
 bool PhotoPrefetch::ready() const { return finished_; }
+
+void PhotoPrefetch::notify(std::function<void()> whenDone)
+{
+    {
+        const std::lock_guard lock(mutex_);
+        if (!finished_) {
+            whenDone_ = std::move(whenDone);
+            return;
+        }
+    }
+    whenDone();
+}
 
 std::optional<PhotoPrefetch::Taken> PhotoPrefetch::take(const std::string& path, const DecodeLimits& limits)
 {

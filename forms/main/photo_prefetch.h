@@ -48,11 +48,15 @@ public:
     // nothing for any other load, which decodes for itself. Gives it out once.
     std::optional<Taken> take(const std::string& path, const DecodeLimits& limits);
     const std::string& path() const { return path_; }
+    const DecodeLimits& limits() const { return limits_; }
     // The result is there: take() will not wait.
     bool ready() const;
+    // Runs whenDone once the result is there: on the decoding thread, or here if it is already.
+    void notify(std::function<void()> whenDone);
 
 private:
     Taken run();
+    void finish() noexcept;
 
     std::string path_;
     DecodeLimits limits_;

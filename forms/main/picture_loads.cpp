@@ -9,9 +9,12 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QTimer>
 #include <QWidget>
 #include <algorithm>
+#include <exception>
 #include <fstream>
+#include <optional>
 #include <string_view>
 
 #include "forms/main/work_area_keys.h"
@@ -92,9 +95,8 @@ PictureLoads::Job PictureLoads::start(const std::string& path, const DecodeLimit
     Job job;
     job.limits = limits;
     job.stamp = stampOf(path);
-    job.decode = std::make_unique<PhotoPrefetch>(path, limits, [this] {
-        QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection);
-    });
+    job.decode = std::make_unique<PhotoPrefetch>(
+        path, limits, [this] { QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection); });
     job.decode->renderWith(window_.render());
     if (held_)
         job.decode->hold();
@@ -106,8 +108,10 @@ void PictureLoads::adopt(std::unique_ptr<PhotoPrefetch> startup)
     if (!startup)
         return;
     Job job;
+    job.limits = startup->limits();
     job.stamp = stampOf(startup->path());
     job.decode = std::move(startup);
+    job.decode->notify([this] { QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection); });
     ahead_.push_back(std::move(job));
 }
 
@@ -147,8 +151,7 @@ void PictureLoads::load(const std::string& path, bool fresh, Done done)
         if (!fresh && job.stamp == stampOf(path)) {
             job.decode->renderWith(window_.render());  // for one still decoding: the window as it is now
             current_ = std::move(job);
-        }
-        else
+        } else
             retired_.push_back(std::move(job.decode));
     }
     wanted_ = limits;
@@ -164,7 +167,13 @@ void PictureLoads::collect()
     std::erase_if(retired_, [](const auto& decode) { return decode->ready(); });
     if (done_ && current_.decode && current_.decode->ready()) {
         const std::string path = current_.decode->path();
-        auto taken = current_.decode->take(path, current_.limits);
+        std::optional<PhotoPrefetch::Taken> taken;
+        std::exception_ptr failure;
+        try {
+            taken = current_.decode->take(path, current_.limits);
+        } catch (...) {
+            failure = std::current_exception();
+        }
         if (taken && !taken->picture && current_.limits.maxBitmapBytes < wanted_.maxBitmapBytes) {
             // Decoded ahead within less memory than a load may take: this load tries with all of it.
             current_ = start(path, wanted_);
@@ -174,8 +183,11 @@ void PictureLoads::collect()
         const Done done = std::move(done_);
         done_ = {};
         emit delivered();  // before done(), which may open a box that waits for a reply
-        if (taken)
-            done(std::move(*taken));
+        done([&]() -> PhotoPrefetch::Taken {
+            if (failure)
+                std::rethrow_exception(failure);
+            return taken ? std::move(*taken) : PhotoPrefetch::Taken{makeError(ErrorCode::Io, "no decode"), {}};
+        });
     }
     if (roomAhead() < kLeastRoomAhead)
         retireAhead([](const Job&) { return true; });  // memory is short: they are only a head start
@@ -188,6 +200,10 @@ void PictureLoads::settle()
         return;
     QEventLoop loop;
     connect(this, &PictureLoads::delivered, &loop, &QEventLoop::quit);
+    // Also looks for itself, in case the decode's news could not be posted for want of memory.
+    QTimer look;
+    connect(&look, &QTimer::timeout, this, &PictureLoads::collect);
+    look.start(50);
     loop.exec(QEventLoop::ExcludeUserInputEvents);
 }
 
@@ -251,10 +267,8 @@ bool PictureLoads::eventFilter(QObject* watched, QEvent* event)
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
-    case QEvent::Drop:
-        break;
-    default:
-        return false;
+    case QEvent::Drop: break;
+    default: return false;
     }
     const auto* widget = qobject_cast<QWidget*>(watched);
     if (widget && widget->window() == window_.widget)

@@ -23,7 +23,10 @@ class PictureLoads : public QObject {
     Q_OBJECT
 
 public:
-    using Done = std::function<void(PhotoPrefetch::Taken)>;
+    // The load's result comes as a call, which throws what the decode threw (a shortage of
+    // memory), so that the window reports it as it reports its own.
+    using Result = std::function<PhotoPrefetch::Taken()>;
+    using Done = std::function<void(const Result&)>;
     // How the window decodes, and shows a picture, as it is at the moment of asking.
     struct Window {
         QWidget* widget;  // the input that waits for a load is the input to it
@@ -75,9 +78,9 @@ private:
     Window window_;
     Job current_;
     Done done_;
-    DecodeLimits wanted_;  // the pending load's own limits
-    std::vector<Job> ahead_;                 // done or decoding, in the order asked
-    std::vector<std::string> queued_;        // still to be decoded ahead
+    DecodeLimits wanted_;                                  // the pending load's own limits
+    std::vector<Job> ahead_;                               // done or decoding, in the order asked
+    std::vector<std::string> queued_;                      // still to be decoded ahead
     std::vector<std::unique_ptr<PhotoPrefetch>> retired_;  // superseded, finishing on their own
     bool held_ = false;
 };

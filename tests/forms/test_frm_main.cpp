@@ -169,6 +169,7 @@ void FrmMainTest::commandLineAndDropLoad()
     QVERIFY(fake.messages.empty());
 
     frm.dropFiles(test::localPaths({second}), QPoint(400, 300));
+    test::settleLoads(frm);
     QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + second);
     QCOMPARE(frm.lblFileNameF->text(), QStringLiteral("second.jpg"));
     QCOMPARE(frm.editingPicture().kind(), PictureKind::Jpeg);
@@ -184,11 +185,14 @@ void FrmMainTest::dropTakesFirstFileInsideTheClientAreaOnly()
     test::TestMain frm;
     frm.show();
     frm.dropFiles(test::localPaths({a, b, c}), QPoint(10, 10));
+    test::settleLoads(frm);
     QCOMPARE(frm.currentFileName(), a);
     QCOMPARE(frm.editingPicture().width(), 10);
 
     frm.dropFiles(test::localPaths({b}), QPoint(-5, 100));  // over the title bar
+    test::settleLoads(frm);
     frm.dropFiles(test::localPaths({b}), QPoint(100, frm.height() + 3));
+    test::settleLoads(frm);
     QCOMPARE(frm.currentFileName(), a);
 }
 
@@ -214,6 +218,7 @@ void FrmMainTest::dropsAreTakenAsCopies()
     QCOMPARE(move.dropAction(), Qt::CopyAction);
     QDropEvent drop(at, Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::ShiftModifier);
     QApplication::sendEvent(&frm, &drop);
+    test::settleLoads(frm);
     QVERIFY(drop.isAccepted());
     QCOMPARE(drop.dropAction(), Qt::CopyAction);
     QCOMPARE(frm.currentFileName(), path);
@@ -223,6 +228,7 @@ void FrmMainTest::dropsAreTakenAsCopies()
     other.show();
     QDropEvent moveOnly(at, Qt::MoveAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(&other, &moveOnly);
+    test::settleLoads(other);
     QVERIFY(!moveOnly.isAccepted() || moveOnly.dropAction() != Qt::MoveAction);
     QVERIFY(other.currentFileName().isEmpty());
     QVERIFY(test::fileExists(path.toStdString()));
@@ -246,6 +252,7 @@ void FrmMainTest::namesThatAreNotUtf8TravelAsBytes()
     QApplication::sendEvent(&w.frm, &enter);
     QDropEvent drop(QPointF(400, 300), Qt::CopyAction, &data, Qt::LeftButton, {});
     QApplication::sendEvent(&w.frm, &drop);
+    test::settleLoads(w.frm);
     QCOMPARE(w.frm.currentFilePath(), stem + ".bmp");
     QCOMPARE(w.frm.lblFileNameF->text(), QStringLiteral("画像.bmp"));
     QVERIFY(w.frm.statusText().endsWith(QStringLiteral("/写真/画像.bmp")));
@@ -253,6 +260,7 @@ void FrmMainTest::namesThatAreNotUtf8TravelAsBytes()
     // Reload reads the same file again.
     QVERIFY(writeBmpFile(test::photoLike(24, 32), stem + ".bmp"));
     w.frm.btnReload->click();
+    test::settleLoads(w.frm);
     QCOMPARE(w.frm.editingPicture().width(), 24);
 
     // The serial name is the picture's own bytes with the tail, and the settings keep them.
@@ -329,6 +337,7 @@ void FrmMainTest::reloadAfterDeletion()
     QVERIFY(test::showStarted(frm));
     QFile::remove(file);
     frm.btnReload->click();
+    test::settleLoads(frm);
     QCOMPARE(fake.messages.back().text, QStringLiteral("photo.bmpは読み込めませんでした。"));
     QCOMPARE(frm.editingPicture().width(), 12);
     QVERIFY(frm.imgSource->isVisible());
@@ -403,6 +412,7 @@ void FrmMainTest::openDialog()
     test::TestMain frm;
     frm.show();
     frm.btnOpen->click();  // cancelled: nothing happens
+    test::settleLoads(frm);
     QCOMPARE(fake.fileDialogs.size(), size_t(1));
     const FileDialogRequest& r = fake.fileDialogs[0];
     const QStringList filters = {
@@ -437,6 +447,7 @@ void FrmMainTest::openDialog()
 
     fake.fileAnswers = {file};
     frm.btnOpen->click();
+    test::settleLoads(frm);
     QCOMPARE(frm.currentFileName(), file);
     QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + file);
 }
@@ -488,6 +499,7 @@ void FrmMainTest::dropOnTheConcatenationPageJoins()
     // The drop's own point decides, wherever the pointer is said to be (Wayland tells none).
     QCursor::setPos(frm.mapToGlobal(QPoint(frm.width() / 2, frm.height() - 120)));
     frm.dropFiles(test::localPaths({second}), QPoint(frm.width() / 2, 101));  // the work area's top
+    test::settleLoads(frm);
     QCOMPARE(frm.editingPicture().width(), 60);
     QCOMPARE(frm.editingPicture().height(), 130);
     const Bitmap added = test::photoLike(60, 80);

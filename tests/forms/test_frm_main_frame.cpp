@@ -506,6 +506,7 @@ void FrmMainFrameTest::fitGivesEveryPictureTheFullCutSize()
     };
     const double before = share();
     test::control<QAction>(l.frm, "actPreviousPicture")->trigger();
+    test::settleLoads(l.frm);
     QCOMPARE(l.frm.currentFilePath(), l.dir.file("picture.bmp"));
     QCOMPARE(rate(), 40);
     QCOMPARE(piece(), QSize(480, 270));

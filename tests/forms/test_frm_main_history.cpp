@@ -51,6 +51,7 @@ struct Session : test::MainWithPreview {
     {
         QWidget* target = QApplication::focusWidget();
         QTest::keyClick(target ? target : &frm, key, modifiers);
+        test::settleLoads(frm);
     }
     void undo() { press(Qt::Key_Z); }
     Seen seen()
@@ -119,7 +120,11 @@ void FrmMainHistoryTest::everyEditGoesBackAndForthExactly()
         s.frm.btnTmpLoad[0]->click();
     });
     edit(QStringLiteral("画像の切り出し"), [&] { s.frm.btnCutAndLoad->click(); });
-    edit(QStringLiteral("ファイルドロップ：") + photo, [&] { s.frm.btnReload->click(); });
+    edit(QStringLiteral("ファイルドロップ：") + photo, [&] {
+        s.frm.btnReload->click();
+        test::settleLoads(s.frm);
+        test::settleLoads(s.frm);
+    });
     edit(QStringLiteral("クリップボードからの貼り付け"), [&] { s.frm.btnPaste->click(); });
     // The cut raised the rate its smaller picture needs; the paste cleared the file name.
     QVERIFY(states[6].rate == 80 && states[7].rate > 80);
@@ -189,6 +194,7 @@ void FrmMainHistoryTest::boundsAndLoadsLimitTheHistory()
     s.undo();
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す: 上下反転"));
     s.frm.btnReload->click();
+    test::settleLoads(s.frm);
     s.undo();
     QCOMPARE(s.frm.statusText(), QStringLiteral("元に戻す編集はありません"));
     QVERIFY(s.frm.editingPicture().bitmap() == original);
@@ -205,6 +211,7 @@ void FrmMainHistoryTest::loadsOverAnEditAreSteps()
     s.frm.btnRotR->click();
     const Seen turned = s.seen();
     s.frm.btnReloadClick();
+    test::settleLoads(s.frm);
     const Seen reloaded = s.seen();
     QCOMPARE(reloaded.kind, PictureKind::Jpeg);
     s.undo();

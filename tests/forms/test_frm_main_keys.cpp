@@ -39,8 +39,10 @@ struct Window {
     }
     void press(int key, Qt::KeyboardModifiers mods = {}, int times = 1)
     {
-        for (int i = 0; i < times; ++i)
+        for (int i = 0; i < times; ++i) {
             QTest::keyClick(frm.windowHandle(), Qt::Key(key), mods);
+            test::settleLoads(frm);
+        }
     }
     void wheel(QWidget* over, int delta, Qt::KeyboardModifiers mods = Qt::ControlModifier)
     {

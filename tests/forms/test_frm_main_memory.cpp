@@ -188,6 +188,7 @@ void FrmMainMemoryTest::joinTooLargeForMemory()
     {
         MemoryCeiling ceiling;
         r.frm.dropFiles({strip}, QPoint(r.frm.width() / 2, 101));
+        test::settleLoads(r.frm);
     }
     std::filesystem::remove(strip);
     r.verifyReportedAndKept("join");
@@ -219,6 +220,7 @@ void FrmMainMemoryTest::loadAndPasteTooLargeForMemory()
     {
         MemoryCeiling ceiling;
         r.frm.btnOpen->click();
+        test::settleLoads(r.frm);
     }
     std::filesystem::remove(other);
     // Refused with the load's own warning or with the drawing error: either way a box, and

@@ -104,15 +104,18 @@ private slots:
         // This test program runs portably from the build tree: its own folder.
         QVERIFY(runsPortably(executablePath()));
         frm.btnOpen->click();
+        test::settleLoads(frm);
         QCOMPARE(fake.fileDialogs.back().initialFolder, QString::fromStdString(defaultPictureFolder(executablePath())));
         QCOMPARE(fake.fileDialogs.back().initialFolder, folderOf(executablePath()));
 
         // The folder of the last saved picture while it exists, else the default again.
         QVERIFY(ProfileFile(frm.settingsPath()).writeString("output", "path", dir.file("out(1).jpg")));
         frm.btnOpen->click();
+        test::settleLoads(frm);
         QCOMPARE(fake.fileDialogs.back().initialFolder, QString::fromStdString(dir.path()));
         QVERIFY(ProfileFile(frm.settingsPath()).writeString("output", "path", dir.file("gone/out(1).jpg")));
         frm.btnOpen->click();
+        test::settleLoads(frm);
         QCOMPARE(fake.fileDialogs.back().initialFolder, folderOf(executablePath()));
     }
 

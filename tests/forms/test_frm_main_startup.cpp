@@ -89,6 +89,7 @@ void FrmMainStartupTest::windowPaintsBeforeTheCommandLinePictureLoads()
     QVERIFY(frm.editingPicture().isEmpty());  // nothing decoded inside the show
     QVERIFY(!frm.tmrCheckResize->isActive());
     QVERIFY(QTest::qWaitFor([&] { return frm.started(); }));
+    test::settleLoads(frm);
     QVERIFY(first.seen && !first.pictureLoaded);
     QVERIFY(paintedBeforeLoading);
     QCOMPARE(frm.statusText(), QStringLiteral("ファイルドロップ：") + photo);
@@ -123,6 +124,7 @@ void FrmMainStartupTest::largePictureQuestionStandsOverTheShownWindow()
 
         // Yes asks again at the next large picture, No never again.
         frm.btnReload->click();
+        test::settleLoads(frm);
         QCOMPARE(fake.questions.size(), std::size_t(answer ? 2 : 1));
         QCOMPARE(frm.statusText(), text);
     }

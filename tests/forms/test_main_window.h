@@ -25,8 +25,8 @@
 #include <string>
 
 #include "forms/main/frm_main.h"
-#include "forms/main/picture_loads.h"
 #include "forms/main/output_commands.h"
+#include "forms/main/picture_loads.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"

@@ -3,11 +3,11 @@
 
 #include <QtTest>
 
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProcess>
 #include <QPushButton>
 #include <QStandardPaths>
-#include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
 #include <functional>
@@ -249,6 +249,8 @@ void RealKeysTest::keysAreHandledAtOnceWhileALargePhotoLoads()
     QTimer tick;
     tick.setInterval(5);
     connect(&tick, &QTimer::timeout, [&] {
+        if (r.frm.currentFilePath() == r.dir.file("u3.bmp"))
+            return;  // landed: what follows is the work the key asked for
         worst = std::max(worst, clock.elapsed() - last);
         last = clock.elapsed();
         shownBig = shownBig || r.frm.currentFilePath() == r.dir.file("t2.jpg");
@@ -257,10 +259,14 @@ void RealKeysTest::keysAreHandledAtOnceWhileALargePhotoLoads()
     QTRY_VERIFY(r.frm.statusText().contains(QStringLiteral("t2.jpg")));
     clock.start();
     tick.start();
-    keys(QStringLiteral("Tab"));
+    // xdotool runs on its own, so that waiting for it does not count as the window's pause.
+    const auto keyNoWait = [](const char* key) {
+        QProcess::startDetached(QStringLiteral("xdotool"), {QStringLiteral("key"), QLatin1String(key)});
+    };
+    keyNoWait("Tab");
     QTRY_VERIFY(!r.frm.imgSource->hasFocus());
     QCOMPARE(r.frm.currentFilePath(), r.dir.file("square.bmp"));  // still decoding
-    keys(QStringLiteral("Next"));
+    keyNoWait("Next");
     QTRY_COMPARE(r.frm.currentFilePath(), r.dir.file("u3.bmp"));
     QVERIFY(r.frm.statusText().startsWith(QStringLiteral("3 / 3　")));
     QTest::qWait(100);
