@@ -72,8 +72,9 @@ Automation::Parsed Automation::parse(const QString& script)
         }
         Step step{Step::Close, {}, 0, text};
         const QString argument = text.section(QLatin1Char(':'), 1).trimmed();
-        if (text.startsWith(QLatin1String("click:")) && !argument.isEmpty() && !argument.contains(QLatin1Char(' '))) {
-            step.kind = Step::Click;
+        const bool named = !argument.isEmpty() && !argument.contains(QLatin1Char(' '));
+        if ((text.startsWith(QLatin1String("click:")) || text.startsWith(QLatin1String("focus:"))) && named) {
+            step.kind = text.startsWith(QLatin1String("click:")) ? Step::Click : Step::Focus;
             step.name = argument;
         } else if (text.startsWith(QLatin1String("wait:"))) {
             bool ok = false;
@@ -129,7 +130,8 @@ void Automation::runNext()
     // A click acts on the picture being loaded, as a person's click waits for it; a box the
     // load opens is reached all the same, since the wait ends as the picture arrives.
     const auto* loads = mainWindow_->findChild<PictureLoads*>();
-    if (parsed_.steps[next_].kind == Step::Click && loads && loads->pending()) {
+    const Step::Kind kind = parsed_.steps[next_].kind;
+    if ((kind == Step::Click || kind == Step::Focus) && loads && loads->pending()) {
         connect(loads, &PictureLoads::delivered, this, &Automation::runNext,
                 Qt::ConnectionType(Qt::QueuedConnection | Qt::SingleShotConnection));
         return;
@@ -141,6 +143,17 @@ void Automation::runNext()
     case Step::Click:
         if (click(step))
             afterEvents();
+        return;
+    case Step::Focus:
+        // Where a click or a Tab would leave the keyboard, for the keys a script sends next.
+        for (QWidget* window : reachableWindows())
+            for (QWidget* widget : window->findChildren<QWidget*>(step.name))
+                if (widget->window() == window && widget->isVisible() && widget->isEnabled()) {
+                    widget->setFocus(Qt::OtherFocusReason);
+                    afterEvents();
+                    return;
+                }
+        fail(QStringLiteral("'%1': no control %2 that can take the focus").arg(step.text, step.name));
         return;
     }
 }

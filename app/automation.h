@@ -29,8 +29,8 @@ class Automation : public QObject {
     Q_OBJECT
 public:
     struct Step {
-        enum Kind { Click, Wait, Close } kind;
-        QString name;          // Click: the object name
+        enum Kind { Click, Focus, Wait, Close } kind;
+        QString name;          // Click, Focus: the object name
         int milliseconds = 0;  // Wait
         QString text;          // as written, for messages
     };
