@@ -19,8 +19,8 @@ steps=${3:-4}
 exe=$build/app/trimlet
 [ -x "$exe" ] || { echo "window_step.sh: $exe is not built" >&2; exit 1; }
 case $kind in
-  jpeg) w=6000 h=4000 think=2 ;;
-  heic) w=4000 h=3000 think=6 ;;
+  jpeg) w=6000 h=4000 think=2 ext=jpg ;;
+  heic) w=4000 h=3000 think=6 ext=heic ;;
   *) echo "usage: bench/window_step.sh [BUILD_DIR] [jpeg|heic] [STEPS]" >&2; exit 2 ;;
 esac
 for tool in xvfb-run openbox xdotool xprop feh vips heif-enc; do
@@ -34,7 +34,7 @@ fi
 cache=${TRIMLET_STEP_DIR:-/tmp/trimlet-step}
 folder=$cache/$kind
 mkdir -p "$folder"
-if [ ! -s "$folder/photo$((steps + 1)).$kind" ]; then
+if [ ! -s "$folder/photo$((steps + 1)).$ext" ]; then
   t=$(mktemp -d "$cache/make-XXXXXX")
   for c in r g b; do vips gaussnoise "$t/$c.v" $((w / 16)) $((h / 16)) --mean 128 --sigma 60; done
   vips bandjoin "$t/r.v $t/g.v $t/b.v" "$t/c.v"
@@ -49,7 +49,7 @@ if [ ! -s "$folder/photo$((steps + 1)).$kind" ]; then
     heif-enc -q 80 -o "$t/photo.heic" "$t/photo.png" > /dev/null
   fi
   # Files of their own, so that nothing is served from a cache of the same name.
-  for i in $(seq $((steps + 1))); do cp "$t/photo.$kind" "$folder/photo$i.$kind"; done
+  for i in $(seq $((steps + 1))); do cp "$t/photo.$ext" "$folder/photo$i.$ext"; done
   rm -rf "$t"
 fi
 
@@ -69,6 +69,9 @@ export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$
 unset TRIMLET_ACTIONS QT_SCALE_FACTOR
 export QT_QPA_PLATFORM=xcb
 cp "$exe" "$work/bin/trimlet"
+# The HEIF module where the program looks for it, beside its folder.
+mkdir -p "$work/lib/trimlet"
+cp "$build/lib/trimlet/heif-avif.so" "$work/lib/trimlet/"
 now() { date +%s.%N; }
 ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", (b - a) * 1000 }'; }
 # until_line FILE AWK-CONDITION: the first line that meets it, waiting up to 60 s.
@@ -87,10 +90,12 @@ until_line() {
 printf '[winPosition]\r\nmain_w=960\r\nmain_h=640\r\nmain_x=0\r\nmain_y=0\r\n' > "$work/bin/trimlet.ini"
 log=$work/trace.log
 : > "$log"
-TRIMLET_TRACE=$log TRIMLET_ACTIONS="click:btnNo;wait:600000" "$work/bin/trimlet" "$folder/photo1.$kind" \
+TRIMLET_TRACE=$log TRIMLET_ACTIONS="click:btnNo;wait:600000" "$work/bin/trimlet" "$folder/photo1.$ext" \
   2> "$work/stderr" & pid=$!
 pids+=("$pid")
 until_line "$log" '$2 == "picture-painted" && $3 == "imgSource"' > /dev/null
+until_line "$log" '$2 == "question-answered"' > /dev/null  # its box is gone
+sleep 0.2
 wid=$(xdotool search --onlyvisible --pid "$pid" --name '^trimlet' | head -n 1)
 trimlet_times=()
 for i in $(seq "$steps"); do
@@ -105,11 +110,14 @@ trimlet_peak=$(tail -n 1 "$log" | awk '{ for (i = 4; i <= NF; ++i) if ($i ~ /^hw
 kill "$pid" 2> /dev/null || true
 
 # feh on the same files in a window of the same size.
-/usr/bin/time -f %M -o "$work/feh-mem" feh -g 960x640 --scale-down "$folder"/photo*."$kind" & fpid=$!
+/usr/bin/time -f %M -o "$work/feh-mem" feh -g 960x640 --scale-down "$folder"/photo*."$ext" & fpid=$!
 pids+=("$fpid")
 fwid=
 for _ in $(seq 6000); do
-  fwid=$(xdotool search --onlyvisible --class feh 2> /dev/null | head -n 1 || true)
+  # The window that names the first file: feh's first window may be replaced while it loads.
+  for candidate in $(xdotool search --onlyvisible --class feh 2> /dev/null || true); do
+    xprop -id "$candidate" WM_NAME 2> /dev/null | grep -q "photo1\." && fwid=$candidate
+  done
   [ -n "$fwid" ] && break
   sleep 0.01
 done
