@@ -32,27 +32,11 @@ if [ -z "${TRIMLET_WINDOW_XVFB:-}" ]; then
     "$0" "$build" "$rounds"
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -9 "$p" 2> /dev/null || true; done
-  wait 2> /dev/null || true
-  [ -n "${TRIMLET_WINDOW_KEEP:-}" ] && echo "kept $work" >&2 || rm -rf "$work"
-}
-trap cleanup EXIT
-openbox > /dev/null 2>&1 & pids+=($!)
-sleep 0.5
-mkdir -p "$work/bin" "$work/config" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
-unset TRIMLET_ACTIONS QT_SCALE_FACTOR
-export QT_QPA_PLATFORM=xcb
-# A private copy keeps its settings beside itself.
-cp "$exe" "$work/bin/trimlet"
+# shellcheck source=bench/window_lib.sh
+source "$root/bench/window_lib.sh" "$exe" "$build"
 
 read -r pw ph < <(identify -ping -format '%w %h\n' "$picture")
 picture_kib=$((pw * ph * 3 / 1024))
-now() { date +%s.%N; }
 
 # await FILE PATTERN: until a line of the trace matches, at most 60 s. Neither the reading nor
 # the pause forks: a grep and a sleep every 20 ms cost the program on two cores about 40 ms of

@@ -53,26 +53,8 @@ if [ ! -s "$folder/photo$((steps + 1)).$ext" ]; then
   rm -rf "$t"
 fi
 
-work=$(mktemp -d)
-pids=()
-cleanup() {
-  for p in "${pids[@]}"; do kill -9 "$p" 2> /dev/null || true; done
-  wait 2> /dev/null || true
-  rm -rf "$work"
-}
-trap cleanup EXIT
-openbox > /dev/null 2>&1 & pids+=($!)
-sleep 0.5
-mkdir -p "$work/bin" "$work/config" "$work/cache" "$work/runtime"
-chmod 700 "$work/runtime"
-export XDG_CONFIG_HOME=$work/config XDG_CACHE_HOME=$work/cache XDG_RUNTIME_DIR=$work/runtime
-unset TRIMLET_ACTIONS QT_SCALE_FACTOR
-export QT_QPA_PLATFORM=xcb
-cp "$exe" "$work/bin/trimlet"
-# The HEIF module where the program looks for it, beside its folder.
-mkdir -p "$work/lib/trimlet"
-cp "$build/lib/trimlet/heif-avif.so" "$work/lib/trimlet/"
-now() { date +%s.%N; }
+# shellcheck source=bench/window_lib.sh
+source "$root/bench/window_lib.sh" "$exe" "$build"
 ms() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.0f", (b - a) * 1000 }'; }
 # until_line FILE AWK-CONDITION: the first line that meets it, waiting up to 60 s.
 until_line() {

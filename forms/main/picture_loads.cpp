@@ -234,6 +234,15 @@ void PictureLoads::retireAhead(const std::function<bool(const Job&)>& which)
         }
 }
 
+std::vector<std::string> PictureLoads::decodedAhead() const
+{
+    std::vector<std::string> paths;
+    for (const Job& job : ahead_)
+        if (job.decode->ready())
+            paths.push_back(job.decode->path());
+    return paths;
+}
+
 void PictureLoads::startAhead()
 {
     // One decode at a time: the window's own load, or else the next one ahead.

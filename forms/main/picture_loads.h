@@ -55,6 +55,9 @@ public:
     // of any other file. Each is kept only while memory allows.
     void lookAhead(std::vector<std::string> paths);
 
+    // The files decoded ahead and kept, in the order asked.
+    std::vector<std::string> decodedAhead() const;
+
     // The memory a decode ahead may take: a share of what the system has free and of what the
     // process may still map.
     static std::int64_t roomAhead();

@@ -72,6 +72,7 @@ private slots:
     void screenItemSetsTheScreensDevicePixels();
     void pageKeysStepThroughTheFolderInNaturalOrder();
     void stepKeepsRateAndPlaceAndGoesOnAfterABrokenFile();
+    void nextPhotoIsDecodedAheadAndASaveWaitsForItsLoad();
 };
 
 void FrmMainKeysTest::arrowsMoveTheFrameInsideThePicture()
@@ -305,6 +306,38 @@ void FrmMainKeysTest::stepKeepsRateAndPlaceAndGoesOnAfterABrokenFile()
     w.frm.LoadPictureFile(w.dir.file("a1.bmp"));
     w.press(Qt::Key_PageDown);
     QCOMPARE(w.frm.currentFilePath(), w.dir.file("a2.bmp"));
+}
+
+void FrmMainKeysTest::nextPhotoIsDecodedAheadAndASaveWaitsForItsLoad()
+{
+    Window w;
+    const std::string next = w.write("b.bmp", 400, 300);
+    w.write("c.jpg", 3000, 2000);  // long enough to decode that the next key finds it decoding
+    w.frm.LoadPictureFile(w.write("a.bmp", 300, 400));
+    const auto& loads = *w.frm.findChild<PictureLoads*>();
+    QVERIFY(QTest::qWaitFor([&] { return loads.decodedAhead() == std::vector<std::string>{next}; }));
+    const Bitmap ahead = test::photoLike(400, 300, 400 + 300);  // as write() made it
+    // Rewritten under the same size and time: the step shows what was decoded ahead, and a
+    // reload reads the file anew.
+    const auto stamp = std::filesystem::last_write_time(next);
+    const Bitmap rewritten = test::photoLike(400, 300, 99);
+    QVERIFY(writeBmpFile(rewritten, next));
+    std::filesystem::last_write_time(next, stamp);
+
+    // A save pressed right after the key cuts the photo the key went to.
+    QTest::keyClick(w.frm.windowHandle(), Qt::Key_PageDown);
+    QTest::mouseClick(w.frm.btnSave, Qt::LeftButton);
+    QVERIFY(test::fileExists(w.dir.file("b(1).jpg")));
+    QVERIFY(!test::fileExists(w.dir.file("a(1).jpg")));
+    QVERIFY(w.frm.editingPicture().bitmap() == ahead);
+    QTest::keyClick(w.frm.windowHandle(), Qt::Key_PageDown);  // onto c.jpg, still decoding ahead
+    QTest::mouseClick(w.frm.btnSave, Qt::LeftButton);
+    QVERIFY(test::fileExists(w.dir.file("c(1).jpg")));
+    QVERIFY(!test::fileExists(w.dir.file("b(2).jpg")));
+    QTest::keyClick(w.frm.windowHandle(), Qt::Key_PageUp);
+    w.frm.btnReload->click();
+    test::settleLoads(w.frm);
+    QVERIFY(w.frm.editingPicture().bitmap() == rewritten);
 }
 
 QTEST_MAIN(FrmMainKeysTest)
