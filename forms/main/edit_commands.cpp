@@ -5,6 +5,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
+#include <string>
 
 #include "forms/main/frm_main.h"
 #include "forms/main/main_controls.h"
@@ -91,6 +92,7 @@ void EditCommands::setRotFreeWindow(TfrmRotFree* rotFree)
     connect(rotFree, &TfrmRotFree::failed, this, w.guarded([&w](const QString& text) { w.failureReport()(text); }));
     // A picture whose display copy cannot be made is refused, and the old one stays.
     connect(rotFree, &TfrmRotFree::pictureRotated, this, [this](const Picture& picture) {
+        trace("rotated", std::to_string(rotFree_->degree()).c_str());
         return window_.applyEdit(
             tr("%1°回転").arg(rotFree_->degree()), [&] { return picture; }, EditShown::Nothing);
     });

@@ -3,7 +3,7 @@
 # fit rate on, 1920 × 1080, 枠内保存 (Alt+X) and PageDown per photo, started with the keyboard on
 # the quality slider, saves every photo once at the full cut size and the quality set; a second
 # pass at 1080 × 1920 never lands on a piece of the first; a turn, リロード and Ctrl+Z give the
-# turned picture back.
+# turned picture back; "-45" typed at the first opening of 自由回転 turns by -45.
 # Usage: folder_pass.sh TRIMLET_EXECUTABLE
 # shellcheck source=tests/app/private_x.sh
 source "$(dirname "$0")/private_x.sh" "$1"
@@ -69,7 +69,7 @@ done
 
 # The second pass steps over the first one's pieces, and ends with a turn, a reload and an undo
 # on its last photo.
-pass 1080 1920 "alt+e alt+r alt+f alt+z ctrl+z"
+pass 1080 1920 "alt+e alt+r alt+f alt+z ctrl+z alt+e alt+y minus 4 5 alt+r"
 for p in "${photos[@]}"; do
   got=$(identify -format '%w %h' "$folder/$p(2).jpg" 2> /dev/null || echo none)
   [ "$got" = "1080 1920" ] || fail "$p(2).jpg: $got, not 1080 1920"
@@ -78,9 +78,11 @@ done
 if pieces | grep -q ')('; then fail "a piece was cut from a piece: $(pieces | tr '\n' ' ')"; fi
 
 # The display copies painted last: turned, reloaded as stored, and turned again by the undo.
-mapfile -t shown < <(awk '$2 == "picture-painted" && $3 == "imgSource" { print $4 }' "$log" | tail -n 3)
+mapfile -t shown < <(awk '$2 == "rotated" { exit } $2 == "picture-painted" && $3 == "imgSource" { print $4 }' "$log" | tail -n 3)
 landscape() { local w=${1%x*} h=${1#*x}; [ "$w" -gt "$h" ]; }
 if [ "${#shown[@]}" -ne 3 ] || ! landscape "${shown[0]}" || landscape "${shown[1]}" || ! landscape "${shown[2]}"; then
   fail "turn, reload, undo showed: ${shown[*]}"
 fi
+rotated=$(awk '$2 == "rotated" { print $3 }' "$log")
+[ "$rotated" = -45 ] || fail "自由回転 with -45 typed turned by '${rotated}'"
 finish
