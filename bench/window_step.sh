@@ -9,7 +9,8 @@
 #   /usr/bin/time.
 #   bench/window_step.sh [BUILD_DIR] [KIND] [STEPS]    defaults: build, jpeg, 4
 #   KIND jpeg: 24 MP JPEGs (q90); heic: 12 MP HEICs (heif-enc, q80). Made once in
-#   $TRIMLET_STEP_DIR (default /tmp/trimlet-step).
+#   $TRIMLET_STEP_DIR (default /tmp/trimlet-step). TRIMLET_STEP_THINK=S sets the pause (0: keys
+#   in a row, before anything could be decoded ahead).
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,6 +24,7 @@ case $kind in
   heic) w=4000 h=3000 think=6 ext=heic ;;
   *) echo "usage: bench/window_step.sh [BUILD_DIR] [jpeg|heic] [STEPS]" >&2; exit 2 ;;
 esac
+think=${TRIMLET_STEP_THINK:-$think}
 for tool in xvfb-run openbox xdotool xprop feh vips heif-enc; do
   command -v "$tool" > /dev/null || { echo "window_step.sh: $tool is missing (scripts/install-deps.sh)" >&2; exit 1; }
 done

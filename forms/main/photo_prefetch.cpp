@@ -37,6 +37,8 @@ PhotoPrefetch::Taken PhotoPrefetch::run()
     } finish{this};
     Taken taken{loadPictureUprightStreamed(path_, limits_), {}};
     trace("prefetch-decoded");
+    if (abandoned_)
+        return {makeError(ErrorCode::Io, "abandoned"), {}};  // its pixels go here, not on the window's thread
     Render render;
     {
         const std::lock_guard lock(mutex_);

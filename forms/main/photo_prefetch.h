@@ -51,6 +51,8 @@ public:
     const DecodeLimits& limits() const { return limits_; }
     // The result is there: take() will not wait.
     bool ready() const;
+    // Nobody will take the result: the decoding thread drops it itself.
+    void abandon() { abandoned_ = true; }
     // Runs whenDone once the result is there: on the decoding thread, or here if it is already.
     void notify(std::function<void()> whenDone);
 
@@ -64,6 +66,7 @@ private:
     Render render_;
     std::function<void()> whenDone_;
     std::atomic<bool> finished_ = false;
+    std::atomic<bool> abandoned_ = false;
     bool held_ = false;
     std::condition_variable released_;
     std::future<Taken> result_;

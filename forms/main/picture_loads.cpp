@@ -16,6 +16,8 @@
 #include <fstream>
 #include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
 
 #include "forms/main/work_area_keys.h"
 #include "forms/main/work_area_widgets.h"
@@ -139,7 +141,7 @@ void PictureLoads::load(const std::string& path, bool fresh, Done done)
 {
     const DecodeLimits limits = window_.limits();
     if (current_.decode)
-        retired_.push_back(std::move(current_.decode));
+        dispose(std::move(current_.decode));
     current_ = {};
     std::erase(queued_, path);
     const auto ahead = std::find_if(ahead_.begin(), ahead_.end(), [&](const Job& job) {
@@ -152,7 +154,7 @@ void PictureLoads::load(const std::string& path, bool fresh, Done done)
             job.decode->renderWith(window_.render());  // for one still decoding: the window as it is now
             current_ = std::move(job);
         } else
-            retired_.push_back(std::move(job.decode));
+            dispose(std::move(job.decode));
     }
     wanted_ = limits;
     if (!current_.decode)
@@ -164,7 +166,13 @@ void PictureLoads::load(const std::string& path, bool fresh, Done done)
 
 void PictureLoads::collect()
 {
-    std::erase_if(retired_, [](const auto& decode) { return decode->ready(); });
+    for (auto decode = retired_.begin(); decode != retired_.end();)
+        if ((*decode)->ready()) {
+            dispose(std::move(*decode));
+            decode = retired_.erase(decode);
+        } else {
+            ++decode;
+        }
     if (done_ && current_.decode && current_.decode->ready()) {
         const std::string path = current_.decode->path();
         std::optional<PhotoPrefetch::Taken> taken;
@@ -221,13 +229,27 @@ void PictureLoads::lookAhead(std::vector<std::string> paths)
     startAhead();
 }
 
+void PictureLoads::dispose(std::unique_ptr<PhotoPrefetch> decode)
+{
+    // Neither waited for nor freed here: giving back a large photo's pages takes the window's
+    // thread away for tens of milliseconds.
+    if (!decode->ready()) {
+        decode->abandon();
+        retired_.push_back(std::move(decode));
+        return;
+    }
+    try {
+        std::thread([gone = std::move(decode)]() mutable { gone.reset(); }).detach();
+    } catch (const std::system_error&) {
+        // No thread to be had: freed here after all, as the unique_ptr goes.
+    }
+}
+
 void PictureLoads::retireAhead(const std::function<bool(const Job&)>& which)
 {
-    // A decode still running is not waited for here: it ends on its own thread.
     for (auto job = ahead_.begin(); job != ahead_.end();)
         if (which(*job)) {
-            if (!job->decode->ready())
-                retired_.push_back(std::move(job->decode));
+            dispose(std::move(job->decode));
             job = ahead_.erase(job);
         } else {
             ++job;

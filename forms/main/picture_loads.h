@@ -76,6 +76,7 @@ private:
     void collect();
     void startAhead();
     void retireAhead(const std::function<bool(const Job&)>& which);
+    void dispose(std::unique_ptr<PhotoPrefetch> decode);
     bool eventFilter(QObject* watched, QEvent* event) override;
 
     Window window_;
@@ -84,7 +85,7 @@ private:
     DecodeLimits wanted_;                                  // the pending load's own limits
     std::vector<Job> ahead_;                               // done or decoding, in the order asked
     std::vector<std::string> queued_;                      // still to be decoded ahead
-    std::vector<std::unique_ptr<PhotoPrefetch>> retired_;  // superseded, finishing on their own
+    std::vector<std::unique_ptr<PhotoPrefetch>> retired_;  // abandoned, finishing on their own
     bool held_ = false;
 };
 
