@@ -371,7 +371,7 @@ struct Input {
 
 // Reads the header and starts the decompression as decodeJpeg does, checking every limit of
 // the whole picture.
-Status startJpeg(Reader& r, const Input& file, const DecodeLimits& limits, bool& viaCmyk)
+Status startJpeg(Reader& r, const Input& file, const DecodeLimits& limits, bool& viaCmyk, int denominator = 1)
 {
     if (!readHeader(r, file.bytes.data(), file.bytes.size(), limits.colourManagement,
                     file.chunks ? &file.chunks->pub : nullptr))
@@ -392,11 +392,13 @@ Status startJpeg(Reader& r, const Input& file, const DecodeLimits& limits, bool&
     c.do_block_smoothing = TRUE;
     c.buffered_image = FALSE;
     c.quantize_colors = FALSE;
-    c.scale_num = c.scale_denom = 1;
+    c.scale_num = 1;
+    c.scale_denom = unsigned(denominator);
 
     if (!startDecode(r))
         return failure(r.sink);
-    if (std::int64_t(c.output_width) != width || std::int64_t(c.output_height) != height ||
+    if (std::int64_t(c.output_width) != (width + denominator - 1) / denominator ||
+        std::int64_t(c.output_height) != (height + denominator - 1) / denominator ||
         c.output_components != (viaCmyk ? 4 : 3))
         return makeError(ErrorCode::Corrupt, "JPEG decoder output differs from the frame header");
     return {};
@@ -600,15 +602,19 @@ bool readBands(Reader& r, Bitmap& band, std::uint8_t* cmyk, const CmykToSrgb* pr
 
 }  // namespace
 
-Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits)
+Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits) { return decodeJpegScaled(file, 1, limits); }
+
+Result<DecodedImage> decodeJpegScaled(Bytes file, int denominator, const DecodeLimits& limits)
 {
+    if (denominator != 1 && denominator != 2 && denominator != 4 && denominator != 8)
+        return makeError(ErrorCode::Unsupported, "a JPEG scales by 1/1, 1/2, 1/4 or 1/8");
     Reader r;
     bool viaCmyk = false;
-    if (Status started = startJpeg(r, Input{file}, limits, viaCmyk); !started)
+    if (Status started = startJpeg(r, Input{file}, limits, viaCmyk, denominator); !started)
         return started.error();
     jpeg_decompress_struct& c = r.cinfo;
-    const std::int64_t width = c.image_width;
-    const std::int64_t height = c.image_height;
+    const std::int64_t width = c.output_width;
+    const std::int64_t height = c.output_height;
 
     DecodedImage image;
     std::vector<std::uint8_t> cmyk;

@@ -19,6 +19,9 @@ namespace trimlet {
 // spaces and 12-bit, lossless or hierarchical files (the message says which). A Huffman-coded
 // file too short to hold its blocks fails before the pixels are allocated.
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
+// The same at 1/denominator of each side (1, 2, 4 or 8, rounded up), scaled by the DCT itself:
+// a quick first look at a large photo. The limits are those of the whole picture.
+Result<DecodedImage> decodeJpegScaled(Bytes file, int denominator, const DecodeLimits& limits = {});
 
 // A rectangle of a JPEG's stored pixels (before its orientation is applied).
 struct JpegRegion {

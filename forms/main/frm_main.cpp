@@ -44,9 +44,14 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectPresetHandlers();
     connectKeyHandlers();
     connectHistoryHandlers();
-    loads_ = new PictureLoads(
-        {this, [this] { return DecodeLimits{.colourManagement = colourManagement_ != 0}; },
-         [this] { return fittedRender(workArea(centralWidget()->size()), imgSource->devicePixelRatioF()); }});
+    loads_ = new PictureLoads({this, [this] { return DecodeLimits{.colourManagement = colourManagement_ != 0}; },
+                               [this] {
+                                   return PictureLoads::Display{workArea(centralWidget()->size()), devicePixelRatioF()};
+                               },
+                               [this](const QImage& look, int w, int h) {
+                                   if (pcEdit->currentWidget() != tabConcat)  // a join shows the joined picture
+                                       showFirstLook(look, fittedDisplay(w, h));
+                               }});
     connect(btnAbout, &QPushButton::clicked, this, guarded(&TfrmMain::btnAboutClick));
     connect(btnExit, &QPushButton::clicked, this, guarded(&TfrmMain::btnExitClick));
     FormCreate();

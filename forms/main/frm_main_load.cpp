@@ -127,6 +127,7 @@ void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, b
     trace("load-decoded");
     auto& loaded = taken.picture;
     if (!loaded) {
+        undoFirstLook();
         ShowStatus(tr("%1は読み込めませんでした。").arg(displayPath(fileNamePart(path))), StatusKind::skWarning);
         return;
     }
@@ -134,6 +135,7 @@ void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, b
     const QString dropped = tr("ファイルドロップ：%1").arg(displayPath(path));
     ShowStatus(dropped, StatusKind::statusOnly);
     EditState before = editState();
+    dropFirstLook();
     if (!joining) {
         setEditingPicture(std::move(loaded).value(), std::move(taken.shown));
         SetCurrentFile(path);

@@ -7,6 +7,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QGroupBox>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -60,7 +61,39 @@ IntRect workArea(const QSize& client)
 }
 
 MainControls::MainControls() = default;
+struct MainControls::ShownBefore {
+    QImage image;
+    QRect geometry;
+    bool picture = false, frame = false, notice = false;
+};
+
 MainControls::~MainControls() = default;
+
+void MainControls::showFirstLook(const QImage& look, const IntRect& at)
+{
+    if (!beforeLook_)
+        beforeLook_.reset(new ShownBefore{imgSource->image(), imgSource->geometry(), imgSource->isVisible(),
+                                          shpRange->isVisible(), lblNotice->isVisible()});
+    imgSource->setGeometry(at.x, at.y, at.w, at.h);
+    imgSource->setImage(look);
+    imgSource->show();
+    shpRange->hide();
+    lblNotice->hide();
+}
+
+void MainControls::dropFirstLook() { beforeLook_.reset(); }
+
+void MainControls::undoFirstLook()
+{
+    if (!beforeLook_)
+        return;
+    imgSource->setGeometry(beforeLook_->geometry);
+    imgSource->setImage(beforeLook_->image);
+    imgSource->setVisible(beforeLook_->picture);
+    shpRange->setVisible(beforeLook_->frame);
+    lblNotice->setVisible(beforeLook_->notice);
+    beforeLook_.reset();
+}
 
 void MainControls::layoutRegions(const QSize& client)
 {

@@ -17,6 +17,7 @@
 #include "imaging/join.h"
 
 class QAction;
+class QImage;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -62,6 +63,12 @@ public:
 
     // The commands that need a picture, and the picture with its frame in place of the notice.
     void setPictureControlsEnabled(bool enabled);
+    // A load's first look over the display rect `at`, the frame hidden until the picture comes:
+    // dropFirstLook() once it has, undoFirstLook() when the load failed, which brings back
+    // what was shown before.
+    void showFirstLook(const QImage& look, const IntRect& at);
+    void dropFirstLook();
+    void undoFirstLook();
     // A derived size in the console, in red while it differs from the size asked for in edit.
     static void showSizeLabel(QLabel* label, int value, const QLineEdit* edit);
     // Opens popEdit at a point of source, each item enabled as its command button.
@@ -180,6 +187,9 @@ private:
     void buildWorkArea(QWidget* client);
     void buildConsole(QWidget* client);
     void buildMenus(QMainWindow* window);
+
+    struct ShownBefore;
+    std::unique_ptr<ShownBefore> beforeLook_;  // while a first look is shown
 };
 
 }  // namespace trimlet

@@ -6,15 +6,21 @@
 #include <new>
 #include <utility>
 
+#include "base/file_io.h"
+#include "codecs/jpeg.h"
+#include "codecs/picture_file.h"
 #include "document/stored_settings.h"
 #include "forms/main/main_files.h"
+#include "forms/main/work_area_widgets.h"
+#include "imaging/orientation.h"
 #include "imaging/photo_streamed.h"
 #include "platform/trace.h"
 
 namespace trimlet {
 
-PhotoPrefetch::PhotoPrefetch(std::string path, const DecodeLimits& limits, std::function<void()> whenDone)
-    : path_(std::move(path)), limits_(limits), whenDone_(std::move(whenDone))
+PhotoPrefetch::PhotoPrefetch(std::string path, const DecodeLimits& limits, std::function<void()> whenDone,
+                             FirstLook firstLook)
+    : path_(std::move(path)), limits_(limits), whenDone_(std::move(whenDone)), firstLook_(std::move(firstLook))
 {
     limits_.betweenBands = [this] {
         std::unique_lock lock(mutex_);
@@ -35,6 +41,8 @@ PhotoPrefetch::Taken PhotoPrefetch::run()
         PhotoPrefetch* self;
         ~Finish() { self->finish(); }
     } finish{this};
+    if (firstLook_.show)
+        showFirstLook();
     Taken taken{loadPictureUprightStreamed(path_, limits_), {}};
     trace("prefetch-decoded");
     if (abandoned_)
@@ -68,6 +76,40 @@ void PhotoPrefetch::finish() noexcept
             whenDone();
     } catch (...) {
         // Posting the news took memory there was not; the window still finds the result ready.
+    }
+}
+
+void PhotoPrefetch::showFirstLook()
+{
+    if (kindForPath(path_) != PictureKind::Jpeg)
+        return;
+    try {
+        const auto file = RegularFile::open(path_);
+        if (!file)
+            return;
+        const auto bytes = file.value().readAt(0, std::size_t(file.value().size()));
+        if (!bytes)
+            return;
+        const HeaderProbe probe = probeJpeg(bytes.value(), file.value().size(), limits_);
+        if (!probe.size)
+            return;
+        const bool across = probe.orientation >= 5;  // turned by a quarter
+        const int w = across ? probe.size.value().height : probe.size.value().width;
+        const int h = across ? probe.size.value().width : probe.size.value().height;
+        const QSize device = firstLook_.deviceSize(w, h);
+        int denominator = 8;
+        while (denominator > 1 && ((w + denominator - 1) / denominator < device.width() ||
+                                   (h + denominator - 1) / denominator < device.height()))
+            denominator /= 2;
+        if (denominator == 1)
+            return;  // the whole decode is hardly slower
+        auto decoded = decodeJpegScaled(bytes.value(), denominator, limits_);
+        if (!decoded || !settleDecoded(decoded.value(), limits_))
+            return;
+        const Bitmap upright = orientBitmap(std::move(decoded.value().bitmap), decoded.value().orientation);
+        firstLook_.show(displayImage(upright, device.width(), device.height()), w, h);
+    } catch (const std::bad_alloc&) {
+        // Only a head start: the whole decode comes all the same.
     }
 }
 

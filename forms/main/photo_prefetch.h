@@ -4,6 +4,7 @@
 // the window after it.
 
 #include <QImage>
+#include <QSize>
 #include <atomic>
 #include <condition_variable>
 #include <functional>
@@ -21,8 +22,16 @@ namespace trimlet {
 class PhotoPrefetch {
 public:
     // Starts loadPictureUprightStreamed(path, limits); path is a resolved one, as a load resolves it.
+    // A first look while the whole picture decodes: for a JPEG shown at most half its size, a
+    // DCT-scaled decode made into the display copy of deviceSize(upright width, height) and
+    // given to show, on the decoding thread, before the whole decode starts.
+    struct FirstLook {
+        std::function<QSize(int width, int height)> deviceSize;
+        std::function<void(QImage look, int width, int height)> show;
+    };
     // whenDone runs on the decoding thread once the result is there (and the render made).
-    PhotoPrefetch(std::string path, const DecodeLimits& limits, std::function<void()> whenDone = {});
+    PhotoPrefetch(std::string path, const DecodeLimits& limits, std::function<void()> whenDone = {},
+                  FirstLook firstLook = {});
     // Waits for the decode: it holds no handle a person could wait on, only memory and time.
     ~PhotoPrefetch();
     PhotoPrefetch(const PhotoPrefetch&) = delete;
@@ -58,6 +67,7 @@ public:
 
 private:
     Taken run();
+    void showFirstLook();
     void finish() noexcept;
 
     std::string path_;
@@ -65,6 +75,7 @@ private:
     std::mutex mutex_;
     Render render_;
     std::function<void()> whenDone_;
+    FirstLook firstLook_;
     std::atomic<bool> finished_ = false;
     std::atomic<bool> abandoned_ = false;
     bool held_ = false;

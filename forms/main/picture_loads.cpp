@@ -63,11 +63,16 @@ constexpr std::int64_t kLeastRoomAhead = 32 << 20;
 
 }  // namespace
 
-PhotoPrefetch::Render fittedRender(IntRect area, qreal ratio)
+QSize fittedDeviceSize(const PictureLoads::Display& display, int w, int h)
 {
-    return [area, ratio](const Picture& picture) {
-        const IntRect d = fitPicture(picture.width(), picture.height(), area.w, area.h, area.y);
-        const QSize device = deviceSize(QSize(d.w, d.h), ratio);
+    const IntRect d = fitPicture(w, h, display.area.w, display.area.h, display.area.y);
+    return deviceSize(QSize(d.w, d.h), display.ratio);
+}
+
+PhotoPrefetch::Render fittedRender(const PictureLoads::Display& display)
+{
+    return [display](const Picture& picture) {
+        const QSize device = fittedDeviceSize(display, picture.width(), picture.height());
         return displayImage(picture.bitmap(), device.width(), device.height());
     };
 }
@@ -92,14 +97,31 @@ std::int64_t PictureLoads::roomAhead()
     return room;
 }
 
-PictureLoads::Job PictureLoads::start(const std::string& path, const DecodeLimits& limits)
+PictureLoads::Job PictureLoads::start(const std::string& path, const DecodeLimits& limits, bool wanted)
 {
     Job job;
     job.limits = limits;
     job.stamp = stampOf(path);
+    const Display display = window_.display();
+    PhotoPrefetch::FirstLook look;
+    if (wanted && window_.firstLook) {
+        look.deviceSize = [display](int w, int h) { return fittedDeviceSize(display, w, h); };
+        look.show = [this, generation = generation_](QImage image, int w, int h) {
+            QMetaObject::invokeMethod(
+                this,
+                [this, generation, image = std::move(image), w, h] {
+                    if (generation == generation_ && pending()) {
+                        window_.firstLook(image, w, h);
+                        emit lookShown();
+                    }
+                },
+                Qt::QueuedConnection);
+        };
+    }
     job.decode = std::make_unique<PhotoPrefetch>(
-        path, limits, [this] { QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection); });
-    job.decode->renderWith(window_.render());
+        path, limits, [this] { QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection); },
+        std::move(look));
+    job.decode->renderWith(fittedRender(display));
     if (held_)
         job.decode->hold();
     return job;
@@ -140,6 +162,7 @@ void PictureLoads::release()
 void PictureLoads::load(const std::string& path, bool fresh, Done done)
 {
     const DecodeLimits limits = window_.limits();
+    ++generation_;
     if (current_.decode)
         dispose(std::move(current_.decode));
     current_ = {};
@@ -151,14 +174,14 @@ void PictureLoads::load(const std::string& path, bool fresh, Done done)
         Job job = std::move(*ahead);
         ahead_.erase(ahead);
         if (!fresh && job.stamp == stampOf(path)) {
-            job.decode->renderWith(window_.render());  // for one still decoding: the window as it is now
+            job.decode->renderWith(fittedRender(window_.display()));  // for one still decoding: as the window is now
             current_ = std::move(job);
         } else
             dispose(std::move(job.decode));
     }
     wanted_ = limits;
     if (!current_.decode)
-        current_ = start(path, limits);
+        current_ = start(path, limits, true);
     done_ = std::move(done);
     if (current_.decode->ready())
         QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection);
@@ -184,7 +207,7 @@ void PictureLoads::collect()
         }
         if (taken && !taken->picture && current_.limits.maxBitmapBytes < wanted_.maxBitmapBytes) {
             // Decoded ahead within less memory than a load may take: this load tries with all of it.
-            current_ = start(path, wanted_);
+            current_ = start(path, wanted_, true);
             return;
         }
         current_ = {};

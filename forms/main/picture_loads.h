@@ -28,10 +28,17 @@ public:
     using Result = std::function<PhotoPrefetch::Taken()>;
     using Done = std::function<void(const Result&)>;
     // How the window decodes, and shows a picture, as it is at the moment of asking.
+    // Where pictures are shown: a work area at a device pixel ratio.
+    struct Display {
+        IntRect area;
+        qreal ratio = 1;
+    };
     struct Window {
         QWidget* widget;  // the input that waits for a load is the input to it
         std::function<DecodeLimits()> limits;
-        std::function<PhotoPrefetch::Render()> render;
+        std::function<Display()> display;
+        // Shows a load's first look: the display copy of an upright width × height picture.
+        std::function<void(const QImage& look, int width, int height)> firstLook;
     };
 
     explicit PictureLoads(Window window);
@@ -65,6 +72,8 @@ public:
 signals:
     // The pending load is over; its done() runs right after.
     void delivered();
+    // The pending load's first look has been handed to the window.
+    void lookShown();
 
 private:
     struct Job {
@@ -72,7 +81,7 @@ private:
         DecodeLimits limits;
         std::int64_t stamp = -1;  // the file's change time and size when the decode started
     };
-    Job start(const std::string& path, const DecodeLimits& limits);
+    Job start(const std::string& path, const DecodeLimits& limits, bool wanted = false);
     void collect();
     void startAhead();
     void retireAhead(const std::function<bool(const Job&)>& which);
@@ -83,13 +92,15 @@ private:
     Job current_;
     Done done_;
     DecodeLimits wanted_;                                  // the pending load's own limits
+    std::uint64_t generation_ = 0;                         // of load(), so that an older load's first look is not shown
     std::vector<Job> ahead_;                               // done or decoding, in the order asked
     std::vector<std::string> queued_;                      // still to be decoded ahead
     std::vector<std::unique_ptr<PhotoPrefetch>> retired_;  // abandoned, finishing on their own
     bool held_ = false;
 };
 
-// The display copy of a picture fitted into a work area at a device pixel ratio.
-PhotoPrefetch::Render fittedRender(IntRect area, qreal ratio);
+// The screen pixels of a w × h picture fitted into the display, and its display copy there.
+QSize fittedDeviceSize(const PictureLoads::Display& display, int w, int h);
+PhotoPrefetch::Render fittedRender(const PictureLoads::Display& display);
 
 }  // namespace trimlet

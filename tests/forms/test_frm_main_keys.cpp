@@ -338,6 +338,17 @@ void FrmMainKeysTest::nextPhotoIsDecodedAheadAndASaveWaitsForItsLoad()
     w.frm.btnReload->click();
     test::settleLoads(w.frm);
     QVERIFY(w.frm.editingPicture().bitmap() == rewritten);
+
+    // A large JPEG read anew shows a DCT-scaled first look, then the picture itself.
+    w.frm.LoadPictureFile(w.dir.file("c.jpg"));
+    const Picture whole = w.frm.editingPicture();
+    QSignalSpy looks(&loads, &PictureLoads::lookShown);
+    w.frm.btnReload->click();
+    test::settleLoads(w.frm);
+    QCOMPARE(looks.count(), 1);
+    QVERIFY(w.frm.editingPicture().bitmap() == whole.bitmap());
+    QVERIFY(w.frm.shpRange->isVisible());
+    QCOMPARE(w.frm.imgSource->image().size(), w.frm.imgSource->deviceSize());
 }
 
 QTEST_MAIN(FrmMainKeysTest)
