@@ -1,5 +1,6 @@
 // The JPEG decodes that give part of a picture against the whole decode: a region's pixels,
-// and the rows handed over band by band, must be the whole decode's, and fail when it fails.
+// and the rows handed over band by band, must be the whole decode's, and fail when it fails;
+// a scaled decode has the whole one's size divided.
 // A region may still be given when the whole decode finds the data after it damaged (the rest
 // of a single-scan file is only scanned for its markers), but never for any other failure.
 #include <algorithm>
@@ -22,6 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const trimlet::JpegRegion region{a % w, b % h, std::max(1, (w - a % w) * (b % 7 + 1) / 8),
                                      std::max(1, (h - b % h) * (a % 5 + 1) / 6)};
     auto part = trimlet::decodeJpegRegion(file, region, limits);
+    // The DCT-scaled first look has the whole picture's sides divided and rounded up.
+    const int d = 1 << (a % 4);
+    if (auto scaled = trimlet::decodeJpegScaled(file, d, limits); scaled && full)
+        if (scaled.value().bitmap.width() != (w + d - 1) / d || scaled.value().bitmap.height() != (h + d - 1) / d)
+            __builtin_trap();
     // Handed over a band at a time, the region's rows must be the same, once each (rows may be
     // handed over before the file's end fails the decode).
     int next = 0;
