@@ -17,19 +17,13 @@
 
 #include "codecs/colour_profile.h"
 #include "codecs/exif.h"
+#include "codecs/jpeg_internals.h"
 
 namespace trimlet {
 
-namespace {
+namespace jpeg_internal {
 
-// libjpeg reports fatal errors through error_exit and expects it not to return. We jump back to
-// the setjmp of the running phase; each phase is a small function whose frame holds only
-// trivial locals, and every C++ object lives in the caller, so no destructor is skipped.
-struct ErrorSink {
-    jpeg_error_mgr pub;  // first member: libjpeg hands back &pub as cinfo->err
-    std::jmp_buf jump;
-    char message[JMSG_LENGTH_MAX];
-};
+namespace {
 
 ErrorSink& sinkOf(j_common_ptr cinfo) { return *reinterpret_cast<ErrorSink*>(cinfo->err); }
 
@@ -58,6 +52,8 @@ void onMessage(j_common_ptr cinfo, int level)
     ++cinfo->err->num_warnings;
 }
 
+}  // namespace
+
 [[noreturn]] void failWith(j_common_ptr cinfo, const char* text)
 {
     ErrorSink& sink = sinkOf(cinfo);
@@ -74,6 +70,8 @@ void attach(ErrorSink& sink)
     sink.message[0] = '\0';
 }
 
+namespace {
+
 // libjpeg names the marker only; a user is told what kind of file it is.
 Error unsupportedProcess(const ErrorSink& sink)
 {
@@ -84,6 +82,8 @@ Error unsupportedProcess(const ErrorSink& sink)
         return makeError(ErrorCode::Unsupported, "hierarchical JPEG is not supported");
     return makeError(ErrorCode::Unsupported, sink.message);
 }
+
+}  // namespace
 
 Error failure(const ErrorSink& sink)
 {
@@ -103,8 +103,6 @@ Error failure(const ErrorSink& sink)
     }
 }
 
-// ---- decoding -------------------------------------------------------------------------------
-
 // A progressive scan walks every block of its component yet, with long end-of-band runs, costs
 // the file a few bytes: a small file could ask for thousands of passes over a huge picture.
 // Real encoders write about ten scans.
@@ -115,6 +113,38 @@ void watchScans(j_common_ptr cinfo)
     if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxScans)
         failWith(cinfo, "JPEG has too many scans");
 }
+
+// The orientation of the first EXIF APP1 marker; XMP and other APP1 markers are passed over.
+int orientationOf(const jpeg_decompress_struct& c)
+{
+    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next)
+        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
+            return jpegExifOrientation(Bytes{m->data, m->data_length});
+    return 1;
+}
+
+// Every Huffman-coded block costs at least one bit (the DC difference of the first scan that
+// holds it), so a file of n bytes cannot hold more than 8n blocks. Arithmetic coding has no
+// such floor: its data may end early and the rest decodes as zeros, as the standard allows.
+bool beyondHuffmanFloor(const jpeg_decompress_struct& c, std::uint64_t fileSize)
+{
+    if (c.arith_code)
+        return false;
+    std::uint64_t blocks = 0;
+    for (int i = 0; i < c.num_components; ++i)
+        blocks += std::uint64_t(c.comp_info[i].width_in_blocks) * c.comp_info[i].height_in_blocks;
+    return blocks > 8 * fileSize;
+}
+
+}  // namespace jpeg_internal
+
+using namespace jpeg_internal;
+
+// ---- decoding -------------------------------------------------------------------------------
+
+namespace {
+
+Bytes markerBytes(const jpeg_saved_marker_ptr m) { return {m->data, m->data_length}; }
 
 struct Reader {
     ErrorSink sink;
@@ -153,17 +183,6 @@ bool readHeader(Reader& r, const std::uint8_t* data, std::size_t size, bool keep
     jpeg_save_markers(&r.cinfo, JPEG_APP0 + 1, 0);
     jpeg_save_markers(&r.cinfo, JPEG_APP0 + 2, 0);
     return true;
-}
-
-Bytes markerBytes(const jpeg_saved_marker_ptr m) { return {m->data, m->data_length}; }
-
-// The orientation of the first EXIF APP1 marker; XMP and other APP1 markers are passed over.
-int orientationOf(const jpeg_decompress_struct& c)
-{
-    for (jpeg_saved_marker_ptr m = c.marker_list; m; m = m->next)
-        if (m->marker == JPEG_APP0 + 1 && m->data_length >= 6 && std::memcmp(m->data, "Exif\0\0", 6) == 0)
-            return jpegExifOrientation(markerBytes(m));
-    return 1;
 }
 
 std::vector<std::uint8_t> profileOf(const jpeg_decompress_struct& c)
@@ -243,19 +262,6 @@ bool readPixels(Reader& r, std::uint8_t* pixels, int stride, std::uint8_t* cmyk,
     return true;
 }
 
-// Every Huffman-coded block costs at least one bit (the DC difference of the first scan that
-// holds it), so a file of n bytes cannot hold more than 8n blocks. Arithmetic coding has no
-// such floor: its data may end early and the rest decodes as zeros, as the standard allows.
-bool beyondHuffmanFloor(const jpeg_decompress_struct& c, std::uint64_t fileSize)
-{
-    if (c.arith_code)
-        return false;
-    std::uint64_t blocks = 0;
-    for (int i = 0; i < c.num_components; ++i)
-        blocks += std::uint64_t(c.comp_info[i].width_in_blocks) * c.comp_info[i].height_in_blocks;
-    return blocks > 8 * fileSize;
-}
-
 // Chooses the output colours and checks the header's size, as stored and as shown, before
 // anything is allocated.
 Status checkHeader(jpeg_decompress_struct& c, std::uint64_t fileSize, const DecodeLimits& limits, bool& viaCmyk)
@@ -299,16 +305,9 @@ HeaderProbe probeJpeg(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
     return {PictureSize{int(r.cinfo.image_width), int(r.cinfo.image_height)}, false, orientationOf(r.cinfo)};
 }
 
-namespace {
+namespace jpeg_internal {
 
-// Hands libjpeg a file a chunk at a time, so that a decode that keeps only part of the picture
-// never holds the whole file either.
-struct ChunkSource {
-    jpeg_source_mgr pub;  // first member: libjpeg hands back &pub as cinfo->src
-    const RegularFile* file;
-    std::uint64_t offset;
-    std::vector<std::uint8_t> chunk;
-};
+namespace {
 
 constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 constexpr std::uint8_t kFakeEnd[] = {0xFF, JPEG_EOI};
@@ -361,6 +360,22 @@ void skipChunks(j_decompress_ptr cinfo, long count)
     s.offset += std::uint64_t(count) - s.pub.bytes_in_buffer;
     s.pub.bytes_in_buffer = 0;
 }
+
+}  // namespace
+
+void attachFile(ChunkSource& source, const RegularFile& file)
+{
+    source.pub.init_source = initChunks;
+    source.pub.fill_input_buffer = fillChunk;
+    source.pub.skip_input_data = skipChunks;
+    source.pub.resync_to_restart = jpeg_resync_to_restart;
+    source.pub.term_source = termChunks;
+    source.file = &file;
+}
+
+}  // namespace jpeg_internal
+
+namespace {
 
 // The bytes of a file in memory, or the file itself, read a chunk at a time.
 struct Input {
@@ -758,12 +773,7 @@ Result<DecodedImage> regionFromFile(const RegularFile& file, JpegRegion region, 
                                     const JpegRowSink* sink)
 {
     ChunkSource chunks{};
-    chunks.pub.init_source = initChunks;
-    chunks.pub.fill_input_buffer = fillChunk;
-    chunks.pub.skip_input_data = skipChunks;
-    chunks.pub.resync_to_restart = jpeg_resync_to_restart;
-    chunks.pub.term_source = termChunks;
-    chunks.file = &file;
+    attachFile(chunks, file);
     return regionOf(Input{{}, &chunks}, region, limits, sink);
 }
 
@@ -782,15 +792,9 @@ Result<DecodedImage> decodeJpegRegionRows(const RegularFile& file, JpegRegion re
 
 // ---- encoding -------------------------------------------------------------------------------
 
-namespace {
+namespace jpeg_internal {
 
-// Memory destination growing a vector that lives in the caller's frame. libjpeg's own
-// jpeg_mem_dest leaves no way to free its buffer after an error once it has grown.
-struct VectorSink {
-    jpeg_destination_mgr pub;  // first member: libjpeg hands back &pub as cinfo->dest
-    std::vector<std::uint8_t>* out;
-    std::size_t used;
-};
+namespace {
 
 VectorSink& destOf(j_compress_ptr cinfo) { return *reinterpret_cast<VectorSink*>(cinfo->dest); }
 
@@ -828,6 +832,20 @@ void endOutput(j_compress_ptr cinfo)
     VectorSink& d = destOf(cinfo);
     d.used = d.out->size() - d.pub.free_in_buffer;
 }
+
+}  // namespace
+
+void attachVector(VectorSink& sink, std::vector<std::uint8_t>& out)
+{
+    sink.pub.init_destination = startOutput;
+    sink.pub.empty_output_buffer = flushOutput;
+    sink.pub.term_destination = endOutput;
+    sink.out = &out;
+}
+
+}  // namespace jpeg_internal
+
+namespace {
 
 struct Writer {
     ErrorSink sink;
@@ -887,10 +905,7 @@ Result<std::vector<std::uint8_t>> encodeJpeg(const Bitmap& bitmap, int quality)
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG");
     }
     Writer w;
-    w.dest.pub.init_destination = startOutput;
-    w.dest.pub.empty_output_buffer = flushOutput;
-    w.dest.pub.term_destination = endOutput;
-    w.dest.out = &out;
+    attachVector(w.dest, out);
     if (!compress(w, bitmap, quality))
         return failure(w.sink);
     out.resize(w.dest.used);
