@@ -121,5 +121,184 @@ TEST(JpegLossless, MatchesJpegtranAndTheSourcePixels)
     EXPECT_EQ(checked, 8 * 8 * 2);
 }
 
+struct Marker {
+    int code;
+    Data payload;
+};
+
+// The markers of a file up to its first scan.
+std::vector<Marker> headerMarkers(const Data& f)
+{
+    std::vector<Marker> out;
+    for (std::size_t i = 2; i + 4 <= f.size() && f[i] == 0xFF;) {
+        const std::size_t length = std::size_t(f[i + 2]) << 8 | f[i + 3];
+        out.push_back({f[i + 1], Data(f.begin() + std::ptrdiff_t(i + 4), f.begin() + std::ptrdiff_t(i + 2 + length))});
+        if (f[i + 1] == 0xDA)
+            break;
+        i += 2 + length;
+    }
+    return out;
+}
+
+Data withMarker(const Data& file, int code, const Data& payload)
+{
+    Data m = {0xFF, std::uint8_t(code), std::uint8_t((payload.size() + 2) >> 8), std::uint8_t(payload.size() + 2)};
+    m.insert(m.end(), payload.begin(), payload.end());
+    Data out = file;
+    out.insert(out.begin() + 2, m.begin(), m.end());
+    return out;
+}
+
+Data iccChunk(int number, int count, const Data& part)
+{
+    Data d = {'I', 'C', 'C', '_', 'P', 'R', 'O', 'F', 'I', 'L', 'E', 0, std::uint8_t(number), std::uint8_t(count)};
+    d.insert(d.end(), part.begin(), part.end());
+    return d;
+}
+
+// EXIF (big-endian TIFF) holding only IFD0's orientation.
+Data exifOrientation(int orientation)
+{
+    return {'E', 'x', 'i', 'f',  0,    0, 'M', 'M', 0, 42, 0, 0, 0,
+            8,   0,   1,   0x01, 0x12, 0, 3,   0,   0, 0,  1, 0, std::uint8_t(orientation),
+            0,   0,   0,   0,    0,    0};
+}
+
+std::string cjpeg(const test::TempDir& dir, const std::string& options, int w = 203, int h = 157)
+{
+    const std::string ppm = dir.file("in.ppm"), jpg = dir.file("in.jpg");
+    test::writeBytes(ppm, test::toPpm(test::photoLike(w, h, 5)));
+    EXPECT_TRUE(ran("cjpeg " + options + " -outfile " + quoted(jpg) + " " + quoted(ppm)));
+    return jpg;
+}
+
+// The piece holds the source's profile (split over two chunks, as large ones are), and nothing
+// else of its metadata: no EXIF, no comment, no restart markers, one scan. The orientation the
+// source's EXIF gives is the caller's to compose.
+TEST(JpegLossless, CopiesTheProfileAloneAndLeavesTheOrientationToTheCaller)
+{
+    test::TempDir dir;
+    const Data plain = test::readBytes(cjpeg(dir, "-sample 2x2 -progressive -restart 1"));
+    Data profile(70000);
+    for (std::size_t i = 0; i < profile.size(); ++i)
+        profile[i] = std::uint8_t(i * 7 + i / 251);
+    const Data head(profile.begin(), profile.begin() + 40000), tail(profile.begin() + 40000, profile.end());
+    // Inserted after SOI each, so they come in reverse: EXIF, comment, chunk 1, chunk 2.
+    Data file = withMarker(plain, 0xE2, iccChunk(2, 2, tail));
+    file = withMarker(file, 0xE2, iccChunk(1, 2, head));
+    file = withMarker(file, 0xFE, {'h', 'i'});
+    file = withMarker(file, 0xE1, exifOrientation(6));
+    auto blocks = probeJpegBlocks(file, file.size());
+    ASSERT_TRUE(blocks) << blocks.error().message;
+    EXPECT_EQ(blocks.value().orientation, 6);
+    auto piece = cutJpegLossless(file, 1, {16, 32, 45, 20});
+    ASSERT_TRUE(piece) << piece.error().message;
+    auto again = cutJpegLossless(plain, 1, {16, 32, 45, 20});
+    ASSERT_TRUE(again);
+
+    Data joined;
+    std::vector<int> codes;
+    for (const Marker& m : headerMarkers(piece.value())) {
+        codes.push_back(m.code);
+        if (m.code == 0xE2) {
+            ASSERT_GT(m.payload.size(), 14u);
+            joined.insert(joined.end(), m.payload.begin() + 14, m.payload.end());
+        }
+        if (m.code == 0xC0) {  // baseline, and the region's size as given
+            EXPECT_EQ((Data{m.payload.begin() + 1, m.payload.begin() + 5}), (Data{0, 20, 0, 45}));
+        }
+    }
+    EXPECT_TRUE(joined == profile);
+    for (int code : codes)
+        EXPECT_TRUE(code == 0xE0 || code == 0xE2 || code == 0xDB || code == 0xC0 || code == 0xC4 || code == 0xDA)
+            << std::hex << code;
+    EXPECT_EQ(codes.front(), 0xE0);  // JFIF
+    int scans = 0, restarts = 0;
+    const Data& f = piece.value();
+    for (std::size_t i = 0; i + 1 < f.size(); ++i)
+        if (f[i] == 0xFF) {
+            scans += f[i + 1] == 0xDA;
+            restarts += f[i + 1] >= 0xD0 && f[i + 1] <= 0xD7;
+        }
+    EXPECT_EQ(scans, 1);
+    EXPECT_EQ(restarts, 0);
+    EXPECT_EQ((Data{f.end() - 2, f.end()}), (Data{0xFF, 0xD9}));
+    // Without the metadata the same blocks make the same file, but for the profile.
+    EXPECT_EQ(f.size(), again.value().size() + 4 + 2 * (2 + 14) + profile.size());
+}
+
+TEST(JpegLossless, RefusesWhatItCannotCopyExactly)
+{
+    test::TempDir dir;
+    const Data file = test::readBytes(cjpeg(dir, "-sample 2x2"));
+    auto blocks = probeJpegBlocks(file, file.size());
+    ASSERT_TRUE(blocks);
+    EXPECT_EQ(blocks.value().imcuWidth, 16);
+    EXPECT_EQ(blocks.value().imcuHeight, 16);
+    // Turned right, the stored bottom edge (157 = 9·16 + 13) becomes the shown left one.
+    const LosslessGrid g = losslessGrid(blocks.value(), 6);
+    EXPECT_EQ(g.offsetX, 13);
+    EXPECT_EQ(g.offsetY, 0);
+    auto off = cutJpegLossless(file, 6, {16, 0, 20, 20});
+    ASSERT_FALSE(off);
+    EXPECT_EQ(off.error().code, ErrorCode::Invalid);
+    EXPECT_NE(off.error().message.find("left edge"), std::string::npos) << off.error().message;
+    EXPECT_NE(off.error().message.find("13 + 16"), std::string::npos) << off.error().message;
+    for (const auto& [o, r] : {std::pair{6, JpegRegion{13, 8, 20, 20}}, std::pair{6, JpegRegion{141, 0, 20, 20}},
+                               std::pair{1, JpegRegion{0, 0, 0, 5}}, std::pair{0, JpegRegion{0, 0, 5, 5}}}) {
+        auto refused = cutJpegLossless(file, o, r);
+        ASSERT_FALSE(refused);
+        EXPECT_EQ(refused.error().code, ErrorCode::Invalid) << refused.error().message;
+    }
+
+    // Snapping finds the nearest start that keeps the piece inside, as a search of every
+    // pixel does, or none where the piece would have to touch the shown left edge.
+    for (int at = -20; at < 200; at += 3) {
+        JpegRegion r{at, 5, 30, 40};
+        ASSERT_TRUE(snapToGrid(g, 157, 203, r));
+        int best = -1;
+        for (int x = 0; x + 30 <= 157; ++x)
+            if ((x - 13) % 16 == 0 && (best < 0 || std::abs(x - at) < std::abs(best - at)))
+                best = x;
+        EXPECT_EQ(r.x, best) << at;
+        EXPECT_EQ(r.y, 0);
+    }
+    JpegRegion whole{3, 0, 150, 20};
+    EXPECT_FALSE(snapToGrid(g, 157, 203, whole));
+    EXPECT_EQ(whole.x, 3);
+
+    // Files whose blocks a cut cannot copy as they are, and a 12-bit and a lossless one
+    // (headers relabelled: libjpeg refuses them before reading their data).
+    Data twelveBit = file, lossless = file;
+    for (std::size_t i = 2; i + 4 < file.size(); ++i)
+        if (file[i] == 0xFF && file[i + 1] == 0xC0) {
+            twelveBit[i + 4] = 12;
+            lossless[i + 1] = 0xC3;
+            break;
+        }
+    ASSERT_TRUE(ran("convert " + quoted(dir.file("in.ppm")) + " -colorspace CMYK " + quoted(dir.file("cmyk.jpg"))));
+    const struct {
+        const char* name;
+        Data bytes;
+        const char* says;
+    } refused[] = {
+        {"arithmetic", test::readBytes(cjpeg(dir, "-arithmetic")), "arithmetic"},
+        {"12-bit", twelveBit, "12-bit"},
+        {"lossless", lossless, "lossless"},
+        {"CMYK", test::readBytes(dir.file("cmyk.jpg")), "YCbCr"},
+        {"RGB", test::readBytes(cjpeg(dir, "-rgb")), "YCbCr"},
+    };
+    for (const auto& f : refused) {
+        SCOPED_TRACE(f.name);
+        auto probed = probeJpegBlocks(f.bytes, f.bytes.size());
+        auto cut = cutJpegLossless(f.bytes, 1, {0, 0, 16, 16});
+        ASSERT_FALSE(probed);
+        ASSERT_FALSE(cut);
+        EXPECT_EQ(probed.error().code, ErrorCode::Unsupported);
+        EXPECT_EQ(cut.error().code, ErrorCode::Unsupported);
+        EXPECT_NE(cut.error().message.find(f.says), std::string::npos) << cut.error().message;
+    }
+}
+
 }  // namespace
 }  // namespace trimlet
