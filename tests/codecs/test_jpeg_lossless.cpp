@@ -2,6 +2,12 @@
 // source's own decoded pixels.
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -298,6 +304,127 @@ TEST(JpegLossless, RefusesWhatItCannotCopyExactly)
         EXPECT_EQ(cut.error().code, ErrorCode::Unsupported);
         EXPECT_NE(cut.error().message.find(f.says), std::string::npos) << cut.error().message;
     }
+}
+
+// Every shorter start of a file fails, or (cut in its last bytes, where only the end marker
+// is missing) gives the whole file's piece; read from the file, the same.
+TEST(JpegLossless, CutShortOrHugeFilesFailCleanly)
+{
+    test::TempDir dir;
+    for (const char* options : {"-sample 2x1 -restart 1", "-sample 2x2 -progressive"}) {
+        SCOPED_TRACE(options);
+        const Data file = test::readBytes(cjpeg(dir, options));
+        const JpegRegion r{13, 16, 100, 50};  // turned right: on the grid of a 157-high picture
+        auto whole = cutJpegLossless(file, 6, r);
+        ASSERT_TRUE(whole) << whole.error().message;
+        for (int i = 0; i < 97; ++i) {
+            const std::size_t cut = file.size() * std::size_t(i) / 97;
+            auto part = cutJpegLossless(Bytes(file.data(), cut), 6, r);
+            if (part)
+                EXPECT_TRUE(part.value() == whole.value()) << "made-up blocks from " << cut << " bytes";
+            else
+                EXPECT_EQ(part.error().code, ErrorCode::Corrupt) << cut << ": " << part.error().message;
+        }
+    }
+    // Larger than the chunks the file is read in.
+    const std::string big = cjpeg(dir, "-quality 98 -sample 1x1", 1000, 400);
+    const Data bytes = test::readBytes(big);
+    ASSERT_GT(bytes.size(), std::size_t{3} << 16);
+    test::writeBytes(dir.file("short.jpg"), Data(bytes.begin(), bytes.end() - 3000));
+    auto opened = RegularFile::open(big), shortened = RegularFile::open(dir.file("short.jpg"));
+    ASSERT_TRUE(opened && shortened);
+    auto fromFile = cutJpegLossless(opened.value(), 8, {0, 80, 300, 900});
+    auto fromBytes = cutJpegLossless(bytes, 8, {0, 80, 300, 900});
+    ASSERT_TRUE(fromFile && fromBytes) << (fromFile ? fromBytes : fromFile).error().message;
+    EXPECT_TRUE(fromFile.value() == fromBytes.value());
+    auto failed = cutJpegLossless(shortened.value(), 8, {0, 80, 300, 900});
+    ASSERT_FALSE(failed);
+    EXPECT_EQ(failed.error().code, ErrorCode::Corrupt);
+
+    // The limit applies to the blocks the read keeps: 6 bytes a pixel at 4:4:4.
+    DecodeLimits limits;
+    limits.maxBitmapBytes = 1000 * 400 * 5;
+    auto tooLarge = cutJpegLossless(bytes, 1, {0, 0, 16, 16}, limits);
+    ASSERT_FALSE(tooLarge);
+    EXPECT_EQ(tooLarge.error().code, ErrorCode::TooLarge);
+}
+
+#if defined(__SANITIZE_ADDRESS__)
+#define TRIMLET_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TRIMLET_ASAN 1
+#endif
+#endif
+
+std::uint64_t addressSpaceInUse()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoull(line.substr(7)) * 1024;
+    return 0;
+}
+
+// The failure a cut gives in a child that may take only budget bytes of address space more
+// than it holds when it starts; "cut" when it succeeds.
+std::string cutWithin(const Data& file, std::uint64_t budget)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return "pipe failed";
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        const rlimit limit{rlim_t(addressSpaceInUse() + budget), rlim_t(addressSpaceInUse() + budget)};
+        ::setrlimit(RLIMIT_AS, &limit);
+        auto cut = cutJpegLossless(file, 1, {0, 0, 64, 64});
+        const std::string text = cut ? "cut" : cut.error().message;
+        if (::write(fds[1], text.data(), text.size()) < 0)
+            ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child died";
+}
+
+Data withFrameSize(Data jpeg, int width, int height)
+{
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
+            jpeg[i + 5] = std::uint8_t(height >> 8), jpeg[i + 6] = std::uint8_t(height);
+            jpeg[i + 7] = std::uint8_t(width >> 8), jpeg[i + 8] = std::uint8_t(width);
+            break;
+        }
+    return jpeg;
+}
+
+// A small file declaring a huge picture is refused before its blocks are allocated: by its
+// size, or, padded to pass that, by the memory its blocks would take (4:4:4 keeps twice the
+// pixel decoders' bitmap).
+TEST(JpegLossless, HugeDeclaredSizesAreRefusedWithin64MiB)
+{
+#ifdef TRIMLET_ASAN
+    GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
+#endif
+    test::TempDir dir;
+    const Data small = test::readBytes(cjpeg(dir, "-sample 1x1", 64, 64));
+    const Data progressive = test::readBytes(cjpeg(dir, "-sample 2x2 -progressive", 64, 64));
+    Data padded = withFrameSize(small, 24000, 20000);
+    padded.resize(padded.size() + (std::size_t{3} << 20));
+    for (const Data& hostile : {withFrameSize(small, 20000, 14000), withFrameSize(progressive, 20000, 14000), padded}) {
+        const std::string text = cutWithin(hostile, std::uint64_t{64} << 20);
+        EXPECT_TRUE(text.find("too small") != std::string::npos || text.find("too large") != std::string::npos) << text;
+    }
+    EXPECT_EQ(cutWithin(small, std::uint64_t{64} << 20), "cut");
 }
 
 }  // namespace
