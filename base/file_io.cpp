@@ -229,6 +229,7 @@ RegularFile& RegularFile::operator=(RegularFile&& other) noexcept
             ::close(fd_);
         fd_ = other.fd_;
         size_ = other.size_;
+        stamp_ = other.stamp_;
         other.fd_ = -1;
     }
     return *this;
@@ -261,6 +262,8 @@ Result<RegularFile> RegularFile::open(const std::string& path)
     if (flags >= 0)
         ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
     file.size_ = std::uint64_t(st.st_size);
+    file.stamp_ = {std::uint64_t(st.st_dev), std::uint64_t(st.st_ino), file.size_,
+                   std::int64_t(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec};
     return file;
 }
 

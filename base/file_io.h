@@ -12,11 +12,22 @@ namespace trimlet {
 
 // An open regular file. Opening never waits: a FIFO, socket, device or folder under the name
 // is refused (Io) without blocking on it.
+// Which file a name led to, and how it stood: the same stamp later means the same bytes,
+// short of a write that restores the change time.
+struct FileStamp {
+    std::uint64_t device = 0, inode = 0, size = 0;
+    std::int64_t changedNs = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
 class RegularFile {
 public:
     static Result<RegularFile> open(const std::string& path);
 
-    RegularFile(RegularFile&& other) noexcept : fd_(other.fd_), size_(other.size_) { other.fd_ = -1; }
+    RegularFile(RegularFile&& other) noexcept : fd_(other.fd_), size_(other.size_), stamp_(other.stamp_)
+    {
+        other.fd_ = -1;
+    }
     RegularFile& operator=(RegularFile&& other) noexcept;
     RegularFile(const RegularFile&) = delete;
     RegularFile& operator=(const RegularFile&) = delete;
@@ -24,6 +35,8 @@ public:
 
     // The size when it was opened.
     std::uint64_t size() const { return size_; }
+    // The file as it stood when it was opened.
+    const FileStamp& stamp() const { return stamp_; }
     // Up to count bytes from offset; fewer where the file ends.
     Result<std::vector<std::uint8_t>> readAt(std::uint64_t offset, std::size_t count) const;
 
@@ -31,6 +44,7 @@ private:
     RegularFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {}
     int fd_ = -1;
     std::uint64_t size_ = 0;
+    FileStamp stamp_;
 };
 
 // Reads a whole regular file; files larger than maxBytes are refused (TooLarge).

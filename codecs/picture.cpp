@@ -21,13 +21,16 @@ const char* kindName(PictureKind kind)
     return "empty";
 }
 
-Picture::Picture(Bitmap bitmap)
+Picture::Picture(Bitmap bitmap) : Picture(std::move(bitmap), JpegOrigin{}) {}
+
+Picture::Picture(Bitmap bitmap, JpegOrigin origin)
 {
     if (!bitmap.empty())
-        d_ = std::make_shared<const Data>(Data{PictureKind::Bitmap, DecodedImage{.bitmap = std::move(bitmap)}, {}});
+        d_ = std::make_shared<const Data>(
+            Data{PictureKind::Bitmap, DecodedImage{.bitmap = std::move(bitmap)}, {}, std::move(origin)});
 }
 
-Picture::Picture(PictureKind kind, DecodedImage image, std::vector<std::uint8_t> fileBytes)
+Picture::Picture(PictureKind kind, DecodedImage image, std::vector<std::uint8_t> fileBytes, JpegOrigin origin)
 {
     if (kind == PictureKind::Empty || image.bitmap.empty())
         return;
@@ -37,7 +40,9 @@ Picture::Picture(PictureKind kind, DecodedImage image, std::vector<std::uint8_t>
         image.mask.clear();
     if (kind != PictureKind::Jpeg && kind != PictureKind::Gif)
         fileBytes.clear();
-    d_ = std::make_shared<const Data>(Data{kind, std::move(image), std::move(fileBytes)});
+    if (kind != PictureKind::Jpeg)
+        origin = {};
+    d_ = std::make_shared<const Data>(Data{kind, std::move(image), std::move(fileBytes), std::move(origin)});
 }
 
 const Bitmap& Picture::bitmap() const
@@ -56,6 +61,12 @@ const std::vector<std::uint8_t>& Picture::fileBytes() const
 {
     static const std::vector<std::uint8_t> none;
     return d_ ? d_->fileBytes : none;
+}
+
+const JpegOrigin& Picture::jpegOrigin() const
+{
+    static const JpegOrigin none;
+    return d_ ? d_->origin : none;
 }
 
 void drawPicture(const Picture& picture, Bitmap& canvas, int x, int y)

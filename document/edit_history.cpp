@@ -33,10 +33,7 @@ EditState reached(const EditHistory::Step* step, const EditState& current, bool 
     EditState state = step->state;
     if (step->operation && state.picture.isEmpty()) {
         const Transform mode = back ? inverseOf(*step->operation) : *step->operation;
-        Bitmap turned = transformPicture(current.picture.bitmap(), mode, [](int) {});
-        if (turned.empty())
-            throw std::bad_alloc();
-        state.picture = Picture(std::move(turned));
+        state.picture = transformedPicture(current.picture, mode, [](int) {});
     }
     return state;
 }

@@ -3,6 +3,9 @@
 // stays centred on, the region of picture pixels it stands for, and a drag in progress. The
 // window mirrors `rect` into its frame widget; nothing here knows about widgets.
 
+#include <optional>
+
+#include "codecs/jpeg_lossless.h"
 #include "imaging/cut_geometry.h"
 
 namespace trimlet {
@@ -15,6 +18,9 @@ public:
     int cutSrcHeight = 0;
     bool dragging = false;
     IntPoint dragOffset;  // the grab point, in the frame's own coordinates
+    // Where the region's corner may stand while pieces are copied from a JPEG's blocks; none:
+    // on any picture pixel.
+    std::optional<LosslessGrid> grid;
 
     // Sizes the frame around its centre for a W × H cut at rate R over a pw × ph picture
     // shown at display, clamped inside it; with storeCentre the centre is remembered anew.
@@ -26,6 +32,12 @@ public:
     void storeCentre(const IntRect& display, int pw, int ph);
     // Moves the frame's corner to (x, y), kept inside the display.
     void clamp(int x, int y, const IntRect& display);
+    // Moves the frame by dx, dy screen pixels, or with a grid by as many grid steps, kept inside.
+    void moveBy(int dx, int dy, const IntRect& display, int pw, int ph);
+    // Puts the frame where the grid point nearest to its corner's pixel shows, which cutOrigin
+    // then gives however small the display; nothing without a grid or when no grid point keeps
+    // the region inside the picture.
+    void snap(const IntRect& display, int pw, int ph);
 
     // A left press at `grab` inside the frame starts a drag.
     void beginDrag(const IntPoint& grab);
@@ -37,6 +49,15 @@ public:
 
     // The top-left picture pixel of the region the frame cuts.
     IntPoint cutOrigin(const IntRect& display, int pw, int ph) const;
+
+private:
+    std::optional<IntPoint> onGrid(IntPoint at, int pw, int ph) const;
+    void showAt(IntPoint at, const IntRect& display, int pw, int ph);
+
+    // The grid point the frame was last put on, valid while it stays where it was put.
+    IntRect snappedRect_;
+    IntPoint snappedOrigin_;
+    bool snapped_ = false;
 };
 
 }  // namespace trimlet

@@ -134,6 +134,20 @@ OutputBuild buildOutput(const Bitmap& cut, OutputFormat format, int quality, std
     return b;
 }
 
+OutputBuild buildJpegFile(std::vector<std::uint8_t> file, std::uint64_t limit, const std::string& tempJpeg)
+{
+    OutputBuild b;
+    b.encoded.bytes = std::move(file);
+    try {
+        b.failure = limit > 0 && b.encoded.bytes.size() > limit ? BuildFailure::OverLimit : readBackJpeg(b, tempJpeg);
+    } catch (const std::bad_alloc&) {
+        b.failure = BuildFailure::OutOfMemory;
+    }
+    if (b.failure != BuildFailure::None && b.failure != BuildFailure::OverLimit)
+        b.encoded.bytes = {};
+    return b;
+}
+
 bool canWriteFile(const std::string& path)
 {
     if (!writeFileAtomic(path, {}))

@@ -79,6 +79,11 @@ struct OutputBuild {
 OutputBuild buildOutput(const Bitmap& cut, OutputFormat format, int quality, std::uint64_t limit,
                         const std::string& tempJpeg);
 
+// The build of a JPEG file made already (a piece copied from a JPEG's blocks), written to
+// tempJpeg and read back as buildOutput's JPEG is; OverLimit, holding the file for the
+// message, when it is larger than limit bytes (0: none), for no quality can make it smaller.
+OutputBuild buildJpegFile(std::vector<std::uint8_t> file, std::uint64_t limit, const std::string& tempJpeg);
+
 // Whether a file can be written at path: an empty one is written and removed again.
 bool canWriteFile(const std::string& path);
 

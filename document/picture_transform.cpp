@@ -1,6 +1,9 @@
 #include "document/picture_transform.h"
 
+#include <new>
+
 #include "imaging/flip.h"
+#include "imaging/plan.h"
 #include "imaging/quarter_turn.h"
 
 namespace trimlet {
@@ -21,6 +24,29 @@ Bitmap transformPicture(const Bitmap& picture, Transform mode, const std::functi
     }
     }
     return {};
+}
+
+int placementOf(Transform mode)
+{
+    switch (mode) {
+    case Transform::TurnRight: return kTurnedRight;
+    case Transform::TurnLeft: return kTurnedLeft;
+    case Transform::HalfTurn: return kHalfTurned;
+    case Transform::FlipHorizontal: return kMirroredLeftRight;
+    case Transform::FlipVertical: return kMirroredTopBottom;
+    }
+    return 1;
+}
+
+Picture transformedPicture(const Picture& picture, Transform mode, const std::function<void(int position)>& progress)
+{
+    Bitmap turned = transformPicture(picture.bitmap(), mode, progress);
+    if (turned.empty())
+        throw std::bad_alloc();
+    JpegOrigin origin = picture.jpegOrigin();
+    if (!origin.path.empty())
+        origin.orientation = composeOrientations(origin.orientation, placementOf(mode));
+    return Picture(std::move(turned), std::move(origin));
 }
 
 Transform inverseOf(Transform mode)

@@ -4,9 +4,12 @@
 
 #include <cstdint>
 #include <functional>
+#include <vector>
 
+#include "base/result.h"
 #include "codecs/output_file.h"
 #include "codecs/picture.h"
+#include "document/work_values.h"
 #include "imaging/cut_geometry.h"
 
 namespace trimlet {
@@ -26,11 +29,22 @@ struct PieceRequest {
 // when that region reaches past the source.
 Bitmap cutPiece(const PieceRequest& request);
 
+// True when choice writes pieces of picture from its JPEG file's blocks: lossless JPEG is
+// chosen and the picture is still that file's own pixels, turned and flipped at most.
+bool copiesBlocks(const OutputChoice& choice, const Picture& picture);
+
+// The piece as a JPEG file copied from the blocks of the file the source's pixels are (see
+// codecs/jpeg_lossless.h). Invalid when the source has no JPEG origin or the rate is not
+// 100, Io when the file cannot be opened or has changed since the source was read, and
+// cutJpegLossless's failures (off the block grid, refused or damaged files).
+Result<std::vector<std::uint8_t>> losslessPiece(const PieceRequest& request);
+
 struct LiveSizeJob {
     PieceRequest piece;
     OutputFormat format = OutputFormat::Jpeg;
     int quality = 90;
     std::uint64_t maxBytes = 0;  // 0: no limit
+    bool lossless = false;       // the piece is copied from the blocks (losslessPiece)
 };
 
 struct LiveSizeResult {
@@ -38,7 +52,7 @@ struct LiveSizeResult {
     bool ok = false;   // false: the piece could not be cut or encoded
     bool fits = true;  // false: not even the smallest file keeps to the limit
     std::uint64_t bytes = 0;
-    int quality = 0;  // the quality the bytes were encoded at
+    int quality = 0;  // the quality the bytes were encoded at; 0 for a copy of the blocks
 };
 
 // The size of the file a save of the job's piece writes, and the quality it is written at

@@ -52,6 +52,7 @@ StoredSettings readStoredSettings(const std::string& path)
     s.fit = readKey(file, keys::fit);
     s.format = readKey(file, keys::format);
     s.tail = readKey(file, keys::tail);
+    s.lossless = readKey(file, keys::lossless);
     s.folder = file.readString(keys::outputFolder.section, keys::outputFolder.key, "");
     s.topBottom = readKey(file, keys::topBottom);
     s.leftRight = readKey(file, keys::leftRight);
@@ -84,6 +85,7 @@ Status writeStoredSettings(const std::string& path, const StoredPlacement& place
         {keys::fit, s.fit},
         {keys::format, s.format},
         {keys::tail, s.tail},
+        {keys::lossless, s.lossless},
         {keys::maxKb, s.maxKb},
         {keys::topBottom, s.topBottom},
         {keys::leftRight, s.leftRight},

@@ -27,6 +27,7 @@ struct StoredSettings {
     int maxKb = 0;  // size limit in kB, 0 for none; never negative
     int width = 0;
     int height = 0;
+    int lossless = 0;    // [output] lossless: 1 while JPEG pieces are copied from the blocks
     int fit = 0;         // [size] fit: 1 while every picture gets its fit rate
     int format = 0;      // 0 JPEG, 1 BMP, 2 PNG, 3 WebP
     int tail = 0;        // 0 "(1)", 1 "-1"

@@ -23,6 +23,7 @@ struct OutputChoice {
     int quality = 90;
     SerialTail tail = SerialTail::Paren;
     int maxKb = 0;
+    bool lossless = false;  // a JPEG's own pixels are copied from its blocks, where they can be
     bool operator==(const OutputChoice&) const = default;
 };
 

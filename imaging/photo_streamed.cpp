@@ -34,11 +34,12 @@ Result<Picture> streamedJpeg(const std::string& path, const DecodeLimits& limits
     if (!decoded)
         return decoded.error();
     DecodedImage& image = decoded.value();
+    JpegOrigin origin{path, file.value().stamp(), image.orientation};
     if (Status settled = settleDecoded(image, limits); !settled)
         return settled.error();
     if (Status turned = applyOrientation(image, limits.maxBitmapBytes); !turned)
         return turned.error();
-    return Picture(PictureKind::Jpeg, std::move(image));
+    return Picture(PictureKind::Jpeg, std::move(image), {}, std::move(origin));
 }
 
 }  // namespace

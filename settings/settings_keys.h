@@ -33,6 +33,8 @@ inline constexpr IntKey height{"size", "height", 640};
 inline constexpr IntKey fit{"size", "fit", 0};
 inline constexpr IntKey format{"output", "format", 0};
 inline constexpr IntKey tail{"output", "tail", 0};
+// 1 copies the pieces of a JPEG from its blocks (the 無劣化 box) where they can be; 0 encodes them.
+inline constexpr IntKey lossless{"output", "lossless", 0};
 // The size limit of saved files in kB (1024 bytes); 0 for none.
 inline constexpr IntKey maxKb{"output", "max_kb", 0};
 inline constexpr IntKey topBottom{"concat", "topbottom", 2};

@@ -538,6 +538,14 @@ Error code 8: there is not enough memory to run this command.</translation>
         <source>画像ごとに、切り出しサイズ全体が画像に収まる最も小さい縮小率にします</source>
         <translation>Gives every picture the lowest rate at which the whole cut size fits inside it</translation>
     </message>
+    <message>
+        <source>無劣化</source>
+        <translation>Lossless</translation>
+    </message>
+    <message>
+        <source>JPEGの画像を、再圧縮せずにブロックのまま切り出します（縮小率100のとき）</source>
+        <translation>Cuts a JPEG picture block for block, without encoding it again (at rate 100)</translation>
+    </message>
 </context>
 <context>
     <name>MainFiles</name>
@@ -658,6 +666,29 @@ Error code 8: there is not enough memory to run this command.</translation>
         <source>保存されるファイルの大きさ: %1バイト(%2kB)</source>
         <translation>Size of the saved file: %1 bytes (%2 kB)</translation>
     </message>
+    <message>
+        <source>この枠は無劣化で切り出せません</source>
+        <translation>This frame cannot be cut losslessly</translation>
+    </message>
+</context>
+<context>
+    <name>trimlet::LosslessPieces</name>
+    <message>
+        <source>無劣化で切り出すには、縮小率を100にしてください。</source>
+        <translation>To cut losslessly, set the rate to 100.</translation>
+    </message>
+    <message>
+        <source>画像のファイルが読み込んだ後に変更されたため、無劣化で切り出せません。
+リロードしてください。（%1）</source>
+        <translation>The picture&apos;s file has changed since it was loaded, so it cannot be cut losslessly.
+Reload it. (%1)</translation>
+    </message>
+    <message>
+        <source>この枠は無劣化で切り出せません。
+%1</source>
+        <translation>This frame cannot be cut losslessly.
+%1</translation>
+    </message>
 </context>
 <context>
     <name>trimlet::OutputCommands</name>
@@ -668,6 +699,10 @@ Error code 8: there is not enough memory to run this command.</translation>
     <message>
         <source>画像全体をクリップボードにコピー</source>
         <translation>Copied the whole picture to the clipboard</translation>
+    </message>
+    <message>
+        <source>無劣化の枠：%1 --lossless</source>
+        <translation>Lossless frame: %1 --lossless</translation>
     </message>
 </context>
 <context>
@@ -785,6 +820,10 @@ The file name is too long.</translation>
 保存先のフォルダがありません。</source>
         <translation>Could not save the file %1.
 The save folder does not exist.</translation>
+    </message>
+    <message>
+        <source> 横%1ピクセル×縦%2ピクセル&#x3000;無劣化&#x3000;ファイルサイズ:%3kB</source>
+        <translation> %1 × %2 pixels   Lossless   File size: %3 kB</translation>
     </message>
 </context>
 <context>

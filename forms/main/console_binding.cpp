@@ -2,6 +2,7 @@
 
 #include <QAbstractButton>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QSlider>
 
 #include "forms/widgets/up_down.h"
@@ -54,6 +55,8 @@ ConsoleBinding::ConsoleBinding(const Controls& c)
     };
     takeFormat();
     takeTail();
+    output_.lossless = c.lossless->isChecked();
+    QObject::connect(c.lossless, &QCheckBox::toggled, c.lossless, [this](bool on) { output_.lossless = on; });
     QObject::connect(c.format, &QButtonGroup::idToggled, c.format, takeFormat);
     QObject::connect(c.tail, &QButtonGroup::idToggled, c.tail, takeTail);
 }

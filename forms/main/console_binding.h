@@ -6,6 +6,7 @@
 #include "document/work_values.h"
 
 class QButtonGroup;
+class QCheckBox;
 class QSlider;
 
 namespace trimlet {
@@ -22,6 +23,7 @@ public:
         UpDown* maxKb;
         QButtonGroup* format;  // item ids 0 JPEG, 1 BMP, 2 PNG, 3 WebP
         QButtonGroup* tail;    // item ids 0 "(1)", 1 "-1"
+        QCheckBox* lossless;
     };
     // Takes the controls' values as they stand and follows their changes; connected before
     // any handler of the window, so that a handler already sees the new value.

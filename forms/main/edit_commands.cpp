@@ -59,12 +59,10 @@ bool EditCommands::transform(Transform mode, const QString& name)
         name,
         [&] {
             trace("turn-begin");
-            Bitmap result = transformPicture(window_.editingPicture().bitmap(), mode, setProgress);
+            Picture result = transformedPicture(window_.editingPicture(), mode, setProgress);
             trace("turn-kernel-end");
             setProgress(100);
-            if (result.empty())
-                throw std::bad_alloc();
-            return Picture(std::move(result));
+            return result;
         },
         turned ? EditShown::StatusAndLayout : EditShown::Status, {}, mode);
     progress->hide();

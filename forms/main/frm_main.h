@@ -233,6 +233,8 @@ private:
     QSize displayDeviceSize(int pw, int ph) const;
     // Puts the frame widget where frame_ says.
     void showCutFrame();
+    // A drag or a key has put the frame where it stays.
+    void frameMoved();
     // The settings' window placement, applied once, before the native window exists.
     void LoadPlacement();
     void showSourceSize();

@@ -12,6 +12,7 @@
 
 #include "forms/main/fit_rate.h"
 #include "forms/main/frm_main.h"
+#include "forms/main/output_commands.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/guarded.h"
 #include "forms/widgets/up_down.h"
@@ -49,6 +50,7 @@ IntRect TfrmMain::displayRect() const { return toIntRect(imgSource->geometry());
 
 void TfrmMain::showCutFrame()
 {
+    frame_.snap(displayRect(), doc_.picture.width(), doc_.picture.height());
     const IntRect& r = frame_.rect;
     shpRange->setGeometry(r.x, r.y, r.w, r.h);
     frame_.rect = toIntRect(shpRange->geometry());  // as the widget took it
@@ -107,6 +109,13 @@ void TfrmMain::ClampCutFrame(int x, int y)
 
 void TfrmMain::StoreFrameCentre() { frame_.storeCentre(displayRect(), doc_.picture.width(), doc_.picture.height()); }
 
+void TfrmMain::frameMoved()
+{
+    frame_.endDrag(displayRect(), doc_.picture.width(), doc_.picture.height());
+    if (const QString framed = output_->losslessFrame(); !framed.isEmpty())
+        ShowStatus(framed, StatusKind::statusOnly);
+}
+
 void TfrmMain::PlaceCutFrame(bool recentre)
 {
     frame_.place(recentre, displayRect(), doc_.picture.width(), doc_.picture.height());
@@ -130,7 +139,7 @@ void TfrmMain::shpRangeMouseMove(QMouseEvent* event)
 void TfrmMain::shpRangeMouseUp(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        frame_.endDrag(displayRect(), doc_.picture.width(), doc_.picture.height());
+        frameMoved();
     else if (event->button() == Qt::RightButton)
         popupEditMenu(shpRange, event->position().toPoint());
 }

@@ -14,14 +14,15 @@ void TfrmMain::connectKeyHandlers()
     WorkAreaKeys::Commands commands;
     commands.hasPicture = [this] { return !doc_.picture.isEmpty(); };
     commands.moveFrameBy = [this](int dx, int dy) {
-        ClampCutFrame(frame_.rect.x + dx, frame_.rect.y + dy);
-        StoreFrameCentre();
+        frame_.moveBy(dx, dy, displayRect(), doc_.picture.width(), doc_.picture.height());
+        showCutFrame();
+        frameMoved();
     };
     commands.centreFrame = [this] {
         // Where a recentring layout puts it: the display's middle less half the frame.
         const QRect d = imgSource->geometry();
         ClampCutFrame(d.x() + d.width() / 2 - frame_.rect.w / 2, d.y() + d.height() / 2 - frame_.rect.h / 2);
-        StoreFrameCentre();
+        frameMoved();
     };
     commands.stepPicture = [this](int direction) { stepPictureFile(direction); };
     keys_ = new WorkAreaKeys(this, {imgSource, shpRange, udPower, console.get()}, std::move(commands), failureReport());

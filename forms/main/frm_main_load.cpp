@@ -18,6 +18,7 @@
 #include "codecs/picture_file.h"
 #include "document/stored_settings.h"
 #include "forms/main/frm_main.h"
+#include "forms/main/lossless_pieces.h"
 #include "forms/main/main_files.h"
 #include "forms/main/picture_loads.h"
 #include "forms/main/slot_strip.h"
@@ -34,10 +35,6 @@ namespace trimlet {
 
 namespace {
 
-constexpr std::int64_t kLargePicturePixels = 10'000'000;
-
-const char* const kLargePictureText =
-    QT_TRANSLATE_NOOP("trimlet::TfrmMain", "10Mピクセルを超える画像は処理に失敗する場合があります。");
 const char* const kPastedName = QT_TRANSLATE_NOOP("trimlet::TfrmMain", "クリップボードからの貼り付け");
 
 }  // namespace
@@ -86,6 +83,7 @@ void TfrmMain::setEditingPicture(Picture picture, QImage rendered)
                                              : displayImage(picture.bitmap(), device.width(), device.height());
     doc_.picture = std::move(picture);
     imgSource->setImage(std::move(shown));
+    lossless->follow(doc_.picture);
     requestLiveSize();
 }
 
@@ -150,15 +148,8 @@ void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, b
     showSourceSize();
     LayoutWorkArea(true, true);
     loads_->lookAhead(stepper_.neighbours(doc_.path));
-    if (std::int64_t(doc_.picture.width()) * doc_.picture.height() > kLargePicturePixels) {
-        ShowStatus(tr(kLargePictureText), StatusKind::statusOnly);
-        if (largePictureAnswer_) {
-            trace("question-asked");
-            const QString question = tr(kLargePictureText) + tr("\n\nこの警告を今後も表示しますか？");
-            largePictureAnswer_ = desktop().askYesNo(this, MessageKind::Warning, question, DefaultAnswer::No);
-            trace("question-answered");
-        }
-    }
+    warnOfLargePicture(this, std::int64_t(doc_.picture.width()) * doc_.picture.height(), largePictureAnswer_,
+                       [this](const QString& text) { ShowStatus(text, StatusKind::statusOnly); });
     SetEditingEnabled(true);
     btnReload->setEnabled(true);
     trace("load-end");

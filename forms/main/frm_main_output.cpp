@@ -8,6 +8,7 @@
 #include "document/piece.h"
 #include "forms/main/fit_rate.h"
 #include "forms/main/frm_main.h"
+#include "forms/main/lossless_pieces.h"
 #include "forms/main/output_commands.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
@@ -19,6 +20,11 @@ void TfrmMain::connectOutputHandlers()
 {
     output_ = new OutputCommands(*this, *this);
     connect(btnCutAndLoad, &QPushButton::clicked, this, guarded(&TfrmMain::btnCutAndLoadClick));
+    connect(lossless, &LosslessPieces::changed, this, guarded([this] {
+                frame_.grid = lossless->grid();
+                showCutFrame();
+                frameMoved();
+            }));
 }
 
 void TfrmMain::setPreviewWindow(TfrmPreview* preview) { output_->setPreviewWindow(preview); }

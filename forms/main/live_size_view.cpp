@@ -74,7 +74,8 @@ void LiveSizeView::start()
         return;
     }
     const OutputChoice choice = choice_();
-    worker_->request({*piece, choice.format, choice.quality, limitBytes(choice.maxKb)});
+    worker_->request(
+        {*piece, choice.format, choice.quality, limitBytes(choice.maxKb), copiesBlocks(choice, piece->source)});
     // The figure shown stays, greyed, until the new one comes.
     c_.figure->setEnabled(false);
 }
@@ -84,9 +85,11 @@ void LiveSizeView::show(const LiveSizeResult& result)
     QLabel* figure = c_.figure;
     figure->setEnabled(true);
     const OutputChoice choice = choice_();
+    const std::optional<PieceRequest> piece = piece_();
+    const bool copies = piece && copiesBlocks(choice, piece->source);
     if (!result.ok) {
         figure->setText(QStringLiteral("---"));
-        figure->setToolTip(tr("この形式では保存できません"));
+        figure->setToolTip(copies ? tr("この枠は無劣化で切り出せません") : tr("この形式では保存できません"));
         setAlarm(figure, true);
         return;
     }
@@ -94,7 +97,7 @@ void LiveSizeView::show(const LiveSizeResult& result)
     if (!result.fits) {
         figure->setText(tr("上限超過"));
         figure->setToolTip(
-            hasQuality(choice.format)
+            hasQuality(choice.format) && !copies
                 ? tr("画質1でも%1バイト(%2kB)になり、上限の%3kBを超えます")
                       .arg(result.bytes)
                       .arg(kilobytes)
@@ -106,7 +109,7 @@ void LiveSizeView::show(const LiveSizeResult& result)
     figure->setText(tr("%1バイト").arg(result.bytes));
     figure->setToolTip(tr("保存されるファイルの大きさ: %1バイト(%2kB)").arg(result.bytes).arg(kilobytes));
     setAlarm(figure, false);
-    if (choice.maxKb > 0 && hasQuality(choice.format))
+    if (choice.maxKb > 0 && hasQuality(choice.format) && !copies)
         c_.quality->setValue(result.quality);
 }
 

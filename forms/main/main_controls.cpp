@@ -3,9 +3,11 @@
 #include "forms/main/main_controls.h"
 #include "forms/main/console_binding.h"
 #include "forms/main/fit_rate.h"
+#include "forms/main/lossless_pieces.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCheckBox>
 #include <QGroupBox>
 #include <QImage>
 #include <QLabel>
@@ -173,6 +175,7 @@ StoredSettings MainControls::consoleSettings() const
     s.height = cut.height;
     s.fit = fit->isOn() ? 1 : 0;
     s.format = console->formatItem();
+    s.lossless = chkLossless->isChecked() ? 1 : 0;
     s.tail = console->tailItem();
     s.folder = saveFolder->folder();
     s.topBottom = topBottomCode();
@@ -193,6 +196,7 @@ void MainControls::applyConsoleSettings(const StoredSettings& s)
     applySpin(udSizeH, edtSizeH, s.height);
     fit->setOn(s.fit != 0);
     selectRadio(rdgpFormatItems, s.format);
+    chkLossless->setChecked(s.lossless != 0);
     showOutputFormat();
     selectRadio(rdgpTailItems, s.tail);
     saveFolder->setFolder(s.folder);
@@ -212,7 +216,11 @@ void MainControls::showOutputFormat()
     rdgpTailItems->button(0)->setText(QStringLiteral("filename(1)") + ext);
     rdgpTailItems->button(1)->setText(QStringLiteral("filename-1") + ext);
     // Under a size limit the quality is the limit's choice, which the slider only shows.
-    tbarQual->setEnabled(hasQuality(format) && console->output().maxKb == 0);
+    // A copy of the blocks has no quality, and its size only the frame decides.
+    const bool copies = lossless && lossless->isOn();
+    tbarQual->setEnabled(hasQuality(format) && console->output().maxKb == 0 && !copies);
+    edtMaxKb->setEnabled(!copies);
+    udMaxKb->setEnabled(!copies);
 }
 
 Bitmap MainControls::showRotationPreview(const Bitmap& picture, const QSize& client)
@@ -259,6 +267,7 @@ OutputOptions MainControls::outputChoices() const
     options.maxKb = c.maxKb;
     options.format = c.format;
     options.tail = c.tail;
+    options.lossless = lossless->isOn();
     options.saveFolder = saveFolder->folder();
     return options;
 }

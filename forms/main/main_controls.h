@@ -39,6 +39,7 @@ namespace trimlet {
 
 class ConsoleBinding;
 class FitRate;
+class LosslessPieces;
 class FrameShape;
 class PictureView;
 class SaveFolderChoice;
@@ -163,6 +164,8 @@ public:
     QGroupBox* rdgpTail = nullptr;
     QButtonGroup* rdgpFormatItems = nullptr;
     QButtonGroup* rdgpTailItems = nullptr;
+    QCheckBox* chkLossless = nullptr;  // 無劣化, beside JPEG
+    LosslessPieces* lossless = nullptr;
     SaveFolderChoice* saveFolder = nullptr;
     QPushButton *btnAbout = nullptr, *btnExit = nullptr;
 

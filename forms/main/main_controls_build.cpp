@@ -2,6 +2,7 @@
 
 #include "forms/main/console_binding.h"
 #include "forms/main/fit_rate.h"
+#include "forms/main/lossless_pieces.h"
 #include "forms/main/main_controls.h"
 
 #include <QApplication>
@@ -105,9 +106,11 @@ void MainControls::setupUi(QMainWindow* window)
     buildCommandBand(client);
     buildWorkArea(client);
     buildConsole(client);
-    console = std::make_unique<ConsoleBinding>(
-        ConsoleBinding::Controls{udSizeW, udSizeH, udPower, tbarQual, udMaxKb, rdgpFormatItems, rdgpTailItems});
+    console = std::make_unique<ConsoleBinding>(ConsoleBinding::Controls{udSizeW, udSizeH, udPower, tbarQual, udMaxKb,
+                                                                        rdgpFormatItems, rdgpTailItems, chkLossless});
     fit = std::make_unique<FitRate>(FitRate::Controls{chkFit, udPower, edtPower, console.get()});
+    lossless = new LosslessPieces({chkLossless, rdgpFormatItems, console.get()});
+    QObject::connect(lossless, &LosslessPieces::changed, lossless, [this] { showOutputFormat(); });
     buildMenus(window);
 
     statusBar = named(new QStatusBar(window), "statusBar");
@@ -450,6 +453,9 @@ void MainControls::buildConsole(QWidget* client)
     // with the longest tail texts (".webp").
     radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", tr("保存形式"), tr("保存形式を指定します"),
                {QStringLiteral("JPEG"), QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("WebP")}, 2);
+    chkLossless = named(new QCheckBox(tr("無劣化"), rdgpFormat), "chkLossless",
+                        tr("JPEGの画像を、再圧縮せずにブロックのまま切り出します（縮小率100のとき）"));
+    static_cast<QGridLayout*>(rdgpFormat->layout())->addWidget(chkLossless, 0, 2);
     radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", tr("ファイル名末尾"),
                tr("ファイル名の末尾につける連番の形式を指定します"),
                {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")}, 1);

@@ -10,6 +10,7 @@
 #include "codecs/shell_link.h"
 #include "forms/widgets/path_text.h"
 #include "platform/paths.h"
+#include "platform/trace.h"
 
 namespace trimlet {
 
@@ -102,6 +103,23 @@ void openFolder(QWidget* parent, const std::string& folder)
         desktop().message(
             parent, MessageKind::Warning,
             QCoreApplication::translate("MainFiles", "フォルダ %1 を開けませんでした。").arg(displayPath(folder)));
+}
+
+void warnOfLargePicture(QWidget* parent, std::int64_t pixels, bool& askAgain,
+                        const std::function<void(const QString&)>& status)
+{
+    if (pixels <= 10'000'000)
+        return;
+    const QString warning =
+        QCoreApplication::translate("trimlet::TfrmMain", "10Mピクセルを超える画像は処理に失敗する場合があります。");
+    status(warning);
+    if (!askAgain)
+        return;
+    trace("question-asked");
+    const QString question =
+        warning + QCoreApplication::translate("trimlet::TfrmMain", "\n\nこの警告を今後も表示しますか？");
+    askAgain = desktop().askYesNo(parent, MessageKind::Warning, question, DefaultAnswer::No);
+    trace("question-answered");
 }
 
 }  // namespace trimlet

@@ -2,6 +2,8 @@
 // What the main window's file commands ask of the file system: shortcuts, the open dialog,
 // the folder button's folder and the files of a drop. Paths are the file system's bytes.
 
+#include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -9,6 +11,7 @@
 
 class QDropEvent;
 class QMimeData;
+class QString;
 class QWidget;
 
 namespace trimlet {
@@ -33,5 +36,10 @@ void openFolder(QWidget* parent, const std::string& folder);
 bool acceptFilesAsCopy(QDropEvent* event);
 // The local files among the data's URLs, in order.
 std::vector<std::string> droppedFiles(const QMimeData& data);
+
+// Warns of a picture of more than 10 megapixels on the status line and, while askAgain, in a box
+// that asks whether to warn again (the answer goes into askAgain).
+void warnOfLargePicture(QWidget* parent, std::int64_t pixels, bool& askAgain,
+                        const std::function<void(const QString&)>& status);
 
 }  // namespace trimlet

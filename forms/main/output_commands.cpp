@@ -6,8 +6,10 @@
 #include <QSlider>
 
 #include "document/stored_settings.h"
+#include "forms/main/fit_rate.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/live_size_view.h"
+#include "forms/main/lossless_pieces.h"
 #include "forms/main/main_controls.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
@@ -99,8 +101,30 @@ void OutputCommands::setPreviewWindow(TfrmPreview* preview)
 
 void OutputCommands::outputCut(OutputMode mode)
 {
+    // Only what is written is copied from the blocks: a copy to the clipboard is pixels anyway.
+    if (mode != OutputMode::Copy && c_.lossless->isOn())
+        return outputCopiedBlocks(mode);
     CutResult cut = window_.MakeCutResult();
     run(mode, std::move(cut.picture), std::move(cut.command));
+}
+
+void OutputCommands::outputCopiedBlocks(OutputMode mode)
+{
+    const PieceRequest piece = window_.pieceRequest();
+    LosslessPieces::Made made = c_.lossless->make(piece);
+    if (made.piece.isEmpty())
+        return hidden_.report(MessageKind::Error, made.refusal);
+    QString command = cutReport(piece, c_.cutSettings(), made.piece);
+    run(mode, std::move(made.piece), command.isEmpty() ? command : command + QStringLiteral(" --lossless"));
+}
+
+QString OutputCommands::losslessFrame() const
+{
+    if (!c_.lossless->isOn() || window_.editingPicture().isEmpty())
+        return {};
+    const PieceRequest piece = window_.pieceRequest();
+    const QString command = cutReport(piece, c_.cutSettings(), Picture());
+    return command.isEmpty() ? QString() : tr("無劣化の枠：%1 --lossless").arg(command);
 }
 
 void OutputCommands::run(OutputMode mode, Picture picture, QString cutCommand)

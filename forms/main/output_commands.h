@@ -32,9 +32,13 @@ public:
     OutputOptions options() const;
     // Asks for a new live size once the current burst of changes is over.
     void requestLiveSize();
+    // While pieces are copied from the blocks, the status line's account of where the frame
+    // stands, which trimlet-cli repeats; else nothing.
+    QString losslessFrame() const;
 
 private:
     void run(OutputMode mode, Picture picture, QString cutCommand);
+    void outputCopiedBlocks(OutputMode mode);
     void saveWhole();
     void showStatus(const QString& text);
     void rememberSaved(const std::string& path);

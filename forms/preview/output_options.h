@@ -32,6 +32,8 @@ struct OutputOptions {
     int maxKb = 0;     // size limit in units of 1024 bytes; 0: none
     OutputFormat format = OutputFormat::Jpeg;
     SerialTail tail = SerialTail::Paren;
+    // The cut is a JPEG copied from the document's blocks, saved as its very bytes.
+    bool lossless = false;
     // The document's path as the file system's bytes, and as shown; both empty for a pasted picture.
     std::string documentPath;
     QString documentName;

@@ -49,8 +49,9 @@ OutputRun::Outcome OutputRun::build(bool writesFile)
     if (!enoughFreeSpace())
         return {Stage::Refused, {}};
     // The limit is the saved file's; a copy or a cut to keep editing writes no file.
-    build_ = buildOutput(cut_.bitmap(), builtFormat_, options_.quality, writesFile ? limitBytes(options_.maxKb) : 0,
-                         tempJpeg_);
+    const std::uint64_t limit = writesFile ? limitBytes(options_.maxKb) : 0;
+    build_ = copiedBlocks() ? buildJpegFile(cut_.fileBytes(), limit, tempJpeg_)
+                            : buildOutput(cut_.bitmap(), builtFormat_, options_.quality, limit, tempJpeg_);
     encoded_ = builtFormat_ != OutputFormat::Bmp && build_.failure != BuildFailure::SideTooLong;
     if (build_.failure != BuildFailure::None)
         return {Stage::Failed, buildFailureText()};
@@ -92,7 +93,7 @@ QString OutputRun::saveFailureText(const std::string& name, IoCause cause)
 QString OutputRun::overLimitText() const
 {
     const std::uint64_t kilobytes = kilobytesOf(build_.encoded.bytes.size());
-    if (hasQuality(builtFormat_))
+    if (hasQuality(builtFormat_) && !copiedBlocks())
         return tr("画質を1にしてもファイルサイズ(%1kB)が上限の%2kBを超えます。\n保存しません。")
             .arg(kilobytes)
             .arg(options_.maxKb);
@@ -138,6 +139,8 @@ QString OutputRun::sizeText() const
         return tr(" 横%1ピクセル×縦%2ピクセル").arg(w).arg(h);
     // The save writes these very bytes, so what is measured here is what is saved.
     const std::uint64_t kilobytes = kilobytesOf(built_ ? build_.fileBytes().size() : 0);
+    if (copiedBlocks())
+        return tr(" 横%1ピクセル×縦%2ピクセル　無劣化　ファイルサイズ:%3kB").arg(w).arg(h).arg(kilobytes);
     // A lossless format has no quality to show.
     if (builtFormat_ == OutputFormat::Png)
         return tr(" 横%1ピクセル×縦%2ピクセル　ファイルサイズ:%3kB").arg(w).arg(h).arg(kilobytes);
@@ -146,6 +149,11 @@ QString OutputRun::sizeText() const
         .arg(h)
         .arg(build_.encoded.quality)
         .arg(kilobytes);
+}
+
+bool OutputRun::copiedBlocks() const
+{
+    return options_.lossless && cut_.kind() == PictureKind::Jpeg && !cut_.fileBytes().empty();
 }
 
 SerialPlace OutputRun::serialPlace() const

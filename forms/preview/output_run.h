@@ -81,6 +81,8 @@ private:
     static QString saveFailureText(const std::string& name, IoCause cause);
     QString buildFailureText() const;
     QString overLimitText() const;
+    // The cut is a JPEG file copied from the document's blocks, built as it is.
+    bool copiedBlocks() const;
     SerialPlace serialPlace() const;
     OutputFile outputFile() const;
     bool isTempJpeg(const std::string& chosen) const;

@@ -119,3 +119,32 @@ TEST(FrameState, CutOriginKeepsTheRegionInsideThePicture)
     f.dragTo({-900, -900}, display);
     EXPECT_EQ(f.cutOrigin(display, pw, ph), (IntPoint{0, 0}));
 }
+
+TEST(FrameState, OnAGridTheCornerTakesOnlyGridPointsAtEveryScale)
+{
+    // Offsets as a mirrored picture's grid has them; displays from larger than the picture
+    // down to a screen pixel covering 40 picture pixels.
+    const LosslessGrid grid{16, 8, 5, 3};
+    const int pw = 4005, ph = 3003;
+    for (const IntRect display : {IntRect{0, 0, 4005, 3003}, IntRect{10, 40, 1001, 750}, IntRect{0, 0, 100, 75}}) {
+        FrameState f = laidOut(true, display, pw, ph, 250, 170, 100);
+        f.grid = grid;
+        f.beginDrag({0, 0});
+        f.dragTo({37, -23}, display);
+        f.snap(display, pw, ph);
+        IntPoint at = f.cutOrigin(display, pw, ph);
+        EXPECT_EQ((at.x - 5) % 16, 0);
+        EXPECT_EQ((at.y - 3) % 8, 0);
+        // A key moves it by exactly one grid step, as far as the picture lets it.
+        for (int i = 0; i < 300; ++i) {
+            f.moveBy(1, 0, display, pw, ph);
+            const IntPoint next = f.cutOrigin(display, pw, ph);
+            ASSERT_TRUE(next.x == at.x + 16 || (next.x == at.x && at.x + 16 + 250 > pw)) << next.x << " " << at.x;
+            EXPECT_EQ(next.y, at.y);
+            at = next;
+        }
+        EXPECT_LE(at.x + 250, pw);
+        f.moveBy(0, -1, display, pw, ph);
+        EXPECT_EQ(f.cutOrigin(display, pw, ph).y, at.y - 8);
+    }
+}

@@ -64,3 +64,19 @@ TEST(PictureTransform, ProgressRisesWithinTheBar)
         }
     }
 }
+
+TEST(PictureTransform, AFilesPictureKeepsItsOriginThroughTurnsAndFlips)
+{
+    // Stored as orientation 6 says: every placement composes on it, and four turns give it back.
+    const JpegOrigin origin{"/photos/a.jpg", {1, 2, 3, 4}, 6};
+    Picture p(test::photoLike(37, 23, 5), origin);
+    p = transformedPicture(p, Transform::FlipHorizontal, [](int) {});
+    EXPECT_EQ(p.jpegOrigin().orientation, 5);  // turned right, then mirrored: the transpose
+    EXPECT_EQ(p.jpegOrigin().path, origin.path);
+    for (int i = 0; i < 4; ++i)
+        p = transformedPicture(p, Transform::TurnLeft, [](int) {});
+    p = transformedPicture(p, Transform::FlipHorizontal, [](int) {});
+    EXPECT_EQ(p.jpegOrigin().orientation, 6);
+    EXPECT_TRUE(
+        transformedPicture(Picture(test::photoLike(8, 8)), Transform::HalfTurn, [](int) {}).jpegOrigin().path.empty());
+}
