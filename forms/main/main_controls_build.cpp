@@ -21,6 +21,8 @@
 #include <QRadioButton>
 #include <QSlider>
 #include <QStatusBar>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <QTabWidget>
 #include <QTimer>
 #include <QToolButton>
@@ -56,6 +58,34 @@ W* named(W* widget, const char* name, const QString& hint = {})
     }
     return widget;
 }
+
+// Keeps a widget on its group box's title line, just after the title.
+class BesideTitle : public QObject {
+public:
+    explicit BesideTitle(QWidget* widget) : QObject(widget), widget_(widget) {}
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        const QEvent::Type t = event->type();
+        if (t == QEvent::Resize || t == QEvent::Show || t == QEvent::FontChange || t == QEvent::StyleChange) {
+            auto* box = static_cast<QGroupBox*>(watched);
+            QStyleOptionGroupBox option;
+            option.initFrom(box);
+            option.text = box->title();
+            option.subControls = QStyle::SC_GroupBoxLabel | QStyle::SC_GroupBoxFrame;
+            const QRect title =
+                box->style()->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxLabel, box);
+            const QSize size = widget_->sizeHint();
+            widget_->setGeometry(title.right() + 8, std::max(0, title.center().y() - size.height() / 2), size.width(),
+                                 size.height());
+        }
+        return false;
+    }
+
+private:
+    QWidget* widget_;
+};
 
 QPushButton* button(QWidget* parent, const char* name, const QString& caption, const QString& hint)
 {
@@ -453,9 +483,10 @@ void MainControls::buildConsole(QWidget* client)
     // with the longest tail texts (".webp").
     radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", tr("保存形式"), tr("保存形式を指定します"),
                {QStringLiteral("JPEG"), QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("WebP")}, 2);
+    // On the title's line: a column of its own would widen the console past the narrowest window.
     chkLossless = named(new QCheckBox(tr("無劣化"), rdgpFormat), "chkLossless",
                         tr("JPEGの画像を、再圧縮せずにブロックのまま切り出します（縮小率100のとき）"));
-    static_cast<QGridLayout*>(rdgpFormat->layout())->addWidget(chkLossless, 0, 2);
+    rdgpFormat->installEventFilter(new BesideTitle(chkLossless));
     radioGroup(rdgpTail, rdgpTailItems, "rdgpTail", tr("ファイル名末尾"),
                tr("ファイル名の末尾につける連番の形式を指定します"),
                {QStringLiteral("filename(1).jpg"), QStringLiteral("filename-1.jpg")}, 1);

@@ -306,6 +306,10 @@ void FrmMainLayoutTest::consoleFitsTheSmallestWindowWithEveryFormat()
             QVERIFY2(group->width() >= group->minimumSizeHint().width(), qPrintable(group->title()));
         for (auto* radio : frm.pnlConsole->findChildren<QRadioButton*>())
             QVERIFY2(radio->width() >= radio->sizeHint().width(), qPrintable(radio->text()));
+        // 無劣化 rides on the title line, within the group.
+        const QRect lossless = test::control<QCheckBox>(frm, "chkLossless")->geometry();
+        QVERIFY(lossless.right() < frm.rdgpFormat->width() &&
+                lossless.bottom() < frm.rdgpFormatItems->button(0)->y() + 4);
     }
 }
 
