@@ -47,8 +47,8 @@ struct Cut {
     Cut& operator=(const Cut&) = delete;
 };
 
-// Reads the markers up to the first scan, keeping the EXIF APP1 (for the orientation) or the
-// ICC chunks (APP2) only when asked; markers between later scans are not kept.
+// Reads the markers up to the first scan, keeping the EXIF APP1 (whose orientation the size
+// checks turn by) and the ICC chunks (APP2) when asked; markers between later scans are not kept.
 bool readHeader(Cut& c, Bytes bytes, jpeg_source_mgr* source, bool keepExif, bool keepProfile)
 {
     if (setjmp(c.sink.jump))
@@ -348,7 +348,7 @@ Result<std::vector<std::uint8_t>> cutFrom(const Input& file, int orientation, Jp
     if (!file.chunks && file.bytes.empty())
         return makeError(ErrorCode::Corrupt, "empty JPEG file");
     Cut c;
-    if (!readHeader(c, file.bytes, file.chunks ? &file.chunks->pub : nullptr, false, true))
+    if (!readHeader(c, file.bytes, file.chunks ? &file.chunks->pub : nullptr, true, true))
         return failure(c.sink);
     auto blocks = checkBlocks(c.src, file.size(), limits);
     if (!blocks)
