@@ -89,6 +89,7 @@ TEST(JpegLossless, MatchesJpegtranAndTheSourcePixels)
         {"422-restart", "-sample 2x1 -restart 1"},
         {"420", "-sample 2x2"},
         {"420-progressive-restart", "-sample 2x2 -progressive -restart 3B"},
+        {"411", "-sample 4x1"},  // an iMCU 32 pixels wide
     };
     int checked = 0;
     for (const Source& s : sources) {
@@ -127,7 +128,7 @@ TEST(JpegLossless, MatchesJpegtranAndTheSourcePixels)
             }
         }
     }
-    EXPECT_EQ(checked, 9 * 8 * 2);
+    EXPECT_EQ(checked, 10 * 8 * 2);
 }
 
 struct Marker {
