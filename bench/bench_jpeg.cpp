@@ -1,6 +1,7 @@
-// JPEG decode and encode of a 6000 × 4000 photo-like picture at quality 90.
+// JPEG decode and encode of a 6000 × 4000 photo-like picture at quality 90, and a centred
+// 1920 × 1080 lossless piece of it (jpegtran -copy none -crop 1920x1080+2048+1456 makes the same).
 // bench/jpeg_peers.sh times djpeg -dct float and cjpeg -dct float -quality 90 -baseline on the
-// same picture next to these.
+// same picture next to the decode and encode.
 
 #include <benchmark/benchmark.h>
 
@@ -8,6 +9,7 @@
 
 #include "bench/bench_common.h"
 #include "codecs/jpeg.h"
+#include "codecs/jpeg_lossless.h"
 
 namespace {
 
@@ -36,6 +38,17 @@ void BM_JpegDecode(benchmark::State& state)
     state.SetItemsProcessed(state.iterations() * photo().width() * photo().height());
 }
 BENCHMARK(BM_JpegDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+void BM_JpegLosslessCut(benchmark::State& state)
+{
+    const auto& bytes = photoJpeg();
+    for (auto _ : state) {
+        auto piece = cutJpegLossless(bytes, 1, {2048, 1456, 1920, 1080});
+        benchmark::DoNotOptimize(piece.value().data());
+    }
+    state.SetItemsProcessed(state.iterations() * 1920 * 1080);
+}
+BENCHMARK(BM_JpegLosslessCut)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 }  // namespace
 

@@ -47,8 +47,8 @@ struct Cut {
     Cut& operator=(const Cut&) = delete;
 };
 
-// Reads the markers up to the first scan, keeping the EXIF APP1 (for the orientation) or the
-// ICC chunks (APP2) only when asked; markers between later scans are not kept.
+// Reads the markers up to the first scan, keeping the EXIF APP1 (whose orientation the size
+// checks turn by) and the ICC chunks (APP2) when asked; markers between later scans are not kept.
 bool readHeader(Cut& c, Bytes bytes, jpeg_source_mgr* source, bool keepExif, bool keepProfile)
 {
     if (setjmp(c.sink.jump))
@@ -189,15 +189,16 @@ struct ComponentPlan {
 ComponentPlan componentPlan(const jpeg_decompress_struct& c, int ci, const Plan& p)
 {
     const jpeg_component_info& comp = c.comp_info[ci];
-    const bool alone = c.num_components == 1;
-    const int h = alone ? 1 : comp.h_samp_factor, v = alone ? 1 : comp.v_samp_factor;
-    const int maxH = alone ? 1 : c.max_h_samp_factor, maxV = alone ? 1 : c.max_v_samp_factor;
-    // Pixels a block of this component covers along the stored x and y.
-    const int blockW = DCTSIZE * maxH / h, blockH = DCTSIZE * maxV / v;
+    const int h = comp.h_samp_factor, v = comp.v_samp_factor;
+    // Pixels a block of this component covers along the stored x and y (8 for a single
+    // component, whatever sampling it declares).
+    const int blockW = DCTSIZE * c.max_h_samp_factor / h, blockH = DCTSIZE * c.max_v_samp_factor / v;
     ComponentPlan cp{};
     cp.transposed = p.transposed;
-    cp.hSamp = p.transposed ? v : h;
-    cp.vSamp = p.transposed ? h : v;
+    // A single component is written as one sample a pixel, as jpegtran writes it.
+    const bool alone = c.num_components == 1;
+    cp.hSamp = alone ? 1 : p.transposed ? v : h;
+    cp.vSamp = alone ? 1 : p.transposed ? h : v;
     const int pieceBlockW = p.transposed ? blockH : blockW, pieceBlockH = p.transposed ? blockW : blockH;
     cp.across = (p.x.size + pieceBlockW - 1) / pieceBlockW;
     cp.down = (p.y.size + pieceBlockH - 1) / pieceBlockH;
@@ -348,7 +349,7 @@ Result<std::vector<std::uint8_t>> cutFrom(const Input& file, int orientation, Jp
     if (!file.chunks && file.bytes.empty())
         return makeError(ErrorCode::Corrupt, "empty JPEG file");
     Cut c;
-    if (!readHeader(c, file.bytes, file.chunks ? &file.chunks->pub : nullptr, false, true))
+    if (!readHeader(c, file.bytes, file.chunks ? &file.chunks->pub : nullptr, true, true))
         return failure(c.sink);
     auto blocks = checkBlocks(c.src, file.size(), limits);
     if (!blocks)
@@ -376,8 +377,8 @@ Result<std::vector<std::uint8_t>> cutFrom(const Input& file, int orientation, Jp
             pieceBlocks += std::uint64_t(cp.across) * std::uint64_t(cp.down);
             allBlocks += std::uint64_t(c.src.comp_info[ci].width_in_blocks) * c.src.comp_info[ci].height_in_blocks;
         }
-        const std::uint64_t share = allBlocks ? file.size() / allBlocks * pieceBlocks : 0;
-        out.resize(std::size_t(std::min<std::uint64_t>(share + share / 8, file.size())) + c.iccLength + 4096);
+        const double share = allBlocks ? double(file.size()) * double(pieceBlocks) / double(allBlocks) : 0;
+        out.resize(std::size_t(std::min(share * 1.125, double(file.size()))) + c.iccLength + 4096);
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG piece");
     }

@@ -13,14 +13,17 @@ namespace trimlet {
 
 // What a lossless cut needs to know of a file, from its markers up to the first scan.
 struct JpegBlocks {
-    int width = 0, height = 0;           // as stored
-    int imcuWidth = 8, imcuHeight = 8;   // the block grid pieces start on: 8 or 16 pixels
-    int orientation = 1;                 // the first EXIF APP1's orientation, 1..8
+    int width = 0, height = 0;          // as stored
+    int imcuWidth = 8, imcuHeight = 8;  // the block grid pieces start on: 8, 16 or 32 pixels
+                                        // (8 × 8 for greyscale, whatever it declares)
+    int orientation = 1;                // the first EXIF APP1's orientation, 1..8
 };
 
 // The header of a file a lossless cut can copy. Unsupported, saying why, for arithmetic-coded,
-// 12-bit, lossless and hierarchical files and for colour spaces other than grey and YCbCr;
-// Corrupt when there is no header; TooLarge past the limits as the pixel decoders refuse.
+// 12-bit, lossless and hierarchical files, for colour spaces other than grey and YCbCr and for
+// sampling factors that do not divide the largest; Corrupt when there is no header or the file
+// is too short for its blocks; TooLarge past the limits as the pixel decoders refuse, and when
+// the blocks a cut holds (128 bytes each) would pass limits.maxBitmapBytes.
 Result<JpegBlocks> probeJpegBlocks(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
 
 // Where a lossless piece may start in the picture shown as orientation 1..8 says (the stored
@@ -33,8 +36,9 @@ struct LosslessGrid {
 };
 LosslessGrid losslessGrid(const JpegBlocks& blocks, int orientation);
 
-// Moves region's corner to the grid point nearest to it that keeps the region inside a
-// shownW × shownH picture. False, leaving region as it was, when no grid point does.
+// Moves region's corner to the grid point nearest to it (the lower one of two as near) that
+// keeps the region inside a shownW × shownH picture. False, leaving region as it was, when no
+// grid point does or the region is empty.
 bool snapToGrid(const LosslessGrid& grid, int shownW, int shownH, JpegRegion& region);
 
 // The region of the picture shown as orientation (the file's own EXIF orientation is not

@@ -53,7 +53,8 @@ Bitmap shownPiece(const Bitmap& stored, int orientation, JpegRegion r)
 
 // The piece as jpegtran makes it: the stored blocks the piece comes from cut out from the
 // iMCU at or before its stored start to its stored end, then turned with -perfect, which
-// fails unless every edge the turn moves is whole, and cut to the piece's size.
+// fails unless every edge the turn moves is whole, and cut to the piece's size, with optimised
+// Huffman tables as ours.
 bool jpegtranPiece(const std::string& source, const JpegBlocks& b, int orientation, JpegRegion r,
                    const std::string& out)
 {
@@ -64,8 +65,8 @@ bool jpegtranPiece(const std::string& source, const JpegBlocks& b, int orientati
                              std::to_string(y0);
     const std::string size = std::to_string(r.width) + "x" + std::to_string(r.height) + "+0+0";
     return ran("jpegtran -copy none -crop " + crop + " -outfile " + quoted(out + ".a") + " " + quoted(source) +
-               " && jpegtran -copy none -perfect " + jpegtranTransform(orientation) + " -crop " + size + " -outfile " +
-               quoted(out) + " " + quoted(out + ".a"));
+               " && jpegtran -copy none -optimize -perfect " + jpegtranTransform(orientation) + " -crop " + size +
+               " -outfile " + quoted(out) + " " + quoted(out + ".a"));
 }
 
 struct Source {
@@ -80,6 +81,7 @@ TEST(JpegLossless, MatchesJpegtranAndTheSourcePixels)
     test::writeBytes(dir.file("src.ppm"), test::toPpm(test::photoLike(w, h, 11)));
     const Source sources[] = {
         {"grey", "-grayscale"},
+        {"grey-declared-2x2", "-grayscale -sample 2x2"},  // still coded a block an MCU
         {"grey-progressive-restart", "-grayscale -progressive -restart 1"},
         {"444", "-sample 1x1"},
         {"444-restart", "-sample 1x1 -restart 2B"},
@@ -87,6 +89,7 @@ TEST(JpegLossless, MatchesJpegtranAndTheSourcePixels)
         {"422-restart", "-sample 2x1 -restart 1"},
         {"420", "-sample 2x2"},
         {"420-progressive-restart", "-sample 2x2 -progressive -restart 3B"},
+        {"411", "-sample 4x1"},  // an iMCU 32 pixels wide
     };
     int checked = 0;
     for (const Source& s : sources) {
@@ -119,12 +122,13 @@ TEST(JpegLossless, MatchesJpegtranAndTheSourcePixels)
                 ASSERT_EQ(got.width(), r.width);
                 ASSERT_EQ(got.height(), r.height);
                 EXPECT_TRUE(got == decoded("", theirs));
+                EXPECT_TRUE(piece.value() == test::readBytes(theirs));
                 EXPECT_TRUE(decoded("-dct float -nosmooth", ours) == shownPiece(own, o, r));
                 ++checked;
             }
         }
     }
-    EXPECT_EQ(checked, 8 * 8 * 2);
+    EXPECT_EQ(checked, 10 * 8 * 2);
 }
 
 struct Marker {
