@@ -16,6 +16,7 @@
 #include "codecs/output_file.h"
 #include "codecs/picture_file.h"
 #include "document/cut_job.h"
+#include "document/lossless_job.h"
 #include "document/output_job.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
@@ -71,6 +72,14 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
     return status;
 }
 
+Error doesNotFit(const Request& req, std::size_t smallest)
+{
+    return makeError(ErrorCode::TooLarge, "the result does not fit in " + std::to_string(req.maxKb) + " kB (" +
+                                              std::to_string(limitBytes(req.maxKb)) +
+                                              " bytes): the smallest file it makes has " + std::to_string(smallest) +
+                                              " bytes");
+}
+
 // The file for kind, one of the written kinds (as readOutput and kFormats allow), within
 // --max-kb when one is given.
 Result<EncodedOutput> encodeFor(const Bitmap& bitmap, PictureKind kind, const Request& req)
@@ -80,9 +89,7 @@ Result<EncodedOutput> encodeFor(const Bitmap& bitmap, PictureKind kind, const Re
     if (!encoded)
         return encoded.error();
     if (!encoded.value().fits)
-        return makeError(ErrorCode::TooLarge, "the result does not fit in " + std::to_string(req.maxKb) + " kB (" +
-                                                  std::to_string(limit) + " bytes): the smallest file it makes has " +
-                                                  std::to_string(encoded.value().bytes.size()) + " bytes");
+        return doesNotFit(req, encoded.value().bytes.size());
     return encoded;
 }
 
@@ -102,16 +109,24 @@ Error writeFailure(Error error)
 
 // Writes under the first free serial name beside the input or in --save-dir; a name taken
 // meanwhile by someone else is skipped, never replaced.
-Result<std::string> saveSerial(const Bitmap& bitmap, const std::string& input, const Request& req)
+Result<std::string> saveSerial(const OutputFile& file, const std::string& input, const Request& req)
 {
-    const auto encoded = encodeFor(bitmap, req.format.value_or(PictureKind::Jpeg), req);
-    if (!encoded)
-        return encoded.error();
     const SerialPlace place{input, req.tail.value_or(SerialTail::Paren), req.saveDir};
-    SerialSave save = trimlet::saveSerial(place, {encoded.value().format, encoded.value().bytes});
+    SerialSave save = trimlet::saveSerial(place, file);
     if (!save.written)
         return writeFailure(save.written.error());
     return std::move(save.name);
+}
+
+// Writes file as --output or --save asks; gives the written path.
+Result<std::string> writeResult(const OutputFile& file, const std::string& input, const Request& req)
+{
+    if (req.save)
+        return saveSerial(file, input, req);
+    const Status written = writeOutputFile(req.output, file, req.force ? WriteMode::Replace : WriteMode::NoReplace);
+    if (!written)
+        return writeFailure(written.error());
+    return req.output;
 }
 
 DecodeLimits loadOptions(const Request& req)
@@ -208,6 +223,26 @@ Result<Picture> loadCut(const Request& req, const std::string& input, std::size_
     return loadPictureCut(input, placementOfSteps(req.steps, cutIndex), cut.frame, cut.origin, loadOptions(req));
 }
 
+// The --lossless piece of input (parse has checked that the steps are turns and flips, then
+// at most one cut), written; gives the written path.
+Result<std::string> convertLossless(const Request& req, const std::string& input)
+{
+    LosslessJob job;
+    job.placement = placementOfSteps(req.steps, leadingPlacements(req.steps));
+    if (const auto cutIndex = leadingCut(req.steps)) {
+        const CutStep& cut = std::get<CutStep>(req.steps[*cutIndex]);
+        job.cut = cut.frame;
+        job.origin = cut.origin;
+    }
+    const auto piece = cutFileLossless(input, job, loadOptions(req));
+    if (!piece)
+        return piece.error();
+    const std::vector<std::uint8_t>& bytes = piece.value().bytes;
+    if (req.maxKb > 0 && bytes.size() > limitBytes(req.maxKb))
+        return doesNotFit(req, bytes.size());
+    return writeResult({OutputFormat::Jpeg, bytes}, input, req);
+}
+
 // Loads one input, applies the steps and writes the result; gives the written path.
 Result<std::string> convert(const Request& req, const std::string& input)
 {
@@ -215,6 +250,8 @@ Result<std::string> convert(const Request& req, const std::string& input)
     // refuses again atomically should the file appear meanwhile.
     if (!req.save && !req.force && pathExists(req.output))
         return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
+    if (req.lossless)
+        return convertLossless(req, input);
     // A cut after nothing but turns and flips is made first, on the file's own pixels; other
     // leading turns and flips are made as one, with the orientation.
     const auto cutIndex = leadingCut(req.steps);
@@ -231,16 +268,12 @@ Result<std::string> convert(const Request& req, const std::string& input)
             return next.error();
         picture = std::move(next).value();
     }
-    if (req.save)
-        return saveSerial(picture.bitmap(), input, req);
-    const auto encoded = encodeFor(picture.bitmap(), kindForPath(req.output).value_or(PictureKind::Jpeg), req);
+    const PictureKind kind =
+        req.save ? req.format.value_or(PictureKind::Jpeg) : kindForPath(req.output).value_or(PictureKind::Jpeg);
+    const auto encoded = encodeFor(picture.bitmap(), kind, req);
     if (!encoded)
         return encoded.error();
-    const Status written = writeOutputFile(req.output, {encoded.value().format, encoded.value().bytes},
-                                           req.force ? WriteMode::Replace : WriteMode::NoReplace);
-    if (!written)
-        return writeFailure(written.error());
-    return req.output;
+    return writeResult({encoded.value().format, encoded.value().bytes}, input, req);
 }
 
 // The "[i/N] PATH" line of a batch on a terminal: rewritten in place, and wiped before

@@ -49,7 +49,8 @@ struct Request {
     std::optional<PictureKind> format;  // --format; JPEG when not given
     std::optional<SerialTail> tail;     // --tail; paren when not given
     int quality = 90;
-    int maxKb = 0;  // 0: no size limit
+    bool lossless = false;  // the piece copied from the JPEG's blocks, never encoded again
+    int maxKb = 0;          // 0: no size limit
     bool force = false;
     Rgb background;  // of rotations and joins
     AlignH alignH = AlignH::Centre;

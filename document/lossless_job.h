@@ -1,0 +1,37 @@
+#pragma once
+// A lossless piece made straight from a JPEG file: its blocks copied, turned and mirrored as
+// the placement and the file's orientation say, never decoded (see codecs/jpeg_lossless.h).
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "codecs/decoded.h"
+#include "codecs/jpeg.h"
+#include "imaging/cut.h"
+
+namespace trimlet {
+
+struct LosslessJob {
+    int placement = 1;               // the turns and flips, composed as in loadPictureCut
+    std::optional<CutRequest> cut;   // nothing: the whole picture
+    std::optional<IntPoint> origin;  // the region's top-left corner; else the frame is centred
+};
+
+struct LosslessPieceFile {
+    std::vector<std::uint8_t> bytes;
+    JpegRegion region;  // in the pixels of the picture as shown and placed
+};
+
+// The piece job asks of the JPEG file at path, as a JPEG file copied from its blocks. The frame
+// is placed as loadPictureCut places it, and a centred one then moves to the nearest corner of
+// the block grid. Invalid, naming path, when the file is not a JPEG, the rate is not 100 (also
+// as @fit makes it), a given origin is off the grid (naming the grid and the nearest corner on
+// it) or no corner on it leaves room for the piece; otherwise fails as frameAtOrigin and
+// cutJpegLossless do, as "PATH: reason".
+Result<LosslessPieceFile> cutFileLossless(const std::string& path, const LosslessJob& job,
+                                          const DecodeLimits& limits = {});
+
+}  // namespace trimlet
