@@ -53,8 +53,14 @@ bool onGrid(const LosslessGrid& grid, IntPoint at)
 // The region job asks for in a shownW × shownH picture, on grid.
 Result<JpegRegion> placeRegion(const LosslessJob& job, const LosslessGrid& grid, PictureSize shown)
 {
-    if (!job.cut)
+    if (!job.cut) {
+        if (!onGrid(grid, {0, 0}))
+            return makeError(ErrorCode::Invalid,
+                             "as shown, the picture's left or top edge is not on the file's block grid (" +
+                                 gridText(grid) +
+                                 "), so it cannot be copied whole losslessly; a --cut on the grid can");
         return JpegRegion{0, 0, shown.width, shown.height};
+    }
     const CutRequest& cut = *job.cut;
     if (!cut.fit && cut.rate != 100)
         return makeError(ErrorCode::Invalid,

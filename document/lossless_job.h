@@ -29,7 +29,8 @@ struct LosslessPieceFile {
 // is placed as loadPictureCut places it, and a centred one then moves to the nearest corner of
 // the block grid. Invalid, naming path, when the file is not a JPEG, the rate is not 100 (also
 // as @fit makes it), a given origin is off the grid (naming the grid and the nearest corner on
-// it) or no corner on it leaves room for the piece; otherwise fails as frameAtOrigin and
+// it), no corner on it leaves room for the piece or, with no cut, the picture as shown does
+// not start on it; otherwise fails as frameAtOrigin and
 // cutJpegLossless do, as "PATH: reason".
 Result<LosslessPieceFile> cutFileLossless(const std::string& path, const LosslessJob& job,
                                           const DecodeLimits& limits = {});

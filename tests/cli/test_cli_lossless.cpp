@@ -113,6 +113,9 @@ TEST_F(CliLossless, RefusesWhatItCannotCopy)
         {{"plain.jpg", "--cut", "64x48:17,30"},
          "plain.jpg: --cut 64x48:17,30 is off the block grid that --lossless cuts on (every 16x16 pixels from "
          "0,0); the nearest corner on it is 16,32"},
+        {{"odd.jpg", "--turn", "180"},
+         "odd.jpg: as shown, the picture's left or top edge is not on the file's block grid (every 16x8 "
+         "pixels from 11,5)"},
         {{"plain.jpg", "--cut", "200x150@fit"}, "plain.jpg: --cut 200x150@fit comes to the rate"},
         {{"plain.jpg", "--max-kb", "1"}, "plain.jpg: the result does not fit in 1 kB (1024 bytes)"},
     };
