@@ -85,335 +85,331 @@ extern const char kUsage[] =
     "when any failed, 2 for a usage error.\n";
 
 namespace {
-    // An option's value as the readers get it.
-    using Value = const std::string&;
 
-    template <class T>
-    struct Word {
-        std::string_view text;
-        T value;
+// An option's value as the readers get it.
+using Value = const std::string&;
+
+template <class T>
+struct Word {
+    std::string_view text;
+    T value;
+};
+
+constexpr Word<TurnStep> kTurns[] = {{"right", TurnStep::Right}, {"left", TurnStep::Left}, {"180", TurnStep::Half}};
+constexpr Word<FlipStep> kFlips[] = {{"vertical", FlipStep::Vertical}, {"horizontal", FlipStep::Horizontal}};
+constexpr Word<JoinSide> kSides[] = {
+    {"top", JoinSide::Top}, {"bottom", JoinSide::Bottom}, {"left", JoinSide::Left}, {"right", JoinSide::Right}};
+constexpr Word<AlignH> kAlignH[] = {
+    {"top", AlignH::Top}, {"centre", AlignH::Centre}, {"bottom", AlignH::Bottom}, {"trim", AlignH::Trim}};
+constexpr Word<AlignV> kAlignV[] = {
+    {"left", AlignV::Left}, {"centre", AlignV::Centre}, {"right", AlignV::Right}, {"trim", AlignV::Trim}};
+constexpr Word<PictureKind> kFormats[] = {
+    {"jpeg", PictureKind::Jpeg}, {"bmp", PictureKind::Bitmap}, {"png", PictureKind::Png}, {"webp", PictureKind::Webp}};
+constexpr Word<SerialTail> kTails[] = {{"paren", SerialTail::Paren}, {"hyphen", SerialTail::Hyphen}};
+
+// "a, b or c"
+template <class T, std::size_t N>
+std::string wordList(const Word<T> (&words)[N])
+{
+    std::string list;
+    for (std::size_t i = 0; i < N; ++i)
+        list.append(i == 0 ? "" : i + 1 == N ? " or " : ", ").append(words[i].text);
+    return list;
+}
+
+template <class T, std::size_t N>
+std::optional<T> findWord(const Word<T> (&words)[N], std::string_view text)
+{
+    for (const Word<T>& w : words)
+        if (w.text == text)
+            return w.value;
+    return std::nullopt;
+}
+
+// Sets target (a T or an optional<T>) to the value of the word given for option.
+template <class T, std::size_t N, class Target>
+Refusal readWord(std::string_view option, const Word<T> (&words)[N], Value value, Target& target)
+{
+    const auto found = findWord(words, value);
+    if (!found)
+        return std::string(option) + " takes " + wordList(words) + ", not " + value;
+    target = *found;
+    return std::nullopt;
+}
+
+template <class T, std::size_t N>
+Refusal addStepWord(std::string_view option, const Word<T> (&words)[N], Value value, Request& req)
+{
+    T step{};
+    Refusal refused = readWord(option, words, value, step);
+    if (!refused)
+        req.steps.emplace_back(step);
+    return refused;
+}
+
+std::optional<int> parseInt(const std::string& text)
+{
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size())
+        return std::nullopt;
+    return value;
+}
+
+// Reads "WxH[@RATE][+CX,CY]" or "WxH[@RATE]:X,Y" with the window's limits: W 24..4096,
+// H 32..4096, RATE 1..100 or "fit".
+std::optional<CutStep> parseCut(const std::string& text)
+{
+    CutStep step;
+    CutRequest& cut = step.frame;
+    const char* p = text.data();
+    const char* end = p + text.size();
+    auto number = [&](int& out) {
+        const auto [next, ec] = std::from_chars(p, end, out);
+        if (ec != std::errc() || next == p)
+            return false;
+        p = next;
+        return true;
     };
-
-    constexpr Word<TurnStep> kTurns[] = {{"right", TurnStep::Right}, {"left", TurnStep::Left}, {"180", TurnStep::Half}};
-    constexpr Word<FlipStep> kFlips[] = {{"vertical", FlipStep::Vertical}, {"horizontal", FlipStep::Horizontal}};
-    constexpr Word<JoinSide> kSides[] = {
-        {"top", JoinSide::Top}, {"bottom", JoinSide::Bottom}, {"left", JoinSide::Left}, {"right", JoinSide::Right}};
-    constexpr Word<AlignH> kAlignH[] = {
-        {"top", AlignH::Top}, {"centre", AlignH::Centre}, {"bottom", AlignH::Bottom}, {"trim", AlignH::Trim}};
-    constexpr Word<AlignV> kAlignV[] = {
-        {"left", AlignV::Left}, {"centre", AlignV::Centre}, {"right", AlignV::Right}, {"trim", AlignV::Trim}};
-    constexpr Word<PictureKind> kFormats[] = {{"jpeg", PictureKind::Jpeg},
-                                              {"bmp", PictureKind::Bitmap},
-                                              {"png", PictureKind::Png},
-                                              {"webp", PictureKind::Webp}};
-    constexpr Word<SerialTail> kTails[] = {{"paren", SerialTail::Paren}, {"hyphen", SerialTail::Hyphen}};
-
-    // "a, b or c"
-    template <class T, std::size_t N>
-    std::string wordList(const Word<T>(&words)[N])
-    {
-        std::string list;
-        for (std::size_t i = 0; i < N; ++i)
-            list.append(i == 0 ? "" : i + 1 == N ? " or " : ", ").append(words[i].text);
-        return list;
-    }
-
-    template <class T, std::size_t N>
-    std::optional<T> findWord(const Word<T>(&words)[N], std::string_view text)
-    {
-        for (const Word<T>& w : words)
-            if (w.text == text)
-                return w.value;
+    auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
+    if (!number(cut.width) || !literal('x') || !number(cut.height))
         return std::nullopt;
-    }
-
-    // Sets target (a T or an optional<T>) to the value of the word given for option.
-    template <class T, std::size_t N, class Target>
-    Refusal readWord(std::string_view option, const Word<T>(&words)[N], Value value, Target& target)
-    {
-        const auto found = findWord(words, value);
-        if (!found)
-            return std::string(option) + " takes " + wordList(words) + ", not " + value;
-        target = *found;
-        return std::nullopt;
-    }
-
-    template <class T, std::size_t N>
-    Refusal addStepWord(std::string_view option, const Word<T>(&words)[N], Value value, Request& req)
-    {
-        T step{};
-        Refusal refused = readWord(option, words, value, step);
-        if (!refused)
-            req.steps.emplace_back(step);
-        return refused;
-    }
-
-    std::optional<int> parseInt(const std::string& text)
-    {
-        int value = 0;
-        const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
-        if (ec != std::errc() || end != text.data() + text.size())
-            return std::nullopt;
-        return value;
-    }
-
-    // Reads "WxH[@RATE][+CX,CY]" or "WxH[@RATE]:X,Y" with the window's limits: W 24..4096,
-    // H 32..4096, RATE 1..100 or "fit".
-    std::optional<CutStep> parseCut(const std::string& text)
-    {
-        CutStep step;
-        CutRequest& cut = step.frame;
-        const char* p = text.data();
-        const char* end = p + text.size();
-        auto number = [&](int& out) {
-            const auto [next, ec] = std::from_chars(p, end, out);
-            if (ec != std::errc() || next == p)
-                return false;
-            p = next;
-            return true;
-        };
-        auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
-        if (!number(cut.width) || !literal('x') || !number(cut.height))
-            return std::nullopt;
-        auto word = [&](std::string_view w) {
-            return std::string_view(p, end).starts_with(w) ? (p += w.size(), true) : false;
-        };
-        if (literal('@')) {
-            cut.fit = word("fit");
-            if (!cut.fit && !number(cut.rate))
-                return std::nullopt;
-        }
-        auto point = [&](IntPoint& out) {
-            return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0;
-        };
-        if (literal('+')) {
-            if (!point(cut.centre))
-                return std::nullopt;
-            cut.centreGiven = true;
-        } else if (literal(':')) {
-            if (!point(step.origin.emplace()))
-                return std::nullopt;
-        }
-        if (p != end || cut.width < 24 || cut.width > 4096 || cut.height < 32 || cut.height > 4096 || cut.rate < 1 ||
-            cut.rate > 100)
-            return std::nullopt;
-        return step;
-    }
-
-    Refusal readCut(std::string_view, Value value, Request & req)
-    {
-        const auto cut = parseCut(value);
-        if (!cut)
-            return std::string("--cut takes WxH[@RATE][+CX,CY] or WxH[@RATE]:X,Y with W 24..4096, H 32..4096, ") +
-                   "RATE 1..100 or fit, not " + value;
-        req.steps.emplace_back(*cut);
-        return std::nullopt;
-    }
-
-    Refusal readRotate(std::string_view, Value value, Request & req)
-    {
-        const auto degrees = parseInt(value);
-        if (!degrees || *degrees < -359 || *degrees > 359)
-            return "--rotate takes whole degrees -359..359, not " + value;
-        req.steps.emplace_back(RotateStep{*degrees});
-        return std::nullopt;
-    }
-
-    Refusal readJoin(std::string_view, Value value, Request & req)
-    {
-        // The last colon splits, so file names may hold colons of their own.
-        const auto colon = value.rfind(':');
-        const auto side = colon == std::string::npos ? std::nullopt : findWord(kSides, value.substr(colon + 1));
-        if (!side || colon == 0)
-            return "--join takes FILE:" + wordList(kSides) + ", not " + value;
-        req.steps.emplace_back(JoinStep{value.substr(0, colon), *side});
-        return std::nullopt;
-    }
-
-    Refusal readBackground(std::string_view, Value value, Request & req)
-    {
-        std::uint32_t rgb = 0;
-        const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
-        if (value.size() != 6 || ec != std::errc() || end != value.data() + value.size())
-            return "--background takes six hex digits RRGGBB, not " + value;
-        req.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
-        return std::nullopt;
-    }
-
-    Refusal readOutput(std::string_view, Value value, Request & req)
-    {
-        const auto kind = kindForPath(value);
-        if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap && kind != PictureKind::Png &&
-            kind != PictureKind::Webp)
-            return "--output must end in .jpg, .jpeg, .bmp, .png or .webp: " + value;
-        req.output = value;
-        return std::nullopt;
-    }
-
-    Refusal readQuality(std::string_view, Value value, Request & req)
-    {
-        const auto quality = parseInt(value);
-        if (!quality || *quality < 1 || *quality > 100)
-            return "--quality must be 1..100, not " + value;
-        req.quality = *quality;
-        return std::nullopt;
-    }
-
-    Refusal setLossless(std::string_view, Value, Request & req)
-    {
-        req.lossless = true;
-        return std::nullopt;
-    }
-
-    Refusal readMaxKb(std::string_view, Value value, Request & req)
-    {
-        const auto kilobytes = parseInt(value);
-        if (!kilobytes || *kilobytes < 0)
-            return "--max-kb must be a whole number of kB, 0 or more, not " + value;
-        req.maxKb = *kilobytes;
-        return std::nullopt;
-    }
-
-    Refusal setSave(std::string_view, Value, Request & req)
-    {
-        req.save = true;
-        return std::nullopt;
-    }
-
-    Refusal readSaveDir(std::string_view, Value value, Request & req)
-    {
-        if (value.empty())
-            return "--save-dir needs a folder";
-        req.saveDir = value;
-        return std::nullopt;
-    }
-
-    Refusal setForce(std::string_view, Value, Request & req)
-    {
-        req.force = true;
-        return std::nullopt;
-    }
-
-    Refusal setNoColourManagement(std::string_view, Value, Request & req)
-    {
-        req.colourManagement = false;
-        return std::nullopt;
-    }
-
-    Refusal askHelp(std::string_view, Value, Request & req)
-    {
-        req.action = Request::Action::Help;
-        return std::nullopt;
-    }
-
-    Refusal askVersion(std::string_view, Value, Request & req)
-    {
-        req.action = Request::Action::Version;
-        return std::nullopt;
-    }
-
-    enum class Arity { Flag, Once, Step };  // a flag, a value given once, a step's value given any number of times
-
-    struct Option {
-        std::string_view name;
-        Arity arity;
-        Refusal (*read)(std::string_view option, Value value, Request& req);
+    auto word = [&](std::string_view w) {
+        return std::string_view(p, end).starts_with(w) ? (p += w.size(), true) : false;
     };
-
-    const Option kOptions[] = {
-        {"--turn", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kTurns, v, r); }},
-        {"--flip", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kFlips, v, r); }},
-        {"--rotate", Arity::Step, readRotate},
-        {"--join", Arity::Step, readJoin},
-        {"--cut", Arity::Step, readCut},
-        {"--output", Arity::Once, readOutput},
-        {"--save", Arity::Flag, setSave},
-        {"--save-dir", Arity::Once, readSaveDir},
-        {"--quality", Arity::Once, readQuality},
-        {"--lossless", Arity::Flag, setLossless},
-        {"--max-kb", Arity::Once, readMaxKb},
-        {"--format", Arity::Once,
-         [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.format); }},
-        {"--tail", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
-        {"--background", Arity::Once, readBackground},
-        {"--align-h", Arity::Once,
-         [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignH, v, r.alignH); }},
-        {"--align-v", Arity::Once,
-         [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
-        {"--force", Arity::Flag, setForce},
-        {"--no-color-management", Arity::Flag, setNoColourManagement},
-        {"--help", Arity::Flag, askHelp},
-        {"-h", Arity::Flag, askHelp},
-        {"--version", Arity::Flag, askVersion},
-    };
-
-    const Option* findOption(std::string_view name)
-    {
-        const auto found =
-            std::find_if(std::begin(kOptions), std::end(kOptions), [&](const Option& o) { return o.name == name; });
-        return found == std::end(kOptions) ? nullptr : found;
-    }
-
-    // An argument that names an option is never taken as the value of the one before it, so
-    // a forgotten value cannot swallow the next option; "--opt=--text" still passes such a value.
-    bool looksLikeOption(std::string_view arg) { return arg.starts_with("--") || arg == "-h"; }
-
-    // Anything but "-" that starts with a dash, before "--" ends the options.
-    bool isOptionWord(std::string_view arg, bool optionsEnded)
-    {
-        return !optionsEnded && arg.size() > 1 && arg[0] == '-';
-    }
-
-    // What the whole command line must satisfy once every argument is read.
-    Refusal checkRequest(const Request& req)
-    {
-        if (req.inputs.empty())
-            return "no input file";
-        if (req.save && !req.output.empty())
-            return "give either --output FILE or --save, not both";
-        if (!req.save && req.output.empty())
-            return "no output: give --output FILE or --save";
-        if (!req.output.empty() && req.inputs.size() > 1)
-            return "--output takes one input; use --save for several";
-        if (!req.save && (req.format || req.tail))
-            return "--format and --tail go with --save; --output takes the format from its extension";
-        if (!req.save && !req.saveDir.empty())
-            return "--save-dir goes with --save; --output takes its folder from FILE";
-        return std::nullopt;
-    }
-
-    // What --lossless allows: the steps that only move the file's own pixels, ending in one cut
-    // of them, written as JPEG.
-    Refusal checkLossless(const Request& req, const std::vector<std::string_view>& given)
-    {
-        if (!req.lossless)
+    if (literal('@')) {
+        cut.fit = word("fit");
+        if (!cut.fit && !number(cut.rate))
             return std::nullopt;
-        if (std::count_if(req.steps.begin(), req.steps.end(),
-                          [](const Step& s) { return std::holds_alternative<CutStep>(s); }) > 1)
-            return "--lossless takes one --cut at most";
-        for (std::size_t i = 0; i < req.steps.size(); ++i) {
-            const Step& step = req.steps[i];
-            if (std::holds_alternative<RotateStep>(step))
-                return "--rotate does not go with --lossless: it makes new pixels";
-            if (std::holds_alternative<JoinStep>(step))
-                return "--join does not go with --lossless: it makes new pixels";
-            if (const auto* cut = std::get_if<CutStep>(&step)) {
-                if (i + 1 != req.steps.size())
-                    return "with --lossless, --cut must be the last step, after every --turn and --flip";
-                if (!cut->frame.fit && cut->frame.rate != 100)
-                    return "--lossless copies pixels as they are, so --cut takes the rate 100 (or @fit), not " +
-                           std::to_string(cut->frame.rate);
-            }
-        }
-        if (std::find(given.begin(), given.end(), "--quality") != given.end())
-            return "--quality does not go with --lossless: the piece is not encoded again";
-        for (const Word<PictureKind>& w : kFormats)
-            if (req.format == w.value && w.value != PictureKind::Jpeg)
-                return "--lossless writes JPEG files only, not --format " + std::string(w.text);
-        if (!req.output.empty() && kindForPath(req.output) != PictureKind::Jpeg)
-            return "--lossless writes JPEG files only: --output must end in .jpg or .jpeg, not " + req.output;
-        return std::nullopt;
     }
+    auto point = [&](IntPoint& out) {
+        return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0;
+    };
+    if (literal('+')) {
+        if (!point(cut.centre))
+            return std::nullopt;
+        cut.centreGiven = true;
+    } else if (literal(':')) {
+        if (!point(step.origin.emplace()))
+            return std::nullopt;
+    }
+    if (p != end || cut.width < 24 || cut.width > 4096 || cut.height < 32 || cut.height > 4096 || cut.rate < 1 ||
+        cut.rate > 100)
+        return std::nullopt;
+    return step;
+}
+
+Refusal readCut(std::string_view, Value value, Request& req)
+{
+    const auto cut = parseCut(value);
+    if (!cut)
+        return std::string("--cut takes WxH[@RATE][+CX,CY] or WxH[@RATE]:X,Y with W 24..4096, H 32..4096, ") +
+               "RATE 1..100 or fit, not " + value;
+    req.steps.emplace_back(*cut);
+    return std::nullopt;
+}
+
+Refusal readRotate(std::string_view, Value value, Request& req)
+{
+    const auto degrees = parseInt(value);
+    if (!degrees || *degrees < -359 || *degrees > 359)
+        return "--rotate takes whole degrees -359..359, not " + value;
+    req.steps.emplace_back(RotateStep{*degrees});
+    return std::nullopt;
+}
+
+Refusal readJoin(std::string_view, Value value, Request& req)
+{
+    // The last colon splits, so file names may hold colons of their own.
+    const auto colon = value.rfind(':');
+    const auto side = colon == std::string::npos ? std::nullopt : findWord(kSides, value.substr(colon + 1));
+    if (!side || colon == 0)
+        return "--join takes FILE:" + wordList(kSides) + ", not " + value;
+    req.steps.emplace_back(JoinStep{value.substr(0, colon), *side});
+    return std::nullopt;
+}
+
+Refusal readBackground(std::string_view, Value value, Request& req)
+{
+    std::uint32_t rgb = 0;
+    const auto [end, ec] = std::from_chars(value.data(), value.data() + value.size(), rgb, 16);
+    if (value.size() != 6 || ec != std::errc() || end != value.data() + value.size())
+        return "--background takes six hex digits RRGGBB, not " + value;
+    req.background = {std::uint8_t(rgb >> 16), std::uint8_t(rgb >> 8), std::uint8_t(rgb)};
+    return std::nullopt;
+}
+
+Refusal readOutput(std::string_view, Value value, Request& req)
+{
+    const auto kind = kindForPath(value);
+    if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap && kind != PictureKind::Png &&
+        kind != PictureKind::Webp)
+        return "--output must end in .jpg, .jpeg, .bmp, .png or .webp: " + value;
+    req.output = value;
+    return std::nullopt;
+}
+
+Refusal readQuality(std::string_view, Value value, Request& req)
+{
+    const auto quality = parseInt(value);
+    if (!quality || *quality < 1 || *quality > 100)
+        return "--quality must be 1..100, not " + value;
+    req.quality = *quality;
+    return std::nullopt;
+}
+
+Refusal setLossless(std::string_view, Value, Request& req)
+{
+    req.lossless = true;
+    return std::nullopt;
+}
+
+Refusal readMaxKb(std::string_view, Value value, Request& req)
+{
+    const auto kilobytes = parseInt(value);
+    if (!kilobytes || *kilobytes < 0)
+        return "--max-kb must be a whole number of kB, 0 or more, not " + value;
+    req.maxKb = *kilobytes;
+    return std::nullopt;
+}
+
+Refusal setSave(std::string_view, Value, Request& req)
+{
+    req.save = true;
+    return std::nullopt;
+}
+
+Refusal readSaveDir(std::string_view, Value value, Request& req)
+{
+    if (value.empty())
+        return "--save-dir needs a folder";
+    req.saveDir = value;
+    return std::nullopt;
+}
+
+Refusal setForce(std::string_view, Value, Request& req)
+{
+    req.force = true;
+    return std::nullopt;
+}
+
+Refusal setNoColourManagement(std::string_view, Value, Request& req)
+{
+    req.colourManagement = false;
+    return std::nullopt;
+}
+
+Refusal askHelp(std::string_view, Value, Request& req)
+{
+    req.action = Request::Action::Help;
+    return std::nullopt;
+}
+
+Refusal askVersion(std::string_view, Value, Request& req)
+{
+    req.action = Request::Action::Version;
+    return std::nullopt;
+}
+
+enum class Arity { Flag, Once, Step };  // a flag, a value given once, a step's value given any number of times
+
+struct Option {
+    std::string_view name;
+    Arity arity;
+    Refusal (*read)(std::string_view option, Value value, Request& req);
+};
+
+const Option kOptions[] = {
+    {"--turn", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kTurns, v, r); }},
+    {"--flip", Arity::Step, [](std::string_view o, Value v, Request& r) { return addStepWord(o, kFlips, v, r); }},
+    {"--rotate", Arity::Step, readRotate},
+    {"--join", Arity::Step, readJoin},
+    {"--cut", Arity::Step, readCut},
+    {"--output", Arity::Once, readOutput},
+    {"--save", Arity::Flag, setSave},
+    {"--save-dir", Arity::Once, readSaveDir},
+    {"--quality", Arity::Once, readQuality},
+    {"--lossless", Arity::Flag, setLossless},
+    {"--max-kb", Arity::Once, readMaxKb},
+    {"--format", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kFormats, v, r.format); }},
+    {"--tail", Arity::Once, [](std::string_view o, Value v, Request& r) { return readWord(o, kTails, v, r.tail); }},
+    {"--background", Arity::Once, readBackground},
+    {"--align-h", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignH, v, r.alignH); }},
+    {"--align-v", Arity::Once,
+     [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
+    {"--force", Arity::Flag, setForce},
+    {"--no-color-management", Arity::Flag, setNoColourManagement},
+    {"--help", Arity::Flag, askHelp},
+    {"-h", Arity::Flag, askHelp},
+    {"--version", Arity::Flag, askVersion},
+};
+
+const Option* findOption(std::string_view name)
+{
+    const auto found =
+        std::find_if(std::begin(kOptions), std::end(kOptions), [&](const Option& o) { return o.name == name; });
+    return found == std::end(kOptions) ? nullptr : found;
+}
+
+// An argument that names an option is never taken as the value of the one before it, so
+// a forgotten value cannot swallow the next option; "--opt=--text" still passes such a value.
+bool looksLikeOption(std::string_view arg) { return arg.starts_with("--") || arg == "-h"; }
+
+// Anything but "-" that starts with a dash, before "--" ends the options.
+bool isOptionWord(std::string_view arg, bool optionsEnded) { return !optionsEnded && arg.size() > 1 && arg[0] == '-'; }
+
+// What the whole command line must satisfy once every argument is read.
+Refusal checkRequest(const Request& req)
+{
+    if (req.inputs.empty())
+        return "no input file";
+    if (req.save && !req.output.empty())
+        return "give either --output FILE or --save, not both";
+    if (!req.save && req.output.empty())
+        return "no output: give --output FILE or --save";
+    if (!req.output.empty() && req.inputs.size() > 1)
+        return "--output takes one input; use --save for several";
+    if (!req.save && (req.format || req.tail))
+        return "--format and --tail go with --save; --output takes the format from its extension";
+    if (!req.save && !req.saveDir.empty())
+        return "--save-dir goes with --save; --output takes its folder from FILE";
+    return std::nullopt;
+}
+
+// What --lossless allows: the steps that only move the file's own pixels, ending in one cut
+// of them, written as JPEG.
+Refusal checkLossless(const Request& req, const std::vector<std::string_view>& given)
+{
+    if (!req.lossless)
+        return std::nullopt;
+    if (std::count_if(req.steps.begin(), req.steps.end(),
+                      [](const Step& s) { return std::holds_alternative<CutStep>(s); }) > 1)
+        return "--lossless takes one --cut at most";
+    for (std::size_t i = 0; i < req.steps.size(); ++i) {
+        const Step& step = req.steps[i];
+        if (std::holds_alternative<RotateStep>(step))
+            return "--rotate does not go with --lossless: it makes new pixels";
+        if (std::holds_alternative<JoinStep>(step))
+            return "--join does not go with --lossless: it makes new pixels";
+        if (const auto* cut = std::get_if<CutStep>(&step)) {
+            if (i + 1 != req.steps.size())
+                return "with --lossless, --cut must be the last step, after every --turn and --flip";
+            if (!cut->frame.fit && cut->frame.rate != 100)
+                return "--lossless copies pixels as they are, so --cut takes the rate 100 (or @fit), not " +
+                       std::to_string(cut->frame.rate);
+        }
+    }
+    if (std::find(given.begin(), given.end(), "--quality") != given.end())
+        return "--quality does not go with --lossless: the piece is not encoded again";
+    for (const Word<PictureKind>& w : kFormats)
+        if (req.format == w.value && w.value != PictureKind::Jpeg)
+            return "--lossless writes JPEG files only, not --format " + std::string(w.text);
+    if (!req.output.empty() && kindForPath(req.output) != PictureKind::Jpeg)
+        return "--lossless writes JPEG files only: --output must end in .jpg or .jpeg, not " + req.output;
+    return std::nullopt;
+}
 
 }  // namespace
 
