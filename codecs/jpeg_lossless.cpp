@@ -103,8 +103,10 @@ bool readHeader(Cut& c, Bytes bytes, jpeg_source_mgr* source, bool keepExif, boo
     return true;
 }
 
-// Progressive refinement scans read back the blocks earlier scans made, and a sequential file
-// whose components come in scans of their own is read as libjpeg reads those: every block kept.
+// Progressive refinement scans read back the blocks earlier scans made, so every block is kept,
+// as it is for a sequential file whose components come in scans of their own. A file whose
+// first scan holds every component has no other (libjpeg refuses a second): each of its blocks
+// is decoded exactly once.
 bool keepsEveryBlock(jpeg_decompress_struct& c) { return jpeg_has_multiple_scans(&c); }
 
 // What jpeg_read_coefficients will allocate: each component's blocks, in whole MCUs.
