@@ -22,6 +22,24 @@ namespace {
 constexpr long kLibjpegSlack = long{16} << 20;
 constexpr std::int64_t kBlockBytes = DCTSIZE2 * sizeof(JCOEF);
 
+// The bytes of a file in memory, or the file itself, read a chunk at a time.
+struct Input {
+    Bytes bytes;
+    ChunkSource* chunks = nullptr;
+    std::uint64_t size() const { return chunks ? chunks->file->size() : bytes.size(); }
+};
+
+// How far into file libjpeg has read, give or take what its decoder holds ahead.
+std::uint64_t readSoFar(const Input& file, const jpeg_source_mgr& source)
+{
+    if (file.chunks)
+        return file.chunks->offset - source.bytes_in_buffer;
+    // Past the end, the memory source hands out an end marker of its own.
+    const auto at = reinterpret_cast<std::uintptr_t>(source.next_input_byte);
+    const auto begin = reinterpret_cast<std::uintptr_t>(file.bytes.data());
+    return at >= begin && at - begin <= file.bytes.size() ? at - begin : file.bytes.size();
+}
+
 // A single-scan file's blocks are decoded once each, an iMCU row at a time, into the
 // whole-image arrays libjpeg asks its memory manager for. Those arrays are stood in for by
 // these: every row is decoded into a scratch row, and only the blocks the piece is copied
@@ -45,6 +63,10 @@ struct KeptRead {
     int requested = 0;
     decltype(jpeg_memory_mgr::request_virt_barray) request = nullptr;
     decltype(jpeg_memory_mgr::access_virt_barray) access = nullptr;
+    // Where in the file the kept rows' data starts and ends (0 until met).
+    const Input* file = nullptr;
+    std::uint64_t rowsFrom = 0, rowsTo = 0;
+    bool inRows = false, pastRows = false;
     KeptBlocks* find(jvirt_barray_ptr array)
     {
         for (int ci = 0; ci < requested; ++ci)
@@ -295,6 +317,13 @@ JBLOCKARRAY accessKept(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION st
     if (!writable || start != b->nextRow || count > b->scratchCount || count > b->height - start)
         failWith(cinfo, "JPEG blocks read out of order");
     keepPending(*b);
+    if (b == &k.comp[0]) {
+        const j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+        if (!k.inRows && start < b->firstRow + b->rows && start + count > b->firstRow)
+            k.inRows = true, k.rowsFrom = readSoFar(*k.file, *d->src);
+        if (!k.pastRows && start >= b->firstRow + b->rows)
+            k.pastRows = true, k.rowsTo = readSoFar(*k.file, *d->src);
+    }
     // The entropy decoder writes only the nonzero coefficients.
     for (JDIMENSION r = 0; r < count; ++r)
         if (b->keeps(start + r))
@@ -310,9 +339,10 @@ struct BlockSpan {
 BlockSpan spanOf(BlockWalk w, int count) { return {std::min(w.first, w.first + w.step * (count - 1)), count}; }
 
 // Sets a single-scan read up to keep only the stored blocks plan copies, within the limit.
-Status keepOnlyThePiece(Cut& c, const Plan& plan, const DecodeLimits& limits)
+Status keepOnlyThePiece(Cut& c, const Input& file, const Plan& plan, const DecodeLimits& limits)
 {
     KeptRead& k = c.keep;
+    k.file = &file;
     std::int64_t bytes = 0;
     for (int ci = 0; ci < c.src.num_components; ++ci) {
         const jpeg_component_info& comp = c.src.comp_info[ci];
@@ -459,13 +489,6 @@ bool writePiece(Cut& c, const Plan& p)
     return true;
 }
 
-// The bytes of a file in memory, or the file itself, read a chunk at a time.
-struct Input {
-    Bytes bytes;
-    ChunkSource* chunks = nullptr;
-    std::uint64_t size() const { return chunks ? chunks->file->size() : bytes.size(); }
-};
-
 std::string gridText(char axis, int offset, int step)
 {
     return std::string(1, axis) + " = " + (offset ? std::to_string(offset) + " + " : "") + std::to_string(step) + "·n";
@@ -516,21 +539,28 @@ Result<std::vector<std::uint8_t>> cutFrom(const Input& file, int orientation, Jp
             return makeError(ErrorCode::Invalid, "piece's blocks outside the JPEG's");
     }
     if (!keepsEveryBlock(c.src))
-        if (Status kept = keepOnlyThePiece(c, plan, limits); !kept)
+        if (Status kept = keepOnlyThePiece(c, file, plan, limits); !kept)
             return kept.error();
     if (!readBlocks(c))
         return failure(c.sink);
 
     std::vector<std::uint8_t> out;
     try {
-        // About the source's bytes a block, the piece's share of them; the sink grows if not.
-        std::uint64_t pieceBlocks = 0, allBlocks = 0;
+        // About the source's bytes a block, the piece's share of them (of its own rows' bytes
+        // where those are known); the sink grows if not.
+        const KeptRead& k = c.keep;
+        std::uint64_t pieceBlocks = 0, allBlocks = 0, rowBlocks = 0;
         for (int ci = 0; ci < c.src.num_components; ++ci) {
             const ComponentPlan cp = componentPlan(c.src, ci, plan);
             pieceBlocks += std::uint64_t(cp.across) * std::uint64_t(cp.down);
             allBlocks += std::uint64_t(c.src.comp_info[ci].width_in_blocks) * c.src.comp_info[ci].height_in_blocks;
+            rowBlocks += std::uint64_t(k.comp[ci].rows) * k.comp[ci].width;
         }
-        const double share = allBlocks ? double(file.size()) * double(pieceBlocks) / double(allBlocks) : 0;
+        const std::uint64_t rowsTo = k.pastRows ? k.rowsTo : file.size();
+        const double share = k.components && rowBlocks && rowsTo > k.rowsFrom
+                                 ? double(rowsTo - k.rowsFrom) * double(pieceBlocks) / double(rowBlocks)
+                             : allBlocks ? double(file.size()) * double(pieceBlocks) / double(allBlocks)
+                                         : 0;
         out.resize(std::size_t(std::min(share * 1.125, double(file.size()))) + c.iccLength + 4096);
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG piece");
