@@ -345,12 +345,18 @@ TEST(JpegLossless, CutShortOrHugeFilesFailCleanly)
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error().code, ErrorCode::Corrupt);
 
-    // The limit applies to the blocks the read keeps: 6 bytes a pixel at 4:4:4.
+    // The limit applies to the blocks the read keeps, 6 bytes a pixel at 4:4:4: a single-scan
+    // read keeps the piece's, a progressive one all of them.
     DecodeLimits limits;
     limits.maxBitmapBytes = 1000 * 400 * 5;
-    auto tooLarge = cutJpegLossless(bytes, 1, {0, 0, 16, 16}, limits);
+    auto tooLarge = cutJpegLossless(bytes, 1, {0, 0, 1000, 400}, limits);
     ASSERT_FALSE(tooLarge);
     EXPECT_EQ(tooLarge.error().code, ErrorCode::TooLarge);
+    EXPECT_TRUE(cutJpegLossless(bytes, 1, {0, 0, 16, 16}, limits));
+    const Data progressive = test::readBytes(cjpeg(dir, "-quality 98 -sample 1x1 -progressive", 1000, 400));
+    auto allKept = cutJpegLossless(progressive, 1, {0, 0, 16, 16}, limits);
+    ASSERT_FALSE(allKept);
+    EXPECT_EQ(allKept.error().code, ErrorCode::TooLarge);
 }
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -413,7 +419,8 @@ Data withFrameSize(Data jpeg, int width, int height)
 
 // A small file declaring a huge picture is refused before its blocks are allocated: by its
 // size, or, padded to pass that, by the memory its blocks would take (4:4:4 keeps twice the
-// pixel decoders' bitmap).
+// pixel decoders' bitmap) when it is progressive. A single-scan one keeps only the piece's
+// blocks: it is read within the budget, to where its data ends.
 TEST(JpegLossless, HugeDeclaredSizesAreRefusedWithin64MiB)
 {
 #ifdef TRIMLET_ASAN
@@ -422,12 +429,19 @@ TEST(JpegLossless, HugeDeclaredSizesAreRefusedWithin64MiB)
     test::TempDir dir;
     const Data small = test::readBytes(cjpeg(dir, "-sample 1x1", 64, 64));
     const Data progressive = test::readBytes(cjpeg(dir, "-sample 2x2 -progressive", 64, 64));
-    Data padded = withFrameSize(small, 24000, 20000);
-    padded.resize(padded.size() + (std::size_t{3} << 20));
-    for (const Data& hostile : {withFrameSize(small, 20000, 14000), withFrameSize(progressive, 20000, 14000), padded}) {
+    const Data progressive444 = test::readBytes(cjpeg(dir, "-sample 1x1 -progressive", 64, 64));
+    const auto padded = [](const Data& jpeg) {
+        Data out = withFrameSize(jpeg, 24000, 20000);
+        out.resize(out.size() + (std::size_t{3} << 20));
+        return out;
+    };
+    for (const Data& hostile :
+         {withFrameSize(small, 20000, 14000), withFrameSize(progressive, 20000, 14000), padded(progressive444)}) {
         const std::string text = cutWithin(hostile, std::uint64_t{64} << 20);
         EXPECT_TRUE(text.find("too small") != std::string::npos || text.find("too large") != std::string::npos) << text;
     }
+    const std::string text = cutWithin(padded(small), std::uint64_t{64} << 20);
+    EXPECT_NE(text.find("premature end"), std::string::npos) << text;
     EXPECT_EQ(cutWithin(small, std::uint64_t{64} << 20), "cut");
 }
 
