@@ -2,10 +2,6 @@
 // source's own decoded pixels.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -367,43 +363,15 @@ TEST(JpegLossless, CutShortOrHugeFilesFailCleanly)
 #endif
 #endif
 
-std::uint64_t addressSpaceInUse()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmSize:", 0) == 0)
-            return std::stoull(line.substr(7)) * 1024;
-    return 0;
-}
-
 // The failure a cut gives in a child that may take only budget bytes of address space more
 // than it holds when it starts; "cut" when it succeeds.
 std::string cutWithin(const Data& file, std::uint64_t budget)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return "pipe failed";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        const rlimit limit{rlim_t(addressSpaceInUse() + budget), rlim_t(addressSpaceInUse() + budget)};
-        ::setrlimit(RLIMIT_AS, &limit);
+    const auto text = test::textInChildWithin(budget, [&] {
         auto cut = cutJpegLossless(file, 1, {0, 0, 64, 64});
-        const std::string text = cut ? "cut" : cut.error().message;
-        if (::write(fds[1], text.data(), text.size()) < 0)
-            ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string text;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, std::size_t(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child died";
+        return cut ? std::string("cut") : cut.error().message;
+    });
+    return text.value_or("child died");
 }
 
 Data withFrameSize(Data jpeg, int width, int height)

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,11 @@ struct CommandResult {
     int exitCode = -1;
     std::string out;  // standard output only
 };
+// The text work returns, run in a forked child whose address space may grow by at most budget
+// bytes past what it holds once prepare has run; nothing when the child died.
+std::optional<std::string> textInChildWithin(std::uint64_t budget, const std::function<std::string()>& work,
+                                             const std::function<void()>& prepare = {});
+
 // Runs a shell command line and collects its standard output.
 CommandResult runCommand(const std::string& commandLine);
 // True when a program of that name is on PATH.
