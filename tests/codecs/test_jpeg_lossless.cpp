@@ -10,6 +10,7 @@
 #include "codecs/exif.h"
 #include "codecs/jpeg_lossless.h"
 #include "imaging/plan.h"
+#include "tests/codecs/libjpeg_writer.h"
 #include "tests/codecs/tool_fixtures.h"
 #include "tests/support/test_support.h"
 
@@ -374,17 +375,6 @@ std::string cutWithin(const Data& file, std::uint64_t budget)
     return text.value_or("child died");
 }
 
-Data withFrameSize(Data jpeg, int width, int height)
-{
-    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
-            jpeg[i + 5] = std::uint8_t(height >> 8), jpeg[i + 6] = std::uint8_t(height);
-            jpeg[i + 7] = std::uint8_t(width >> 8), jpeg[i + 8] = std::uint8_t(width);
-            break;
-        }
-    return jpeg;
-}
-
 // A small file declaring a huge picture is refused before its blocks are allocated: by its
 // size, or, padded to pass that, by the memory its blocks would take (4:4:4 keeps twice the
 // pixel decoders' bitmap) when it is progressive. A single-scan one keeps only the piece's
@@ -399,12 +389,12 @@ TEST(JpegLossless, HugeDeclaredSizesAreRefusedWithin64MiB)
     const Data progressive = test::readBytes(cjpeg(dir, "-sample 2x2 -progressive", 64, 64));
     const Data progressive444 = test::readBytes(cjpeg(dir, "-sample 1x1 -progressive", 64, 64));
     const auto padded = [](const Data& jpeg) {
-        Data out = withFrameSize(jpeg, 24000, 20000);
+        Data out = test::withFrameSize(jpeg, 24000, 20000);
         out.resize(out.size() + (std::size_t{3} << 20));
         return out;
     };
-    for (const Data& hostile :
-         {withFrameSize(small, 20000, 14000), withFrameSize(progressive, 20000, 14000), padded(progressive444)}) {
+    for (const Data& hostile : {test::withFrameSize(small, 20000, 14000),
+                                test::withFrameSize(progressive, 20000, 14000), padded(progressive444)}) {
         const std::string text = cutWithin(hostile, std::uint64_t{64} << 20);
         EXPECT_TRUE(text.find("too small") != std::string::npos || text.find("too large") != std::string::npos) << text;
     }

@@ -158,17 +158,6 @@ Bytes8 longExifPng()
     return png;
 }
 
-Bytes8 withFrameSize(Bytes8 jpeg, int width, int height)
-{
-    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
-            jpeg[i + 5] = std::uint8_t(height >> 8), jpeg[i + 6] = std::uint8_t(height);
-            jpeg[i + 7] = std::uint8_t(width >> 8), jpeg[i + 8] = std::uint8_t(width);
-            break;
-        }
-    return jpeg;
-}
-
 Bytes8 progressiveJpeg(int width, int height)
 {
     return test::libjpeg(Bytes8(std::size_t(width) * height, 99), width, 1, JCS_GRAYSCALE,
@@ -222,8 +211,8 @@ TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
         {"rgb24.bmp", bmpHeader(12000, 12000, 24, 0, Bytes8(64, 7))},
         {"huge.png", tinyPng(20000, 20000)},
         {"long-exif.png", longExifPng()},
-        {"baseline.jpg", withFrameSize(smallJpeg, 20000, 14000)},
-        {"progressive.jpg", withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
+        {"baseline.jpg", test::withFrameSize(smallJpeg, 20000, 14000)},
+        {"progressive.jpg", test::withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
         {"lossy.webp", tinyLossyWebp(16383, 16383)},
     };
     EXPECT_EQ(cases[0].bytes.size(), 40u);  // the size of the file that was first found
