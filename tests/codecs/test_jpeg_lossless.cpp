@@ -356,14 +356,6 @@ TEST(JpegLossless, CutShortOrHugeFilesFailCleanly)
     EXPECT_EQ(allKept.error().code, ErrorCode::TooLarge);
 }
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TRIMLET_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TRIMLET_ASAN 1
-#endif
-#endif
-
 // The failure a cut gives in a child that may take only budget bytes of address space more
 // than it holds when it starts; "cut" when it succeeds.
 std::string cutWithin(const Data& file, std::uint64_t budget)

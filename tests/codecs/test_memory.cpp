@@ -20,14 +20,6 @@
 #include "tests/codecs/libjpeg_writer.h"
 #include "tests/support/test_support.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TRIMLET_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TRIMLET_ASAN 1
-#endif
-#endif
-
 namespace trimlet {
 namespace {
 
