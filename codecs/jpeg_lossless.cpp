@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <new>
 #include <string>
 
@@ -21,6 +22,60 @@ namespace {
 constexpr long kLibjpegSlack = long{16} << 20;
 constexpr std::int64_t kBlockBytes = DCTSIZE2 * sizeof(JCOEF);
 
+// The bytes of a file in memory, or the file itself, read a chunk at a time.
+struct Input {
+    Bytes bytes;
+    ChunkSource* chunks = nullptr;
+    std::uint64_t size() const { return chunks ? chunks->file->size() : bytes.size(); }
+};
+
+// How far into file libjpeg has read, give or take what its decoder holds ahead.
+std::uint64_t readSoFar(const Input& file, const jpeg_source_mgr& source)
+{
+    if (file.chunks)
+        return file.chunks->offset - source.bytes_in_buffer;
+    // Past the end, the memory source hands out an end marker of its own.
+    const auto at = reinterpret_cast<std::uintptr_t>(source.next_input_byte);
+    const auto begin = reinterpret_cast<std::uintptr_t>(file.bytes.data());
+    return at >= begin && at - begin <= file.bytes.size() ? at - begin : file.bytes.size();
+}
+
+// A single-scan file's blocks are decoded once each, an iMCU row at a time, into the
+// whole-image arrays libjpeg asks its memory manager for. Those arrays are stood in for by
+// these: every row is decoded into a scratch row, and only the blocks the piece is copied
+// from are kept, so the read holds the piece's share of the picture rather than all of it.
+struct KeptBlocks {
+    JDIMENSION width = 0, height = 0;  // the whole array, in blocks
+    JDIMENSION firstRow = 0, rows = 0, firstCol = 0, cols = 0;
+    std::unique_ptr<JBLOCK[]> kept;  // rows × cols
+    std::unique_ptr<JBLOCK[]> scratch;
+    JBLOCKROW scratchRows[MAX_SAMP_FACTOR] = {};
+    JDIMENSION scratchCount = 0;
+    JDIMENSION pendingRow = 0, pendingCount = 0;  // in scratch, not yet kept
+    JDIMENSION nextRow = 0;
+    bool keeps(JDIMENSION row) const { return row >= firstRow && row - firstRow < rows; }
+    const JBLOCK* keptRow(int row) const { return kept.get() + std::size_t(row - int(firstRow)) * cols; }
+};
+
+struct KeptRead {
+    KeptBlocks comp[MAX_COMPONENTS];
+    int components = 0;  // 0: every block is kept, by libjpeg
+    int requested = 0;
+    decltype(jpeg_memory_mgr::request_virt_barray) request = nullptr;
+    decltype(jpeg_memory_mgr::access_virt_barray) access = nullptr;
+    // Where in the file the kept rows' data starts and ends (0 until met).
+    const Input* file = nullptr;
+    std::uint64_t rowsFrom = 0, rowsTo = 0;
+    bool inRows = false, pastRows = false;
+    KeptBlocks* find(jvirt_barray_ptr array)
+    {
+        for (int ci = 0; ci < requested; ++ci)
+            if (array == reinterpret_cast<jvirt_barray_ptr>(&comp[ci]))
+                return &comp[ci];
+        return nullptr;
+    }
+};
+
 struct Cut {
     ErrorSink sink;
     jpeg_progress_mgr progress{};
@@ -30,6 +85,7 @@ struct Cut {
     jvirt_barray_ptr* blocks = nullptr;  // the source's, in src's pool
     JOCTET* icc = nullptr;               // malloc'd by libjpeg
     unsigned iccLength = 0;
+    KeptRead keep;
     Cut()
     {
         attach(sink);
@@ -69,6 +125,12 @@ bool readHeader(Cut& c, Bytes bytes, jpeg_source_mgr* source, bool keepExif, boo
     return true;
 }
 
+// Progressive refinement scans read back the blocks earlier scans made, so every block is kept,
+// as it is for a sequential file whose components come in scans of their own. A file whose
+// first scan holds every component has no other (libjpeg refuses a second): each of its blocks
+// is decoded exactly once.
+bool keepsEveryBlock(jpeg_decompress_struct& c) { return jpeg_has_multiple_scans(&c); }
+
 // What jpeg_read_coefficients will allocate: each component's blocks, in whole MCUs.
 std::int64_t coefficientBytes(const jpeg_decompress_struct& c)
 {
@@ -99,7 +161,8 @@ Result<JpegBlocks> checkBlocks(jpeg_decompress_struct& c, std::uint64_t fileSize
             return makeError(ErrorCode::Unsupported, "JPEG with fractional chroma sampling is not supported");
     const std::int64_t width = c.image_width;
     const std::int64_t height = c.image_height;
-    const std::int64_t coefficients = coefficientBytes(c);
+    // A single-scan read holds only the piece's blocks, checked once the piece is known.
+    const std::int64_t coefficients = keepsEveryBlock(c) ? coefficientBytes(c) : 0;
     if (!Bitmap::sizeAllowed(width, height, limits.maxBitmapBytes) ||
         (swapsSides(orientationOf(c)) && !Bitmap::sizeAllowed(height, width, limits.maxBitmapBytes)) ||
         coefficients > limits.maxBitmapBytes)
@@ -107,7 +170,8 @@ Result<JpegBlocks> checkBlocks(jpeg_decompress_struct& c, std::uint64_t fileSize
                          "JPEG of " + std::to_string(width) + " × " + std::to_string(height) + " pixels is too large");
     if (beyondHuffmanFloor(c, fileSize))
         return makeError(ErrorCode::Corrupt, "damaged JPEG: file too small for its picture size");
-    // With no backing store, libjpeg fails rather than take more than this.
+    // With no backing store, libjpeg fails rather than take more than this (for a single-scan
+    // read, whose blocks are not libjpeg's, only its tables and buffers).
     c.mem->max_memory_to_use = long(coefficients) + kLibjpegSlack;
     JpegBlocks blocks;
     blocks.width = int(width);
@@ -213,6 +277,108 @@ bool walkInside(BlockWalk w, int count, JDIMENSION blocks)
     return std::min<long>(w.first, last) >= 0 && std::max<long>(w.first, last) < long(blocks);
 }
 
+KeptRead& keptOf(j_common_ptr cinfo) { return *static_cast<KeptRead*>(cinfo->client_data); }
+
+// The coefficient controller asks for its components' arrays in order; anything else is
+// libjpeg's own.
+jvirt_barray_ptr requestKept(j_common_ptr cinfo, int pool, boolean preZero, JDIMENSION width, JDIMENSION height,
+                             JDIMENSION maxAccess)
+{
+    KeptRead& k = keptOf(cinfo);
+    if (k.requested < k.components) {
+        KeptBlocks& b = k.comp[k.requested];
+        if (pool == JPOOL_IMAGE && preZero && width == b.width && height == b.height && maxAccess > 0) {
+            ++k.requested;
+            return reinterpret_cast<jvirt_barray_ptr>(&b);
+        }
+    }
+    return (*k.request)(cinfo, pool, preZero, width, height, maxAccess);
+}
+
+void keepPending(KeptBlocks& b)
+{
+    for (JDIMENSION r = 0; r < b.pendingCount; ++r)
+        if (b.keeps(b.pendingRow + r))
+            std::memcpy(b.kept.get() + std::size_t(b.pendingRow + r - b.firstRow) * b.cols,
+                        b.scratchRows[r] + b.firstCol, b.cols * sizeof(JBLOCK));
+    b.pendingCount = 0;
+}
+
+// Each row is written once, in order; the same rows asked for again (a read resumed) keep
+// what is decoded in them.
+JBLOCKARRAY accessKept(j_common_ptr cinfo, jvirt_barray_ptr array, JDIMENSION start, JDIMENSION count, boolean writable)
+{
+    KeptRead& k = keptOf(cinfo);
+    KeptBlocks* b = k.find(array);
+    if (!b)
+        return (*k.access)(cinfo, array, start, count, writable);
+    if (b->pendingCount && start == b->pendingRow && count == b->pendingCount)
+        return b->scratchRows;
+    if (!writable || start != b->nextRow || count > b->scratchCount || count > b->height - start)
+        failWith(cinfo, "JPEG blocks read out of order");
+    keepPending(*b);
+    if (b == &k.comp[0]) {
+        const j_decompress_ptr d = reinterpret_cast<j_decompress_ptr>(cinfo);
+        if (!k.inRows && start < b->firstRow + b->rows && start + count > b->firstRow)
+            k.inRows = true, k.rowsFrom = readSoFar(*k.file, *d->src);
+        if (!k.pastRows && start >= b->firstRow + b->rows)
+            k.pastRows = true, k.rowsTo = readSoFar(*k.file, *d->src);
+    }
+    // The entropy decoder writes only the nonzero coefficients.
+    for (JDIMENSION r = 0; r < count; ++r)
+        if (b->keeps(start + r))
+            std::memset(b->scratchRows[r] + b->firstCol, 0, b->cols * sizeof(JBLOCK));
+    b->pendingRow = start, b->pendingCount = count, b->nextRow = start + count;
+    return b->scratchRows;
+}
+
+struct BlockSpan {
+    int first, count;
+};
+
+BlockSpan spanOf(BlockWalk w, int count) { return {std::min(w.first, w.first + w.step * (count - 1)), count}; }
+
+// Sets a single-scan read up to keep only the stored blocks plan copies, within the limit.
+Status keepOnlyThePiece(Cut& c, const Input& file, const Plan& plan, const DecodeLimits& limits)
+{
+    KeptRead& k = c.keep;
+    k.file = &file;
+    std::int64_t bytes = 0;
+    for (int ci = 0; ci < c.src.num_components; ++ci) {
+        const jpeg_component_info& comp = c.src.comp_info[ci];
+        const ComponentPlan cp = componentPlan(c.src, ci, plan);
+        const BlockSpan rows = cp.transposed ? spanOf(cp.x, cp.across) : spanOf(cp.y, cp.down);
+        const BlockSpan cols = cp.transposed ? spanOf(cp.y, cp.down) : spanOf(cp.x, cp.across);
+        KeptBlocks& b = k.comp[ci];
+        b.width = JDIMENSION(roundUp(int(comp.width_in_blocks), comp.h_samp_factor));
+        b.height = JDIMENSION(roundUp(int(comp.height_in_blocks), comp.v_samp_factor));
+        b.firstRow = JDIMENSION(rows.first), b.rows = JDIMENSION(rows.count);
+        b.firstCol = JDIMENSION(cols.first), b.cols = JDIMENSION(cols.count);
+        b.scratchCount = JDIMENSION(comp.v_samp_factor);
+        bytes += (std::int64_t(b.rows) * b.cols + std::int64_t(b.scratchCount) * b.width) * kBlockBytes;
+    }
+    if (bytes > limits.maxBitmapBytes)
+        return makeError(ErrorCode::TooLarge, "the JPEG piece's blocks are too large");
+    try {
+        for (int ci = 0; ci < c.src.num_components; ++ci) {
+            KeptBlocks& b = k.comp[ci];
+            b.kept = std::make_unique<JBLOCK[]>(std::size_t(b.rows) * b.cols);
+            b.scratch = std::make_unique_for_overwrite<JBLOCK[]>(std::size_t(b.scratchCount) * b.width);
+            for (JDIMENSION r = 0; r < b.scratchCount; ++r)
+                b.scratchRows[r] = b.scratch.get() + std::size_t(r) * b.width;
+        }
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG piece");
+    }
+    k.components = c.src.num_components;
+    k.request = c.src.mem->request_virt_barray;
+    k.access = c.src.mem->access_virt_barray;
+    c.src.mem->request_virt_barray = requestKept;
+    c.src.mem->access_virt_barray = accessKept;
+    c.src.client_data = &k;
+    return {};
+}
+
 // Reads every scan into the source's coefficient arrays, and the ICC profile.
 bool readBlocks(Cut& c)
 {
@@ -221,6 +387,8 @@ bool readBlocks(Cut& c)
     c.blocks = jpeg_read_coefficients(&c.src);
     if (!c.blocks)
         failWith(reinterpret_cast<j_common_ptr>(&c.src), "JPEG coefficients not read");
+    for (int ci = 0; ci < c.keep.requested; ++ci)
+        keepPending(c.keep.comp[ci]);
     jpeg_read_icc_profile(&c.src, &c.icc, &c.iccLength);
     return true;
 }
@@ -253,23 +421,35 @@ void setUpPiece(Cut& c, const Plan& p)
                     std::swap(table->quantval[v * DCTSIZE + u], table->quantval[u * DCTSIZE + v]);
 }
 
+// A stored row of blocks, from column first on.
+struct StoredRow {
+    const JBLOCK* blocks;
+    int first;
+    const JCOEF* at(int column) const { return blocks[column - first]; }
+};
+
+StoredRow storedRow(Cut& c, int ci, int row)
+{
+    const jvirt_barray_ptr from = c.blocks[ci];
+    if (const KeptBlocks* kept = c.keep.find(from))
+        return {kept->keptRow(row), int(kept->firstCol)};
+    return {
+        (*c.src.mem->access_virt_barray)(reinterpret_cast<j_common_ptr>(&c.src), from, JDIMENSION(row), 1, FALSE)[0],
+        0};
+}
+
 // Copies the piece's blocks of component ci from the source's arrays into to, turned.
 void copyComponent(Cut& c, int ci, const ComponentPlan& cp, const BlockMap& map, jvirt_barray_ptr to)
 {
-    const j_common_ptr src = reinterpret_cast<j_common_ptr>(&c.src);
     const j_common_ptr dst = reinterpret_cast<j_common_ptr>(&c.dst);
-    const jvirt_barray_ptr from = c.blocks[ci];
-    jpeg_memory_mgr& srcMem = *c.src.mem;
     for (int by = 0; by < cp.down; ++by) {
         JBLOCKROW out = (*c.dst.mem->access_virt_barray)(dst, to, JDIMENSION(by), 1, TRUE)[0];
         const int y = cp.y.first + cp.y.step * by;
-        JBLOCKROW storedRow =
-            cp.transposed ? nullptr : (*srcMem.access_virt_barray)(src, from, JDIMENSION(y), 1, FALSE)[0];
+        const StoredRow row = cp.transposed ? StoredRow{} : storedRow(c, ci, y);
         for (int bx = 0; bx < cp.across; ++bx) {
             const int x = cp.x.first + cp.x.step * bx;
             // Transposed, the piece's x walks the stored rows and its y the stored columns.
-            const JCOEF* in =
-                cp.transposed ? (*srcMem.access_virt_barray)(src, from, JDIMENSION(x), 1, FALSE)[0][y] : storedRow[x];
+            const JCOEF* in = cp.transposed ? storedRow(c, ci, x).at(y) : row.at(x);
             JCOEF* o = out[bx];
             for (int k = 0; k < DCTSIZE2; ++k)
                 o[k] = map.negate[k] ? JCOEF(-in[map.from[k]]) : in[map.from[k]];
@@ -308,13 +488,6 @@ bool writePiece(Cut& c, const Plan& p)
     jpeg_finish_compress(&c.dst);
     return true;
 }
-
-// The bytes of a file in memory, or the file itself, read a chunk at a time.
-struct Input {
-    Bytes bytes;
-    ChunkSource* chunks = nullptr;
-    std::uint64_t size() const { return chunks ? chunks->file->size() : bytes.size(); }
-};
 
 std::string gridText(char axis, int offset, int step)
 {
@@ -365,19 +538,29 @@ Result<std::vector<std::uint8_t>> cutFrom(const Input& file, int orientation, Jp
         if (!walkInside(cp.x, cp.across, storedX) || !walkInside(cp.y, cp.down, storedY))
             return makeError(ErrorCode::Invalid, "piece's blocks outside the JPEG's");
     }
+    if (!keepsEveryBlock(c.src))
+        if (Status kept = keepOnlyThePiece(c, file, plan, limits); !kept)
+            return kept.error();
     if (!readBlocks(c))
         return failure(c.sink);
 
     std::vector<std::uint8_t> out;
     try {
-        // About the source's bytes a block, the piece's share of them; the sink grows if not.
-        std::uint64_t pieceBlocks = 0, allBlocks = 0;
+        // About the source's bytes a block, the piece's share of them (of its own rows' bytes
+        // where those are known); the sink grows if not.
+        const KeptRead& k = c.keep;
+        std::uint64_t pieceBlocks = 0, allBlocks = 0, rowBlocks = 0;
         for (int ci = 0; ci < c.src.num_components; ++ci) {
             const ComponentPlan cp = componentPlan(c.src, ci, plan);
             pieceBlocks += std::uint64_t(cp.across) * std::uint64_t(cp.down);
             allBlocks += std::uint64_t(c.src.comp_info[ci].width_in_blocks) * c.src.comp_info[ci].height_in_blocks;
+            rowBlocks += std::uint64_t(k.comp[ci].rows) * k.comp[ci].width;
         }
-        const double share = allBlocks ? double(file.size()) * double(pieceBlocks) / double(allBlocks) : 0;
+        const std::uint64_t rowsTo = k.pastRows ? k.rowsTo : file.size();
+        const double share = k.components && rowBlocks && rowsTo > k.rowsFrom
+                                 ? double(rowsTo - k.rowsFrom) * double(pieceBlocks) / double(rowBlocks)
+                             : allBlocks ? double(file.size()) * double(pieceBlocks) / double(allBlocks)
+                                         : 0;
         out.resize(std::size_t(std::min(share * 1.125, double(file.size()))) + c.iccLength + 4096);
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG piece");

@@ -23,7 +23,8 @@ struct JpegBlocks {
 // 12-bit, lossless and hierarchical files, for colour spaces other than grey and YCbCr and for
 // sampling factors that do not divide the largest; Corrupt when there is no header or the file
 // is too short for its blocks; TooLarge past the limits as the pixel decoders refuse, and when
-// the blocks a cut holds (128 bytes each) would pass limits.maxBitmapBytes.
+// the blocks a cut of a progressive or multi-scan file holds (128 bytes each, all of the
+// picture's) would pass limits.maxBitmapBytes.
 Result<JpegBlocks> probeJpegBlocks(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
 
 // Where a lossless piece may start in the picture shown as orientation 1..8 says (the stored
@@ -46,8 +47,10 @@ bool snapToGrid(const LosslessGrid& grid, int shownW, int shownH, JpegRegion& re
 // region's size with optimised Huffman tables, made from the source's blocks: no EXIF, no
 // comment, only the source's ICC profile copied. Fails as probeJpegBlocks does, Corrupt on
 // truncated or damaged data, and Invalid when the region is empty, not inside the picture or
-// not on losslessGrid (the message says which edge and the grid). Memory stays within the
-// pixel decoders' rule; any thread.
+// not on losslessGrid (the message says which edge and the grid). A single-scan file's read
+// keeps only the blocks the piece is copied from (and a row of the picture's), TooLarge when
+// those would pass limits.maxBitmapBytes. Memory stays within the pixel decoders' rule; any
+// thread.
 Result<std::vector<std::uint8_t>> cutJpegLossless(Bytes file, int orientation, JpegRegion shown,
                                                   const DecodeLimits& limits = {});
 // The same, reading the file a little at a time rather than holding it.

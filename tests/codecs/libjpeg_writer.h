@@ -41,4 +41,16 @@ std::vector<std::uint8_t> libjpeg(const std::vector<std::uint8_t>& pixels, int w
     return out;
 }
 
+// The file with the size its first frame header (SOF0, 1 or 2) declares replaced.
+inline std::vector<std::uint8_t> withFrameSize(std::vector<std::uint8_t> jpeg, int width, int height)
+{
+    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
+        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
+            jpeg[i + 5] = std::uint8_t(height >> 8), jpeg[i + 6] = std::uint8_t(height);
+            jpeg[i + 7] = std::uint8_t(width >> 8), jpeg[i + 8] = std::uint8_t(width);
+            break;
+        }
+    return jpeg;
+}
+
 }  // namespace trimlet::test

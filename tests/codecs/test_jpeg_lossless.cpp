@@ -2,10 +2,6 @@
 // source's own decoded pixels.
 #include <gtest/gtest.h>
 
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <cstdlib>
 #include <fstream>
 #include <string>
@@ -14,6 +10,7 @@
 #include "codecs/exif.h"
 #include "codecs/jpeg_lossless.h"
 #include "imaging/plan.h"
+#include "tests/codecs/libjpeg_writer.h"
 #include "tests/codecs/tool_fixtures.h"
 #include "tests/support/test_support.h"
 
@@ -345,75 +342,35 @@ TEST(JpegLossless, CutShortOrHugeFilesFailCleanly)
     ASSERT_FALSE(failed);
     EXPECT_EQ(failed.error().code, ErrorCode::Corrupt);
 
-    // The limit applies to the blocks the read keeps: 6 bytes a pixel at 4:4:4.
+    // The limit applies to the blocks the read keeps, 6 bytes a pixel at 4:4:4: a single-scan
+    // read keeps the piece's, a progressive one all of them.
     DecodeLimits limits;
     limits.maxBitmapBytes = 1000 * 400 * 5;
-    auto tooLarge = cutJpegLossless(bytes, 1, {0, 0, 16, 16}, limits);
+    auto tooLarge = cutJpegLossless(bytes, 1, {0, 0, 1000, 400}, limits);
     ASSERT_FALSE(tooLarge);
     EXPECT_EQ(tooLarge.error().code, ErrorCode::TooLarge);
-}
-
-#if defined(__SANITIZE_ADDRESS__)
-#define TRIMLET_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TRIMLET_ASAN 1
-#endif
-#endif
-
-std::uint64_t addressSpaceInUse()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmSize:", 0) == 0)
-            return std::stoull(line.substr(7)) * 1024;
-    return 0;
+    EXPECT_TRUE(cutJpegLossless(bytes, 1, {0, 0, 16, 16}, limits));
+    const Data progressive = test::readBytes(cjpeg(dir, "-quality 98 -sample 1x1 -progressive", 1000, 400));
+    auto allKept = cutJpegLossless(progressive, 1, {0, 0, 16, 16}, limits);
+    ASSERT_FALSE(allKept);
+    EXPECT_EQ(allKept.error().code, ErrorCode::TooLarge);
 }
 
 // The failure a cut gives in a child that may take only budget bytes of address space more
 // than it holds when it starts; "cut" when it succeeds.
 std::string cutWithin(const Data& file, std::uint64_t budget)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return "pipe failed";
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
-        const rlimit limit{rlim_t(addressSpaceInUse() + budget), rlim_t(addressSpaceInUse() + budget)};
-        ::setrlimit(RLIMIT_AS, &limit);
+    const auto text = test::textInChildWithin(budget, [&] {
         auto cut = cutJpegLossless(file, 1, {0, 0, 64, 64});
-        const std::string text = cut ? "cut" : cut.error().message;
-        if (::write(fds[1], text.data(), text.size()) < 0)
-            ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string text;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, std::size_t(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child died";
-}
-
-Data withFrameSize(Data jpeg, int width, int height)
-{
-    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
-            jpeg[i + 5] = std::uint8_t(height >> 8), jpeg[i + 6] = std::uint8_t(height);
-            jpeg[i + 7] = std::uint8_t(width >> 8), jpeg[i + 8] = std::uint8_t(width);
-            break;
-        }
-    return jpeg;
+        return cut ? std::string("cut") : cut.error().message;
+    });
+    return text.value_or("child died");
 }
 
 // A small file declaring a huge picture is refused before its blocks are allocated: by its
 // size, or, padded to pass that, by the memory its blocks would take (4:4:4 keeps twice the
-// pixel decoders' bitmap).
+// pixel decoders' bitmap) when it is progressive. A single-scan one keeps only the piece's
+// blocks: it is read within the budget, to where its data ends.
 TEST(JpegLossless, HugeDeclaredSizesAreRefusedWithin64MiB)
 {
 #ifdef TRIMLET_ASAN
@@ -422,12 +379,19 @@ TEST(JpegLossless, HugeDeclaredSizesAreRefusedWithin64MiB)
     test::TempDir dir;
     const Data small = test::readBytes(cjpeg(dir, "-sample 1x1", 64, 64));
     const Data progressive = test::readBytes(cjpeg(dir, "-sample 2x2 -progressive", 64, 64));
-    Data padded = withFrameSize(small, 24000, 20000);
-    padded.resize(padded.size() + (std::size_t{3} << 20));
-    for (const Data& hostile : {withFrameSize(small, 20000, 14000), withFrameSize(progressive, 20000, 14000), padded}) {
+    const Data progressive444 = test::readBytes(cjpeg(dir, "-sample 1x1 -progressive", 64, 64));
+    const auto padded = [](const Data& jpeg) {
+        Data out = test::withFrameSize(jpeg, 24000, 20000);
+        out.resize(out.size() + (std::size_t{3} << 20));
+        return out;
+    };
+    for (const Data& hostile : {test::withFrameSize(small, 20000, 14000),
+                                test::withFrameSize(progressive, 20000, 14000), padded(progressive444)}) {
         const std::string text = cutWithin(hostile, std::uint64_t{64} << 20);
         EXPECT_TRUE(text.find("too small") != std::string::npos || text.find("too large") != std::string::npos) << text;
     }
+    const std::string text = cutWithin(padded(small), std::uint64_t{64} << 20);
+    EXPECT_NE(text.find("premature end"), std::string::npos) << text;
     EXPECT_EQ(cutWithin(small, std::uint64_t{64} << 20), "cut");
 }
 

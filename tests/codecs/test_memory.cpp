@@ -11,9 +11,6 @@
 #include <cstring>
 #include <fstream>
 #include <string>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 #include <vector>
 
 #include "codecs/bmp.h"
@@ -23,29 +20,11 @@
 #include "tests/codecs/libjpeg_writer.h"
 #include "tests/support/test_support.h"
 
-#if defined(__SANITIZE_ADDRESS__)
-#define TRIMLET_ASAN 1
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-#define TRIMLET_ASAN 1
-#endif
-#endif
-
 namespace trimlet {
 namespace {
 
 using Bytes8 = std::vector<std::uint8_t>;
 constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
-
-std::uint64_t addressSpaceInUse()
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmSize:", 0) == 0)
-            return std::stoull(line.substr(7)) * 1024;
-    return 0;
-}
 
 struct Outcome {
     bool loaded = false;
@@ -56,43 +35,27 @@ struct Outcome {
 // when it starts.
 Outcome loadWithin(const std::string& path, std::uint64_t budget)
 {
-    int fds[2];
-    if (::pipe(fds) != 0)
-        return {false, "pipe failed"};
-    const pid_t child = ::fork();
-    if (child == 0) {
-        ::close(fds[0]);
+    const auto text = test::textInChildWithin(
+        budget,
+        [&] {
+            std::string text;
+            bool loaded = false;
+            try {
+                auto picture = loadPictureAsStored(path);
+                loaded = bool(picture);
+                text = loaded ? std::to_string(picture.value().width()) + "x" + std::to_string(picture.value().height())
+                              : picture.error().message;
+            } catch (const std::exception& e) {
+                text = std::string("escaped: ") + e.what();
+            }
+            return (loaded ? "L" : "R") + text;
+        },
         // The HEIF and AVIF libraries' code is no memory of the picture's: mapped first, as
         // for the libraries the program is linked with.
-        (void)heifAvifModule();
-        const rlimit limit{rlim_t(addressSpaceInUse() + budget), rlim_t(addressSpaceInUse() + budget)};
-        ::setrlimit(RLIMIT_AS, &limit);
-        std::string text;
-        bool loaded = false;
-        try {
-            auto picture = loadPictureAsStored(path);
-            loaded = bool(picture);
-            text = loaded ? std::to_string(picture.value().width()) + "x" + std::to_string(picture.value().height())
-                          : picture.error().message;
-        } catch (const std::exception& e) {
-            text = std::string("escaped: ") + e.what();
-        }
-        text.insert(text.begin(), loaded ? 'L' : 'R');
-        if (::write(fds[1], text.data(), text.size()) < 0)
-            ::_exit(3);
-        ::_exit(0);
-    }
-    ::close(fds[1]);
-    std::string text;
-    char buffer[512];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
-        text.append(buffer, std::size_t(n));
-    ::close(fds[0]);
-    int status = 0;
-    ::waitpid(child, &status, 0);
-    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0 || text.empty())
-        return {false, "child died (status " + std::to_string(status) + ")"};
-    return {text[0] == 'L', text.substr(1)};
+        [] { (void)heifAvifModule(); });
+    if (!text || text->empty())
+        return {false, "child died"};
+    return {(*text)[0] == 'L', text->substr(1)};
 }
 
 class LoadMemory : public ::testing::Test {
@@ -187,17 +150,6 @@ Bytes8 longExifPng()
     return png;
 }
 
-Bytes8 withFrameSize(Bytes8 jpeg, int width, int height)
-{
-    for (std::size_t i = 2; i + 9 < jpeg.size(); ++i)
-        if (jpeg[i] == 0xFF && jpeg[i + 1] >= 0xC0 && jpeg[i + 1] <= 0xC2) {
-            jpeg[i + 5] = std::uint8_t(height >> 8), jpeg[i + 6] = std::uint8_t(height);
-            jpeg[i + 7] = std::uint8_t(width >> 8), jpeg[i + 8] = std::uint8_t(width);
-            break;
-        }
-    return jpeg;
-}
-
 Bytes8 progressiveJpeg(int width, int height)
 {
     return test::libjpeg(Bytes8(std::size_t(width) * height, 99), width, 1, JCS_GRAYSCALE,
@@ -251,8 +203,8 @@ TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
         {"rgb24.bmp", bmpHeader(12000, 12000, 24, 0, Bytes8(64, 7))},
         {"huge.png", tinyPng(20000, 20000)},
         {"long-exif.png", longExifPng()},
-        {"baseline.jpg", withFrameSize(smallJpeg, 20000, 14000)},
-        {"progressive.jpg", withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
+        {"baseline.jpg", test::withFrameSize(smallJpeg, 20000, 14000)},
+        {"progressive.jpg", test::withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
         {"lossy.webp", tinyLossyWebp(16383, 16383)},
     };
     EXPECT_EQ(cases[0].bytes.size(), 40u);  // the size of the file that was first found

@@ -65,6 +65,51 @@ std::vector<std::string> entryNames(const std::string& folder)
     return names;
 }
 
+namespace {
+
+std::uint64_t addressSpaceInUse()
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("VmSize:", 0) == 0)
+            return std::stoull(line.substr(7)) * 1024;
+    return 0;
+}
+
+}  // namespace
+
+std::optional<std::string> textInChildWithin(std::uint64_t budget, const std::function<std::string()>& work,
+                                             const std::function<void()>& prepare)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return std::nullopt;
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::close(fds[0]);
+        if (prepare)
+            prepare();
+        const rlimit limit{rlim_t(addressSpaceInUse() + budget), rlim_t(addressSpaceInUse() + budget)};
+        ::setrlimit(RLIMIT_AS, &limit);
+        const std::string text = work();
+        if (::write(fds[1], text.data(), text.size()) < 0)
+            ::_exit(3);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    std::string text;
+    char buffer[512];
+    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;)
+        text.append(buffer, std::size_t(n));
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    if (!WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return text;
+}
+
 CommandResult runCommand(const std::string& commandLine)
 {
     CommandResult result;

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,20 @@ struct CommandResult {
     int exitCode = -1;
     std::string out;  // standard output only
 };
+// Set in address-sanitizer builds, whose shadow memory no address-space budget can hold.
+#if defined(__SANITIZE_ADDRESS__)
+#define TRIMLET_ASAN 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define TRIMLET_ASAN 1
+#endif
+#endif
+
+// The text work returns, run in a forked child whose address space may grow by at most budget
+// bytes past what it holds once prepare has run; nothing when the child died.
+std::optional<std::string> textInChildWithin(std::uint64_t budget, const std::function<std::string()>& work,
+                                             const std::function<void()>& prepare = {});
+
 // Runs a shell command line and collects its standard output.
 CommandResult runCommand(const std::string& commandLine);
 // True when a program of that name is on PATH.
