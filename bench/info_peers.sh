@@ -26,14 +26,6 @@ rm -f "$dir/noise.v"
 files=(wide.jpg square.png photo.jpg)
 [ "$("$bench" info "$dir/wide.jpg" | cut -f3-)" = "$(printf '20000\t14000')" ] || { echo "info is wrong" >&2; exit 1; }
 
-# times[KEY] += peak resident kilobytes of the rest of the command line.
-peak_kb() {
-    local key=$1
-    shift
-    /usr/bin/time -f %M -o "$dir/rss" "$@" >/dev/null || { echo "failed: $*" >&2; return 1; }
-    times[$key]+="$(cat "$dir/rss") "
-}
-
 for ((r = 0; r < rounds; ++r)); do
     for f in "${files[@]}"; do
         time_peer "ours $f" "$bench" info "$dir/$f"

@@ -33,14 +33,6 @@ cmp -s <(djpeg "$dir/ours.jpg") <(djpeg "$dir/theirs.jpg") ||
     { echo "trimlet's piece is not jpegtran's crop at $x,$y" >&2; exit 1; }
 "$cli" "$in" --cut 1920x1080 --output "$dir/q90.jpg" >/dev/null
 
-# times[KEY] += peak resident kilobytes of the rest of the command line.
-peak_kb() {
-    local key=$1
-    shift
-    /usr/bin/time -f %M -o "$dir/rss" "$@" >/dev/null || { echo "failed: $*" >&2; return 1; }
-    times[$key]+="$(cat "$dir/rss") "
-}
-
 for ((r = 0; r < rounds; ++r)); do
     time_peer ours "$cli" "$in" "${ours[@]}"
     time_peer theirs jpegtran "${theirs[@]}" "$in"

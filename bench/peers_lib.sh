@@ -80,6 +80,14 @@ time_peer() {
     times[$key]+="$(wall_ms "$@") "
 }
 
+# times[KEY] += peak resident kilobytes of the rest of the command line (the caller sets dir).
+peak_kb() {
+    local key=$1
+    shift
+    /usr/bin/time -f %M -o "$dir/rss" "$@" >/dev/null || { echo "failed: $*" >&2; return 1; }
+    times[$key]+="$(cat "$dir/rss") "
+}
+
 median() {
     tr ' ' '\n' <<<"${times[$1]}" | sed '/^$/d' | sort -g |
         awk '{ t[NR] = $1 } END { print (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }'
