@@ -18,7 +18,9 @@ namespace {
 constexpr std::size_t kFirstHeadBytes = std::size_t{64} << 10;
 constexpr std::size_t kLongestHeadBytes = std::size_t{4} << 20;
 
-Result<JpegBlocks> probeBlocks(const RegularFile& file, const DecodeLimits& limits)
+}  // namespace
+
+Result<JpegBlocks> probeFileBlocks(const RegularFile& file, const DecodeLimits& limits)
 {
     std::size_t count = std::size_t(std::min<std::uint64_t>(file.size(), kFirstHeadBytes));
     for (;;) {
@@ -35,6 +37,8 @@ Result<JpegBlocks> probeBlocks(const RegularFile& file, const DecodeLimits& limi
         count = longer;
     }
 }
+
+namespace {
 
 std::string sizeText(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
 
@@ -106,7 +110,7 @@ Result<LosslessPieceFile> cutFileLossless(const std::string& path, const Lossles
     const auto file = RegularFile::open(path);
     if (!file)
         return named(file.error());
-    const auto blocks = probeBlocks(file.value(), limits);
+    const auto blocks = probeFileBlocks(file.value(), limits);
     if (!blocks)
         return named(blocks.error());
     const JpegBlocks& b = blocks.value();

@@ -7,12 +7,18 @@
 #include <string>
 #include <vector>
 
+#include "base/file_io.h"
 #include "base/result.h"
 #include "codecs/decoded.h"
 #include "codecs/jpeg.h"
+#include "codecs/jpeg_lossless.h"
 #include "imaging/cut.h"
 
 namespace trimlet {
+
+// The block grid of the open file, from as little of its head as holds the markers; Invalid
+// when it is no JPEG, else probeJpegBlocks's failures.
+Result<JpegBlocks> probeFileBlocks(const RegularFile& file, const DecodeLimits& limits = {});
 
 struct LosslessJob {
     int placement = 1;               // the turns and flips, composed as in loadPictureCut

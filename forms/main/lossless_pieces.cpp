@@ -2,18 +2,15 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
-#include <algorithm>
 
 #include "base/file_io.h"
 #include "codecs/picture_file.h"
+#include "document/lossless_job.h"
 #include "forms/main/console_binding.h"
 
 namespace trimlet {
 
 namespace {
-
-// Room for the markers before the first scan: profiles and EXIF come in 64 kB segments.
-constexpr std::uint64_t kHeaderBytes = std::uint64_t{4} << 20;
 
 Result<JpegBlocks> readBlocks(const JpegOrigin& origin)
 {
@@ -22,10 +19,7 @@ Result<JpegBlocks> readBlocks(const JpegOrigin& origin)
         return file.error();
     if (!(file.value().stamp() == origin.stamp))
         return makeError(ErrorCode::Io, origin.path + " has changed since it was read");
-    const auto head = file.value().readAt(0, std::size_t(std::min(file.value().size(), kHeaderBytes)));
-    if (!head)
-        return head.error();
-    return probeJpegBlocks(head.value(), file.value().size());
+    return probeFileBlocks(file.value());
 }
 
 }  // namespace
