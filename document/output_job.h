@@ -128,4 +128,25 @@ inline constexpr int kSerialTries = 100;
 SerialSave saveSerial(const SerialPlace& place, const OutputFile& output,
                       const std::function<bool(const std::string&)>& taken = pathExists);
 
+// One file of a set: what follows the serial number in its name, and what it holds.
+struct SetFile {
+    std::string suffix;  // "_1920x1080"
+    OutputFile file;
+};
+
+// The names a set's save wrote, or, on failure, none: the files written before the failure are
+// removed again. failedName is the name whose write failed, with its error.
+struct SetSave {
+    std::vector<std::string> names;
+    std::string failedName;
+    Status written;
+};
+
+// Writes every file of a set under one serial number n, as NAME(n)SUFFIX.ext (NAME-nSUFFIX.ext)
+// beside place's base or in its folder, never replacing anything: n is the first for which
+// taken() calls none of the set's names free nor the single save's NAME(n).ext. A name taken
+// between the look and the write moves the whole set on to the next number, up to kSerialTries.
+SetSave saveSetSerial(const SerialPlace& place, const std::vector<SetFile>& files,
+                      const std::function<bool(const std::string&)>& taken = pathExists);
+
 }  // namespace trimlet

@@ -5,8 +5,10 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "base/result.h"
+#include "document/cut_set.h"
 #include "imaging/rotate.h"
 #include "settings/cut_size_presets.h"
 
@@ -81,5 +83,12 @@ Status writeLastOutputPath(const std::string& path, const std::string& saved);
 // The cut-size preset of a slot 0..19, and a slot given a new one.
 CutSizePreset readPreset(const std::string& path, int slot);
 Status writePreset(const std::string& path, int slot, const CutSizePreset& preset);
+
+// The cut sets under [sets], one key a set, in the file's order; a key whose value does not
+// read as a set is skipped, and kept in the file.
+std::vector<CutSet> readCutSets(const std::string& path);
+// The [sets] section made to hold exactly sets (names: UTF-8, none empty or twice), every other
+// line of the file kept.
+Status writeCutSets(const std::string& path, const std::vector<CutSet>& sets);
 
 }  // namespace trimlet
