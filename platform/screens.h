@@ -1,0 +1,33 @@
+#pragma once
+// The connected screens as sets and spans take them: sizes and places in device pixels, as a
+// picture for them is cut, and the widths of their pictures in millimetres.
+
+#include <vector>
+
+#include "document/cut_set.h"
+
+namespace trimlet {
+
+// A screen as Qt describes it: geometry in device-independent pixels, its pixel ratio, and the
+// width of its picture in mm (0 or less when the screen does not tell).
+struct ScreenInfo {
+    int x = 0;
+    int y = 0;
+    int width = 0;
+    int height = 0;
+    double ratio = 1;
+    double physicalWidthMm = 0;
+};
+
+// The screens in device pixels, each geometry once (mirrored screens share one), sorted by x,
+// then y. A width in mm that is missing or gives a density outside 50..1000 dpi is replaced by
+// the width at 96 dpi. Screens without pixels are left out.
+std::vector<SpanScreen> spanScreensOf(const std::vector<ScreenInfo>& screens);
+// The distinct sizes of screens, in their order.
+std::vector<PieceSize> distinctScreenSizes(const std::vector<SpanScreen>& screens);
+
+// The same of every connected screen (QGuiApplication::screens()).
+std::vector<SpanScreen> desktopScreens();
+std::vector<PieceSize> desktopScreenSizes();
+
+}  // namespace trimlet
