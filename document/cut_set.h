@@ -13,6 +13,7 @@
 
 #include "base/result.h"
 #include "codecs/bitmap.h"
+#include "codecs/jpeg_lossless.h"
 #include "imaging/cut.h"
 
 namespace trimlet {
@@ -121,6 +122,11 @@ struct SetPiece {
 // at its own fit rate, and kept inside the picture. The member of main's own size takes
 // exactly main's region.
 std::vector<SetPiece> setPieces(int pw, int ph, const std::vector<PieceSize>& sizes, const CutFrame& main, bool fit);
+
+// Moves each set member's region to the grid point snapToGrid picks, the nearest that keeps it
+// inside the pw × ph picture, for pieces copied from a JPEG's blocks; a member no grid point
+// fits stays where it is.
+void snapSetPieces(const LosslessGrid& grid, int pw, int ph, std::vector<SetPiece>& pieces);
 
 // The span's screens' parts of region (the frame's region in picture pixels, of spanRegion's
 // size), in the screens' order.

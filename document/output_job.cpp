@@ -1,5 +1,6 @@
 #include "document/output_job.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <new>
 #include <sys/stat.h>
@@ -197,6 +198,85 @@ SerialSave saveSerial(const SerialPlace& place, const OutputFile& output,
             return save;
     }
     save.written = makeError(ErrorCode::Exists, "no free serial name beside " + place.base);
+    return save;
+}
+
+namespace {
+
+// Serial numbers looked at before a set gives up: far past any folder's files, short of forever.
+constexpr std::uint64_t kSetSerialLook = 1000000;
+
+void removeWritten(const std::vector<std::string>& names)
+{
+    for (const std::string& name : names) {
+        std::error_code ec;
+        std::filesystem::remove(name, ec);
+    }
+}
+
+}  // namespace
+
+SetSave saveSetSerial(const SerialPlace& place, const std::vector<SetFile>& files,
+                      const std::function<bool(const std::string&)>& taken)
+{
+    SetSave save;
+    if (files.empty()) {
+        save.written = makeError(ErrorCode::Invalid, "a set without files");
+        return save;
+    }
+    for (std::size_t i = 0; i < files.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (files[i].suffix == files[j].suffix && files[i].file.format == files[j].file.format) {
+                save.written = makeError(ErrorCode::Invalid, "two files of a set named " + files[i].suffix);
+                return save;
+            }
+    std::string base = place.base;
+    if (!place.folder.empty())
+        base = place.folder + (place.folder.ends_with('/') ? "" : "/") + fileNamePart(place.base);
+    const std::string stem = serialStem(base);
+    const auto namesFor = [&](std::uint64_t n) {
+        std::vector<std::string> names;
+        names.reserve(files.size());
+        for (const SetFile& f : files)
+            names.push_back(serialCandidate(stem, place.tail, n, f.suffix + outputExtension(f.file.format)));
+        return names;
+    };
+    // The single save's name too, so that a later single save of this number cannot sit apart
+    // from its set.
+    const auto free = [&](std::uint64_t n, const std::vector<std::string>& names) {
+        for (const SetFile& f : files)
+            if (taken(serialCandidate(stem, place.tail, n, outputExtension(f.file.format))))
+                return false;
+        return std::none_of(names.begin(), names.end(), [&](const std::string& name) { return taken(name); });
+    };
+    std::uint64_t n = 1;
+    for (int attempt = 0; attempt < kSerialTries; ++attempt, ++n) {
+        std::vector<std::string> names = namesFor(n);
+        while (!free(n, names) && n < kSetSerialLook)
+            names = namesFor(++n);
+        if (n >= kSetSerialLook)
+            break;
+        std::vector<std::string> written;
+        for (std::size_t i = 0; i < files.size(); ++i) {
+            const Status status = writeOutputFile(names[i], files[i].file, WriteMode::NoReplace);
+            if (!status) {
+                removeWritten(written);
+                written.clear();
+                if (status.error().code == ErrorCode::Exists)
+                    break;
+                save.failedName = names[i];
+                save.written = status;
+                return save;
+            }
+            written.push_back(names[i]);
+        }
+        if (written.size() == files.size()) {
+            save.names = std::move(written);
+            save.written = Status();
+            return save;
+        }
+    }
+    save.written = makeError(ErrorCode::Exists, "no free serial number beside " + place.base);
     return save;
 }
 
