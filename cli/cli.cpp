@@ -12,6 +12,8 @@
 #include "base/text.h"
 #include "base/version.h"
 #include "cli/options.h"
+#include "cli/sets.h"
+#include "cli/steps.h"
 #include "codecs/exif.h"
 #include "codecs/output_file.h"
 #include "codecs/picture_file.h"
@@ -72,41 +74,6 @@ int info(const std::vector<std::string>& files, std::ostream& out, std::ostream&
     return status;
 }
 
-Error doesNotFit(const Request& req, std::size_t smallest)
-{
-    return makeError(ErrorCode::TooLarge, "the result does not fit in " + std::to_string(req.maxKb) + " kB (" +
-                                              std::to_string(limitBytes(req.maxKb)) +
-                                              " bytes): the smallest file it makes has " + std::to_string(smallest) +
-                                              " bytes");
-}
-
-// The file for kind, one of the written kinds (as readOutput and kFormats allow), within
-// --max-kb when one is given.
-Result<EncodedOutput> encodeFor(const Bitmap& bitmap, PictureKind kind, const Request& req)
-{
-    const std::uint64_t limit = limitBytes(req.maxKb);
-    auto encoded = encodeWithinLimit(bitmap, outputFormatOf(kind), req.quality, limit);
-    if (!encoded)
-        return encoded.error();
-    if (!encoded.value().fits)
-        return doesNotFit(req, encoded.value().bytes.size());
-    return encoded;
-}
-
-// A failed write with its cause in words, as the system's own text may be in another language
-// or name no cause at all.
-Error writeFailure(Error error)
-{
-    switch (error.cause) {
-    case IoCause::DiskFull: error.message += " (the disk is full)"; break;
-    case IoCause::NotAllowed: error.message += " (no permission to write in that folder, or it is read-only)"; break;
-    case IoCause::NameTooLong: error.message += " (the file name is too long)"; break;
-    case IoCause::NoFolder: error.message += " (the folder does not exist)"; break;
-    case IoCause::Unknown: break;
-    }
-    return error;
-}
-
 // Writes under the first free serial name beside the input or in --save-dir; a name taken
 // meanwhile by someone else is skipped, never replaced.
 Result<std::string> saveSerial(const OutputFile& file, const std::string& input, const Request& req)
@@ -127,92 +94,6 @@ Result<std::string> writeResult(const OutputFile& file, const std::string& input
     if (!written)
         return writeFailure(written.error());
     return req.output;
-}
-
-DecodeLimits loadOptions(const Request& req)
-{
-    DecodeLimits limits;
-    limits.colourManagement = req.colourManagement;
-    return limits;
-}
-
-// Applies one step to the picture.
-struct StepRunner {
-    const Picture& picture;
-    const Request& req;
-
-    Result<Picture> operator()(const CutStep& cut) const
-    {
-        if (cut.origin)
-            return cutAtOrigin(picture.bitmap(), cut.frame, *cut.origin);
-        return editedPicture(cutPicture(picture.bitmap(), cut.frame), "the cut left no picture");
-    }
-    Result<Picture> operator()(TurnStep turn) const
-    {
-        const Bitmap& b = picture.bitmap();
-        return editedPicture(turn == TurnStep::Right  ? turnRight(b)
-                             : turn == TurnStep::Left ? turnLeft(b)
-                                                      : halfTurn(b),
-                             "the picture is too large to turn");
-    }
-    Result<Picture> operator()(FlipStep flip) const
-    {
-        const Bitmap& b = picture.bitmap();
-        return editedPicture(flip == FlipStep::Vertical ? flipVertical(b) : flipHorizontal(b),
-                             "the picture has no pixels");
-    }
-    Result<Picture> operator()(RotateStep rotate) const
-    {
-        if (rotate.degrees == 0)
-            return picture;  // the window leaves the picture alone too
-        const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
-        return editedPicture(*rotateBilinear(picture.bitmap(), rotate.degrees, req.background, {}, threads),
-                             "the picture has no pixels");
-    }
-    Result<Picture> operator()(const JoinStep& join) const
-    {
-        const auto added = loadPictureUpright(join.file, loadOptions(req));
-        if (!added)
-            return added.error();
-        return editedPicture(joinPictures(picture, added.value(), join.side, req.alignH, req.alignV, req.background),
-                             "the joined picture would be too large");
-    }
-};
-
-bool isPlacement(const Step& step)
-{
-    return std::holds_alternative<TurnStep>(step) || std::holds_alternative<FlipStep>(step);
-}
-
-// How many turns and flips the steps start with.
-std::size_t leadingPlacements(const std::vector<Step>& steps)
-{
-    return std::size_t(std::find_if_not(steps.begin(), steps.end(), isPlacement) - steps.begin());
-}
-
-// The index of the first cut when only turns and flips come before it.
-std::optional<std::size_t> leadingCut(const std::vector<Step>& steps)
-{
-    const std::size_t cut = leadingPlacements(steps);
-    if (cut < steps.size() && std::holds_alternative<CutStep>(steps[cut]))
-        return cut;
-    return std::nullopt;
-}
-
-int placementOf(const Step& step)
-{
-    if (const auto* turn = std::get_if<TurnStep>(&step))
-        return *turn == TurnStep::Right ? kTurnedRight : *turn == TurnStep::Left ? kTurnedLeft : kHalfTurned;
-    return std::get<FlipStep>(step) == FlipStep::Vertical ? kMirroredTopBottom : kMirroredLeftRight;
-}
-
-// The first count steps, all turns and flips, as one placement.
-int placementOfSteps(const std::vector<Step>& steps, std::size_t count)
-{
-    int placement = 1;
-    for (std::size_t i = 0; i < count; ++i)
-        placement = composeOrientations(placement, placementOf(steps[i]));
-    return placement;
 }
 
 // Loads the input and applies the steps up to and including the cut at cutIndex, turning and
@@ -243,15 +124,24 @@ Result<std::string> convertLossless(const Request& req, const std::string& input
     return writeResult({OutputFormat::Jpeg, bytes}, input, req);
 }
 
-// Loads one input, applies the steps and writes the result; gives the written path.
-Result<std::string> convert(const Request& req, const std::string& input)
+Result<std::vector<std::string>> single(Result<std::string> written)
+{
+    if (!written)
+        return written.error();
+    return std::vector<std::string>{std::move(written).value()};
+}
+
+// Loads one input, applies the steps and writes the result; gives the written paths.
+Result<std::vector<std::string>> convert(const Request& req, const std::string& input)
 {
     // Checked before the work so a long job does not end in a refusal; the write itself
     // refuses again atomically should the file appear meanwhile.
     if (!req.save && !req.force && pathExists(req.output))
         return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
+    if (setStepOf(req))
+        return convertSet(req, input);
     if (req.lossless)
-        return convertLossless(req, input);
+        return single(convertLossless(req, input));
     // A cut after nothing but turns and flips is made first, on the file's own pixels; other
     // leading turns and flips are made as one, with the orientation.
     const auto cutIndex = leadingCut(req.steps);
@@ -273,7 +163,7 @@ Result<std::string> convert(const Request& req, const std::string& input)
     const auto encoded = encodeFor(picture.bitmap(), kind, req);
     if (!encoded)
         return encoded.error();
-    return writeResult({encoded.value().format, encoded.value().bytes}, input, req);
+    return single(writeResult({encoded.value().format, encoded.value().bytes}, input, req));
 }
 
 // The "[i/N] PATH" line of a batch on a terminal: rewritten in place, and wiped before
@@ -329,7 +219,7 @@ int convertAll(const Request& req, std::ostream& out, std::ostream& err, const T
     for (std::size_t i = 0; i < req.inputs.size(); ++i) {
         const std::string& input = req.inputs[i];
         progress.show(i + 1, req.inputs.size(), input);
-        Result<std::string> written = makeError(ErrorCode::Invalid, {});
+        Result<std::vector<std::string>> written = makeError(ErrorCode::Invalid, {});
         try {
             written = convert(req, input);
         } catch (const std::bad_alloc&) {
@@ -337,7 +227,8 @@ int convertAll(const Request& req, std::ostream& out, std::ostream& err, const T
         }
         progress.clear();
         if (written)
-            out << escapeForPrinting(written.value(), terminal.stdoutIsTerminal) << '\n' << std::flush;
+            for (const std::string& path : written.value())
+                out << escapeForPrinting(path, terminal.stdoutIsTerminal) << '\n' << std::flush;
         else
             status = fail(err, kExitFailure, fileReason(input, written.error().message));
     }
@@ -367,6 +258,10 @@ int run(const std::vector<std::string>& args, std::ostream& out, std::ostream& e
     // Found before any file is touched, as a refused argument is, rather than once per input.
     if (!req.saveDir.empty() && !isFolder(req.saveDir))
         return fail(err, kExitUsage, "--save-dir " + req.saveDir + " is not a folder");
+    // Only a set given by name reads the settings file.
+    const SetStep* set = setStepOf(req);
+    if (const Refusal refused = resolveSet(req, set && !set->name.empty() ? windowSettingsFile() : std::string()))
+        return fail(err, kExitUsage, *refused);
     return convertAll(req, out, err, terminal);
 }
 

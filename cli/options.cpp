@@ -35,20 +35,38 @@ extern const char kUsage[] =
     "  --cut WxH[@RATE]:X,Y        the same region with its top-left corner at\n"
     "                              picture pixel X,Y: repeats the window's cut\n"
     "                              that its status line names as WxH@RATE:X,Y\n"
+    "  --cut-set NAME|WxH,WxH...[@RATE|@fit][+CX,CY|:X,Y]\n"
+    "                              the last step: a piece of each size (up to\n"
+    "                              16), all around the centre of the first size's\n"
+    "                              region, which is placed as --cut places it;\n"
+    "                              with @fit each size takes its own fit rate.\n"
+    "                              NAME is a set kept in the settings file of the\n"
+    "                              window program trimlet beside trimlet-cli\n"
+    "  --span SCREENS[@RATE|@fit][+CX,CY|:X,Y]\n"
+    "                              the last step: one picture across monitors,\n"
+    "                              SCREENS being WxH+X+Y/MM,... (each monitor's\n"
+    "                              pixels, its place in the desktop's layout and\n"
+    "                              its picture's width in mm); each monitor's\n"
+    "                              piece is cut at its own size from its part of\n"
+    "                              one frame over the layout as it stands\n"
+    "  --bezel MM                  with --span: the gap between neighbouring\n"
+    "                              monitors' pictures, 0..1000 mm (default 0)\n"
     "output, exactly one:\n"
     "  --output FILE               FILE.jpg, .jpeg, .bmp, .png or .webp; with one\n"
     "                              INPUT only\n"
     "  --save                      the next free serial name beside each INPUT:\n"
-    "                              NAME(1).jpg, NAME(2).jpg, ...\n"
+    "                              NAME(1).jpg, NAME(2).jpg, ...; a set's pieces\n"
+    "                              under one number, NAME(3)_1920x1080.jpg, ...,\n"
+    "                              all of them or none\n"
     "  --save-dir DIR              with --save: the serial names in the folder DIR\n"
     "                              instead, which must exist\n"
     "options:\n"
     "  --quality 1..100            JPEG and WebP quality (default 90)\n"
     "  --lossless                  copy the piece from a JPEG INPUT's blocks, never\n"
     "                              encoding it again: only --turn, --flip and one\n"
-    "                              --cut after them at the rate 100, whose corner\n"
-    "                              moves to the block grid (8, 16 or 32 pixels);\n"
-    "                              JPEG output, no --quality\n"
+    "                              --cut or --cut-set after them at the rate 100,\n"
+    "                              whose corners move to the block grid (8, 16 or\n"
+    "                              32 pixels); JPEG output, no --quality\n"
     "  --max-kb N                  keep each written file within N kB (1 kB =\n"
     "                              1024 bytes; 0, the default, for no limit): JPEG\n"
     "                              and WebP take the highest quality that fits,\n"
@@ -209,6 +227,114 @@ Refusal readCut(std::string_view, Value value, Request& req)
     return std::nullopt;
 }
 
+// Reads all of text as "[@RATE|@fit][+CX,CY|:X,Y]", the framing after a set's list.
+bool parseFraming(std::string_view text, SetStep& step)
+{
+    const char* p = text.data();
+    const char* end = p + text.size();
+    auto number = [&](int& out) {
+        const auto [next, ec] = std::from_chars(p, end, out);
+        if (ec != std::errc() || next == p)
+            return false;
+        p = next;
+        return true;
+    };
+    auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
+    auto point = [&](std::optional<IntPoint>& out) {
+        IntPoint at;
+        if (!number(at.x) || !literal(',') || !number(at.y) || at.x < 0 || at.y < 0)
+            return false;
+        out = at;
+        return true;
+    };
+    if (literal('@')) {
+        step.fit = std::string_view(p, end).starts_with("fit");
+        if (step.fit)
+            p += 3;
+        else if (!number(step.rate))
+            return false;
+    }
+    if (literal('+')) {
+        if (!point(step.centre))
+            return false;
+    } else if (literal(':')) {
+        if (!point(step.origin))
+            return false;
+    }
+    return p == end && step.rate >= 1 && step.rate <= 100;
+}
+
+// Where the framing starts: the first '@', '+' or ':' from which the rest reads as one, so
+// that a name may hold those characters and a span's "+X+Y" places are never taken for it.
+std::size_t framingStart(std::string_view text, SetStep& step)
+{
+    for (std::size_t i = 1; i < text.size(); ++i) {
+        if (text[i] != '@' && text[i] != '+' && text[i] != ':')
+            continue;
+        SetStep framed;
+        if (parseFraming(text.substr(i), framed)) {
+            step.rate = framed.rate;
+            step.fit = framed.fit;
+            step.centre = framed.centre;
+            step.origin = framed.origin;
+            return i;
+        }
+    }
+    return text.size();
+}
+
+bool startsLikeASize(std::string_view text)
+{
+    const std::size_t x = text.find_first_not_of("0123456789");
+    return x > 0 && x != text.npos && text[x] == 'x';
+}
+
+Refusal readCutSet(std::string_view option, Value value, Request& req)
+{
+    SetStep step;
+    step.option = option;
+    const std::string_view head = std::string_view(value).substr(0, framingStart(value, step));
+    const std::string syntax = "--cut-set takes NAME or WxH,WxH...[@RATE|@fit][+CX,CY|:X,Y] with RATE 1..100";
+    if (head.empty())
+        return syntax + ", not " + value;
+    if (!startsLikeASize(head)) {
+        step.name = head;
+    } else if (head.find_first_not_of("0123456789x,") != head.npos) {
+        return syntax + ", not " + value;
+    } else {
+        auto sizes = parseSizeList(head);
+        if (!sizes)
+            return "--cut-set " + value + ": " + sizes.error().message;
+        step.set.sizes = std::move(sizes).value();
+    }
+    req.steps.emplace_back(std::move(step));
+    return std::nullopt;
+}
+
+Refusal readSpan(std::string_view option, Value value, Request& req)
+{
+    SetStep step;
+    step.option = option;
+    step.set.kind = CutSet::Kind::Span;
+    const std::string_view head = std::string_view(value).substr(0, framingStart(value, step));
+    auto screens = parseSpanScreens(head);
+    if (!screens)
+        return "--span takes SCREENS (WxH+X+Y/MM,...)[@RATE|@fit][+CX,CY|:X,Y], not " + value + ": " +
+               screens.error().message;
+    step.set.screens = std::move(screens).value();
+    req.steps.emplace_back(std::move(step));
+    return std::nullopt;
+}
+
+Refusal readBezel(std::string_view, Value value, Request& req)
+{
+    const auto bezel = parseBezel(value);
+    if (!bezel)
+        return "--bezel takes millimetres 0..1000, not " + value;
+    req.bezelMm = bezel.value();
+    return std::nullopt;
+}
+
 Refusal readRotate(std::string_view, Value value, Request& req)
 {
     const auto degrees = parseInt(value);
@@ -325,6 +451,9 @@ const Option kOptions[] = {
     {"--rotate", Arity::Step, readRotate},
     {"--join", Arity::Step, readJoin},
     {"--cut", Arity::Step, readCut},
+    {"--cut-set", Arity::Step, readCutSet},
+    {"--span", Arity::Step, readSpan},
+    {"--bezel", Arity::Once, readBezel},
     {"--output", Arity::Once, readOutput},
     {"--save", Arity::Flag, setSave},
     {"--save-dir", Arity::Once, readSaveDir},
@@ -378,6 +507,34 @@ Refusal checkRequest(const Request& req)
     return std::nullopt;
 }
 
+bool isSetStep(const Step& step) { return std::holds_alternative<SetStep>(step); }
+
+// A set writes its pieces as it cuts them, under one serial number, so it ends the steps and
+// needs --save.
+Refusal checkSets(const Request& req)
+{
+    const auto first = std::find_if(req.steps.begin(), req.steps.end(), isSetStep);
+    const bool span = first != req.steps.end() && std::get<SetStep>(*first).set.kind == CutSet::Kind::Span;
+    if (req.bezelMm && !span)
+        return "--bezel goes with --span";
+    if (first == req.steps.end())
+        return std::nullopt;
+    const std::string& option = std::get<SetStep>(*first).option;
+    if (std::count_if(req.steps.begin(), req.steps.end(), isSetStep) > 1)
+        return "one --cut-set or --span at most: each writes a whole set of pieces";
+    if (!isSetStep(req.steps.back()))
+        return option + " must be the last step; --turn, --flip, --rotate and --join may come before it";
+    if (std::any_of(req.steps.begin(), req.steps.end(),
+                    [](const Step& s) { return std::holds_alternative<CutStep>(s); }))
+        return option + " does not go with --cut: " + (span ? "the span's screens" : "the set's sizes") +
+               " are its cuts";
+    if (!req.save)
+        return option + " writes several files; use --save";
+    if (span && req.lossless)
+        return "--span does not go with --lossless: a span resamples its pieces";
+    return std::nullopt;
+}
+
 // What --lossless allows: the steps that only move the file's own pixels, ending in one cut
 // of them, written as JPEG.
 Refusal checkLossless(const Request& req, const std::vector<std::string_view>& given)
@@ -400,6 +557,9 @@ Refusal checkLossless(const Request& req, const std::vector<std::string_view>& g
                 return "--lossless copies pixels as they are, so --cut takes the rate 100 (or @fit), not " +
                        std::to_string(cut->frame.rate);
         }
+        if (const auto* set = std::get_if<SetStep>(&step); set && !set->fit && set->rate != 100)
+            return "--lossless copies pixels as they are, so --cut-set takes the rate 100 (or @fit), not " +
+                   std::to_string(set->rate);
     }
     if (std::find(given.begin(), given.end(), "--quality") != given.end())
         return "--quality does not go with --lossless: the piece is not encoded again";
@@ -412,6 +572,11 @@ Refusal checkLossless(const Request& req, const std::vector<std::string_view>& g
 }
 
 }  // namespace
+
+const SetStep* setStepOf(const Request& req)
+{
+    return req.steps.empty() ? nullptr : std::get_if<SetStep>(&req.steps.back());
+}
 
 Refusal parseInfo(const std::vector<std::string>& args, std::vector<std::string>& files)
 {
@@ -471,6 +636,8 @@ Refusal parse(const std::vector<std::string>& args, Request& req)
             return std::nullopt;
     }
     if (Refusal refused = checkRequest(req))
+        return refused;
+    if (Refusal refused = checkSets(req))
         return refused;
     return checkLossless(req, given);
 }

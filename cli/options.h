@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "codecs/picture.h"
+#include "document/cut_set.h"
 #include "imaging/cut.h"
 #include "imaging/join.h"
 #include "imaging/rotate.h"
@@ -34,8 +35,21 @@ struct CutStep {
     std::optional<IntPoint> origin;
 };
 
+// The last step, which writes one piece a size of a set or a screen of a span: given, or a
+// set's name to look up in the window's settings file. The main frame (a set's first size, a
+// span's whole region) is placed as --cut places its frame.
+struct SetStep {
+    std::string option;  // "--cut-set" or "--span", for the messages
+    std::string name;    // a stored set's name; empty when set holds the sizes or screens
+    CutSet set;
+    int rate = 100;
+    bool fit = false;
+    std::optional<IntPoint> centre;
+    std::optional<IntPoint> origin;
+};
+
 // One editing step, applied left to right.
-using Step = std::variant<CutStep, TurnStep, FlipStep, RotateStep, JoinStep>;
+using Step = std::variant<CutStep, TurnStep, FlipStep, RotateStep, JoinStep, SetStep>;
 
 // What one command line asks for.
 struct Request {
@@ -56,7 +70,11 @@ struct Request {
     AlignH alignH = AlignH::Centre;
     AlignV alignV = AlignV::Centre;
     bool colourManagement = true;
+    std::optional<double> bezelMm;  // --bezel, of a --span
 };
+
+// The set step, when the steps end in one.
+const SetStep* setStepOf(const Request& req);
 
 // Why an argument is refused; nothing when it is taken.
 using Refusal = std::optional<std::string>;

@@ -143,4 +143,40 @@ Status writePreset(const std::string& path, int slot, const CutSizePreset& prese
     return writeCutSizePreset(file, slot, preset);
 }
 
+std::vector<CutSet> readCutSets(const std::string& path)
+{
+    std::vector<CutSet> sets;
+    for (const ProfileEntry& entry : ProfileFile(path).readSection(keys::cutSets.name)) {
+        auto set = parseSetValue(entry.value);
+        if (!set)
+            continue;
+        set.value().name = entry.key;
+        sets.push_back(std::move(set).value());
+    }
+    return sets;
+}
+
+Status writeCutSets(const std::string& path, const std::vector<CutSet>& sets)
+{
+    std::vector<ProfileEntry> entries;
+    for (const CutSet& set : sets)
+        entries.push_back({set.name, formatSetValue(set)});
+    // Checked before the file is touched, so that a name the file cannot hold writes nothing.
+    if (auto refused = replaceProfileSection("", keys::cutSets.name, entries); !refused)
+        return refused.error();
+    ProfileFile file(path);
+    return file.rewriteSection(keys::cutSets.name, [&](std::vector<ProfileEntry> old) {
+        // A hand-edited value this version cannot read stays for the user to mend, unless a
+        // set of its name replaces it.
+        std::vector<ProfileEntry> kept = entries;
+        for (ProfileEntry& k : old) {
+            const bool named = std::any_of(entries.begin(), entries.end(),
+                                           [&](const ProfileEntry& e) { return profileNamesEqual(e.key, k.key); });
+            if (!named && !parseSetValue(k.value))
+                kept.push_back(std::move(k));
+        }
+        return kept;
+    });
+}
+
 }  // namespace trimlet

@@ -1,5 +1,6 @@
 #include "settings/profile_file.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <climits>
@@ -388,6 +389,98 @@ Result<std::string> setProfileValue(std::string_view text, std::string_view sect
     return out;
 }
 
+bool profileNamesEqual(std::string_view a, std::string_view b) { return namesEqual(a, b); }
+
+std::vector<ProfileEntry> findProfileSection(std::string_view text, std::string_view section)
+{
+    std::vector<ProfileEntry> entries;
+    bool inside = false;
+    std::size_t pos = bodyStart(text);
+    Line line;
+    while (nextLine(text, pos, line)) {
+        const Entry e = classify(text, line);
+        if (e.kind == Kind::Section) {
+            if (inside)
+                break;
+            inside = namesEqual(e.name, section);
+            continue;
+        }
+        if (!inside || e.kind != Kind::Key || e.name.empty())
+            continue;
+        if (std::any_of(entries.begin(), entries.end(),
+                        [&](const ProfileEntry& k) { return namesEqual(k.key, e.name); }))
+            continue;
+        std::string_view v = trim(text.substr(e.valueBegin, line.end - e.valueBegin));
+        if (quotedOnRead(v))
+            v = v.substr(1, v.size() - 2);
+        entries.push_back({std::string(e.name), std::string(v)});
+    }
+    return entries;
+}
+
+Result<std::string> replaceProfileSection(std::string_view text, std::string_view section,
+                                          const std::vector<ProfileEntry>& entries)
+{
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        if (Status refused = checkStorable(section, entries[i].key, entries[i].value); !refused)
+            return refused.error();
+        for (std::size_t j = 0; j < i; ++j)
+            if (namesEqual(entries[j].key, entries[i].key))
+                return makeError(ErrorCode::Invalid, "the key " + entries[i].key + " is given twice");
+    }
+    if (entries.empty())
+        if (Status refused = checkStorable(section, "k", ""); !refused)
+            return refused.error();
+
+    const std::string_view eol = lineEnding(text);
+    std::string lines;
+    for (const ProfileEntry& k : entries)
+        lines.append(k.key).append("=").append(encodeValue(k.value)).append(eol);
+
+    std::string out;
+    out.reserve(text.size() + lines.size() + section.size() + 8);
+    bool found = false, inside = false, placed = false;
+    std::size_t insertAt = 0;  // in out, while the section's keys are left out
+    std::size_t pos = bodyStart(text);
+    out.append(text.substr(0, pos));
+    Line line;
+    while (nextLine(text, pos, line)) {
+        const Entry e = classify(text, line);
+        if (e.kind == Kind::Section) {
+            if (inside) {
+                inside = false;
+                out.append(text.substr(line.begin));
+                break;
+            }
+            if (!found && namesEqual(e.name, section)) {
+                found = inside = true;
+                out.append(text.substr(line.begin, line.next - line.begin));
+                insertAt = out.size();
+                continue;
+            }
+        }
+        if (inside && e.kind == Kind::Key) {
+            if (!placed)
+                insertAt = out.size();
+            placed = true;
+            continue;
+        }
+        out.append(text.substr(line.begin, line.next - line.begin));
+        if (inside && !placed && e.kind != Kind::Blank && e.kind != Kind::Comment)
+            insertAt = out.size();
+    }
+    if (!found) {
+        if (entries.empty())
+            return std::string(text);
+        insertAt = out.size();
+        lines.insert(0, std::string("[").append(section).append("]").append(eol));
+    }
+    if (insertAt > bodyStart(text) && out[insertAt - 1] != '\n')
+        lines.insert(0, eol);  // the line before had no line ending
+    out.insert(insertAt, lines);
+    return out;
+}
+
 int ProfileFile::readInt(std::string_view section, std::string_view key, int defaultValue) const
 {
     const auto text = loadText(path_);
@@ -410,6 +503,26 @@ Status ProfileFile::writeString(std::string_view section, std::string_view key, 
 {
     if (Status refused = checkStorable(section, key, value); !refused)
         return refused;
+    return rewrite([&](const std::string& text) { return setProfileValue(text, section, key, value); });
+}
+
+std::vector<ProfileEntry> ProfileFile::readSection(std::string_view section) const
+{
+    const auto text = loadText(path_);
+    return text ? findProfileSection(text.value(), section) : std::vector<ProfileEntry>{};
+}
+
+Status ProfileFile::rewriteSection(std::string_view section, const SectionChange& change)
+{
+    if (Status refused = checkStorable(section, "k", ""); !refused)
+        return refused;
+    return rewrite([&](const std::string& text) {
+        return replaceProfileSection(text, section, change(findProfileSection(text, section)));
+    });
+}
+
+Status ProfileFile::rewrite(const std::function<Result<std::string>(const std::string&)>& change)
+{
     const auto target = writeTarget(path_);
     if (!target)
         return target.error();
@@ -437,7 +550,7 @@ Status ProfileFile::writeString(std::string_view section, std::string_view key, 
         const auto text = readOpenFile(f.fd, locked, where);
         if (!text)
             return text.error();
-        auto changed = setProfileValue(text.value(), section, key, value);
+        auto changed = change(text.value());
         if (!changed)
             return changed.error();
         if (changed.value().size() > kMaxProfileBytes)

@@ -8,10 +8,12 @@
 // LF or CRLF. The first section of a name and its first key of a name are the ones used.
 
 #include <cstddef>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <utility>
+#include <vector>
 
 #include "base/result.h"
 
@@ -40,6 +42,28 @@ std::optional<std::string> findProfileValue(std::string_view text, std::string_v
 Result<std::string> setProfileValue(std::string_view text, std::string_view section, std::string_view key,
                                     std::string_view value);
 
+// Whether two section or key names match, as the file's readers match them.
+bool profileNamesEqual(std::string_view a, std::string_view b);
+
+// A key of a section with its value as findProfileValue reads it.
+struct ProfileEntry {
+    std::string key;
+    std::string value;
+    friend bool operator==(const ProfileEntry&, const ProfileEntry&) = default;
+};
+
+// The keys of the first section of that name in the file's order, each key once (its first
+// line, the one findProfileValue reads).
+std::vector<ProfileEntry> findProfileSection(std::string_view text, std::string_view section);
+
+// The file's bytes with the first section of that name holding exactly entries, in their
+// order, where its first key stood (or where setProfileValue would add a key); its comments
+// and every other line are kept, and a missing section is added at the end unless entries is
+// empty. Invalid, as setProfileValue is, for names or values that would not read back the
+// same, and for two keys that name the same key.
+Result<std::string> replaceProfileSection(std::string_view text, std::string_view section,
+                                          const std::vector<ProfileEntry>& entries);
+
 // One profile file on disk. Every read looks at the file as it is now; every write changes
 // the file at once, atomically, so a failed write leaves the old file as it was, and holds an
 // advisory lock on the file from its read to its rename, so writers in several processes
@@ -64,7 +88,17 @@ public:
     Status writeString(std::string_view section, std::string_view key, std::string_view value);
     Status writeInt(std::string_view section, std::string_view key, int value);
 
+    // The section's keys as findProfileSection gives them; none when the file cannot be read.
+    std::vector<ProfileEntry> readSection(std::string_view section) const;
+    // The section made to hold what change makes of the keys it holds now, read under the
+    // same lock, as replaceProfileSection writes them; fails as writeString does.
+    using SectionChange = std::function<std::vector<ProfileEntry>(std::vector<ProfileEntry>)>;
+    Status rewriteSection(std::string_view section, const SectionChange& change);
+
 private:
+    // The file's bytes replaced by what change makes of them, under the lock.
+    Status rewrite(const std::function<Result<std::string>(const std::string&)>& change);
+
     std::string path_;
 };
 

@@ -14,6 +14,11 @@ struct StringKey {
     const char* key;
 };
 
+// A section whose keys are names the user gives.
+struct Section {
+    const char* name;
+};
+
 // The program's own file, in the order they are read and written. main_x and main_y have
 // no fixed default: the window is centred on the screen. They are the frame's corner, and
 // main_w and main_h the size without the frame; a window closed maximised keeps the size
@@ -48,6 +53,9 @@ inline constexpr IntKey colorManagement{"load", "color_management", 1};
 inline constexpr StringKey outputPath{"output", "path"};
 // The folder serial saves go to, as the file system's bytes; empty for beside the picture.
 inline constexpr StringKey outputFolder{"output", "folder"};
+
+// The cut sets, one key a set: its UTF-8 name = its sizes, or its span's screens and bezel.
+inline constexpr Section cutSets{"sets"};
 
 // The sibling program's file, used only when it exists.
 inline constexpr IntKey siblingQuality{"jpeg", "quality", 90};

@@ -112,3 +112,29 @@ TEST(StoredSettings, ColourCodes)
     for (const Rgb& c : {Rgb{1, 2, 3}, Rgb{255, 255, 255}, Rgb{0, 0, 0}, Rgb{128, 64, 200}})
         EXPECT_EQ(colourFromSetting(settingFromColour(c)), c);
 }
+
+TEST(StoredSettings, CutSetsReadBackInOrderAndABadValueStays)
+{
+    test::TempDir dir;
+    const std::string own = dir.file("trimlet.ini");
+    writeText(own, "[size]\nwidth=800\n[sets]\nbroken=12x\n");
+    CutSet phone{"\xE3\x82\xB9\xE3\x83\x9E\xE3\x83\x9B \xE3\x81\xA8PC", CutSet::Kind::Sizes,
+                 {{1080, 2400}, {1920, 1080}}, {}, 0};  // "スマホ とPC"
+    CutSet desk{"desk", CutSet::Kind::Span, {}, {{2560, 1440, 0, 0, 597}, {1920, 1080, 2560, 180, 527}}, 10};
+    ASSERT_TRUE(writeCutSets(own, {phone, desk}));
+    EXPECT_EQ(readCutSets(own), (std::vector<CutSet>{phone, desk}));
+    EXPECT_EQ(readStoredSettings(own).width, 800);
+    EXPECT_EQ(ProfileFile(own).readString("sets", "broken", ""), "12x");  // for the user to mend
+
+    ASSERT_TRUE(writeCutSets(own, {desk}));
+    EXPECT_EQ(readCutSets(own), std::vector<CutSet>{desk});
+    EXPECT_EQ(ProfileFile(own).readString("sets", "broken", ""), "12x");
+
+    const auto before = test::readBytes(own);
+    for (const char* bad : {"a=b", "[a", ";a", "#a", " a", "a ", "a\nb", "", "Desk"}) {
+        CutSet named = phone;
+        named.name = bad;
+        EXPECT_FALSE(writeCutSets(own, {desk, named})) << bad;
+        EXPECT_EQ(test::readBytes(own), before) << bad;
+    }
+}

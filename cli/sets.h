@@ -1,0 +1,27 @@
+#pragma once
+// trimlet-cli's sets and spans: the stored set a name stands for, and the pieces of one input
+// written under one serial number.
+
+#include <string>
+#include <vector>
+
+#include "base/result.h"
+#include "cli/options.h"
+
+namespace trimlet::cli {
+
+// The settings file of the window program trimlet beside this executable, by the window's own
+// rule; nothing is created.
+std::string windowSettingsFile();
+
+// The set step's stored set looked up by its name in settingsFile, and a span given its
+// --bezel; why not when the name is unknown or stands for something the command line cannot
+// cut. Nothing to do for steps without a set.
+Refusal resolveSet(Request& req, const std::string& settingsFile);
+
+// The set's pieces of input, every one encoded (or, with --lossless, copied from its blocks)
+// and then all written under one serial number; the written paths, in the set's order. On any
+// failure nothing is left written.
+Result<std::vector<std::string>> convertSet(const Request& req, const std::string& input);
+
+}  // namespace trimlet::cli
