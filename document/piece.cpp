@@ -7,6 +7,21 @@
 
 namespace trimlet {
 
+PieceRequest framedPiece(const Picture& source, const CutSettings& cut, const FrameState& frame, const IntRect& display)
+{
+    PieceRequest r;
+    r.source = source;
+    const int pw = source.width(), ph = source.height();
+    if (cutsRegion(pw, ph, cut.width, cut.height)) {
+        r.whole = false;
+        r.origin = frame.cutOrigin(display, pw, ph);
+        r.cutW = frame.cutSrcWidth;
+        r.cutH = frame.cutSrcHeight;
+        r.rate = cut.rate;
+    }
+    return r;
+}
+
 Bitmap cutPiece(const PieceRequest& request)
 {
     if (request.whole)

@@ -9,6 +9,7 @@
 #include "base/result.h"
 #include "codecs/output_file.h"
 #include "codecs/picture.h"
+#include "document/frame_state.h"
 #include "document/work_values.h"
 #include "imaging/cut_geometry.h"
 
@@ -24,6 +25,11 @@ struct PieceRequest {
     int cutH = 0;
     int rate = 100;
 };
+
+// What frame, standing over display, cuts out of source for cut: the region its corner maps to,
+// of the size it stands for, at cut's rate; the whole source when cut takes no region of it.
+PieceRequest framedPiece(const Picture& source, const CutSettings& cut, const FrameState& frame,
+                         const IntRect& display);
 
 // The whole source, or cutRegion of the cutW × cutH region at origin reduced by rate; empty
 // when that region reaches past the source.

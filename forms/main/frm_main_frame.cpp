@@ -91,7 +91,7 @@ void TfrmMain::ResizeCutFrame(bool storeCentre)
 {
     if (doc_.picture.isEmpty())
         return;
-    const CutSettings& cut = cutSettings();
+    const CutSettings cut = framingCut(doc_.picture.width(), doc_.picture.height());
     const FrameSizing s = frame_.resize(displayRect(), doc_.picture.width(), doc_.picture.height(), cut.width,
                                         cut.height, cut.rate, storeCentre);
     lblCutSizeW->setText(QString::number(frame_.cutSrcWidth));
@@ -112,7 +112,7 @@ void TfrmMain::StoreFrameCentre() { frame_.storeCentre(displayRect(), doc_.pictu
 void TfrmMain::frameMoved()
 {
     frame_.endDrag(displayRect(), doc_.picture.width(), doc_.picture.height());
-    if (const QString framed = output_->losslessFrame(); !framed.isEmpty())
+    if (const QString framed = output_->frameReport(); !framed.isEmpty())
         ShowStatus(framed, StatusKind::statusOnly);
 }
 

@@ -166,17 +166,11 @@ void TfrmMain::btnReloadClick() { startLoad(doc_.path, std::nullopt, true); }
 
 void TfrmMain::btnPasteClick()
 {
-    if (!desktop().clipboardHasImage()) {
-        ShowStatus(tr("クリップボードに画像がありません。"), StatusKind::skInformation);
-        return;
-    }
     // The picture is taken before the document's name is cleared, so that a clipboard that
     // cannot be read, or a picture too large for memory, leaves the document as it was.
-    Bitmap pasted = fromQImage(desktop().clipboardImage());
-    if (pasted.empty()) {
-        ShowStatus(tr("クリップボードの画像を読み込めませんでした。"), StatusKind::skWarning);
+    Bitmap pasted = pastedPicture([this](const QString& text, StatusKind kind) { ShowStatus(text, kind); });
+    if (pasted.empty())
         return;
-    }
     EditState before = editState();
     setEditingPicture(Picture(std::move(pasted)));
     showDocument({});

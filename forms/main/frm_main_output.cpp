@@ -6,6 +6,7 @@
 #include <QPushButton>
 
 #include "document/piece.h"
+#include "forms/main/cut_set_choice.h"
 #include "forms/main/fit_rate.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/lossless_pieces.h"
@@ -25,6 +26,10 @@ void TfrmMain::connectOutputHandlers()
                 showCutFrame();
                 frameMoved();
             }));
+    connect(cutSets, &CutSetChoice::changed, this, guarded([this] {
+                LayoutWorkArea(false, true);
+                frameMoved();
+            }));
 }
 
 void TfrmMain::setPreviewWindow(TfrmPreview* preview) { output_->setPreviewWindow(preview); }
@@ -38,18 +43,7 @@ void TfrmMain::requestLiveSize()
 
 PieceRequest TfrmMain::pieceRequest() const
 {
-    PieceRequest r;
-    r.source = doc_.picture;
-    const int pw = doc_.picture.width(), ph = doc_.picture.height();
-    const CutSettings& cut = cutSettings();
-    if (cutsRegion(pw, ph, cut.width, cut.height)) {
-        r.whole = false;
-        r.origin = frame_.cutOrigin(displayRect(), pw, ph);
-        r.cutW = frame_.cutSrcWidth;
-        r.cutH = frame_.cutSrcHeight;
-        r.rate = cut.rate;
-    }
-    return r;
+    return framedPiece(doc_.picture, framingCut(doc_.picture.width(), doc_.picture.height()), frame_, displayRect());
 }
 
 CutResult TfrmMain::MakeCutResult() const

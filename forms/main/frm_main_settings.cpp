@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QSlider>
 
+#include "forms/main/cut_set_choice.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/output_commands.h"
 #include "forms/main/preset_commands.h"
@@ -18,6 +19,7 @@
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "platform/desktop.h"
+#include "platform/screens.h"
 #include "settings/cut_size_presets.h"
 #include "settings/settings_keys.h"
 
@@ -78,6 +80,8 @@ void TfrmMain::connectPresetHandlers()
                         [this](int width, int height) { setCutSize(width, height); },
                         [this] { return screenPixelSize(); }},
                        failureReport());
+    cutSets->setWork({[this]() -> const std::string& { return settingsPath_; }, desktopScreens,
+                      [this](int width, int height) { setCutSize(width, height); }});
 }
 
 QSize TfrmMain::screenPixelSize() const

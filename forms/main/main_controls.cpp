@@ -2,6 +2,7 @@
 
 #include "forms/main/main_controls.h"
 #include "forms/main/console_binding.h"
+#include "forms/main/cut_set_choice.h"
 #include "forms/main/fit_rate.h"
 #include "forms/main/lossless_pieces.h"
 
@@ -280,6 +281,11 @@ std::unique_ptr<QTimer, void (*)(QTimer*)> MainControls::suspendResizeCheck()
 
 const CutSettings& MainControls::cutSettings() const { return console->cut(); }
 const OutputChoice& MainControls::outputChoice() const { return console->output(); }
+
+CutSettings MainControls::framingCut(int pw, int ph) const
+{
+    return cutSets->framingCut(pw, ph, cutSettings(), fit->isOn());
+}
 
 void MainControls::showFileName(const QString& name)
 {

@@ -38,11 +38,13 @@ class QWidget;
 namespace trimlet {
 
 class ConsoleBinding;
+class CutSetChoice;
 class FitRate;
 class LosslessPieces;
 class FrameShape;
 class PictureView;
 class SaveFolderChoice;
+class SetOutlines;
 class SlotStrip;
 class UpDown;
 
@@ -98,6 +100,8 @@ public:
     OutputOptions outputChoices() const;
     // The values the console's controls show.
     const CutSettings& cutSettings() const;
+    // The cut the frame is sized by on a pw × ph picture: the console's, or a chosen span's.
+    CutSettings framingCut(int pw, int ph) const;
     const OutputChoice& outputChoice() const;
     // The document's name over the work area.
     void showFileName(const QString& name);
@@ -152,6 +156,8 @@ public:
     QCheckBox* chkFit = nullptr;
     std::unique_ptr<FitRate> fit;  // what chkFit does to the rate
     QPushButton *btnSwap = nullptr, *btnSizeLoad = nullptr, *btnSizeSave = nullptr;
+    CutSetChoice* cutSets = nullptr;     // btnCutSet, on the cut size's title line
+    SetOutlines* setOutlines = nullptr;  // the set's other pieces over the picture
     QComboBox* cmbSize = nullptr;
     QSlider* tbarQual = nullptr;
     QLabel* lblQual = nullptr;

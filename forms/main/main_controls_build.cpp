@@ -1,6 +1,7 @@
 // The building of the main window's controls: their names, captions, hints and layouts.
 
 #include "forms/main/console_binding.h"
+#include "forms/main/cut_set_choice.h"
 #include "forms/main/fit_rate.h"
 #include "forms/main/lossless_pieces.h"
 #include "forms/main/main_controls.h"
@@ -30,6 +31,7 @@
 
 #include "forms/main/preset_menu.h"
 #include "forms/main/save_folder_choice.h"
+#include "forms/main/set_outlines.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/app_icon.h"
@@ -335,6 +337,7 @@ void MainControls::buildWorkArea(QWidget* client)
 {
     imgSource = named(new PictureView(client), "imgSource");
     shpRange = named(new FrameShape(client), "shpRange");
+    setOutlines = new SetOutlines(imgSource);  // shown and hidden with the picture, under the frame
     imgRotPreview = named(new PictureView(client), "imgRotPreview");
     shpRotPreview = named(new FrameShape(client), "shpRotPreview");
     shpRotPreview->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -456,6 +459,8 @@ void MainControls::buildConsole(QWidget* client)
     cutRow->addWidget(btnSwap);
     cutRow->addWidget(btnSizeLoad);
     cutRow->addWidget(btnSizeSave);
+    cutSets = new CutSetChoice(cutGroup);
+    cutGroup->installEventFilter(new BesideTitle(cutSets->button()));
     cmbSize = named(new QComboBox(cutGroup), "cmbSize", tr("切り出すサイズを選択します"));
     cmbSize->addItem(tr("直接指定"));
     cmbSize->hide();

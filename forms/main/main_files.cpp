@@ -10,6 +10,7 @@
 #include "codecs/shell_link.h"
 #include "forms/widgets/path_text.h"
 #include "platform/paths.h"
+#include "platform/qimage_bridge.h"
 #include "platform/trace.h"
 
 namespace trimlet {
@@ -120,6 +121,20 @@ void warnOfLargePicture(QWidget* parent, std::int64_t pixels, bool& askAgain,
         warning + QCoreApplication::translate("trimlet::TfrmMain", "\n\nこの警告を今後も表示しますか？");
     askAgain = desktop().askYesNo(parent, MessageKind::Warning, question, DefaultAnswer::No);
     trace("question-answered");
+}
+
+Bitmap pastedPicture(const std::function<void(const QString&, StatusKind)>& status)
+{
+    if (!desktop().clipboardHasImage()) {
+        status(QCoreApplication::translate("trimlet::TfrmMain", "クリップボードに画像がありません。"),
+               StatusKind::skInformation);
+        return {};
+    }
+    Bitmap pasted = fromQImage(desktop().clipboardImage());
+    if (pasted.empty())
+        status(QCoreApplication::translate("trimlet::TfrmMain", "クリップボードの画像を読み込めませんでした。"),
+               StatusKind::skWarning);
+    return pasted;
 }
 
 }  // namespace trimlet

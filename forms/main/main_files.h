@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "codecs/bitmap.h"
+#include "forms/main/status_kind.h"
 #include "platform/desktop.h"
 
 class QDropEvent;
@@ -41,5 +43,9 @@ std::vector<std::string> droppedFiles(const QMimeData& data);
 // that asks whether to warn again (the answer goes into askAgain).
 void warnOfLargePicture(QWidget* parent, std::int64_t pixels, bool& askAgain,
                         const std::function<void(const QString&)>& status);
+
+// The clipboard's picture for 貼り付け; empty, after status has said why, when it holds none or
+// it cannot be read.
+Bitmap pastedPicture(const std::function<void(const QString&, StatusKind)>& status);
 
 }  // namespace trimlet

@@ -5,12 +5,16 @@
 #include <QPushButton>
 #include <QSlider>
 
+#include "document/cut_set.h"
 #include "document/stored_settings.h"
+#include "forms/main/cut_set_choice.h"
 #include "forms/main/fit_rate.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/live_size_view.h"
 #include "forms/main/lossless_pieces.h"
 #include "forms/main/main_controls.h"
+#include "forms/main/set_outlines.h"
+#include "forms/main/work_area_widgets.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "platform/desktop.h"
@@ -71,7 +75,25 @@ OutputOptions OutputCommands::options() const
     return options;
 }
 
-void OutputCommands::requestLiveSize() { liveSize_->request(); }
+// Called whenever the frame, the picture or the choices change, which the outlines follow too.
+void OutputCommands::requestLiveSize()
+{
+    liveSize_->request();
+    showSetOutlines();
+}
+
+void OutputCommands::showSetOutlines()
+{
+    const auto& set = c_.cutSets->chosen();
+    const Picture& picture = window_.editingPicture();
+    if (!set || picture.isEmpty())
+        return c_.setOutlines->show({}, 0, 0, {}, false);
+    const QRect d = c_.imgSource->geometry();
+    const auto grid = c_.lossless->isOn() ? c_.lossless->grid() : std::nullopt;
+    c_.setOutlines->show({d.x(), d.y(), d.width(), d.height()}, picture.width(), picture.height(),
+                         c_.cutSets->pieces(window_.pieceRequest(), c_.cutSettings(), c_.fit->isOn(), grid),
+                         set->kind == CutSet::Kind::Span);
+}
 
 void OutputCommands::showStatus(const QString& text) { window_.ShowStatus(text, StatusKind::statusOnly); }
 
@@ -102,6 +124,8 @@ void OutputCommands::setPreviewWindow(TfrmPreview* preview)
 void OutputCommands::outputCut(OutputMode mode)
 {
     // Only what is written is copied from the blocks: a copy to the clipboard is pixels anyway.
+    if (mode != OutputMode::Copy && c_.cutSets->chosen())
+        return outputSet(mode);
     if (mode != OutputMode::Copy && c_.lossless->isOn())
         return outputCopiedBlocks(mode);
     CutResult cut = window_.MakeCutResult();
@@ -118,27 +142,77 @@ void OutputCommands::outputCopiedBlocks(OutputMode mode)
     run(mode, std::move(made.piece), command.isEmpty() ? command : command + QStringLiteral(" --lossless"));
 }
 
-QString OutputCommands::losslessFrame() const
+void OutputCommands::outputSet(OutputMode mode)
 {
-    if (!c_.lossless->isOn() || window_.editingPicture().isEmpty())
+    const CutSet& set = *c_.cutSets->chosen();
+    const bool lossless = c_.lossless->isOn();
+    if (lossless && set.kind == CutSet::Kind::Span)
+        return hidden_.report(MessageKind::Error,
+                              tr("スパンのピースは画面ごとに拡大縮小するため、無劣化では保存できません。\n"
+                                 "無劣化のチェックを外してください。"));
+    const PieceRequest main = window_.pieceRequest();
+    const std::vector<SetPiece> pieces =
+        c_.cutSets->pieces(main, c_.cutSettings(), c_.fit->isOn(), lossless ? c_.lossless->grid() : std::nullopt);
+    if (pieces.empty())
+        return;
+    auto outputs = std::make_shared<SetOutputs>();
+    Picture first;
+    for (std::size_t i = 0; i < pieces.size(); ++i) {
+        const SetPiece& p = pieces[i];
+        Picture made;
+        if (lossless) {
+            LosslessPieces::Made copied = c_.lossless->make(
+                {main.source, false, p.region.origin, p.region.width, p.region.height, p.region.rate});
+            if (copied.piece.isEmpty())
+                return hidden_.report(MessageKind::Error, copied.refusal);
+            made = std::move(copied.piece);
+        } else {
+            made = Picture(makeSetPiece(main.source.bitmap(), p));
+        }
+        if (i == 0) {
+            first = std::move(made);
+            outputs->mainSuffix = p.suffix;
+        } else {
+            outputs->others.emplace_back(p.suffix, std::move(made));
+        }
+    }
+    QString command = c_.cutSets->command(main, c_.cutSettings(), c_.fit->isOn());
+    if (lossless && !command.isEmpty())
+        command += QStringLiteral(" --lossless");
+    run(mode, std::move(first), command, std::move(outputs));
+}
+
+QString OutputCommands::frameReport() const
+{
+    if (window_.editingPicture().isEmpty())
         return {};
     const PieceRequest piece = window_.pieceRequest();
+    if (c_.cutSets->chosen()) {
+        QString command = c_.cutSets->command(piece, c_.cutSettings(), c_.fit->isOn());
+        if (!command.isEmpty() && c_.lossless->isOn())
+            command += QStringLiteral(" --lossless");
+        return command.isEmpty() ? QString() : tr("セットの枠：%1").arg(command);
+    }
+    if (!c_.lossless->isOn())
+        return {};
     const QString command = cutReport(piece, c_.cutSettings(), Picture());
     return command.isEmpty() ? QString() : tr("無劣化の枠：%1 --lossless").arg(command);
 }
 
-void OutputCommands::run(OutputMode mode, Picture picture, QString cutCommand)
+void OutputCommands::run(OutputMode mode, Picture picture, QString cutCommand, std::shared_ptr<const SetOutputs> set)
 {
     const auto suspended = c_.suspendResizeCheck();
+    OutputOptions chosen = options();
+    chosen.set = std::move(set);
     if (mode == OutputMode::Preview) {
-        preview_->setCutResult(std::move(picture), options(), std::move(cutCommand));
+        preview_->setCutResult(std::move(picture), std::move(chosen), std::move(cutCommand));
         preview_->outputMode = mode;
         preview_->exec();
         return;
     }
     // The one temporary file, which the program removes when it closes.
     hidden_.setTempJpeg(preview_ ? preview_->tempJpeg() : tempJpegPath());
-    hidden_.setCut(std::move(picture), options(), std::move(cutCommand));
+    hidden_.setCut(std::move(picture), std::move(chosen), std::move(cutCommand));
     lastMode_ = mode;
     hidden_.carryOut(mode);
 }

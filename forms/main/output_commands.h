@@ -32,13 +32,16 @@ public:
     OutputOptions options() const;
     // Asks for a new live size once the current burst of changes is over.
     void requestLiveSize();
-    // While pieces are copied from the blocks, the status line's account of where the frame
-    // stands, which trimlet-cli repeats; else nothing.
-    QString losslessFrame() const;
+    // While a set is chosen or pieces are copied from the blocks, the status line's account of
+    // where the frame stands, which trimlet-cli repeats; else nothing.
+    QString frameReport() const;
 
 private:
-    void run(OutputMode mode, Picture picture, QString cutCommand);
+    void run(OutputMode mode, Picture picture, QString cutCommand, std::shared_ptr<const SetOutputs> set = {});
     void outputCopiedBlocks(OutputMode mode);
+    // The chosen set's pieces: the main one shown or saved with the others.
+    void outputSet(OutputMode mode);
+    void showSetOutlines();
     void saveWhole();
     void showStatus(const QString& text);
     void rememberSaved(const std::string& path);

@@ -270,7 +270,7 @@ void TfrmPreview::buildAndAct()
     btnSave->setEnabled(false);
     switch (outputMode) {
     case OutputMode::Save:
-        btnSaveClick(run_.options().documentName.isEmpty());
+        btnSaveClick(run_.options().documentName.isEmpty() && !run_.options().set);
         tmrClose->start();
         break;
     case OutputMode::Copy:
@@ -317,7 +317,8 @@ void TfrmPreview::EnableCommands(bool enable)
     chkCutSrc->setEnabled(enable && (format == OutputFormat::Jpeg || format == OutputFormat::Webp));
     for (QPushButton* b : {btnSave, btnSaveAs, btnCopy, btnCancel})
         b->setEnabled(enable);
-    btnSave->setEnabled(!run_.options().documentName.isEmpty());
+    // A set goes under serial names even without a document's name.
+    btnSave->setEnabled(!run_.options().documentName.isEmpty() || run_.options().set);
 }
 
 void TfrmPreview::chkCutSrcClick()

@@ -3,9 +3,13 @@
 // write it.
 
 #include <QString>
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "codecs/output_file.h"
+#include "codecs/picture.h"
 #include "document/output_job.h"
 #include "imaging/serial_name.h"
 
@@ -26,6 +30,13 @@ inline QString outputFilter(OutputFormat format)
     return QStringLiteral("JPEG files (*.jpg)");
 }
 
+// The other pieces of a set, saved with the cut under one serial number, each name followed by
+// its suffix ("_1920x1080"); a piece copied from the blocks holds its JPEG file.
+struct SetOutputs {
+    std::string mainSuffix;
+    std::vector<std::pair<std::string, Picture>> others;
+};
+
 // The console's output choices and the document they apply to, as they stood at the cut.
 struct OutputOptions {
     int quality = 90;  // JPEG and WebP quality, 1 to 100
@@ -41,6 +52,8 @@ struct OutputOptions {
     std::string lastOutputPath;
     // The folder serial names are counted in, as bytes; empty: beside the picture.
     std::string saveFolder;
+    // A set's other pieces, saved with the cut; none for a single piece.
+    std::shared_ptr<const SetOutputs> set;
 };
 
 }  // namespace trimlet

@@ -196,10 +196,64 @@ bool OutputRun::hasOutput()
     return false;
 }
 
+bool OutputRun::saveSet()
+{
+    const std::uint64_t limit = limitBytes(options_.maxKb);
+    std::vector<SetFile> files{{options_.set->mainSuffix, outputFile()}};
+    std::vector<std::vector<std::uint8_t>> made;  // what the files' bytes point into
+    made.reserve(options_.set->others.size());
+    for (const auto& [suffix, picture] : options_.set->others) {
+        const QString size = tr("横%1×縦%2").arg(picture.width()).arg(picture.height());
+        if (picture.isEmpty()) {
+            report(MessageKind::Error, tr("%1のピースを切り出せませんでした。\n保存しません。").arg(size));
+            return false;
+        }
+        if (builtFormat_ == OutputFormat::Bmp) {
+            files.push_back({suffix, {builtFormat_, {}, &picture.bitmap()}});
+            continue;
+        }
+        if (options_.lossless && picture.kind() == PictureKind::Jpeg && !picture.fileBytes().empty()) {
+            made.push_back(picture.fileBytes());
+        } else {
+            auto encoded = encodeWithinLimit(picture.bitmap(), builtFormat_, options_.quality, limit);
+            if (!encoded) {
+                report(MessageKind::Error, tr("%1のピースを作成できませんでした。\n保存しません。").arg(size));
+                return false;
+            }
+            made.push_back(std::move(encoded.value().bytes));
+        }
+        if (limit > 0 && made.back().size() > limit) {
+            report(MessageKind::Error, tr("%1のピースのファイルサイズ(%2kB)が上限の%3kBを超えます。\n保存しません。")
+                                           .arg(size)
+                                           .arg(kilobytesOf(made.back().size()))
+                                           .arg(options_.maxKb));
+            return false;
+        }
+        files.push_back({suffix, {builtFormat_, made.back()}});
+    }
+    const SetSave saved = saveSetSerial(serialPlace(), files);
+    if (!saved.written) {
+        report(MessageKind::Error, tr("%1\nセットのファイルはどれも保存していません。")
+                                       .arg(saveFailureText(saved.failedName, saved.written.error().cause)));
+        return false;
+    }
+    QStringList names;
+    for (const std::string& name : saved.names)
+        names << displayPath(fileNamePart(name));
+    status(withCutCommand(tr("%1 を保存しました。").arg(names.join(QStringLiteral("、")))));
+    if (reporter_.saved)
+        for (const std::string& name : saved.names)
+            reporter_.saved(name);
+    return true;
+}
+
 bool OutputRun::save(bool saveAs)
 {
     if (!hasOutput())
         return false;
+    // A set is saved under serial names, which say each piece's size.
+    if (options_.set && !saveAs)
+        return saveSet();
     std::string name;
     Status written;
     if (saveAs) {
@@ -275,7 +329,7 @@ void OutputRun::act(OutputMode mode)
         return;
     }
     switch (mode) {
-    case OutputMode::Save: save(options_.documentName.isEmpty()); break;
+    case OutputMode::Save: save(options_.documentName.isEmpty() && !options_.set); break;
     case OutputMode::Copy: copy(); break;
     case OutputMode::CutOnly:
     case OutputMode::Preview: break;

@@ -83,6 +83,8 @@ private:
     QString overLimitText() const;
     // The cut is a JPEG file copied from the document's blocks, built as it is.
     bool copiedBlocks() const;
+    // The serial save of a set: the cut and every other piece, all or none.
+    bool saveSet();
     SerialPlace serialPlace() const;
     OutputFile outputFile() const;
     bool isTempJpeg(const std::string& chosen) const;
