@@ -59,7 +59,9 @@ convert -size 1600x1200 gradient:'#3d6fb6'-'#f6c987' \
 window_geometry() {
   local line id geometry last=""
   for _ in $(seq 100); do
-    line=$(xwininfo -root -tree | grep -F "\"$1\": (\"trimlet\"" | head -n 1 || true)
+    # Pop-up menus share the title; they are never 300 pixels wide.
+    line=$(xwininfo -root -tree | grep -F "\"$1\": (\"trimlet\"" |
+      awk '{ size = $(NF - 1); split(size, s, /[x+]/); if (s[1] >= 300) print }' | head -n 1 || true)
     id=$(awk '{ print $1 }' <<< "$line")
     if [ -n "$id" ] && xwininfo -id "$id" | grep -q 'IsViewable'; then
       geometry=$(awk '{ size = $(NF - 1); sub(/\+.*/, "", size); print size $NF }' <<< "$line")
@@ -89,8 +91,10 @@ shot() {
   local file=$1 steps=$2 geometry
   # Settings of a first start, with a window large enough to show the work area well and a
   # landscape screen size reduced to 75 %.
-  printf '[winPosition]\r\nmain_w=960\r\nmain_h=640\r\nmain_x=0\r\nmain_y=0\r\n[size]\r\nwidth=800\r\nheight=480\r\npower=75\r\n' \
-    > "$work/bin/trimlet.ini"
+  printf '[winPosition]\r\nmain_w=960\r\nmain_h=640\r\nmain_x=0\r\nmain_y=0\r\n[size]\r\nwidth=800\r\nheight=480\r\npower=75\r\n%b' \
+    "${shot_size:-}" > "$work/bin/trimlet.ini"
+  # Lines of the settings file a shot adds (the stored cut sets).
+  printf '%b' "${shot_ini:-}" >> "$work/bin/trimlet.ini"
   TRIMLET_ACTIONS=$steps "$work/bin/trimlet" "$picture" & pid=$!
   geometry=$(window_geometry "$3")
   [ $# -lt 4 ] || geometry=$(union "$geometry" "$(window_geometry "$4")")
@@ -107,6 +111,11 @@ shot() {
 
 export TRIMLET_LANG=ja
 shot main.png "click:btnTmpSave1;click:btnTmpCutSave2" trimlet   # two slots filled, the third empty
+# A set of three sizes framed at their fit rates, and a span over two monitors.
+shot_size='fit=1\r\n' shot_ini='[sets]\r\n壁紙=800x480,480x800,1280x800\r\n' \
+  shot sets.png "click:btnCutSet;wait:300;click:popitemCutSet2" trimlet
+shot_ini='[sets]\r\n二画面=span:2560x1440+0+0/597,1920x1080+2560+180/527;bezel:10\r\n' \
+  shot span.png "click:btnCutSet;wait:300;click:popitemCutSet2" trimlet
 shot preview.png "click:btnPreview" プレビュー
 shot rotation.png "click:btnRotFree;wait:200;click:btnSub" trimlet 自由回転
 shot version.png "click:btnAbout" バージョン情報

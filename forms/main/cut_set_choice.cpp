@@ -46,10 +46,14 @@ void CutSetChoice::fillMenu()
     const QString current = chosen_ ? QString::fromStdString(chosen_->name) : QString();
     auto item = [&](const QString& caption, const QString& name) {
         QAction* a = menu_->addAction(caption);
+        a->setObjectName(QStringLiteral("popitemCutSet%1").arg(menu_->actions().size() - 1));
         a->setCheckable(true);
         a->setChecked(name == current);
         group->addAction(a);
-        connect(a, &QAction::triggered, this, [this, name] { choose(name); });
+        connect(a, &QAction::triggered, this, [this, name] {
+            menu_->close();  // also when triggered other than by a click in it
+            choose(name);
+        });
     };
     item(tr("セットなし"), QString());
     item(thisScreenSetName(), thisScreenSetName());
@@ -63,7 +67,10 @@ void CutSetChoice::fillMenu()
     menu_->addSeparator();
     QAction* edit = menu_->addAction(tr("セットの編集..."));
     edit->setObjectName(QStringLiteral("popitemEditSets"));
-    connect(edit, &QAction::triggered, this, [this] { this->edit(); });
+    connect(edit, &QAction::triggered, this, [this] {
+        menu_->close();
+        this->edit();
+    });
 }
 
 bool CutSetChoice::choose(const QString& name)
