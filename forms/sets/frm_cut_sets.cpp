@@ -73,15 +73,16 @@ void TfrmCutSets::buildControls()
     btnDeleteSet = named(new QPushButton(tr("削除"), this), "btnDeleteSet", tr("選んだセットを削除します"));
     lblSetName = named(new QLabel(tr("名前"), this), "lblSetName");
     edtSetName = named(new QLineEdit(this), "edtSetName", tr("セットの名前です"));
-    rdoSetSizes = named(new QRadioButton(tr("サイズ"), this), "rdoSetSizes", tr("同じ中心からサイズごとに切り出します"));
+    rdoSetSizes =
+        named(new QRadioButton(tr("サイズ"), this), "rdoSetSizes", tr("同じ中心からサイズごとに切り出します"));
     rdoSetSpan =
         named(new QRadioButton(tr("スパン"), this), "rdoSetSpan", tr("複数の画面にまたがる1枚の画像を切り出します"));
     lblSetItems = named(new QLabel(this), "lblSetItems");
     edtSetItems = named(new QLineEdit(this), "edtSetItems", tr("カンマで区切って並べます"));
     lblBezel = named(new QLabel(tr("ベゼル(mm)"), this), "lblBezel");
     edtBezel = named(new QLineEdit(this), "edtBezel", tr("隣り合う画面の映る部分の間隔です"));
-    btnFromScreens = named(new QPushButton(tr("この画面の配置"), this), "btnFromScreens",
-                           tr("いまの画面の並びと大きさを入れます"));
+    btnFromScreens =
+        named(new QPushButton(tr("この画面の配置"), this), "btnFromScreens", tr("いまの画面の並びと大きさを入れます"));
     lblSetError = named(new QLabel(this), "lblSetError");
     btnOk = named(new QPushButton(tr("OK"), this), "btnOk");
     btnCancel = named(new QPushButton(tr("キャンセル"), this), "btnCancel");
@@ -97,7 +98,13 @@ void TfrmCutSets::buildControls()
     edtSetItems->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("2560x1440+0+0/597,1920x1080+2560+180/527")) +
                                  metrics.averageCharWidth() * 4);
     edtBezel->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("1000.5")) + metrics.averageCharWidth() * 3);
-    lstSets->setMinimumWidth(metrics.horizontalAdvance(tr("新しいセット")) + metrics.averageCharWidth() * 10);
+    // The list's own hint is a quarter of a screen; the names want a column, its buttons under it.
+    const int buttonText =
+        std::max(metrics.horizontalAdvance(btnAddSet->text()), metrics.horizontalAdvance(btnDeleteSet->text()));
+    lstSets->setFixedWidth(std::max(metrics.horizontalAdvance(tr("新しいセット")) + metrics.averageCharWidth() * 14,
+                                    2 * (buttonText + metrics.averageCharWidth() * 6) + 6));
+    for (QPushButton* b : {btnAddSet, btnDeleteSet})
+        b->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     for (QLineEdit* field : {edtSetItems, edtBezel})
         field->setAttribute(Qt::WA_InputMethodEnabled, false);
 
@@ -111,6 +118,7 @@ void TfrmCutSets::buildControls()
     auto* left = new QVBoxLayout;
     left->addWidget(lstSets, 1);
     auto* listButtons = new QHBoxLayout;
+    listButtons->setSpacing(6);
     listButtons->addWidget(btnAddSet);
     listButtons->addWidget(btnDeleteSet);
     left->addLayout(listButtons);
