@@ -993,10 +993,6 @@ The save folder does not exist.</translation>
         <translation>Fills in the screens as they are laid out now</translation>
     </message>
     <message>
-        <source>OK</source>
-        <translation>OK</translation>
-    </message>
-    <message>
         <source>キャンセル</source>
         <translation>Cancel</translation>
     </message>

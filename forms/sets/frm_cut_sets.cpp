@@ -15,7 +15,7 @@ namespace trimlet {
 
 namespace {
 
-const char* const kAllScreens = "この画面すべて";
+const char* const kAllScreens = QT_TRANSLATE_NOOP("trimlet::TfrmCutSets", "この画面すべて");
 
 template <class W>
 W* named(W* w, const char* name, const QString& hint = {})
@@ -84,7 +84,7 @@ void TfrmCutSets::buildControls()
     btnFromScreens =
         named(new QPushButton(tr("この画面の配置"), this), "btnFromScreens", tr("いまの画面の並びと大きさを入れます"));
     lblSetError = named(new QLabel(this), "lblSetError");
-    btnOk = named(new QPushButton(tr("OK"), this), "btnOk");
+    btnOk = named(new QPushButton(QStringLiteral("OK"), this), "btnOk");
     btnCancel = named(new QPushButton(tr("キャンセル"), this), "btnCancel");
     lblSetName->setBuddy(edtSetName);
     lblSetItems->setBuddy(edtSetItems);
@@ -336,7 +336,7 @@ QString TfrmCutSets::problemOf(std::size_t index) const
     if (name.empty())
         return tr("名前を入れてください");
     // The built-in set is known by its Japanese name in the file and by its name in the window.
-    if (e.name == QString::fromUtf8(kAllScreens) || e.name == tr("この画面すべて"))
+    if (e.name == QString::fromUtf8(kAllScreens) || e.name == tr(kAllScreens))
         return tr("「%1」は組み込みのセットの名前です").arg(e.name);
     if (!storableName(name))
         return tr("名前に = や改行は使えず、[ ; # で始めることも前後に空白を置くこともできません");
