@@ -28,7 +28,8 @@ W* named(W* w, const char* name, const QString& hint = {})
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-// What the settings file cannot keep as a key, which it reads back trimmed and cut at '='.
+// Whether the settings file keeps the name as a key: it reads keys back trimmed and cut at '=',
+// and a line that starts with '[', ';' or '#' as no key.
 bool storableName(const std::string& s)
 {
     return !s.empty() && s.find_first_of(std::string_view("=\r\n\0", 4)) == s.npos && s.front() != '[' &&
