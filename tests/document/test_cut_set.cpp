@@ -319,28 +319,40 @@ TEST(CutSet, SpanPiecesShareTheRegionAsTheScreensShareTheDesk)
 
 namespace {
 
-// Where a dark line crosses column u of a piece: the centroid of its darkness.
-double lineCentre(const Bitmap& piece, int u)
+// A picture and a span over it, the line drawn across the join between its two screens.
+struct LineCase {
+    std::string screens;
+    bool sideBySide;       // the join is upright: the line is measured in columns, else in rows
+    MmRect first, second;  // the screens' pictures on the desk, worked by hand
+};
+
+// Where a dark line crosses column (row) i of a piece: the centroid of its darkness.
+double lineCentre(const Bitmap& piece, int i, bool inColumn)
 {
     double sum = 0, moment = 0;
-    for (int v = 0; v < piece.height(); ++v) {
-        const double dark = 255 - piece.row(v)[3 * u + 1];
+    const int n = inColumn ? piece.height() : piece.width();
+    for (int j = 0; j < n; ++j) {
+        const double dark = 255 - (inColumn ? piece.row(j)[3 * i + 1] : piece.row(i)[3 * j + 1]);
         sum += dark;
-        moment += dark * (v + 0.5);
+        moment += dark * (j + 0.5);
     }
     return sum > 0 ? moment / sum : -1;
 }
 
 struct MmPoint {
-    double x, y;
+    double along, across;  // across the join, and along it
 };
 
-// The line's course in mm on the desk, in the columns of one piece next to a join.
-std::vector<MmPoint> lineOnDesk(const Bitmap& piece, const MmRect& r, double pitch, int fromU, int toU)
+// The line's course on the desk in mm, in the columns (rows) [from, to) of a piece.
+std::vector<MmPoint> lineOnDesk(const Bitmap& piece, const MmRect& r, double pitch, bool sideBySide, int from, int to)
 {
     std::vector<MmPoint> points;
-    for (int u = fromU; u < toU; ++u)
-        points.push_back({r.x + (u + 0.5) * pitch, r.y + lineCentre(piece, u) * pitch});
+    for (int i = from; i < to; ++i) {
+        const double centre = lineCentre(piece, i, sideBySide);
+        EXPECT_GT(centre, 10);
+        points.push_back(sideBySide ? MmPoint{r.x + (i + 0.5) * pitch, r.y + centre * pitch}
+                                    : MmPoint{r.y + (i + 0.5) * pitch, r.x + centre * pitch});
+    }
     return points;
 }
 
@@ -348,46 +360,59 @@ std::vector<MmPoint> lineOnDesk(const Bitmap& piece, const MmRect& r, double pit
 
 TEST(CutSet, ALineRunsStraightAcrossTheBezel)
 {
-    // A white picture with a 4-pixel line from (0, 100) to (3000, 900), antialiased by the share
-    // of each pixel it covers.
-    const int pw = 3000, ph = 1000;
-    const double slope = 800.0 / 3000;
-    Bitmap src(pw, ph);
-    for (int y = 0; y < ph; ++y) {
-        std::uint8_t* row = src.row(y);
-        for (int x = 0; x < pw; ++x) {
-            const double centre = 100 + slope * (x + 0.5);
-            const double covered = std::max(0.0, std::min(y + 1.0, centre + 2) - std::max(double(y), centre - 2));
-            const auto value = std::uint8_t(std::lround(255 - 200 * covered));
-            row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = value;
+    const std::vector<LineCase> cases{
+        {kTwoScreens, true, {0, 0, 597, 335.8125}, {607, 41.9765625, 527, 296.4375}},
+        {"1920x1080+0+0/527,2560x1440-320+1080/597",
+         false,
+         {320 * 527.0 / 1920, 0, 527, 296.4375},
+         {0, 306.4375, 597, 335.8125}},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.screens);
+        // A white picture with a 4-pixel line across it at a slope of 800 / 3000, antialiased
+        // by the share of each pixel it covers; upright for screens one above the other.
+        const int pw = c.sideBySide ? 3000 : 1000, ph = c.sideBySide ? 1000 : 3000;
+        const double slope = 800.0 / 3000;
+        Bitmap src(pw, ph);
+        for (int y = 0; y < ph; ++y) {
+            std::uint8_t* row = src.row(y);
+            for (int x = 0; x < pw; ++x) {
+                const int along = c.sideBySide ? x : y, across = c.sideBySide ? y : x;
+                const double centre = 100 + slope * (along + 0.5);
+                const double covered =
+                    std::max(0.0, std::min(across + 1.0, centre + 2) - std::max(double(across), centre - 2));
+                row[3 * x] = row[3 * x + 1] = row[3 * x + 2] = std::uint8_t(std::lround(255 - 200 * covered));
+            }
         }
-    }
-    const auto screens = parseSpanScreens(kTwoScreens).value();
-    const SpanLayout layout = layoutOf(kTwoScreens, 10);
-    const RegionSize size = spanRegion(layout, pw, ph, 100, true);
-    const IntRect region{(pw - size.width) / 2, (ph - size.height) / 2, size.width, size.height};
-    const auto pieces = spanPieces(layout, screens, region);
-    ASSERT_EQ(pieces.size(), 2u);
-    const Bitmap left = makeSetPiece(src, pieces[0]);
-    const Bitmap right = makeSetPiece(src, pieces[1]);
-    ASSERT_EQ(left.width(), 2560);
-    ASSERT_EQ(right.width(), 1920);
-    ASSERT_EQ(right.height(), 1080);
+        const auto screens = parseSpanScreens(c.screens).value();
+        const SpanLayout layout = layoutOf(c.screens, 10);
+        const RegionSize size = spanRegion(layout, pw, ph, 100, true);
+        const IntRect region{(pw - size.width) / 2, (ph - size.height) / 2, size.width, size.height};
+        const auto pieces = spanPieces(layout, screens, region);
+        ASSERT_EQ(pieces.size(), 2u);
+        const Bitmap first = makeSetPiece(src, pieces[0]);
+        const Bitmap second = makeSetPiece(src, pieces[1]);
+        ASSERT_EQ(first.width(), screens[0].width);
+        ASSERT_EQ(first.height(), screens[0].height);
+        ASSERT_EQ(second.width(), screens[1].width);
+        ASSERT_EQ(second.height(), screens[1].height);
 
-    const double pitchA = 597.0 / 2560, pitchB = 527.0 / 1920;
-    const auto before = lineOnDesk(left, layout.screens[0], pitchA, 2560 - 300, 2560);
-    const auto after = lineOnDesk(right, layout.screens[1], pitchB, 0, 300);
-    // The line as the left screen shows it, by least squares, carried on across the gap.
-    double sx = 0, sy = 0, sxx = 0, sxy = 0;
-    for (const MmPoint& p : before) {
-        sx += p.x, sy += p.y, sxx += p.x * p.x, sxy += p.x * p.y;
+        const double pitch0 = screens[0].widthMm / screens[0].width, pitch1 = screens[1].widthMm / screens[1].width;
+        const int end0 = c.sideBySide ? first.width() : first.height();
+        const auto before = lineOnDesk(first, c.first, pitch0, c.sideBySide, end0 - 300, end0);
+        const auto after = lineOnDesk(second, c.second, pitch1, c.sideBySide, 0, 300);
+        // The line as the first screen shows it, by least squares, carried on across the gap.
+        double sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (const MmPoint& p : before) {
+            sx += p.along, sy += p.across, sxx += p.along * p.along, sxy += p.along * p.across;
+        }
+        const double n = double(before.size());
+        const double b = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        const double a = (sy - b * sx) / n;
+        const double coarser = std::max(pitch0, pitch1);
+        for (const MmPoint& p : before)
+            ASSERT_NEAR(p.across, a + b * p.along, coarser) << p.along;
+        for (const MmPoint& p : after)
+            ASSERT_NEAR(p.across, a + b * p.along, coarser) << p.along;
     }
-    const double n = double(before.size());
-    const double b = (n * sxy - sx * sy) / (n * sxx - sx * sx);
-    const double a = (sy - b * sx) / n;
-    EXPECT_NEAR(b, slope * (3000 / 1134.0) / (895 / 338.4140625), 1e-3);  // the desk's own slope
-    for (const MmPoint& p : before)
-        ASSERT_NEAR(p.y, a + b * p.x, pitchB) << p.x;
-    for (const MmPoint& p : after)
-        ASSERT_NEAR(p.y, a + b * p.x, pitchB) << p.x;
 }
