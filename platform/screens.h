@@ -8,7 +8,7 @@
 
 namespace trimlet {
 
-// A screen as Qt describes it: geometry in device-independent pixels, its pixel ratio, and the
+// A screen as Qt describes it: its geometry as QScreen::geometry() gives it, its pixel ratio, and the
 // width of its picture in mm (0 or less when the screen does not tell).
 struct ScreenInfo {
     int x = 0;
