@@ -14,12 +14,10 @@ constexpr double kMmPerInch = 25.4;
 double plausibleWidthMm(int pixels, double mm)
 {
     // EDID gives 0 for projectors and some TVs, and aspect ratios (16 × 9 "mm") for others.
-    if (mm > 0) {
-        const double dpi = pixels * kMmPerInch / mm;
-        if (dpi >= 50 && dpi <= 1000)
-            return mm;
-    }
-    return pixels * kMmPerInch / 96;
+    if (!(mm > 0) || pixels * kMmPerInch / mm < 50 || pixels * kMmPerInch / mm > 1000)
+        mm = pixels * kMmPerInch / 96;
+    // A tenth of a millimetre is finer than anyone sets monitors on a desk.
+    return std::round(mm * 10) / 10;
 }
 
 bool overlap(const SpanScreen& a, const SpanScreen& b)

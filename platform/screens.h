@@ -8,7 +8,7 @@
 
 namespace trimlet {
 
-// A screen as Qt describes it: geometry in device-independent pixels, its pixel ratio, and the
+// A screen as Qt describes it: its geometry as QScreen::geometry() gives it, its pixel ratio, and the
 // width of its picture in mm (0 or less when the screen does not tell).
 struct ScreenInfo {
     int x = 0;
@@ -20,8 +20,10 @@ struct ScreenInfo {
 };
 
 // The screens in device pixels, each geometry once (mirrored screens share one), sorted by x,
-// then y. A width in mm that is missing or gives a density outside 50..1000 dpi is replaced by
-// the width at 96 dpi. Screens without pixels are left out.
+// then y. Sizes are Qt's times the ratio; places are Qt's as they are, or times the ratio,
+// whichever makes the screens meet edge to edge. A width in mm that is missing or gives a
+// density outside 50..1000 dpi is replaced by the width at 96 dpi; widths to 0.1 mm. Screens
+// without pixels are left out.
 std::vector<SpanScreen> spanScreensOf(const std::vector<ScreenInfo>& screens);
 // The distinct sizes of screens, in their order.
 std::vector<PieceSize> distinctScreenSizes(const std::vector<SpanScreen>& screens);

@@ -923,6 +923,117 @@ The save folder does not exist.</translation>
     </message>
 </context>
 <context>
+    <name>trimlet::TfrmCutSets</name>
+    <message>
+        <source>切り出しセット</source>
+        <translation>Cut sets</translation>
+    </message>
+    <message>
+        <source>保存されている切り出しセットです</source>
+        <translation>The stored cut sets</translation>
+    </message>
+    <message>
+        <source>追加</source>
+        <translation>Add</translation>
+    </message>
+    <message>
+        <source>新しいセットを追加します</source>
+        <translation>Adds a new set</translation>
+    </message>
+    <message>
+        <source>削除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>選んだセットを削除します</source>
+        <translation>Deletes the chosen set</translation>
+    </message>
+    <message>
+        <source>名前</source>
+        <translation>Name</translation>
+    </message>
+    <message>
+        <source>セットの名前です</source>
+        <translation>The set&apos;s name</translation>
+    </message>
+    <message>
+        <source>サイズ</source>
+        <translation>Sizes</translation>
+    </message>
+    <message>
+        <source>同じ中心からサイズごとに切り出します</source>
+        <translation>Cuts each size around the same centre</translation>
+    </message>
+    <message>
+        <source>スパン</source>
+        <translation>Span</translation>
+    </message>
+    <message>
+        <source>複数の画面にまたがる1枚の画像を切り出します</source>
+        <translation>Cuts one picture across several screens</translation>
+    </message>
+    <message>
+        <source>カンマで区切って並べます</source>
+        <translation>Separated by commas</translation>
+    </message>
+    <message>
+        <source>ベゼル(mm)</source>
+        <translation>Bezel (mm)</translation>
+    </message>
+    <message>
+        <source>隣り合う画面の映る部分の間隔です</source>
+        <translation>The gap between neighbouring screens&apos; pictures</translation>
+    </message>
+    <message>
+        <source>この画面の配置</source>
+        <translation>This layout</translation>
+    </message>
+    <message>
+        <source>いまの画面の並びと大きさを入れます</source>
+        <translation>Fills in the screens as they are laid out now</translation>
+    </message>
+    <message>
+        <source>キャンセル</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>新しいセット</source>
+        <translation>New set</translation>
+    </message>
+    <message>
+        <source>画面（横x縦+X+Y/幅mm,…）</source>
+        <translation>Screens (WxH+X+Y/width mm,…)</translation>
+    </message>
+    <message>
+        <source>サイズ（横x縦,…）</source>
+        <translation>Sizes (WxH,…)</translation>
+    </message>
+    <message>
+        <source>名前を入れてください</source>
+        <translation>Enter a name</translation>
+    </message>
+    <message>
+        <source>この画面すべて</source>
+        <translation>All screens</translation>
+    </message>
+    <message>
+        <source>「%1」は組み込みのセットの名前です</source>
+        <translation>“%1” is the name of the built-in set</translation>
+    </message>
+    <message>
+        <source>名前に = や改行は使えず、[ ; # で始めることも前後に空白を置くこともできません</source>
+        <translation>A name cannot hold = or a line break, start with [ ; or #, or begin or end with a blank</translation>
+    </message>
+    <message>
+        <source>同じ名前のセットがあります</source>
+        <translation>Another set has the same name</translation>
+    </message>
+    <message>
+        <source>「%1」: %2</source>
+        <translation>“%1”: %2</translation>
+    </message>
+</context>
+<context>
     <name>trimlet::TfrmMain</name>
     <message>
         <source>≪ヒント≫

@@ -15,7 +15,7 @@ namespace trimlet {
 
 namespace {
 
-const char* const kAllScreens = "この画面すべて";
+const char* const kAllScreens = QT_TRANSLATE_NOOP("trimlet::TfrmCutSets", "この画面すべて");
 
 template <class W>
 W* named(W* w, const char* name, const QString& hint = {})
@@ -28,7 +28,8 @@ W* named(W* w, const char* name, const QString& hint = {})
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\v' || c == '\f'; }
 
-// What the settings file cannot keep as a key, which it reads back trimmed and cut at '='.
+// Whether the settings file keeps the name as a key: it reads keys back trimmed and cut at '=',
+// and a line that starts with '[', ';' or '#' as no key.
 bool storableName(const std::string& s)
 {
     return !s.empty() && s.find_first_of(std::string_view("=\r\n\0", 4)) == s.npos && s.front() != '[' &&
@@ -73,17 +74,18 @@ void TfrmCutSets::buildControls()
     btnDeleteSet = named(new QPushButton(tr("削除"), this), "btnDeleteSet", tr("選んだセットを削除します"));
     lblSetName = named(new QLabel(tr("名前"), this), "lblSetName");
     edtSetName = named(new QLineEdit(this), "edtSetName", tr("セットの名前です"));
-    rdoSetSizes = named(new QRadioButton(tr("サイズ"), this), "rdoSetSizes", tr("同じ中心からサイズごとに切り出します"));
+    rdoSetSizes =
+        named(new QRadioButton(tr("サイズ"), this), "rdoSetSizes", tr("同じ中心からサイズごとに切り出します"));
     rdoSetSpan =
         named(new QRadioButton(tr("スパン"), this), "rdoSetSpan", tr("複数の画面にまたがる1枚の画像を切り出します"));
     lblSetItems = named(new QLabel(this), "lblSetItems");
     edtSetItems = named(new QLineEdit(this), "edtSetItems", tr("カンマで区切って並べます"));
     lblBezel = named(new QLabel(tr("ベゼル(mm)"), this), "lblBezel");
     edtBezel = named(new QLineEdit(this), "edtBezel", tr("隣り合う画面の映る部分の間隔です"));
-    btnFromScreens = named(new QPushButton(tr("この画面の配置"), this), "btnFromScreens",
-                           tr("いまの画面の並びと大きさを入れます"));
+    btnFromScreens =
+        named(new QPushButton(tr("この画面の配置"), this), "btnFromScreens", tr("いまの画面の並びと大きさを入れます"));
     lblSetError = named(new QLabel(this), "lblSetError");
-    btnOk = named(new QPushButton(tr("OK"), this), "btnOk");
+    btnOk = named(new QPushButton(QStringLiteral("OK"), this), "btnOk");
     btnCancel = named(new QPushButton(tr("キャンセル"), this), "btnCancel");
     lblSetName->setBuddy(edtSetName);
     lblSetItems->setBuddy(edtSetItems);
@@ -97,7 +99,13 @@ void TfrmCutSets::buildControls()
     edtSetItems->setMinimumWidth(metrics.horizontalAdvance(QStringLiteral("2560x1440+0+0/597,1920x1080+2560+180/527")) +
                                  metrics.averageCharWidth() * 4);
     edtBezel->setFixedWidth(metrics.horizontalAdvance(QStringLiteral("1000.5")) + metrics.averageCharWidth() * 3);
-    lstSets->setMinimumWidth(metrics.horizontalAdvance(tr("新しいセット")) + metrics.averageCharWidth() * 10);
+    // The list's own hint is a quarter of a screen; the names want a column, its buttons under it.
+    const int buttonText =
+        std::max(metrics.horizontalAdvance(btnAddSet->text()), metrics.horizontalAdvance(btnDeleteSet->text()));
+    lstSets->setFixedWidth(std::max(metrics.horizontalAdvance(tr("新しいセット")) + metrics.averageCharWidth() * 14,
+                                    2 * (buttonText + metrics.averageCharWidth() * 6) + 6));
+    for (QPushButton* b : {btnAddSet, btnDeleteSet})
+        b->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Fixed);
     for (QLineEdit* field : {edtSetItems, edtBezel})
         field->setAttribute(Qt::WA_InputMethodEnabled, false);
 
@@ -111,6 +119,7 @@ void TfrmCutSets::buildControls()
     auto* left = new QVBoxLayout;
     left->addWidget(lstSets, 1);
     auto* listButtons = new QHBoxLayout;
+    listButtons->setSpacing(6);
     listButtons->addWidget(btnAddSet);
     listButtons->addWidget(btnDeleteSet);
     left->addLayout(listButtons);
@@ -328,7 +337,7 @@ QString TfrmCutSets::problemOf(std::size_t index) const
     if (name.empty())
         return tr("名前を入れてください");
     // The built-in set is known by its Japanese name in the file and by its name in the window.
-    if (e.name == QString::fromUtf8(kAllScreens) || e.name == tr("この画面すべて"))
+    if (e.name == QString::fromUtf8(kAllScreens) || e.name == tr(kAllScreens))
         return tr("「%1」は組み込みのセットの名前です").arg(e.name);
     if (!storableName(name))
         return tr("名前に = や改行は使えず、[ ; # で始めることも前後に空白を置くこともできません");
