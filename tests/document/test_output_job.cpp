@@ -113,3 +113,56 @@ TEST(OutputJob, KilobytesAreWholeUnitsOf1024RoundedUp)
     EXPECT_EQ(kilobytesOf(std::uint64_t(1) << 40), std::uint64_t(1) << 30);
     EXPECT_EQ(kilobytesOf((std::uint64_t(1) << 40) + 1), (std::uint64_t(1) << 30) + 1);
 }
+
+TEST(OutputJob, ASetSavesUnderOneNumberAllOrNothing)
+{
+    test::TempDir dir;
+    const SerialPlace place{dir.file("cat.jpg"), SerialTail::Paren};
+    const std::vector<std::uint8_t> big(4000, 'b');
+    const std::vector<SetFile> files{{"_1920x1080", {OutputFormat::Png, kMine}},
+                                     {"_1080x2400", {OutputFormat::Png, big}}};
+    // Number 1 is the single save's, number 2 holds one of the set's names.
+    test::writeBytes(dir.file("cat(1).png"), kMine);
+    test::writeBytes(dir.file("cat(2)_1080x2400.png"), kMine);
+    // Someone writes number 3's second name right after the look found it free.
+    bool raced = false;
+    const auto racing = [&](const std::string& name) {
+        if (!raced && name == dir.file("cat(3)_1080x2400.png")) {
+            raced = true;
+            test::writeBytes(name, kMine);
+            return false;
+        }
+        return pathExists(name);
+    };
+    const SetSave save = saveSetSerial(place, files, racing);
+    ASSERT_TRUE(save.written) << save.written.error().message;
+    EXPECT_EQ(save.names,
+              (std::vector<std::string>{dir.file("cat(4)_1920x1080.png"), dir.file("cat(4)_1080x2400.png")}));
+    EXPECT_EQ(test::readBytes(save.names[1]), big);
+    EXPECT_EQ(test::readBytes(dir.file("cat(3)_1080x2400.png")), kMine);
+    EXPECT_EQ(test::entryNames(dir.path()),
+              (std::vector<std::string>{"cat(1).png", "cat(2)_1080x2400.png", "cat(3)_1080x2400.png",
+                                        "cat(4)_1080x2400.png", "cat(4)_1920x1080.png"}));
+
+    // A write that fails for another reason fails the set and takes its first file away again.
+    test::TempDir other;
+    SetSave full;
+    test::withFileSizeLimit(1000, [&] { full = saveSetSerial({place.base, SerialTail::Hyphen, other.path()}, files); });
+    EXPECT_FALSE(full.written);
+    EXPECT_NE(full.written.error().code, ErrorCode::Exists);
+    EXPECT_TRUE(full.names.empty());
+    EXPECT_EQ(full.failedName, other.file("cat-1_1080x2400.png"));
+    EXPECT_TRUE(test::entryNames(other.path()).empty());
+
+    // A look that never sees the second names there writes each number's first name, takes it
+    // away again, and gives up after its tries.
+    test::TempDir crowded;
+    for (int n = 1; n <= kSerialTries; ++n)
+        test::writeBytes(crowded.file("cat(" + std::to_string(n) + ")_1080x2400.png"), kMine);
+    const SetSave blind =
+        saveSetSerial({place.base, SerialTail::Paren, crowded.path()}, files, [](const std::string&) { return false; });
+    EXPECT_FALSE(blind.written);
+    EXPECT_EQ(blind.written.error().code, ErrorCode::Exists);
+    EXPECT_TRUE(blind.names.empty());
+    EXPECT_EQ(test::entryNames(crowded.path()).size(), std::size_t(kSerialTries));
+}
