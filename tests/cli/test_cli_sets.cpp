@@ -161,6 +161,11 @@ TEST_F(CliSets, APieceThatCannotBeWrittenLeavesNoneOfItsPhoto)
     EXPECT_EQ(limited.status, 1);
     EXPECT_NE(limited.err.find(in + ": the 1920x1080 piece: the result does not fit in 1 kB"), std::string::npos)
         << limited.err;
+    const CliRun past = runCli({in, "--cut-set", kSet + ":1000,0", "--save"});
+    EXPECT_EQ(past.status, 1);
+    EXPECT_NE(past.err.find(in + ": --cut-set 1920x1080@100 takes 1920x1080 pixels, which from 1000,0 reach past"),
+              std::string::npos)
+        << past.err;
     const CliRun batch = runCli({dir.file("broken.jpg"), in, "--cut-set", kSet, "--save"});
     EXPECT_EQ(batch.status, 1);
     EXPECT_EQ(lines(batch.out).size(), 3u) << batch.out;
