@@ -31,8 +31,13 @@ std::string sizeText(int w, int h) { return std::to_string(w) + "x" + std::to_st
 // The main frame's region on a pw × ph picture, placed as --cut places its frame.
 Result<CutFrame> mainFrame(const SetStep& step, const CutRequest& cut, int pw, int ph)
 {
-    if (step.origin)
-        return frameAtOrigin(pw, ph, cut, *step.origin);
+    if (step.origin) {
+        auto frame = frameAtOrigin(pw, ph, cut, *step.origin);
+        // Its words name the single cut's option.
+        if (!frame && frame.error().message.starts_with("--cut "))
+            return makeError(frame.error().code, step.option + frame.error().message.substr(5));
+        return frame;
+    }
     const auto frame = cutFrame(pw, ph, cut);
     if (!frame)
         return makeError(ErrorCode::TooLarge, "the cut left no picture");

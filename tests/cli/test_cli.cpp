@@ -66,8 +66,9 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine)
 
 TEST(Cli, AMissingValueNeverSwallowsTheNextOption)
 {
-    for (const char* option : {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--quality", "--format",
-                               "--tail", "--background", "--align-h", "--align-v"}) {
+    for (const char* option :
+         {"--turn", "--flip", "--rotate", "--join", "--cut", "--cut-set", "--span", "--bezel", "--output", "--quality",
+          "--format", "--tail", "--background", "--align-h", "--align-v"}) {
         for (const auto& args : std::vector<std::vector<std::string>>{{"in.bmp", option, "--save"},
                                                                       {"in.bmp", "--save", option, "-h"},
                                                                       {"in.bmp", "--save", option, "--"},
@@ -110,8 +111,9 @@ TEST(Cli, HelpAndVersionGoToStandardOutput)
         EXPECT_EQ(r.out.rfind("usage: trimlet-cli", 0), 0u);
         // Every option is explained, in lines that fit a terminal.
         for (const char* option :
-             {"--turn", "--flip", "--rotate", "--join", "--cut", "--output", "--save", "--save-dir", "--quality",
-              "--format", "--tail", "--background", "--align-h", "--align-v", "--force", "--help", "--version", "info"})
+             {"--turn",       "--flip",    "--rotate",  "--join",     "--cut",     "--cut-set", "--span",
+              "--bezel",      "--output",  "--save",    "--save-dir", "--quality", "--format",  "--tail",
+              "--background", "--align-h", "--align-v", "--force",    "--help",    "--version", "info"})
             EXPECT_NE(r.out.find(option), std::string::npos) << option;
         for (const std::string& line : lines(r.out))
             EXPECT_LE(line.size(), 79u) << line;

@@ -118,8 +118,11 @@ TEST(StoredSettings, CutSetsReadBackInOrderAndABadValueStays)
     test::TempDir dir;
     const std::string own = dir.file("trimlet.ini");
     writeText(own, "[size]\nwidth=800\n[sets]\nbroken=12x\n");
-    CutSet phone{"\xE3\x82\xB9\xE3\x83\x9E\xE3\x83\x9B \xE3\x81\xA8PC", CutSet::Kind::Sizes,
-                 {{1080, 2400}, {1920, 1080}}, {}, 0};  // "スマホ とPC"
+    CutSet phone{"\xE3\x82\xB9\xE3\x83\x9E\xE3\x83\x9B \xE3\x81\xA8PC",
+                 CutSet::Kind::Sizes,
+                 {{1080, 2400}, {1920, 1080}},
+                 {},
+                 0};  // "スマホ とPC"
     CutSet desk{"desk", CutSet::Kind::Span, {}, {{2560, 1440, 0, 0, 597}, {1920, 1080, 2560, 180, 527}}, 10};
     ASSERT_TRUE(writeCutSets(own, {phone, desk}));
     EXPECT_EQ(readCutSets(own), (std::vector<CutSet>{phone, desk}));

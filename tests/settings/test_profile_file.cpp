@@ -135,8 +135,9 @@ TEST(ProfileValue, ChangesOnlyTheKeyInTheFilesOwnLineEnding)
 
 TEST(ProfileSection, ListsAndReplacesTheFirstSectionsKeysKeepingEveryOtherLine)
 {
-    const std::string before = "[a]\r\nx=1\r\n[Sets]\r\n; mine\r\nOne = 1 \r\nnote\r\none=dup\r\n\"q\"\r\n"
-                               "two=\" 2\"\r\n\r\n[b]\r\ny=2\r\n[sets]\r\nlater=9\r\n";
+    const std::string before =
+        "[a]\r\nx=1\r\n[Sets]\r\n; mine\r\nOne = 1 \r\nnote\r\none=dup\r\n\"q\"\r\n"
+        "two=\" 2\"\r\n\r\n[b]\r\ny=2\r\n[sets]\r\nlater=9\r\n";
     EXPECT_EQ(findProfileSection(before, "sets"),
               (std::vector<ProfileEntry>{{"One", "1"}, {"two", " 2"}}));  // the first "one" only
     struct Case {
@@ -145,7 +146,8 @@ TEST(ProfileSection, ListsAndReplacesTheFirstSectionsKeysKeepingEveryOtherLine)
         std::string after;
     };
     const Case cases[] = {
-        {before, {{"three", "3"}, {"one", " x"}},
+        {before,
+         {{"three", "3"}, {"one", " x"}},
          "[a]\r\nx=1\r\n[Sets]\r\n; mine\r\nthree=3\r\none=\" x\"\r\nnote\r\n\"q\"\r\n\r\n[b]\r\ny=2\r\n"
          "[sets]\r\nlater=9\r\n"},
         {"[sets]\n; only a comment\n\n[b]\n", {{"k", "v"}}, "[sets]\nk=v\n; only a comment\n\n[b]\n"},
@@ -159,9 +161,14 @@ TEST(ProfileSection, ListsAndReplacesTheFirstSectionsKeysKeepingEveryOtherLine)
         EXPECT_EQ(out.value(), c.after);
         EXPECT_EQ(findProfileSection(out.value(), "sets"), c.entries);
     }
-    for (const std::vector<ProfileEntry>& bad : std::vector<std::vector<ProfileEntry>>{
-             {{"a=b", "1"}}, {{"[a", "1"}}, {{";a", "1"}}, {{" a", "1"}}, {{"a\n", "1"}}, {{"", "1"}},
-             {{"a", "1\r"}}, {{"Abc", "1"}, {"aBC", "2"}}})
+    for (const std::vector<ProfileEntry>& bad : std::vector<std::vector<ProfileEntry>>{{{"a=b", "1"}},
+                                                                                       {{"[a", "1"}},
+                                                                                       {{";a", "1"}},
+                                                                                       {{" a", "1"}},
+                                                                                       {{"a\n", "1"}},
+                                                                                       {{"", "1"}},
+                                                                                       {{"a", "1\r"}},
+                                                                                       {{"Abc", "1"}, {"aBC", "2"}}})
         EXPECT_FALSE(replaceProfileSection(before, "sets", bad)) << bad.front().key;
 }
 
