@@ -614,6 +614,53 @@ Error code 8: there is not enough memory to run this command.</translation>
     </message>
 </context>
 <context>
+    <name>trimlet::CutSetChoice</name>
+    <message>
+        <source>この画面すべて</source>
+        <translation>All screens</translation>
+    </message>
+    <message>
+        <source>いくつものサイズや、並べた画面の一枚絵を、同じ枠からまとめて切り出します</source>
+        <translation>Cuts several sizes, or one picture across monitors side by side, from the same frame at once</translation>
+    </message>
+    <message>
+        <source>セットなし</source>
+        <translation>No set</translation>
+    </message>
+    <message>
+        <source>スパン %1画面</source>
+        <translation>span of %1 screens</translation>
+    </message>
+    <message>
+        <source>%1（%2）</source>
+        <translation>%1 (%2)</translation>
+    </message>
+    <message>
+        <source>セットの編集...</source>
+        <translation>Edit sets...</translation>
+    </message>
+    <message>
+        <source>スパン %1 の画面の配置を使えません。
+%2</source>
+        <translation>The screen layout of the span %1 cannot be used.
+%2</translation>
+    </message>
+    <message>
+        <source>なし</source>
+        <translation>none</translation>
+    </message>
+    <message>
+        <source>セット：%1</source>
+        <translation>Set: %1</translation>
+    </message>
+    <message>
+        <source>切り出しセットを設定ファイルに書き込めませんでした。
+%1</source>
+        <translation>The cut sets could not be written to the settings file.
+%1</translation>
+    </message>
+</context>
+<context>
     <name>trimlet::EditCommands</name>
     <message>
         <source>左90°回転</source>
@@ -703,6 +750,16 @@ Reload it. (%1)</translation>
     <message>
         <source>無劣化の枠：%1 --lossless</source>
         <translation>Lossless frame: %1 --lossless</translation>
+    </message>
+    <message>
+        <source>スパンのピースは画面ごとに拡大縮小するため、無劣化では保存できません。
+無劣化のチェックを外してください。</source>
+        <translation>The pieces of a span are scaled for each screen, so they cannot be saved lossless.
+Clear the Lossless box.</translation>
+    </message>
+    <message>
+        <source>セットの枠：%1</source>
+        <translation>Set frame: %1</translation>
     </message>
 </context>
 <context>
@@ -824,6 +881,38 @@ The save folder does not exist.</translation>
     <message>
         <source> 横%1ピクセル×縦%2ピクセル&#x3000;無劣化&#x3000;ファイルサイズ:%3kB</source>
         <translation> %1 × %2 pixels   Lossless   File size: %3 kB</translation>
+    </message>
+    <message>
+        <source>横%1×縦%2</source>
+        <translation>%1 × %2</translation>
+    </message>
+    <message>
+        <source>%1のピースを切り出せませんでした。
+保存しません。</source>
+        <translation>The %1 piece could not be cut.
+Nothing is saved.</translation>
+    </message>
+    <message>
+        <source>%1のピースを作成できませんでした。
+保存しません。</source>
+        <translation>The %1 piece could not be made.
+Nothing is saved.</translation>
+    </message>
+    <message>
+        <source>%1のピースのファイルサイズ(%2kB)が上限の%3kBを超えます。
+保存しません。</source>
+        <translation>The %1 piece&apos;s file size (%2 kB) exceeds the limit of %3 kB.
+Nothing is saved.</translation>
+    </message>
+    <message>
+        <source>%1
+セットのファイルはどれも保存していません。</source>
+        <translation>%1
+None of the set&apos;s files has been saved.</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
     </message>
 </context>
 <context>

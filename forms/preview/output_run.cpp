@@ -240,7 +240,7 @@ bool OutputRun::saveSet()
     QStringList names;
     for (const std::string& name : saved.names)
         names << displayPath(fileNamePart(name));
-    status(withCutCommand(tr("%1 を保存しました。").arg(names.join(QStringLiteral("、")))));
+    status(withCutCommand(tr("%1 を保存しました。").arg(names.join(tr("、")))));
     if (reporter_.saved)
         for (const std::string& name : saved.names)
             reporter_.saved(name);
