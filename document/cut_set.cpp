@@ -148,6 +148,25 @@ bool overlap(const SpanScreen& a, const SpanScreen& b)
     return rangesOverlap(a.x, a.width, b.x, b.width) && rangesOverlap(a.y, a.height, b.y, b.height);
 }
 
+// Places s's picture r from t's, q, when the two screens share part of an edge. The offset along
+// that edge is measured in t's pixels, so that the point where the pointer crosses stays where
+// it is on both pictures.
+bool placeBeside(const SpanScreen& s, const SpanScreen& t, const MmRect& q, double pitch, double bezelMm, MmRect& r)
+{
+    const bool besideY = rangesOverlap(s.y, s.height, t.y, t.height);
+    const bool besideX = rangesOverlap(s.x, s.width, t.x, t.width);
+    if (besideY && (i64(s.x) == i64(t.x) + t.width || i64(s.x) + s.width == t.x)) {
+        r.x = s.x > t.x ? q.x + q.w + bezelMm : q.x - bezelMm - r.w;
+        r.y = q.y + double(i64(s.y) - t.y) * pitch;
+    } else if (besideX && (i64(s.y) == i64(t.y) + t.height || i64(s.y) + s.height == t.y)) {
+        r.y = s.y > t.y ? q.y + q.h + bezelMm : q.y - bezelMm - r.h;
+        r.x = q.x + double(i64(s.x) - t.x) * pitch;
+    } else {
+        return false;
+    }
+    return true;
+}
+
 std::string sizeText(int w, int h) { return std::to_string(w) + "x" + std::to_string(h); }
 
 }  // namespace
@@ -295,39 +314,11 @@ Result<SpanLayout> spanLayout(const std::vector<SpanScreen>& screens, double bez
     placed[0] = true;
     for (std::size_t count = 1; count < n; ++count) {
         bool found = false;
-        for (std::size_t i = 0; i < n && !found; ++i) {
-            if (placed[i])
-                continue;
-            const SpanScreen& s = screens[i];
-            MmRect& r = layout.screens[i];
-            for (std::size_t j = 0; j < n && !found; ++j) {
-                if (!placed[j])
-                    continue;
-                const SpanScreen& t = screens[j];
-                const MmRect& q = layout.screens[j];
-                // The offset along the shared edge is measured in the neighbour's pixels, so the
-                // point where the pointer crosses stays where it is on both pictures.
-                const bool besideY = rangesOverlap(s.y, s.height, t.y, t.height);
-                const bool besideX = rangesOverlap(s.x, s.width, t.x, t.width);
-                if (besideY && i64(s.x) == i64(t.x) + t.width) {
-                    r.x = q.x + q.w + bezelMm;
-                    r.y = q.y + double(i64(s.y) - t.y) * pitch[j];
-                } else if (besideY && i64(s.x) + s.width == t.x) {
-                    r.x = q.x - bezelMm - r.w;
-                    r.y = q.y + double(i64(s.y) - t.y) * pitch[j];
-                } else if (besideX && i64(s.y) == i64(t.y) + t.height) {
-                    r.y = q.y + q.h + bezelMm;
-                    r.x = q.x + double(i64(s.x) - t.x) * pitch[j];
-                } else if (besideX && i64(s.y) + s.height == t.y) {
-                    r.y = q.y - bezelMm - r.h;
-                    r.x = q.x + double(i64(s.x) - t.x) * pitch[j];
-                } else {
-                    continue;
-                }
-                placed[i] = true;
-                found = true;
-            }
-        }
+        for (std::size_t i = 0; i < n && !found; ++i)
+            for (std::size_t j = 0; j < n && !found && !placed[i]; ++j)
+                if (placed[j] &&
+                    placeBeside(screens[i], screens[j], layout.screens[j], pitch[j], bezelMm, layout.screens[i]))
+                    placed[i] = found = true;
         if (!found) {
             const auto first = std::find(placed.begin(), placed.end(), false) - placed.begin();
             return makeError(ErrorCode::Invalid, "screen " + std::to_string(first + 1) + " touches no other screen");

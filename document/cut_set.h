@@ -66,7 +66,8 @@ std::string formatSpanScreens(const std::vector<SpanScreen>& screens);
 Result<double> parseBezel(std::string_view text);
 
 // A set as the settings file keeps it under [sets], its name being the key: the size list, or
-// "span:SCREENS;bezel:MM" for a span. parseSetValue gives the set without its name.
+// "span:SCREENS;bezel:MM" for a span. parseSetValue gives the set without its name, and refuses
+// a span spanLayout cannot place.
 std::string formatSetValue(const CutSet& set);
 Result<CutSet> parseSetValue(std::string_view value);
 
@@ -74,7 +75,8 @@ Result<CutSet> parseSetValue(std::string_view value);
 // widthMm × height·widthMm/width. The first screen stands at the origin; every other is placed
 // from a screen it touches in the desktop's layout (shares part of an edge): bezelMm beyond that
 // edge, and along it by its offset in the layout in the neighbour's pixels, so that the pointer's
-// crossing point stays where it is. Invalid when a screen touches none of the others.
+// crossing point stays where it is. Invalid when a screen touches none of the others, or when
+// the box would be more than 2^20 of the densest screen's pixels wide or high.
 struct MmRect {
     double x = 0, y = 0, w = 0, h = 0;
 };

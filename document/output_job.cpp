@@ -206,12 +206,31 @@ namespace {
 // Serial numbers looked at before a set gives up: far past any folder's files, short of forever.
 constexpr std::uint64_t kSetSerialLook = 1000000;
 
-void removeWritten(const std::vector<std::string>& names)
+bool suffixesRepeat(const std::vector<SetFile>& files)
 {
-    for (const std::string& name : names) {
-        std::error_code ec;
-        std::filesystem::remove(name, ec);
+    for (std::size_t i = 0; i < files.size(); ++i)
+        for (std::size_t j = 0; j < i; ++j)
+            if (files[i].suffix == files[j].suffix && files[i].file.format == files[j].file.format)
+                return true;
+    return false;
+}
+
+// Writes every file under its name, or none: the ones written before a failure are removed.
+// failedName is the name whose write failed.
+Status writeAll(const std::vector<SetFile>& files, const std::vector<std::string>& names, std::string& failedName)
+{
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        const Status status = writeOutputFile(names[i], files[i].file, WriteMode::NoReplace);
+        if (!status) {
+            for (std::size_t k = 0; k < i; ++k) {
+                std::error_code ec;
+                std::filesystem::remove(names[k], ec);
+            }
+            failedName = names[i];
+            return status;
+        }
     }
+    return {};
 }
 
 }  // namespace
@@ -220,62 +239,42 @@ SetSave saveSetSerial(const SerialPlace& place, const std::vector<SetFile>& file
                       const std::function<bool(const std::string&)>& taken)
 {
     SetSave save;
-    if (files.empty()) {
-        save.written = makeError(ErrorCode::Invalid, "a set without files");
+    if (files.empty() || suffixesRepeat(files)) {
+        save.written = makeError(ErrorCode::Invalid, "a set without files, or with two of one name");
         return save;
     }
-    for (std::size_t i = 0; i < files.size(); ++i)
-        for (std::size_t j = 0; j < i; ++j)
-            if (files[i].suffix == files[j].suffix && files[i].file.format == files[j].file.format) {
-                save.written = makeError(ErrorCode::Invalid, "two files of a set named " + files[i].suffix);
-                return save;
-            }
     std::string base = place.base;
     if (!place.folder.empty())
         base = place.folder + (place.folder.ends_with('/') ? "" : "/") + fileNamePart(place.base);
     const std::string stem = serialStem(base);
-    const auto namesFor = [&](std::uint64_t n) {
-        std::vector<std::string> names;
-        names.reserve(files.size());
-        for (const SetFile& f : files)
-            names.push_back(serialCandidate(stem, place.tail, n, f.suffix + outputExtension(f.file.format)));
-        return names;
+    // The single save's name is kept free too, so that no single piece takes a set's number.
+    const auto freeNames = [&](std::uint64_t n, std::vector<std::string>& names) {
+        names.clear();
+        bool free = true;
+        for (const SetFile& f : files) {
+            const std::string extension = outputExtension(f.file.format);
+            names.push_back(serialCandidate(stem, place.tail, n, f.suffix + extension));
+            free = free && !taken(names.back()) && !taken(serialCandidate(stem, place.tail, n, extension));
+        }
+        return free;
     };
-    // The single save's name too, so that a later single save of this number cannot sit apart
-    // from its set.
-    const auto free = [&](std::uint64_t n, const std::vector<std::string>& names) {
-        for (const SetFile& f : files)
-            if (taken(serialCandidate(stem, place.tail, n, outputExtension(f.file.format))))
-                return false;
-        return std::none_of(names.begin(), names.end(), [&](const std::string& name) { return taken(name); });
-    };
+    std::vector<std::string> names;
     std::uint64_t n = 1;
     for (int attempt = 0; attempt < kSerialTries; ++attempt, ++n) {
-        std::vector<std::string> names = namesFor(n);
-        while (!free(n, names) && n < kSetSerialLook)
-            names = namesFor(++n);
+        while (!freeNames(n, names) && n < kSetSerialLook)
+            ++n;
         if (n >= kSetSerialLook)
             break;
-        std::vector<std::string> written;
-        for (std::size_t i = 0; i < files.size(); ++i) {
-            const Status status = writeOutputFile(names[i], files[i].file, WriteMode::NoReplace);
-            if (!status) {
-                removeWritten(written);
-                written.clear();
-                if (status.error().code == ErrorCode::Exists)
-                    break;
-                save.failedName = names[i];
-                save.written = status;
-                return save;
-            }
-            written.push_back(names[i]);
-        }
-        if (written.size() == files.size()) {
-            save.names = std::move(written);
-            save.written = Status();
+        save.written = writeAll(files, names, save.failedName);
+        if (save.written) {
+            save.names = std::move(names);
+            save.failedName.clear();
             return save;
         }
+        if (save.written.error().code != ErrorCode::Exists)
+            return save;
     }
+    save.failedName.clear();
     save.written = makeError(ErrorCode::Exists, "no free serial number beside " + place.base);
     return save;
 }
