@@ -24,10 +24,37 @@ std::string joinName(const std::string& folder, const std::string& name)
 double shareOf(int c, int n) { return n > 0 ? (c + 0.5) / n : 0.5; }
 int atShare(double share, int n) { return std::clamp(int(share * n), 0, std::max(n - 1, 0)); }
 
-// The name a serial output NAME(n).EXT or NAME-n.EXT was numbered after; empty for any other
-// name.
-std::string_view serialSource(std::string_view stem)
+// How many digits stem ends with before end.
+std::size_t digitsBefore(std::string_view stem, std::size_t end)
 {
+    std::size_t from = end;
+    while (from > 0 && stem[from - 1] >= '0' && stem[from - 1] <= '9')
+        --from;
+    return end - from;
+}
+
+// stem without the "_WxH" or "_WxH_k" a piece of a set or span has after its serial number.
+std::string_view withoutSetSuffix(std::string_view stem)
+{
+    std::size_t end = stem.size();
+    const std::size_t k = digitsBefore(stem, end);
+    if (k > 0 && k < end && stem[end - k - 1] == '_' && digitsBefore(stem, end - k - 1) > 0)
+        end -= k + 1;  // the screen's number, when a span has two of one size
+    const std::size_t h = digitsBefore(stem, end);
+    if (h == 0 || h >= end || stem[end - h - 1] != 'x')
+        return stem;
+    const std::size_t w = digitsBefore(stem, end - h - 1);
+    const std::size_t at = end - h - 1 - w;
+    if (w == 0 || at == 0 || stem[at - 1] != '_')
+        return stem;
+    return stem.substr(0, at - 1);
+}
+
+// The name a serial output NAME(n).EXT or NAME-n.EXT (or a set's NAME(n)_WxH.EXT) was numbered
+// after; empty for any other name.
+std::string_view serialSource(std::string_view fullStem)
+{
+    const std::string_view stem = withoutSetSuffix(fullStem);
     std::size_t digits = stem.size();
     const bool paren = !stem.empty() && stem.back() == ')';
     if (paren)
@@ -54,9 +81,10 @@ std::vector<std::string> FolderStepper::pictures(const std::string& folder) cons
                                                    [](std::string_view name) { return kindForPath(name).has_value(); });
     // Pieces cut from a picture of the folder are not the photos the user goes through: a
     // second pass would land on the first pass's pieces and cut pieces out of pieces.
-    std::set<std::string_view> stems;
+    // Copies: the names are moved out below, and a view into a moved string would change.
+    std::set<std::string, std::less<>> stems;
     for (const std::string& name : names)
-        stems.insert(stemOf(name));
+        stems.emplace(stemOf(name));
     std::vector<std::string> kept;
     for (std::string& name : names) {
         const std::string_view source = serialSource(stemOf(name));

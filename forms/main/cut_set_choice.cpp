@@ -33,6 +33,7 @@ CutSetChoice::CutSetChoice(QWidget* parent)
     menu_->setObjectName(QStringLiteral("popCutSet"));
     button_->setToolTip(tr("いくつものサイズや、並べた画面の一枚絵を、同じ枠からまとめて切り出します"));
     button_->setAutoRaise(true);
+    button_->setFocusPolicy(Qt::StrongFocus);  // reached by Tab like the buttons beside it
     button_->setPopupMode(QToolButton::InstantPopup);
     button_->setMenu(menu_);
     connect(menu_, &QMenu::aboutToShow, this, [this] { fillMenu(); });

@@ -115,10 +115,11 @@ TEST(FolderStepper, CarriesTheChosenRateAndPlaceUnlessTheUserChangedThem)
 TEST(FolderStepper, PassesOverThePiecesCutFromThePictures)
 {
     test::TempDir dir;
-    // Serial outputs of a picture beside it, in either tail and any kind, and pieces of pieces,
-    // go; names that only look numbered, with no picture of that name, stay.
+    // Serial outputs of a picture beside it, in either tail and any kind, a set's pieces, and
+    // pieces of pieces, go; names that only look numbered, with no picture of that name, stay.
     for (const char* name : {"IMG_1.heic", "IMG_1(1).jpg", "IMG_1(1)(1).jpg", "IMG_1-2.png", "IMG_2.jpg",
-                             "IMG_2(x).jpg", "notes(3).jpg", "scan-7.png", "(1).jpg", "wall.jpg"})
+                             "IMG_2(x).jpg", "notes(3).jpg", "scan-7.png", "(1).jpg", "wall.jpg",
+                             "IMG_1(2)_1920x1080.jpg", "IMG_2-1_1920x1080_2.png", "IMG_3_1920x1080.jpg"})
         test::writeBytes(dir.file(name), {0});
     FolderStepper stepper;
     // A file saved under a name of the user's own goes too.
@@ -129,8 +130,8 @@ TEST(FolderStepper, PassesOverThePiecesCutFromThePictures)
     while (!(plan = stepper.plan(shown, +1)).target.empty()) {
         stepper.landed(plan, shown = {plan.target, 100, {0, 0}, 10, 10});
         seen.push_back(plan.target.substr(dir.path().size() + 1));
-        EXPECT_EQ(plan.count, 6u);
+        EXPECT_EQ(plan.count, 7u);
     }
-    EXPECT_EQ(seen,
-              (std::vector<std::string>{"IMG_1.heic", "IMG_2(x).jpg", "IMG_2.jpg", "notes(3).jpg", "scan-7.png"}));
+    EXPECT_EQ(seen, (std::vector<std::string>{"IMG_1.heic", "IMG_2(x).jpg", "IMG_2.jpg", "IMG_3_1920x1080.jpg",
+                                              "notes(3).jpg", "scan-7.png"}));
 }
