@@ -59,9 +59,10 @@ convert -size 1600x1200 gradient:'#3d6fb6'-'#f6c987' \
 window_geometry() {
   local line id geometry last=""
   for _ in $(seq 100); do
-    # Pop-up menus share the title; they are never 300 pixels wide.
+    # Pop-up menus share the title; they are never 300 logical pixels wide.
     line=$(xwininfo -root -tree | grep -F "\"$1\": (\"trimlet\"" |
-      awk '{ size = $(NF - 1); split(size, s, /[x+]/); if (s[1] >= 300) print }' | head -n 1 || true)
+      awk -v scale="$scale" '{ size = $(NF - 1); split(size, s, /[x+]/); if (s[1] >= 300 * scale) print }' |
+      head -n 1 || true)
     id=$(awk '{ print $1 }' <<< "$line")
     if [ -n "$id" ] && xwininfo -id "$id" | grep -q 'IsViewable'; then
       geometry=$(awk '{ size = $(NF - 1); sub(/\+.*/, "", size); print size $NF }' <<< "$line")

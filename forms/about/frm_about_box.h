@@ -6,7 +6,7 @@ class QLabel;
 
 namespace trimlet {
 
-// The version compiled into this build, e.g. "2.1.0.402".
+// The version compiled into this build, e.g. "2.2.0.403".
 QString ReadFileVersion();
 
 // The version window: program name and version, rights, the project page and library credits.
