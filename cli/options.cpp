@@ -174,45 +174,63 @@ std::optional<int> parseInt(const std::string& text)
     return value;
 }
 
-// Reads "WxH[@RATE][+CX,CY]" or "WxH[@RATE]:X,Y" with the window's limits: W 24..4096,
-// H 32..4096, RATE 1..100 or "fit".
-std::optional<CutStep> parseCut(const std::string& text)
-{
-    CutStep step;
-    CutRequest& cut = step.frame;
-    const char* p = text.data();
-    const char* end = p + text.size();
-    auto number = [&](int& out) {
+// Reads text from p, which moves past what was read.
+struct Cursor {
+    const char* p;
+    const char* end;
+
+    bool number(int& out)
+    {
         const auto [next, ec] = std::from_chars(p, end, out);
         if (ec != std::errc() || next == p)
             return false;
         p = next;
         return true;
-    };
-    auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
-    if (!number(cut.width) || !literal('x') || !number(cut.height))
+    }
+    bool literal(char c) { return p < end && *p == c ? (++p, true) : false; }
+    bool word(std::string_view w) { return std::string_view(p, end).starts_with(w) ? (p += w.size(), true) : false; }
+    bool point(IntPoint& out) { return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0; }
+    bool atEnd() const { return p == end; }
+};
+
+// "[@RATE|@fit][+CX,CY|:X,Y]", how a cut or a set is framed; the rate is checked by the caller.
+struct Framing {
+    int rate = 100;
+    bool fit = false;
+    std::optional<IntPoint> centre;
+    std::optional<IntPoint> origin;
+};
+
+bool readFraming(Cursor& in, Framing& f)
+{
+    if (in.literal('@')) {
+        f.fit = in.word("fit");
+        if (!f.fit && !in.number(f.rate))
+            return false;
+    }
+    if (in.literal('+'))
+        return in.point(f.centre.emplace());
+    if (in.literal(':'))
+        return in.point(f.origin.emplace());
+    return true;
+}
+
+// Reads "WxH[@RATE][+CX,CY]" or "WxH[@RATE]:X,Y" with the window's limits: W 24..4096,
+// H 32..4096, RATE 1..100 or "fit".
+std::optional<CutStep> parseCut(const std::string& text)
+{
+    Cursor in{text.data(), text.data() + text.size()};
+    CutStep step;
+    CutRequest& cut = step.frame;
+    Framing f;
+    if (!in.number(cut.width) || !in.literal('x') || !in.number(cut.height) || !readFraming(in, f) || !in.atEnd())
         return std::nullopt;
-    auto word = [&](std::string_view w) {
-        return std::string_view(p, end).starts_with(w) ? (p += w.size(), true) : false;
-    };
-    if (literal('@')) {
-        cut.fit = word("fit");
-        if (!cut.fit && !number(cut.rate))
-            return std::nullopt;
-    }
-    auto point = [&](IntPoint& out) {
-        return number(out.x) && literal(',') && number(out.y) && out.x >= 0 && out.y >= 0;
-    };
-    if (literal('+')) {
-        if (!point(cut.centre))
-            return std::nullopt;
-        cut.centreGiven = true;
-    } else if (literal(':')) {
-        if (!point(step.origin.emplace()))
-            return std::nullopt;
-    }
-    if (p != end || cut.width < 24 || cut.width > 4096 || cut.height < 32 || cut.height > 4096 || cut.rate < 1 ||
-        cut.rate > 100)
+    cut.rate = f.rate;
+    cut.fit = f.fit;
+    cut.centreGiven = f.centre.has_value();
+    cut.centre = f.centre.value_or(IntPoint{});
+    step.origin = f.origin;
+    if (cut.width < 24 || cut.width > 4096 || cut.height < 32 || cut.height > 4096 || cut.rate < 1 || cut.rate > 100)
         return std::nullopt;
     return step;
 }
@@ -230,38 +248,15 @@ Refusal readCut(std::string_view, Value value, Request& req)
 // Reads all of text as "[@RATE|@fit][+CX,CY|:X,Y]", the framing after a set's list.
 bool parseFraming(std::string_view text, SetStep& step)
 {
-    const char* p = text.data();
-    const char* end = p + text.size();
-    auto number = [&](int& out) {
-        const auto [next, ec] = std::from_chars(p, end, out);
-        if (ec != std::errc() || next == p)
-            return false;
-        p = next;
-        return true;
-    };
-    auto literal = [&](char c) { return p < end && *p == c ? (++p, true) : false; };
-    auto point = [&](std::optional<IntPoint>& out) {
-        IntPoint at;
-        if (!number(at.x) || !literal(',') || !number(at.y) || at.x < 0 || at.y < 0)
-            return false;
-        out = at;
-        return true;
-    };
-    if (literal('@')) {
-        step.fit = std::string_view(p, end).starts_with("fit");
-        if (step.fit)
-            p += 3;
-        else if (!number(step.rate))
-            return false;
-    }
-    if (literal('+')) {
-        if (!point(step.centre))
-            return false;
-    } else if (literal(':')) {
-        if (!point(step.origin))
-            return false;
-    }
-    return p == end && step.rate >= 1 && step.rate <= 100;
+    Cursor in{text.data(), text.data() + text.size()};
+    Framing f;
+    if (!readFraming(in, f) || !in.atEnd() || f.rate < 1 || f.rate > 100)
+        return false;
+    step.rate = f.rate;
+    step.fit = f.fit;
+    step.centre = f.centre;
+    step.origin = f.origin;
+    return true;
 }
 
 // Where the framing starts: the first '@', '+' or ':' from which the rest reads as one, so

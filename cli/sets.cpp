@@ -105,20 +105,14 @@ Result<std::vector<std::string>> saveSet(const std::vector<SetFile>& files, cons
 // parse has checked that only turns and flips come before the set.
 Result<std::vector<std::string>> convertSetLossless(const Request& req, const std::string& input, const SetStep& step)
 {
-    const auto named = [&](const Error& e) { return makeError(e.code, input + ": " + e.message); };
     const DecodeLimits limits = loadOptions(req);
     const int placement = placementOfSteps(req.steps, req.steps.size() - 1);
     std::vector<SetPiece> pieces;
     {
-        const auto file = RegularFile::open(input);
-        if (!file)
-            return named(file.error());
-        const auto blocks = probeFileBlocks(file.value(), limits);
-        if (!blocks)
-            return named(blocks.error());
-        const JpegBlocks& b = blocks.value();
-        const int orientation = composeOrientations(b.orientation, placement);
-        const PictureSize shown = shownSize({b.width, b.height}, orientation);
+        const auto jpeg = openPlacedJpeg(input, placement, limits);
+        if (!jpeg)
+            return jpeg.error();
+        const PictureSize shown = jpeg.value().shown;
         auto placed = piecesOf(step, shown.width, shown.height);
         if (!placed)
             return placed.error();
@@ -129,7 +123,7 @@ Result<std::vector<std::string>> convertSetLossless(const Request& req, const st
                                                          std::to_string(piece.region.rate) + " in this " +
                                                          sizeText(shown.width, shown.height) +
                                                          " picture, and --lossless copies pixels only at 100");
-        snapSetPieces(losslessGrid(b, orientation), shown.width, shown.height, pieces);
+        snapSetPieces(losslessGrid(jpeg.value().blocks, jpeg.value().orientation), shown.width, shown.height, pieces);
     }
     std::vector<std::vector<std::uint8_t>> bytes;
     bytes.reserve(pieces.size());

@@ -104,22 +104,32 @@ Result<JpegRegion> placeRegion(const LosslessJob& job, const LosslessGrid& grid,
 
 }  // namespace
 
+Result<PlacedJpeg> openPlacedJpeg(const std::string& path, int placement, const DecodeLimits& limits)
+{
+    const auto named = [&](const Error& e) { return makeError(e.code, path + ": " + e.message); };
+    auto file = RegularFile::open(path);
+    if (!file)
+        return named(file.error());
+    auto blocks = probeFileBlocks(file.value(), limits);
+    if (!blocks)
+        return named(blocks.error());
+    const int orientation = composeOrientations(blocks.value().orientation, placement);
+    const PictureSize shown = shownSize({blocks.value().width, blocks.value().height}, orientation);
+    return PlacedJpeg{std::move(file).value(), std::move(blocks).value(), orientation, shown};
+}
+
 Result<LosslessPieceFile> cutFileLossless(const std::string& path, const LosslessJob& job, const DecodeLimits& limits)
 {
     const auto named = [&](const Error& e) { return makeError(e.code, path + ": " + e.message); };
-    const auto file = RegularFile::open(path);
-    if (!file)
-        return named(file.error());
-    const auto blocks = probeFileBlocks(file.value(), limits);
-    if (!blocks)
-        return named(blocks.error());
-    const JpegBlocks& b = blocks.value();
-    const int orientation = composeOrientations(b.orientation, job.placement);
-    const PictureSize shown = shownSize({b.width, b.height}, orientation);
-    const auto region = placeRegion(job, losslessGrid(b, orientation), shown);
+    const auto placed = openPlacedJpeg(path, job.placement, limits);
+    if (!placed)
+        return placed.error();
+    const PlacedJpeg& jpeg = placed.value();
+    const int orientation = jpeg.orientation;
+    const auto region = placeRegion(job, losslessGrid(jpeg.blocks, orientation), jpeg.shown);
     if (!region)
         return named(region.error());
-    auto bytes = cutJpegLossless(file.value(), orientation, region.value(), limits);
+    auto bytes = cutJpegLossless(jpeg.file, orientation, region.value(), limits);
     if (!bytes)
         return named(bytes.error());
     return LosslessPieceFile{std::move(bytes).value(), region.value()};

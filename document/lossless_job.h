@@ -20,6 +20,17 @@ namespace trimlet {
 // when it is no JPEG, else probeJpegBlocks's failures.
 Result<JpegBlocks> probeFileBlocks(const RegularFile& file, const DecodeLimits& limits = {});
 
+// A JPEG file opened and its header read, placed as placement says: what a lossless cut of it
+// starts from.
+struct PlacedJpeg {
+    RegularFile file;
+    JpegBlocks blocks;
+    int orientation = 1;  // the file's own composed with the placement
+    PictureSize shown;    // the picture as shown and placed
+};
+// Fails as RegularFile::open and probeFileBlocks do, as "PATH: reason".
+Result<PlacedJpeg> openPlacedJpeg(const std::string& path, int placement, const DecodeLimits& limits = {});
+
 struct LosslessJob {
     int placement = 1;               // the turns and flips, composed as in loadPictureCut
     std::optional<CutRequest> cut;   // nothing: the whole picture
