@@ -34,19 +34,7 @@ log=$work/trace.log
 pass() {
   printf '[winPosition]\r\nmain_w=1000\r\nmain_h=700\r\nmain_x=0\r\nmain_y=0\r\n[size]\r\nwidth=%s\r\nheight=%s\r\nfit=1\r\n[jpeg]\r\nquality=83\r\n' \
     "$1" "$2" > "$ini"
-  : > "$log"
-  TRIMLET_TRACE=$log TRIMLET_ACTIONS="focus:tbarQual;wait:120000" "$work/bin/trimlet" "$folder/a.jpg" \
-    2> "$work/stderr" & pid=$!
-  pids+=("$pid")
-  local wid=
-  for _ in $(seq 200); do
-    wid=$(xdotool search --onlyvisible --pid "$pid" --name '^trimlet' 2> /dev/null | head -n 1 || true)
-    [ -n "$wid" ] && break
-    sleep 0.1
-  done
-  [ -n "$wid" ] || { fail "no window"; return; }
-  xdotool windowactivate --sync "$wid"
-  for _ in $(seq 100); do grep -q 'picture-painted imgSource' "$log" && break; sleep 0.1; done
+  start_window "$log" "focus:tbarQual;wait:120000" "$folder/a.jpg" || { fail "no window"; return; }
   sleep 0.5  # the focus step
   for _ in "${photos[@]}"; do xdotool key --delay 150 alt+x Next; done
   # shellcheck disable=SC2086  # the keys are words

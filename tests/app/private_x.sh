@@ -2,7 +2,8 @@
 # Sourced by the tests that run the real trimlet on X servers of their own, with the trimlet
 # executable as its argument. Gives a work folder with a private copy of trimlet in
 # $work/bin (settings and temporary JPEG beside it), a private runtime folder, `x_server VAR
-# [WxH]` to start an X server and put its display into VAR, `fail` to count a failure and
+# [WxH]` to start an X server and put its display into VAR, `start_window LOG ACTIONS ARGS...`
+# to start that copy and wait until its picture is painted, `fail` to count a failure and
 # `finish` to report; everything started and recorded in `pids` is ended on exit, programs
 # before the servers they use.
 set -euo pipefail
@@ -30,6 +31,25 @@ x_server() {
   for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
   [ -s "$file" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
   printf -v "$1" ':%s' "$(cat "$file")"
+}
+
+# Starts the copy on ARGS with the automation steps ACTIONS and its trace in LOG (its errors
+# in $work/stderr), activates its window and waits until the picture is painted; sets pid.
+# False when no window appeared.
+start_window() {
+  local log=$1 actions=$2 wid=
+  shift 2
+  : > "$log"
+  TRIMLET_TRACE=$log TRIMLET_ACTIONS=$actions "$work/bin/trimlet" "$@" 2> "$work/stderr" & pid=$!
+  pids+=("$pid")
+  for _ in $(seq 200); do
+    wid=$(xdotool search --onlyvisible --pid "$pid" --name '^trimlet' 2> /dev/null | head -n 1 || true)
+    [ -n "$wid" ] && break
+    sleep 0.1
+  done
+  [ -n "$wid" ] || return 1
+  xdotool windowactivate --sync "$wid"
+  for _ in $(seq 100); do grep -q 'picture-painted imgSource' "$log" && break; sleep 0.1; done
 }
 
 # shellcheck source=tests/support/report.sh
