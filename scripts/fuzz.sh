@@ -9,7 +9,7 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_jpeg_region fuzz_jpeg_lossless fuzz_load_png fuzz_load_gif fuzz_load_avif fuzz_load_heic
                                       fuzz_load_tif fuzz_load_webp fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
-                                      fuzz_photo_jpg fuzz_photo_png fuzz_exif fuzz_icc)
+                                      fuzz_photo_jpg fuzz_photo_png fuzz_exif fuzz_icc fuzz_cut_set)
 
 scripts/install-deps.sh
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTRIMLET_FUZZ=ON >/dev/null
@@ -78,6 +78,9 @@ if [ ! -d "$seeds/icc" ]; then
   fi
   for f in "$seeds"/photo_jpg/o*.jpg; do exiftool -b -EXIF "$f" > "$seeds/exif/$(basename "$f").tiff"; done
 fi
+if [ ! -d "$seeds/sets" ]; then
+  cp -r fuzz/seeds/sets "$seeds"/
+fi
 if [ ! -d "$seeds/webp" ]; then
   mkdir -p "$seeds/webp"
   src="$seeds/src.ppm"
@@ -109,6 +112,7 @@ for t in "${targets[@]}"; do
     fuzz_photo_png) kind=photo_png ;;
     fuzz_exif) kind=exif ;;
     fuzz_icc) kind=icc ;;
+    fuzz_cut_set) kind=sets ;;
     *) echo "unknown target $t" >&2; exit 2 ;;
   esac
   corpus=$PWD/build-fuzz/corpus-$t  # absolute: fuzz_files_on_disk works in a folder of its own
