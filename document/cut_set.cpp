@@ -122,7 +122,6 @@ std::optional<int> takePlace(std::string_view& s)
 
 std::optional<SpanScreen> screenEntry(std::string_view s)
 {
-    SpanScreen screen;
     const auto w = takeNumber(s, kScreenMaxSide);
     if (!w || *w < 1 || s.empty() || (s[0] != 'x' && s[0] != 'X'))
         return std::nullopt;

@@ -46,7 +46,7 @@ bool sameName(const std::string& a, const std::string& b)
 
 }  // namespace
 
-TfrmCutSets::TfrmCutSets(QWidget* parent, std::vector<CutSet> sets, std::vector<SpanScreen> screens)
+TfrmCutSets::TfrmCutSets(QWidget* parent, const std::vector<CutSet>& sets, std::vector<SpanScreen> screens)
     : QDialog(parent), screens_(std::move(screens))
 {
     setObjectName(QStringLiteral("frmCutSets"));
@@ -181,10 +181,10 @@ void TfrmCutSets::buildControls()
     connect(btnCancel, &QPushButton::clicked, this, &TfrmCutSets::reject);
 }
 
-std::optional<std::vector<CutSet>> TfrmCutSets::edit(QWidget* parent, std::vector<CutSet> sets,
+std::optional<std::vector<CutSet>> TfrmCutSets::edit(QWidget* parent, const std::vector<CutSet>& sets,
                                                      std::vector<SpanScreen> screens)
 {
-    TfrmCutSets dialog(parent, std::move(sets), std::move(screens));
+    TfrmCutSets dialog(parent, sets, std::move(screens));
     if (dialog.exec() != QDialog::Accepted)
         return std::nullopt;
     return dialog.sets();

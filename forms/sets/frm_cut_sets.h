@@ -21,13 +21,13 @@ class TfrmCutSets : public QDialog {
     Q_OBJECT
 public:
     // screens: the desktop's, for "この画面の配置".
-    TfrmCutSets(QWidget* parent, std::vector<CutSet> sets, std::vector<SpanScreen> screens);
+    TfrmCutSets(QWidget* parent, const std::vector<CutSet>& sets, std::vector<SpanScreen> screens);
 
     // The sets as edited, in the list's order. One that does not read is left out; OK is
     // disabled while there is one.
     std::vector<CutSet> sets() const;
     // Opens the window modally: the edited sets, or nullopt when cancelled.
-    static std::optional<std::vector<CutSet>> edit(QWidget* parent, std::vector<CutSet> sets,
+    static std::optional<std::vector<CutSet>> edit(QWidget* parent, const std::vector<CutSet>& sets,
                                                    std::vector<SpanScreen> screens);
 
     void btnAddSetClick();
