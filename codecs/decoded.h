@@ -38,6 +38,11 @@ struct DecodedImage {
     std::vector<std::uint8_t> iccProfile{};
 };
 
+// A rectangle of a picture's stored pixels (before its orientation is applied).
+struct PictureRegion {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+
 struct PictureSize {
     int width = 0;
     int height = 0;

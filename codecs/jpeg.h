@@ -23,10 +23,7 @@ Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
 // a quick first look at a large photo. The limits are those of the whole picture.
 Result<DecodedImage> decodeJpegScaled(Bytes file, int denominator, const DecodeLimits& limits = {});
 
-// A rectangle of a JPEG's stored pixels (before its orientation is applied).
-struct JpegRegion {
-    int x = 0, y = 0, width = 0, height = 0;
-};
+using JpegRegion = PictureRegion;
 
 // decodeJpeg's pixels inside region, without computing the others: the same checks and
 // failures, and the same orientation and profile handed on, to be applied to the region. The

@@ -115,6 +115,94 @@ Result<DecodedFile> loadFileAsStored(const std::string& path, const DecodeLimits
     return decoded;
 }
 
+bool regionInside(PictureRegion region, int width, int height)
+{
+    return region.width > 0 && region.height > 0 && region.x >= 0 && region.y >= 0 &&
+           region.x <= width - region.width && region.y <= height - region.height;
+}
+
+DecodedImage regionOfImage(const DecodedImage& whole, PictureRegion region)
+{
+    DecodedImage part{
+        Bitmap(region.width, region.height, Bitmap::Init::Uninitialized), {}, whole.orientation, whole.iccProfile};
+    const std::size_t rowBytes = std::size_t(region.width) * 3;
+    for (int y = 0; y < region.height; ++y)
+        std::copy_n(whole.bitmap.row(region.y + y) + std::size_t(region.x) * 3, rowBytes, part.bitmap.row(y));
+    if (!whole.mask.empty()) {
+        part.mask.resize(std::size_t(region.width) * std::size_t(region.height));
+        for (int y = 0; y < region.height; ++y)
+            std::copy_n(whole.mask.begin() + std::ptrdiff_t(region.y + y) * whole.bitmap.width() + region.x,
+                        region.width, part.mask.begin() + std::ptrdiff_t(y) * region.width);
+    }
+    return part;
+}
+
+namespace {
+
+// A format without a decode of its own for a region: decoded whole, the region kept.
+Result<DecodedImage> regionOfWhole(Result<DecodedImage> whole, PictureRegion region)
+{
+    if (!whole)
+        return whole;
+    const Bitmap& bitmap = whole.value().bitmap;
+    if (!regionInside(region, bitmap.width(), bitmap.height()))
+        return makeError(ErrorCode::Invalid, "the region is not inside the picture");
+    return regionOfImage(whole.value(), region);
+}
+
+Result<DecodedImage> settledRegion(Result<DecodedImage> decoded, const DecodeLimits& limits)
+{
+    if (!decoded)
+        return decoded;
+    if (Status settled = settleDecoded(decoded.value(), limits); !settled)
+        return settled.error();
+    return decoded;
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, PictureRegion region,
+                                          const DecodeLimits& limits)
+{
+    auto decoded = [&]() -> Result<DecodedImage> {
+        switch (kind) {
+        case PictureKind::Jpeg: return decodeJpegRegion(bytes, region, limits);
+        case PictureKind::Bitmap: return regionOfWhole(decodeBmp(bytes, limits), region);
+        case PictureKind::Gif: return regionOfWhole(decodeGif(bytes, limits), region);
+        case PictureKind::Png: return regionOfWhole(decodePng(bytes, limits), region);
+        case PictureKind::Avif: return regionOfWhole(decodeAvif(bytes, limits), region);
+        case PictureKind::Heif: return regionOfWhole(decodeHeif(bytes, limits), region);
+        case PictureKind::Tiff: return regionOfWhole(decodeTiff(bytes, limits), region);
+        case PictureKind::Webp: return regionOfWhole(decodeWebp(bytes, limits), region);
+        case PictureKind::Empty: break;
+        }
+        return makeError(ErrorCode::Invalid, "no picture kind");
+    }();
+    return settledRegion(std::move(decoded), limits);
+}
+
+Result<DecodedImage> loadRegionAsStored(const std::string& path, PictureRegion region, const DecodeLimits& limits)
+{
+    const auto kind = kindForPath(path);
+    if (!kind)
+        return makeError(ErrorCode::Unsupported, "not a picture file name: " + path);
+    Result<DecodedImage> decoded = makeError(ErrorCode::Invalid, {});
+    if (*kind == PictureKind::Jpeg) {
+        auto file = RegularFile::open(path);
+        if (!file)
+            return file.error();
+        decoded = settledRegion(decodeJpegRegion(file.value(), region, limits), limits);
+    } else {
+        auto bytes = readFileBytes(path);
+        if (!bytes)
+            return bytes.error();
+        decoded = decodeRegionAsStored(*kind, bytes.value(), region, limits);
+    }
+    if (!decoded)
+        return makeError(decoded.error().code, path + ": " + decoded.error().message);
+    return decoded;
+}
+
 Result<Picture> decodePictureAsStored(PictureKind kind, Bytes bytes, const DecodeLimits& limits)
 {
     auto decoded = decodeFileAsStored(kind, bytes, limits);

@@ -36,6 +36,21 @@ Result<DecodedFile> decodeFileAsStored(PictureKind kind, Bytes bytes, const Deco
 // The same for a picture file chosen by its extension.
 Result<DecodedFile> loadFileAsStored(const std::string& path, const DecodeLimits& limits = {});
 
+// Whether region is a non-empty rectangle inside a width × height picture.
+bool regionInside(PictureRegion region, int width, int height);
+// The region of a whole decoded image (which must hold it), its mask's too; the orientation and
+// profile are handed on.
+DecodedImage regionOfImage(const DecodedImage& whole, PictureRegion region);
+// decodeFileAsStored's image inside region (of the stored pixels, before the orientation),
+// computing as little outside it as the format allows: the same checks and failures, the same
+// orientation, the profile applied to the region alone. A region that is empty or not inside the
+// picture is Invalid.
+Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, PictureRegion region,
+                                          const DecodeLimits& limits = {});
+// The same for a picture file chosen by its extension, failures naming the path; a JPEG is read
+// a little at a time rather than held.
+Result<DecodedImage> loadRegionAsStored(const std::string& path, PictureRegion region, const DecodeLimits& limits = {});
+
 // decodeFileAsStored's picture: the orientation is not applied (imaging's loadPictureUpright does).
 Result<Picture> decodePictureAsStored(PictureKind kind, Bytes bytes, const DecodeLimits& limits = {});
 

@@ -7,7 +7,6 @@
 
 #include "base/file_io.h"
 #include "base/parallel.h"
-#include "codecs/colour_profile.h"
 #include "codecs/exif.h"
 #include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
@@ -131,28 +130,27 @@ std::optional<Bitmap> turnWhileDecoding(const std::string& input, int placement,
 Result<Picture> loadPictureCut(const std::string& path, int placement, const CutRequest& cut,
                                std::optional<IntPoint> origin, const DecodeLimits& limits)
 {
-    if (kindForPath(path) == PictureKind::Jpeg) {
-        const auto probed = probePictureFile(path, limits);
-        auto file = RegularFile::open(path);
-        if (probed && file) {  // else the whole decode below tells what is wrong, as always
-            const PictureSize stored = probed.value().size;
-            const int orientation = composeOrientations(probed.value().orientation, placement);
-            const auto frame = frameOf(cut, origin, shownSize(stored, orientation));
-            if (!frame)
-                return frame.error();
-            const CutPlan plan = planCut(stored.width, stored.height, orientation, frame.value());
-            const JpegRegion wanted{plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h};
-            if (plan.rate != 100)
+    const auto kind = kindForPath(path);
+    const auto probed = probePictureFile(path, limits);
+    if (kind && probed) {  // else the whole decode below tells what is wrong, as always
+        const PictureSize stored = probed.value().size;
+        const int orientation = composeOrientations(probed.value().orientation, placement);
+        const auto frame = frameOf(cut, origin, shownSize(stored, orientation));
+        if (!frame)
+            return frame.error();
+        const CutPlan plan = planCut(stored.width, stored.height, orientation, frame.value());
+        const PictureRegion wanted{plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h};
+        if (*kind == PictureKind::Jpeg && plan.rate != 100)
+            if (auto file = RegularFile::open(path); file)
                 if (auto reduced = reduceWhileDecoding(path, file.value(), wanted, plan, limits))
                     return std::move(*reduced);
-            auto region = decodeJpegRegion(file.value(), wanted, limits);
-            if (!region)
-                return makeError(region.error().code, path + ": " + region.error().message);
-            DecodedImage& image = region.value();
-            if (limits.colourManagement && !image.iccProfile.empty())
-                convertToSrgb(image.bitmap, image.iccProfile);
-            return editedPicture(cutStoredRegion(std::move(image.bitmap), plan), "the cut left no picture");
-        }
+        auto region = loadRegionAsStored(path, wanted, limits);
+        if (!region && region.error().code != ErrorCode::Invalid)
+            return region.error();
+        // A file whose decode sizes or places it otherwise than its headers said is cut the
+        // whole way.
+        if (region && region.value().orientation == probed.value().orientation)
+            return editedPicture(cutStoredRegion(std::move(region.value().bitmap), plan), "the cut left no picture");
     }
     auto loaded = loadPictureUpright(path, limits);
     if (!loaded)
