@@ -9,9 +9,7 @@
 source "$(dirname "$0")/private_x.sh" "$1"
 x_server DISPLAY 1280x800
 export DISPLAY
-openbox > /dev/null 2>&1 & pids+=($!)
-for _ in $(seq 100); do wmctrl -m > /dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m > /dev/null || { echo "FAIL: openbox did not start"; exit 1; }
+window_manager
 
 folder=$work/photos
 mkdir -p "$folder"

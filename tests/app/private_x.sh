@@ -2,10 +2,10 @@
 # Sourced by the tests that run the real trimlet on X servers of their own, with the trimlet
 # executable as its argument. Gives a work folder with a private copy of trimlet in
 # $work/bin (settings and temporary JPEG beside it), a private runtime folder, `x_server VAR
-# [WxH]` to start an X server and put its display into VAR, `start_window LOG ACTIONS ARGS...`
-# to start that copy and wait until its picture is painted, `fail` to count a failure and
-# `finish` to report; everything started and recorded in `pids` is ended on exit, programs
-# before the servers they use.
+# [WxH]` to start an X server and put its display into VAR, `window_manager` to start openbox
+# on $DISPLAY, `start_window LOG ACTIONS ARGS...` to start that copy and wait until its picture
+# is painted, `fail` to count a failure and `finish` to report; everything started and
+# recorded in `pids` is ended on exit, programs before the servers they use.
 set -euo pipefail
 work=$(mktemp -d)
 pids=()
@@ -31,6 +31,12 @@ x_server() {
   for _ in $(seq 100); do [ -s "$file" ] && break; sleep 0.1; done
   [ -s "$file" ] || { echo "FAIL: Xvfb did not start"; exit 1; }
   printf -v "$1" ':%s' "$(cat "$file")"
+}
+
+window_manager() {
+  openbox > /dev/null 2>&1 & pids+=($!)
+  for _ in $(seq 100); do wmctrl -m > /dev/null 2>&1 && break; sleep 0.1; done
+  wmctrl -m > /dev/null || { echo "FAIL: openbox did not start"; exit 1; }
 }
 
 # Starts the copy on ARGS with the automation steps ACTIONS and its trace in LOG (its errors

@@ -11,9 +11,7 @@ ini=$work/bin/trimlet.ini
 screen_w=1280 screen_h=800
 x_server DISPLAY ${screen_w}x$screen_h
 export DISPLAY
-openbox > /dev/null 2>&1 & pids+=($!)
-for _ in $(seq 100); do wmctrl -m > /dev/null 2>&1 && break; sleep 0.1; done
-wmctrl -m > /dev/null || { echo "FAIL: openbox did not start"; exit 1; }
+window_manager
 
 # The frame of the window as the window manager drew it: "X Y W H", title bar and border
 # included.
