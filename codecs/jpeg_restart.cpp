@@ -17,6 +17,7 @@ namespace trimlet::jpeg_internal {
 namespace {
 
 std::atomic<int> bandsWanted{0};
+std::atomic<int> banded{0};
 
 constexpr std::size_t kScanChunk = std::size_t{1} << 18;
 constexpr std::uint8_t kEnd[] = {0xFF, JPEG_EOI};
@@ -194,7 +195,7 @@ std::optional<ScanShape> shapeOf(const jpeg_decompress_struct& c)
     auto& started = const_cast<jpeg_decompress_struct&>(c);  // the query only reads
     if (c.progressive_mode || c.arith_code || c.data_precision != 8 || c.restart_interval == 0 ||
         jpeg_has_multiple_scans(&started) || c.out_color_space != JCS_EXT_BGR || c.output_components != 3 ||
-        c.output_width != c.image_width || c.output_height != c.image_height || c.quantize_colors || c.raw_data_out ||
+        c.scale_num != c.scale_denom || c.output_height != c.image_height || c.quantize_colors || c.raw_data_out ||
         c.comps_in_scan != c.num_components)
         return std::nullopt;
     ScanShape shape;
@@ -459,12 +460,17 @@ bool decodeInBands(const jpeg_decompress_struct& c, const FileBytes& file, int t
             if (!decodeGranules(bands, begin + from, begin + to))
                 failed.store(true, std::memory_order_relaxed);
         });
-        return !failed.load();
+        if (failed.load())
+            return false;
+        banded.fetch_add(1, std::memory_order_relaxed);
+        return true;
     } catch (...) {
         return false;  // out of memory planning: the one-thread path decides
     }
 }
 
 void setRestartBands(int bands) { bandsWanted.store(bands, std::memory_order_relaxed); }
+
+int bandedDecodes() { return banded.load(std::memory_order_relaxed); }
 
 }  // namespace trimlet::jpeg_internal

@@ -51,7 +51,8 @@ struct RestartPlan {
 // of the file first, a granule as tall as the picture) gives nothing.
 std::optional<RestartPlan> planRestarts(const FileBytes& file, const ScanShape& shape);
 
-// The shape of the scan c has started (after jpeg_start_decompress, at full size), or nothing
+// The shape of the scan c has started (after jpeg_start_decompress, at full size, perhaps
+// cropped to some columns), or nothing
 // when the file is not one the bands can decode alike: progressive, arithmetic-coded, not
 // 8-bit, no restart interval, several scans, or colours other than BGR out.
 std::optional<ScanShape> shapeOf(const jpeg_decompress_struct& c);
@@ -73,5 +74,7 @@ bool decodeInBands(const jpeg_decompress_struct& c, const FileBytes& file, int t
 // For tests and benchmarks: -1 keeps every file on the one-thread path, 0 (the default) lets
 // threadsFor choose, n > 0 decodes in n bands whatever the picture's size.
 void setRestartBands(int bands);
+// How many decodes have been made in bands so far.
+int bandedDecodes();
 
 }  // namespace trimlet::jpeg_internal

@@ -99,14 +99,21 @@ TEST(JpegRestart, BandsGiveTheOneThreadBytes)
         for (int n : {1, 2, 3}) {
             SCOPED_TRACE(n);
             const Bands bands(n);
+            const int before = jpeg_internal::bandedDecodes();
             auto full = decodeJpeg(file);
             ASSERT_TRUE(full);
             EXPECT_TRUE(full.value().bitmap == expected);
+            // One band of the whole picture is the one-thread decode itself.
+            EXPECT_EQ(jpeg_internal::bandedDecodes() - before, n > 1 ? 1 : 0);
             for (const JpegRegion& r : regions) {
                 SCOPED_TRACE(testing::Message() << r.x << "," << r.y << " " << r.width << "×" << r.height);
+                const int banded = jpeg_internal::bandedDecodes();
                 auto part = decodeJpegRegion(file, r);
                 auto fromDisk = decodeJpegRegion(onDisk.value(), r);
                 ASSERT_TRUE(part && fromDisk);
+                if (n > 1) {
+                    EXPECT_EQ(jpeg_internal::bandedDecodes() - banded, 2);
+                }
                 EXPECT_TRUE(sameRegion(expected, part.value().bitmap, r));
                 EXPECT_TRUE(sameRegion(expected, fromDisk.value().bitmap, r));
             }
