@@ -89,7 +89,9 @@ if [ ! -d "$seeds/restart" ]; then
   cjpeg -restart 3B -sample 1x1 "$src" > "$seeds/restart/444-3.jpg"
   cjpeg -restart 1 -sample 2x1 "$src" > "$seeds/restart/422.jpg"
   cjpeg -restart 2 -grayscale "$src" > "$seeds/restart/grey.jpg"
-  convert "$src" -define jpeg:restart-interval=2 "$seeds/restart/magick.jpg"
+  convert "$src" -quality 85 "$seeds/restart/magick-plain.jpg"
+  jpegtran -restart 2 "$seeds/restart/magick-plain.jpg" > "$seeds/restart/magick.jpg"
+  rm "$seeds/restart/magick-plain.jpg"
 fi
 if [ ! -d "$seeds/sets" ]; then
   cp -r fuzz/seeds/sets "$seeds"/
