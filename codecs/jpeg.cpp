@@ -18,6 +18,7 @@
 #include "codecs/colour_profile.h"
 #include "codecs/exif.h"
 #include "codecs/jpeg_internals.h"
+#include "codecs/jpeg_restart.h"
 
 namespace trimlet {
 
@@ -643,6 +644,8 @@ Result<DecodedImage> decodeJpegScaled(Bytes file, int denominator, const DecodeL
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
     }
+    if (denominator == 1 && !viaCmyk && decodeInBands(c, FileBytes{file}, 0, image.bitmap, nullptr))
+        return image;
     if (!readPixels(r, image.bitmap.data(), image.bitmap.stride(), viaCmyk ? cmyk.data() : nullptr, cmykProfile.get()))
         return failure(r.sink);
     return image;
@@ -714,6 +717,12 @@ Result<DecodedImage> regionPass(const Input& file, JpegRegion region, const Deco
         band.resize(std::size_t(kRowsPerCall) * std::size_t(c.output_width) * std::size_t(c.output_components));
     } catch (const std::bad_alloc&) {
         return makeError(ErrorCode::TooLarge, "not enough memory for the JPEG's pixels");
+    }
+    if (!sink && !viaCmyk && !limits.betweenBands) {
+        const ColumnCut cut{first, count, region.x - int(first)};
+        if (decodeInBands(c, FileBytes{file.bytes, file.chunks ? file.chunks->file : nullptr}, region.y, image.bitmap,
+                          &cut))
+            return image;
     }
     const RegionJob job{region,
                         JDIMENSION(std::max(0, region.y - kRegionMargin)),

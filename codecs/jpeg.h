@@ -17,7 +17,8 @@ namespace trimlet {
 // data (anything that would leave made-up pixels), TooLarge past limits.maxBitmapBytes,
 // also when the picture turned to its orientation would be, Unsupported for other colour
 // spaces and 12-bit, lossless or hierarchical files (the message says which). A Huffman-coded
-// file too short to hold its blocks fails before the pixels are allocated.
+// file too short to hold its blocks fails before the pixels are allocated. A single-scan file
+// with restart markers at row boundaries is decoded in bands on every core, to the same bytes.
 Result<DecodedImage> decodeJpeg(Bytes file, const DecodeLimits& limits = {});
 // The same at 1/denominator of each side (1, 2, 4 or 8, rounded up), scaled by the DCT itself:
 // a quick first look at a large photo. The limits are those of the whole picture.
@@ -29,8 +30,10 @@ using JpegRegion = PictureRegion;
 // failures, and the same orientation and profile handed on, to be applied to the region. The
 // file is still read to its end, so that one cut short fails; in a single-scan file the data
 // after the region's rows is only checked for its markers (damaged data there, which cannot
-// change the region, is not noticed), in a multi-scan file it is decoded. A region that is
-// empty or not inside the picture is Invalid.
+// change the region, is not noticed), in a multi-scan file it is decoded. A single-scan file
+// with restart markers at row boundaries is decoded from the interval before the region's
+// first row, its rows above only checked for their markers too, in bands on every core. A
+// region that is empty or not inside the picture is Invalid.
 Result<DecodedImage> decodeJpegRegion(Bytes file, JpegRegion region, const DecodeLimits& limits = {});
 // The same, reading the file a little at a time rather than holding it.
 Result<DecodedImage> decodeJpegRegion(const RegularFile& file, JpegRegion region, const DecodeLimits& limits = {});

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 seconds=${1:-60}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_jpeg_region fuzz_jpeg_lossless fuzz_load_png fuzz_load_gif fuzz_load_avif fuzz_load_heic
+[ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_jpeg_region fuzz_jpeg_restart fuzz_jpeg_lossless fuzz_load_png fuzz_load_gif fuzz_load_avif fuzz_load_heic
                                       fuzz_load_tif fuzz_load_webp fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
                                       fuzz_photo_jpg fuzz_photo_png fuzz_exif fuzz_icc fuzz_cut_set)
 
@@ -78,6 +78,21 @@ if [ ! -d "$seeds/icc" ]; then
   fi
   for f in "$seeds"/photo_jpg/o*.jpg; do exiftool -b -EXIF "$f" > "$seeds/exif/$(basename "$f").tiff"; done
 fi
+if [ ! -d "$seeds/restart" ]; then
+  # Restart intervals of whole MCU rows, of several intervals a row and of neither, in each
+  # sampling, on a picture of a few MCU rows.
+  mkdir -p "$seeds/restart"
+  src="$seeds/restart.ppm"
+  convert -size 61x53 gradient:red-blue -fill yellow -draw 'circle 30,26 40,26' "$src"
+  cjpeg -restart 1 "$src" > "$seeds/restart/rows1.jpg"
+  cjpeg -restart 1B "$src" > "$seeds/restart/mcu1.jpg"
+  cjpeg -restart 3B -sample 1x1 "$src" > "$seeds/restart/444-3.jpg"
+  cjpeg -restart 1 -sample 2x1 "$src" > "$seeds/restart/422.jpg"
+  cjpeg -restart 2 -grayscale "$src" > "$seeds/restart/grey.jpg"
+  convert "$src" -quality 85 "$seeds/restart/magick-plain.jpg"
+  jpegtran -restart 2 "$seeds/restart/magick-plain.jpg" > "$seeds/restart/magick.jpg"
+  rm "$seeds/restart/magick-plain.jpg"
+fi
 if [ ! -d "$seeds/sets" ]; then
   cp -r fuzz/seeds/sets "$seeds"/
 fi
@@ -99,6 +114,7 @@ for t in "${targets[@]}"; do
   case $t in
     fuzz_bmp|fuzz_load_bmp) kind=bmp ;;
     fuzz_load_jpg|fuzz_jpeg_region|fuzz_jpeg_lossless) kind=jpg ;;
+    fuzz_jpeg_restart) kind=restart ;;
     fuzz_load_png) kind=png ;;
     fuzz_load_gif) kind=gif ;;
     fuzz_load_avif) kind=avif ;;
