@@ -77,6 +77,12 @@ EarlyLook::~EarlyLook()
         done_.wait();
 }
 
+bool EarlyLook::decoded()
+{
+    const std::lock_guard lock(mutex_);
+    return decoded_;
+}
+
 void EarlyLook::showWith(DeviceSize deviceSize, Show show)
 {
     {

@@ -40,6 +40,8 @@ public:
 
     const std::string& path() const { return path_; }
     bool colourManagement() const { return limits_.colourManagement; }
+    // The look's decode is over (with a look or without).
+    bool decoded();
 
     // Hands show the display copy of deviceSize(width, height) once the look is decoded: here if
     // it is already, else on the decoding thread. Never when there is no look, or when it has
