@@ -120,10 +120,12 @@ for round in $(seq "$rounds"); do
   for _ in $(seq 6000); do
     fwid=$(xdotool search --onlyvisible --class feh 2> /dev/null | head -n 1 || true)
     [ -n "$fwid" ] && break
+    kill -0 "$fpid" 2> /dev/null || break  # gone without a window: the round has no feh figure
     sleep 0.01
   done
   feh_shown=$(now)
-  xdotool key --window "$fwid" q 2> /dev/null || kill "$fpid"
+  [ -n "$fwid" ] || feh_shown=""
+  xdotool key --window "$fwid" q 2> /dev/null || kill "$fpid" 2> /dev/null || true
   wait "$fpid" || true
   feh_peak=$(tail -n 1 "$work/feh-$round")
 
@@ -142,12 +144,13 @@ awk -v pk="$picture_kib" '
   {
     printf "%-5s %6s %6s %6s %6s %7s %7s %7s %6s %6s %8.2f %8s %6s %6s\n", $1, $2, $3, $4, $5, $6, $7, $8, $9, mib($10), \
       $10 / pk, mib($11), $12, mib($13)
-    n++; for (i = 2; i <= 13; ++i) { sum[i] += $i; v[i, n] = $i }
+    n++; for (i = 2; i <= 13; ++i) if ($i != "-") v[i, ++c[i]] = $i  # a round without a figure has no say
   }
-  function median(i,   a, k, j, t) {
-    for (k = 1; k <= n; ++k) a[k] = v[i, k]
-    for (k = 2; k <= n; ++k) for (j = k; j > 1 && a[j - 1] > a[j]; --j) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
-    return n % 2 ? a[(n + 1) / 2] : (a[n / 2] + a[n / 2 + 1]) / 2
+  function median(i,   a, k, j, t, m) {
+    m = c[i]
+    for (k = 1; k <= m; ++k) a[k] = v[i, k]
+    for (k = 2; k <= m; ++k) for (j = k; j > 1 && a[j - 1] > a[j]; --j) { t = a[j]; a[j] = a[j - 1]; a[j - 1] = t }
+    return m % 2 ? a[(m + 1) / 2] : (a[m / 2] + a[m / 2 + 1]) / 2
   }
   END {
     if (!n) exit
