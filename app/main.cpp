@@ -13,6 +13,7 @@
 #include "base/byte_path.h"
 #include "base/version.h"
 #include "forms/about/frm_about_box.h"
+#include "forms/main/early_look.h"
 #include "forms/main/frm_main.h"
 #include "forms/main/photo_prefetch.h"
 #include "forms/preview/frm_preview.h"
@@ -21,6 +22,7 @@
 #include "forms/widgets/focus_style.h"
 #include "platform/paths.h"
 #include "platform/trace.h"
+#include "settings/settings_path.h"
 
 int main(int argc, char** argv)
 {
@@ -30,6 +32,8 @@ int main(int argc, char** argv)
         return 0;
     }
     trimlet::trace("start");
+    // The command-line picture's first look decodes while Qt and the windows are set up.
+    auto look = trimlet::EarlyLook::fromCommandLine(argc, argv, trimlet::settingsFilePath());
     // Takes its own options (-platform, …) out of argv.
     trimlet::Application app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("trimlet"));
@@ -58,8 +62,9 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         args.push_back(trimlet::absoluteLocalPath(argv[i]));
     // Decoded while the windows are built and first painted: those are the user's wait too.
-    auto prefetch =
-        args.empty() ? nullptr : trimlet::prefetchCommandLinePhoto(args.front(), trimlet::settingsFilePath());
+    auto prefetch = args.empty() ? nullptr
+                                 : trimlet::prefetchCommandLinePhoto(args.front(), trimlet::settingsFilePath(),
+                                                                     std::move(look));
     trimlet::TfrmMain frmMain(args);
     frmMain.setPrefetch(std::move(prefetch));
     trimlet::TfrmAboutBox frmAboutBox(&frmMain);

@@ -7,12 +7,11 @@
 #include <utility>
 
 #include "base/file_io.h"
-#include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
 #include "document/stored_settings.h"
+#include "forms/main/early_look.h"
 #include "forms/main/main_files.h"
 #include "forms/main/work_area_widgets.h"
-#include "imaging/orientation.h"
 #include "imaging/photo_streamed.h"
 #include "platform/trace.h"
 
@@ -81,33 +80,12 @@ void PhotoPrefetch::finish() noexcept
 
 void PhotoPrefetch::showFirstLook()
 {
-    if (kindForPath(path_) != PictureKind::Jpeg)
+    const auto look = decodeScaledLook(path_, limits_, firstLook_.deviceSize);
+    if (!look)
         return;
     try {
-        const auto file = RegularFile::open(path_);
-        if (!file)
-            return;
-        const auto bytes = file.value().readAt(0, std::size_t(file.value().size()));
-        if (!bytes)
-            return;
-        const HeaderProbe probe = probeJpeg(bytes.value(), file.value().size(), limits_);
-        if (!probe.size)
-            return;
-        const bool across = probe.orientation >= 5;  // turned by a quarter
-        const int w = across ? probe.size.value().height : probe.size.value().width;
-        const int h = across ? probe.size.value().width : probe.size.value().height;
-        const QSize device = firstLook_.deviceSize(w, h);
-        int denominator = 8;
-        while (denominator > 1 && ((w + denominator - 1) / denominator < device.width() ||
-                                   (h + denominator - 1) / denominator < device.height()))
-            denominator /= 2;
-        if (denominator == 1)
-            return;  // the whole decode is hardly slower
-        auto decoded = decodeJpegScaled(bytes.value(), denominator, limits_);
-        if (!decoded || !settleDecoded(decoded.value(), limits_))
-            return;
-        const Bitmap upright = orientBitmap(std::move(decoded.value().bitmap), decoded.value().orientation);
-        firstLook_.show(displayImage(upright, device.width(), device.height()), w, h);
+        const QSize device = firstLook_.deviceSize(look->width, look->height);
+        firstLook_.show(displayImage(look->upright, device.width(), device.height()), look->width, look->height);
     } catch (const std::bad_alloc&) {
         // Only a head start: the whole decode comes all the same.
     }
@@ -164,14 +142,18 @@ std::optional<PhotoPrefetch::Taken> PhotoPrefetch::take(const std::string& path,
     return result_.get();
 }
 
-std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argument, const std::string& settingsPath)
+std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argument, const std::string& settingsPath,
+                                                        std::unique_ptr<EarlyLook> look)
 {
     const std::string path = resolvePictureShortcut(argument);
     if (path.empty())
         return nullptr;
     DecodeLimits limits;
     limits.colourManagement = readColourManagement(settingsPath);
-    return std::make_unique<PhotoPrefetch>(path, limits);
+    auto prefetch = std::make_unique<PhotoPrefetch>(path, limits);
+    if (look && look->path() == path && look->colourManagement() == limits.colourManagement)
+        prefetch->earlyLook_ = std::move(look);
+    return prefetch;
 }
 
 }  // namespace trimlet

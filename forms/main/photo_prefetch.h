@@ -16,6 +16,7 @@
 
 #include "codecs/picture.h"
 #include "codecs/picture_file.h"
+#include "forms/main/early_look.h"
 
 namespace trimlet {
 
@@ -64,6 +65,8 @@ public:
     void abandon() { abandoned_ = true; }
     // Runs whenDone once the result is there: on the decoding thread, or here if it is already.
     void notify(std::function<void()> whenDone);
+    // The command-line picture's first look, decoding since main() began; given out once.
+    std::unique_ptr<EarlyLook> takeEarlyLook() { return std::move(earlyLook_); }
 
 private:
     Taken run();
@@ -81,11 +84,16 @@ private:
     bool held_ = false;
     std::condition_variable released_;
     std::future<Taken> result_;
+    std::unique_ptr<EarlyLook> earlyLook_;  // last: its thread is waited for first
+
+    friend std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string&, const std::string&,
+                                                                   std::unique_ptr<EarlyLook>);
 };
 
 // A prefetch of the command-line argument as the window's first showing will load it, with the
-// colour setting of the settings file at settingsPath; none for an argument that resolves to
-// nothing.
-std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argument, const std::string& settingsPath);
+// colour setting of the settings file at settingsPath, and look when it is of that picture
+// and setting; none for an argument that resolves to nothing.
+std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argument, const std::string& settingsPath,
+                                                        std::unique_ptr<EarlyLook> look = nullptr);
 
 }  // namespace trimlet

@@ -19,6 +19,7 @@
 #include <system_error>
 #include <thread>
 
+#include "forms/main/early_look.h"
 #include "forms/main/work_area_keys.h"
 #include "forms/main/work_area_widgets.h"
 
@@ -104,20 +105,8 @@ PictureLoads::Job PictureLoads::start(const std::string& path, const DecodeLimit
     job.stamp = stampOf(path);
     const Display display = window_.display();
     PhotoPrefetch::FirstLook look;
-    if (wanted && window_.firstLook) {
-        look.deviceSize = [display](int w, int h) { return fittedDeviceSize(display, w, h); };
-        look.show = [this, generation = generation_](QImage image, int w, int h) {
-            QMetaObject::invokeMethod(
-                this,
-                [this, generation, image = std::move(image), w, h] {
-                    if (generation == generation_ && pending()) {
-                        window_.firstLook(image, w, h);
-                        emit lookShown();
-                    }
-                },
-                Qt::QueuedConnection);
-        };
-    }
+    if (wanted)
+        look = firstLook(display);
     job.decode = std::make_unique<PhotoPrefetch>(
         path, limits, [this] { QMetaObject::invokeMethod(this, &PictureLoads::collect, Qt::QueuedConnection); },
         std::move(look));
@@ -125,6 +114,26 @@ PictureLoads::Job PictureLoads::start(const std::string& path, const DecodeLimit
     if (held_)
         job.decode->hold();
     return job;
+}
+
+PhotoPrefetch::FirstLook PictureLoads::firstLook(const Display& display)
+{
+    if (!window_.firstLook)
+        return {};
+    PhotoPrefetch::FirstLook look;
+    look.deviceSize = [display](int w, int h) { return fittedDeviceSize(display, w, h); };
+    look.show = [this, generation = generation_](QImage image, int w, int h) {
+        QMetaObject::invokeMethod(
+            this,
+            [this, generation, image = std::move(image), w, h] {
+                if (generation == generation_ && pending()) {
+                    window_.firstLook(image, w, h);
+                    emit lookShown();
+                }
+            },
+            Qt::QueuedConnection);
+    };
+    return look;
 }
 
 void PictureLoads::adopt(std::unique_ptr<PhotoPrefetch> startup)
@@ -175,6 +184,12 @@ void PictureLoads::load(const std::string& path, bool fresh, Done done)
         ahead_.erase(ahead);
         if (!fresh && job.stamp == stampOf(path)) {
             job.decode->renderWith(fittedRender(window_.display()));  // for one still decoding: as the window is now
+            early_ = job.decode->takeEarlyLook();
+            if (early_ && !job.decode->ready()) {
+                PhotoPrefetch::FirstLook look = firstLook(window_.display());
+                if (look.show)
+                    early_->showWith(std::move(look.deviceSize), std::move(look.show));
+            }
             current_ = std::move(job);
         } else
             dispose(std::move(job.decode));

@@ -84,6 +84,7 @@ private:
     Job start(const std::string& path, const DecodeLimits& limits, bool wanted = false);
     void collect();
     void startAhead();
+    PhotoPrefetch::FirstLook firstLook(const Display& display);
     void retireAhead(const std::function<bool(const Job&)>& which);
     void dispose(std::unique_ptr<PhotoPrefetch> decode);
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -97,6 +98,7 @@ private:
     std::vector<std::string> queued_;                      // still to be decoded ahead
     std::vector<std::unique_ptr<PhotoPrefetch>> retired_;  // abandoned, finishing on their own
     bool held_ = false;
+    std::unique_ptr<EarlyLook> early_;  // the command-line picture's look; last, as it posts to this
 };
 
 // The screen pixels of a w × h picture fitted into the display, and its display copy there.

@@ -8,6 +8,7 @@
 #include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
 #include "forms/main/photo_prefetch.h"
+#include "forms/main/picture_loads.h"
 #include "imaging/photo.h"
 #include "imaging/quarter_turn.h"
 #include "imaging/reduce.h"
@@ -72,6 +73,7 @@ private slots:
     void shownPixelsAreTheExactReductionThroughResizeTurnAndUndo();
     void prefetchGivesTheLoadItsOwnPicture();
     void prefetchIsTakenOnlyByTheLoadItWasMadeFor();
+    void earlyLookComesFirstOnlyForItsPicture();
 };
 
 void FrmMainStartupTest::windowPaintsBeforeTheCommandLinePictureLoads()
@@ -217,6 +219,55 @@ void FrmMainStartupTest::prefetchIsTakenOnlyByTheLoadItWasMadeFor()
     QVERIFY(missing);
     const auto failed = missing->take(dir.file("missing.jpg"), limits);
     QVERIFY(failed && !failed->picture);
+}
+
+void FrmMainStartupTest::earlyLookComesFirstOnlyForItsPicture()
+{
+    test::FakeDesktop fake;
+    test::TempDir dir;
+    const std::string photo = writeJpeg(dir, "photo.jpg", 2400, 1600).toStdString();
+    const std::string settings = dir.file("trimlet.ini");
+    const std::string text = "[winPosition]\nmain_w=800\nmain_h=480\n";
+    test::writeBytes(settings, test::Data(text.begin(), text.end()));
+    std::string argv0 = "trimlet", option = "-platform", png = dir.file("a.png"), arg = photo;
+    char* options[] = {argv0.data(), option.data()};
+    char* pngs[] = {argv0.data(), png.data()};
+    QVERIFY(!EarlyLook::fromCommandLine(2, options, settings));
+    QVERIFY(!EarlyLook::fromCommandLine(2, pngs, settings));
+    char* args[] = {argv0.data(), arg.data()};
+
+    // Made for the saved window's size: a display that needs more pixels gets no look.
+    const auto look = EarlyLook::fromCommandLine(2, args, settings);
+    QVERIFY(look && QTest::qWaitFor([&] { return look->decoded(); }));
+    QImage shown;
+    look->showWith([](int, int) { return QSize(720, 480); }, [&](QImage image, int w, int h) {
+        QCOMPARE(QSize(w, h), QSize(2400, 1600));
+        shown = std::move(image);
+    });
+    QCOMPARE(shown.size(), QSize(720, 480));
+    shown = {};
+    look->showWith([](int, int) { return QSize(1500, 1000); }, [&](QImage image, int, int) { shown = image; });
+    QVERIFY(shown.isNull());
+
+    // The window shows it before the whole picture, which then replaces it as any load's.
+    test::TestMain frm(test::ByteArgs{}, {photo}, settings);
+    auto early = EarlyLook::fromCommandLine(2, args, settings);
+    QVERIFY(QTest::qWaitFor([&] { return early->decoded(); }));
+    auto prefetch = prefetchCommandLinePhoto(photo, settings, std::move(early));
+    prefetch->hold();  // the whole decode waits until the window's first paint is over
+    frm.setPrefetch(std::move(prefetch));
+    int looks = 0;
+    connect(frm.findChild<PictureLoads*>(), &PictureLoads::lookShown, this, [&] {
+        ++looks;
+        QVERIFY(frm.editingPicture().isEmpty());
+        QVERIFY(!frm.imgSource->image().isNull());
+    });
+    QVERIFY(test::showStarted(frm));
+    QCOMPARE(looks, 1);
+    const Bitmap whole = loadPictureUpright(photo).value().bitmap();
+    QVERIFY(frm.editingPicture().bitmap() == whole);
+    QVERIFY(shownPixels(frm) == exactReduction(whole, frm.imgSource->size()));
+    QCOMPARE(frm.lblSrcSizeW->text(), QStringLiteral("2400"));
 }
 
 QTEST_MAIN(FrmMainStartupTest)
