@@ -35,14 +35,21 @@ std::atomic<int>& limit()
     return threads;
 }
 
+thread_local int threadShare = 0;
+
 }  // namespace
 
 int threadsFor(std::int64_t pixels)
 {
     if (pixels < kPixelsPerExtraThread)
         return 1;
-    return int(std::min<std::int64_t>(limit().load(std::memory_order_relaxed), pixels / kPixelsPerExtraThread));
+    int threads = limit().load(std::memory_order_relaxed);
+    if (threadShare > 0)
+        threads = std::min(threads, threadShare);
+    return int(std::min<std::int64_t>(threads, pixels / kPixelsPerExtraThread));
 }
+
+void setThreadShare(int threads) { threadShare = std::max(0, threads); }
 
 void setThreadLimit(int threads)
 {

@@ -16,6 +16,10 @@ int threadsFor(std::int64_t pixels);
 // For tests and benchmarks.
 void setThreadLimit(int limit);
 
+// Caps threadsFor further on the calling thread alone (0: no cap of its own), for work that
+// runs beside other such work and shares the cores with it.
+void setThreadShare(int threads);
+
 // Calls part(begin, end) on contiguous runs covering [0, count), at most `threads` of them,
 // each but the last a multiple of grain long, one a thread, the calling thread taking the
 // first. Returns when every run is done; an exception thrown by a run is thrown again here
