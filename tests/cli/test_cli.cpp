@@ -55,6 +55,8 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine)
              {"in.bmp", "--save=yes"},
              {"in.bmp", "--save", "--bogus=1"},
              {"in.bmp", "--save", "--rotate="},
+             {"in.bmp", "--save", "--jobs", "0"},
+             {"in.bmp", "--save", "--jobs=2x"},
          }) {
         const CliRun r = runCli(args);
         EXPECT_EQ(r.status, 2);
