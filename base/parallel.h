@@ -6,13 +6,17 @@
 
 namespace trimlet {
 
+// The cores this process may run on (its affinity, as taskset or a container's CPU set leave
+// them), at least 1: more threads than that only take turns on the same cores.
+int usableCores();
+
 // The threads a kernel touching `pixels` pixels should use: 1 below about a megapixel, where
-// starting a thread costs more than it saves, else the processor count capped at 8. The
+// starting a thread costs more than it saves, else usableCores capped at 8. The
 // environment variable TRIMLET_THREADS (a number from 1), read once, or setThreadLimit lower
 // that cap.
 int threadsFor(std::int64_t pixels);
 
-// Caps threadsFor at limit from now on (0: back to the processor count and TRIMLET_THREADS).
+// Caps threadsFor at limit from now on (0: back to usableCores and TRIMLET_THREADS).
 // For tests and benchmarks.
 void setThreadLimit(int limit);
 

@@ -8,9 +8,6 @@
 
 namespace trimlet::cli {
 
-// The cores this process may run on (its affinity, as taskset sets it), at least 1.
-int usableCores();
-
 // Runs work(i) for every i in [0, count) on up to `jobs` threads of its own and hands each
 // one over to take(i, failed) on the calling thread in index order, failed holding what
 // work(i) threw. At most `jobs` works are begun and not yet taken, so a batch holds no more
