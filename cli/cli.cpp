@@ -11,9 +11,9 @@
 #include <variant>
 
 #include "base/file_io.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "base/version.h"
-#include "base/parallel.h"
 #include "cli/batch.h"
 #include "cli/options.h"
 #include "cli/sets.h"

@@ -83,7 +83,7 @@ TEST(CliBatch, SideBySideWritesAndSaysWhatOneAfterTheOtherDoes)
     };
     // big.jpg twice takes two serial names; big(1).jpg is only there once the first is written,
     // and then an input like any other, though its job has begun before.
-    const std::vector<std::string> inputs{"big.jpg",  "big(1).jpg", "missing.jpg", "small.jpg",
+    const std::vector<std::string> inputs{"big.jpg", "big(1).jpg", "missing.jpg", "small.jpg",
                                           "big.jpg", "broken.jpg", "tall.jpg"};
     const std::vector<std::vector<std::string>> stepLists{{"--cut", "640x480@50"},
                                                           {"--turn", "right", "--cut-set", "320x240,240x320@fit"}};
