@@ -10,6 +10,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "base/parallel.h"
 #include "cli/batch.h"
 #include "codecs/jpeg.h"
 #include "tests/cli/cli_run.h"
@@ -54,6 +55,22 @@ TEST(RunInOrder, TakesInOrderWithinTheBoundAndHandsOverWhatWasThrown)
             EXPECT_EQ(order[i], i);
         EXPECT_LE(most.load(), jobs);
     }
+}
+
+TEST(ThreadShare, CapsTheCallingThreadAlone)
+{
+    setThreadLimit(8);
+    constexpr std::int64_t kBig = std::int64_t{64} << 20;
+    const int all = threadsFor(kBig);
+    int shared = 0, beside = 0;
+    std::thread([&] {
+        setThreadShare(1);
+        shared = threadsFor(kBig);
+    }).join();
+    std::thread([&] { beside = threadsFor(kBig); }).join();
+    setThreadLimit(0);
+    EXPECT_EQ(shared, 1);
+    EXPECT_EQ(beside, all);
 }
 
 // The folder's files and their bytes.
