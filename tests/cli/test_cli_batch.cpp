@@ -43,7 +43,7 @@ TEST(RunInOrder, TakesInOrderWithinTheBoundAndHandsOverWhatWasThrown)
                 EXPECT_EQ(std::this_thread::get_id(), caller);
                 finished[i] = true;
             },
-            [&](std::size_t i, std::exception_ptr thrown) {
+            [&](std::size_t i, const std::exception_ptr& thrown) {
                 EXPECT_EQ(std::this_thread::get_id(), caller);
                 EXPECT_TRUE(finished[i]);
                 EXPECT_EQ(bool(thrown), i % 7 == 3) << i;
