@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <sched.h>
 #include <thread>
 #include <vector>
 
@@ -18,7 +19,7 @@ constexpr std::int64_t kPixelsPerExtraThread = std::int64_t{1} << 20;
 
 int threadsAtStart()
 {
-    int threads = int(std::clamp(std::thread::hardware_concurrency(), 1u, unsigned(kMaxThreads)));
+    int threads = std::min(usableCores(), kMaxThreads);
     if (const char* named = std::getenv("TRIMLET_THREADS")) {
         int wanted = 0;
         const char* end = named + std::strlen(named);
@@ -35,14 +36,30 @@ std::atomic<int>& limit()
     return threads;
 }
 
+thread_local int threadShare = 0;
+
 }  // namespace
+
+int usableCores()
+{
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    if (::sched_getaffinity(0, sizeof set, &set) == 0)
+        return std::max(1, CPU_COUNT(&set));
+    return int(std::max(1u, std::thread::hardware_concurrency()));
+}
 
 int threadsFor(std::int64_t pixels)
 {
     if (pixels < kPixelsPerExtraThread)
         return 1;
-    return int(std::min<std::int64_t>(limit().load(std::memory_order_relaxed), pixels / kPixelsPerExtraThread));
+    int threads = limit().load(std::memory_order_relaxed);
+    if (threadShare > 0)
+        threads = std::min(threads, threadShare);
+    return int(std::min<std::int64_t>(threads, pixels / kPixelsPerExtraThread));
 }
+
+void setThreadShare(int threads) { threadShare = std::max(0, threads); }
 
 void setThreadLimit(int threads)
 {

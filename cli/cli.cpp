@@ -1,16 +1,20 @@
 #include "cli/cli.h"
 
 #include <algorithm>
+#include <exception>
 #include <new>
 #include <optional>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 #include <utility>
 #include <variant>
 
 #include "base/file_io.h"
+#include "base/parallel.h"
 #include "base/text.h"
 #include "base/version.h"
+#include "cli/batch.h"
 #include "cli/options.h"
 #include "cli/sets.h"
 #include "cli/steps.h"
@@ -105,8 +109,8 @@ Result<Picture> loadCut(const Request& req, const std::string& input, std::size_
 }
 
 // The --lossless piece of input (parse has checked that the steps are turns and flips, then
-// at most one cut), written; gives the written path.
-Result<std::string> convertLossless(const Request& req, const std::string& input)
+// at most one cut).
+Result<Made> makeLossless(const Request& req, const std::string& input)
 {
     LosslessJob job;
     job.placement = placementOfSteps(req.steps, leadingPlacements(req.steps));
@@ -115,33 +119,25 @@ Result<std::string> convertLossless(const Request& req, const std::string& input
         job.cut = cut.frame;
         job.origin = cut.origin;
     }
-    const auto piece = cutFileLossless(input, job, loadOptions(req));
+    auto piece = cutFileLossless(input, job, loadOptions(req));
     if (!piece)
         return piece.error();
-    const std::vector<std::uint8_t>& bytes = piece.value().bytes;
-    if (req.maxKb > 0 && bytes.size() > limitBytes(req.maxKb))
-        return doesNotFit(req, bytes.size());
-    return writeResult({OutputFormat::Jpeg, bytes}, input, req);
+    if (req.maxKb > 0 && piece.value().bytes.size() > limitBytes(req.maxKb))
+        return doesNotFit(req, piece.value().bytes.size());
+    return Made{false, {{{}, OutputFormat::Jpeg, std::move(piece.value().bytes)}}};
 }
 
-Result<std::vector<std::string>> single(Result<std::string> written)
-{
-    if (!written)
-        return written.error();
-    return std::vector<std::string>{std::move(written).value()};
-}
-
-// Loads one input, applies the steps and writes the result; gives the written paths.
-Result<std::vector<std::string>> convert(const Request& req, const std::string& input)
+// Loads one input and applies the steps; nothing is written yet.
+Result<Made> make(const Request& req, const std::string& input)
 {
     // Checked before the work so a long job does not end in a refusal; the write itself
     // refuses again atomically should the file appear meanwhile.
     if (!req.save && !req.force && pathExists(req.output))
         return makeError(ErrorCode::Exists, req.output + " exists (use --force to replace it)");
     if (setStepOf(req))
-        return convertSet(req, input);
+        return makeSet(req, input);
     if (req.lossless)
-        return single(convertLossless(req, input));
+        return makeLossless(req, input);
     // A cut after nothing but turns and flips is made first, on the file's own pixels; other
     // leading turns and flips are made as one, with the orientation.
     const auto cutIndex = leadingCut(req.steps);
@@ -160,10 +156,22 @@ Result<std::vector<std::string>> convert(const Request& req, const std::string& 
     }
     const PictureKind kind =
         req.save ? req.format.value_or(PictureKind::Jpeg) : kindForPath(req.output).value_or(PictureKind::Jpeg);
-    const auto encoded = encodeFor(picture.bitmap(), kind, req);
+    auto encoded = encodeFor(picture.bitmap(), kind, req);
     if (!encoded)
         return encoded.error();
-    return single(writeResult({encoded.value().format, encoded.value().bytes}, input, req));
+    return Made{false, {{{}, encoded.value().format, std::move(encoded.value().bytes)}}};
+}
+
+// Writes what one input made; gives the written paths.
+Result<std::vector<std::string>> write(const Made& made, const std::string& input, const Request& req)
+{
+    if (made.set)
+        return saveSet(made, input, req);
+    const MadeFile& file = made.files.front();
+    auto written = writeResult({file.format, file.bytes}, input, req);
+    if (!written)
+        return written.error();
+    return std::vector<std::string>{std::move(written).value()};
 }
 
 // The "[i/N] PATH" line of a batch on a terminal: rewritten in place, and wiped before
@@ -180,6 +188,16 @@ public:
             fitted("[" + std::to_string(index) + "/" + std::to_string(count) + "] ", escapeForPrinting(path, true));
         err_ << '\r' << text << std::flush;
         width_ = text.size();
+        text_ = text;
+    }
+
+    // The line shown again after the lines that stay.
+    void restore()
+    {
+        if (!shown_ || text_.empty())
+            return;
+        err_ << '\r' << text_ << std::flush;
+        width_ = text_.size();
     }
 
     void clear()
@@ -210,28 +228,140 @@ private:
     bool shown_;
     int columns_;
     std::size_t width_ = 0;
+    std::string text_;
 };
 
+// What a job that threw leaves of its file: a failure of that file like any other.
+Error thrownError(const std::exception_ptr& thrown)
+{
+    try {
+        std::rethrow_exception(thrown);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory");
+    } catch (const std::exception& e) {
+        return makeError(ErrorCode::Invalid, std::string("failed: ") + e.what());
+    } catch (...) {
+        return makeError(ErrorCode::Invalid, "failed");
+    }
+}
+
+Result<std::vector<std::string>> writeGuarded(const Made& made, const std::string& input, const Request& req)
+{
+    try {
+        return write(made, input, req);
+    } catch (...) {
+        return thrownError(std::current_exception());
+    }
+}
+
+// Makes and writes one input; gives the written paths.
+Result<std::vector<std::string>> convert(const Request& req, const std::string& input)
+{
+    try {
+        const auto made = make(req, input);
+        if (!made)
+            return made.error();
+        return write(made.value(), input, req);
+    } catch (...) {
+        return thrownError(std::current_exception());
+    }
+}
+
+// The files a batch has written, by identity: an input made before an earlier input's write
+// that it reads (its own file or a --join file, under any spelling of its path) is made again
+// at its turn, as one file after the other would have read it. Files that were there before
+// need no such care, as nothing is ever replaced.
+class WrittenFiles {
+public:
+    void add(const std::vector<std::string>& paths)
+    {
+        for (const std::string& path : paths)
+            if (const auto id = idOf(path))
+                ids_.insert(*id);
+    }
+
+    bool readBy(const Request& req, const std::string& input) const
+    {
+        if (ids_.empty())
+            return false;
+        const auto written = [&](const std::string& path) {
+            const auto id = idOf(path);
+            return id && ids_.contains(*id);
+        };
+        return written(input) || std::any_of(req.steps.begin(), req.steps.end(), [&](const Step& step) {
+                   const auto* join = std::get_if<JoinStep>(&step);
+                   return join && written(join->file);
+               });
+    }
+
+private:
+    using Id = std::pair<dev_t, ino_t>;
+    static std::optional<Id> idOf(const std::string& path)
+    {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0)
+            return std::nullopt;
+        return Id{st.st_dev, st.st_ino};
+    }
+
+    std::set<Id> ids_;
+};
+
+// The inputs made side by side, up to req.jobs (or a usable core's worth) at once, each job's
+// kernels taking its share of the cores; written and reported in their order, as one after
+// the other, which a single job is.
 int convertAll(const Request& req, std::ostream& out, std::ostream& err, const Terminal& terminal)
 {
-    ProgressLine progress(err, terminal.stderrIsTerminal && req.inputs.size() > 1, terminal.columns);
+    const std::size_t count = req.inputs.size();
+    ProgressLine progress(err, terminal.stderrIsTerminal && count > 1, terminal.columns);
     int status = kExitOk;
-    for (std::size_t i = 0; i < req.inputs.size(); ++i) {
-        const std::string& input = req.inputs[i];
-        progress.show(i + 1, req.inputs.size(), input);
-        Result<std::vector<std::string>> written = makeError(ErrorCode::Invalid, {});
-        try {
-            written = convert(req, input);
-        } catch (const std::bad_alloc&) {
-            written = makeError(ErrorCode::TooLarge, "not enough memory");
-        }
-        progress.clear();
+    const auto report = [&](const std::string& input, const Result<std::vector<std::string>>& written) {
         if (written)
             for (const std::string& path : written.value())
                 out << escapeForPrinting(path, terminal.stdoutIsTerminal) << '\n' << std::flush;
         else
             status = fail(err, kExitFailure, fileReason(input, written.error().message));
+    };
+    const int jobs = int(std::min<std::size_t>(count, std::size_t(req.jobs > 0 ? req.jobs : usableCores())));
+    if (jobs <= 1) {
+        for (std::size_t i = 0; i < count; ++i) {
+            progress.show(i + 1, count, req.inputs[i]);
+            const auto written = convert(req, req.inputs[i]);
+            progress.clear();
+            report(req.inputs[i], written);
+        }
+        return status;
     }
+    std::vector<std::optional<Result<Made>>> made(count);
+    const int share = std::max(1, usableCores() / jobs);
+    std::size_t finished = 0;
+    WrittenFiles writtenFiles;
+    runInOrder(
+        count, jobs,
+        [&](std::size_t i) {
+            setThreadShare(share);
+            made[i].emplace(make(req, req.inputs[i]));
+        },
+        [&](std::size_t i) { progress.show(++finished, count, req.inputs[i]); },
+        [&](std::size_t i, const std::exception_ptr& thrown) {
+            const std::string& input = req.inputs[i];
+            Result<std::vector<std::string>> written = makeError(ErrorCode::Invalid, {});
+            if (writtenFiles.readBy(req, input))
+                written = convert(req, input);
+            else if (thrown)
+                written = thrownError(thrown);
+            else if (!made[i]->ok())
+                written = made[i]->error();
+            else
+                written = writeGuarded(made[i]->value(), input, req);
+            made[i].reset();
+            progress.clear();
+            if (written)
+                writtenFiles.add(written.value());
+            report(input, written);
+            if (i + 1 < count)
+                progress.restore();
+        });
     return status;
 }
 

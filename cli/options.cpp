@@ -82,6 +82,9 @@ extern const char kUsage[] =
     "  --force                     replace an existing --output FILE\n"
     "  --no-color-management       keep the colours as stored: no ICC profile of\n"
     "                              an INPUT or --join FILE is converted to sRGB\n"
+    "  --jobs N                    work on up to N INPUTs at once, 1 or more\n"
+    "                              (default: the cores trimlet-cli may run on);\n"
+    "                              files are written and printed in INPUT order\n"
     "  -h, --help                  show this text\n"
     "  --version                   show the version\n"
     "\n"
@@ -394,6 +397,15 @@ Refusal readMaxKb(std::string_view, Value value, Request& req)
     return std::nullopt;
 }
 
+Refusal readJobs(std::string_view, Value value, Request& req)
+{
+    const auto jobs = parseInt(value);
+    if (!jobs || *jobs < 1)
+        return "--jobs must be a whole number, 1 or more, not " + value;
+    req.jobs = *jobs;
+    return std::nullopt;
+}
+
 Refusal setSave(std::string_view, Value, Request& req)
 {
     req.save = true;
@@ -465,6 +477,7 @@ const Option kOptions[] = {
      [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
     {"--force", Arity::Flag, setForce},
     {"--no-color-management", Arity::Flag, setNoColourManagement},
+    {"--jobs", Arity::Once, readJobs},
     {"--help", Arity::Flag, askHelp},
     {"-h", Arity::Flag, askHelp},
     {"--version", Arity::Flag, askVersion},

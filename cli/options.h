@@ -71,6 +71,7 @@ struct Request {
     AlignV alignV = AlignV::Centre;
     bool colourManagement = true;
     std::optional<double> bezelMm;  // --bezel, of a --span
+    int jobs = 0;                   // files worked on at once; 0: one a usable core
 };
 
 // The set step, when the steps end in one.

@@ -86,24 +86,9 @@ std::string pieceName(const SetPiece& piece)
     return "the " + sizeText(piece.size.width, piece.size.height) + " piece";
 }
 
-// Writes the files under one serial number beside the input or in --save-dir.
-Result<std::vector<std::string>> saveSet(const std::vector<SetFile>& files, const std::string& input,
-                                         const Request& req)
-{
-    const SerialPlace place{input, req.tail.value_or(SerialTail::Paren), req.saveDir};
-    SetSave save = saveSetSerial(place, files);
-    if (!save.written) {
-        Error error = writeFailure(save.written.error());
-        if (!save.failedName.empty() && error.message.find(save.failedName) == std::string::npos)
-            error.message = save.failedName + ": " + error.message;
-        return error;
-    }
-    return std::move(save.names);
-}
-
 // The set's members copied from the JPEG's blocks, each region moved onto the block grid;
 // parse has checked that only turns and flips come before the set.
-Result<std::vector<std::string>> convertSetLossless(const Request& req, const std::string& input, const SetStep& step)
+Result<Made> makeSetLossless(const Request& req, const std::string& input, const SetStep& step)
 {
     const DecodeLimits limits = loadOptions(req);
     const int placement = placementOfSteps(req.steps, req.steps.size() - 1);
@@ -125,8 +110,8 @@ Result<std::vector<std::string>> convertSetLossless(const Request& req, const st
                                                          " picture, and --lossless copies pixels only at 100");
         snapSetPieces(losslessGrid(jpeg.value().blocks, jpeg.value().orientation), shown.width, shown.height, pieces);
     }
-    std::vector<std::vector<std::uint8_t>> bytes;
-    bytes.reserve(pieces.size());
+    Made made{true, {}};
+    made.files.reserve(pieces.size());
     for (const SetPiece& piece : pieces) {
         LosslessJob job;
         job.placement = placement;
@@ -140,12 +125,9 @@ Result<std::vector<std::string>> convertSetLossless(const Request& req, const st
         if (req.maxKb > 0 && copied.value().bytes.size() > limitBytes(req.maxKb))
             return makeError(ErrorCode::TooLarge,
                              pieceName(piece) + ": " + doesNotFit(req, copied.value().bytes.size()).message);
-        bytes.push_back(std::move(copied.value().bytes));
+        made.files.push_back({piece.suffix, OutputFormat::Jpeg, std::move(copied.value().bytes)});
     }
-    std::vector<SetFile> files;
-    for (std::size_t i = 0; i < pieces.size(); ++i)
-        files.push_back({pieces[i].suffix, {OutputFormat::Jpeg, bytes[i]}});
-    return saveSet(files, input, req);
+    return made;
 }
 
 }  // namespace
@@ -181,11 +163,11 @@ Refusal resolveSet(Request& req, const std::string& settingsFile)
     return "no cut set named " + step.name + " in " + settingsFile;
 }
 
-Result<std::vector<std::string>> convertSet(const Request& req, const std::string& input)
+Result<Made> makeSet(const Request& req, const std::string& input)
 {
     const SetStep& step = std::get<SetStep>(req.steps.back());
     if (req.lossless)
-        return convertSetLossless(req, input, step);
+        return makeSetLossless(req, input, step);
     // Loaded once, its leading turns and flips made as one with the orientation; every piece
     // is cut from that picture.
     const std::size_t last = req.steps.size() - 1;
@@ -206,8 +188,8 @@ Result<std::vector<std::string>> convertSet(const Request& req, const std::strin
     if (!pieces)
         return pieces.error();
     const PictureKind kind = req.format.value_or(PictureKind::Jpeg);
-    std::vector<EncodedOutput> encoded;
-    encoded.reserve(pieces.value().size());
+    Made made{true, {}};
+    made.files.reserve(pieces.value().size());
     for (const SetPiece& piece : pieces.value()) {
         const Bitmap cut = makeSetPiece(source, piece);
         if (cut.empty())
@@ -215,12 +197,26 @@ Result<std::vector<std::string>> convertSet(const Request& req, const std::strin
         auto file = encodeFor(cut, kind, req);
         if (!file)
             return makeError(file.error().code, pieceName(piece) + ": " + file.error().message);
-        encoded.push_back(std::move(file).value());
+        made.files.push_back({piece.suffix, file.value().format, std::move(file.value().bytes)});
     }
+    return made;
+}
+
+Result<std::vector<std::string>> saveSet(const Made& made, const std::string& input, const Request& req)
+{
     std::vector<SetFile> files;
-    for (std::size_t i = 0; i < encoded.size(); ++i)
-        files.push_back({pieces.value()[i].suffix, {encoded[i].format, encoded[i].bytes}});
-    return saveSet(files, input, req);
+    files.reserve(made.files.size());
+    for (const MadeFile& f : made.files)
+        files.push_back({f.suffix, {f.format, f.bytes}});
+    const SerialPlace place{input, req.tail.value_or(SerialTail::Paren), req.saveDir};
+    SetSave save = saveSetSerial(place, files);
+    if (!save.written) {
+        Error error = writeFailure(save.written.error());
+        if (!save.failedName.empty() && error.message.find(save.failedName) == std::string::npos)
+            error.message = save.failedName + ": " + error.message;
+        return error;
+    }
+    return std::move(save.names);
 }
 
 }  // namespace trimlet::cli

@@ -7,6 +7,7 @@
 
 #include "base/result.h"
 #include "cli/options.h"
+#include "cli/steps.h"
 
 namespace trimlet::cli {
 
@@ -19,9 +20,12 @@ std::string windowSettingsFile();
 // cut. Nothing to do for steps without a set.
 Refusal resolveSet(Request& req, const std::string& settingsFile);
 
-// The set's pieces of input, every one encoded (or, with --lossless, copied from its blocks)
-// and then all written under one serial number; the written paths, in the set's order. On any
-// failure nothing is left written.
-Result<std::vector<std::string>> convertSet(const Request& req, const std::string& input);
+// The set's pieces of input, every one encoded (or, with --lossless, copied from its blocks),
+// nothing written yet.
+Result<Made> makeSet(const Request& req, const std::string& input);
+
+// The pieces written under one serial number beside the input or in --save-dir; the written
+// paths, in the set's order. On any failure nothing is left written.
+Result<std::vector<std::string>> saveSet(const Made& made, const std::string& input, const Request& req);
 
 }  // namespace trimlet::cli

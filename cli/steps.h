@@ -3,6 +3,7 @@
 // --max-kb and the words of a failed write.
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -14,6 +15,18 @@
 #include "document/output_job.h"
 
 namespace trimlet::cli {
+
+// What one input makes before anything of it is written: one file, or a set's pieces to be
+// written under one serial number, each with what follows the number in its name.
+struct MadeFile {
+    std::string suffix;
+    OutputFormat format = OutputFormat::Jpeg;
+    std::vector<std::uint8_t> bytes;
+};
+struct Made {
+    bool set = false;
+    std::vector<MadeFile> files;
+};
 
 // The --max-kb refusal of a file whose smallest encode has smallest bytes.
 Error doesNotFit(const Request& req, std::size_t smallest);

@@ -55,6 +55,8 @@ TEST(Cli, UsageErrorsExitTwoWithOneLine)
              {"in.bmp", "--save=yes"},
              {"in.bmp", "--save", "--bogus=1"},
              {"in.bmp", "--save", "--rotate="},
+             {"in.bmp", "--save", "--jobs", "0"},
+             {"in.bmp", "--save", "--jobs=2x"},
          }) {
         const CliRun r = runCli(args);
         EXPECT_EQ(r.status, 2);
@@ -455,7 +457,8 @@ TEST_F(CliFiles, ManyInputsAreDoneOneByOneAndFailuresReportedPerFile)
 TEST_F(CliFiles, ProgressLineOnlyOnATerminalAndWipedBeforeOtherLines)
 {
     const std::string missing = dir.file("missing.bmp");
-    const std::vector<std::string> args{input, missing, "--save"};
+    // One file after the other: with more jobs the line counts the files finished.
+    const std::vector<std::string> args{input, missing, "--save", "--jobs", "1"};
     const CliRun quiet = runCli(args, {false, 80});
     EXPECT_EQ(quiet.err.find('\r'), std::string::npos);
     EXPECT_EQ(quiet.err.find("[1/2]"), std::string::npos);
@@ -478,7 +481,7 @@ TEST_F(CliFiles, ProgressLineCutsLongPathsAtCharacterBoundaries)
 {
     const std::string wide = dir.file("写真写真写真.bmp");  // three bytes a character
     ASSERT_TRUE(writeBmpFile(test::photoLike(24, 32), wide));
-    const CliRun r = runCli({wide, input, "--save"}, {true, 22});
+    const CliRun r = runCli({wide, input, "--save", "--jobs", "1"}, {true, 22});
     ASSERT_EQ(r.status, 0) << r.err;
     // 21 bytes of room: "[1/2] ..." leaves 12, of which the name's tail takes whole characters.
     EXPECT_NE(r.err.find("\r[1/2] ...写真.bmp\r"), std::string::npos) << r.err;
