@@ -62,7 +62,8 @@ std::set<int> rowFilters(const Data& png, int width, int height)
     for (std::size_t at = 8; at + 8 <= png.size();) {
         const std::size_t length = std::size_t(png[at]) << 24 | png[at + 1] << 16 | png[at + 2] << 8 | png[at + 3];
         if (std::equal(png.begin() + std::ptrdiff_t(at + 4), png.begin() + std::ptrdiff_t(at + 8), "IDAT"))
-            idat.insert(idat.end(), png.begin() + std::ptrdiff_t(at + 8), png.begin() + std::ptrdiff_t(at + 8 + length));
+            idat.insert(idat.end(), png.begin() + std::ptrdiff_t(at + 8),
+                        png.begin() + std::ptrdiff_t(at + 8 + length));
         at += 12 + length;
     }
     const std::size_t rowBytes = 1 + std::size_t(width) * 3;
