@@ -15,9 +15,9 @@ namespace trimlet {
 
 namespace {
 
-// Photo-like rows filtered per row compress at libdeflate's level 2 to about what zlib's
-// default level makes of unfiltered rows, several times faster; higher levels buy a few per
-// cent for twice the time.
+// Filtered photo-like rows at level 2 come out smaller than zlib's default level makes of
+// unfiltered ones, several times faster; level 1 loses some 10 % on smooth gradients, and
+// higher levels buy a few per cent for twice the time.
 constexpr int kDeflateLevel = 2;
 // A chunk's length field holds 31 bits.
 constexpr std::size_t kMaxChunkData = 0x7fffffff;
