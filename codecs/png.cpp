@@ -39,8 +39,6 @@ struct PngSource {
     png_longjmp(png, 1);
 }
 
-void ignoreWarning(png_structp, png_const_charp) {}
-
 // libpng only warns about a chunk longer than the chunk limit, then allocates all of it; for the
 // chunks it keeps (eXIf, iCCP) that is memory for data the file has not shown, so it is an error.
 void readWarning(png_structp png, png_const_charp text)
@@ -392,105 +390,6 @@ Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits)
         return makeError(ErrorCode::TooLarge, "not enough memory for the PNG");
     } catch (const std::exception& e) {
         return makeError(ErrorCode::Corrupt, std::string("PNG not decoded: ") + e.what());
-    }
-}
-
-}  // namespace trimlet
-
-// ---- Writing ----
-
-namespace trimlet {
-
-namespace {
-
-// All the write callbacks touch; the vector lives in the caller's frame, outside the setjmp.
-struct PngSink {
-    std::vector<std::uint8_t>* out;
-    char message[160];
-};
-
-[[noreturn]] void failPngWrite(png_structp png, png_const_charp text)
-{
-    auto* sink = static_cast<PngSink*>(png_get_error_ptr(png));
-    std::snprintf(sink->message, sizeof sink->message, "%s", text ? text : "libpng error");
-    png_longjmp(png, 1);
-}
-
-void appendToSink(png_structp png, png_bytep data, png_size_t count)
-{
-    auto* sink = static_cast<PngSink*>(png_get_io_ptr(png));
-    bool stored = true;
-    try {
-        sink->out->insert(sink->out->end(), data, data + count);
-    } catch (const std::bad_alloc&) {
-        stored = false;  // no longjmp out of a handler
-    }
-    if (!stored)
-        png_error(png, "out of memory");
-}
-
-void flushNothing(png_structp) {}
-
-class PngWriteHandle {
-public:
-    explicit PngWriteHandle(PngSink* sink)
-        : png_(png_create_write_struct(PNG_LIBPNG_VER_STRING, sink, failPngWrite, ignoreWarning))
-    {
-        if (png_)
-            info_ = png_create_info_struct(png_);
-    }
-    ~PngWriteHandle()
-    {
-        if (png_)
-            png_destroy_write_struct(&png_, &info_);
-    }
-    PngWriteHandle(const PngWriteHandle&) = delete;
-    PngWriteHandle& operator=(const PngWriteHandle&) = delete;
-
-    png_structp png() const { return png_; }
-    png_infop info() const { return info_; }
-
-private:
-    png_structp png_ = nullptr;
-    png_infop info_ = nullptr;
-};
-
-// Holds the setjmp; its frame keeps only trivial locals.
-bool writeRows(png_structp png, png_infop info, png_uint_32 width, png_uint_32 height, png_bytepp rows)
-{
-    if (setjmp(png_jmpbuf(png)))
-        return false;
-    png_set_IHDR(png, info, width, height, 8, PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
-                 PNG_FILTER_TYPE_DEFAULT);
-    png_write_info(png, info);
-    png_set_bgr(png);
-    png_write_image(png, rows);
-    png_write_end(png, nullptr);
-    return true;
-}
-
-}  // namespace
-
-Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap)
-{
-    if (bitmap.empty())
-        return makeError(ErrorCode::Invalid, "empty picture");
-    try {
-        std::vector<std::uint8_t> out;
-        PngSink sink{&out, {}};
-        PngWriteHandle handle(&sink);
-        if (!handle.png() || !handle.info())
-            return makeError(ErrorCode::TooLarge, "not enough memory to start libpng");
-        png_set_write_fn(handle.png(), &sink, appendToSink, flushNothing);
-        std::vector<png_bytep> rows(std::size_t(bitmap.height()));
-        for (int y = 0; y < bitmap.height(); ++y)
-            rows[std::size_t(y)] = const_cast<png_bytep>(bitmap.row(y));  // libpng only reads them
-        if (!writeRows(handle.png(), handle.info(), png_uint_32(bitmap.width()), png_uint_32(bitmap.height()),
-                       rows.data()))
-            return makeError(ErrorCode::TooLarge, std::string("PNG not encoded: ") + sink.message);
-        return out;
-    } catch (const std::bad_alloc&) {
-        return makeError(ErrorCode::TooLarge, "not enough memory for the PNG");
     }
 }
 

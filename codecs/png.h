@@ -22,12 +22,5 @@ HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& lim
 
 }  // namespace trimlet
 
-// ---- Writing ----
-
-namespace trimlet {
-
-// Encodes a bitmap as a non-interlaced 8-bit truecolour PNG (zlib's default level, libpng's
-// adaptive filters) with no chunks beyond IHDR, IDAT and IEND. An empty bitmap is Invalid.
-Result<std::vector<std::uint8_t>> encodePng(const Bitmap& bitmap);
-
-}  // namespace trimlet
+// Writing lives apart from reading.
+#include "codecs/png_write.h"  // IWYU pragma: export

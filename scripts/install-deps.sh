@@ -11,7 +11,7 @@ set -euo pipefail
 run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
-  libjpeg62-turbo-dev libpng-dev zlib1g-dev libgif-dev
+  libjpeg62-turbo-dev libpng-dev libdeflate-dev zlib1g-dev libgif-dev
   libwebp-dev libavif-dev libheif-dev libtiff-dev liblcms2-dev
   qt6-tools-dev qt6-l10n-tools
   fonts-ipafont-gothic
