@@ -169,11 +169,11 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Jpeg: return decodeJpegRegion(bytes, region, limits);
         case PictureKind::Bitmap: return regionOfWhole(decodeBmp(bytes, limits), region);
         case PictureKind::Gif: return regionOfWhole(decodeGif(bytes, limits), region);
-        case PictureKind::Png: return regionOfWhole(decodePng(bytes, limits), region);
+        case PictureKind::Png: return decodePngRegion(bytes, region, limits);
         case PictureKind::Avif: return regionOfWhole(decodeAvif(bytes, limits), region);
         case PictureKind::Heif: return regionOfWhole(decodeHeif(bytes, limits), region);
-        case PictureKind::Tiff: return regionOfWhole(decodeTiff(bytes, limits), region);
-        case PictureKind::Webp: return regionOfWhole(decodeWebp(bytes, limits), region);
+        case PictureKind::Tiff: return decodeTiffRegion(bytes, region, limits);
+        case PictureKind::Webp: return decodeWebpRegion(bytes, region, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");

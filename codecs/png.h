@@ -16,6 +16,14 @@ namespace trimlet {
 // is on.
 Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits = {});
 
+// decodePng's pixels and mask inside region, with the same orientation and profile. A
+// non-interlaced file is read only up to the region's last row, and only the region's columns
+// become pixels: the header's checks and every failure of the data above and inside the region
+// are decodePng's, but the data below it is never read, so damage or truncation there is not
+// noticed. An interlaced file is decoded whole. A region that is empty or not inside the picture
+// is Invalid.
+Result<DecodedImage> decodePngRegion(Bytes file, PictureRegion region, const DecodeLimits& limits = {});
+
 // The size and orientation decodePng would give, from the chunks before the image data at the
 // start of a file of fileSize bytes.
 HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
