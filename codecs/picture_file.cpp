@@ -187,11 +187,15 @@ Result<DecodedImage> loadRegionAsStored(const std::string& path, PictureRegion r
     if (!kind)
         return makeError(ErrorCode::Unsupported, "not a picture file name: " + path);
     Result<DecodedImage> decoded = makeError(ErrorCode::Invalid, {});
-    if (*kind == PictureKind::Jpeg) {
+    if (*kind == PictureKind::Jpeg || *kind == PictureKind::Png || *kind == PictureKind::Tiff) {
         auto file = RegularFile::open(path);
         if (!file)
             return file.error();
-        decoded = settledRegion(decodeJpegRegion(file.value(), region, limits), limits);
+        const RegularFile& f = file.value();
+        decoded = settledRegion(*kind == PictureKind::Jpeg  ? decodeJpegRegion(f, region, limits)
+                                : *kind == PictureKind::Png ? decodePngRegion(f, region, limits)
+                                                            : decodeTiffRegion(f, region, limits),
+                                limits);
     } else {
         auto bytes = readFileBytes(path);
         if (!bytes)

@@ -31,7 +31,32 @@ struct PngSource {
     std::size_t pos;
     bool exhausted;  // a read asked for more than was left
     char message[160];
+    // Reading a file a window at a time instead: data and size are the window, which starts at
+    // byte windowStart of the file; its bytes live in the caller's frame.
+    const RegularFile* file;
+    std::vector<std::uint8_t>* window;
+    std::uint64_t windowStart;
 };
+
+constexpr std::size_t kWindowBytes = std::size_t{1} << 20;
+
+// Moves the window to the bytes from the file's byte `at` on; false when none are left there.
+bool moveWindow(PngSource* source, std::uint64_t at, std::size_t atLeast)
+{
+    try {
+        auto read = source->file->readAt(at, std::max(kWindowBytes, atLeast));
+        if (!read || read.value().empty())
+            return false;
+        *source->window = std::move(read.value());
+    } catch (const std::bad_alloc&) {
+        return false;  // nothing may be thrown through libpng
+    }
+    source->windowStart = at;
+    source->data = source->window->data();
+    source->size = source->window->size();
+    source->pos = 0;
+    return true;
+}
 
 [[noreturn]] void failPng(png_structp png, png_const_charp text)
 {
@@ -56,6 +81,11 @@ void readWarning(png_structp png, png_const_charp text)
 void readFromMemory(png_structp png, png_bytep out, png_size_t count)
 {
     auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (source->file && count > source->size - source->pos &&
+        !moveWindow(source, source->windowStart + source->pos, count)) {
+        source->exhausted = true;
+        png_error(png, "file is truncated");
+    }
     if (count > source->size - source->pos) {
         source->exhausted = true;
         png_error(png, "file is truncated");
@@ -358,7 +388,7 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
 {
     if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
         return notPng();
-    PngSource source{file.data(), file.size(), 0, false, {}};
+    PngSource source{file.data(), file.size(), 0, false, {}, nullptr, nullptr, 0};
     PngReadHandle handle(&source);
     png_structp png = handle.png();
     png_infop info = handle.info();
@@ -423,23 +453,26 @@ void keepRegionRow(const RegionRows& rows, png_const_bytep row, int y)
     }
 }
 
-Result<DecodedImage> decodeRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+// The region from source, which holds the start of a file of fileSize bytes (or a window of
+// it); wholeDecode decodes the whole file for an interlaced one.
+template <class WholeDecode>
+Result<DecodedImage> decodeRegion(PngSource& source, std::uint64_t fileSize, PictureRegion region,
+                                  const DecodeLimits& limits, const WholeDecode& wholeDecode)
 {
-    if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
+    if (source.size < 8 || png_sig_cmp(source.data, 0, 8) != 0)
         return notPng();
-    PngSource source{file.data(), file.size(), 0, false, {}};
     PngReadHandle handle(&source);
     png_structp png = handle.png();
     png_infop info = handle.info();
     PngHeader header{};
-    if (Status started = startReading(source, png, info, file.size(), limits, limits.colourManagement, header);
+    if (Status started = startReading(source, png, info, fileSize, limits, limits.colourManagement, header);
         !started)
         return started.error();
     if (!regionInside(region, int(header.width), int(header.height)))
         return makeError(ErrorCode::Invalid, "the region is not inside the picture");
     if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
         // Every pass crosses every row band; nothing is saved by stopping early.
-        auto whole = decode(file, limits);
+        auto whole = wholeDecode();
         if (!whole)
             return whole;
         return regionOfImage(whole.value(), region);
@@ -477,7 +510,7 @@ HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& lim
 {
     if (head.size() < 8 || png_sig_cmp(head.data(), 0, 8) != 0)
         return {notPng(), head.size() < 8 && fileSize > head.size()};
-    PngSource source{head.data(), head.size(), 0, false, {}};
+    PngSource source{head.data(), head.size(), 0, false, {}, nullptr, nullptr, 0};
     PngReadHandle handle(&source);
     PngHeader header{};
     if (Status started = startReading(source, handle.png(), handle.info(), fileSize, limits, false, header); !started)
@@ -498,7 +531,26 @@ Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits)
 
 Result<DecodedImage> decodePngRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
 {
-    return decodeGuarded("PNG", [&] { return decodeRegion(file, region, limits); });
+    return decodeGuarded("PNG", [&] {
+        PngSource source{file.data(), file.size(), 0, false, {}, nullptr, nullptr, 0};
+        return decodeRegion(source, file.size(), region, limits, [&] { return decode(file, limits); });
+    });
+}
+
+Result<DecodedImage> decodePngRegion(const RegularFile& file, PictureRegion region, const DecodeLimits& limits)
+{
+    return decodeGuarded("PNG", [&]() -> Result<DecodedImage> {
+        std::vector<std::uint8_t> window;
+        PngSource source{nullptr, 0, 0, false, {}, &file, &window, 0};
+        if (!moveWindow(&source, 0, 8))
+            return notPng();
+        return decodeRegion(source, file.size(), region, limits, [&]() -> Result<DecodedImage> {
+            auto bytes = file.readAt(0, std::size_t(file.size()));
+            if (!bytes)
+                return bytes.error();
+            return decode(bytes.value(), limits);
+        });
+    });
 }
 
 }  // namespace trimlet

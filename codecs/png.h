@@ -1,6 +1,7 @@
 #pragma once
 // PNG through libpng.
 
+#include "base/file_io.h"
 #include "codecs/decoded.h"
 
 namespace trimlet {
@@ -23,6 +24,8 @@ Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits = {});
 // noticed. An interlaced file is decoded whole. A region that is empty or not inside the picture
 // is Invalid.
 Result<DecodedImage> decodePngRegion(Bytes file, PictureRegion region, const DecodeLimits& limits = {});
+// The same, reading the file a little at a time, and only as far as the region's last row.
+Result<DecodedImage> decodePngRegion(const RegularFile& file, PictureRegion region, const DecodeLimits& limits = {});
 
 // The size and orientation decodePng would give, from the chunks before the image data at the
 // start of a file of fileSize bytes.

@@ -39,6 +39,7 @@ struct TiffSource {
     bool failed = false;       // libtiff reported an error
     bool dataWarning = false;  // the JPEG codec warned about damaged data
     std::string message{};
+    const RegularFile* file = nullptr;  // read from here, a little at a time, when data is null
 };
 
 tmsize_t readProc(thandle_t handle, void* out, tmsize_t count)
@@ -52,8 +53,21 @@ tmsize_t readProc(thandle_t handle, void* out, tmsize_t count)
         s->exhausted |= s->pos + n <= s->fileSize;
         n = left;
     }
-    if (n)
+    if (n && s->file) {
+        std::vector<std::uint8_t> bytes;
+        try {
+            auto read = s->file->readAt(s->pos, std::size_t(n));
+            if (!read)
+                return -1;
+            bytes = std::move(read.value());
+        } catch (const std::bad_alloc&) {
+            return -1;  // nothing may be thrown through libtiff
+        }
+        n = bytes.size();  // fewer where the file shrank
+        std::memcpy(out, bytes.data(), n);
+    } else if (n) {
         std::memcpy(out, s->data + s->pos, n);
+    }
     s->pos += n;
     return tmsize_t(n);
 }
@@ -76,8 +90,8 @@ toff_t sizeProc(thandle_t handle) { return static_cast<TiffSource*>(handle)->fil
 int mapProc(thandle_t handle, void** base, toff_t* size)
 {
     auto* s = static_cast<TiffSource*>(handle);
-    if (s->size != s->fileSize)
-        return 0;                                // a probe holds only the file's start
+    if (!s->data || s->size != s->fileSize)
+        return 0;                                // a file read as needed, or a probe's start
     *base = const_cast<std::uint8_t*>(s->data);  // libtiff only reads a read-only map
     *size = s->size;
     return 1;
@@ -487,6 +501,7 @@ Status readPlain(TIFF* tif, TiffSource& source, const PlainLayout& layout, const
             readUnits(tif, source, layout, size, units, r, begin, end, image, failure);
         } else {
             TiffSource own{source.data, source.size, source.fileSize};
+            own.file = source.file;
             const TiffHandle handle = openTiff(own, cap);
             if (handle)
                 readUnits(handle.get(), own, layout, size, units, r, begin, end, image, failure);
@@ -503,16 +518,15 @@ Status readPlain(TIFF* tif, TiffSource& source, const PlainLayout& layout, const
 }
 
 // The picture, or the region of it, checked as a whole decode checks it.
-Result<DecodedImage> decode(Bytes file, std::optional<PictureRegion> region, const DecodeLimits& limits,
+Result<DecodedImage> decode(TiffSource& source, std::optional<PictureRegion> region, const DecodeLimits& limits,
                             bool rgbaReader = false)
 {
-    TiffSource source{file.data(), file.size(), file.size()};
     const std::int64_t cap = capOf(limits);
     TiffHandle tif = openTiff(source, cap);
     auto size = readDirectory(source, tif.get(), cap);
     if (!size)
         return size.error();
-    if (Status present = checkDataPresent(tif.get(), size.value(), file.size()); !present)
+    if (Status present = checkDataPresent(tif.get(), size.value(), source.fileSize); !present)
         return present.error();
     const TiffSize whole = size.value();
     if (region && !regionInside(*region, int(whole.width), int(whole.height)))
@@ -557,17 +571,27 @@ HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 
 Result<DecodedImage> decodeTiff(Bytes file, const DecodeLimits& limits)
 {
-    return decodeGuarded("TIFF", [&] { return decode(file, std::nullopt, limits); });
+    TiffSource source{file.data(), file.size(), file.size()};
+    return decodeGuarded("TIFF", [&] { return decode(source, std::nullopt, limits); });
 }
 
 Result<DecodedImage> decodeTiffThroughRgba(Bytes file, const DecodeLimits& limits)
 {
-    return decodeGuarded("TIFF", [&] { return decode(file, std::nullopt, limits, true); });
+    TiffSource source{file.data(), file.size(), file.size()};
+    return decodeGuarded("TIFF", [&] { return decode(source, std::nullopt, limits, true); });
 }
 
 Result<DecodedImage> decodeTiffRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
 {
-    return decodeGuarded("TIFF", [&] { return decode(file, region, limits); });
+    TiffSource source{file.data(), file.size(), file.size()};
+    return decodeGuarded("TIFF", [&] { return decode(source, region, limits); });
+}
+
+Result<DecodedImage> decodeTiffRegion(const RegularFile& file, PictureRegion region, const DecodeLimits& limits)
+{
+    TiffSource source{nullptr, file.size(), file.size()};
+    source.file = &file;
+    return decodeGuarded("TIFF", [&] { return decode(source, region, limits); });
 }
 
 }  // namespace trimlet

@@ -1,6 +1,7 @@
 #pragma once
 // TIFF through libtiff; only the first directory is ever used.
 
+#include "base/file_io.h"
 #include "codecs/decoded.h"
 
 namespace trimlet {
@@ -29,6 +30,8 @@ Result<DecodedImage> decodeTiffThroughRgba(Bytes file, const DecodeLimits& limit
 // every strip or tile inside the file and large enough for the picture) are decodeTiff's. Other
 // layouts are decoded whole. A region that is empty or not inside the picture is Invalid.
 Result<DecodedImage> decodeTiffRegion(Bytes file, PictureRegion region, const DecodeLimits& limits = {});
+// The same, reading only the parts of the file it needs (every core reading its own).
+Result<DecodedImage> decodeTiffRegion(const RegularFile& file, PictureRegion region, const DecodeLimits& limits = {});
 
 // The size decodeTiff would give, from the header and the first directory at the start of a
 // file of fileSize bytes.

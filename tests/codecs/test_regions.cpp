@@ -34,15 +34,21 @@ void expectRegionsMatch(PictureKind kind, const Data& file, const Result<Decoded
 {
     ASSERT_TRUE(whole) << what << ": " << whole.error().message;
     const DecodedImage& w = whole.value();
+    // From memory, and from the file read as needed.
+    const test::TempDir dir;
+    const std::string path = dir.file(std::string("region.") + kindName(kind));
+    test::writeBytes(path, file);
     for (const PictureRegion r : regionsOf(w.bitmap.width(), w.bitmap.height())) {
         SCOPED_TRACE(what + " region " + std::to_string(r.x) + "," + std::to_string(r.y) + " " +
                      std::to_string(r.width) + "x" + std::to_string(r.height));
-        const auto part = decodeRegionAsStored(kind, file, r, {.colourManagement = false});
-        ASSERT_TRUE(part) << part.error().message;
         const DecodedImage expected = regionOfImage(w, r);
-        EXPECT_EQ(part.value().bitmap, expected.bitmap);
-        EXPECT_EQ(part.value().mask, expected.mask);
-        EXPECT_EQ(part.value().orientation, w.orientation);
+        for (const auto& part : {decodeRegionAsStored(kind, file, r, {.colourManagement = false}),
+                                 loadRegionAsStored(path, r, {.colourManagement = false})}) {
+            ASSERT_TRUE(part) << part.error().message;
+            EXPECT_EQ(part.value().bitmap, expected.bitmap);
+            EXPECT_EQ(part.value().mask, expected.mask);
+            EXPECT_EQ(part.value().orientation, w.orientation);
+        }
     }
 }
 
@@ -128,6 +134,17 @@ TEST(PictureRegions, PngEqualsTheWholeDecode)
                                "PNG type " + std::to_string(t.colorType) + " depth " + std::to_string(t.depth) +
                                    (interlaced ? " interlaced" : ""));
         }
+    // A file of several read windows, its rows crossing their bounds.
+    const Data big = pngOf(1283, 917, PNG_COLOR_TYPE_RGB, 8, false, 1);
+    const auto whole = wholeOf(PictureKind::Png, big);
+    ASSERT_TRUE(whole);
+    const test::TempDir dir;
+    test::writeBytes(dir.file("big.png"), big);
+    for (const PictureRegion r : {PictureRegion{0, 0, 1283, 917}, {1000, 900, 283, 17}, {3, 400, 500, 1}}) {
+        const auto part = loadRegionAsStored(dir.file("big.png"), r);
+        ASSERT_TRUE(part) << part.error().message;
+        EXPECT_EQ(part.value().bitmap, regionOfImage(whole.value(), r).bitmap);
+    }
 }
 
 class TiffRegions : public ::testing::Test {
@@ -242,12 +259,14 @@ TEST_F(TiffRegions, DamageInsideTheRegionFailsItCleanly)
             std::fill_n(damaged.begin() + std::ptrdiff_t(at), 48, 0xFF);
         ASSERT_FALSE(wholeOf(c.kind, damaged));
         // A TIFF's damage stays in its strip or tile; a PNG's or WebP's reaches every row below it.
-        for (const PictureRegion r : {all, c.kind == PictureKind::Tiff ? all : bottom}) {
-            const auto part = decodeRegionAsStored(c.kind, damaged, r);
-            ASSERT_FALSE(part);
-            EXPECT_EQ(part.error().code, ErrorCode::Corrupt) << part.error().message;
-        }
-        const auto above = decodeRegionAsStored(c.kind, damaged, top);
+        const std::string path = dir.file(std::string("damaged.") + kindName(c.kind));
+        test::writeBytes(path, damaged);
+        for (const PictureRegion r : {all, c.kind == PictureKind::Tiff ? all : bottom})
+            for (const auto& part : {decodeRegionAsStored(c.kind, damaged, r), loadRegionAsStored(path, r)}) {
+                ASSERT_FALSE(part);
+                EXPECT_EQ(part.error().code, ErrorCode::Corrupt) << part.error().message;
+            }
+        const auto above = loadRegionAsStored(path, top);
         if (c.kind == PictureKind::Webp) {
             EXPECT_FALSE(above);  // a frame cut short is not decoded at all
             continue;
