@@ -246,6 +246,9 @@ Result<HeaderProbe> probeOpenFile(PictureKind kind, const RegularFile& file, con
     // Headers nearly always end within the first few kilobytes; metadata before them may
     // make us read on, doubling.
     constexpr std::size_t kFirstRead = std::size_t{64} << 10;
+    // A directory may lie at the end of a file of any size; libtiff reads just that.
+    if (kind == PictureKind::Tiff)
+        return probeTiff(file, limits);
     const std::uint64_t fileSize = file.size();
     for (std::size_t want = kFirstRead;; want *= 2) {
         auto head = file.readAt(0, std::size_t(std::min<std::uint64_t>(want, fileSize)));

@@ -569,6 +569,22 @@ HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
     }
 }
 
+HeaderProbe probeTiff(const RegularFile& file, const DecodeLimits& limits)
+{
+    TiffSource source{nullptr, file.size(), file.size()};
+    source.file = &file;
+    const std::int64_t cap = capOf(limits);
+    try {
+        TiffHandle tif = openTiff(source, cap);
+        auto size = readDirectory(source, tif.get(), cap);
+        if (!size)
+            return {size.error()};
+        return {PictureSize{int(size.value().width), int(size.value().height)}, false, orientationOf(tif.get())};
+    } catch (const std::bad_alloc&) {
+        return {makeError(ErrorCode::TooLarge, "not enough memory for the TIFF")};
+    }
+}
+
 Result<DecodedImage> decodeTiff(Bytes file, const DecodeLimits& limits)
 {
     TiffSource source{file.data(), file.size(), file.size()};

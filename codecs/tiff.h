@@ -36,5 +36,7 @@ Result<DecodedImage> decodeTiffRegion(const RegularFile& file, PictureRegion reg
 // The size decodeTiff would give, from the header and the first directory at the start of a
 // file of fileSize bytes.
 HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
+// The same, reading only the header and the directory wherever in the file it lies.
+HeaderProbe probeTiff(const RegularFile& file, const DecodeLimits& limits = {});
 
 }  // namespace trimlet
