@@ -497,6 +497,12 @@ Result<DecodedImage> decodeRegion(PngSource& source, std::uint64_t fileSize, Pic
                                 : key.present;
     if (masked)
         image.mask.resize(std::size_t(region.width) * std::size_t(region.height));
+#ifdef PNG_IGNORE_ADLER32
+    // zlib checks its checksum at the end of the data, which a region above the last row never
+    // reaches; the chunks' CRCs still check what is read.
+    if (region.y + region.height < int(header.height))
+        png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
     std::vector<std::uint8_t> scratch(layout.rowBytes);
     const RegionRows rows{&image, region, indexed ? &table : nullptr, &key};
     if (!readRegionRows(png, scratch.data(), &rows))
