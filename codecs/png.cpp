@@ -465,8 +465,7 @@ Result<DecodedImage> decodeRegion(PngSource& source, std::uint64_t fileSize, Pic
     png_structp png = handle.png();
     png_infop info = handle.info();
     PngHeader header{};
-    if (Status started = startReading(source, png, info, fileSize, limits, limits.colourManagement, header);
-        !started)
+    if (Status started = startReading(source, png, info, fileSize, limits, limits.colourManagement, header); !started)
         return started.error();
     if (!regionInside(region, int(header.width), int(header.height)))
         return makeError(ErrorCode::Invalid, "the region is not inside the picture");
@@ -492,9 +491,9 @@ Result<DecodedImage> decodeRegion(PngSource& source, std::uint64_t fileSize, Pic
                        header.orientation,
                        limits.colourManagement ? profileOf(png, info, header) : std::vector<std::uint8_t>{}};
     const PaletteTable table = indexed ? paletteTable(png, info) : PaletteTable{};
-    const bool masked = indexed ? std::find(table.transparent.begin(), table.transparent.end(), 1) !=
-                                      table.transparent.end()
-                                : key.present;
+    const bool masked =
+        indexed ? std::find(table.transparent.begin(), table.transparent.end(), 1) != table.transparent.end()
+                : key.present;
     if (masked)
         image.mask.resize(std::size_t(region.width) * std::size_t(region.height));
 #ifdef PNG_IGNORE_ADLER32

@@ -352,8 +352,8 @@ std::optional<PlainLayout> plainLayout(TIFF* tif, const TiffSize& size)
     std::uint16_t extraCount = 0;
     std::uint16_t* extra = nullptr;
     TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
-    const bool marked = extraCount >= 1 && extra &&
-                        (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA);
+    const bool marked =
+        extraCount >= 1 && extra && (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA);
     PlainLayout layout;
     layout.samples = samples;
     layout.sampleBytes = bits / 8;
@@ -418,8 +418,8 @@ void placeUnit(const PlainLayout& layout, const std::uint8_t* buffer, std::uint3
     for (std::uint32_t y = y0; y < y1; ++y) {
         const std::uint8_t* s = buffer + std::size_t(y - uy) * unitRow + std::size_t(x0 - ux) * pixelBytes;
         std::uint8_t* d = image.bitmap.row(int(y) - r.y) + std::size_t(x0 - std::uint32_t(r.x)) * 3;
-        std::uint8_t* m = layout.alpha ? &image.mask[std::size_t(int(y) - r.y) * regionWidth + (x0 - std::uint32_t(r.x))]
-                                       : nullptr;
+        std::uint8_t* m =
+            layout.alpha ? &image.mask[std::size_t(int(y) - r.y) * regionWidth + (x0 - std::uint32_t(r.x))] : nullptr;
         const std::uint32_t count = x1 - x0;
         if (layout.sampleBytes == 2) {
             // Samples in the machine's order; the high byte, as the RGBA reader is told to keep.
@@ -467,8 +467,8 @@ void readUnits(TIFF* tif, TiffSource& source, const PlainLayout& layout, const T
     }
     ByteBuffer buffer(static_cast<std::size_t>(unitBytes));
     for (int i = begin; i < end; ++i) {
-        const std::uint32_t index = units.first + std::uint32_t(i) / units.columns * units.across +
-                                    std::uint32_t(i) % units.columns;
+        const std::uint32_t index =
+            units.first + std::uint32_t(i) / units.columns * units.across + std::uint32_t(i) % units.columns;
         const std::uint32_t ux = index % units.across * layout.unitWidth;
         const std::uint32_t uy = index / units.across * layout.unitHeight;
         // A strip at the bottom may be shorter; a tile is always whole.

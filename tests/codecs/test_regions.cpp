@@ -20,7 +20,8 @@ using Data = std::vector<std::uint8_t>;
 // Regions at odd and even offsets, of odd and even sizes, touching every edge.
 std::vector<PictureRegion> regionsOf(int w, int h)
 {
-    std::vector<PictureRegion> out{{0, 0, w, h}, {0, 0, 1, 1}, {w - 1, h - 1, 1, 1}, {0, h - 1, w, 1}, {w - 1, 0, 1, h}};
+    std::vector<PictureRegion> out{
+        {0, 0, w, h}, {0, 0, 1, 1}, {w - 1, h - 1, 1, 1}, {0, h - 1, w, 1}, {w - 1, 0, 1, h}};
     for (int x : {1, 2, 3, 15, 17, 33})
         for (int y : {0, 1, 2, 5, 16, 19})
             for (int size : {1, 6, 17})
@@ -89,14 +90,15 @@ Data pngOf(int w, int h, int colorType, int depth, bool interlaced, int orientat
     } else if (depth == 16 && !(colorType & PNG_COLOR_MASK_ALPHA)) {
         png_set_tRNS(png, info, nullptr, 0, &key);  // zero samples are clear
     }
-    png_byte exif[] = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0,
-                       std::uint8_t(orientation), 0, 0, 0, 0, 0, 0, 0};
+    png_byte exif[] = {'I', 'I', 42, 0, 8, 0, 0, 0, 1, 0, 0x12, 1, 3, 0, 1, 0, 0, 0, std::uint8_t(orientation),
+                       0,   0,   0,  0, 0, 0, 0};
     if (orientation != 1)
         png_set_eXIf_1(png, info, sizeof exif, exif);
     png_write_info(png, info);
-    const int channels = colorType == PNG_COLOR_TYPE_RGB ? 3 : colorType == PNG_COLOR_TYPE_RGBA ? 4
-                                                           : colorType == PNG_COLOR_TYPE_GA    ? 2
-                                                                                               : 1;
+    const int channels = colorType == PNG_COLOR_TYPE_RGB    ? 3
+                         : colorType == PNG_COLOR_TYPE_RGBA ? 4
+                         : colorType == PNG_COLOR_TYPE_GA   ? 2
+                                                            : 1;
     const std::size_t rowBytes = (std::size_t(w) * channels * depth + 7) / 8;
     std::vector<Data> rows(static_cast<std::size_t>(h), Data(rowBytes));
     std::uint32_t seed = 5;
@@ -122,8 +124,8 @@ TEST(PictureRegions, PngEqualsTheWholeDecode)
 {
     const struct {
         int colorType, depth;
-    } types[] = {{PNG_COLOR_TYPE_RGB, 8},  {PNG_COLOR_TYPE_RGB, 16},    {PNG_COLOR_TYPE_RGBA, 8},
-                 {PNG_COLOR_TYPE_GRAY, 1}, {PNG_COLOR_TYPE_GRAY, 16},   {PNG_COLOR_TYPE_GA, 8},
+    } types[] = {{PNG_COLOR_TYPE_RGB, 8},   {PNG_COLOR_TYPE_RGB, 16},    {PNG_COLOR_TYPE_RGBA, 8},
+                 {PNG_COLOR_TYPE_GRAY, 1},  {PNG_COLOR_TYPE_GRAY, 16},   {PNG_COLOR_TYPE_GA, 8},
                  {PNG_COLOR_TYPE_RGBA, 16}, {PNG_COLOR_TYPE_PALETTE, 4}, {PNG_COLOR_TYPE_PALETTE, 8}};
     int orientation = 1;
     for (const auto& t : types)
@@ -223,8 +225,9 @@ TEST(PictureRegions, WebpEqualsTheWholeDecode)
     test::writeBytes(dir.file("in.ppm"), test::toPpm(test::photoLike(203, 117, 9)));
     ASSERT_TRUE(test::ran("convert " + dir.file("in.ppm") +
                           " -alpha set -channel A -fx '(i+j)%5==0?0:0.5+j/300' +channel " + dir.file("alpha.png")));
-    for (const std::string args : {"-q 75 in.ppm", "-q 20 -f 100 -sharp_yuv in.ppm", "-lossless in.ppm",
-                                   "-q 60 alpha.png", "-lossless -exact alpha.png", "-q 90 -sns 0 -segments 1 in.ppm"}) {
+    for (const std::string args :
+         {"-q 75 in.ppm", "-q 20 -f 100 -sharp_yuv in.ppm", "-lossless in.ppm", "-q 60 alpha.png",
+          "-lossless -exact alpha.png", "-q 90 -sns 0 -segments 1 in.ppm"}) {
         ASSERT_TRUE(test::ran("cd " + dir.path() + " && cwebp -quiet " + args + " -o out.webp"));
         const Data file = test::readBytes(dir.file("out.webp"));
         expectRegionsMatch(PictureKind::Webp, file, wholeOf(PictureKind::Webp, file), args);
