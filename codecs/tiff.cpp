@@ -552,11 +552,8 @@ Result<DecodedImage> decode(TiffSource& source, std::optional<PictureRegion> reg
     return image;
 }
 
-}  // namespace
-
-HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+HeaderProbe probeSource(TiffSource& source, const DecodeLimits& limits)
 {
-    TiffSource source{head.data(), head.size(), std::max<std::uint64_t>(fileSize, head.size())};
     const std::int64_t cap = capOf(limits);
     try {
         TiffHandle tif = openTiff(source, cap);
@@ -569,20 +566,19 @@ HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
     }
 }
 
+}  // namespace
+
+HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    TiffSource source{head.data(), head.size(), std::max<std::uint64_t>(fileSize, head.size())};
+    return probeSource(source, limits);
+}
+
 HeaderProbe probeTiff(const RegularFile& file, const DecodeLimits& limits)
 {
     TiffSource source{nullptr, file.size(), file.size()};
     source.file = &file;
-    const std::int64_t cap = capOf(limits);
-    try {
-        TiffHandle tif = openTiff(source, cap);
-        auto size = readDirectory(source, tif.get(), cap);
-        if (!size)
-            return {size.error()};
-        return {PictureSize{int(size.value().width), int(size.value().height)}, false, orientationOf(tif.get())};
-    } catch (const std::bad_alloc&) {
-        return {makeError(ErrorCode::TooLarge, "not enough memory for the TIFF")};
-    }
+    return probeSource(source, limits);
 }
 
 Result<DecodedImage> decodeTiff(Bytes file, const DecodeLimits& limits)

@@ -113,6 +113,17 @@ bool lossyDataComplete(const WebPData& data, int height)
     return decodeInto(data, MODE_BGRA, pixel, 4, sizeof pixel, &config);
 }
 
+// width BGRA pixels to BGR, alpha 0 to the mask.
+void bgraRowToBgr(const std::uint8_t* s, int width, std::uint8_t* d, std::uint8_t* m)
+{
+    for (int x = 0; x < width; ++x, s += 4, d += 3) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        m[x] = s[3] == 0;
+    }
+}
+
 // Puts a BGRA frame onto the canvas at its offset; alpha 0 and the canvas outside the frame
 // become the mask (the canvas starts black and transparent, as an animation's does).
 void placeFrame(const std::uint8_t* bgra, const WebPIterator& frame, DecodedImage& image)
@@ -125,12 +136,7 @@ void placeFrame(const std::uint8_t* bgra, const WebPIterator& frame, DecodedImag
         const std::uint8_t* s = bgra + std::size_t(y) * frameRow;
         std::uint8_t* d = canvas.row(frame.y_offset + y) + std::size_t(frame.x_offset) * 3;
         std::uint8_t* m = &image.mask[std::size_t(frame.y_offset + y) * canvasWidth + std::size_t(frame.x_offset)];
-        for (int x = 0; x < frame.width; ++x, s += 4, d += 3) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-            m[x] = s[3] == 0;
-        }
+        bgraRowToBgr(s, frame.width, d, m);
     }
 }
 
@@ -253,13 +259,7 @@ Result<DecodedImage> decodeCropped(const WebPIterator& frame, PictureRegion regi
             std::memcpy(d, s, std::size_t(region.width) * 3);
             continue;
         }
-        std::uint8_t* m = &image.mask[std::size_t(y) * std::size_t(region.width)];
-        for (int x = 0; x < region.width; ++x, s += 4, d += 3) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-            m[x] = s[3] == 0;
-        }
+        bgraRowToBgr(s, region.width, d, &image.mask[std::size_t(y) * std::size_t(region.width)]);
     }
     return image;
 }
