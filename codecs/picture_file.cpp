@@ -169,11 +169,11 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Jpeg: return decodeJpegRegion(bytes, region, limits);
         case PictureKind::Bitmap: return regionOfWhole(decodeBmp(bytes, limits), region);
         case PictureKind::Gif: return regionOfWhole(decodeGif(bytes, limits), region);
-        case PictureKind::Png: return regionOfWhole(decodePng(bytes, limits), region);
+        case PictureKind::Png: return decodePngRegion(bytes, region, limits);
         case PictureKind::Avif: return regionOfWhole(decodeAvif(bytes, limits), region);
         case PictureKind::Heif: return regionOfWhole(decodeHeif(bytes, limits), region);
-        case PictureKind::Tiff: return regionOfWhole(decodeTiff(bytes, limits), region);
-        case PictureKind::Webp: return regionOfWhole(decodeWebp(bytes, limits), region);
+        case PictureKind::Tiff: return decodeTiffRegion(bytes, region, limits);
+        case PictureKind::Webp: return decodeWebpRegion(bytes, region, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -187,11 +187,15 @@ Result<DecodedImage> loadRegionAsStored(const std::string& path, PictureRegion r
     if (!kind)
         return makeError(ErrorCode::Unsupported, "not a picture file name: " + path);
     Result<DecodedImage> decoded = makeError(ErrorCode::Invalid, {});
-    if (*kind == PictureKind::Jpeg) {
+    if (*kind == PictureKind::Jpeg || *kind == PictureKind::Png || *kind == PictureKind::Tiff) {
         auto file = RegularFile::open(path);
         if (!file)
             return file.error();
-        decoded = settledRegion(decodeJpegRegion(file.value(), region, limits), limits);
+        const RegularFile& f = file.value();
+        decoded = settledRegion(*kind == PictureKind::Jpeg  ? decodeJpegRegion(f, region, limits)
+                                : *kind == PictureKind::Png ? decodePngRegion(f, region, limits)
+                                                            : decodeTiffRegion(f, region, limits),
+                                limits);
     } else {
         auto bytes = readFileBytes(path);
         if (!bytes)
@@ -242,6 +246,9 @@ Result<HeaderProbe> probeOpenFile(PictureKind kind, const RegularFile& file, con
     // Headers nearly always end within the first few kilobytes; metadata before them may
     // make us read on, doubling.
     constexpr std::size_t kFirstRead = std::size_t{64} << 10;
+    // A directory may lie at the end of a file of any size; libtiff reads just that.
+    if (kind == PictureKind::Tiff)
+        return probeTiff(file, limits);
     const std::uint64_t fileSize = file.size();
     for (std::size_t want = kFirstRead;; want *= 2) {
         auto head = file.readAt(0, std::size_t(std::min<std::uint64_t>(want, fileSize)));

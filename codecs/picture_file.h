@@ -47,8 +47,8 @@ DecodedImage regionOfImage(const DecodedImage& whole, PictureRegion region);
 // picture is Invalid.
 Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, PictureRegion region,
                                           const DecodeLimits& limits = {});
-// The same for a picture file chosen by its extension, failures naming the path; a JPEG is read
-// a little at a time rather than held.
+// The same for a picture file chosen by its extension, failures naming the path; a JPEG, PNG or
+// TIFF is read a little at a time rather than held (a PNG only down to the region's last row).
 Result<DecodedImage> loadRegionAsStored(const std::string& path, PictureRegion region, const DecodeLimits& limits = {});
 
 // decodeFileAsStored's picture: the orientation is not applied (imaging's loadPictureUpright does).

@@ -13,6 +13,7 @@
 
 #include "codecs/colour_profile.h"
 #include "codecs/exif.h"
+#include "codecs/picture_file.h"
 
 namespace trimlet {
 
@@ -30,7 +31,32 @@ struct PngSource {
     std::size_t pos;
     bool exhausted;  // a read asked for more than was left
     char message[160];
+    // Reading a file a window at a time instead: data and size are the window, which starts at
+    // byte windowStart of the file; its bytes live in the caller's frame.
+    const RegularFile* file;
+    std::vector<std::uint8_t>* window;
+    std::uint64_t windowStart;
 };
+
+constexpr std::size_t kWindowBytes = std::size_t{1} << 20;
+
+// Moves the window to the bytes from the file's byte `at` on; false when none are left there.
+bool moveWindow(PngSource* source, std::uint64_t at, std::size_t atLeast)
+{
+    try {
+        auto read = source->file->readAt(at, std::max(kWindowBytes, atLeast));
+        if (!read || read.value().empty())
+            return false;
+        *source->window = std::move(read.value());
+    } catch (const std::bad_alloc&) {
+        return false;  // nothing may be thrown through libpng
+    }
+    source->windowStart = at;
+    source->data = source->window->data();
+    source->size = source->window->size();
+    source->pos = 0;
+    return true;
+}
 
 [[noreturn]] void failPng(png_structp png, png_const_charp text)
 {
@@ -53,6 +79,11 @@ void readWarning(png_structp png, png_const_charp text)
 void readFromMemory(png_structp png, png_bytep out, png_size_t count)
 {
     auto* source = static_cast<PngSource*>(png_get_io_ptr(png));
+    if (source->file && count > source->size - source->pos &&
+        !moveWindow(source, source->windowStart + source->pos, count)) {
+        source->exhausted = true;
+        png_error(png, "file is truncated");
+    }
     if (count > source->size - source->pos) {
         source->exhausted = true;
         png_error(png, "file is truncated");
@@ -260,6 +291,31 @@ std::vector<std::uint8_t> keyMask(const Bitmap& bitmap, const ColourKey& key)
     return mask;
 }
 
+// A region's rows as they come: its columns of a whole decoded row go to the image.
+struct RegionRows {
+    DecodedImage* image;
+    PictureRegion region;
+    const PaletteTable* palette;  // null: rows are BGR already
+    const ColourKey* key;         // null: no mask from a colour key
+};
+
+void keepRegionRow(const RegionRows& rows, png_const_bytep row, int y);
+
+// Reads the rows above the region and the region's, one at a time through one scratch row, and
+// stops there: nothing below is inflated.
+bool readRegionRows(png_structp png, png_bytep scratch, const RegionRows* rows)
+{
+    if (setjmp(png_jmpbuf(png)))
+        return false;
+    const int last = rows->region.y + rows->region.height;
+    for (int y = 0; y < last; ++y) {
+        png_read_row(png, scratch, nullptr);
+        if (y >= rows->region.y)
+            keepRegionRow(*rows, scratch, y - rows->region.y);
+    }
+    return true;
+}
+
 void setReadLimits(png_structp png, std::int64_t cap, std::uint64_t fileSize, bool keepProfile)
 {
     // No side can pass these and stay within the byte cap; our own check follows the header.
@@ -330,7 +386,7 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
 {
     if (file.size() < 8 || png_sig_cmp(file.data(), 0, 8) != 0)
         return notPng();
-    PngSource source{file.data(), file.size(), 0, false, {}};
+    PngSource source{file.data(), file.size(), 0, false, {}, nullptr, nullptr, 0};
     PngReadHandle handle(&source);
     png_structp png = handle.png();
     png_infop info = handle.info();
@@ -368,13 +424,96 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     return image;
 }
 
+void keepRegionRow(const RegionRows& rows, png_const_bytep row, int y)
+{
+    const PictureRegion r = rows.region;
+    std::uint8_t* out = rows.image->bitmap.row(y);
+    std::uint8_t* mask = rows.image->mask.empty() ? nullptr : &rows.image->mask[std::size_t(y) * std::size_t(r.width)];
+    if (rows.palette) {
+        const png_const_bytep index = row + r.x;
+        const PaletteTable& table = *rows.palette;
+        for (int x = 0; x < r.width; ++x, out += 3) {
+            const std::uint8_t* colour = &table.bgr[3 * index[x]];
+            out[0] = colour[0];
+            out[1] = colour[1];
+            out[2] = colour[2];
+            if (mask)
+                mask[x] = table.transparent[index[x]];
+        }
+        return;
+    }
+    const png_const_bytep bgr = row + std::size_t(r.x) * 3;
+    std::memcpy(out, bgr, std::size_t(r.width) * 3);
+    if (mask) {
+        const ColourKey& key = *rows.key;
+        for (int x = 0; x < r.width; ++x)
+            mask[x] = bgr[3 * x] == key.bgr[0] && bgr[3 * x + 1] == key.bgr[1] && bgr[3 * x + 2] == key.bgr[2];
+    }
+}
+
+// The region from source, which holds the start of a file of fileSize bytes (or a window of
+// it); wholeDecode decodes the whole file for an interlaced one.
+template <class WholeDecode>
+Result<DecodedImage> decodeRegion(PngSource& source, std::uint64_t fileSize, PictureRegion region,
+                                  const DecodeLimits& limits, const WholeDecode& wholeDecode)
+{
+    if (source.size < 8 || png_sig_cmp(source.data, 0, 8) != 0)
+        return notPng();
+    PngReadHandle handle(&source);
+    png_structp png = handle.png();
+    png_infop info = handle.info();
+    PngHeader header{};
+    if (Status started = startReading(source, png, info, fileSize, limits, limits.colourManagement, header); !started)
+        return started.error();
+    if (!regionInside(region, int(header.width), int(header.height)))
+        return makeError(ErrorCode::Invalid, "the region is not inside the picture");
+    if (png_get_interlace_type(png, info) != PNG_INTERLACE_NONE) {
+        // Every pass crosses every row band; nothing is saved by stopping early.
+        auto whole = wholeDecode();
+        if (!whole)
+            return whole;
+        return regionOfImage(whole.value(), region);
+    }
+
+    const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
+    const ColourKey key = indexed ? ColourKey{} : colourKey(png, info, header);
+    PngRowLayout layout{};
+    if (!startRows(png, info, indexed, &layout))
+        return pngFailure(source);
+    const png_size_t expected = png_size_t(header.width) * (indexed ? 1 : 3);
+    if (layout.bitDepth != 8 || layout.channels != (indexed ? 1 : 3) || layout.rowBytes != expected)
+        return makeError(ErrorCode::Unsupported, "PNG pixel layout not handled");
+
+    DecodedImage image{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized),
+                       {},
+                       header.orientation,
+                       limits.colourManagement ? profileOf(png, info, header) : std::vector<std::uint8_t>{}};
+    const PaletteTable table = indexed ? paletteTable(png, info) : PaletteTable{};
+    const bool masked =
+        indexed ? std::find(table.transparent.begin(), table.transparent.end(), 1) != table.transparent.end()
+                : key.present;
+    if (masked)
+        image.mask.resize(std::size_t(region.width) * std::size_t(region.height));
+#ifdef PNG_IGNORE_ADLER32
+    // zlib checks its checksum at the end of the data, which a region above the last row never
+    // reaches; the chunks' CRCs still check what is read.
+    if (region.y + region.height < int(header.height))
+        png_set_option(png, PNG_IGNORE_ADLER32, PNG_OPTION_ON);
+#endif
+    std::vector<std::uint8_t> scratch(layout.rowBytes);
+    const RegionRows rows{&image, region, indexed ? &table : nullptr, &key};
+    if (!readRegionRows(png, scratch.data(), &rows))
+        return pngFailure(source);
+    return image;
+}
+
 }  // namespace
 
 HeaderProbe probePng(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
 {
     if (head.size() < 8 || png_sig_cmp(head.data(), 0, 8) != 0)
         return {notPng(), head.size() < 8 && fileSize > head.size()};
-    PngSource source{head.data(), head.size(), 0, false, {}};
+    PngSource source{head.data(), head.size(), 0, false, {}, nullptr, nullptr, 0};
     PngReadHandle handle(&source);
     PngHeader header{};
     if (Status started = startReading(source, handle.png(), handle.info(), fileSize, limits, false, header); !started)
@@ -391,6 +530,30 @@ Result<DecodedImage> decodePng(Bytes file, const DecodeLimits& limits)
     } catch (const std::exception& e) {
         return makeError(ErrorCode::Corrupt, std::string("PNG not decoded: ") + e.what());
     }
+}
+
+Result<DecodedImage> decodePngRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+{
+    return decodeGuarded("PNG", [&] {
+        PngSource source{file.data(), file.size(), 0, false, {}, nullptr, nullptr, 0};
+        return decodeRegion(source, file.size(), region, limits, [&] { return decode(file, limits); });
+    });
+}
+
+Result<DecodedImage> decodePngRegion(const RegularFile& file, PictureRegion region, const DecodeLimits& limits)
+{
+    return decodeGuarded("PNG", [&]() -> Result<DecodedImage> {
+        std::vector<std::uint8_t> window;
+        PngSource source{nullptr, 0, 0, false, {}, &file, &window, 0};
+        if (!moveWindow(&source, 0, 8))
+            return notPng();
+        return decodeRegion(source, file.size(), region, limits, [&]() -> Result<DecodedImage> {
+            auto bytes = file.readAt(0, std::size_t(file.size()));
+            if (!bytes)
+                return bytes.error();
+            return decode(bytes.value(), limits);
+        });
+    });
 }
 
 }  // namespace trimlet

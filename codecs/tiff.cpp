@@ -9,10 +9,14 @@
 #include <cstring>
 #include <exception>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "base/parallel.h"
+#include "codecs/picture_file.h"
 #include "codecs/rgba_rows.h"
 
 namespace trimlet {
@@ -35,6 +39,7 @@ struct TiffSource {
     bool failed = false;       // libtiff reported an error
     bool dataWarning = false;  // the JPEG codec warned about damaged data
     std::string message{};
+    const RegularFile* file = nullptr;  // read from here, a little at a time, when data is null
 };
 
 tmsize_t readProc(thandle_t handle, void* out, tmsize_t count)
@@ -48,8 +53,21 @@ tmsize_t readProc(thandle_t handle, void* out, tmsize_t count)
         s->exhausted |= s->pos + n <= s->fileSize;
         n = left;
     }
-    if (n)
+    if (n && s->file) {
+        std::vector<std::uint8_t> bytes;
+        try {
+            auto read = s->file->readAt(s->pos, std::size_t(n));
+            if (!read)
+                return -1;
+            bytes = std::move(read.value());
+        } catch (const std::bad_alloc&) {
+            return -1;  // nothing may be thrown through libtiff
+        }
+        n = bytes.size();  // fewer where the file shrank
+        std::memcpy(out, bytes.data(), n);
+    } else if (n) {
         std::memcpy(out, s->data + s->pos, n);
+    }
     s->pos += n;
     return tmsize_t(n);
 }
@@ -72,8 +90,8 @@ toff_t sizeProc(thandle_t handle) { return static_cast<TiffSource*>(handle)->fil
 int mapProc(thandle_t handle, void** base, toff_t* size)
 {
     auto* s = static_cast<TiffSource*>(handle);
-    if (s->size != s->fileSize)
-        return 0;                                // a probe holds only the file's start
+    if (!s->data || s->size != s->fileSize)
+        return 0;                                // a file read as needed, or a probe's start
     *base = const_cast<std::uint8_t*>(s->data);  // libtiff only reads a read-only map
     *size = s->size;
     return 1;
@@ -304,29 +322,238 @@ Status readPixels(TIFF* tif, TiffSource& source, DecodedImage& image)
     return {};
 }
 
-Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+// A layout whose strips or tiles hold the pixels as the RGBA reader would show them, so that
+// they can be read one by one, on any core: unsigned 8- or 16-bit samples, interleaved, grey
+// or RGB, maybe alpha, through a codec that gives back plain samples.
+struct PlainLayout {
+    bool tiled = false;
+    std::uint32_t unitWidth = 0, unitHeight = 0;  // a tile, or the picture's width × a strip's rows
+    int samples = 1;                              // per pixel
+    int sampleBytes = 1;
+    bool grey = false;
+    bool alpha = false;  // the fourth sample (RGB) or the second (grey)
+};
+
+std::optional<PlainLayout> plainLayout(TIFF* tif, const TiffSize& size)
 {
-    TiffSource source{file.data(), file.size(), file.size()};
+    std::uint16_t bits = 1, samples = 1, planar = PLANARCONFIG_CONTIG, photometric = 0;
+    std::uint16_t compression = COMPRESSION_NONE, format = SAMPLEFORMAT_UINT;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_BITSPERSAMPLE, &bits);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLESPERPIXEL, &samples);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_PLANARCONFIG, &planar);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_COMPRESSION, &compression);
+    TIFFGetFieldDefaulted(tif, TIFFTAG_SAMPLEFORMAT, &format);
+    if (!TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric) || planar != PLANARCONFIG_CONTIG ||
+        format != SAMPLEFORMAT_UINT || (bits != 8 && bits != 16))
+        return std::nullopt;
+    if (compression != COMPRESSION_NONE && compression != COMPRESSION_LZW && compression != COMPRESSION_DEFLATE &&
+        compression != COMPRESSION_ADOBE_DEFLATE && compression != COMPRESSION_PACKBITS)
+        return std::nullopt;
+    std::uint16_t extraCount = 0;
+    std::uint16_t* extra = nullptr;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extra);
+    const bool marked =
+        extraCount >= 1 && extra && (extra[0] == EXTRASAMPLE_ASSOCALPHA || extra[0] == EXTRASAMPLE_UNASSALPHA);
+    PlainLayout layout;
+    layout.samples = samples;
+    layout.sampleBytes = bits / 8;
+    if (photometric == PHOTOMETRIC_RGB && samples == 3) {
+        layout.alpha = false;
+    } else if (photometric == PHOTOMETRIC_RGB && samples == 4) {
+        layout.alpha = true;  // the RGBA reader takes a fourth sample as alpha whatever it is called
+    } else if (photometric == PHOTOMETRIC_MINISBLACK && samples == 1) {
+        layout.grey = true;
+    } else if (photometric == PHOTOMETRIC_MINISBLACK && samples == 2 && bits == 8) {
+        layout.grey = true;
+        layout.alpha = marked;
+    } else {
+        return std::nullopt;
+    }
+    layout.tiled = TIFFIsTiled(tif) != 0;
+    if (layout.tiled) {
+        if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &layout.unitWidth) ||
+            !TIFFGetField(tif, TIFFTAG_TILELENGTH, &layout.unitHeight) || layout.unitWidth == 0 ||
+            layout.unitHeight == 0)
+            return std::nullopt;
+    } else {
+        std::uint32_t rows = size.height;
+        TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rows);
+        layout.unitWidth = size.width;
+        layout.unitHeight = std::clamp<std::uint32_t>(rows, 1, size.height);
+    }
+    return layout;
+}
+
+// The strips or tiles under a region, in file order, and where each one lies.
+struct Units {
+    std::uint32_t first = 0, across = 1;  // of the grid: the top-left unit and the grid's width
+    std::uint32_t columns = 0, rows = 0;  // units under the region
+};
+
+Units unitsUnder(const PlainLayout& layout, const TiffSize& size, PictureRegion r)
+{
+    Units u;
+    u.across = (size.width + layout.unitWidth - 1) / layout.unitWidth;
+    const std::uint32_t x0 = std::uint32_t(r.x) / layout.unitWidth;
+    const std::uint32_t y0 = std::uint32_t(r.y) / layout.unitHeight;
+    u.columns = (std::uint32_t(r.x + r.width) - 1) / layout.unitWidth - x0 + 1;
+    u.rows = (std::uint32_t(r.y + r.height) - 1) / layout.unitHeight - y0 + 1;
+    u.first = y0 * u.across + x0;
+    return u;
+}
+
+// One unit's samples to the part of the region it covers. buffer holds the unit's rows of
+// unitWidth pixels each; (ux, uy) is its top-left pixel in the picture.
+void placeUnit(const PlainLayout& layout, const std::uint8_t* buffer, std::uint32_t ux, std::uint32_t uy,
+               PictureRegion r, DecodedImage& image)
+{
+    const std::uint32_t x0 = std::max<std::uint32_t>(ux, std::uint32_t(r.x));
+    const std::uint32_t x1 = std::min<std::uint32_t>(ux + layout.unitWidth, std::uint32_t(r.x + r.width));
+    const std::uint32_t y0 = std::max<std::uint32_t>(uy, std::uint32_t(r.y));
+    const std::uint32_t y1 = std::min<std::uint32_t>(uy + layout.unitHeight, std::uint32_t(r.y + r.height));
+    const std::size_t pixelBytes = std::size_t(layout.samples) * std::size_t(layout.sampleBytes);
+    const std::size_t unitRow = std::size_t(layout.unitWidth) * pixelBytes;
+    const int n = layout.samples;
+    const auto regionWidth = std::size_t(r.width);
+    for (std::uint32_t y = y0; y < y1; ++y) {
+        const std::uint8_t* s = buffer + std::size_t(y - uy) * unitRow + std::size_t(x0 - ux) * pixelBytes;
+        std::uint8_t* d = image.bitmap.row(int(y) - r.y) + std::size_t(x0 - std::uint32_t(r.x)) * 3;
+        std::uint8_t* m =
+            layout.alpha ? &image.mask[std::size_t(int(y) - r.y) * regionWidth + (x0 - std::uint32_t(r.x))] : nullptr;
+        const std::uint32_t count = x1 - x0;
+        if (layout.sampleBytes == 2) {
+            // Samples in the machine's order; the high byte, as the RGBA reader is told to keep.
+            const auto* w = reinterpret_cast<const std::uint16_t*>(s);
+            for (std::uint32_t x = 0; x < count; ++x, w += n, d += 3) {
+                const int g = layout.grey ? 0 : 1, b = layout.grey ? 0 : 2;
+                d[0] = std::uint8_t(w[b] >> 8);
+                d[1] = std::uint8_t(w[g] >> 8);
+                d[2] = std::uint8_t(w[0] >> 8);
+                if (m)
+                    m[x] = (w[3] >> 8) == 0;
+            }
+        } else if (layout.grey) {
+            for (std::uint32_t x = 0; x < count; ++x, s += n, d += 3) {
+                d[0] = d[1] = d[2] = s[0];
+                if (m)
+                    m[x] = s[1] == 0;
+            }
+        } else {
+            for (std::uint32_t x = 0; x < count; ++x, s += n, d += 3) {
+                d[0] = s[2];
+                d[1] = s[1];
+                d[2] = s[0];
+                if (m)
+                    m[x] = s[3] == 0;
+            }
+        }
+    }
+}
+
+// What one thread made of its units: nothing, or the first failure.
+struct RunFailure {
+    bool failed = false;
+    std::string message;
+};
+
+// Reads units [begin, end) of those under the region through tif and places them.
+void readUnits(TIFF* tif, TiffSource& source, const PlainLayout& layout, const TiffSize& size, const Units& units,
+               PictureRegion r, int begin, int end, DecodedImage& image, RunFailure& failure)
+{
+    const tmsize_t unitBytes = layout.tiled ? TIFFTileSize(tif) : TIFFStripSize(tif);
+    if (unitBytes <= 0) {
+        failure = {true, source.message.empty() ? "no strip size" : source.message};
+        return;
+    }
+    ByteBuffer buffer(static_cast<std::size_t>(unitBytes));
+    for (int i = begin; i < end; ++i) {
+        const std::uint32_t index =
+            units.first + std::uint32_t(i) / units.columns * units.across + std::uint32_t(i) % units.columns;
+        const std::uint32_t ux = index % units.across * layout.unitWidth;
+        const std::uint32_t uy = index / units.across * layout.unitHeight;
+        // A strip at the bottom may be shorter; a tile is always whole.
+        const tmsize_t want =
+            layout.tiled ? unitBytes
+                         : tmsize_t(TIFFScanlineSize64(tif)) * tmsize_t(std::min(layout.unitHeight, size.height - uy));
+        const tmsize_t got = layout.tiled ? TIFFReadEncodedTile(tif, index, buffer.data(), want)
+                                          : TIFFReadEncodedStrip(tif, index, buffer.data(), want);
+        if (got != want || source.failed) {
+            failure = {true, source.message.empty() ? "image data not decoded" : source.message};
+            return;
+        }
+        placeUnit(layout, buffer.data(), ux, uy, r, image);
+    }
+}
+
+// The region through the strips or tiles under it, shared out to the cores; each thread but the
+// first reads through a handle of its own, since one handle cannot be shared.
+Status readPlain(TIFF* tif, TiffSource& source, const PlainLayout& layout, const TiffSize& size, PictureRegion r,
+                 std::int64_t cap, DecodedImage& image)
+{
+    const Units units = unitsUnder(layout, size, r);
+    const int count = int(units.columns * units.rows);
+    const int threads = std::min(threadsFor(std::int64_t(r.width) * r.height), count);
+    std::mutex lock;
+    RunFailure first;
+    parallelFor(count, threads, [&](int begin, int end) {
+        RunFailure failure;
+        if (begin == 0) {
+            readUnits(tif, source, layout, size, units, r, begin, end, image, failure);
+        } else {
+            TiffSource own{source.data, source.size, source.fileSize};
+            own.file = source.file;
+            const TiffHandle handle = openTiff(own, cap);
+            if (handle)
+                readUnits(handle.get(), own, layout, size, units, r, begin, end, image, failure);
+            else
+                failure = {true, "not opened again"};
+        }
+        const std::lock_guard<std::mutex> held(lock);
+        if (failure.failed && !first.failed)
+            first = failure;
+    });
+    if (first.failed)
+        return makeError(ErrorCode::Corrupt, "damaged TIFF: " + first.message);
+    return {};
+}
+
+// The picture, or the region of it, checked as a whole decode checks it.
+Result<DecodedImage> decode(TiffSource& source, std::optional<PictureRegion> region, const DecodeLimits& limits,
+                            bool rgbaReader = false)
+{
     const std::int64_t cap = capOf(limits);
     TiffHandle tif = openTiff(source, cap);
     auto size = readDirectory(source, tif.get(), cap);
     if (!size)
         return size.error();
-    if (Status present = checkDataPresent(tif.get(), size.value(), file.size()); !present)
+    if (Status present = checkDataPresent(tif.get(), size.value(), source.fileSize); !present)
         return present.error();
-    DecodedImage image{Bitmap(int(size.value().width), int(size.value().height), Bitmap::Init::Uninitialized)};
+    const TiffSize whole = size.value();
+    if (region && !regionInside(*region, int(whole.width), int(whole.height)))
+        return makeError(ErrorCode::Invalid, "the region is not inside the picture");
+    const std::optional<PlainLayout> plain = rgbaReader ? std::nullopt : plainLayout(tif.get(), whole);
+    if (plain) {
+        const PictureRegion r = region.value_or(PictureRegion{0, 0, int(whole.width), int(whole.height)});
+        DecodedImage image{Bitmap(r.width, r.height, Bitmap::Init::Uninitialized)};
+        readMetadata(tif.get(), image);
+        if (plain->alpha)
+            image.mask.resize(std::size_t(r.width) * std::size_t(r.height));
+        if (Status read = readPlain(tif.get(), source, *plain, whole, r, cap, image); !read)
+            return read.error();
+        return image;
+    }
+    DecodedImage image{Bitmap(int(whole.width), int(whole.height), Bitmap::Init::Uninitialized)};
     readMetadata(tif.get(), image);
     keepStoredColours(tif.get());
     if (Status read = readPixels(tif.get(), source, image); !read)
         return read.error();
+    if (region)
+        return regionOfImage(image, *region);
     return image;
 }
 
-}  // namespace
-
-HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+HeaderProbe probeSource(TiffSource& source, const DecodeLimits& limits)
 {
-    TiffSource source{head.data(), head.size(), std::max<std::uint64_t>(fileSize, head.size())};
     const std::int64_t cap = capOf(limits);
     try {
         TiffHandle tif = openTiff(source, cap);
@@ -339,9 +566,44 @@ HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
     }
 }
 
+}  // namespace
+
+HeaderProbe probeTiff(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    TiffSource source{head.data(), head.size(), std::max<std::uint64_t>(fileSize, head.size())};
+    return probeSource(source, limits);
+}
+
+HeaderProbe probeTiff(const RegularFile& file, const DecodeLimits& limits)
+{
+    TiffSource source{nullptr, file.size(), file.size()};
+    source.file = &file;
+    return probeSource(source, limits);
+}
+
 Result<DecodedImage> decodeTiff(Bytes file, const DecodeLimits& limits)
 {
-    return decodeGuarded("TIFF", [&] { return decode(file, limits); });
+    TiffSource source{file.data(), file.size(), file.size()};
+    return decodeGuarded("TIFF", [&] { return decode(source, std::nullopt, limits); });
+}
+
+Result<DecodedImage> decodeTiffThroughRgba(Bytes file, const DecodeLimits& limits)
+{
+    TiffSource source{file.data(), file.size(), file.size()};
+    return decodeGuarded("TIFF", [&] { return decode(source, std::nullopt, limits, true); });
+}
+
+Result<DecodedImage> decodeTiffRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+{
+    TiffSource source{file.data(), file.size(), file.size()};
+    return decodeGuarded("TIFF", [&] { return decode(source, region, limits); });
+}
+
+Result<DecodedImage> decodeTiffRegion(const RegularFile& file, PictureRegion region, const DecodeLimits& limits)
+{
+    TiffSource source{nullptr, file.size(), file.size()};
+    source.file = &file;
+    return decodeGuarded("TIFF", [&] { return decode(source, region, limits); });
 }
 
 }  // namespace trimlet

@@ -11,6 +11,8 @@
 #include <new>
 #include <string>
 
+#include "codecs/picture_file.h"
+
 namespace trimlet {
 
 namespace {
@@ -111,6 +113,17 @@ bool lossyDataComplete(const WebPData& data, int height)
     return decodeInto(data, MODE_BGRA, pixel, 4, sizeof pixel, &config);
 }
 
+// width BGRA pixels to BGR, alpha 0 to the mask.
+void bgraRowToBgr(const std::uint8_t* s, int width, std::uint8_t* d, std::uint8_t* m)
+{
+    for (int x = 0; x < width; ++x, s += 4, d += 3) {
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        m[x] = s[3] == 0;
+    }
+}
+
 // Puts a BGRA frame onto the canvas at its offset; alpha 0 and the canvas outside the frame
 // become the mask (the canvas starts black and transparent, as an animation's does).
 void placeFrame(const std::uint8_t* bgra, const WebPIterator& frame, DecodedImage& image)
@@ -123,12 +136,7 @@ void placeFrame(const std::uint8_t* bgra, const WebPIterator& frame, DecodedImag
         const std::uint8_t* s = bgra + std::size_t(y) * frameRow;
         std::uint8_t* d = canvas.row(frame.y_offset + y) + std::size_t(frame.x_offset) * 3;
         std::uint8_t* m = &image.mask[std::size_t(frame.y_offset + y) * canvasWidth + std::size_t(frame.x_offset)];
-        for (int x = 0; x < frame.width; ++x, s += 4, d += 3) {
-            d[0] = s[0];
-            d[1] = s[1];
-            d[2] = s[2];
-            m[x] = s[3] == 0;
-        }
+        bgraRowToBgr(s, frame.width, d, m);
     }
 }
 
@@ -161,9 +169,17 @@ Result<DecodedImage> decodeFrame(const WebPIterator& frame, int width, int heigh
     return image;
 }
 
-Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+// The container of a file, read as far as its first frame.
+struct OpenedWebp {
+    DemuxPtr demux;
+    WebPBitstreamFeatures features{};
+    int width = 0, height = 0;
+};
+
+Result<OpenedWebp> openWebp(Bytes file, const DecodeLimits& limits)
 {
-    WebPBitstreamFeatures features;
+    OpenedWebp opened;
+    WebPBitstreamFeatures& features = opened.features;
     const VP8StatusCode status = WebPGetFeatures(file.data(), file.size(), &features);
     if (status == VP8_STATUS_NOT_ENOUGH_DATA)
         return damaged("file is truncated");
@@ -175,19 +191,104 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     // Partial: an animation whose later frames are cut off still has its first frame.
     WebPData data{file.data(), file.size()};
     WebPDemuxState state = WEBP_DEMUX_PARSE_ERROR;
-    const DemuxPtr demux(WebPDemuxPartial(&data, &state));
-    if (!demux || state == WEBP_DEMUX_PARSE_ERROR || state == WEBP_DEMUX_PARSING_HEADER)
+    opened.demux.reset(WebPDemuxPartial(&data, &state));
+    if (!opened.demux || state == WEBP_DEMUX_PARSE_ERROR || state == WEBP_DEMUX_PARSING_HEADER)
         return damaged("container not readable");
-    const auto width = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH));
-    const auto height = int(WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT));
-    if (width != features.width || height != features.height)
+    opened.width = int(WebPDemuxGetI(opened.demux.get(), WEBP_FF_CANVAS_WIDTH));
+    opened.height = int(WebPDemuxGetI(opened.demux.get(), WEBP_FF_CANVAS_HEIGHT));
+    if (opened.width != features.width || opened.height != features.height)
         return damaged("canvas and image sizes disagree");
-    const FirstFrame frame(demux.get());
+    return opened;
+}
+
+Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
+{
+    auto opened = openWebp(file, limits);
+    if (!opened)
+        return opened.error();
+    const WebPDemuxer* demux = opened.value().demux.get();
+    const FirstFrame frame(demux);
     if (!frame.found())
         return damaged("no frame");
-    auto image = decodeFrame(frame.get(), width, height, limits);
+    auto image = decodeFrame(frame.get(), opened.value().width, opened.value().height, limits);
     if (image)
-        image.value().iccProfile = chunkBytes(demux.get(), "ICCP");
+        image.value().iccProfile = chunkBytes(demux, "ICCP");
+    return image;
+}
+
+// Pixels around the region decoded with it: libwebp starts a crop on even coordinates and
+// upsamples chroma at a crop's edges from the crop alone, so a margin keeps the region's pixels
+// the whole decode's.
+constexpr int kCropMargin = 16;
+
+// A still picture's region through libwebp's crop.
+Result<DecodedImage> decodeCropped(const WebPIterator& frame, PictureRegion region)
+{
+    const int left = std::max(0, region.x - kCropMargin) & ~1;
+    const int top = std::max(0, region.y - kCropMargin) & ~1;
+    const int right = std::min(frame.width, region.x + region.width + kCropMargin);
+    const int bottom = std::min(frame.height, region.y + region.height + kCropMargin);
+    // A crop of a big region over little data is proved by its last row before it is allocated,
+    // as decodeFrame proves the whole picture.
+    constexpr std::int64_t kProvedCropBytes = std::int64_t{64} << 20;
+    const bool alpha = frame.has_alpha != 0;
+    const int bytesPerPixel = alpha ? 4 : 3;
+    const std::int64_t cropBytes = std::int64_t(right - left) * (bottom - top) * bytesPerPixel;
+    if (cropBytes > kProvedCropBytes && !lossyDataComplete(frame.fragment, bottom))
+        return damaged("image data not decoded");
+    WebPDecoderConfig config;
+    if (!WebPInitDecoderConfig(&config))
+        return damaged("image data not decoded");
+    config.options.use_cropping = 1;
+    config.options.crop_left = left;
+    config.options.crop_top = top;
+    config.options.crop_width = right - left;
+    config.options.crop_height = bottom - top;
+    const std::size_t cropRow = std::size_t(right - left) * std::size_t(bytesPerPixel);
+    ByteBuffer crop(cropRow * std::size_t(bottom - top));
+    if (!decodeInto(frame.fragment, alpha ? MODE_BGRA : MODE_BGR, crop.data(), int(cropRow), crop.size(), &config))
+        return damaged("image data not decoded");
+    DecodedImage image{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized), {}};
+    if (alpha)
+        image.mask.resize(std::size_t(region.width) * std::size_t(region.height));
+    for (int y = 0; y < region.height; ++y) {
+        const std::uint8_t* s = crop.data() + std::size_t(region.y - top + y) * cropRow +
+                                std::size_t(region.x - left) * std::size_t(bytesPerPixel);
+        std::uint8_t* d = image.bitmap.row(y);
+        if (!alpha) {
+            std::memcpy(d, s, std::size_t(region.width) * 3);
+            continue;
+        }
+        bgraRowToBgr(s, region.width, d, &image.mask[std::size_t(y) * std::size_t(region.width)]);
+    }
+    return image;
+}
+
+Result<DecodedImage> decodeRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+{
+    auto opened = openWebp(file, limits);
+    if (!opened)
+        return opened.error();
+    const int width = opened.value().width, height = opened.value().height;
+    const WebPDemuxer* demux = opened.value().demux.get();
+    const FirstFrame frame(demux);
+    if (!frame.found())
+        return damaged("no frame");
+    if (!regionInside(region, width, height))
+        return makeError(ErrorCode::Invalid, "the region is not inside the picture");
+    const WebPIterator& f = frame.get();
+    const bool still = (WebPDemuxGetI(demux, WEBP_FF_FORMAT_FLAGS) & ANIMATION_FLAG) == 0;
+    Result<DecodedImage> image = makeError(ErrorCode::Invalid, {});
+    if (still && f.complete && f.x_offset == 0 && f.y_offset == 0 && f.width == width && f.height == height) {
+        image = decodeCropped(f, region);
+    } else {
+        auto whole = decodeFrame(f, width, height, limits);
+        if (!whole)
+            return whole;
+        image = regionOfImage(whole.value(), region);
+    }
+    if (image)
+        image.value().iccProfile = chunkBytes(demux, "ICCP");
     return image;
 }
 
@@ -224,6 +325,11 @@ HeaderProbe probeWebp(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 Result<DecodedImage> decodeWebp(Bytes file, const DecodeLimits& limits)
 {
     return decodeGuarded("WebP", [&] { return decode(file, limits); });
+}
+
+Result<DecodedImage> decodeWebpRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+{
+    return decodeGuarded("WebP", [&] { return decodeRegion(file, region, limits); });
 }
 
 Result<std::vector<std::uint8_t>> encodeWebp(const Bitmap& bitmap, int quality)

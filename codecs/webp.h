@@ -19,6 +19,13 @@ inline constexpr int kMaxWebpSide = 16383;
 // Corrupt for damaged or truncated data.
 Result<DecodedImage> decodeWebp(Bytes file, const DecodeLimits& limits = {});
 
+// decodeWebp's pixels and mask inside region, with the same profile: a still picture is decoded
+// only down to the region's last row, and only a little around the region becomes pixels (exactly
+// the whole decode's, the upsampled chroma at the region's edges included). Damage in the data
+// below that is not noticed. An animation's first frame is decoded whole. A region that is empty
+// or not inside the picture is Invalid.
+Result<DecodedImage> decodeWebpRegion(Bytes file, PictureRegion region, const DecodeLimits& limits = {});
+
 // The size decodeWebp would give (the canvas of an extended file), from the first bytes of a
 // file of fileSize bytes.
 HeaderProbe probeWebp(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});

@@ -1,6 +1,9 @@
 // The load path of one format (FUZZ_EXTENSION): format table, decoder, picture container,
 // rendering and drawing with transparency, as a dropped file would go; and the header probe
-// that info uses, which must agree with every successful decode.
+// that info uses, which must agree with every successful decode. For PNG, TIFF and WebP also a
+// region, placed by the file's last bytes: the whole decode's pixels there whenever it succeeds,
+// and never a region where it fails but for damage (which may lie outside the region).
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -13,6 +16,26 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     limits.maxBitmapBytes = std::int64_t{64} << 20;
     const trimlet::HeaderProbe probe = trimlet::probePicture(*kind, {data, size}, size, limits);
     trimlet::probePicture(*kind, {data, size / 2}, size, limits);  // the first read of a longer file
+    if (*kind == trimlet::PictureKind::Png || *kind == trimlet::PictureKind::Tiff ||
+        *kind == trimlet::PictureKind::Webp) {
+        const auto whole = trimlet::decodeFileAsStored(*kind, {data, size}, limits);
+        const int w = whole ? whole.value().image.bitmap.width() : 64;
+        const int h = whole ? whole.value().image.bitmap.height() : 64;
+        const std::uint8_t a = size > 0 ? data[size - 1] : 0, b = size > 1 ? data[size - 2] : 0;
+        const trimlet::PictureRegion region{a % w, b % h, std::max(1, (w - a % w) * (b % 7 + 1) / 8),
+                                            std::max(1, (h - b % h) * (a % 5 + 1) / 6)};
+        const auto part = trimlet::decodeRegionAsStored(*kind, {data, size}, region, limits);
+        if (whole) {
+            if (!part)
+                __builtin_trap();
+            const trimlet::DecodedImage expected = trimlet::regionOfImage(whole.value().image, region);
+            if (!(part.value().bitmap == expected.bitmap) || part.value().mask != expected.mask ||
+                part.value().orientation != expected.orientation)
+                __builtin_trap();
+        } else if (part && whole.error().code != trimlet::ErrorCode::Corrupt) {
+            __builtin_trap();
+        }
+    }
     auto picture = trimlet::decodePictureAsStored(*kind, {data, size}, limits);
     if (!picture)
         return 0;
