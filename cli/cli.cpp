@@ -142,11 +142,13 @@ Result<std::vector<std::string>> convert(const Request& req, const std::string& 
         return convertSet(req, input);
     if (req.lossless)
         return single(convertLossless(req, input));
-    // A cut after nothing but turns and flips is made first, on the file's own pixels; other
-    // leading turns and flips are made as one, with the orientation.
-    const auto cutIndex = leadingCut(req.steps);
+    // A cut after nothing but turns and flips (and a rotation) is made first, on the file's own
+    // pixels; other leading turns and flips are made as one, with the orientation.
+    const auto rotatedCutIndex = rotatedCut(req.steps);
+    const auto cutIndex = rotatedCutIndex ? rotatedCutIndex : leadingCut(req.steps);
     const std::size_t placements = leadingPlacements(req.steps);
-    auto loaded = cutIndex         ? loadCut(req, input, *cutIndex)
+    auto loaded = rotatedCutIndex  ? loadRotatedCutOf(req, input, *rotatedCutIndex)
+                  : cutIndex       ? loadCut(req, input, *cutIndex)
                   : placements > 0 ? loadPicturePlaced(input, placementOfSteps(req.steps, placements), loadOptions(req))
                                    : loadPictureUpright(input, loadOptions(req));
     if (!loaded)

@@ -6,6 +6,7 @@
 
 #include "codecs/output_file.h"
 #include "document/cut_job.h"
+#include "document/rotated_cut_job.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
@@ -126,6 +127,23 @@ std::optional<std::size_t> leadingCut(const std::vector<Step>& steps)
     if (cut < steps.size() && std::holds_alternative<CutStep>(steps[cut]))
         return cut;
     return std::nullopt;
+}
+
+std::optional<std::size_t> rotatedCut(const std::vector<Step>& steps)
+{
+    const std::size_t rotation = leadingPlacements(steps);
+    if (rotation + 1 < steps.size() && std::holds_alternative<RotateStep>(steps[rotation]) &&
+        std::holds_alternative<CutStep>(steps[rotation + 1]))
+        return rotation + 1;
+    return std::nullopt;
+}
+
+Result<Picture> loadRotatedCutOf(const Request& req, const std::string& input, std::size_t cutIndex)
+{
+    const CutStep& cut = std::get<CutStep>(req.steps[cutIndex]);
+    return loadRotatedCut(input, placementOfSteps(req.steps, cutIndex - 1),
+                          std::get<RotateStep>(req.steps[cutIndex - 1]).degrees, req.background, cut.frame,
+                          cut.origin, loadOptions(req), int(std::max(1u, std::thread::hardware_concurrency())));
 }
 
 int placementOfSteps(const std::vector<Step>& steps, std::size_t count)
