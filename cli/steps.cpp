@@ -142,8 +142,8 @@ Result<Picture> loadRotatedCutOf(const Request& req, const std::string& input, s
 {
     const CutStep& cut = std::get<CutStep>(req.steps[cutIndex]);
     return loadRotatedCut(input, placementOfSteps(req.steps, cutIndex - 1),
-                          std::get<RotateStep>(req.steps[cutIndex - 1]).degrees, req.background, cut.frame,
-                          cut.origin, loadOptions(req), int(std::max(1u, std::thread::hardware_concurrency())));
+                          std::get<RotateStep>(req.steps[cutIndex - 1]).degrees, req.background, cut.frame, cut.origin,
+                          loadOptions(req), int(std::max(1u, std::thread::hardware_concurrency())));
 }
 
 int placementOfSteps(const std::vector<Step>& steps, std::size_t count)

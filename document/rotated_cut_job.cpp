@@ -40,9 +40,8 @@ Result<Picture> loadRotatedCut(const std::string& path, int placement, int degre
         // the stored pixels as a cut of that box would take them. Under a cut that misses the
         // picture one pixel is still decoded, so that the file is read as far as ever.
         const IntRect box = rotationSourceBox(shown.width, shown.height, degrees, rect);
-        const CutPlan plan =
-            planCut(stored.width, stored.height, orientation,
-                    CutFrame{{box.x, box.y}, std::max(box.w, 1), std::max(box.h, 1), 100});
+        const CutPlan plan = planCut(stored.width, stored.height, orientation,
+                                     CutFrame{{box.x, box.y}, std::max(box.w, 1), std::max(box.h, 1), 100});
         auto region = loadRegionAsStored(path, {plan.stored.x, plan.stored.y, plan.stored.w, plan.stored.h}, limits);
         if (!region && region.error().code != ErrorCode::Invalid)
             return region.error();

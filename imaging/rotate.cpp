@@ -1,8 +1,8 @@
 #include "imaging/rotate.h"
 
 #include <algorithm>
-#include <climits>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -258,10 +258,24 @@ Turn turnOf(int degrees)
 Rotation rotationOnto(const Bitmap& part, IntPoint partAt, int width, int height, int degrees, Rgb background,
                       Bitmap& dst, IntPoint at)
 {
-    const Turn turn = turnOf(degrees);
     const std::size_t stride = std::size_t(part.stride());
-    Rotation r{part.data(), stride, std::size_t(partAt.y) * stride + std::size_t(partAt.x) * 3, width, height, dst, at.x,
-               at.y, turn.c, turn.s, width / 2, height / 2, background, {}, {}};
+    const std::size_t offset = std::size_t(partAt.y) * stride + std::size_t(partAt.x) * 3;
+    const Turn turn = turnOf(degrees);
+    Rotation r{.pixels = part.data(),
+               .stride = stride,
+               .offset = offset,
+               .width = width,
+               .height = height,
+               .dst = dst,
+               .dx = at.x,
+               .dy = at.y,
+               .c = turn.c,
+               .s = turn.s,
+               .hw = width / 2,
+               .hh = height / 2,
+               .background = background,
+               .xc = {},
+               .xs = {}};
     r.xc.resize(std::size_t(dst.width()));
     r.xs.resize(std::size_t(dst.width()));
     for (int X = 0; X < dst.width(); ++X) {
@@ -330,8 +344,7 @@ IntRect rotationSourceBox(int width, int height, int degrees, IntRect rect)
 Bitmap rotateBilinearRegion(const Bitmap& part, IntPoint partAt, int width, int height, int degrees, Rgb background,
                             IntRect rect, int threads)
 {
-    if (rect.w <= 0 || rect.h <= 0 || rect.x < 0 || rect.y < 0 || rect.x > width - rect.w ||
-        rect.y > height - rect.h)
+    if (rect.w <= 0 || rect.h <= 0 || rect.x < 0 || rect.y < 0 || rect.x > width - rect.w || rect.y > height - rect.h)
         return {};
     const IntRect box = rotationSourceBox(width, height, degrees, rect);
     if (box.w > 0 && (partAt.x > box.x || partAt.y > box.y || box.x + box.w > partAt.x + part.width() ||

@@ -105,9 +105,9 @@ TEST(RotateBilinearRegion, EqualsTheWholeRotationsRectangleFromTheSourceBoxAlone
             const Bitmap whole = *rotateBilinear(src, degrees, kBackground);
             // Whole, corners and edges, the middle, a single pixel, and (at 45°) corners whose
             // source lies wholly outside the picture.
-            const std::vector<IntRect> rects = {{0, 0, w, h},         {0, 0, 5, 4},         {w - 5, h - 4, 5, 4},
-                                                {0, h - 4, w, 4},     {w - 1, 0, 1, h},     {w / 3, h / 3, w / 2, h / 2},
-                                                {w / 2, h / 2, 1, 1}, {w - 3, 0, 3, 2},     {0, 0, 1, 1}};
+            const std::vector<IntRect> rects = {{0, 0, w, h},         {0, 0, 5, 4},     {w - 5, h - 4, 5, 4},
+                                                {0, h - 4, w, 4},     {w - 1, 0, 1, h}, {w / 3, h / 3, w / 2, h / 2},
+                                                {w / 2, h / 2, 1, 1}, {w - 3, 0, 3, 2}, {0, 0, 1, 1}};
             for (IntRect rect : rects) {
                 rect.w = std::min(rect.w, w - std::max(rect.x, 0));
                 rect.h = std::min(rect.h, h - std::max(rect.y, 0));
