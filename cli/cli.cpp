@@ -138,11 +138,13 @@ Result<Made> make(const Request& req, const std::string& input)
         return makeSet(req, input);
     if (req.lossless)
         return makeLossless(req, input);
-    // A cut after nothing but turns and flips is made first, on the file's own pixels; other
-    // leading turns and flips are made as one, with the orientation.
-    const auto cutIndex = leadingCut(req.steps);
+    // A cut after nothing but turns and flips (and a rotation) is made first, on the file's own
+    // pixels; other leading turns and flips are made as one, with the orientation.
+    const auto rotatedCutIndex = rotatedCut(req.steps);
+    const auto cutIndex = rotatedCutIndex ? rotatedCutIndex : leadingCut(req.steps);
     const std::size_t placements = leadingPlacements(req.steps);
-    auto loaded = cutIndex         ? loadCut(req, input, *cutIndex)
+    auto loaded = rotatedCutIndex  ? loadRotatedCutOf(req, input, *rotatedCutIndex)
+                  : cutIndex       ? loadCut(req, input, *cutIndex)
                   : placements > 0 ? loadPicturePlaced(input, placementOfSteps(req.steps, placements), loadOptions(req))
                                    : loadPictureUpright(input, loadOptions(req));
     if (!loaded)

@@ -1,11 +1,12 @@
 #include "cli/steps.h"
 
 #include <algorithm>
-#include <thread>
 #include <variant>
 
+#include "base/parallel.h"
 #include "codecs/output_file.h"
 #include "document/cut_job.h"
+#include "document/rotated_cut_job.h"
 #include "imaging/cut.h"
 #include "imaging/flip.h"
 #include "imaging/join.h"
@@ -96,9 +97,9 @@ Result<Picture> StepRunner::operator()(RotateStep rotate) const
 {
     if (rotate.degrees == 0)
         return picture;  // the window leaves the picture alone too
-    const int threads = int(std::max(1u, std::thread::hardware_concurrency()));
-    return editedPicture(*rotateBilinear(picture.bitmap(), rotate.degrees, req.background, {}, threads),
-                         "the picture has no pixels");
+    const Bitmap& b = picture.bitmap();
+    const int threads = threadsFor(std::int64_t(b.width()) * b.height());
+    return editedPicture(*rotateBilinear(b, rotate.degrees, req.background, {}, threads), "the picture has no pixels");
 }
 
 Result<Picture> StepRunner::operator()(const JoinStep& join) const
@@ -126,6 +127,23 @@ std::optional<std::size_t> leadingCut(const std::vector<Step>& steps)
     if (cut < steps.size() && std::holds_alternative<CutStep>(steps[cut]))
         return cut;
     return std::nullopt;
+}
+
+std::optional<std::size_t> rotatedCut(const std::vector<Step>& steps)
+{
+    const std::size_t rotation = leadingPlacements(steps);
+    if (rotation + 1 < steps.size() && std::holds_alternative<RotateStep>(steps[rotation]) &&
+        std::holds_alternative<CutStep>(steps[rotation + 1]))
+        return rotation + 1;
+    return std::nullopt;
+}
+
+Result<Picture> loadRotatedCutOf(const Request& req, const std::string& input, std::size_t cutIndex)
+{
+    const CutStep& cut = std::get<CutStep>(req.steps[cutIndex]);
+    return loadRotatedCut(input, placementOfSteps(req.steps, cutIndex - 1),
+                          std::get<RotateStep>(req.steps[cutIndex - 1]).degrees, req.background, cut.frame, cut.origin,
+                          loadOptions(req), threadsFor(std::int64_t(cut.frame.width) * cut.frame.height));
 }
 
 int placementOfSteps(const std::vector<Step>& steps, std::size_t count)

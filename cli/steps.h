@@ -60,6 +60,12 @@ std::size_t leadingPlacements(const std::vector<Step>& steps);
 // The index of the first cut when only turns and flips come before it.
 std::optional<std::size_t> leadingCut(const std::vector<Step>& steps);
 
+// The index of the cut when only turns and flips, then a rotation, come before it.
+std::optional<std::size_t> rotatedCut(const std::vector<Step>& steps);
+
+// Loads input and applies the steps up to and including that cut, rotating only what it takes.
+Result<Picture> loadRotatedCutOf(const Request& req, const std::string& input, std::size_t cutIndex);
+
 // The first count steps, all turns and flips, as one placement.
 int placementOfSteps(const std::vector<Step>& steps, std::size_t count);
 

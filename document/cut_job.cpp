@@ -50,9 +50,7 @@ Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint o
     return editedPicture(cutRegion(src, f.origin, f.width, f.height, f.rate), "the cut left no picture");
 }
 
-namespace {
-
-Result<CutFrame> frameOf(const CutRequest& cut, const std::optional<IntPoint>& origin, PictureSize shown)
+Result<CutFrame> cutFrameOn(PictureSize shown, const CutRequest& cut, const std::optional<IntPoint>& origin)
 {
     if (origin)
         return frameAtOrigin(shown.width, shown.height, cut, *origin);
@@ -61,6 +59,8 @@ Result<CutFrame> frameOf(const CutRequest& cut, const std::optional<IntPoint>& o
         return makeError(ErrorCode::TooLarge, "the cut left no picture");
     return *frame;
 }
+
+namespace {
 
 // A reduced cut of a JPEG, reduced as its rows are decoded, so that the region is never held.
 // Nothing when the file's colour profile needs the whole region first (or the file is refused,
@@ -135,7 +135,7 @@ Result<Picture> loadPictureCut(const std::string& path, int placement, const Cut
     if (kind && probed) {  // else the whole decode below tells what is wrong, as always
         const PictureSize stored = probed.value().size;
         const int orientation = composeOrientations(probed.value().orientation, placement);
-        const auto frame = frameOf(cut, origin, shownSize(stored, orientation));
+        const auto frame = cutFrameOn(shownSize(stored, orientation), cut, origin);
         if (!frame)
             return frame.error();
         const CutPlan plan = planCut(stored.width, stored.height, orientation, frame.value());
@@ -156,7 +156,7 @@ Result<Picture> loadPictureCut(const std::string& path, int placement, const Cut
     if (!loaded)
         return loaded.error();
     const Bitmap& whole = loaded.value().bitmap();
-    const auto frame = frameOf(cut, origin, shownSize({whole.width(), whole.height()}, placement));
+    const auto frame = cutFrameOn(shownSize({whole.width(), whole.height()}, placement), cut, origin);
     if (!frame)
         return frame.error();
     const CutPlan plan = planCut(whole.width(), whole.height(), placement, frame.value());

@@ -26,6 +26,10 @@ Result<Picture> editedPicture(Bitmap bitmap, const char* whenEmpty);
 // from X,Y reach past the PWxPH picture".
 Result<CutFrame> frameAtOrigin(int pw, int ph, const CutRequest& cut, IntPoint origin);
 
+// The region a cut takes of a picture of the shown size: with origin, frameAtOrigin's; else
+// cutFrame's, TooLarge "the cut left no picture" when there is none.
+Result<CutFrame> cutFrameOn(PictureSize shown, const CutRequest& cut, const std::optional<IntPoint>& origin);
+
 // The cut of src at frameAtOrigin's region: frameAtOrigin's error when it does not fit,
 // TooLarge "the cut left no picture" when the cut is empty.
 Result<Picture> cutAtOrigin(const Bitmap& src, const CutRequest& cut, IntPoint origin);

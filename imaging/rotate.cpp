@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <climits>
 #include <cmath>
 #include <cstddef>
 #include <cstring>
@@ -29,13 +30,20 @@ constexpr long double kPi = 3.14159265358979323846L;
 // 45° reads some 500 KB of source). Measured fastest on 6000 × 4000.
 constexpr int kTileColumns = 512;
 
+// Result pixels are written to dst at their place less (dx, dy); source pixels are read from
+// a part of the W × H source that starts `offset` bytes into the whole's rows (so row r,
+// column c of the whole lies at pixels + r × stride + c × 3 − offset). Every index is unsigned:
+// the wrap of the offset's subtraction is exact.
 struct Rotation {
-    const Bitmap& src;
+    const std::uint8_t* pixels;
+    std::size_t stride, offset;
+    int width, height;  // of the whole source, whose last row and column stand in for neighbours
     Bitmap& dst;
+    int dx, dy;
     double c, s;
     int hw, hh;
     Rgb background;
-    std::vector<double> xc, xs;  // x × c and x × s of every result column, x = X − hw
+    std::vector<double> xc, xs;  // x × c and x × s of every dst column, x = X + dx − hw
 };
 
 // The result pixel whose source position, relative to the centre pixel, is (u, v).
@@ -43,7 +51,7 @@ inline void blendPlain(const Rotation& r, double u, double v, std::uint8_t* out)
 {
     const double fi = std::floor(u), fj = std::floor(v);
     const int col = int(fi) + r.hw, row = int(fj) + r.hh;
-    if (col < 0 || col >= r.src.width() || row < 0 || row >= r.src.height()) {
+    if (col < 0 || col >= r.width || row < 0 || row >= r.height) {
         out[0] = r.background.blue;
         out[1] = r.background.green;
         out[2] = r.background.red;
@@ -51,9 +59,9 @@ inline void blendPlain(const Rotation& r, double u, double v, std::uint8_t* out)
     }
     const double fx = u - fi, fy = v - fj;
     const double ax = 1 - fx, ay = 1 - fy;
-    const std::uint8_t* p00 = r.src.row(row) + std::size_t(col) * 3;
-    const std::size_t right = col + 1 < r.src.width() ? 3 : 0;
-    const std::size_t down = row + 1 < r.src.height() ? std::size_t(r.src.stride()) : 0;
+    const std::uint8_t* p00 = r.pixels + (std::size_t(row) * r.stride + std::size_t(col) * 3 - r.offset);
+    const std::size_t right = col + 1 < r.width ? 3 : 0;
+    const std::size_t down = row + 1 < r.height ? r.stride : 0;
     for (int k = 0; k < 3; ++k) {
         const double value =
             ay * (ax * p00[k] + fx * p00[right + k]) + fy * (ax * p00[down + k] + fx * p00[down + right + k]);
@@ -64,7 +72,7 @@ inline void blendPlain(const Rotation& r, double u, double v, std::uint8_t* out)
 void rotateTilePlain(const Rotation& r, int y0, int y1, int x0, int x1)
 {
     for (int Y = y0; Y < y1; ++Y) {
-        const double y = Y - r.hh;
+        const double y = Y + r.dy - r.hh;
         const double ys = y * r.s, yc = y * r.c;
         std::uint8_t* out = r.dst.row(Y) + std::size_t(x0) * 3;
         for (int X = x0; X < x1; ++X, out += 3)
@@ -78,16 +86,16 @@ void rotateTilePlain(const Rotation& r, int y0, int y1, int x0, int x1)
 [[gnu::target("avx2")]] void rotateTileAvx2(const Rotation& r, int y0, int y1, int x0, int x1)
 {
     // Locals, not fields: byte stores could alias the fields, forcing a reload every pixel.
-    const unsigned innerW = unsigned(r.src.width() - 1), innerH = unsigned(r.src.height() - 1);
-    const std::uint8_t* const pixels = r.src.data();
-    const std::size_t stride = std::size_t(r.src.stride());
+    const unsigned innerW = unsigned(r.width - 1), innerH = unsigned(r.height - 1);
+    const std::uint8_t* const pixels = r.pixels;
+    const std::size_t stride = r.stride, offset = r.offset;
     const double* const xc = r.xc.data();
     const double* const xs = r.xs.data();
     const double c = r.c, s = r.s;
-    const int hw = r.hw, hh = r.hh;
+    const int hw = r.hw, hh = r.hh, dy = r.dy;
     const std::uint8_t background[3] = {r.background.blue, r.background.green, r.background.red};
     for (int Y = y0; Y < y1; ++Y) {
-        const double y = Y - hh;
+        const double y = Y + dy - hh;
         const double ys = y * s, yc = y * c;
         std::uint8_t* out = r.dst.row(Y) + std::size_t(x0) * 3;
         for (int X = x0; X < x1; ++X, out += 3) {
@@ -102,8 +110,8 @@ void rotateTilePlain(const Rotation& r, int y0, int y1, int x0, int x1)
                 continue;
             }
             // Eight bytes from p00 hold p00 and p10; eight ending with p11 hold p01 and p11. Both
-            // stay inside the store because a further row follows.
-            const std::uint8_t* p00 = pixels + row * stride + std::size_t(col) * 3;
+            // stay inside the part because a further row of it follows.
+            const std::uint8_t* p00 = pixels + (row * stride + std::size_t(col) * 3 - offset);
             const __m128i top = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p00));
             const __m128i bottom = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p00 + stride - 2));
             const __m256d q00 = _mm256_cvtepi32_pd(_mm_cvtepu8_epi32(top));
@@ -234,6 +242,50 @@ std::int64_t hundredFrom(std::int64_t v)
     return rest == 0 ? v : v + 100 - rest;
 }
 
+// The sine and cosine of the turn that maps result positions back to the source.
+struct Turn {
+    double c, s;
+};
+
+Turn turnOf(int degrees)
+{
+    const long double t = static_cast<long double>(-degrees) * kPi / 180;
+    return {double(std::cos(t)), double(std::sin(t))};
+}
+
+// part, at partAt of the width × height source, as a rotation reads it into dst, whose pixel
+// (0, 0) is result pixel at.
+Rotation rotationOnto(const Bitmap& part, IntPoint partAt, int width, int height, int degrees, Rgb background,
+                      Bitmap& dst, IntPoint at)
+{
+    const std::size_t stride = std::size_t(part.stride());
+    const std::size_t offset = std::size_t(partAt.y) * stride + std::size_t(partAt.x) * 3;
+    const Turn turn = turnOf(degrees);
+    Rotation r{.pixels = part.data(),
+               .stride = stride,
+               .offset = offset,
+               .width = width,
+               .height = height,
+               .dst = dst,
+               .dx = at.x,
+               .dy = at.y,
+               .c = turn.c,
+               .s = turn.s,
+               .hw = width / 2,
+               .hh = height / 2,
+               .background = background,
+               .xc = {},
+               .xs = {}};
+    r.xc.resize(std::size_t(dst.width()));
+    r.xs.resize(std::size_t(dst.width()));
+    for (int X = 0; X < dst.width(); ++X) {
+        const double x = X + at.x - r.hw;
+        r.xc[std::size_t(X)] = x * r.c;
+        r.xs[std::size_t(X)] = x * r.s;
+    }
+    return r;
+}
+
 }  // namespace
 
 std::optional<Bitmap> rotateBilinear(const Bitmap& src, int degrees, Rgb background, const RotateProgress& progress,
@@ -242,16 +294,8 @@ std::optional<Bitmap> rotateBilinear(const Bitmap& src, int degrees, Rgb backgro
     if (src.empty())
         return Bitmap{};
     const int width = src.width(), height = src.height();
-    const long double t = static_cast<long double>(-degrees) * kPi / 180;
     Bitmap dst(width, height, Bitmap::Init::Uninitialized);
-    Rotation r{src, dst, double(std::cos(t)), double(std::sin(t)), width / 2, height / 2, background, {}, {}};
-    r.xc.resize(std::size_t(width));
-    r.xs.resize(std::size_t(width));
-    for (int X = 0; X < width; ++X) {
-        const double x = X - r.hw;
-        r.xc[std::size_t(X)] = x * r.c;
-        r.xs[std::size_t(X)] = x * r.s;
-    }
+    const Rotation r = rotationOnto(src, {0, 0}, width, height, degrees, background, dst, {0, 0});
     const RotateTile tile = pickTile();
     Crew crew(std::clamp(threads, 1, 64) - 1);
     for (int Y = 0; Y < height;) {
@@ -265,6 +309,51 @@ std::optional<Bitmap> rotateBilinear(const Bitmap& src, int degrees, Rgb backgro
         rotateRows(r, tile, Y, end, crew);
         Y = end;
     }
+    return dst;
+}
+
+IntRect rotationSourceBox(int width, int height, int degrees, IntRect rect)
+{
+    if (width <= 0 || height <= 0 || rect.w <= 0 || rect.h <= 0)
+        return {};
+    // A result pixel's source position is x × c − y × s, x × s + y × c, each product and the sum
+    // rounded once; rounding keeps order, so each coordinate only grows (or only shrinks) along
+    // a row and down a column, and its extremes over the rectangle lie at its corners.
+    const Turn turn = turnOf(degrees);
+    const int hw = width / 2, hh = height / 2;
+    int colLo = INT_MAX, colHi = INT_MIN, rowLo = INT_MAX, rowHi = INT_MIN;
+    for (const int X : {rect.x, rect.x + rect.w - 1})
+        for (const int Y : {rect.y, rect.y + rect.h - 1}) {
+            const double x = X - hw, y = Y - hh;
+            const double xc = x * turn.c, xs = x * turn.s, ys = y * turn.s, yc = y * turn.c;
+            const int col = int(std::floor(xc - ys)) + hw, row = int(std::floor(xs + yc)) + hh;
+            colLo = std::min(colLo, col);
+            colHi = std::max(colHi, col + 1);  // the right-hand neighbour
+            rowLo = std::min(rowLo, row);
+            rowHi = std::max(rowHi, row + 1);  // and the one below
+        }
+    colLo = std::max(colLo, 0);
+    rowLo = std::max(rowLo, 0);
+    colHi = std::min(colHi, width - 1);
+    rowHi = std::min(rowHi, height - 1);
+    if (colLo > colHi || rowLo > rowHi)
+        return {};
+    return {colLo, rowLo, colHi - colLo + 1, rowHi - rowLo + 1};
+}
+
+Bitmap rotateBilinearRegion(const Bitmap& part, IntPoint partAt, int width, int height, int degrees, Rgb background,
+                            IntRect rect, int threads)
+{
+    if (rect.w <= 0 || rect.h <= 0 || rect.x < 0 || rect.y < 0 || rect.x > width - rect.w || rect.y > height - rect.h)
+        return {};
+    const IntRect box = rotationSourceBox(width, height, degrees, rect);
+    if (box.w > 0 && (partAt.x > box.x || partAt.y > box.y || box.x + box.w > partAt.x + part.width() ||
+                      box.y + box.h > partAt.y + part.height()))
+        return {};
+    Bitmap dst(rect.w, rect.h, Bitmap::Init::Uninitialized);
+    const Rotation r = rotationOnto(part, partAt, width, height, degrees, background, dst, {rect.x, rect.y});
+    Crew crew(std::clamp(threads, 1, 64) - 1);
+    rotateRows(r, pickTile(), 0, rect.h, crew);
     return dst;
 }
 

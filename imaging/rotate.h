@@ -37,6 +37,19 @@ using RotateProgress = std::function<bool(int row, int percent)>;
 std::optional<Bitmap> rotateBilinear(const Bitmap& src, int degrees, Rgb background,
                                      const RotateProgress& progress = {}, int threads = 1);
 
+// The source pixels rotateBilinear reads for its result pixels inside rect (on the canvas of a
+// width × height picture): every position's four neighbours, clipped to the picture. Empty
+// (0 × 0) when rect is empty or every one of its pixels falls outside the picture.
+IntRect rotationSourceBox(int width, int height, int degrees, IntRect rect);
+
+// rotateBilinear's result inside rect (which must lie on the canvas), computed from part alone:
+// the pixels of the width × height source from partAt on, which must hold
+// rotationSourceBox(width, height, degrees, rect). The picture's own last row and column
+// stand in for missing neighbours, not the part's. The same bytes, for any threads. Empty when
+// rect or part does not fit. Throws std::bad_alloc when memory is short.
+Bitmap rotateBilinearRegion(const Bitmap& part, IntPoint partAt, int width, int height, int degrees, Rgb background,
+                            IntRect rect, int threads = 1);
+
 // Where the preview puts the source's top-left, top-right and bottom-left corners: the corners
 // of a width × height picture turned by `degrees` about its middle, rounded half to even.
 struct Parallelogram {

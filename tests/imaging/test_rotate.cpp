@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "imaging/quarter_turn.h"
+#include "imaging/region.h"
 #include "imaging/rotate.h"
 #include "tests/support/test_support.h"
 
@@ -90,6 +91,47 @@ TEST(RotateBilinear, MatchesTheFormulaExactly)
                     EXPECT_EQ(test::maxChannelDifference(*got, expected), 0) << threads << " threads";
                 }
             }
+}
+
+// The region's rotation, fed only the source box the rotation names (so a box too small reads
+// past the part and shows, and the part's own edges must not count as the picture's), against the
+// whole rotation's rectangle.
+TEST(RotateBilinearRegion, EqualsTheWholeRotationsRectangleFromTheSourceBoxAlone)
+{
+    int emptyBoxes = 0;
+    for (const auto& [w, h] : std::vector<std::pair<int, int>>{{37, 23}, {40, 30}, {1100, 41}, {1, 9}})
+        for (const int degrees : {1, 30, 45, 89, 90, 135, 179, 180, 270, 359, -30}) {
+            const Bitmap src = noise(w, h);
+            const Bitmap whole = *rotateBilinear(src, degrees, kBackground);
+            // Whole, corners and edges, the middle, a single pixel, and (at 45°) corners whose
+            // source lies wholly outside the picture.
+            const std::vector<IntRect> rects = {{0, 0, w, h},         {0, 0, 5, 4},     {w - 5, h - 4, 5, 4},
+                                                {0, h - 4, w, 4},     {w - 1, 0, 1, h}, {w / 3, h / 3, w / 2, h / 2},
+                                                {w / 2, h / 2, 1, 1}, {w - 3, 0, 3, 2}, {0, 0, 1, 1}};
+            for (IntRect rect : rects) {
+                rect.w = std::min(rect.w, w - std::max(rect.x, 0));
+                rect.h = std::min(rect.h, h - std::max(rect.y, 0));
+                rect.x = std::clamp(rect.x, 0, w - 1);
+                rect.y = std::clamp(rect.y, 0, h - 1);
+                SCOPED_TRACE(describe(w, h, degrees) + ", " + std::to_string(rect.x) + "," + std::to_string(rect.y) +
+                             " " + std::to_string(rect.w) + "x" + std::to_string(rect.h));
+                const IntRect box = rotationSourceBox(w, h, degrees, rect);
+                emptyBoxes += box.w == 0;
+                const Bitmap part = copyRegion(src, box.x, box.y, box.w, box.h);
+                const Bitmap expected = copyRegion(whole, rect.x, rect.y, rect.w, rect.h);
+                for (const int threads : {1, 2}) {
+                    EXPECT_EQ(rotateBilinearRegion(part, {box.x, box.y}, w, h, degrees, kBackground, rect, threads),
+                              expected)
+                        << threads << " threads";
+                }
+                if (box.w > 1) {  // a part short of its box is refused, not read past
+                    EXPECT_TRUE(rotateBilinearRegion(copyRegion(src, box.x + 1, box.y, box.w - 1, box.h),
+                                                     {box.x + 1, box.y}, w, h, degrees, kBackground, rect)
+                                    .empty());
+                }
+            }
+        }
+    EXPECT_GT(emptyBoxes, 0);
 }
 
 TEST(RotateBilinear, NinetyTurnsClockwiseAboutTheCentrePixelAndFillsTheStrips)
