@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cstddef>
 #include <filesystem>
 #include <mutex>
@@ -12,7 +13,9 @@
 
 #include "codecs/avif.h"
 #include "codecs/heif.h"
+#include "base/parallel.h"
 #include "codecs/heif_avif_module.h"
+#include "codecs/picture_file.h"
 
 namespace trimlet {
 
@@ -41,7 +44,7 @@ std::string ownExecutable()
 bool complete(const HeifAvifModule& module)
 {
     return module.version == kHeifAvifModuleVersion && module.layout == kHeifAvifModuleLayout && module.decodeHeif &&
-           module.probeHeif && module.decodeAvif && module.probeAvif;
+           module.probeHeif && module.decodeAvif && module.probeAvif && module.decodeHeifRegion;
 }
 
 // refused tells a module that was loaded but is not ours (which stays so) from one that could
@@ -110,6 +113,24 @@ Result<DecodedImage> decodeHeif(Bytes file, const DecodeLimits& limits)
 {
     const auto module = heifAvifModule();
     return module ? module.value()->decodeHeif(file, limits) : module.error();
+}
+
+Result<DecodedImage> decodeHeifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+{
+    const auto module = heifAvifModule();
+    if (!module)
+        return module.error();
+    // The module's own thread limit is not the program's: the program's cap is handed over.
+    bool whole = false;
+    auto part = module.value()->decodeHeifRegion(file, region, limits, threadsFor(INT64_MAX), whole);
+    if (!whole)
+        return part;
+    auto decoded = module.value()->decodeHeif(file, limits);
+    if (!decoded)
+        return decoded;
+    if (!regionInside(region, decoded.value().bitmap.width(), decoded.value().bitmap.height()))
+        return makeError(ErrorCode::Invalid, "the region is not inside the picture");
+    return regionOfImage(decoded.value(), region);
 }
 
 HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)

@@ -7,7 +7,13 @@
 extern "C" __attribute__((visibility("default"))) const trimlet::HeifAvifModule* trimlet_heif_avif_module()
 {
     using namespace trimlet;
-    static constexpr HeifAvifModule kTable{
-        kHeifAvifModuleVersion, kHeifAvifModuleLayout, &decodeHeif, &probeHeif, &decodeAvif, &probeAvif};
+    using HeifRegion = Result<DecodedImage> (*)(Bytes, PictureRegion, const DecodeLimits&, int, bool&);
+    static constexpr HeifAvifModule kTable{kHeifAvifModuleVersion,
+                                           kHeifAvifModuleLayout,
+                                           &decodeHeif,
+                                           &probeHeif,
+                                           &decodeAvif,
+                                           &probeAvif,
+                                           static_cast<HeifRegion>(&decodeHeifRegion)};
     return &kTable;
 }

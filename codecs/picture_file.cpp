@@ -171,7 +171,7 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Gif: return regionOfWhole(decodeGif(bytes, limits), region);
         case PictureKind::Png: return regionOfWhole(decodePng(bytes, limits), region);
         case PictureKind::Avif: return regionOfWhole(decodeAvif(bytes, limits), region);
-        case PictureKind::Heif: return regionOfWhole(decodeHeif(bytes, limits), region);
+        case PictureKind::Heif: return decodeHeifRegion(bytes, region, limits);
         case PictureKind::Tiff: return regionOfWhole(decodeTiff(bytes, limits), region);
         case PictureKind::Webp: return regionOfWhole(decodeWebp(bytes, limits), region);
         case PictureKind::Empty: break;
