@@ -7,13 +7,14 @@
 extern "C" __attribute__((visibility("default"))) const trimlet::HeifAvifModule* trimlet_heif_avif_module()
 {
     using namespace trimlet;
-    using HeifRegion = Result<DecodedImage> (*)(Bytes, PictureRegion, const DecodeLimits&, int, bool&);
+    using Region = Result<DecodedImage> (*)(Bytes, PictureRegion, const DecodeLimits&, int, bool&);
     static constexpr HeifAvifModule kTable{kHeifAvifModuleVersion,
                                            kHeifAvifModuleLayout,
                                            &decodeHeif,
                                            &probeHeif,
                                            &decodeAvif,
                                            &probeAvif,
-                                           static_cast<HeifRegion>(&decodeHeifRegion)};
+                                           static_cast<Region>(&decodeHeifRegion),
+                                           static_cast<Region>(&decodeAvifRegion)};
     return &kTable;
 }

@@ -24,6 +24,8 @@ struct HeifAvifModule {
     HeaderProbe (*probeAvif)(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits);
     Result<DecodedImage> (*decodeHeifRegion)(Bytes file, PictureRegion region, const DecodeLimits& limits,
                                              int threads, bool& whole);
+    Result<DecodedImage> (*decodeAvifRegion)(Bytes file, PictureRegion region, const DecodeLimits& limits,
+                                             int threads, bool& whole);
 };
 
 // Raised whenever the table or a type it passes changes its meaning.

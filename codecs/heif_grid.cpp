@@ -219,27 +219,37 @@ bool readMeta(Reader r, Container& c)
 {
     r.skip(4);
     bool handled = false;
-    while (auto box = nextBox(r)) {
-        Reader in{r.data, box->body, box->end};
-        bool good = true;
-        switch (box->type) {
-            case fourcc("hdlr"):
-                in.skip(8);
-                handled = in.u32() == fourcc("pict");
-                good = in.ok;
-                break;
-            case fourcc("pitm"): c.primary = in.u8() == 0 ? (in.skip(3), in.u16()) : (in.skip(3), in.u32()); break;
-            case fourcc("iinf"): good = readIinf(in, c); break;
-            case fourcc("iref"): good = readIref(in, c); break;
-            case fourcc("iloc"): good = readIloc(in, c); break;
-            case fourcc("iprp"): good = readIprp(in, c); break;
-            case fourcc("idat"): c.idat = *box; break;
-            default: break;
+    // Items first: the boxes that speak of them may come in any order.
+    for (const bool items : {true, false}) {
+        Reader boxes = r;
+        while (auto box = nextBox(boxes)) {
+            Reader in{r.data, box->body, box->end};
+            bool good = true;
+            if (items != (box->type == fourcc("iinf")))
+                continue;
+            switch (box->type) {
+                case fourcc("hdlr"):
+                    in.skip(8);
+                    handled = in.u32() == fourcc("pict");
+                    good = in.ok;
+                    break;
+                case fourcc("pitm"):
+                    c.primary = in.u8() == 0 ? (in.skip(3), in.u16()) : (in.skip(3), in.u32());
+                    break;
+                case fourcc("iinf"): good = readIinf(in, c); break;
+                case fourcc("iref"): good = readIref(in, c); break;
+                case fourcc("iloc"): good = readIloc(in, c); break;
+                case fourcc("iprp"): good = readIprp(in, c); break;
+                case fourcc("idat"): c.idat = *box; break;
+                default: break;
+            }
+            if (!good || !in.ok)
+                return false;
         }
-        if (!good || !in.ok)
+        if (!boxes.ok)
             return false;
     }
-    return r.ok && handled;
+    return handled;
 }
 
 const Box* propertyOf(const Container& c, const Item& item, std::uint32_t type)
@@ -349,6 +359,10 @@ std::optional<ItemGrid> gridOf(Bytes file, const Container& c)
                 return std::nullopt;
             const Box& property = c.properties[index - 1];
             const std::uint32_t t = property.type;
+            // libavif shows none of an item's transforms (it reports the primary's), and its
+            // encoder repeats them on the tiles.
+            if (item.type == fourcc("av01") && (t == fourcc("irot") || t == fourcc("imir")))
+                continue;
             if (t != fourcc("hvcC") && t != fourcc("av1C") && t != fourcc("ispe") && t != fourcc("colr") &&
                 t != fourcc("pixi") && t != fourcc("pasp"))
                 return std::nullopt;

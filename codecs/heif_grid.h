@@ -37,7 +37,8 @@ struct ItemGrid {
 // The grid of file's primary image, when it is one the tiles alone can express exactly: a
 // plain grid of equal-sized tiles of one coded type that covers the output with no tile wholly
 // outside it, no alpha or other auxiliary image of the primary, transforms no other than
-// rotations and mirrors, tiles without transforms of their own. Nothing otherwise (not a grid,
+// rotations and mirrors, HEIC tiles without transforms of their own (AVIF's are ignored, as
+// libavif ignores them). Nothing otherwise (not a grid,
 // or anything unusual or damaged: the whole decode then judges the file).
 std::optional<ItemGrid> readItemGrid(Bytes file);
 

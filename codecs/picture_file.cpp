@@ -170,7 +170,7 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Bitmap: return regionOfWhole(decodeBmp(bytes, limits), region);
         case PictureKind::Gif: return regionOfWhole(decodeGif(bytes, limits), region);
         case PictureKind::Png: return regionOfWhole(decodePng(bytes, limits), region);
-        case PictureKind::Avif: return regionOfWhole(decodeAvif(bytes, limits), region);
+        case PictureKind::Avif: return decodeAvifRegion(bytes, region, limits);
         case PictureKind::Heif: return decodeHeifRegion(bytes, region, limits);
         case PictureKind::Tiff: return regionOfWhole(decodeTiff(bytes, limits), region);
         case PictureKind::Webp: return regionOfWhole(decodeWebp(bytes, limits), region);

@@ -27,7 +27,7 @@ trimlet::Result<trimlet::DecodedImage> region(trimlet::Bytes, trimlet::PictureRe
 extern "C" __attribute__((visibility("default"))) const trimlet::HeifAvifModule* trimlet_heif_avif_module()
 {
     static const trimlet::HeifAvifModule kTable{
-        trimlet::kHeifAvifModuleVersion + 1, trimlet::kHeifAvifModuleLayout, decode, probe, decode, probe, region};
+        trimlet::kHeifAvifModuleVersion + 1, trimlet::kHeifAvifModuleLayout, decode, probe, decode, probe, region, region};
     return &kTable;
 }
 #else

@@ -1,11 +1,14 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "base/parallel.h"
+#include "codecs/avif.h"
 #include "codecs/heif.h"
+#include "codecs/heif_grid.h"
 #include "codecs/picture_file.h"
 #include "tests/codecs/tool_fixtures.h"
 #include "tests/support/test_support.h"
@@ -200,6 +203,49 @@ TEST(HeifGrid, RegionsEqualTheWholeDecodesOwnPixels)
     ASSERT_FALSE(hit);
     EXPECT_EQ(hit.error().code, ErrorCode::Corrupt);
     EXPECT_EQ(decodeHeifRegion(file, {100, 100, 71, 50}).error().code, ErrorCode::Invalid);
+}
+
+// Regions across the tiles at odd places, chroma subsampled or not, at either depth.
+TEST(AvifGrid, RegionsEqualTheWholeDecodesOwnPixels)
+{
+    ASSERT_TRUE(test::haveTools({"convert", "avifenc"}));
+    test::TempDir dir;
+    const std::string png = dir.file("src.png"), avif = dir.file("grid.avif");
+    test::writeBytes(dir.file("src.ppm"), test::toPpm(test::photoLike(204, 198)));
+    ASSERT_TRUE(test::ran("convert " + test::quoted(dir.file("src.ppm")) + " " + test::quoted(png)));
+    for (const std::string& options : {std::string("-y 420"), std::string("-y 444 --irot 1"), std::string("-y 422"),
+                                       std::string("-d 10 -y 420 -r limited"), std::string("-y 400")}) {
+        ASSERT_TRUE(test::ran("avifenc -s 10 --min 20 --max 40 --grid 3x3 " + options + " " + test::quoted(png) + " " +
+                              test::quoted(avif)));
+        const Bytes8 file = test::readBytes(avif);
+        const auto whole = decodeAvif(file);
+        ASSERT_TRUE(whole) << options << ": " << whole.error().message;
+        for (const int threads : {1, 2}) {
+            setThreadLimit(threads);
+            for (const PictureRegion region : {PictureRegion{0, 0, 204, 198}, PictureRegion{0, 0, 5, 7},
+                                               PictureRegion{195, 195, 9, 3}, PictureRegion{67, 65, 3, 3},
+                                               PictureRegion{31, 17, 133, 101}, PictureRegion{69, 0, 1, 198}}) {
+                const auto part = decodeAvifRegion(file, region);
+                ASSERT_TRUE(part) << part.error().message;
+                EXPECT_EQ(part.value().bitmap, regionOfImage(whole.value(), region).bitmap)
+                    << options << ", " << threads << " threads, at " << region.x << "," << region.y << " "
+                    << region.width << "x" << region.height;
+                EXPECT_EQ(part.value().orientation, whole.value().orientation) << options;
+            }
+        }
+        setThreadLimit(0);
+        // The last tile's data spoilt: only a region over it fails, as the whole decode does.
+        const auto grid = readItemGrid(file);
+        ASSERT_TRUE(grid) << options;
+        Bytes8 damaged = file;
+        for (const ByteRun& run : grid->tileData.back())
+            std::fill_n(damaged.begin() + std::ptrdiff_t(run.offset), run.size, std::uint8_t(0xff));
+        EXPECT_FALSE(decodeAvif(damaged)) << options;
+        EXPECT_TRUE(decodeAvifRegion(damaged, {0, 0, 100, 100})) << options;
+        const auto hit = decodeAvifRegion(damaged, {150, 150, 54, 48});
+        ASSERT_FALSE(hit) << options;
+        EXPECT_EQ(hit.error().code, ErrorCode::Corrupt) << options;
+    }
 }
 
 }  // namespace
