@@ -168,9 +168,13 @@ void pasteTile(const avifImage& tile, int left, int top, avifImage& image, int x
 {
     const std::size_t sample = image.depth > 8 ? 2 : 1;
     for (int p = 0; p < planes; ++p) {
-        const int sx = p == 0 ? 0 : int(image.yuvFormat == AVIF_PIXEL_FORMAT_YUV420 || image.yuvFormat == AVIF_PIXEL_FORMAT_YUV422);
+        const int sx =
+            p == 0 ? 0
+                   : int(image.yuvFormat == AVIF_PIXEL_FORMAT_YUV420 || image.yuvFormat == AVIF_PIXEL_FORMAT_YUV422);
         const int sy = p == 0 ? 0 : int(image.yuvFormat == AVIF_PIXEL_FORMAT_YUV420);
-        auto span = [](int at, int size, int shift) { return std::pair{at >> shift, (at >> shift) + ((size + (1 << shift) - 1) >> shift)}; };
+        auto span = [](int at, int size, int shift) {
+            return std::pair{at >> shift, (at >> shift) + ((size + (1 << shift) - 1) >> shift)};
+        };
         const auto [ix0, ix1] = span(x0, int(image.width), sx);
         const auto [iy0, iy1] = span(y0, int(image.height), sy);
         const auto [tx0, tx1] = span(left, int(tile.width), sx);
@@ -178,9 +182,10 @@ void pasteTile(const avifImage& tile, int left, int top, avifImage& image, int x
         const int a = std::max(ix0, tx0), b = std::min(ix1, tx1);
         for (int y = std::max(iy0, ty0); y < std::min(iy1, ty1); ++y)
             if (a < b)
-                std::copy_n(tile.yuvPlanes[p] + std::size_t(y - ty0) * tile.yuvRowBytes[p] + std::size_t(a - tx0) * sample,
-                            std::size_t(b - a) * sample,
-                            image.yuvPlanes[p] + std::size_t(y - iy0) * image.yuvRowBytes[p] + std::size_t(a - ix0) * sample);
+                std::copy_n(
+                    tile.yuvPlanes[p] + std::size_t(y - ty0) * tile.yuvRowBytes[p] + std::size_t(a - tx0) * sample,
+                    std::size_t(b - a) * sample,
+                    image.yuvPlanes[p] + std::size_t(y - iy0) * image.yuvRowBytes[p] + std::size_t(a - ix0) * sample);
     }
 }
 

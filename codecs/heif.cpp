@@ -5,9 +5,9 @@
 #include <algorithm>
 #include <array>
 #include <exception>
-#include <optional>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
 #include "base/parallel.h"

@@ -4,16 +4,16 @@
 #include <unistd.h>
 
 #include <atomic>
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "base/parallel.h"
 #include "codecs/avif.h"
 #include "codecs/heif.h"
-#include "base/parallel.h"
 #include "codecs/heif_avif_module.h"
 #include "codecs/picture_file.h"
 

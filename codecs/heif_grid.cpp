@@ -228,20 +228,18 @@ bool readMeta(Reader r, Container& c)
             if (items != (box->type == fourcc("iinf")))
                 continue;
             switch (box->type) {
-                case fourcc("hdlr"):
-                    in.skip(8);
-                    handled = in.u32() == fourcc("pict");
-                    good = in.ok;
-                    break;
-                case fourcc("pitm"):
-                    c.primary = in.u8() == 0 ? (in.skip(3), in.u16()) : (in.skip(3), in.u32());
-                    break;
-                case fourcc("iinf"): good = readIinf(in, c); break;
-                case fourcc("iref"): good = readIref(in, c); break;
-                case fourcc("iloc"): good = readIloc(in, c); break;
-                case fourcc("iprp"): good = readIprp(in, c); break;
-                case fourcc("idat"): c.idat = *box; break;
-                default: break;
+            case fourcc("hdlr"):
+                in.skip(8);
+                handled = in.u32() == fourcc("pict");
+                good = in.ok;
+                break;
+            case fourcc("pitm"): c.primary = in.u8() == 0 ? (in.skip(3), in.u16()) : (in.skip(3), in.u32()); break;
+            case fourcc("iinf"): good = readIinf(in, c); break;
+            case fourcc("iref"): good = readIref(in, c); break;
+            case fourcc("iloc"): good = readIloc(in, c); break;
+            case fourcc("iprp"): good = readIprp(in, c); break;
+            case fourcc("idat"): c.idat = *box; break;
+            default: break;
             }
             if (!good || !in.ok)
                 return false;
@@ -340,8 +338,7 @@ std::optional<ItemGrid> gridOf(Bytes file, const Container& c)
         if (grid.tileType == 0)
             grid.tileType = item.type;
         const Box* ispe = propertyOf(c, item, fourcc("ispe"));
-        const Box* config =
-            propertyOf(c, item, item.type == fourcc("hvc1") ? fourcc("hvcC") : fourcc("av1C"));
+        const Box* config = propertyOf(c, item, item.type == fourcc("hvc1") ? fourcc("hvcC") : fourcc("av1C"));
         int w = 0, h = 0;
         if (item.type != grid.tileType || (item.type != fourcc("hvc1") && item.type != fourcc("av01")) || !ispe ||
             !config || !readIspe(file, *ispe, w, h))

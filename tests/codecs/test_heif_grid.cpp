@@ -48,8 +48,9 @@ std::vector<std::pair<std::string, Bytes8>> children(const Bytes8& bytes, std::s
         std::size_t size = 0;
         for (int i = 0; i < 4; ++i)
             size = size << 8 | bytes[begin + std::size_t(i)];
-        out.emplace_back(std::string(bytes.begin() + std::ptrdiff_t(begin) + 4, bytes.begin() + std::ptrdiff_t(begin) + 8),
-                         Bytes8(bytes.begin() + std::ptrdiff_t(begin), bytes.begin() + std::ptrdiff_t(begin + size)));
+        out.emplace_back(
+            std::string(bytes.begin() + std::ptrdiff_t(begin) + 4, bytes.begin() + std::ptrdiff_t(begin) + 8),
+            Bytes8(bytes.begin() + std::ptrdiff_t(begin), bytes.begin() + std::ptrdiff_t(begin + size)));
         begin += size;
     }
     return out;
@@ -75,7 +76,8 @@ Tile tileOf(const Bytes8& file)
         if (name == "mdat")
             tile.data.assign(whole.begin() + 8, whole.end());
         if (name == "meta")
-            for (auto& property : children(childOf(childOf(whole, "iprp", 12), "ipco"), 8, childOf(childOf(whole, "iprp", 12), "ipco").size()))
+            for (auto& property : children(childOf(childOf(whole, "iprp", 12), "ipco"), 8,
+                                           childOf(childOf(whole, "iprp", 12), "ipco").size()))
                 tile.properties.push_back(property.second);
     }
     return tile;
@@ -122,8 +124,14 @@ Bytes8 gridFile(const std::vector<Tile>& tiles, int columns, int rows, int width
     Bytes8 ipmaBody;
     put(ipmaBody, count + 1, 4);
     ipmaBody = join({ipmaBody, ipma});
-    const Bytes8 gridPayload{0, 0, std::uint8_t(rows - 1), std::uint8_t(columns - 1), std::uint8_t(width >> 8),
-                             std::uint8_t(width), std::uint8_t(height >> 8), std::uint8_t(height)};
+    const Bytes8 gridPayload{0,
+                             0,
+                             std::uint8_t(rows - 1),
+                             std::uint8_t(columns - 1),
+                             std::uint8_t(width >> 8),
+                             std::uint8_t(width),
+                             std::uint8_t(height >> 8),
+                             std::uint8_t(height)};
     const Bytes8 ftyp = box("ftyp", {'h', 'e', 'i', 'c', 0, 0, 0, 0, 'm', 'i', 'f', '1', 'h', 'e', 'i', 'c'});
     // The iloc's offsets depend on the meta's size, which does not depend on them.
     auto meta = [&](std::size_t dataStart) {
@@ -171,8 +179,8 @@ TEST(HeifGrid, RegionsEqualTheWholeDecodesOwnPixels)
     }
     const Bytes8 irot1 = box("irot", {1}), irot2 = box("irot", {2}), irot3 = box("irot", {3});
     const Bytes8 imir0 = box("imir", {0}), imir1 = box("imir", {1});
-    for (const std::vector<Bytes8>& transforms : std::vector<std::vector<Bytes8>>{
-             {}, {irot1}, {irot2}, {imir0}, {imir1}, {irot3, imir0}, {imir1, irot1}}) {
+    for (const std::vector<Bytes8>& transforms :
+         std::vector<std::vector<Bytes8>>{{}, {irot1}, {irot2}, {imir0}, {imir1}, {irot3, imir0}, {imir1, irot1}}) {
         const Bytes8 file = gridFile(tiles, kColumns, kRows, kWidth, kHeight, transforms);
         const auto whole = decodeHeif(file);
         ASSERT_TRUE(whole) << whole.error().message;
@@ -186,8 +194,8 @@ TEST(HeifGrid, RegionsEqualTheWholeDecodesOwnPixels)
                 const auto part = decodeHeifRegion(file, region);
                 ASSERT_TRUE(part) << part.error().message;
                 EXPECT_EQ(part.value().bitmap, regionOfImage(whole.value(), region).bitmap)
-                    << transforms.size() << " transforms, " << threads << " threads, at " << region.x << ","
-                    << region.y << " " << region.width << "x" << region.height;
+                    << transforms.size() << " transforms, " << threads << " threads, at " << region.x << "," << region.y
+                    << " " << region.width << "x" << region.height;
             }
         }
         setThreadLimit(0);
@@ -222,9 +230,9 @@ TEST(AvifGrid, RegionsEqualTheWholeDecodesOwnPixels)
         ASSERT_TRUE(whole) << options << ": " << whole.error().message;
         for (const int threads : {1, 2}) {
             setThreadLimit(threads);
-            for (const PictureRegion region : {PictureRegion{0, 0, 204, 198}, PictureRegion{0, 0, 5, 7},
-                                               PictureRegion{195, 195, 9, 3}, PictureRegion{67, 65, 3, 3},
-                                               PictureRegion{31, 17, 133, 101}, PictureRegion{69, 0, 1, 198}}) {
+            for (const PictureRegion region :
+                 {PictureRegion{0, 0, 204, 198}, PictureRegion{0, 0, 5, 7}, PictureRegion{195, 195, 9, 3},
+                  PictureRegion{67, 65, 3, 3}, PictureRegion{31, 17, 133, 101}, PictureRegion{69, 0, 1, 198}}) {
                 const auto part = decodeAvifRegion(file, region);
                 ASSERT_TRUE(part) << part.error().message;
                 EXPECT_EQ(part.value().bitmap, regionOfImage(whole.value(), region).bitmap)
