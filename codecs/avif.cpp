@@ -7,8 +7,12 @@
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include "base/parallel.h"
+#include "codecs/heif_grid.h"
 #include "codecs/rgba_rows.h"
 
 namespace trimlet {
@@ -154,7 +158,152 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     return decoded;
 }
 
+struct ImageFree {
+    void operator()(avifImage* i) const { avifImageDestroy(i); }
+};
+
+// Copies the part of tile (at left, top of the grid) inside the grid rectangle that image
+// holds (at x0, y0), plane by plane in each plane's own samples.
+void pasteTile(const avifImage& tile, int left, int top, avifImage& image, int x0, int y0, int planes)
+{
+    const std::size_t sample = image.depth > 8 ? 2 : 1;
+    for (int p = 0; p < planes; ++p) {
+        const int sx =
+            p == 0 ? 0
+                   : int(image.yuvFormat == AVIF_PIXEL_FORMAT_YUV420 || image.yuvFormat == AVIF_PIXEL_FORMAT_YUV422);
+        const int sy = p == 0 ? 0 : int(image.yuvFormat == AVIF_PIXEL_FORMAT_YUV420);
+        auto span = [](int at, int size, int shift) {
+            return std::pair{at >> shift, (at >> shift) + ((size + (1 << shift) - 1) >> shift)};
+        };
+        const auto [ix0, ix1] = span(x0, int(image.width), sx);
+        const auto [iy0, iy1] = span(y0, int(image.height), sy);
+        const auto [tx0, tx1] = span(left, int(tile.width), sx);
+        const auto [ty0, ty1] = span(top, int(tile.height), sy);
+        const int a = std::max(ix0, tx0), b = std::min(ix1, tx1);
+        for (int y = std::max(iy0, ty0); y < std::min(iy1, ty1); ++y)
+            if (a < b)
+                std::copy_n(
+                    tile.yuvPlanes[p] + std::size_t(y - ty0) * tile.yuvRowBytes[p] + std::size_t(a - tx0) * sample,
+                    std::size_t(b - a) * sample,
+                    image.yuvPlanes[p] + std::size_t(y - iy0) * image.yuvRowBytes[p] + std::size_t(a - ix0) * sample);
+    }
+}
+
+// The grid's tiles under region (and under the few pixels around it that chroma upsampling
+// reads), assembled as libavif assembles the whole grid and converted as decode converts it.
+// Nothing when the file is no grid the tiles express exactly.
+std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, PictureRegion region, const DecodeLimits& limits,
+                                                     int threads)
+{
+    AvifSource source = makeSource(file, file.size());
+    AvifDecoder decoder(avifDecoderCreate());
+    if (Status parsed = parse(decoder.get(), source, capOf(limits)); !parsed)
+        return Result<DecodedImage>(parsed.error());
+    const avifImage& whole = *decoder->image;
+    const int width = int(whole.width), height = int(whole.height);
+    if (region.width <= 0 || region.height <= 0 || region.x < 0 || region.y < 0 || region.x > width - region.width ||
+        region.y > height - region.height)
+        return Result<DecodedImage>(makeError(ErrorCode::Invalid, "the region is not inside the picture"));
+    const std::optional<ItemGrid> grid = readItemGrid(file);
+    if (!grid || grid->tileType != 0x61763031u /* av01 */ || decoder->alphaPresent || decoder->imageCount != 1 ||
+        grid->outputWidth != width || grid->outputHeight != height || grid->tileWidth % 2 || grid->tileHeight % 2)
+        return std::nullopt;
+
+    // Chroma upsampling reads a sample or so either side; four pixels, kept even, are plenty.
+    constexpr int kMargin = 4;
+    const int x0 = std::max(0, region.x - kMargin) & ~1, y0 = std::max(0, region.y - kMargin) & ~1;
+    const int x1 = std::min(width, (region.x + region.width + kMargin + 1) & ~1);
+    const int y1 = std::min(height, (region.y + region.height + kMargin + 1) & ~1);
+    std::vector<int> tiles;
+    for (int row = y0 / grid->tileHeight; row <= (y1 - 1) / grid->tileHeight; ++row)
+        for (int column = x0 / grid->tileWidth; column <= (x1 - 1) / grid->tileWidth; ++column)
+            tiles.push_back(row * grid->columns + column);
+
+    std::vector<std::unique_ptr<avifImage, ImageFree>> decoded(tiles.size());
+    std::vector<Status> done(tiles.size());
+    parallelFor(int(tiles.size()), std::max(1, std::min(threads, int(tiles.size()))), [&](int begin, int end) {
+        for (int i = begin; i < end; ++i) {
+            const std::vector<std::uint8_t> tile = tileFile(file, *grid, tiles[std::size_t(i)]);
+            AvifDecoder one(avifDecoderCreate());
+            std::unique_ptr<avifImage, ImageFree> image(avifImageCreateEmpty());
+            if (!one || !image) {
+                done[std::size_t(i)] = makeError(ErrorCode::TooLarge, "not enough memory to start libavif");
+                break;
+            }
+            one->imageSizeLimit = std::uint32_t(grid->tileWidth) * std::uint32_t(grid->tileHeight);
+            if (const avifResult r = avifDecoderReadMemory(one.get(), image.get(), tile.data(), tile.size());
+                r != AVIF_RESULT_OK) {
+                done[std::size_t(i)] = avifFailure("tile", r);
+                break;
+            }
+            decoded[std::size_t(i)] = std::move(image);
+        }
+    });
+    for (const Status& status : done)
+        if (!status)
+            return Result<DecodedImage>(status.error());
+    // Tiles unlike each other fail the whole decode; unlike the container's, it decides.
+    const avifImage& first = *decoded.front();
+    for (const auto& tile : decoded)
+        if (int(tile->width) != grid->tileWidth || int(tile->height) != grid->tileHeight ||
+            tile->depth != first.depth || tile->yuvFormat != first.yuvFormat || tile->yuvRange != first.yuvRange ||
+            tile->colorPrimaries != first.colorPrimaries ||
+            tile->transferCharacteristics != first.transferCharacteristics ||
+            tile->matrixCoefficients != first.matrixCoefficients || !tile->yuvPlanes[0])
+            return std::nullopt;
+    if (first.depth != whole.depth || first.yuvFormat != whole.yuvFormat)
+        return std::nullopt;
+
+    const std::unique_ptr<avifImage, ImageFree> part(
+        avifImageCreate(std::uint32_t(x1 - x0), std::uint32_t(y1 - y0), first.depth, first.yuvFormat));
+    if (!part)
+        return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
+    part->yuvRange = first.yuvRange;
+    // The container's colours when it names them, else the first tile's, as libavif takes them.
+    const bool named = whole.colorPrimaries != AVIF_COLOR_PRIMARIES_UNSPECIFIED ||
+                       whole.transferCharacteristics != AVIF_TRANSFER_CHARACTERISTICS_UNSPECIFIED ||
+                       whole.matrixCoefficients != AVIF_MATRIX_COEFFICIENTS_UNSPECIFIED;
+    part->colorPrimaries = named ? whole.colorPrimaries : first.colorPrimaries;
+    part->transferCharacteristics = named ? whole.transferCharacteristics : first.transferCharacteristics;
+    part->matrixCoefficients = named ? whole.matrixCoefficients : first.matrixCoefficients;
+    if (avifImageAllocatePlanes(part.get(), AVIF_PLANES_YUV) != AVIF_RESULT_OK)
+        return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
+    const int planes = first.yuvFormat == AVIF_PIXEL_FORMAT_YUV400 || !first.yuvPlanes[1] ? 1 : 3;
+    for (std::size_t i = 0; i < tiles.size(); ++i)
+        pasteTile(*decoded[i], tiles[i] % grid->columns * grid->tileWidth, tiles[i] / grid->columns * grid->tileHeight,
+                  *part, x0, y0, planes);
+
+    Bitmap converted(x1 - x0, y1 - y0, Bitmap::Init::Uninitialized);
+    avifRGBImage rgb;
+    avifRGBImageSetDefaults(&rgb, part.get());
+    rgb.format = AVIF_RGB_FORMAT_BGR;
+    rgb.depth = 8;
+    rgb.pixels = converted.data();
+    rgb.rowBytes = std::uint32_t(converted.stride());
+    if (const avifResult r = avifImageYUVToRGB(part.get(), &rgb); r != AVIF_RESULT_OK)
+        return Result<DecodedImage>(avifFailure("colour conversion", r));
+    DecodedImage out{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized)};
+    for (int y = 0; y < region.height; ++y)
+        std::copy_n(converted.row(region.y - y0 + y) + std::size_t(region.x - x0) * 3, std::size_t(region.width) * 3,
+                    out.bitmap.row(y));
+    out.orientation = orientationOf(whole);
+    if (whole.icc.size)
+        out.iccProfile.assign(whole.icc.data, whole.icc.data + whole.icc.size);
+    return Result<DecodedImage>(std::move(out));
+}
+
 }  // namespace
+
+Result<DecodedImage> decodeAvifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits, int threads,
+                                      bool& whole)
+{
+    whole = false;
+    return decodeGuarded("AVIF", [&]() -> Result<DecodedImage> {
+        auto decoded = decodeGridRegion(file, region, limits, threads);
+        whole = !decoded;
+        return decoded ? std::move(*decoded) : makeError(ErrorCode::Unsupported, "AVIF is no grid of tiles");
+    });
+}
 
 HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
 {

@@ -18,4 +18,13 @@ Result<DecodedImage> decodeAvif(Bytes file, const DecodeLimits& limits = {});
 // fileSize bytes; no frame is decoded.
 HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
 
+// decodeAvif's image inside region (Invalid when it is empty or outside the picture). A grid
+// decodes only the tiles under the region and a few pixels around it, on every core.
+Result<DecodedImage> decodeAvifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits = {});
+
+// The module's side of decodeAvifRegion, tiles spread over at most `threads` threads. Sets whole,
+// and decodes nothing, when only the whole picture's decode can give the region exactly.
+Result<DecodedImage> decodeAvifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits, int threads,
+                                      bool& whole);
+
 }  // namespace trimlet

@@ -3,11 +3,15 @@
 #include <libheif/heif.h>
 
 #include <algorithm>
+#include <array>
 #include <exception>
 #include <memory>
 #include <new>
+#include <optional>
 #include <string>
 
+#include "base/parallel.h"
+#include "codecs/heif_grid.h"
 #include "codecs/rgba_rows.h"
 
 namespace trimlet {
@@ -76,6 +80,32 @@ Result<HeifFile> open(Bytes bytes, std::uint64_t fileSize, std::int64_t cap)
     return file;
 }
 
+std::unique_ptr<heif_decoding_options, OptionsFree> decodingOptions()
+{
+    std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+    if (options) {
+        options->convert_hdr_to_8bit = 1;
+        options->strict_decoding = 1;  // damage is a failure, not concealed pixels
+    }
+    return options;
+}
+
+// A grid's coded data is larger than its largest side only by whole coding blocks.
+void limitImageSides(heif_context* context, int width, int height)
+{
+    heif_context_set_maximum_image_size_limit(context, std::max(1024, (std::max(width, height) + 63) / 64 * 64) + 1);
+}
+
+void copyProfile(heif_image_handle* handle, std::vector<std::uint8_t>& icc)
+{
+    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
+    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
+        icc.resize(heif_image_handle_get_raw_color_profile_size(handle));
+        if (icc.empty() || heif_image_handle_get_raw_color_profile(handle, icc.data()).code != heif_error_Ok)
+            icc.clear();
+    }
+}
+
 Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
 {
     const std::int64_t cap = capOf(limits);
@@ -87,14 +117,12 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
     // A grid's own size box may declare far more than the image's ispe, and libheif would
     // allocate that. Nothing it builds may pass the longer side just checked, rounded up to
     // whole coding blocks (a small picture may sit in one larger tile).
-    const int side = std::max(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle));
-    heif_context_set_maximum_image_size_limit(file.value().context.get(), std::max(1024, (side + 63) / 64 * 64) + 1);
+    limitImageSides(file.value().context.get(), heif_image_handle_get_width(handle),
+                    heif_image_handle_get_height(handle));
 
-    std::unique_ptr<heif_decoding_options, OptionsFree> options(heif_decoding_options_alloc());
+    const auto options = decodingOptions();
     if (!options)
         return makeError(ErrorCode::TooLarge, "not enough memory to start libheif");
-    options->convert_hdr_to_8bit = 1;
-    options->strict_decoding = 1;  // damage is a failure, not concealed pixels
     heif_image* decodedImage = nullptr;
     const heif_error e =
         heif_decode_image(handle, &decodedImage, heif_colorspace_RGB,
@@ -126,14 +154,156 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
         else
             rgbRowToBgr(row, width, decoded.bitmap.row(y));
     }
-    const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
-    if (profile == heif_color_profile_type_prof || profile == heif_color_profile_type_rICC) {
-        decoded.iccProfile.resize(heif_image_handle_get_raw_color_profile_size(handle));
-        if (decoded.iccProfile.empty() ||
-            heif_image_handle_get_raw_color_profile(handle, decoded.iccProfile.data()).code != heif_error_Ok)
-            decoded.iccProfile.clear();
-    }
+    copyProfile(handle, decoded.iccProfile);
     return decoded;
+}
+
+// Where a pixel of the transformed picture lies in the assembled grid: coded = m * shown + t.
+struct PixelMap {
+    std::array<int, 4> m{1, 0, 0, 1};  // row by row
+    std::array<int, 2> t{0, 0};
+};
+
+// The map of the grid's transforms, each applied as libheif applies it to the whole picture.
+PixelMap mapOf(const ItemGrid& grid)
+{
+    std::vector<std::array<int, 2>> sizes{{grid.outputWidth, grid.outputHeight}};
+    for (const GridTransform& t : grid.transforms) {
+        auto size = sizes.back();
+        if (t.kind == GridTransform::Kind::Rotate && t.value % 2 == 1)
+            std::swap(size[0], size[1]);
+        sizes.push_back(size);
+    }
+    PixelMap map;
+    for (std::size_t k = grid.transforms.size(); k-- > 0;) {
+        // This transform's source pixel of its output pixel (x, y): f = (a x + b y + e, c x + d y + g).
+        const GridTransform& t = grid.transforms[k];
+        const int w = sizes[k][0], h = sizes[k][1];
+        int a = 1, b = 0, c = 0, d = 1, e = 0, g = 0;
+        if (t.kind == GridTransform::Kind::Rotate && t.value == 1)
+            a = 0, b = -1, e = w - 1, c = 1, d = 0;
+        else if (t.kind == GridTransform::Kind::Rotate && t.value == 2)
+            a = -1, e = w - 1, d = -1, g = h - 1;
+        else if (t.kind == GridTransform::Kind::Rotate && t.value == 3)
+            a = 0, b = 1, c = -1, d = 0, g = h - 1;
+        else if (t.kind == GridTransform::Kind::Mirror && t.value == 0)
+            d = -1, g = h - 1;
+        else if (t.kind == GridTransform::Kind::Mirror)
+            a = -1, e = w - 1;
+        const PixelMap inner = map;
+        map.m = {a * inner.m[0] + b * inner.m[2], a * inner.m[1] + b * inner.m[3], c * inner.m[0] + d * inner.m[2],
+                 c * inner.m[1] + d * inner.m[3]};
+        map.t = {a * inner.t[0] + b * inner.t[1] + e, c * inner.t[0] + d * inner.t[1] + g};
+    }
+    return map;
+}
+
+// Decodes one tile as libheif decodes a grid's tile, to planar RGB, and writes the part of it
+// inside coded (the grid's rectangle under the region) to its place in out.
+Status pasteTile(Bytes bytes, const ItemGrid& grid, int index, const PixelMap& map, const PictureRegion& coded,
+                 const PictureRegion& region, Bitmap& out)
+{
+    const std::vector<std::uint8_t> tile = tileFile(bytes, grid, index);
+    const std::unique_ptr<heif_context, ContextFree> context(heif_context_alloc());
+    const auto options = decodingOptions();
+    if (!context || !options)
+        return makeError(ErrorCode::TooLarge, "not enough memory to start libheif");
+    heif_context_set_max_decoding_threads(context.get(), 0);
+    limitImageSides(context.get(), grid.tileWidth, grid.tileHeight);
+    heif_error e = heif_context_read_from_memory_without_copy(context.get(), tile.data(), tile.size(), nullptr);
+    if (e.code != heif_error_Ok)
+        return heifFailure("tile", e);
+    heif_image_handle* rawHandle = nullptr;
+    e = heif_context_get_primary_image_handle(context.get(), &rawHandle);
+    const std::unique_ptr<heif_image_handle, HandleFree> handle(rawHandle);
+    if (e.code != heif_error_Ok || !handle)
+        return heifFailure("tile", e);
+    heif_image* rawImage = nullptr;
+    e = heif_decode_image(handle.get(), &rawImage, heif_colorspace_RGB, heif_chroma_444, options.get());
+    const std::unique_ptr<heif_image, ImageFree> image(rawImage);
+    if (e.code != heif_error_Ok || !image)
+        return heifFailure("image data", e);
+    std::array<int, 3> strides{};
+    std::array<const std::uint8_t*, 3> planes{};
+    const std::array<heif_channel, 3> channels{heif_channel_B, heif_channel_G, heif_channel_R};
+    for (std::size_t c = 0; c < 3; ++c) {
+        planes[c] = heif_image_get_plane_readonly(image.get(), channels[c], &strides[c]);
+        if (!planes[c] || heif_image_get_bits_per_pixel_range(image.get(), channels[c]) != 8 ||
+            heif_image_get_width(image.get(), channels[c]) != grid.tileWidth ||
+            heif_image_get_height(image.get(), channels[c]) != grid.tileHeight)
+            return makeError(ErrorCode::Corrupt, "damaged HEIF: a tile differs from its declared size");
+    }
+    const int left = index % grid.columns * grid.tileWidth, top = index / grid.columns * grid.tileHeight;
+    const int x0 = std::max(left, coded.x), x1 = std::min(left + grid.tileWidth, coded.x + coded.width);
+    const int y0 = std::max(top, coded.y), y1 = std::min(top + grid.tileHeight, coded.y + coded.height);
+    // The inverse of the map is its transpose: a coded step to the right is a shown step of (m0, m1).
+    const std::ptrdiff_t step = std::ptrdiff_t(map.m[0]) * 3 + std::ptrdiff_t(map.m[1]) * out.stride();
+    for (int y = y0; y < y1; ++y) {
+        const int sx = map.m[0] * (x0 - map.t[0]) + map.m[2] * (y - map.t[1]) - region.x;
+        const int sy = map.m[1] * (x0 - map.t[0]) + map.m[3] * (y - map.t[1]) - region.y;
+        std::uint8_t* to = out.row(sy) + std::ptrdiff_t(sx) * 3;
+        const std::size_t at = std::size_t(x0 - left);
+        const std::uint8_t* b = planes[0] + std::size_t(y - top) * std::size_t(strides[0]) + at;
+        const std::uint8_t* g = planes[1] + std::size_t(y - top) * std::size_t(strides[1]) + at;
+        const std::uint8_t* r = planes[2] + std::size_t(y - top) * std::size_t(strides[2]) + at;
+        for (int x = x0; x < x1; ++x, to += step) {
+            to[0] = *b++;
+            to[1] = *g++;
+            to[2] = *r++;
+        }
+    }
+    return {};
+}
+
+// The grid's tiles under region only, decoded on `threads` threads. Nothing when the file is no
+// grid the tiles express exactly.
+std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, PictureRegion region, const DecodeLimits& limits,
+                                                     int threads)
+{
+    auto file = open(bytes, bytes.size(), capOf(limits));
+    if (!file)
+        return Result<DecodedImage>(file.error());
+    heif_image_handle* handle = file.value().primary.get();
+    const int width = heif_image_handle_get_width(handle), height = heif_image_handle_get_height(handle);
+    if (region.width <= 0 || region.height <= 0 || region.x < 0 || region.y < 0 || region.x > width - region.width ||
+        region.y > height - region.height)
+        return Result<DecodedImage>(makeError(ErrorCode::Invalid, "the region is not inside the picture"));
+    const std::optional<ItemGrid> grid = readItemGrid(bytes);
+    if (!grid || grid->tileType != 0x68766331u /* hvc1 */ || heif_image_handle_has_alpha_channel(handle))
+        return std::nullopt;
+    int shownWidth = 0, shownHeight = 0;
+    transformedSize(*grid, shownWidth, shownHeight);
+    // 8-bit 4:2:0, 4:2:2 or 4:4:4 only (hvcC: chroma format, then the luma and chroma depths).
+    const std::uint8_t* config = bytes.data() + grid->codecConfig.offset + 8;
+    if (shownWidth != width || shownHeight != height || grid->codecConfig.size < 8 + 23 || (config[16] & 3) == 0 ||
+        (config[17] & 7) != 0 || (config[18] & 7) != 0)
+        return std::nullopt;
+
+    const PixelMap map = mapOf(*grid);
+    const int ax = map.m[0] * region.x + map.m[1] * region.y + map.t[0];
+    const int ay = map.m[2] * region.x + map.m[3] * region.y + map.t[1];
+    const int bx = ax + map.m[0] * (region.width - 1) + map.m[1] * (region.height - 1);
+    const int by = ay + map.m[2] * (region.width - 1) + map.m[3] * (region.height - 1);
+    const PictureRegion coded{std::min(ax, bx), std::min(ay, by), std::abs(bx - ax) + 1, std::abs(by - ay) + 1};
+    std::vector<int> tiles;
+    for (int row = coded.y / grid->tileHeight; row <= (coded.y + coded.height - 1) / grid->tileHeight; ++row)
+        for (int column = coded.x / grid->tileWidth; column <= (coded.x + coded.width - 1) / grid->tileWidth; ++column)
+            tiles.push_back(row * grid->columns + column);
+
+    DecodedImage decoded{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized)};
+    std::vector<Status> done(tiles.size());
+    parallelFor(int(tiles.size()), std::max(1, std::min(threads, int(tiles.size()))), [&](int begin, int end) {
+        for (int i = begin; i < end; ++i) {
+            done[std::size_t(i)] = pasteTile(bytes, *grid, tiles[std::size_t(i)], map, coded, region, decoded.bitmap);
+            if (!done[std::size_t(i)])
+                break;
+        }
+    });
+    for (const Status& status : done)
+        if (!status)
+            return Result<DecodedImage>(status.error());
+    copyProfile(handle, decoded.iccProfile);
+    return Result<DecodedImage>(std::move(decoded));
 }
 
 }  // namespace
@@ -154,6 +324,17 @@ HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 Result<DecodedImage> decodeHeif(Bytes file, const DecodeLimits& limits)
 {
     return decodeGuarded("HEIF", [&] { return decode(file, limits); });
+}
+
+Result<DecodedImage> decodeHeifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits, int threads,
+                                      bool& whole)
+{
+    whole = false;
+    return decodeGuarded("HEIF", [&]() -> Result<DecodedImage> {
+        auto decoded = decodeGridRegion(file, region, limits, threads);
+        whole = !decoded;
+        return decoded ? std::move(*decoded) : makeError(ErrorCode::Unsupported, "HEIF is no grid of tiles");
+    });
 }
 
 }  // namespace trimlet

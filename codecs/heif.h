@@ -18,4 +18,13 @@ Result<DecodedImage> decodeHeif(Bytes file, const DecodeLimits& limits = {});
 // fileSize bytes; nothing is decoded.
 HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits = {});
 
+// decodeHeif's image inside region (Invalid when it is empty or outside the picture). A grid
+// decodes only the tiles under the region, on every core.
+Result<DecodedImage> decodeHeifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits = {});
+
+// The module's side of decodeHeifRegion, tiles spread over at most `threads` threads. Sets whole,
+// and decodes nothing, when only the whole picture's decode can give the region exactly.
+Result<DecodedImage> decodeHeifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits, int threads,
+                                      bool& whole);
+
 }  // namespace trimlet

@@ -5,14 +5,17 @@
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <optional>
 #include <string>
 
+#include "base/parallel.h"
 #include "codecs/avif.h"
 #include "codecs/heif.h"
 #include "codecs/heif_avif_module.h"
+#include "codecs/picture_file.h"
 
 namespace trimlet {
 
@@ -41,7 +44,8 @@ std::string ownExecutable()
 bool complete(const HeifAvifModule& module)
 {
     return module.version == kHeifAvifModuleVersion && module.layout == kHeifAvifModuleLayout && module.decodeHeif &&
-           module.probeHeif && module.decodeAvif && module.probeAvif;
+           module.probeHeif && module.decodeAvif && module.probeAvif && module.decodeHeifRegion &&
+           module.decodeAvifRegion;
 }
 
 // refused tells a module that was loaded but is not ours (which stays so) from one that could
@@ -110,6 +114,43 @@ Result<DecodedImage> decodeHeif(Bytes file, const DecodeLimits& limits)
 {
     const auto module = heifAvifModule();
     return module ? module.value()->decodeHeif(file, limits) : module.error();
+}
+
+namespace {
+
+using RegionDecode = Result<DecodedImage> (*)(Bytes, PictureRegion, const DecodeLimits&, int, bool&);
+using WholeDecode = Result<DecodedImage> (*)(Bytes, const DecodeLimits&);
+
+Result<DecodedImage> regionDecode(RegionDecode part, WholeDecode all, Bytes file, PictureRegion region,
+                                  const DecodeLimits& limits)
+{
+    // The module's own thread limit is not the program's: the program's cap is handed over.
+    bool whole = false;
+    auto decoded = part(file, region, limits, threadsFor(INT64_MAX), whole);
+    if (!whole)
+        return decoded;
+    decoded = all(file, limits);
+    if (!decoded)
+        return decoded;
+    if (!regionInside(region, decoded.value().bitmap.width(), decoded.value().bitmap.height()))
+        return makeError(ErrorCode::Invalid, "the region is not inside the picture");
+    return regionOfImage(decoded.value(), region);
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeHeifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+{
+    const auto module = heifAvifModule();
+    return module ? regionDecode(module.value()->decodeHeifRegion, module.value()->decodeHeif, file, region, limits)
+                  : module.error();
+}
+
+Result<DecodedImage> decodeAvifRegion(Bytes file, PictureRegion region, const DecodeLimits& limits)
+{
+    const auto module = heifAvifModule();
+    return module ? regionDecode(module.value()->decodeAvifRegion, module.value()->decodeAvif, file, region, limits)
+                  : module.error();
 }
 
 HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)

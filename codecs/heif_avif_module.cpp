@@ -7,7 +7,14 @@
 extern "C" __attribute__((visibility("default"))) const trimlet::HeifAvifModule* trimlet_heif_avif_module()
 {
     using namespace trimlet;
-    static constexpr HeifAvifModule kTable{
-        kHeifAvifModuleVersion, kHeifAvifModuleLayout, &decodeHeif, &probeHeif, &decodeAvif, &probeAvif};
+    using Region = Result<DecodedImage> (*)(Bytes, PictureRegion, const DecodeLimits&, int, bool&);
+    static constexpr HeifAvifModule kTable{kHeifAvifModuleVersion,
+                                           kHeifAvifModuleLayout,
+                                           &decodeHeif,
+                                           &probeHeif,
+                                           &decodeAvif,
+                                           &probeAvif,
+                                           static_cast<Region>(&decodeHeifRegion),
+                                           static_cast<Region>(&decodeAvifRegion)};
     return &kTable;
 }

@@ -22,15 +22,20 @@ struct HeifAvifModule {
     HeaderProbe (*probeHeif)(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits);
     Result<DecodedImage> (*decodeAvif)(Bytes file, const DecodeLimits& limits);
     HeaderProbe (*probeAvif)(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits);
+    Result<DecodedImage> (*decodeHeifRegion)(Bytes file, PictureRegion region, const DecodeLimits& limits, int threads,
+                                             bool& whole);
+    Result<DecodedImage> (*decodeAvifRegion)(Bytes file, PictureRegion region, const DecodeLimits& limits, int threads,
+                                             bool& whole);
 };
 
 // Raised whenever the table or a type it passes changes its meaning.
-inline constexpr std::uint32_t kHeifAvifModuleVersion = 1;
+inline constexpr std::uint32_t kHeifAvifModuleVersion = 2;
 // The sizes of what crosses, so that a type changed without a raised version is refused too.
 inline constexpr std::uint32_t kHeifAvifModuleLayout = [] {
     std::uint32_t hash = 2166136261u;
-    for (const std::size_t size : {sizeof(HeifAvifModule), sizeof(Result<DecodedImage>), sizeof(DecodedImage),
-                                   sizeof(Bitmap), sizeof(HeaderProbe), sizeof(DecodeLimits), sizeof(Error)})
+    for (const std::size_t size :
+         {sizeof(HeifAvifModule), sizeof(Result<DecodedImage>), sizeof(DecodedImage), sizeof(Bitmap),
+          sizeof(HeaderProbe), sizeof(PictureRegion), sizeof(DecodeLimits), sizeof(Error)})
         hash = (hash ^ std::uint32_t(size)) * 16777619u;
     return hash;
 }();

@@ -170,8 +170,8 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Bitmap: return regionOfWhole(decodeBmp(bytes, limits), region);
         case PictureKind::Gif: return regionOfWhole(decodeGif(bytes, limits), region);
         case PictureKind::Png: return decodePngRegion(bytes, region, limits);
-        case PictureKind::Avif: return regionOfWhole(decodeAvif(bytes, limits), region);
-        case PictureKind::Heif: return regionOfWhole(decodeHeif(bytes, limits), region);
+        case PictureKind::Avif: return decodeAvifRegion(bytes, region, limits);
+        case PictureKind::Heif: return decodeHeifRegion(bytes, region, limits);
         case PictureKind::Tiff: return decodeTiffRegion(bytes, region, limits);
         case PictureKind::Webp: return decodeWebpRegion(bytes, region, limits);
         case PictureKind::Empty: break;

@@ -16,12 +16,24 @@ trimlet::HeaderProbe probe(trimlet::Bytes, std::uint64_t, const trimlet::DecodeL
     return {trimlet::makeError(trimlet::ErrorCode::Unsupported, "stand-in")};
 }
 
+trimlet::Result<trimlet::DecodedImage> region(trimlet::Bytes, trimlet::PictureRegion, const trimlet::DecodeLimits&, int,
+                                              bool&)
+{
+    return trimlet::makeError(trimlet::ErrorCode::Unsupported, "stand-in");
+}
+
 }  // namespace
 
 extern "C" __attribute__((visibility("default"))) const trimlet::HeifAvifModule* trimlet_heif_avif_module()
 {
-    static const trimlet::HeifAvifModule kTable{
-        trimlet::kHeifAvifModuleVersion + 1, trimlet::kHeifAvifModuleLayout, decode, probe, decode, probe};
+    static const trimlet::HeifAvifModule kTable{trimlet::kHeifAvifModuleVersion + 1,
+                                                trimlet::kHeifAvifModuleLayout,
+                                                decode,
+                                                probe,
+                                                decode,
+                                                probe,
+                                                region,
+                                                region};
     return &kTable;
 }
 #else
