@@ -112,7 +112,7 @@ for ((r = 0; r < rounds; ++r)); do
         stored="2160x3840+$ty+$((h - tx - 3840))"
         run "cut ours $mp" "$bench" "$in" --cut 1920x1080 --output "$o-cut-ours.jpg" --force
         run "cut vips $mp" vips crop "$in" "$o-cut-vips.jpg$vips_jpeg_q90" "$cx" "$cy" 1920 1080
-        run "cut im $mp" convert "$in[1920x1080+$cx+$cy]" +repage "${im_jpeg_q90[@]}" "$o-cut-im.jpg"
+        run "cut im $mp" convert "${in}[1920x1080+$cx+$cy]" +repage "${im_jpeg_q90[@]}" "$o-cut-im.jpg"
         run "turn ours $mp" "$bench" "$in" --turn right --cut 1920x1080@50 --output "$o-turn-ours.jpg" --force
         run "turn vips $mp" "$chain" turn-cut "$in" "$o-turn-vips.jpg" 3840 2160 2
         run "turn im $mp" convert "$in" -crop "$stored" +repage -rotate 90 -scale 50% \
@@ -158,9 +158,9 @@ echo "threads: $threads"
 
 # The README's table: ratios trimlet / peer, and peak memory side by side.
 ratio() { awk -v a="$(median "$1")" -v b="$(median "$2")" 'BEGIN { printf "%.2f", a / b }'; }
-mib() { local k s=; for k; do s+="${s:+ / }$(median "$k kb")"; done; echo "$s"; }
+mib() { local k s=""; for k; do s+="${s:+ / }$(median "$k kb")"; done; echo "$s"; }
 line() {
-    local label=$1 kind=$2 cells= mp k keys
+    local label=$1 kind=$2 cells="" mp k keys
     shift 2
     for mp in $sizes; do
         keys=()
