@@ -106,10 +106,11 @@ for ((r = 0; r < rounds; ++r)); do
         in=$cache/photo$mp.jpg
         read -r w h <<<"${dims[$mp]}"
         cx=$(((w - 1920) / 2)) cy=$(((h - 1080) / 2))
-        # The turn's piece: 3840 x 2160 in the middle of the turned (h x w) picture, stored
-        # 2160 wide and 3840 high.
-        tx=$(((h - 3840) / 2)) ty=$(((w - 2160) / 2))
-        stored="2160x3840+$ty+$((h - tx - 3840))"
+        # The turn's piece: 3840 x 2160 (at most the picture) in the middle of the turned (h x w)
+        # picture, stored tw wide and th high.
+        th=$((h < 3840 ? h : 3840)) tw=$((w < 2160 ? w : 2160))
+        tx=$(((h - th) / 2)) ty=$(((w - tw) / 2))
+        stored="${tw}x$th+$ty+$((h - tx - th))"
         run "cut ours $mp" "$bench" "$in" --cut 1920x1080 --output "$o-cut-ours.jpg" --force
         run "cut vips $mp" vips crop "$in" "$o-cut-vips.jpg$vips_jpeg_q90" "$cx" "$cy" 1920 1080
         run "cut im $mp" convert "${in}[1920x1080+$cx+$cy]" +repage "${im_jpeg_q90[@]}" "$o-cut-im.jpg"
