@@ -7,6 +7,9 @@
 # cache is configured as a Release build). Rounds interleave ours and theirs, so load from other
 # users of the machine hits both alike. Progress goes to standard error, the table to standard
 # output.
+# Peers: one vips or convert command per operation; the pipeline, a whole job, is libvips in one
+# process through its C API (bench/vips_chain, built with libvips-dev) and one convert, both
+# cutting before they turn as trimlet does. No interpreter is started anywhere.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -26,8 +29,10 @@ if [[ $(cached TRIMLET_BENCH) == OFF ]]; then
     echo "$build has the benchmarks switched off; reconfigure it with -DTRIMLET_BENCH=ON" >&2
     exit 1
 fi
-echo "building the benchmark programs and trimlet-cli in $build" >&2
-if ! log=$(cmake --build "$build" --parallel 2 --target bench_jpeg bench_turns bench_reduce bench_pipeline trimlet-cli 2>&1); then
+echo "building the benchmark programs, trimlet-cli and vips_chain in $build" >&2
+if ! log=$(cmake --build "$build" --parallel 2 --target bench_jpeg bench_turns bench_reduce bench_pipeline trimlet-cli vips_chain 2>&1); then
+    grep -q "unknown target 'vips_chain'" <<<"$log" &&
+        echo "vips_chain, libvips' side of the pipeline, needs libvips-dev (scripts/install-deps.sh); reconfigure $build after installing it" >&2
     tail -n 30 <<<"$log" >&2
     exit 1
 fi
@@ -42,7 +47,8 @@ cli=$build/cli/trimlet-cli
 
 # --- the picture and the peers ------------------------------------------------------------------
 bench=$build/bench/bench_pipeline
-tools=(vips convert compare identify "$cli" "$build/bench/bench_jpeg" "$build/bench/bench_turns" "$build/bench/bench_reduce")
+chain=$build/bench/vips_chain
+tools=(vips convert compare identify "$cli" "$chain" "$build/bench/bench_jpeg" "$build/bench/bench_turns" "$build/bench/bench_reduce")
 source "$root/bench/peers_lib.sh"
 peers_setup compare  # photo.ppm, photo.jpg (our q90 encoding of it) and tiny.jpg in $dir
 for f in photo.ppm photo.jpg tiny.jpg; do
@@ -58,13 +64,12 @@ peers_rotation "$width" "$height"
 crop_w=3840 crop_h=2160
 crop_x=$((height / 2 - crop_w / 2)) crop_y=$((width / 2 - crop_h / 2))
 cli_pipeline=("$cli" photo.jpg --turn right --cut 1920x1080@50 --output cli_pipeline.jpg --force)
-# The vips command runs one operation per process; && because set -e is off inside wall_ms.
-vips_pipeline() {
-    vips rot photo.jpg vp_turned.v d90 &&
-        vips crop vp_turned.v vp_cut.v "$crop_x" "$crop_y" "$crop_w" "$crop_h" &&
-        vips shrink vp_cut.v "vips_pipeline.jpg$vips_jpeg_q90" 2 2
-}
-im_pipeline=(convert "${im_float_dct[@]}" photo.jpg -rotate 90 -crop "${crop_w}x${crop_h}+$crop_x+$crop_y" +repage
+# libvips in one process through its C API, with trimlet's plan: the stored region that turns
+# into the piece (2160 × 3840 at ($stored_x, $stored_y)), then rot d90 and shrink 2 2.
+stored_x=$crop_y stored_y=$((height - crop_x - crop_w))
+vips_pipeline=("$chain" turn-cut photo.jpg vips_pipeline.jpg "$crop_w" "$crop_h" 2)
+# ImageMagick the same way: the stored region, then -rotate 90 -scale 50%.
+im_pipeline=(convert "${im_float_dct[@]}" photo.jpg -crop "${crop_h}x${crop_w}+$stored_x+$stored_y" +repage -rotate 90
     -scale 50% "${im_jpeg_q90[@]}" im_pipeline.jpg)
 
 # ours PROGRAM [ARGS]: one run of one of our benchmark programs.
@@ -102,7 +107,7 @@ for ((r = 1; r <= runs; ++r)); do
     time_peer im_region convert photo.ppm "${im_region[@]}" im_out.ppm
 
     time_peer cli_pipeline "${cli_pipeline[@]}"
-    time_peer vips_pipeline vips_pipeline
+    time_peer vips_pipeline "${vips_pipeline[@]}"
     time_peer im_pipeline "${im_pipeline[@]}"
     time_peer cli_start "$cli" tiny.jpg --output cli_tiny.jpg --force
     time_peer vips_start vips copy tiny.jpg vips_tiny.jpg
@@ -197,9 +202,10 @@ figures are single-threaded too.
    convert ${im_region[*]}.
    libvips: — because it has no exact area average to a ratio that is not whole (2.5): vips shrink
    adds a lanczos step for the fraction, and zoom-then-shrink needs its C API.
-6. trimlet-cli photo.jpg --turn right --cut 1920x1080@50 --output out.jpg; vips runs one operation
-   per process, so three: rot d90, crop ${crop_w}×${crop_h} at ($crop_x, $crop_y), shrink 2 2 to JPEG, through .v
-   files on a tmpfs; one convert -rotate 90 -crop -scale 50%. Results against trimlet-cli's:
+6. trimlet-cli photo.jpg --turn right --cut 1920x1080@50 --output out.jpg; both peers with trimlet's
+   plan, the stored ${crop_h}×${crop_w} region at ($stored_x, $stored_y) that turns into the piece first: libvips in
+   one process through its C API (bench/vips_chain turn-cut: extract_area, rot d90, shrink 2 2),
+   convert -crop -rotate 90 -scale 50%. Results against trimlet-cli's:
    libvips $vips_psnr, ImageMagick $im_psnr (48 dB: the same pixels but for JPEG coding).
 EOF
 echo "compare.sh took $((SECONDS - started)) s" >&2

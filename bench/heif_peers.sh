@@ -45,6 +45,7 @@ header
 row "HEIC decode vs heif-convert to Y4M" BM_HeifDecode heif_convert "<= 1.2"
 row "AVIF decode vs avifdec to Y4M" BM_AvifDecode avifdec
 row "TIFF LZW decode vs tiff2rgba" BM_TiffDecodeLzw tiff2rgba
+echo "peers, one process each on a tmpfs, pinned with ${pin[*]} as ours: heif-convert --quiet to Y4M; avifdec to Y4M; tiff2rgba -n -c none"
 
 # A HEIF grid of the single-image HEIFs given (row by row), showing WIDTH × HEIGHT of them.
 #   heif_grid COLUMNS ROWS WIDTH HEIGHT OUT TILE.heic...

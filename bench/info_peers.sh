@@ -46,3 +46,4 @@ for f in "${files[@]}"; do
     [ "$f" = photo.jpg ] || target="<= 2, and under 16 MiB"
     row "info $f: peak kB vs identify -ping" "ours kb $f" "theirs kb $f" "$target"
 done
+echo "peer, one process per file on a tmpfs: identify -ping FILE"

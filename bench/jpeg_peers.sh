@@ -28,3 +28,4 @@ header
 row "decode vs djpeg float" BM_JpegDecode djpeg "<= 1.1"
 row "  djpeg to a tmpfs file" BM_JpegDecode djpeg_file
 row "encode q90 vs cjpeg float" BM_JpegEncodeQ90 cjpeg "<= 1.1"
+echo "peers, one process each on a tmpfs: djpeg -dct float -outfile /dev/null (and to a file); cjpeg -dct float -quality 90 -baseline -outfile /dev/null"

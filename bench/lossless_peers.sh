@@ -43,6 +43,7 @@ done
 header
 row "lossless 1920x1080 cut: ms vs jpegtran" ours theirs "<= 1.1"
 row "  peak kB vs jpegtran" "ours kb" "theirs kb" "<= 1"
+echo "peer, one process on a tmpfs: jpegtran ${theirs[*]}"
 size() { stat -c %s "$1"; }
 printf 'bytes: trimlet lossless %d, jpegtran -crop %d, trimlet q90 re-encoded %d (%dx%d photo, corner %d,%d)\n' \
     "$(size "$dir/ours.jpg")" "$(size "$dir/theirs.jpg")" "$(size "$dir/q90.jpg")" "$w" "$h" "$x" "$y"

@@ -33,6 +33,7 @@ row "Adobe RGB to sRGB vs tificc" BM_ProfileToSrgb tificc
 row "Adobe RGB to sRGB vs vips icc_transform" BM_ProfileToSrgb vips
 row "decode Adobe RGB JPEG vs plain decode" BM_DecodeAdobeRgb BM_DecodePlain
 row "decode turned right vs plain decode" BM_DecodeTurnedRight BM_DecodePlain
+echo "peers, one process each on a tmpfs, one thread: tificc -t0 -i PROFILE (TIFF); vips icc_transform srgb --input-profile PROFILE --intent perceptual (PPM)"
 printf '%-40s %9s %9.1f\n' "  tiffcp start-up + load + save" "" "$(median tiffcp)"
 printf '%-40s %9s %9.1f\n' "  vips start-up + load + save" "" "$(median vips_base)"
 

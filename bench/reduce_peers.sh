@@ -36,6 +36,7 @@ row "third vs vips shrink 3 3" BM_ReduceThird vips_third "<= 0.5"
 row "third vs convert -scale 33.333%" BM_ReduceThird im_third
 row "region vs convert -crop -scale" BM_ReduceRegion im_region
 row "third vs memcpy of the source" BM_ReduceThird BM_Memcpy72MB "<= 8"
+echo "peers, one process each from and to PPM on a tmpfs, one thread: vips shrink ${vips_third[*]}; convert ${im_third[*]}; convert ${im_region[*]}"
 printf '%-40s %9s %9.1f\n' "  vips start-up + load (avg)" "" "$(median vips_base)"
 printf '%-40s %9s %9.1f\n' "  convert start-up + load + save" "" "$(median im_base)"
 printf '%-40s %9.1f\n' "coprime 1999 x 1333 (ours only)" "$(median BM_ReduceCoprime)"

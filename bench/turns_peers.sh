@@ -61,6 +61,7 @@ row "half turn vs convert -rotate 180" BM_HalfTurn im_half
 row "rotate 30 vs vips affine bilinear" BM_Rotate30/threads:1 vips_rotate "<= 0.5"
 row "rotate 30 vs convert -distort SRT 30" BM_Rotate30/threads:1 im_rotate "<= 0.1"
 row "rotate 30, 2 threads vs 1 thread" BM_Rotate30/threads:2 BM_Rotate30/threads:1 "<= 0.6"
+echo "peers, one process each from and to PPM on a tmpfs, one thread: vips rot, vips flip, vips affine ${vips_affine[*]}; convert -rotate, -flip, -flop, ${im_srt[*]}"
 printf '%-40s %9s %9.1f\n' "  vips start-up + load (avg)" "" "$(median vips_base)"
 printf '%-40s %9s %9.1f\n' "  convert start-up + load + save" "" "$(median im_base)"
 

@@ -28,3 +28,4 @@ header
 row "decode vs dwebp -ppm" BM_WebpDecode dwebp "<= 1.2"
 row "  dwebp -mt -ppm" BM_WebpDecode dwebp_mt
 row "encode q80 vs cwebp -q 80" BM_WebpEncodeQ80 cwebp
+echo "peers, one process each on a tmpfs: dwebp -quiet [-mt] -ppm -o /dev/null; cwebp -quiet -q 80 -o /dev/null"

@@ -21,7 +21,7 @@ deb_packages=(debhelper dpkg-dev fakeroot lintian ccache)
 test_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev clang-format clang-tidy
-  libjpeg-turbo-progs imagemagick libvips-tools feh
+  libjpeg-turbo-progs imagemagick libvips-tools libvips-dev feh
   xvfb xauth x11-utils xdotool openbox wmctrl
   desktop-file-utils appstream groff-base man-db
   webp libavif-bin libheif-examples libtiff-tools liblcms2-utils libimage-exiftool-perl
