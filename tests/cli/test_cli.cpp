@@ -542,7 +542,8 @@ TEST_F(CliFiles, ControlCharactersInNamesAreNeverPrintedRaw)
     };
 
     // Written paths and info lines: one line each, fields apart.
-    CliRun r = runCli({name + ".bmp", dir.file("gone\n.bmp"), "--save"}, {true, 0});
+    // One job at a time, so that the progress line names the first file first.
+    CliRun r = runCli({name + ".bmp", dir.file("gone\n.bmp"), "--save", "--jobs", "1"}, {true, 0});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, shown + "(1).jpg\n");
     ASSERT_TRUE(test::fileExists(name + "(1).jpg"));
