@@ -62,9 +62,9 @@ int main(int argc, char** argv)
     for (int i = 1; i < argc; ++i)
         args.push_back(trimlet::absoluteLocalPath(argv[i]));
     // Decoded while the windows are built and first painted: those are the user's wait too.
-    auto prefetch = args.empty() ? nullptr
-                                 : trimlet::prefetchCommandLinePhoto(args.front(), trimlet::settingsFilePath(),
-                                                                     std::move(look));
+    auto prefetch = args.empty()
+                        ? nullptr
+                        : trimlet::prefetchCommandLinePhoto(args.front(), trimlet::settingsFilePath(), std::move(look));
     trimlet::TfrmMain frmMain(args);
     frmMain.setPrefetch(std::move(prefetch));
     trimlet::TfrmAboutBox frmAboutBox(&frmMain);

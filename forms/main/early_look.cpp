@@ -126,9 +126,10 @@ std::unique_ptr<EarlyLook> EarlyLook::fromCommandLine(int argc, char** argv, con
                                                keys::colorManagement.defaultValue) != 0;
     // The window's last size; maximised, it is the screen's, which Qt does not know yet.
     const bool maximised = settings.readInt(keys::mainMax.section, keys::mainMax.key, 0) != 0;
-    const QSize bound = maximised ? QSize(3840, 2160)
-                                  : QSize(settings.readInt(keys::mainW.section, keys::mainW.key, keys::mainW.defaultValue),
-                                          settings.readInt(keys::mainH.section, keys::mainH.key, keys::mainH.defaultValue));
+    const QSize bound = maximised
+                            ? QSize(3840, 2160)
+                            : QSize(settings.readInt(keys::mainW.section, keys::mainW.key, keys::mainW.defaultValue),
+                                    settings.readInt(keys::mainH.section, keys::mainH.key, keys::mainH.defaultValue));
     return std::make_unique<EarlyLook>(path, limits, bound.expandedTo(QSize(1, 1)));
 }
 

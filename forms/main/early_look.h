@@ -19,7 +19,7 @@
 namespace trimlet {
 
 struct ScaledLook {
-    Bitmap upright;  // the look, turned as the file asks
+    Bitmap upright;             // the look, turned as the file asks
     int width = 0, height = 0;  // the whole upright picture's size
 };
 

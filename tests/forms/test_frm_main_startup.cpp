@@ -240,10 +240,11 @@ void FrmMainStartupTest::earlyLookComesFirstOnlyForItsPicture()
     const auto look = EarlyLook::fromCommandLine(2, args, settings);
     QVERIFY(look && QTest::qWaitFor([&] { return look->decoded(); }));
     QImage shown;
-    look->showWith([](int, int) { return QSize(720, 480); }, [&](QImage image, int w, int h) {
-        QCOMPARE(QSize(w, h), QSize(2400, 1600));
-        shown = std::move(image);
-    });
+    look->showWith([](int, int) { return QSize(720, 480); },
+                   [&](QImage image, int w, int h) {
+                       QCOMPARE(QSize(w, h), QSize(2400, 1600));
+                       shown = std::move(image);
+                   });
     QCOMPARE(shown.size(), QSize(720, 480));
     shown = {};
     look->showWith([](int, int) { return QSize(1500, 1000); }, [&](QImage image, int, int) { shown = image; });
