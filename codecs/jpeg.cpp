@@ -313,20 +313,6 @@ namespace {
 constexpr std::size_t kChunkBytes = std::size_t{1} << 16;
 constexpr std::uint8_t kFakeEnd[] = {0xFF, JPEG_EOI};
 
-// No exception may cross libjpeg.
-bool readChunk(ChunkSource& s) noexcept
-{
-    try {
-        auto got = s.file->readAt(s.offset, kChunkBytes);
-        if (!got || got.value().empty())
-            return false;
-        s.chunk = std::move(got).value();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 void initChunks(j_decompress_ptr) {}
 void termChunks(j_decompress_ptr) {}
 
@@ -340,7 +326,7 @@ boolean fillChunk(j_decompress_ptr cinfo)
         s.pub.bytes_in_buffer = sizeof kFakeEnd;
         return TRUE;
     }
-    if (!readChunk(s))
+    if (!readChunkAt(*s.file, s.offset, kChunkBytes, s.chunk))
         ERREXIT(cinfo, JERR_FILE_READ);
     s.offset += s.chunk.size();
     s.pub.next_input_byte = s.chunk.data();
@@ -363,6 +349,20 @@ void skipChunks(j_decompress_ptr cinfo, long count)
 }
 
 }  // namespace
+
+bool readChunkAt(const RegularFile& file, std::uint64_t offset, std::size_t count,
+                 std::vector<std::uint8_t>& chunk) noexcept
+{
+    try {
+        auto got = file.readAt(offset, count);
+        if (!got || got.value().empty())
+            return false;
+        chunk = std::move(got).value();
+        return true;
+    } catch (...) {
+        return false;
+    }
+}
 
 void attachFile(ChunkSource& source, const RegularFile& file)
 {

@@ -52,6 +52,10 @@ struct ChunkSource {
 };
 // Sets source up to read file from its start; the end of the file is a premature end.
 void attachFile(ChunkSource& source, const RegularFile& file);
+// Up to count bytes of file from offset into chunk; false when none could be read. Never
+// throws, since no exception may cross libjpeg.
+bool readChunkAt(const RegularFile& file, std::uint64_t offset, std::size_t count,
+                 std::vector<std::uint8_t>& chunk) noexcept;
 
 // Memory destination growing a vector that lives in the caller's frame. libjpeg's own
 // jpeg_mem_dest leaves no way to free its buffer after an error once it has grown.

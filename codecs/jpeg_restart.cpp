@@ -238,20 +238,6 @@ struct BandSource {
 
 BandSource& sourceOf(j_decompress_ptr cinfo) { return *reinterpret_cast<BandSource*>(cinfo->src); }
 
-// No exception may cross libjpeg.
-bool readInto(BandSource& s, std::uint64_t at, std::size_t count) noexcept
-{
-    try {
-        auto got = s.file->file->readAt(at, count);
-        if (!got || got.value().empty())
-            return false;
-        s.chunk = std::move(got).value();
-        return true;
-    } catch (...) {
-        return false;
-    }
-}
-
 void initBand(j_decompress_ptr) {}
 void termBand(j_decompress_ptr) {}
 
@@ -273,7 +259,7 @@ boolean fillBand(j_decompress_ptr cinfo)
         p.length = 0;
         return TRUE;
     }
-    if (!readInto(s, p.at, std::size_t(std::min<std::uint64_t>(p.length, kReadChunk))))
+    if (!readChunkAt(*s.file->file, p.at, std::size_t(std::min<std::uint64_t>(p.length, kReadChunk)), s.chunk))
         ERREXIT(cinfo, JERR_FILE_READ);
     const std::size_t got = std::min<std::size_t>(s.chunk.size(), std::size_t(p.length));
     p.at += got;
