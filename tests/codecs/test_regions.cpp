@@ -114,7 +114,16 @@ Data pngOf(int w, int h, int colorType, int depth, bool interlaced, int orientat
     std::vector<png_bytep> pointers;
     for (auto& r : rows)
         pointers.push_back(r.data());
-    png_write_image(png, pointers.data());
+    if (interlaced) {
+        png_write_image(png, pointers.data());
+    } else {
+        // Each filter in turn, so unfiltering is checked for all of them.
+        constexpr int kFilters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH};
+        for (std::size_t y = 0; y < pointers.size(); ++y) {
+            png_set_filter(png, PNG_FILTER_TYPE_BASE, kFilters[(y + 2) % 5]);
+            png_write_row(png, pointers[y]);
+        }
+    }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -124,9 +133,10 @@ TEST(PictureRegions, PngEqualsTheWholeDecode)
 {
     const struct {
         int colorType, depth;
-    } types[] = {{PNG_COLOR_TYPE_RGB, 8},   {PNG_COLOR_TYPE_RGB, 16},    {PNG_COLOR_TYPE_RGBA, 8},
-                 {PNG_COLOR_TYPE_GRAY, 1},  {PNG_COLOR_TYPE_GRAY, 16},   {PNG_COLOR_TYPE_GA, 8},
-                 {PNG_COLOR_TYPE_RGBA, 16}, {PNG_COLOR_TYPE_PALETTE, 4}, {PNG_COLOR_TYPE_PALETTE, 8}};
+    } types[] = {{PNG_COLOR_TYPE_RGB, 8},    {PNG_COLOR_TYPE_RGB, 16},  {PNG_COLOR_TYPE_RGBA, 8},
+                 {PNG_COLOR_TYPE_GRAY, 1},   {PNG_COLOR_TYPE_GRAY, 8},  {PNG_COLOR_TYPE_GRAY, 16},
+                 {PNG_COLOR_TYPE_GA, 8},     {PNG_COLOR_TYPE_RGBA, 16}, {PNG_COLOR_TYPE_PALETTE, 4},
+                 {PNG_COLOR_TYPE_PALETTE, 8}};
     int orientation = 1;
     for (const auto& t : types)
         for (bool interlaced : {false, true}) {
