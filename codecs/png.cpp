@@ -518,11 +518,13 @@ BigBuffer bigBuffer(std::size_t bytes)
 struct Compressed {
     BigBuffer bytes;
     std::size_t size = 0;
+    bool cut = false;  // more IDAT chunks follow
 };
 
-// The image data of every IDAT chunk in a row from the one whose data starts at `at`, each CRC
-// checked; empty when a chunk is cut short or damaged (libpng then says what is wrong).
-Compressed imageData(const PngSource& source, std::uint64_t fileSize, std::uint64_t at)
+// The image data of the IDAT chunks in a row from the one whose data starts at `at`, each CRC
+// checked, stopping after `enough` bytes; empty when a chunk is cut short or damaged (libpng then
+// says what is wrong).
+Compressed imageData(const PngSource& source, std::uint64_t fileSize, std::uint64_t at, std::uint64_t enough)
 {
     constexpr std::uint32_t kIdat = 0x49444154;
     if (at < 8 || at > fileSize)
@@ -537,6 +539,10 @@ Compressed imageData(const PngSource& source, std::uint64_t fileSize, std::uint6
             return {};
         if (bigEndian32(head + 4) != kIdat)
             return data;
+        if (data.size >= enough) {
+            data.cut = true;
+            return data;
+        }
         const std::uint32_t length = bigEndian32(head);
         if (length > PNG_UINT_31_MAX || std::uint64_t(length) + 12 > fileSize - chunk)
             return {};
@@ -620,26 +626,40 @@ bool inflateRegion(const PngSource& source, std::uint64_t fileSize, std::uint64_
     const int channels = channelsOf(h.colorType);
     const std::size_t rowBytes = std::size_t(h.width) * std::size_t(channels);
     const std::size_t stride = rowBytes + 1;
-    const Compressed data = imageData(source, fileSize, at);
-    // Only a 32 KiB window: libpng's zlib refuses distances beyond a smaller declared one.
-    if (data.size < 2 || (data.bytes[0] & 0xf0) != 0x70)
-        return false;
     const std::uint64_t rowsNeeded = std::uint64_t(region.y) + std::uint64_t(region.height);
     const std::uint64_t needed = rowsNeeded * stride;
     const std::uint64_t total = std::uint64_t(h.height) * stride;
-    if (needed > std::uint64_t(data.size) * kMaxInflateRatio)
-        return false;
     // A stopped inflate may leave its last literal run, match or stored block (up to 65535
-    // bytes) unwritten; the bytes before it are final.
+    // bytes) unwritten; the bytes before it are final. Past the end of its input it reads at
+    // most 8 zero bytes, too few symbols to fill the slack, before it fails.
     const std::uint64_t slack = std::max<std::uint64_t>(stride, 65536);
     const bool whole = needed + slack >= total;
     const std::uint64_t size = whole ? total : needed + slack;
-    const BigBuffer rows = bigBuffer(std::size_t(size));
+    // The rows above the region's end usually take their share of the data, so that much and
+    // some more is read first; the rest only when it proves too little.
+    const double share = double(fileSize - std::min(at, fileSize)) * double(size) / double(total);
+    const std::uint64_t first = whole ? fileSize : std::uint64_t(share * 1.125) + 65536;
     const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
     if (!inflater)
         return false;
-    const libdeflate_result result =
-        libdeflate_zlib_decompress(inflater.get(), data.bytes.get(), data.size, rows.get(), std::size_t(size), nullptr);
+    BigBuffer rows;
+    libdeflate_result result = LIBDEFLATE_BAD_DATA;
+    for (const std::uint64_t enough : {first, fileSize}) {
+        const Compressed data = imageData(source, fileSize, at, enough);
+        // Only a 32 KiB window: libpng's zlib refuses distances beyond a smaller declared one.
+        if (data.size < 2 || (data.bytes[0] & 0xf0) != 0x70)
+            return false;
+        if (needed <= std::uint64_t(data.size) * kMaxInflateRatio) {
+            if (!rows)
+                rows = bigBuffer(std::size_t(size));
+            result = libdeflate_zlib_decompress(inflater.get(), data.bytes.get(), data.size, rows.get(),
+                                                std::size_t(size), nullptr);
+        }
+        if (result == LIBDEFLATE_SUCCESS || (!whole && result == LIBDEFLATE_INSUFFICIENT_SPACE))
+            break;
+        if (!data.cut)
+            return false;
+    }
     if (result != LIBDEFLATE_SUCCESS && (whole || result != LIBDEFLATE_INSUFFICIENT_SPACE))
         return false;
     const std::uint8_t* prior = nullptr;
