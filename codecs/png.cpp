@@ -1,12 +1,16 @@
 #include "codecs/png.h"
 
+#include <libdeflate.h>
 #include <png.h>
+#include <sys/mman.h>
 
 #include <algorithm>
 #include <array>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <string>
 #include <vector>
@@ -451,6 +455,238 @@ void keepRegionRow(const RegionRows& rows, png_const_bytep row, int y)
     }
 }
 
+// ---- Rows inflated with libdeflate (8-bit grey, RGB and RGBA without tRNS) ----
+
+struct DecompressorDeleter {
+    void operator()(libdeflate_decompressor* d) const { libdeflate_free_decompressor(d); }
+};
+
+std::uint32_t bigEndian32(const std::uint8_t* p)
+{
+    return std::uint32_t(p[0]) << 24 | std::uint32_t(p[1]) << 16 | std::uint32_t(p[2]) << 8 | p[3];
+}
+
+// Bytes of the file behind source, a few MiB at a time, without moving libpng's place in it.
+class FileBytes {
+public:
+    FileBytes(const PngSource& source, std::uint64_t fileSize) : source_(source), fileSize_(fileSize) {}
+
+    // The count bytes from byte at, valid until the next call; null past the end of the file.
+    const std::uint8_t* view(std::uint64_t at, std::size_t count)
+    {
+        if (at > fileSize_ || count > fileSize_ - at)
+            return nullptr;
+        if (!source_.file)
+            return source_.data + at;
+        if (at < start_ || at + count > start_ + piece_.size()) {
+            auto read = source_.file->readAt(at, std::max(count, kPieceBytes));
+            if (!read || read.value().size() < count)
+                return nullptr;
+            piece_ = std::move(read.value());
+            start_ = at;
+        }
+        return piece_.data() + (at - start_);
+    }
+
+    static constexpr std::size_t kPieceBytes = std::size_t{4} << 20;
+
+private:
+    const PngSource& source_;
+    std::uint64_t fileSize_;
+    std::vector<std::uint8_t> piece_;
+    std::uint64_t start_ = 0;
+};
+
+struct FreeDeleter {
+    void operator()(std::uint8_t* p) const { std::free(p); }
+};
+using BigBuffer = std::unique_ptr<std::uint8_t[], FreeDeleter>;
+
+// Uninitialised bytes in huge pages where the system gives them: the tens of MiB these buffers
+// take cost more in page faults than in inflating.
+BigBuffer bigBuffer(std::size_t bytes)
+{
+    constexpr std::size_t kHugePage = std::size_t{2} << 20;
+    const std::size_t rounded = (bytes + kHugePage - 1) / kHugePage * kHugePage;
+    auto* p = static_cast<std::uint8_t*>(std::aligned_alloc(kHugePage, std::max(rounded, kHugePage)));
+    if (!p)
+        throw std::bad_alloc();
+    madvise(p, std::max(rounded, kHugePage), MADV_HUGEPAGE);
+    return BigBuffer(p);
+}
+
+struct Compressed {
+    BigBuffer bytes;
+    std::size_t size = 0;
+    bool cut = false;  // more IDAT chunks follow
+};
+
+// The image data of the IDAT chunks in a row from the one whose data starts at `at`, each CRC
+// checked, stopping after `enough` bytes; empty when a chunk is cut short or damaged (libpng then
+// says what is wrong).
+Compressed imageData(const PngSource& source, std::uint64_t fileSize, std::uint64_t at, std::uint64_t enough)
+{
+    constexpr std::uint32_t kIdat = 0x49444154;
+    if (at < 8 || at > fileSize)
+        return {};
+    // The data cannot be longer than the rest of the file, which is there.
+    Compressed data{bigBuffer(std::size_t(fileSize - at)), 0};
+    FileBytes file(source, fileSize);
+    std::uint64_t chunk = at - 8;
+    for (;;) {
+        const std::uint8_t* head = file.view(chunk, 8);
+        if (!head)
+            return {};
+        if (bigEndian32(head + 4) != kIdat)
+            return data;
+        if (data.size >= enough) {
+            data.cut = true;
+            return data;
+        }
+        const std::uint32_t length = bigEndian32(head);
+        if (length > PNG_UINT_31_MAX || std::uint64_t(length) + 12 > fileSize - chunk)
+            return {};
+        auto crc = std::uint32_t(libdeflate_crc32(0, head + 4, 4));
+        for (std::uint32_t done = 0; done < length;) {
+            const auto n = std::size_t(std::min<std::uint64_t>(length - done, FileBytes::kPieceBytes));
+            const std::uint8_t* piece = file.view(chunk + 8 + done, n);
+            if (!piece)
+                return {};
+            crc = std::uint32_t(libdeflate_crc32(crc, piece, n));
+            std::memcpy(data.bytes.get() + data.size, piece, n);
+            data.size += n;
+            done += std::uint32_t(n);
+        }
+        const std::uint8_t* stored = file.view(chunk + 8 + length, 4);
+        if (!stored || bigEndian32(stored) != crc)
+            return {};
+        chunk += std::uint64_t(length) + 12;
+    }
+}
+
+int paeth(int a, int b, int c)
+{
+    const int p = a + b - c;
+    const int pa = std::abs(p - a);
+    const int pb = std::abs(p - b);
+    const int pc = std::abs(p - c);
+    return pa <= pb && pa <= pc ? a : pb <= pc ? b : c;
+}
+
+// Undoes the filter of one row in place; prior is the row above, unfiltered (null for the first).
+bool unfilterRow(std::uint8_t* row, const std::uint8_t* prior, std::size_t bytes, int bpp)
+{
+    const std::uint8_t filter = row[0];
+    std::uint8_t* p = row + 1;
+    const std::uint8_t* up = prior ? prior + 1 : nullptr;
+    const auto n = std::size_t(bpp);
+    switch (filter) {
+    case 0: return true;
+    case 1:
+        for (std::size_t i = n; i < bytes; ++i)
+            p[i] = std::uint8_t(p[i] + p[i - n]);
+        return true;
+    case 2:
+        if (up)
+            for (std::size_t i = 0; i < bytes; ++i)
+                p[i] = std::uint8_t(p[i] + up[i]);
+        return true;
+    case 3:
+        if (up) {
+            for (std::size_t i = 0; i < n; ++i)
+                p[i] = std::uint8_t(p[i] + (up[i] >> 1));
+            for (std::size_t i = n; i < bytes; ++i)
+                p[i] = std::uint8_t(p[i] + ((p[i - n] + up[i]) >> 1));
+        } else {
+            for (std::size_t i = n; i < bytes; ++i)
+                p[i] = std::uint8_t(p[i] + (p[i - n] >> 1));
+        }
+        return true;
+    case 4:
+        if (up) {
+            for (std::size_t i = 0; i < n; ++i)
+                p[i] = std::uint8_t(p[i] + up[i]);
+            for (std::size_t i = n; i < bytes; ++i)
+                p[i] = std::uint8_t(p[i] + paeth(p[i - n], up[i], up[i - n]));
+        } else {  // Paeth above the first row is Sub
+            for (std::size_t i = n; i < bytes; ++i)
+                p[i] = std::uint8_t(p[i] + p[i - n]);
+        }
+        return true;
+    default: return false;
+    }
+}
+
+// The region of a non-interlaced 8-bit grey, RGB or RGBA image whose image data starts at byte
+// `at`, with the rows down to its last inflated into one buffer. False when anything is not as
+// expected, leaving the image untouched and libpng in place to decode (or reject) the file.
+bool inflateRegion(const PngSource& source, std::uint64_t fileSize, std::uint64_t at, const PngHeader& h,
+                   PictureRegion region, Bitmap& out)
+{
+    const int channels = channelsOf(h.colorType);
+    const std::size_t rowBytes = std::size_t(h.width) * std::size_t(channels);
+    const std::size_t stride = rowBytes + 1;
+    const std::uint64_t rowsNeeded = std::uint64_t(region.y) + std::uint64_t(region.height);
+    const std::uint64_t needed = rowsNeeded * stride;
+    const std::uint64_t total = std::uint64_t(h.height) * stride;
+    // A stopped inflate may leave its last literal run, match or stored block (up to 65535
+    // bytes) unwritten; the bytes before it are final. Past the end of its input it reads at
+    // most 8 zero bytes, too few symbols to fill the slack, before it fails.
+    const std::uint64_t slack = std::max<std::uint64_t>(stride, 65536);
+    const bool whole = needed + slack >= total;
+    const std::uint64_t size = whole ? total : needed + slack;
+    // The rows above the region's end usually take their share of the data, so that much and
+    // some more is read first; the rest only when it proves too little.
+    const double share = double(fileSize - std::min(at, fileSize)) * double(size) / double(total);
+    const std::uint64_t first = whole ? fileSize : std::uint64_t(share * 1.125) + 65536;
+    const std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> inflater(libdeflate_alloc_decompressor());
+    if (!inflater)
+        return false;
+    BigBuffer rows;
+    libdeflate_result result = LIBDEFLATE_BAD_DATA;
+    for (const std::uint64_t enough : {first, fileSize}) {
+        const Compressed data = imageData(source, fileSize, at, enough);
+        // Only a 32 KiB window: libpng's zlib refuses distances beyond a smaller declared one.
+        if (data.size < 2 || (data.bytes[0] & 0xf0) != 0x70)
+            return false;
+        if (needed <= std::uint64_t(data.size) * kMaxInflateRatio) {
+            if (!rows)
+                rows = bigBuffer(std::size_t(size));
+            result = libdeflate_zlib_decompress(inflater.get(), data.bytes.get(), data.size, rows.get(),
+                                                std::size_t(size), nullptr);
+        }
+        if (result == LIBDEFLATE_SUCCESS || (!whole && result == LIBDEFLATE_INSUFFICIENT_SPACE))
+            break;
+        if (!data.cut)
+            return false;
+    }
+    if (result != LIBDEFLATE_SUCCESS && (whole || result != LIBDEFLATE_INSUFFICIENT_SPACE))
+        return false;
+    const std::uint8_t* prior = nullptr;
+    for (std::uint64_t y = 0; y < rowsNeeded; ++y) {
+        std::uint8_t* row = rows.get() + y * stride;
+        if (!unfilterRow(row, prior, rowBytes, channels))
+            return false;
+        prior = row;
+    }
+    for (int y = 0; y < region.height; ++y) {
+        const std::uint8_t* in = rows.get() + std::size_t(region.y + y) * stride + 1 + std::size_t(region.x) * channels;
+        std::uint8_t* o = out.row(y);
+        if (channels == 1) {
+            for (int x = 0; x < region.width; ++x, o += 3)
+                o[0] = o[1] = o[2] = in[x];
+        } else {
+            const auto step = std::size_t(channels);
+            for (int x = 0; x < region.width; ++x, o += 3, in += step) {
+                o[0] = in[2];
+                o[1] = in[1];
+                o[2] = in[0];
+            }
+        }
+    }
+    return true;
+}
+
 // The region from source, which holds the start of a file of fileSize bytes (or a window of
 // it); wholeDecode decodes the whole file for an interlaced one.
 template <class WholeDecode>
@@ -477,6 +713,17 @@ Result<DecodedImage> decodeRegion(PngSource& source, std::uint64_t fileSize, Pic
 
     const bool indexed = header.colorType == PNG_COLOR_TYPE_PALETTE;
     const ColourKey key = indexed ? ColourKey{} : colourKey(png, info, header);
+    if (header.bitDepth == 8 && !key.present &&
+        (header.colorType == PNG_COLOR_TYPE_GRAY || header.colorType == PNG_COLOR_TYPE_RGB ||
+         header.colorType == PNG_COLOR_TYPE_RGB_ALPHA)) {
+        // libpng has read up to the first IDAT's data and no further.
+        DecodedImage image{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized),
+                           {},
+                           header.orientation,
+                           limits.colourManagement ? profileOf(png, info, header) : std::vector<std::uint8_t>{}};
+        if (inflateRegion(source, fileSize, source.windowStart + source.pos, header, region, image.bitmap))
+            return image;
+    }
     PngRowLayout layout{};
     if (!startRows(png, info, indexed, &layout))
         return pngFailure(source);

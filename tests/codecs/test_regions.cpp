@@ -8,6 +8,7 @@
 
 #include "base/parallel.h"
 #include "codecs/picture_file.h"
+#include "codecs/png.h"
 #include "codecs/tiff.h"
 #include "tests/codecs/tool_fixtures.h"
 #include "tests/support/test_support.h"
@@ -67,9 +68,9 @@ void appendTo(png_structp png, png_bytep data, png_size_t n)
     out->insert(out->end(), data, data + n);
 }
 
-// A PNG of pseudo-random samples; 16-bit and palette files mark some pixels clear through tRNS,
-// alpha files through their alpha.
-Data pngOf(int w, int h, int colorType, int depth, bool interlaced, int orientation)
+// A PNG of pseudo-random samples down to row flatFrom, zeros below; 16-bit and palette files
+// mark some pixels clear through tRNS, alpha files through their alpha.
+Data pngOf(int w, int h, int colorType, int depth, bool interlaced, int orientation, int flatFrom = 1 << 30)
 {
     Data out;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -102,11 +103,11 @@ Data pngOf(int w, int h, int colorType, int depth, bool interlaced, int orientat
     const std::size_t rowBytes = (std::size_t(w) * channels * depth + 7) / 8;
     std::vector<Data> rows(static_cast<std::size_t>(h), Data(rowBytes));
     std::uint32_t seed = 5;
-    for (auto& row : rows)
-        for (auto& byte : row) {
+    for (std::size_t y = 0; y < rows.size(); ++y)
+        for (auto& byte : rows[y]) {
             seed = seed * 1664525u + 1013904223u;
             byte = std::uint8_t(seed >> 24);
-            if ((seed >> 8) % 5 == 0)
+            if ((seed >> 8) % 5 == 0 || int(y) >= flatFrom)
                 byte = 0;  // some clear pixels and keys
             if (colorType == PNG_COLOR_TYPE_PALETTE && depth == 8)
                 byte %= 20;  // some indices past the palette
@@ -114,7 +115,16 @@ Data pngOf(int w, int h, int colorType, int depth, bool interlaced, int orientat
     std::vector<png_bytep> pointers;
     for (auto& r : rows)
         pointers.push_back(r.data());
-    png_write_image(png, pointers.data());
+    if (interlaced) {
+        png_write_image(png, pointers.data());
+    } else {
+        // Each filter in turn, so unfiltering is checked for all of them.
+        constexpr int kFilters[] = {PNG_FILTER_NONE, PNG_FILTER_SUB, PNG_FILTER_UP, PNG_FILTER_AVG, PNG_FILTER_PAETH};
+        for (std::size_t y = 0; y < pointers.size(); ++y) {
+            png_set_filter(png, PNG_FILTER_TYPE_BASE, kFilters[(y + 2) % 5]);
+            png_write_row(png, pointers[y]);
+        }
+    }
     png_write_end(png, info);
     png_destroy_write_struct(&png, &info);
     return out;
@@ -124,9 +134,10 @@ TEST(PictureRegions, PngEqualsTheWholeDecode)
 {
     const struct {
         int colorType, depth;
-    } types[] = {{PNG_COLOR_TYPE_RGB, 8},   {PNG_COLOR_TYPE_RGB, 16},    {PNG_COLOR_TYPE_RGBA, 8},
-                 {PNG_COLOR_TYPE_GRAY, 1},  {PNG_COLOR_TYPE_GRAY, 16},   {PNG_COLOR_TYPE_GA, 8},
-                 {PNG_COLOR_TYPE_RGBA, 16}, {PNG_COLOR_TYPE_PALETTE, 4}, {PNG_COLOR_TYPE_PALETTE, 8}};
+    } types[] = {{PNG_COLOR_TYPE_RGB, 8},    {PNG_COLOR_TYPE_RGB, 16},  {PNG_COLOR_TYPE_RGBA, 8},
+                 {PNG_COLOR_TYPE_GRAY, 1},   {PNG_COLOR_TYPE_GRAY, 8},  {PNG_COLOR_TYPE_GRAY, 16},
+                 {PNG_COLOR_TYPE_GA, 8},     {PNG_COLOR_TYPE_RGBA, 16}, {PNG_COLOR_TYPE_PALETTE, 4},
+                 {PNG_COLOR_TYPE_PALETTE, 8}};
     int orientation = 1;
     for (const auto& t : types)
         for (bool interlaced : {false, true}) {
@@ -136,16 +147,29 @@ TEST(PictureRegions, PngEqualsTheWholeDecode)
                                "PNG type " + std::to_string(t.colorType) + " depth " + std::to_string(t.depth) +
                                    (interlaced ? " interlaced" : ""));
         }
-    // A file of several read windows, its rows crossing their bounds.
-    const Data big = pngOf(1283, 917, PNG_COLOR_TYPE_RGB, 8, false, 1);
-    const auto whole = wholeOf(PictureKind::Png, big);
-    ASSERT_TRUE(whole);
+    // Files of several read windows, their rows crossing the windows' bounds, and with the
+    // five filters; some with top rows that hold nearly all the image data, more than their share.
     const test::TempDir dir;
-    test::writeBytes(dir.file("big.png"), big);
-    for (const PictureRegion r : {PictureRegion{0, 0, 1283, 917}, {1000, 900, 283, 17}, {3, 400, 500, 1}}) {
-        const auto part = loadRegionAsStored(dir.file("big.png"), r);
-        ASSERT_TRUE(part) << part.error().message;
-        EXPECT_EQ(part.value().bitmap, regionOfImage(whole.value(), r).bitmap);
+    const struct {
+        int colorType, flatFrom;
+    } bigs[] = {{PNG_COLOR_TYPE_RGB, 1 << 30},
+                {PNG_COLOR_TYPE_RGB, 700},
+                {PNG_COLOR_TYPE_RGBA, 650},
+                {PNG_COLOR_TYPE_GRAY, 1 << 30}};
+    for (const auto& b : bigs) {
+        const Data big = pngOf(1283, 917, b.colorType, 8, false, 1, b.flatFrom);
+        const auto whole = wholeOf(PictureKind::Png, big);
+        ASSERT_TRUE(whole);
+        test::writeBytes(dir.file("big.png"), big);
+        for (const PictureRegion r :
+             {PictureRegion{0, 0, 1283, 917}, {1000, 900, 283, 17}, {3, 400, 500, 1}, {10, 600, 900, 99}}) {
+            const auto part = loadRegionAsStored(dir.file("big.png"), r);
+            ASSERT_TRUE(part) << part.error().message;
+            EXPECT_EQ(part.value().bitmap, regionOfImage(whole.value(), r).bitmap) << b.colorType;
+            const auto inMemory = decodePngRegion(big, r);
+            ASSERT_TRUE(inMemory) << inMemory.error().message;
+            EXPECT_EQ(inMemory.value().bitmap, part.value().bitmap);
+        }
     }
 }
 
