@@ -88,6 +88,17 @@ peak_kb() {
     times[$key]+="$(cat "$dir/rss") "
 }
 
+# times[KEY] += wall ms and times[KEY kb] += peak resident MiB of the rest of the command line,
+# from one run (the caller sets dir).
+time_and_peak() {
+    local key=$1 start
+    shift
+    start=$EPOCHREALTIME
+    /usr/bin/time -f %M -o "$dir/rss" "$@" >/dev/null || { echo "failed: $*" >&2; exit 1; }
+    times[$key]+="$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", (b - a) * 1000 }') "
+    times[$key kb]+="$(($(tail -n 1 "$dir/rss") / 1024)) "
+}
+
 median() {
     tr ' ' '\n' <<<"${times[$1]}" | sed '/^$/d' | sort -g |
         awk '{ t[NR] = $1 } END { print (NR % 2) ? t[(NR + 1) / 2] : (t[NR / 2] + t[NR / 2 + 1]) / 2 }'

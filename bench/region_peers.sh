@@ -39,22 +39,13 @@ if [[ ! -s $cache/photo.webp ]]; then
     rm -rf "$t"
 fi
 
-# times[KEY] += wall ms and times[KEY kb] += peak resident kB of the rest of the command line.
-run() {
-    local key=$1 start
-    shift
-    start=$EPOCHREALTIME
-    /usr/bin/time -f %M -o "$dir/rss" "$@" >/dev/null || { echo "failed: $*" >&2; exit 1; }
-    times[$key]+="$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", (b - a) * 1000 }') "
-    times[$key kb]+="$(($(tail -n 1 "$dir/rss") / 1024)) "
-}
 
 files=(photo.png strips.tif tiles.tif photo.webp)
 out=$dir/out.jpg
 for ((r = 0; r < rounds; ++r)); do
     for f in "${files[@]}"; do
-        run "ours $f" "$bench" "$cache/$f" --cut 1920x1080 --output "$out" --force
-        run "vips $f" vips crop "$cache/$f" "$out$vips_jpeg_q90" $(((w - 1920) / 2)) $(((h - 1080) / 2)) 1920 1080
+        time_and_peak "ours $f" "$bench" "$cache/$f" --cut 1920x1080 --output "$out" --force
+        time_and_peak "vips $f" vips crop "$cache/$f" "$out$vips_jpeg_q90" $(((w - 1920) / 2)) $(((h - 1080) / 2)) 1920 1080
     done
 done
 

@@ -69,15 +69,6 @@ make_photo() {
     rm -rf "$t"
 }
 
-# times[KEY] += wall ms and times[KEY kb] += peak resident MiB of the rest of the command line.
-run() {
-    local key=$1 start
-    shift
-    start=$EPOCHREALTIME
-    /usr/bin/time -f %M -o "$dir/rss" "$@" >/dev/null || { echo "failed: $*" >&2; exit 1; }
-    times[$key]+="$(awk -v a="$start" -v b="$EPOCHREALTIME" 'BEGIN { printf "%.1f", (b - a) * 1000 }') "
-    times[$key kb]+="$(($(tail -n 1 "$dir/rss") / 1024)) "
-}
 
 declare -A dims=([6]="3000 2000" [24]="6000 4000" [100]="12240 8160" [400]="24480 16320")
 for mp in $sizes; do
@@ -111,21 +102,21 @@ for ((r = 0; r < rounds; ++r)); do
         th=$((h < 3840 ? h : 3840)) tw=$((w < 2160 ? w : 2160))
         tx=$(((h - th) / 2)) ty=$(((w - tw) / 2))
         stored="${tw}x$th+$ty+$((h - tx - th))"
-        run "cut ours $mp" "$bench" "$in" --cut 1920x1080 --output "$o-cut-ours.jpg" --force
-        run "cut vips $mp" vips crop "$in" "$o-cut-vips.jpg$vips_jpeg_q90" "$cx" "$cy" 1920 1080
-        run "cut im $mp" convert "${in}[1920x1080+$cx+$cy]" +repage "${im_jpeg_q90[@]}" "$o-cut-im.jpg"
-        run "turn ours $mp" "$bench" "$in" --turn right --cut 1920x1080@50 --output "$o-turn-ours.jpg" --force
-        run "turn vips $mp" "$chain" turn-cut "$in" "$o-turn-vips.jpg" 3840 2160 2
-        run "turn im $mp" convert "$in" -crop "$stored" +repage -rotate 90 -scale 50% \
+        time_and_peak "cut ours $mp" "$bench" "$in" --cut 1920x1080 --output "$o-cut-ours.jpg" --force
+        time_and_peak "cut vips $mp" vips crop "$in" "$o-cut-vips.jpg$vips_jpeg_q90" "$cx" "$cy" 1920 1080
+        time_and_peak "cut im $mp" convert "${in}[1920x1080+$cx+$cy]" +repage "${im_jpeg_q90[@]}" "$o-cut-im.jpg"
+        time_and_peak "turn ours $mp" "$bench" "$in" --turn right --cut 1920x1080@50 --output "$o-turn-ours.jpg" --force
+        time_and_peak "turn vips $mp" "$chain" turn-cut "$in" "$o-turn-vips.jpg" 3840 2160 2
+        time_and_peak "turn im $mp" convert "$in" -crop "$stored" +repage -rotate 90 -scale 50% \
             "${im_jpeg_q90[@]}" "$o-turn-im.jpg"
-        run "rot ours $mp" "$bench" "$in" --rotate 30 --cut 1920x1080 --output "$o-rot-ours.jpg" --force
-        run "rot vips $mp" "$chain" rotate-cut "$in" "$o-rot-vips.jpg" 30 1920 1080
-        run "rot plan $mp" "$chain" rotate-cut-planned "$in" "$o-rot-plan.jpg" 30 1920 1080
-        run "rot im $mp" convert "$in" -background white -virtual-pixel background -interpolate bilinear \
+        time_and_peak "rot ours $mp" "$bench" "$in" --rotate 30 --cut 1920x1080 --output "$o-rot-ours.jpg" --force
+        time_and_peak "rot vips $mp" "$chain" rotate-cut "$in" "$o-rot-vips.jpg" 30 1920 1080
+        time_and_peak "rot plan $mp" "$chain" rotate-cut-planned "$in" "$o-rot-plan.jpg" 30 1920 1080
+        time_and_peak "rot im $mp" convert "$in" -background white -virtual-pixel background -interpolate bilinear \
             -filter point -define "distort:viewport=1920x1080+$cx+$cy" -distort SRT 30 +repage \
             "${im_jpeg_q90[@]}" "$o-rot-im.jpg"
-        run "info ours $mp" "$bench" info "$in"
-        run "info im $mp" identify -ping "$in"
+        time_and_peak "info ours $mp" "$bench" info "$in"
+        time_and_peak "info im $mp" identify -ping "$in"
         if ((r == 0)); then
             psnr+="$mp MP: "
             for job in cut turn rot; do
