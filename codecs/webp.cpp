@@ -227,7 +227,9 @@ Result<DecodedImage> decodeCropped(const WebPIterator& frame, PictureRegion regi
     const int left = std::max(0, region.x - kCropMargin) & ~1;
     const int top = std::max(0, region.y - kCropMargin) & ~1;
     const int right = std::min(frame.width, region.x + region.width + kCropMargin);
-    const int bottom = std::min(frame.height, region.y + region.height + kCropMargin);
+    // Every row to the picture's end: damage in a lossy frame shows only as data that ends too
+    // soon, so rows decoded before that point would be made-up pixels passed as a success.
+    const int bottom = frame.height;
     // A crop of a big region over little data is proved by its last row before it is allocated,
     // as decodeFrame proves the whole picture.
     constexpr std::int64_t kProvedCropBytes = std::int64_t{64} << 20;

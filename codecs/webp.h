@@ -20,9 +20,9 @@ inline constexpr int kMaxWebpSide = 16383;
 Result<DecodedImage> decodeWebp(Bytes file, const DecodeLimits& limits = {});
 
 // decodeWebp's pixels and mask inside region, with the same profile: a still picture is decoded
-// only down to the region's last row, and only a little around the region becomes pixels (exactly
-// the whole decode's, the upsampled chroma at the region's edges included). Damage in the data
-// below that is not noticed. An animation's first frame is decoded whole. A region that is empty
+// to its last row, so that damage anywhere fails as in the whole decode, but only a little
+// around the region becomes pixels (exactly the whole decode's, the upsampled chroma at the
+// region's edges included). An animation's first frame is decoded whole. A region that is empty
 // or not inside the picture is Invalid.
 Result<DecodedImage> decodeWebpRegion(Bytes file, PictureRegion region, const DecodeLimits& limits = {});
 

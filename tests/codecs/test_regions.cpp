@@ -295,12 +295,25 @@ TEST_F(TiffRegions, DamageInsideTheRegionFailsItCleanly)
             }
         const auto above = loadRegionAsStored(path, top);
         if (c.kind == PictureKind::Webp) {
-            EXPECT_FALSE(above);  // a frame cut short is not decoded at all
+            EXPECT_FALSE(above);  // a lossy frame's damage shows only at its end
             continue;
         }
         ASSERT_TRUE(above) << above.error().message;
         EXPECT_EQ(above.value().bitmap, decodeRegionAsStored(c.kind, c.file, top).value().bitmap);
     }
+    // A lossy frame's damage shows only as data that ends too soon, after the rows it spoilt:
+    // where the whole decode fails, no region of it may pass.
+    const Data webp = test::readBytes(dir.file("w.webp"));
+    int failed = 0;
+    for (std::size_t at = webp.size() / 4; at < webp.size(); at += 7) {
+        Data damaged = webp;
+        std::fill_n(damaged.begin() + std::ptrdiff_t(at), std::min<std::size_t>(8, damaged.size() - at), 0xFF);
+        if (wholeOf(PictureKind::Webp, damaged))
+            continue;
+        ++failed;
+        EXPECT_FALSE(decodeRegionAsStored(PictureKind::Webp, damaged, top)) << "damage at " << at;
+    }
+    EXPECT_GT(failed, 0);
 }
 
 }  // namespace
