@@ -11,6 +11,8 @@
 #include <string>
 #include <vector>
 
+#include "codecs/canvas.h"
+
 namespace trimlet {
 
 namespace {
@@ -249,6 +251,11 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     ImageIndices indices;
     if (Status read = readIndices(gif.get(), place, indices); !read)
         return read.error();
+    // Checked once the image has proved its data, so that damage is still called damage.
+    if (Status held = checkCanvas(file.size(), {place.screenWidth, place.screenHeight},
+                                  {place.visibleWidth, place.visibleHeight}, "GIF screen", "image");
+        !held)
+        return held.error();
 
     DecodedImage image{.bitmap = Bitmap(place.screenWidth, place.screenHeight, Bitmap::Init::Uninitialized)};
     if (!place.wholeScreen) {

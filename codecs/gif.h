@@ -11,7 +11,8 @@ namespace trimlet {
 // local table, else the global one; indices without an entry are black. With a transparent
 // index in the image's graphic control block the mask marks those pixels and the screen
 // outside the image; they show colour 0 of the global table, or their own colour when the
-// image covers the screen. TooLarge when the screen or the image passes limits; Corrupt for
+// image covers the screen. TooLarge when the screen or the image passes limits, or when the
+// screen around the image takes more memory than checkCanvas allows for the file; Corrupt for
 // damaged or truncated data and for a first image without pixels. The image is decoded before
 // the screen is allocated.
 Result<DecodedImage> decodeGif(Bytes file, const DecodeLimits& limits = {});
