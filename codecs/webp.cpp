@@ -11,7 +11,9 @@
 #include <new>
 #include <string>
 
+#include "codecs/canvas.h"
 #include "codecs/picture_file.h"
+#include "codecs/rgba_rows.h"
 
 namespace trimlet {
 
@@ -92,25 +94,28 @@ bool decodeInto(const WebPData& data, WEBP_CSP_MODE mode, std::uint8_t* out, int
     return ok;
 }
 
-// A lossy bitstream's header can claim 16383 x 16383 over a few bytes, and libwebp fills the
-// rows it cannot read. Decoding only the last pixel still walks every macroblock, in a few rows
-// of memory, so the data proves the picture before the picture is allocated. (A lossless one
-// cannot be proved this way: libwebp holds the whole image while it decodes.)
-bool lossyDataComplete(const WebPData& data, int height)
+// A bitstream's header can claim 16383 x 16383 over a few bytes. libwebp fills the lossy rows
+// it cannot read, but decoding a lossy frame's last pixel (when decodeLossy) still walks every
+// macroblock in a few rows of memory, so the data proves the picture before the picture is
+// allocated. A lossless frame cannot be proved that way, libwebp holding the whole image while
+// it decodes: it must be as large as the data-size rule asks.
+Status proveFrameData(const WebPData& data, int width, int height, bool decodeLossy = true)
 {
     WebPDecoderConfig config;
-    if (!WebPInitDecoderConfig(&config))
-        return false;
-    if (WebPGetFeatures(data.bytes, data.size, &config.input) != VP8_STATUS_OK)
-        return false;
-    if (config.input.format != 1)
-        return true;
+    if (!WebPInitDecoderConfig(&config) || WebPGetFeatures(data.bytes, data.size, &config.input) != VP8_STATUS_OK)
+        return damaged("image data not decoded");
+    if (config.input.format == 2 && !fileCanHoldPixels(data.size, width, height))
+        return damaged("file too small for its image size");
+    if (config.input.format != 1 || !decodeLossy)
+        return {};
     std::uint8_t pixel[4];
     config.options.use_cropping = 1;
     config.options.crop_top = height - 1;
     config.options.crop_width = 1;
     config.options.crop_height = 1;
-    return decodeInto(data, MODE_BGRA, pixel, 4, sizeof pixel, &config);
+    if (!decodeInto(data, MODE_BGRA, pixel, 4, sizeof pixel, &config))
+        return damaged("image data not decoded");
+    return {};
 }
 
 // width BGRA pixels to BGR, alpha 0 to the mask.
@@ -140,16 +145,44 @@ void placeFrame(const std::uint8_t* bgra, const WebPIterator& frame, DecodedImag
     }
 }
 
-Result<DecodedImage> decodeFrame(const WebPIterator& frame, int width, int height, const DecodeLimits& limits)
+// A first frame that lies on its canvas and whose data proves its size.
+Status checkFrame(const WebPIterator& frame, int width, int height)
 {
     if (!frame.complete || frame.width <= 0 || frame.height <= 0)
         return damaged("first frame is missing or truncated");
     if (frame.x_offset < 0 || frame.y_offset < 0 || frame.width > width - frame.x_offset ||
         frame.height > height - frame.y_offset)
         return damaged("frame outside the canvas");
-    if (!lossyDataComplete(frame.fragment, frame.height))
+    return proveFrameData(frame.fragment, frame.width, frame.height);
+}
+
+bool coversCanvas(const WebPIterator& frame, int width, int height)
+{
+    return frame.width == width && frame.height == height;
+}
+
+// The frame as BGRA rows, then whether its canvas may be allocated around it.
+Result<ByteBuffer> decodeBgra(const WebPIterator& frame, int width, int height, std::uint64_t fileBytes,
+                              const DecodeLimits& limits)
+{
+    if (Status fits = checkSize(frame.width, frame.height, true, limits); !fits)
+        return fits.error();
+    const std::size_t frameRow = std::size_t(frame.width) * 4;
+    ByteBuffer bgra(frameRow * std::size_t(frame.height));
+    if (!decodeInto(frame.fragment, MODE_BGRA, bgra.data(), int(frameRow), bgra.size()))
         return damaged("image data not decoded");
-    const bool covers = frame.width == width && frame.height == height;
+    if (Status held = checkCanvas(fileBytes, {width, height}, {frame.width, frame.height}, "WebP canvas", "frame");
+        !held)
+        return held.error();
+    return bgra;
+}
+
+Result<DecodedImage> decodeFrame(const WebPIterator& frame, int width, int height, std::uint64_t fileBytes,
+                                 const DecodeLimits& limits)
+{
+    if (Status valid = checkFrame(frame, width, height); !valid)
+        return valid.error();
+    const bool covers = coversCanvas(frame, width, height);
     if (covers && !frame.has_alpha) {
         // The common case: rows straight into the bitmap, no second copy.
         DecodedImage image{Bitmap(width, height, Bitmap::Init::Uninitialized), {}};
@@ -158,14 +191,38 @@ Result<DecodedImage> decodeFrame(const WebPIterator& frame, int width, int heigh
             return damaged("image data not decoded");
         return image;
     }
-    if (Status fits = checkSize(frame.width, frame.height, true, limits); !fits)
-        return fits.error();
-    const std::size_t frameRow = std::size_t(frame.width) * 4;
-    ByteBuffer bgra(frameRow * std::size_t(frame.height));
-    if (!decodeInto(frame.fragment, MODE_BGRA, bgra.data(), int(frameRow), bgra.size()))
-        return damaged("image data not decoded");
+    auto bgra = decodeBgra(frame, width, height, fileBytes, limits);
+    if (!bgra)
+        return bgra.error();
     DecodedImage image{Bitmap(width, height, covers ? Bitmap::Init::Uninitialized : Bitmap::Init::Zero), {}};
-    placeFrame(bgra.data(), frame, image);
+    placeFrame(bgra.value().data(), frame, image);
+    return image;
+}
+
+// decodeFrame's pixels inside region of a frame that does not cover its canvas, without the
+// canvas: black and transparent where the frame does not reach.
+Result<DecodedImage> regionOfFrame(const WebPIterator& frame, int width, int height, PictureRegion region,
+                                   std::uint64_t fileBytes, const DecodeLimits& limits)
+{
+    if (Status valid = checkFrame(frame, width, height); !valid)
+        return valid.error();
+    auto bgra = decodeBgra(frame, width, height, fileBytes, limits);
+    if (!bgra)
+        return bgra.error();
+    const std::size_t regionWidth = std::size_t(region.width);
+    DecodedImage image{Bitmap(region.width, region.height, Bitmap::Init::Zero),
+                       std::vector<std::uint8_t>(regionWidth * std::size_t(region.height), 1)};
+    const int left = std::max(region.x, frame.x_offset);
+    const int right = std::min(region.x + region.width, frame.x_offset + frame.width);
+    const int top = std::max(region.y, frame.y_offset);
+    const int bottom = std::min(region.y + region.height, frame.y_offset + frame.height);
+    const std::size_t frameRow = std::size_t(frame.width) * 4;
+    for (int y = top; y < bottom; ++y) {
+        const std::uint8_t* s =
+            bgra.value().data() + std::size_t(y - frame.y_offset) * frameRow + std::size_t(left - frame.x_offset) * 4;
+        bgraRowToBgr(s, right - left, image.bitmap.row(y - region.y) + std::size_t(left - region.x) * 3,
+                     &image.mask[std::size_t(y - region.y) * regionWidth + std::size_t(left - region.x)]);
+    }
     return image;
 }
 
@@ -210,7 +267,7 @@ Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
     const FirstFrame frame(demux);
     if (!frame.found())
         return damaged("no frame");
-    auto image = decodeFrame(frame.get(), opened.value().width, opened.value().height, limits);
+    auto image = decodeFrame(frame.get(), opened.value().width, opened.value().height, file.size(), limits);
     if (image)
         image.value().iccProfile = chunkBytes(demux, "ICCP");
     return image;
@@ -236,8 +293,8 @@ Result<DecodedImage> decodeCropped(const WebPIterator& frame, PictureRegion regi
     const bool alpha = frame.has_alpha != 0;
     const int bytesPerPixel = alpha ? 4 : 3;
     const std::int64_t cropBytes = std::int64_t(right - left) * (bottom - top) * bytesPerPixel;
-    if (cropBytes > kProvedCropBytes && !lossyDataComplete(frame.fragment, bottom))
-        return damaged("image data not decoded");
+    if (Status proved = proveFrameData(frame.fragment, frame.width, bottom, cropBytes > kProvedCropBytes); !proved)
+        return proved.error();
     WebPDecoderConfig config;
     if (!WebPInitDecoderConfig(&config))
         return damaged("image data not decoded");
@@ -283,8 +340,10 @@ Result<DecodedImage> decodeRegion(Bytes file, PictureRegion region, const Decode
     Result<DecodedImage> image = makeError(ErrorCode::Invalid, {});
     if (still && f.complete && f.x_offset == 0 && f.y_offset == 0 && f.width == width && f.height == height) {
         image = decodeCropped(f, region);
+    } else if (!coversCanvas(f, width, height)) {
+        image = regionOfFrame(f, width, height, region, file.size(), limits);
     } else {
-        auto whole = decodeFrame(f, width, height, limits);
+        auto whole = decodeFrame(f, width, height, file.size(), limits);
         if (!whole)
             return whole;
         image = regionOfImage(whole.value(), region);
