@@ -217,7 +217,7 @@ Result<DecodedImage> regionOfFrame(const WebPIterator& frame, int width, int hei
     const int top = std::max(region.y, frame.y_offset);
     const int bottom = std::min(region.y + region.height, frame.y_offset + frame.height);
     const std::size_t frameRow = std::size_t(frame.width) * 4;
-    for (int y = top; y < bottom; ++y) {
+    for (int y = top; left < right && y < bottom; ++y) {
         const std::uint8_t* s =
             bgra.value().data() + std::size_t(y - frame.y_offset) * frameRow + std::size_t(left - frame.x_offset) * 4;
         bgraRowToBgr(s, right - left, image.bitmap.row(y - region.y) + std::size_t(left - region.x) * 3,

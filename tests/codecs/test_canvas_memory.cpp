@@ -315,7 +315,8 @@ TEST(CanvasRendering, AWebpCanvasLargerThanItsFirstFrameRendersAsBeforeInWholeAn
                                      {left - 50, top - 40, 100, 100},
                                      {left + fw - 1, top + fh - 1, 2, 2},
                                      {0, 0, cw, ch},
-                                     {cw - 100, ch - 100, 100, 100}};
+                                     {cw - 100, ch - 100, 100, 100},
+                                     {0, top, 100, 50}};
     for (const PictureRegion& r : regions) {
         SCOPED_TRACE(std::to_string(r.x) + "," + std::to_string(r.y) + " " + std::to_string(r.width));
         auto part = decodeWebpRegion(anim, r);
