@@ -95,8 +95,8 @@ std::string escapeForPrinting(std::string_view text, bool forTerminal)
             else
                 out.push_back(text[i]);
             ++i;
-        } else if (b == '\t' || b == '\n' || b == '\r') {
-            out.append(b == '\t' ? "\\t" : b == '\n' ? "\\n" : "\\r");
+        } else if (b == '\t' || b == '\n' || b == '\r' || b == '\\') {
+            out.append(b == '\t' ? "\\t" : b == '\n' ? "\\n" : b == '\r' ? "\\r" : "\\\\");
             ++i;
         } else if (b < 0x20 || b == 0x7F || (b == 0xC2 && std::uint8_t(text[i + 1]) < 0xA0)) {
             appendHex(out, text.substr(i, n));

@@ -24,8 +24,9 @@ std::optional<std::string> utf8ToCp932(std::string_view text);
 
 // Text as it is printed: control characters (C0, DEL and C1) as \t, \n, \r or \xHH, so a name
 // can neither break a line or a field nor steer a terminal; for a terminal also bytes that are
-// not UTF-8, which an 8-bit terminal could take for controls. Everything else, a backslash
-// too, stays as it is, so ordinary names are printed byte for byte.
+// not UTF-8, which an 8-bit terminal could take for controls; a backslash as \\, so that every
+// escape can be undone. Everything else stays as it is, so ordinary names are printed byte for
+// byte.
 std::string escapeForPrinting(std::string_view text, bool forTerminal);
 
 }  // namespace trimlet

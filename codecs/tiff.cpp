@@ -106,11 +106,16 @@ std::string format(const char* fmt, va_list args)
     return text;
 }
 
-int onError(TIFF*, void* user, const char*, const char* fmt, va_list args)
+int onError(TIFF*, void* user, const char* module, const char* fmt, va_list args)
 {
     auto* s = static_cast<TiffSource*>(user);
+    const std::string message = format(fmt, args);
+    // An Orientation out of range only loses the tag, which then reads as 1, as JPEG's and
+    // PNG's do; libtiff reports it as an error all the same.
+    if (module && std::strcmp(module, "_TIFFVSetField") == 0 && message.find("\"Orientation\"") != std::string::npos)
+        return 1;
     if (!s->failed)
-        s->message = format(fmt, args);
+        s->message = message;
     s->failed = true;
     return 1;  // handled: nothing reaches stderr
 }
@@ -236,6 +241,47 @@ void keepStoredColours(TIFF* tif)
     TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, count, changed.data());
 }
 
+// True when the first extra sample is alpha already multiplied into the colours.
+bool associatedAlpha(TIFF* tif)
+{
+    std::uint16_t count = 0;
+    std::uint16_t* types = nullptr;
+    return TIFFGetFieldDefaulted(tif, TIFFTAG_EXTRASAMPLES, &count, &types) && count >= 1 && types &&
+           types[0] == EXTRASAMPLE_ASSOCALPHA;
+}
+
+// at[a][c]: the stored colour of colour c multiplied by alpha a, rounded to nearest, at most 255;
+// of alpha 0 it stays as stored.
+struct UnpremultiplyTable {
+    std::uint8_t at[256][256];
+    UnpremultiplyTable()
+    {
+        for (unsigned a = 0; a < 256; ++a)
+            for (unsigned c = 0; c < 256; ++c)
+                at[a][c] = std::uint8_t(a == 0 ? c : std::min(255u, (c * 255 + a / 2) / a));
+    }
+};
+
+const UnpremultiplyTable& unpremultiplyTable()
+{
+    static const UnpremultiplyTable table;
+    return table;
+}
+
+// count pixels of associated alpha to their stored colour, in place: three colour bytes every
+// colourStep bytes from colours, their alpha every alphaStep bytes from alpha.
+void unpremultiply(const std::uint8_t* alpha, std::size_t alphaStep, std::uint8_t* colours, std::size_t colourStep,
+                   std::uint32_t count)
+{
+    const auto& table = unpremultiplyTable().at;
+    for (std::uint32_t x = 0; x < count; ++x, alpha += alphaStep, colours += colourStep) {
+        const std::uint8_t* row = table[*alpha];
+        colours[0] = row[colours[0]];
+        colours[1] = row[colours[1]];
+        colours[2] = row[colours[2]];
+    }
+}
+
 int orientationOf(TIFF* tif)
 {
     std::uint16_t orientation = ORIENTATION_TOPLEFT;
@@ -284,7 +330,7 @@ std::uint32_t bandRows(TIFF* tif, std::uint32_t width, std::uint32_t height)
     return std::uint32_t(std::min<std::uint64_t>(std::max<std::uint64_t>(fit / 16 * 16, 16), height));
 }
 
-Status readPixels(TIFF* tif, TiffSource& source, DecodedImage& image)
+Status readPixels(TIFF* tif, TiffSource& source, bool storedAssociated, DecodedImage& image)
 {
     RgbaImage rgba;
     char why[1024] = "";
@@ -303,6 +349,7 @@ Status readPixels(TIFF* tif, TiffSource& source, DecodedImage& image)
     const auto width = std::uint32_t(bitmap.width());
     const auto height = std::uint32_t(bitmap.height());
     const bool alpha = rgba.img.alpha != 0;
+    const bool associated = alpha && storedAssociated;
     if (alpha)
         image.mask.resize(std::size_t(width) * height);
     const std::uint32_t band = bandRows(tif, width, height);
@@ -313,9 +360,11 @@ Status readPixels(TIFF* tif, TiffSource& source, DecodedImage& image)
         rgba.img.col_offset = 0;
         if (!TIFFRGBAImageGet(&rgba.img, raster.data(), width, rows) || source.failed || source.dataWarning)
             return tiffFailure(source, "image data not decoded");
-        const auto* bytes = reinterpret_cast<const std::uint8_t*>(raster.data());
+        auto* bytes = reinterpret_cast<std::uint8_t*>(raster.data());
         for (std::uint32_t r = 0; r < rows; ++r) {
             std::uint8_t* mask = alpha ? &image.mask[std::size_t(y + r) * width] : nullptr;
+            if (associated)
+                unpremultiply(bytes + std::size_t(r) * width * 4 + 3, 4, bytes + std::size_t(r) * width * 4, 4, width);
             rgbaRowToBgr(bytes + std::size_t(r) * width * 4, int(width), bitmap.row(int(y + r)), mask);
         }
     }
@@ -331,7 +380,8 @@ struct PlainLayout {
     int samples = 1;                              // per pixel
     int sampleBytes = 1;
     bool grey = false;
-    bool alpha = false;  // the fourth sample (RGB) or the second (grey)
+    bool alpha = false;       // the fourth sample (RGB) or the second (grey)
+    bool associated = false;  // alpha multiplied into the colours
 };
 
 std::optional<PlainLayout> plainLayout(TIFF* tif, const TiffSize& size)
@@ -369,6 +419,7 @@ std::optional<PlainLayout> plainLayout(TIFF* tif, const TiffSize& size)
     } else {
         return std::nullopt;
     }
+    layout.associated = layout.alpha && extraCount >= 1 && extra && extra[0] == EXTRASAMPLE_ASSOCALPHA;
     layout.tiled = TIFFIsTiled(tif) != 0;
     if (layout.tiled) {
         if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &layout.unitWidth) ||
@@ -421,6 +472,8 @@ void placeUnit(const PlainLayout& layout, const std::uint8_t* buffer, std::uint3
         std::uint8_t* m =
             layout.alpha ? &image.mask[std::size_t(int(y) - r.y) * regionWidth + (x0 - std::uint32_t(r.x))] : nullptr;
         const std::uint32_t count = x1 - x0;
+        const std::uint8_t* const alpha = s + pixelBytes - 1;  // the last sample's (high) byte
+        std::uint8_t* const placed = d;
         if (layout.sampleBytes == 2) {
             // Samples in the machine's order; the high byte, as the RGBA reader is told to keep.
             const auto* w = reinterpret_cast<const std::uint16_t*>(s);
@@ -447,6 +500,8 @@ void placeUnit(const PlainLayout& layout, const std::uint8_t* buffer, std::uint3
                     m[x] = s[3] == 0;
             }
         }
+        if (layout.associated)
+            unpremultiply(alpha, pixelBytes, placed, 3, count);
     }
 }
 
@@ -544,8 +599,9 @@ Result<DecodedImage> decode(TiffSource& source, std::optional<PictureRegion> reg
     }
     DecodedImage image{Bitmap(int(whole.width), int(whole.height), Bitmap::Init::Uninitialized)};
     readMetadata(tif.get(), image);
+    const bool associated = associatedAlpha(tif.get());  // before keepStoredColours relabels
     keepStoredColours(tif.get());
-    if (Status read = readPixels(tif.get(), source, image); !read)
+    if (Status read = readPixels(tif.get(), source, associated, image); !read)
         return read.error();
     if (region)
         return regionOfImage(image, *region);

@@ -11,7 +11,8 @@ namespace trimlet {
 // Orientation tag goes to `orientation`, the ICC profile of an RGB, YCbCr, palette or
 // black-is-zero grey image to `iccProfile` (never for CMYK). 16-bit samples keep their high
 // byte, as in PNG (libtiff alone would round); alpha is not applied (unassociated alpha keeps
-// its stored colour) and pixels of alpha 0 are marked in the mask. TooLarge past limits;
+// its stored colour, associated alpha is divided out of it, rounded) and pixels of alpha 0 are
+// marked in the mask. An Orientation out of range counts as 1. TooLarge past limits;
 // Corrupt for damaged or truncated data, strips lying outside the file or too few bytes for
 // the declared size (checked before any pixel allocation); Unsupported for what the RGBA
 // reader refuses (the message says what).

@@ -136,8 +136,9 @@ for t in "${targets[@]}"; do
   echo "== $t for ${seconds}s"
   status=0
   # An over-allocation is a finding: no input may take more than 256 MB. ASan's quarantine of
-  # freed blocks is kept small so that it does not count against that.
-  ASAN_OPTIONS=quarantine_size_mb=32 \
+  # freed blocks is kept small so that it does not count against that. Leaks inside the
+  # libraries that are not ours to fix are suppressed by fuzz/lsan.supp.
+  ASAN_OPTIONS=quarantine_size_mb=32 LSAN_OPTIONS=suppressions="$PWD/fuzz/lsan.supp" \
   build-fuzz/fuzz/$t "$corpus" "$PWD/$seeds/$kind" -max_total_time="$seconds" -timeout=10 \
     -rss_limit_mb=256 -malloc_limit_mb=256 -print_final_stats=1 -artifact_prefix="$PWD/build-fuzz/$t-" \
     >"build-fuzz/$t.log" 2>&1 || status=$?

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "base/text.h"
 
@@ -91,9 +93,9 @@ TEST(Cp932, ConvertsBothWaysAsWindowsDoes)
 
 TEST(EscapeForPrinting, ShowsControlsAndKeepsEverythingElse)
 {
-    // C0, DEL and C1 controls; a backslash, a no-break space and CJK stay as they are.
+    // C0, DEL and C1 controls, a backslash doubled; a no-break space and CJK stay as they are.
     const std::string name = std::string("a\tb\nc\rd\x1b[1m\x7f\xc2\x9b\xc2\x9f\xc2\xa0\\\xe7\x94\xbb") + '\0' + "e";
-    const std::string expected = "a\\tb\\nc\\rd\\x1b[1m\\x7f\\xc2\\x9b\\xc2\\x9f\xc2\xa0\\\xe7\x94\xbb\\x00e";
+    const std::string expected = "a\\tb\\nc\\rd\\x1b[1m\\x7f\\xc2\\x9b\\xc2\\x9f\xc2\xa0\\\\\xe7\x94\xbb\\x00e";
     EXPECT_EQ(escapeForPrinting(name, false), expected);
     EXPECT_EQ(escapeForPrinting(name, true), expected);
 }
@@ -102,9 +104,44 @@ TEST(EscapeForPrinting, ShowsBytesThatAreNotUtf8OnlyToATerminal)
 {
     // Shift_JIS, a lone continuation byte, an overlong slash, a sequence cut off at the end.
     const std::string name = "\x95\x5c\x8e\xa6/\x80/\xc0\xaf/\xe7\x94";
-    EXPECT_EQ(escapeForPrinting(name, false), name);
-    EXPECT_EQ(escapeForPrinting(name, true), "\\x95\\\\x8e\\xa6/\\x80/\\xc0\\xaf/\\xe7\\x94");
+    EXPECT_EQ(escapeForPrinting(name, false), "\x95\\\\\x8e\xa6/\x80/\xc0\xaf/\xe7\x94");
+    EXPECT_EQ(escapeForPrinting(name, true), "\\x95\\\\\\x8e\\xa6/\\x80/\\xc0\\xaf/\\xe7\\x94");
     EXPECT_EQ(escapeForPrinting("", true), "");
+}
+
+// The escapes read back as a shell's printf %b reads them, apart from raw bytes left as they are.
+std::string unescaped(std::string_view shown)
+{
+    std::string out;
+    for (std::size_t i = 0; i < shown.size(); ++i) {
+        if (shown[i] != '\\') {
+            out += shown[i];
+            continue;
+        }
+        const char c = shown.at(++i);
+        if (c == 'x') {
+            out += char(std::stoi(std::string(shown.substr(i + 1, 2)), nullptr, 16));
+            i += 2;
+        } else {
+            out += c == 'n' ? '\n' : c == 't' ? '\t' : c == 'r' ? '\r' : c;
+        }
+    }
+    return out;
+}
+
+TEST(EscapeForPrinting, EveryNameReadsBackExactly)
+{
+    // A literal backslash-n beside a newline, backslashes before escapes and at the end, Shift_JIS.
+    const std::vector<std::string> names = {
+        "a\\nb", "a\nb", "\\\\x41\\", "\\\x1b\\t\t", "\x95\x5c\x8e\xa6\\", std::string("\\\0\\0", 4)};
+    for (const std::string& name : names) {
+        for (const bool terminal : {false, true}) {
+            const std::string shown = escapeForPrinting(name, terminal);
+            EXPECT_EQ(unescaped(shown), name) << shown;
+            EXPECT_EQ(shown.find('\n'), std::string::npos) << shown;
+        }
+    }
+    EXPECT_NE(escapeForPrinting("a\\nb", false), escapeForPrinting("a\nb", false));
 }
 
 }  // namespace

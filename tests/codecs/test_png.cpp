@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "codecs/png.h"
+#include "codecs/png_write.h"
+#include "imaging/region.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
@@ -391,6 +393,23 @@ TEST(PngHostile, HighlyCompressedRealImageIsNotMistakenForABomb)
     auto decoded = decodePng(writePng(f));
     ASSERT_TRUE(decoded) << decoded.error().message;
     EXPECT_EQ(test::pixelAt(decoded.value().bitmap, 1999, 1999), 0u);
+}
+
+// libpng refuses sides past a million pixels unless told otherwise; PNG allows 2^31 - 1.
+TEST(PngDecode, SidesPastAMillionPixelsRoundTrip)
+{
+    for (const auto& [w, h] : {std::pair{1000001, 2}, {2, 1000001}}) {
+        const Bitmap source = test::noisePicture(w, h, 7);
+        const auto png = encodePng(source);
+        ASSERT_TRUE(png) << w << "x" << h << ": " << png.error().message;
+        const auto back = decodePng(png.value());
+        ASSERT_TRUE(back) << w << "x" << h << ": " << back.error().message;
+        EXPECT_EQ(back.value().bitmap, source) << w << "x" << h;
+        const PictureRegion end{w - 2, h - 2, 2, 2};
+        const auto region = decodePngRegion(png.value(), end);
+        ASSERT_TRUE(region) << w << "x" << h << ": " << region.error().message;
+        EXPECT_EQ(region.value().bitmap, copyRegion(source, end.x, end.y, 2, 2)) << w << "x" << h;
+    }
 }
 
 }  // namespace

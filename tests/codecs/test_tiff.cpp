@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -237,6 +238,53 @@ TEST_F(TiffReference, AlphaKeepsStoredColoursAndMarksOnlyClearPixels)
     }
 }
 
+TEST_F(TiffReference, AssociatedAlphaIsDividedOutOfTheColours)
+{
+    // The colours as the file holds them: the same file with its alpha said to be unassociated.
+    const auto asStored = [](Bytes8 file) {
+        const Bytes8 entry = {0x52, 0x01, 3, 0, 1, 0, 0, 0, 1, 0};  // ExtraSamples, one SHORT: associated
+        const auto at = std::search(file.begin(), file.end(), entry.begin(), entry.end());
+        EXPECT_NE(at, file.end());
+        if (at != file.end())
+            at[8] = 2;
+        return decodeTiffThroughRgba(file).value().bitmap;
+    };
+    // Every alpha from 0 to 255 across the picture.
+    const std::string s = "convert " + test::quoted(src) +
+                          " \\( -size 23x37 gradient:black-white -rotate 90 \\) -alpha off -compose copy_opacity"
+                          " -composite -define tiff:alpha=associated -depth 8";
+    for (const std::string& extra : {std::string(" -compress lzw"), std::string(" -colorspace Gray")}) {
+        const std::string path = make("associated.tif", s + extra);
+        const Bytes8 file = test::readBytes(path);
+        Bitmap expected = asStored(file);
+        const test::CommandResult alpha =
+            test::runCommand("convert " + test::quoted(path) + " -alpha extract -depth 8 gray:-");
+        ASSERT_EQ(alpha.out.size(), 37u * 23u);
+        int below = 0;  // ImageMagick rounds down where we round to nearest
+        const Bitmap magick = test::colourOf(path);
+        for (int y = 0; y < 23; ++y)
+            for (int x = 0; x < 37 * 3; ++x) {
+                const unsigned a = std::uint8_t(alpha.out[std::size_t(y) * 37 + std::size_t(x) / 3]);
+                std::uint8_t& c = expected.row(y)[x];
+                if (a != 0)
+                    c = std::uint8_t(std::min(255u, (c * 255u + a / 2) / a));
+                below += magick.row(y)[x] + 1 == c;
+                EXPECT_TRUE(magick.row(y)[x] == c || magick.row(y)[x] + 1 == c) << extra << " " << x / 3 << "," << y;
+            }
+        EXPECT_GT(below, 0) << extra;
+        for (const bool rgbaReader : {false, true}) {
+            const auto decoded = rgbaReader ? decodeTiffThroughRgba(file) : decodeTiff(file);
+            ASSERT_TRUE(decoded) << extra << ": " << decoded.error().message;
+            EXPECT_EQ(decoded.value().bitmap, expected) << extra << (rgbaReader ? " through the RGBA reader" : "");
+            EXPECT_EQ(decoded.value().mask, test::clearOf(path)) << extra;
+        }
+    }
+    // 16-bit samples: their high bytes divided, by strips as by the RGBA reader.
+    const Bytes8 deep = test::readBytes(make("associated16.tif", s + " -depth 16 -compress zip"));
+    EXPECT_EQ(decodeTiff(deep).value().bitmap, decodeTiffThroughRgba(deep).value().bitmap);
+    EXPECT_NE(decodeTiff(deep).value().bitmap, asStored(deep));
+}
+
 TEST_F(TiffReference, OrientationAndProfileAreHandedOnWithRowsAsStored)
 {
     const std::string plain = make("plain.tif", "convert " + test::quoted(src) + " -compress zip");
@@ -250,6 +298,21 @@ TEST_F(TiffReference, OrientationAndProfileAreHandedOnWithRowsAsStored)
         EXPECT_EQ(decoded.value().bitmap, stored) << orientation;
         // info reads the headers only, and must know the shown size as well.
         EXPECT_EQ(probePictureFile(path).value().orientation, orientation);
+    }
+    // Values out of range, which tiffset refuses to write, count as 1 as in JPEG and PNG.
+    Bytes8 file = test::readBytes(dir.file("o.tif"));
+    const Bytes8 entry = {0x12, 0x01, 3, 0, 1, 0, 0, 0, 8, 0};  // Orientation, one SHORT: 8
+    const auto at = std::search(file.begin(), file.end(), entry.begin(), entry.end());
+    ASSERT_NE(at, file.end());
+    for (const unsigned value : {9u, 0u, 0xFFFFu}) {
+        at[8] = std::uint8_t(value), at[9] = std::uint8_t(value >> 8);
+        for (const auto& decode : {&decodeTiff, &decodeTiffThroughRgba}) {
+            const auto decoded = decode(file, {});
+            ASSERT_TRUE(decoded) << value << ": " << decoded.error().message;
+            EXPECT_EQ(decoded.value().orientation, 1) << value;
+            EXPECT_EQ(decoded.value().bitmap, stored) << value;
+        }
+        EXPECT_EQ(probeTiff(file, file.size()).orientation, 1) << value;
     }
     const std::string icc = "/usr/share/color/icc/compatibleWithAdobeRGB1998.icc";
     ASSERT_TRUE(test::fileExists(icc)) << "icc-profiles-free is not installed";
