@@ -133,6 +133,8 @@ for t in "${targets[@]}"; do
   esac
   corpus=$PWD/build-fuzz/corpus-$t  # absolute: fuzz_files_on_disk works in a folder of its own
   mkdir -p "$corpus" "$seeds/$kind"
+  # The seeds kept with the sources join the made ones on every run, so new ones are never missed.
+  if [ -d "fuzz/seeds/$kind" ]; then cp -r "fuzz/seeds/$kind/." "$seeds/$kind/"; fi
   echo "== $t for ${seconds}s"
   status=0
   # An over-allocation is a finding: no input may take more than 256 MB. ASan's quarantine of

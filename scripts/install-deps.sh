@@ -12,7 +12,7 @@ run_packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev libdeflate-dev zlib1g-dev libgif-dev
-  libwebp-dev libavif-dev libheif-dev libtiff-dev liblcms2-dev
+  libwebp-dev libavif-dev libdav1d-dev libheif-dev libtiff-dev liblcms2-dev
   qt6-tools-dev qt6-l10n-tools
   fonts-ipafont-gothic
 )
