@@ -12,6 +12,7 @@
 #include <string>
 
 #include "base/parallel.h"
+#include "base/trusted_file.h"
 #include "codecs/avif.h"
 #include "codecs/heif.h"
 #include "codecs/heif_avif_module.h"
@@ -55,19 +56,32 @@ Result<const HeifAvifModule*> load(const std::string& path, bool& refused)
     refused = false;
     if (path.empty())
         return missing("the program's own folder is unknown");
-    // A name without a slash would send dlopen searching the library path.
-    const std::string file = path.find('/') == std::string::npos ? "./" + path : path;
-    void* handle = ::dlopen(file.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // dlopen runs a file's constructors before anything of it can be checked, so only a file
+    // that nobody but root and the user can have put there is loaded, and through the
+    // descriptor that was checked.
+    const auto opened = openTrustedFile(path);
+    if (!opened)
+        return missing(opened.error().message);
+    const int fd = opened.value();
+    const std::string name = "/proc/self/fd/" + std::to_string(fd);
+    void* handle = ::dlopen(name.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        const char* why = ::dlerror();
-        return missing(why ? why : file + ": not loaded");
+        const char* error = ::dlerror();
+        std::string why = error ? error : name + ": not loaded";
+        if (why.starts_with(name))
+            why.replace(0, name.size(), path);
+        ::close(fd);
+        return missing(why);
     }
+    // The descriptor stays open as long as the object may be loaded: the dynamic loader knows
+    // loaded objects by the name they were opened under, and would take a later file opened
+    // under the same number for this one.
     const auto entry = reinterpret_cast<HeifAvifModuleEntry>(::dlsym(handle, kHeifAvifModuleEntry));
     const HeifAvifModule* module = entry ? entry() : nullptr;
     if (!module || !complete(*module)) {
         ::dlclose(handle);
         refused = true;
-        return missing(file +
+        return missing(path +
                        (module ? " belongs to another build of trimlet" : " is not trimlet's HEIF and AVIF module"));
     }
     return module;  // never closed: the libraries behind it keep state for the process's life
