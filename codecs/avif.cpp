@@ -105,7 +105,7 @@ GridDecodeCost tilesCost(const GridHeader& grid, std::uint64_t pixels, std::uint
 
 bool libavifFits(const GridHeader& grid)
 {
-    return grid.rows * grid.columns <= kMaxTilesForLibraries && gridWithinLimits(grid, libavifCost(grid));
+    return grid.rows * grid.columns <= kMaxTilesForLibraries && gridWithinLimits(grid, libavifCost(grid), "AVIF");
 }
 
 bool tilesUsable(const GridHeader& grid)
@@ -126,7 +126,7 @@ Error tooManyTiles(const GridHeader& grid)
 Error refusalOf(const GridHeader& grid)
 {
     return grid.rows * grid.columns > kMaxTilesForLibraries ? tooManyTiles(grid)
-                                                            : gridWithinLimits(grid, libavifCost(grid)).error();
+                                                            : gridWithinLimits(grid, libavifCost(grid), "AVIF").error();
 }
 
 // Parses the container (no frame decoded) and checks its size: against the cap, and against
@@ -210,6 +210,9 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, const GridHeade
 Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
 {
     const GridHeader grid = readGridHeader(file, file.size());
+    if (grid.state == GridHeader::State::Grid)
+        if (Status capped = gridWithinCap(grid, capOf(limits), "AVIF"); !capped)
+            return capped.error();
     if (grid.state == GridHeader::State::Grid && !libavifFits(grid)) {
         if (!tilesUsable(grid))
             return refusalOf(grid);
@@ -354,9 +357,10 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, const GridHeade
             tiles.push_back(row * grid->columns + column);
 
     threads = std::max(1, std::min(threads, int(tiles.size())));
-    if (Status within =
-            gridWithinLimits(header, tilesCost(header, std::uint64_t(x1 - x0) * std::uint64_t(y1 - y0),
-                                               std::uint64_t(region.width) * std::uint64_t(region.height), threads));
+    if (Status within = gridWithinLimits(header,
+                                         tilesCost(header, std::uint64_t(x1 - x0) * std::uint64_t(y1 - y0),
+                                                   std::uint64_t(region.width) * std::uint64_t(region.height), threads),
+                                         "AVIF");
         !within)
         return Result<DecodedImage>(within.error());
     std::vector<std::unique_ptr<avifImage, ImageFree>> decoded(tiles.size());
@@ -453,6 +457,9 @@ HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
         const GridHeader grid = readGridHeader(head, fileSize);
         if (grid.state == GridHeader::State::NeedsMore)
             return {makeError(ErrorCode::Corrupt, "damaged AVIF: its boxes end early"), true};
+        if (grid.state == GridHeader::State::Grid)
+            if (Status capped = gridWithinCap(grid, capOf(limits), "AVIF"); !capped)
+                return {capped.error()};
         if (grid.state == GridHeader::State::Grid && !libavifFits(grid)) {
             if (!tilesUsable(grid))
                 return {refusalOf(grid)};
@@ -460,9 +467,11 @@ HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
             if (!Bitmap::sizeAllowed(width, height, capOf(limits)))
                 return {makeError(ErrorCode::TooLarge, "AVIF of " + std::to_string(width) + " x " +
                                                            std::to_string(height) + " pixels is too large")};
-            if (Status within = gridWithinLimits(grid, tilesCost(grid, std::uint64_t(width) * std::uint64_t(height),
-                                                                 std::uint64_t(width) * std::uint64_t(height),
-                                                                 threadsFor(INT64_MAX)));
+            if (Status within =
+                    gridWithinLimits(grid,
+                                     tilesCost(grid, std::uint64_t(width) * std::uint64_t(height),
+                                               std::uint64_t(width) * std::uint64_t(height), threadsFor(INT64_MAX)),
+                                     "AVIF");
                 !within)
                 return {within.error()};
             return {PictureSize{width, height}, false, orientationOf(*grid.exact)};

@@ -153,7 +153,7 @@ Error tooManyTiles(const GridHeader& grid)
 // Whether libheif's whole decode may be used for the grid, within the memory rule.
 bool libheifFits(const GridHeader& grid)
 {
-    return grid.rows * grid.columns <= kMaxTilesForLibraries && gridWithinLimits(grid, libheifCost(grid));
+    return grid.rows * grid.columns <= kMaxTilesForLibraries && gridWithinLimits(grid, libheifCost(grid), "HEIF");
 }
 
 std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, const GridHeader& header, PictureRegion region,
@@ -174,6 +174,8 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
     const std::int64_t cap = capOf(limits);
     const GridHeader grid = readGridHeader(bytes, bytes.size());
     if (grid.state == GridHeader::State::Grid) {
+        if (Status capped = gridWithinCap(grid, cap, "HEIF"); !capped)
+            return capped.error();
         const bool fits = libheifFits(grid);
         if (!fits && tilesUsable(bytes, grid)) {
             int width = 0, height = 0;
@@ -183,7 +185,7 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
         }
         if (grid.rows * grid.columns > kMaxTilesForLibraries)
             return tooManyTiles(grid);
-        if (Status within = gridWithinLimits(grid, libheifCost(grid)); !within)
+        if (Status within = gridWithinLimits(grid, libheifCost(grid), "HEIF"); !within)
             return within.error();
     }
     auto file = open(bytes, bytes.size(), cap);
@@ -368,7 +370,7 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, const GridHead
             tiles.push_back(row * grid->columns + column);
 
     threads = std::max(1, std::min(threads, int(tiles.size())));
-    if (Status within = gridWithinLimits(header, tilesCost(header, region, threads)); !within)
+    if (Status within = gridWithinLimits(header, tilesCost(header, region, threads), "HEIF"); !within)
         return Result<DecodedImage>(within.error());
     DecodedImage decoded{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized)};
     std::vector<Status> done(tiles.size());
@@ -396,17 +398,21 @@ HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
         const GridHeader grid = readGridHeader(head, fileSize);
         if (grid.state == GridHeader::State::NeedsMore)
             return {makeError(ErrorCode::Corrupt, "damaged HEIF: its boxes end early"), true};
+        if (grid.state == GridHeader::State::Grid)
+            if (Status capped = gridWithinCap(grid, capOf(limits), "HEIF"); !capped)
+                return {capped.error()};
         if (grid.state == GridHeader::State::Grid && !libheifFits(grid)) {
             if (!tilesUsable(head, grid))
                 return {grid.rows * grid.columns > kMaxTilesForLibraries
                             ? tooManyTiles(grid)
-                            : gridWithinLimits(grid, libheifCost(grid)).error()};
+                            : gridWithinLimits(grid, libheifCost(grid), "HEIF").error()};
             int width = 0, height = 0;
             transformedSize(*grid.exact, width, height);
             if (!Bitmap::sizeAllowed(width, height, capOf(limits)))
                 return {makeError(ErrorCode::TooLarge, "HEIF of " + std::to_string(width) + " x " +
                                                            std::to_string(height) + " pixels is too large")};
-            if (Status within = gridWithinLimits(grid, tilesCost(grid, {0, 0, width, height}, threadsFor(INT64_MAX)));
+            if (Status within =
+                    gridWithinLimits(grid, tilesCost(grid, {0, 0, width, height}, threadsFor(INT64_MAX)), "HEIF");
                 !within)
                 return {within.error()};
             return {PictureSize{width, height}};

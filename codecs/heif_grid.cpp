@@ -6,6 +6,7 @@
 #include <map>
 #include <string>
 
+#include "codecs/bitmap.h"
 #include "codecs/rgba_rows.h"
 
 namespace trimlet {
@@ -469,6 +470,8 @@ void gridOf(Bytes file, std::uint64_t fileSize, const Container& c, GridHeader& 
             header.planeBytesTimesTwo = planeBytesTimesTwo(file, c, tile->second);
         header.tileWidth = std::max(header.tileWidth, w);
         header.tileHeight = std::max(header.tileHeight, h);
+        for (const ByteRun& run : data)
+            header.referencedBytes += run.size;
         runs.insert(runs.end(), data.begin(), data.end());
     }
     header.tileDataBytes = coveredBytes(runs);
@@ -567,17 +570,29 @@ std::uint64_t decodeMemoryAllowance(std::uint64_t dataBytes, std::int64_t width,
     return std::max({std::uint64_t(64) << 20, 4 * 3 * held, 2 * 3 * pixels});
 }
 
-Status gridWithinLimits(const GridHeader& grid, const GridDecodeCost& cost)
+Status gridWithinCap(const GridHeader& grid, std::int64_t capBytes, const char* format)
+{
+    const int width = grid.declaredWidth > 0 ? grid.declaredWidth : grid.outputWidth;
+    const int height = grid.declaredWidth > 0 ? grid.declaredHeight : grid.outputHeight;
+    if (Bitmap::sizeAllowed(width, height, capBytes))
+        return {};
+    return makeError(ErrorCode::TooLarge, std::string(format) + " of " + std::to_string(width) + " x " +
+                                              std::to_string(height) + " pixels is too large");
+}
+
+Status gridWithinLimits(const GridHeader& grid, const GridDecodeCost& cost, const char* format)
 {
     const std::int64_t tiles = std::int64_t(grid.rows) * grid.columns;
     const int width = grid.declaredWidth > 0 ? grid.declaredWidth : grid.outputWidth;
     const int height = grid.declaredWidth > 0 ? grid.declaredHeight : grid.outputHeight;
+    if (!fileCanHoldPixels(grid.referencedBytes, width, height))
+        return makeError(ErrorCode::Corrupt, std::string("damaged ") + format + ": file too small for its image size");
     if (!fileCanHoldPixels(grid.tileDataBytes, width, height))
         return makeError(ErrorCode::TooLarge,
                          "too many tiles for the memory this picture allows: " + std::to_string(tiles) + " tiles of " +
-                             std::to_string(grid.tileDataBytes) + " bytes make " + std::to_string(grid.outputWidth) +
-                             " x " + std::to_string(grid.outputHeight) + " pixels");
-    const std::uint64_t allowed = decodeMemoryAllowance(grid.tileDataBytes, grid.outputWidth, grid.outputHeight);
+                             std::to_string(grid.tileDataBytes) + " bytes make " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels");
+    const std::uint64_t allowed = decodeMemoryAllowance(grid.tileDataBytes, width, height);
     const std::uint64_t held = std::uint64_t(std::clamp<std::int64_t>(cost.tilesHeld, 0, tiles));
     // Neither term can pass 2^64: a tile's cost is far below 2^40, tiles at most 2^16.
     const std::uint64_t peak =

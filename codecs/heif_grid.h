@@ -46,6 +46,7 @@ struct GridHeader {
     int declaredWidth = 0, declaredHeight = 0;  // the primary's size box, which decoders show; 0 without one
     int tileWidth = 0, tileHeight = 0;          // the largest tile's
     std::uint64_t tileDataBytes = 0;            // the coded bytes of the tiles, each byte counted once
+    std::uint64_t referencedBytes = 0;          // the same, counted at every reference
     int planeBytesTimesTwo = 12;    // twice a pixel's bytes in the tiles' decoded planes (3 for 8-bit 4:2:0)
     bool sequence = false;          // the file holds a track too, which a decoder may show instead
     std::optional<ItemGrid> exact;  // when readItemGrid would give it
@@ -73,10 +74,15 @@ struct GridDecodeCost {
 // rendering, whichever is most.
 std::uint64_t decodeMemoryAllowance(std::uint64_t dataBytes, std::int64_t width, std::int64_t height);
 
-// TooLarge, naming the limit, when the grid's tiles' data cannot hold the picture (tiles
-// repeated to make a huge picture of a small file) or when cost passes the allowance. The
+// TooLarge ("FORMAT of W x H pixels is too large") when the grid's picture (the declared one
+// when there is one) passes the cap on a rendering's bytes, checked first as for any picture.
+Status gridWithinCap(const GridHeader& grid, std::int64_t capBytes, const char* format);
+
+// TooLarge, naming the limit, when the grid's tiles' data cannot hold the picture only because
+// tiles are repeated (a huge picture of a small file), or when cost passes the allowance;
+// Corrupt ("damaged FORMAT") when the data cannot hold it even counted at every reference. The
 // picture is the declared one when there is one (decoders allocate no more), else the grid's.
-Status gridWithinLimits(const GridHeader& grid, const GridDecodeCost& cost);
+Status gridWithinLimits(const GridHeader& grid, const GridDecodeCost& cost, const char* format);
 
 // The grid of file's primary image, when it is one the tiles alone can express exactly: a
 // plain grid of equal-sized tiles of one coded type that covers the output with no tile wholly
