@@ -35,17 +35,21 @@ std::int64_t capOf(const DecodeLimits& limits) { return std::min(limits.maxBitma
 
 Error heifFailure(const char* what, const heif_error& error)
 {
-    if (error.subcode == heif_suberror_Security_limit_exceeded)
+    std::string why = error.message && *error.message ? error.message : "unknown error";
+    while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
+        why.pop_back();  // libheif ends some messages with a line break
+    if (error.subcode == heif_suberror_Security_limit_exceeded) {
+        // Its message starts with the error's class ("Memory allocation error"), which no memory
+        // ran short for: only what passed which limit is kept.
+        const std::string::size_type exceeded = why.find("exceeded: ");
         return makeError(ErrorCode::TooLarge,
                          std::string("HEIF ") + what + " passes libheif's limits" +
-                             (error.message && *error.message ? std::string(": ") + error.message : std::string()));
+                             (exceeded == std::string::npos ? "" : ": " + why.substr(exceeded + 10)));
+    }
     const ErrorCode code = error.code == heif_error_Unsupported_filetype || error.code == heif_error_Unsupported_feature
                                ? ErrorCode::Unsupported
                            : error.code == heif_error_Memory_allocation_error ? ErrorCode::TooLarge
                                                                               : ErrorCode::Corrupt;
-    std::string why = error.message && *error.message ? error.message : "unknown error";
-    while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
-        why.pop_back();  // libheif ends some messages with a line break
     return makeError(code, std::string(code == ErrorCode::Corrupt ? "damaged HEIF: " : "HEIF: ") + what + ": " + why);
 }
 
