@@ -117,6 +117,7 @@ TEST_F(GridMemory, AGridRepeatingOneTileIsRefusedAsALimit)
     file = repeatedGrid(tile, "hvc1", 512, 512, 31, 31, true, file.size() < 4000 ? 4000 - file.size() + 16 : 16);
     test::writeBytes(path, file);
     EXPECT_GE(std::uint64_t(file.size()) * kMaxPixelsPerFileByte, std::uint64_t(15872) * 15872);
+    ASSERT_EQ(readGridHeader(file, file.size()).tileDataBytes, tile.data.size());  // its data counted once
     for (const auto& [what, work] : std::vector<std::pair<std::string, std::function<std::string()>>>{
              {"load", [&] { return loaded(path); }},
              {"info", [&] { return probed(path); }},
