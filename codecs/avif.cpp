@@ -454,7 +454,7 @@ HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& li
 {
     try {
         // libavif's reading of a large grid takes minutes and gigabytes: the boxes say it.
-        const GridHeader grid = readGridHeader(head, fileSize);
+        const GridHeader grid = readGridHeader(head, fileSize, false);
         if (grid.state == GridHeader::State::NeedsMore)
             return {makeError(ErrorCode::Corrupt, "damaged AVIF: its boxes end early"), true};
         if (grid.state == GridHeader::State::Grid)

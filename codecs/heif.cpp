@@ -399,7 +399,7 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, const GridHead
 HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
 {
     try {
-        const GridHeader grid = readGridHeader(head, fileSize);
+        const GridHeader grid = readGridHeader(head, fileSize, false);
         if (grid.state == GridHeader::State::NeedsMore)
             return {makeError(ErrorCode::Corrupt, "damaged HEIF: its boxes end early"), true};
         if (grid.state == GridHeader::State::Grid)

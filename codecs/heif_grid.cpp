@@ -311,7 +311,7 @@ ByteRun colourOf(Bytes file, const Container& c, const Item& item, std::initiali
 
 // The grid of the primary when the tiles alone express it exactly (see readItemGrid).
 std::optional<ItemGrid> exactGrid(Bytes file, std::uint64_t fileSize, const Container& c, const Item& primary,
-                                  const std::vector<std::uint32_t>& tiles, const GridHeader& header)
+                                  const std::vector<std::uint32_t>& tiles, const GridHeader& header, bool keepTiles)
 {
     if (std::find(c.auxiliaryOf.begin(), c.auxiliaryOf.end(), c.primary) != c.auxiliaryOf.end())
         return std::nullopt;
@@ -387,8 +387,10 @@ std::optional<ItemGrid> exactGrid(Bytes file, std::uint64_t fileSize, const Cont
         for (const ByteRun& run : data)
             if (run.size > (std::size_t(1) << 30))
                 return std::nullopt;
-        grid.tileData.push_back(std::move(data));
-        grid.tileProperties.push_back(std::move(properties));
+        if (keepTiles) {
+            grid.tileData.push_back(std::move(data));
+            grid.tileProperties.push_back(std::move(properties));
+        }
     }
     // Tiles cover the output, none lies wholly outside it.
     const std::int64_t tw = grid.tileWidth, th = grid.tileHeight, w = grid.outputWidth, h = grid.outputHeight;
@@ -428,7 +430,7 @@ std::uint64_t coveredBytes(std::vector<ByteRun>& runs)
     return covered;
 }
 
-void gridOf(Bytes file, std::uint64_t fileSize, const Container& c, GridHeader& header)
+void gridOf(Bytes file, std::uint64_t fileSize, const Container& c, GridHeader& header, bool keepTiles)
 {
     const auto primary = c.items.find(c.primary);
     const auto tiles = c.tilesOf.find(c.primary);
@@ -476,7 +478,7 @@ void gridOf(Bytes file, std::uint64_t fileSize, const Container& c, GridHeader& 
     }
     header.tileDataBytes = coveredBytes(runs);
     header.state = GridHeader::State::Grid;
-    header.exact = exactGrid(file, fileSize, c, primary->second, tiles->second, header);
+    header.exact = exactGrid(file, fileSize, c, primary->second, tiles->second, header, keepTiles);
 }
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
@@ -508,7 +510,7 @@ void close(std::vector<std::uint8_t>& out, std::size_t at)
 
 }  // namespace
 
-GridHeader readGridHeader(Bytes head, std::uint64_t fileSize)
+GridHeader readGridHeader(Bytes head, std::uint64_t fileSize, bool tiles)
 {
     GridHeader header;
     fileSize = std::max<std::uint64_t>(fileSize, head.size());
@@ -550,7 +552,7 @@ GridHeader readGridHeader(Bytes head, std::uint64_t fileSize)
     if (!meta)
         return more();
     if (c.brand != 0)
-        gridOf(head, fileSize, c, header);
+        gridOf(head, fileSize, c, header, tiles);
     return header;
 }
 

@@ -54,8 +54,9 @@ struct GridHeader {
 
 // The primary's grid as far as the first bytes of a file of fileSize bytes show it. NeedsMore
 // when the container's boxes end past head; NoGrid for anything else that is not a readable
-// grid (damage included: the decoder judges it).
-GridHeader readGridHeader(Bytes head, std::uint64_t fileSize);
+// grid (damage included: the decoder judges it). Without tiles, exact is judged but holds no
+// tile's runs (tileData and tileProperties stay empty), as a probe needs none.
+GridHeader readGridHeader(Bytes head, std::uint64_t fileSize, bool tiles = true);
 
 // libheif's and libavif's reading of the container takes time in the square of its items:
 // past this many tiles, only the tiles' own decode (readItemGrid, tileFile) is used.
