@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "base/parallel.h"
+#include "codecs/heif.h"
 #include "codecs/heif_grid.h"
 #include "codecs/rgba_rows.h"
 
@@ -60,11 +61,72 @@ using AvifDecoder = std::unique_ptr<avifDecoder, DecoderFree>;
 
 std::int64_t capOf(const DecodeLimits& limits) { return std::min(limits.maxBitmapBytes, kMaxBitmapBytes); }
 
-Error avifFailure(const char* what, avifResult result)
+Error avifFailure(const char* what, avifResult result, const avifDecoder* decoder = nullptr)
 {
     if (result == AVIF_RESULT_NO_CODEC_AVAILABLE)
         return makeError(ErrorCode::Unsupported, "no AV1 decoder available");
-    return makeError(ErrorCode::Corrupt, std::string("damaged AVIF: ") + what + ": " + avifResultToString(result));
+    std::string why = avifResultToString(result);
+    if (decoder && decoder->diag.error[0])
+        why += std::string(" (") + decoder->diag.error + ")";
+    return makeError(ErrorCode::Corrupt, std::string("damaged AVIF: ") + what + ": " + why);
+}
+
+// Measured on generated grids (peak resident size against the tile count): libavif keeps a
+// decoder of about 440 KB for every tile of a grid at once, besides the tiles' planes; a tile
+// decoded on its own holds one such decoder for the time of its decode.
+constexpr std::uint64_t kLibavifTileBytes = 448 << 10;
+
+std::uint64_t pixelsOf(const GridHeader& grid)
+{
+    return grid.declaredWidth > 0 ? std::uint64_t(grid.declaredWidth) * std::uint64_t(grid.declaredHeight)
+                                  : std::uint64_t(grid.outputWidth) * std::uint64_t(grid.outputHeight);
+}
+
+std::uint64_t tilePlanes(const GridHeader& grid)
+{
+    return std::uint64_t(grid.tileWidth) * std::uint64_t(grid.tileHeight) * std::uint64_t(grid.planeBytesTimesTwo) / 2;
+}
+
+// libavif's whole decode: every tile's decoder, the grid's planes, its conversion and ours.
+GridDecodeCost libavifCost(const GridHeader& grid)
+{
+    return {kLibavifTileBytes + tilePlanes(grid), std::int64_t(grid.rows) * grid.columns,
+            pixelsOf(grid) * std::uint64_t(grid.planeBytesTimesTwo + 6) / 2};
+}
+
+// The tiles' own decode of pixels around a region of regionPixels: a tile's decoder on each
+// thread, the decoded tiles, their planes assembled, the conversion and the region's picture
+// (the conversion itself when the region is all of it).
+GridDecodeCost tilesCost(const GridHeader& grid, std::uint64_t pixels, std::uint64_t regionPixels, int threads)
+{
+    return {kLibavifTileBytes + 2 * tilePlanes(grid), threads,
+            pixels * std::uint64_t(grid.planeBytesTimesTwo + 3) + (regionPixels < pixels ? regionPixels * 3 : 0)};
+}
+
+bool libavifFits(const GridHeader& grid)
+{
+    return grid.rows * grid.columns <= kMaxTilesForLibraries && gridWithinLimits(grid, libavifCost(grid), "AVIF");
+}
+
+bool tilesUsable(const GridHeader& grid)
+{
+    return grid.exact && !grid.sequence && grid.exact->tileType == 0x61763031u /* av01 */ &&
+           grid.exact->tileWidth % 2 == 0 && grid.exact->tileHeight % 2 == 0;
+}
+
+Error tooManyTiles(const GridHeader& grid)
+{
+    return makeError(ErrorCode::TooLarge,
+                     "too many tiles for the memory this picture allows: " + std::to_string(grid.rows * grid.columns) +
+                         " tiles, at most " + std::to_string(kMaxTilesForLibraries) +
+                         " where the tiles cannot be decoded on their own");
+}
+
+// Why a grid libavif may not decode whole is refused, when the tiles cannot be decoded alone.
+Error refusalOf(const GridHeader& grid)
+{
+    return grid.rows * grid.columns > kMaxTilesForLibraries ? tooManyTiles(grid)
+                                                            : gridWithinLimits(grid, libavifCost(grid), "AVIF").error();
 }
 
 // Parses the container (no frame decoded) and checks its size: against the cap, and against
@@ -77,7 +139,7 @@ Status parse(avifDecoder* decoder, AvifSource& source, std::int64_t cap)
     decoder->ignoreXMP = AVIF_TRUE;
     avifDecoderSetIO(decoder, &source.io);
     if (const avifResult r = avifDecoderParse(decoder); r != AVIF_RESULT_OK)
-        return avifFailure("container", r);
+        return avifFailure("container", r, decoder);
     const avifImage* image = decoder->image;
     if (!Bitmap::sizeAllowed(image->width, image->height, cap))
         return makeError(ErrorCode::TooLarge, "AVIF of " + std::to_string(image->width) + " x " +
@@ -95,13 +157,32 @@ Status parse(avifDecoder* decoder, AvifSource& source, std::int64_t cap)
 
 // EXIF orientation of a rotation by angle × 90° anticlockwise followed by an optional mirror
 // (imir mode 0 exchanges top and bottom, mode 1 left and right).
-int orientationOf(const avifImage& image)
+// mirror 0 for none, else 1 + the imir mode.
+int orientationFrom(int angle, int mirror)
 {
     static constexpr int kTable[4][3] = {{1, 4, 2}, {8, 5, 7}, {3, 2, 4}, {6, 7, 5}};
+    return kTable[angle & 3][mirror];
+}
+
+int orientationOf(const avifImage& image)
+{
     const int angle = (image.transformFlags & AVIF_TRANSFORM_IROT) ? image.irot.angle & 3 : 0;
     const int mirror = (image.transformFlags & AVIF_TRANSFORM_IMIR) ? 1 + (image.imir.mode & 1) : 0;
-    return kTable[angle][mirror];
+    return orientationFrom(angle, mirror);
 }
+
+int orientationOf(const ItemGrid& grid)
+{
+    int angle = 0, mirror = 0;
+    for (const GridTransform& t : grid.transforms)
+        (t.kind == GridTransform::Kind::Rotate ? angle : mirror) =
+            t.kind == GridTransform::Kind::Rotate ? t.value : 1 + t.value;
+    return orientationFrom(angle, mirror);
+}
+
+// A container libavif cannot read is tried with libheif (which applies the container's
+// transforms itself); a refusal by both keeps both reasons.
+bool containerRefused(const Error& error) { return error.message.rfind("damaged AVIF: container:", 0) == 0; }
 
 // Marks pixels whose alpha is 0 once rescaled to 8 bits with rounding, as libavif rescales.
 void maskFromAlpha(const avifImage& image, std::vector<std::uint8_t>& mask)
@@ -123,12 +204,32 @@ void maskFromAlpha(const avifImage& image, std::vector<std::uint8_t>& mask)
     }
 }
 
+std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, const GridHeader& header, PictureRegion region,
+                                                     const DecodeLimits& limits, int threads);
+
 Result<DecodedImage> decode(Bytes file, const DecodeLimits& limits)
 {
+    const GridHeader grid = readGridHeader(file, file.size());
+    if (grid.state == GridHeader::State::Grid)
+        if (Status capped = gridWithinCap(grid, capOf(limits), "AVIF"); !capped)
+            return capped.error();
+    if (grid.state == GridHeader::State::Grid && !libavifFits(grid)) {
+        if (!tilesUsable(grid))
+            return refusalOf(grid);
+        auto decoded = decodeGridRegion(file, grid, {0, 0, grid.exact->outputWidth, grid.exact->outputHeight}, limits,
+                                        threadsFor(INT64_MAX));
+        return decoded ? std::move(*decoded) : refusalOf(grid);
+    }
     AvifSource source = makeSource(file, file.size());
     AvifDecoder decoder(avifDecoderCreate());
-    if (Status parsed = parse(decoder.get(), source, capOf(limits)); !parsed)
-        return parsed.error();
+    if (Status parsed = parse(decoder.get(), source, capOf(limits)); !parsed) {
+        if (!containerRefused(parsed.error()))
+            return parsed.error();
+        auto read = decodeHeif(file, limits);
+        if (read)
+            return read;
+        return makeError(parsed.error().code, parsed.error().message + "; libheif: " + read.error().message);
+    }
     if (const avifResult r = avifDecoderNextImage(decoder.get()); r != AVIF_RESULT_OK)
         return avifFailure("first frame", r);
     const avifImage& image = *decoder->image;
@@ -192,21 +293,57 @@ void pasteTile(const avifImage& tile, int left, int top, avifImage& image, int x
 // The grid's tiles under region (and under the few pixels around it that chroma upsampling
 // reads), assembled as libavif assembles the whole grid and converted as decode converts it.
 // Nothing when the file is no grid the tiles express exactly.
-std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, PictureRegion region, const DecodeLimits& limits,
-                                                     int threads)
+std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, const GridHeader& header, PictureRegion region,
+                                                     const DecodeLimits& limits, int threads)
 {
+    if (header.state != GridHeader::State::Grid || !tilesUsable(header))
+        return std::nullopt;
+    const ItemGrid* grid = &*header.exact;
+    // What the container shows: libavif's reading while it is cheap, else the boxes' own.
+    struct {
+        int width = 0, height = 0, orientation = 1;
+        avifColorPrimaries primaries = AVIF_COLOR_PRIMARIES_UNSPECIFIED;
+        avifTransferCharacteristics transfer = AVIF_TRANSFER_CHARACTERISTICS_UNSPECIFIED;
+        avifMatrixCoefficients matrix = AVIF_MATRIX_COEFFICIENTS_UNSPECIFIED;
+        std::vector<std::uint8_t> icc;
+        std::uint32_t depth = 0;
+        avifPixelFormat format = AVIF_PIXEL_FORMAT_NONE;
+    } whole;
     AvifSource source = makeSource(file, file.size());
-    AvifDecoder decoder(avifDecoderCreate());
-    if (Status parsed = parse(decoder.get(), source, capOf(limits)); !parsed)
-        return Result<DecodedImage>(parsed.error());
-    const avifImage& whole = *decoder->image;
-    const int width = int(whole.width), height = int(whole.height);
+    AvifDecoder decoder;
+    if (libavifFits(header)) {
+        decoder.reset(avifDecoderCreate());
+        if (Status parsed = parse(decoder.get(), source, capOf(limits)); !parsed)
+            return Result<DecodedImage>(parsed.error());
+        const avifImage& image = *decoder->image;
+        if (decoder->alphaPresent || decoder->imageCount != 1)
+            return std::nullopt;
+        whole.width = int(image.width), whole.height = int(image.height), whole.orientation = orientationOf(image);
+        whole.primaries = image.colorPrimaries, whole.transfer = image.transferCharacteristics;
+        whole.matrix = image.matrixCoefficients;
+        whole.icc.assign(image.icc.data, image.icc.data + image.icc.size);
+        whole.depth = image.depth, whole.format = image.yuvFormat;
+    } else {
+        whole.width = grid->outputWidth, whole.height = grid->outputHeight, whole.orientation = orientationOf(*grid);
+        if (!Bitmap::sizeAllowed(whole.width, whole.height, capOf(limits)))
+            return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "AVIF of " + std::to_string(whole.width) +
+                                                                           " x " + std::to_string(whole.height) +
+                                                                           " pixels is too large"));
+        if (grid->colour.size >= 18) {  // nclx: primaries, transfer, matrix, range
+            const std::uint8_t* nclx = file.data() + grid->colour.offset + 12;
+            whole.primaries = avifColorPrimaries(nclx[0] << 8 | nclx[1]);
+            whole.transfer = avifTransferCharacteristics(nclx[2] << 8 | nclx[3]);
+            whole.matrix = avifMatrixCoefficients(nclx[4] << 8 | nclx[5]);
+        }
+        if (grid->profile.size > 12)
+            whole.icc.assign(file.data() + grid->profile.offset + 12,
+                             file.data() + grid->profile.offset + grid->profile.size);
+    }
+    const int width = whole.width, height = whole.height;
     if (region.width <= 0 || region.height <= 0 || region.x < 0 || region.y < 0 || region.x > width - region.width ||
         region.y > height - region.height)
         return Result<DecodedImage>(makeError(ErrorCode::Invalid, "the region is not inside the picture"));
-    const std::optional<ItemGrid> grid = readItemGrid(file);
-    if (!grid || grid->tileType != 0x61763031u /* av01 */ || decoder->alphaPresent || decoder->imageCount != 1 ||
-        grid->outputWidth != width || grid->outputHeight != height || grid->tileWidth % 2 || grid->tileHeight % 2)
+    if (grid->outputWidth != width || grid->outputHeight != height)
         return std::nullopt;
 
     // Chroma upsampling reads a sample or so either side; four pixels, kept even, are plenty.
@@ -219,9 +356,16 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, PictureRegion r
         for (int column = x0 / grid->tileWidth; column <= (x1 - 1) / grid->tileWidth; ++column)
             tiles.push_back(row * grid->columns + column);
 
+    threads = std::max(1, std::min(threads, int(tiles.size())));
+    if (Status within = gridWithinLimits(header,
+                                         tilesCost(header, std::uint64_t(x1 - x0) * std::uint64_t(y1 - y0),
+                                                   std::uint64_t(region.width) * std::uint64_t(region.height), threads),
+                                         "AVIF");
+        !within)
+        return Result<DecodedImage>(within.error());
     std::vector<std::unique_ptr<avifImage, ImageFree>> decoded(tiles.size());
     std::vector<Status> done(tiles.size());
-    parallelFor(int(tiles.size()), std::max(1, std::min(threads, int(tiles.size()))), [&](int begin, int end) {
+    parallelFor(int(tiles.size()), threads, [&](int begin, int end) {
         for (int i = begin; i < end; ++i) {
             const std::vector<std::uint8_t> tile = tileFile(file, *grid, tiles[std::size_t(i)]);
             AvifDecoder one(avifDecoderCreate());
@@ -251,7 +395,7 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, PictureRegion r
             tile->transferCharacteristics != first.transferCharacteristics ||
             tile->matrixCoefficients != first.matrixCoefficients || !tile->yuvPlanes[0])
             return std::nullopt;
-    if (first.depth != whole.depth || first.yuvFormat != whole.yuvFormat)
+    if (whole.depth != 0 && (first.depth != whole.depth || first.yuvFormat != whole.format))
         return std::nullopt;
 
     const std::unique_ptr<avifImage, ImageFree> part(
@@ -260,12 +404,12 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, PictureRegion r
         return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
     part->yuvRange = first.yuvRange;
     // The container's colours when it names them, else the first tile's, as libavif takes them.
-    const bool named = whole.colorPrimaries != AVIF_COLOR_PRIMARIES_UNSPECIFIED ||
-                       whole.transferCharacteristics != AVIF_TRANSFER_CHARACTERISTICS_UNSPECIFIED ||
-                       whole.matrixCoefficients != AVIF_MATRIX_COEFFICIENTS_UNSPECIFIED;
-    part->colorPrimaries = named ? whole.colorPrimaries : first.colorPrimaries;
-    part->transferCharacteristics = named ? whole.transferCharacteristics : first.transferCharacteristics;
-    part->matrixCoefficients = named ? whole.matrixCoefficients : first.matrixCoefficients;
+    const bool named = whole.primaries != AVIF_COLOR_PRIMARIES_UNSPECIFIED ||
+                       whole.transfer != AVIF_TRANSFER_CHARACTERISTICS_UNSPECIFIED ||
+                       whole.matrix != AVIF_MATRIX_COEFFICIENTS_UNSPECIFIED;
+    part->colorPrimaries = named ? whole.primaries : first.colorPrimaries;
+    part->transferCharacteristics = named ? whole.transfer : first.transferCharacteristics;
+    part->matrixCoefficients = named ? whole.matrix : first.matrixCoefficients;
     if (avifImageAllocatePlanes(part.get(), AVIF_PLANES_YUV) != AVIF_RESULT_OK)
         return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
     const int planes = first.yuvFormat == AVIF_PIXEL_FORMAT_YUV400 || !first.yuvPlanes[1] ? 1 : 3;
@@ -282,13 +426,14 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, PictureRegion r
     rgb.rowBytes = std::uint32_t(converted.stride());
     if (const avifResult r = avifImageYUVToRGB(part.get(), &rgb); r != AVIF_RESULT_OK)
         return Result<DecodedImage>(avifFailure("colour conversion", r));
-    DecodedImage out{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized)};
-    for (int y = 0; y < region.height; ++y)
-        std::copy_n(converted.row(region.y - y0 + y) + std::size_t(region.x - x0) * 3, std::size_t(region.width) * 3,
-                    out.bitmap.row(y));
-    out.orientation = orientationOf(whole);
-    if (whole.icc.size)
-        out.iccProfile.assign(whole.icc.data, whole.icc.data + whole.icc.size);
+    const bool all = region.x == x0 && region.y == y0 && region.width == x1 - x0 && region.height == y1 - y0;
+    DecodedImage out{all ? std::move(converted) : Bitmap(region.width, region.height, Bitmap::Init::Uninitialized)};
+    if (!all)
+        for (int y = 0; y < region.height; ++y)
+            std::copy_n(converted.row(region.y - y0 + y) + std::size_t(region.x - x0) * 3,
+                        std::size_t(region.width) * 3, out.bitmap.row(y));
+    out.orientation = whole.orientation;
+    out.iccProfile = std::move(whole.icc);
     return Result<DecodedImage>(std::move(out));
 }
 
@@ -299,7 +444,7 @@ Result<DecodedImage> decodeAvifRegion(Bytes file, PictureRegion region, const De
 {
     whole = false;
     return decodeGuarded("AVIF", [&]() -> Result<DecodedImage> {
-        auto decoded = decodeGridRegion(file, region, limits, threads);
+        auto decoded = decodeGridRegion(file, readGridHeader(file, file.size()), region, limits, threads);
         whole = !decoded;
         return decoded ? std::move(*decoded) : makeError(ErrorCode::Unsupported, "AVIF is no grid of tiles");
     });
@@ -308,10 +453,40 @@ Result<DecodedImage> decodeAvifRegion(Bytes file, PictureRegion region, const De
 HeaderProbe probeAvif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
 {
     try {
+        // libavif's reading of a large grid takes minutes and gigabytes: the boxes say it.
+        const GridHeader grid = readGridHeader(head, fileSize, false);
+        if (grid.state == GridHeader::State::NeedsMore)
+            return {makeError(ErrorCode::Corrupt, "damaged AVIF: its boxes end early"), true};
+        if (grid.state == GridHeader::State::Grid)
+            if (Status capped = gridWithinCap(grid, capOf(limits), "AVIF"); !capped)
+                return {capped.error()};
+        if (grid.state == GridHeader::State::Grid && !libavifFits(grid)) {
+            if (!tilesUsable(grid))
+                return {refusalOf(grid)};
+            const int width = grid.exact->outputWidth, height = grid.exact->outputHeight;
+            if (!Bitmap::sizeAllowed(width, height, capOf(limits)))
+                return {makeError(ErrorCode::TooLarge, "AVIF of " + std::to_string(width) + " x " +
+                                                           std::to_string(height) + " pixels is too large")};
+            if (Status within =
+                    gridWithinLimits(grid,
+                                     tilesCost(grid, std::uint64_t(width) * std::uint64_t(height),
+                                               std::uint64_t(width) * std::uint64_t(height), threadsFor(INT64_MAX)),
+                                     "AVIF");
+                !within)
+                return {within.error()};
+            return {PictureSize{width, height}, false, orientationOf(*grid.exact)};
+        }
         AvifSource source = makeSource(head, fileSize);
         AvifDecoder decoder(avifDecoderCreate());
-        if (Status parsed = parse(decoder.get(), source, capOf(limits)); !parsed)
-            return {parsed.error(), source.wantsMore};
+        if (Status parsed = parse(decoder.get(), source, capOf(limits)); !parsed) {
+            if (source.wantsMore || !containerRefused(parsed.error()))
+                return {parsed.error(), source.wantsMore};
+            HeaderProbe read = probeHeif(head, fileSize, limits);
+            if (!read.size && !read.needsMore)
+                read.size =
+                    makeError(parsed.error().code, parsed.error().message + "; libheif: " + read.size.error().message);
+            return read;
+        }
         return {PictureSize{int(decoder->image->width), int(decoder->image->height)}, false,
                 orientationOf(*decoder->image)};
     } catch (const std::bad_alloc&) {

@@ -35,15 +35,21 @@ std::int64_t capOf(const DecodeLimits& limits) { return std::min(limits.maxBitma
 
 Error heifFailure(const char* what, const heif_error& error)
 {
-    if (error.subcode == heif_suberror_Security_limit_exceeded)
-        return makeError(ErrorCode::TooLarge, "HEIF picture is larger than libheif's limits");
+    std::string why = error.message && *error.message ? error.message : "unknown error";
+    while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
+        why.pop_back();  // libheif ends some messages with a line break
+    if (error.subcode == heif_suberror_Security_limit_exceeded) {
+        // Its message starts with the error's class ("Memory allocation error"), which no memory
+        // ran short for: only what passed which limit is kept.
+        const std::string::size_type exceeded = why.find("exceeded: ");
+        return makeError(ErrorCode::TooLarge,
+                         std::string("HEIF ") + what + " passes libheif's limits" +
+                             (exceeded == std::string::npos ? "" : ": " + why.substr(exceeded + 10)));
+    }
     const ErrorCode code = error.code == heif_error_Unsupported_filetype || error.code == heif_error_Unsupported_feature
                                ? ErrorCode::Unsupported
                            : error.code == heif_error_Memory_allocation_error ? ErrorCode::TooLarge
                                                                               : ErrorCode::Corrupt;
-    std::string why = error.message && *error.message ? error.message : "unknown error";
-    while (!why.empty() && (why.back() == '\n' || why.back() == ' '))
-        why.pop_back();  // libheif ends some messages with a line break
     return makeError(code, std::string(code == ErrorCode::Corrupt ? "damaged HEIF: " : "HEIF: ") + what + ": " + why);
 }
 
@@ -96,6 +102,67 @@ void limitImageSides(heif_context* context, int width, int height)
     heif_context_set_maximum_image_size_limit(context, std::max(1024, (std::max(width, height) + 63) / 64 * 64) + 1);
 }
 
+// Measured on generated grids (peak heap): libheif keeps about 3 KB for each tile item it
+// reads, and a tile's decoder (libde265's or dav1d's) stays below 1 MiB besides the tile's
+// planes. libheif decodes a grid on 4 threads of its own.
+constexpr std::uint64_t kLibheifItemBytes = 3 << 10;
+constexpr std::uint64_t kTileDecoderBytes = 1 << 20;
+constexpr int kLibheifThreads = 4;
+
+std::uint64_t pixelsOf(const GridHeader& grid)
+{
+    return grid.declaredWidth > 0 ? std::uint64_t(grid.declaredWidth) * std::uint64_t(grid.declaredHeight)
+                                  : std::uint64_t(grid.outputWidth) * std::uint64_t(grid.outputHeight);
+}
+
+// A tile's decoder, its coded planes and their RGB planes.
+std::uint64_t tileCost(const GridHeader& grid)
+{
+    return kTileDecoderBytes + std::uint64_t(grid.tileWidth) * std::uint64_t(grid.tileHeight) *
+                                   std::uint64_t(grid.planeBytesTimesTwo + 6) / 2;
+}
+
+// libheif's whole decode: the grid's coded planes, its RGB(A) picture, and ours.
+GridDecodeCost libheifCost(const GridHeader& grid)
+{
+    const std::uint64_t tiles = std::uint64_t(grid.rows) * std::uint64_t(grid.columns);
+    return {tileCost(grid), kLibheifThreads,
+            tiles * kLibheifItemBytes + pixelsOf(grid) * std::uint64_t(grid.planeBytesTimesTwo + 14) / 2};
+}
+
+// The tiles' own decode: a tile at a time on each thread, into the region's picture.
+GridDecodeCost tilesCost(const GridHeader& grid, const PictureRegion& region, int threads)
+{
+    return {tileCost(grid), threads, std::uint64_t(region.width) * std::uint64_t(region.height) * 3};
+}
+
+// 8-bit colour tiles of HEVC, in a grid the tiles express exactly (hvcC: chroma format, then
+// the luma and chroma depths).
+bool tilesUsable(Bytes bytes, const GridHeader& header)
+{
+    if (!header.exact || header.exact->tileType != 0x68766331u /* hvc1 */ || header.exact->codecConfig.size < 8 + 23)
+        return false;
+    const std::uint8_t* config = bytes.data() + header.exact->codecConfig.offset + 8;
+    return (config[16] & 3) != 0 && (config[17] & 7) == 0 && (config[18] & 7) == 0;
+}
+
+Error tooManyTiles(const GridHeader& grid)
+{
+    return makeError(ErrorCode::TooLarge,
+                     "too many tiles for the memory this picture allows: " + std::to_string(grid.rows * grid.columns) +
+                         " tiles, at most " + std::to_string(kMaxTilesForLibraries) +
+                         " where the tiles cannot be decoded on their own");
+}
+
+// Whether libheif's whole decode may be used for the grid, within the memory rule.
+bool libheifFits(const GridHeader& grid)
+{
+    return grid.rows * grid.columns <= kMaxTilesForLibraries && gridWithinLimits(grid, libheifCost(grid), "HEIF");
+}
+
+std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, const GridHeader& header, PictureRegion region,
+                                                     const DecodeLimits& limits, int threads);
+
 void copyProfile(heif_image_handle* handle, std::vector<std::uint8_t>& icc)
 {
     const heif_color_profile_type profile = heif_image_handle_get_color_profile_type(handle);
@@ -109,6 +176,22 @@ void copyProfile(heif_image_handle* handle, std::vector<std::uint8_t>& icc)
 Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
 {
     const std::int64_t cap = capOf(limits);
+    const GridHeader grid = readGridHeader(bytes, bytes.size());
+    if (grid.state == GridHeader::State::Grid) {
+        if (Status capped = gridWithinCap(grid, cap, "HEIF"); !capped)
+            return capped.error();
+        const bool fits = libheifFits(grid);
+        if (!fits && tilesUsable(bytes, grid)) {
+            int width = 0, height = 0;
+            transformedSize(*grid.exact, width, height);
+            if (auto decoded = decodeGridRegion(bytes, grid, {0, 0, width, height}, limits, threadsFor(INT64_MAX)))
+                return std::move(*decoded);
+        }
+        if (grid.rows * grid.columns > kMaxTilesForLibraries)
+            return tooManyTiles(grid);
+        if (Status within = gridWithinLimits(grid, libheifCost(grid), "HEIF"); !within)
+            return within.error();
+    }
     auto file = open(bytes, bytes.size(), cap);
     if (!file)
         return file.error();
@@ -128,8 +211,10 @@ Result<DecodedImage> decode(Bytes bytes, const DecodeLimits& limits)
         heif_decode_image(handle, &decodedImage, heif_colorspace_RGB,
                           alpha ? heif_chroma_interleaved_RGBA : heif_chroma_interleaved_RGB, options.get());
     const std::unique_ptr<heif_image, ImageFree> image(decodedImage);
-    if (e.subcode == heif_suberror_Security_limit_exceeded)
-        return makeError(ErrorCode::Corrupt, "damaged HEIF: image data larger than its declared size");
+    if (e.subcode == heif_suberror_Security_limit_exceeded && grid.state == GridHeader::State::Grid &&
+        std::max(grid.outputWidth, grid.outputHeight) >
+            std::max(heif_image_handle_get_width(handle), heif_image_handle_get_height(handle)))
+        return makeError(ErrorCode::Corrupt, "damaged HEIF: its grid is larger than its declared size");
     if (e.code != heif_error_Ok || !image)
         return heifFailure("image data", e);
 
@@ -257,27 +342,25 @@ Status pasteTile(Bytes bytes, const ItemGrid& grid, int index, const PixelMap& m
 
 // The grid's tiles under region only, decoded on `threads` threads. Nothing when the file is no
 // grid the tiles express exactly.
-std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, PictureRegion region, const DecodeLimits& limits,
-                                                     int threads)
+std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, const GridHeader& header, PictureRegion region,
+                                                     const DecodeLimits& limits, int threads)
 {
-    auto file = open(bytes, bytes.size(), capOf(limits));
-    if (!file)
-        return Result<DecodedImage>(file.error());
-    heif_image_handle* handle = file.value().primary.get();
-    const int width = heif_image_handle_get_width(handle), height = heif_image_handle_get_height(handle);
+    if (header.state != GridHeader::State::Grid || !tilesUsable(bytes, header))
+        return std::nullopt;
+    const ItemGrid* grid = &*header.exact;
+    int width = 0, height = 0;
+    transformedSize(*grid, width, height);
+    if (!Bitmap::sizeAllowed(width, height, capOf(limits)))
+        return Result<DecodedImage>(
+            makeError(ErrorCode::TooLarge,
+                      "HEIF of " + std::to_string(width) + " x " + std::to_string(height) + " pixels is too large"));
+    // libheif judges the container too while its reading is cheap.
+    if (grid->rows * grid->columns <= kMaxTilesForLibraries)
+        if (auto file = open(bytes, bytes.size(), capOf(limits)); !file)
+            return Result<DecodedImage>(file.error());
     if (region.width <= 0 || region.height <= 0 || region.x < 0 || region.y < 0 || region.x > width - region.width ||
         region.y > height - region.height)
         return Result<DecodedImage>(makeError(ErrorCode::Invalid, "the region is not inside the picture"));
-    const std::optional<ItemGrid> grid = readItemGrid(bytes);
-    if (!grid || grid->tileType != 0x68766331u /* hvc1 */ || heif_image_handle_has_alpha_channel(handle))
-        return std::nullopt;
-    int shownWidth = 0, shownHeight = 0;
-    transformedSize(*grid, shownWidth, shownHeight);
-    // 8-bit 4:2:0, 4:2:2 or 4:4:4 only (hvcC: chroma format, then the luma and chroma depths).
-    const std::uint8_t* config = bytes.data() + grid->codecConfig.offset + 8;
-    if (shownWidth != width || shownHeight != height || grid->codecConfig.size < 8 + 23 || (config[16] & 3) == 0 ||
-        (config[17] & 7) != 0 || (config[18] & 7) != 0)
-        return std::nullopt;
 
     const PixelMap map = mapOf(*grid);
     const int ax = map.m[0] * region.x + map.m[1] * region.y + map.t[0];
@@ -290,9 +373,12 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, PictureRegion 
         for (int column = coded.x / grid->tileWidth; column <= (coded.x + coded.width - 1) / grid->tileWidth; ++column)
             tiles.push_back(row * grid->columns + column);
 
+    threads = std::max(1, std::min(threads, int(tiles.size())));
+    if (Status within = gridWithinLimits(header, tilesCost(header, region, threads), "HEIF"); !within)
+        return Result<DecodedImage>(within.error());
     DecodedImage decoded{Bitmap(region.width, region.height, Bitmap::Init::Uninitialized)};
     std::vector<Status> done(tiles.size());
-    parallelFor(int(tiles.size()), std::max(1, std::min(threads, int(tiles.size()))), [&](int begin, int end) {
+    parallelFor(int(tiles.size()), threads, [&](int begin, int end) {
         for (int i = begin; i < end; ++i) {
             done[std::size_t(i)] = pasteTile(bytes, *grid, tiles[std::size_t(i)], map, coded, region, decoded.bitmap);
             if (!done[std::size_t(i)])
@@ -302,7 +388,9 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, PictureRegion 
     for (const Status& status : done)
         if (!status)
             return Result<DecodedImage>(status.error());
-    copyProfile(handle, decoded.iccProfile);
+    if (grid->profile.size > 12)  // the colr box's header and colour type, then the profile
+        decoded.iccProfile.assign(bytes.data() + grid->profile.offset + 12,
+                                  bytes.data() + grid->profile.offset + grid->profile.size);
     return Result<DecodedImage>(std::move(decoded));
 }
 
@@ -311,6 +399,28 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes bytes, PictureRegion 
 HeaderProbe probeHeif(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
 {
     try {
+        const GridHeader grid = readGridHeader(head, fileSize, false);
+        if (grid.state == GridHeader::State::NeedsMore)
+            return {makeError(ErrorCode::Corrupt, "damaged HEIF: its boxes end early"), true};
+        if (grid.state == GridHeader::State::Grid)
+            if (Status capped = gridWithinCap(grid, capOf(limits), "HEIF"); !capped)
+                return {capped.error()};
+        if (grid.state == GridHeader::State::Grid && !libheifFits(grid)) {
+            if (!tilesUsable(head, grid))
+                return {grid.rows * grid.columns > kMaxTilesForLibraries
+                            ? tooManyTiles(grid)
+                            : gridWithinLimits(grid, libheifCost(grid), "HEIF").error()};
+            int width = 0, height = 0;
+            transformedSize(*grid.exact, width, height);
+            if (!Bitmap::sizeAllowed(width, height, capOf(limits)))
+                return {makeError(ErrorCode::TooLarge, "HEIF of " + std::to_string(width) + " x " +
+                                                           std::to_string(height) + " pixels is too large")};
+            if (Status within =
+                    gridWithinLimits(grid, tilesCost(grid, {0, 0, width, height}, threadsFor(INT64_MAX)), "HEIF");
+                !within)
+                return {within.error()};
+            return {PictureSize{width, height}};
+        }
         auto file = open(head, std::max<std::uint64_t>(fileSize, head.size()), capOf(limits));
         if (!file)
             return {file.error(), file.error().code != ErrorCode::TooLarge && head.size() < fileSize};
@@ -331,7 +441,7 @@ Result<DecodedImage> decodeHeifRegion(Bytes file, PictureRegion region, const De
 {
     whole = false;
     return decodeGuarded("HEIF", [&]() -> Result<DecodedImage> {
-        auto decoded = decodeGridRegion(file, region, limits, threads);
+        auto decoded = decodeGridRegion(file, readGridHeader(file, file.size()), region, limits, threads);
         whole = !decoded;
         return decoded ? std::move(*decoded) : makeError(ErrorCode::Unsupported, "HEIF is no grid of tiles");
     });

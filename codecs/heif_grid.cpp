@@ -1,7 +1,13 @@
 #include "codecs/heif_grid.h"
 
 #include <algorithm>
+#include <array>
+#include <initializer_list>
 #include <map>
+#include <string>
+
+#include "codecs/bitmap.h"
+#include "codecs/rgba_rows.h"
 
 namespace trimlet {
 
@@ -271,7 +277,7 @@ bool readIspe(Bytes file, const Box& ispe, int& width, int& height)
 }
 
 // The item's data as runs of the file, inside it.
-bool dataOf(const Container& c, const Item& item, std::size_t fileSize, std::vector<ByteRun>& runs)
+bool dataOf(const Container& c, const Item& item, std::uint64_t fileSize, std::vector<ByteRun>& runs)
 {
     runs = item.data;
     for (ByteRun& run : runs) {
@@ -288,17 +294,35 @@ bool dataOf(const Container& c, const Item& item, std::size_t fileSize, std::vec
     return item.located && !runs.empty();
 }
 
-std::optional<ItemGrid> gridOf(Bytes file, const Container& c)
+// The colr box of item whose colour type is one of types, or an empty run.
+ByteRun colourOf(Bytes file, const Container& c, const Item& item, std::initializer_list<std::uint32_t> types)
 {
-    const auto primary = c.items.find(c.primary);
-    const auto tiles = c.tilesOf.find(c.primary);
-    if (primary == c.items.end() || primary->second.type != fourcc("grid") || tiles == c.tilesOf.end() ||
-        std::find(c.auxiliaryOf.begin(), c.auxiliaryOf.end(), c.primary) != c.auxiliaryOf.end())
-        return std::nullopt;
+    for (const std::uint32_t index : item.properties) {
+        if (index == 0 || index > c.properties.size() || c.properties[index - 1].type != fourcc("colr"))
+            continue;
+        const Box& colr = c.properties[index - 1];
+        Reader r{file.data(), colr.body, colr.end};
+        const std::uint32_t type = r.u32();
+        if (r.ok && std::find(types.begin(), types.end(), type) != types.end())
+            return {colr.start, colr.end - colr.start};
+    }
+    return {};
+}
 
+// The grid of the primary when the tiles alone express it exactly (see readItemGrid).
+std::optional<ItemGrid> exactGrid(Bytes file, std::uint64_t fileSize, const Container& c, const Item& primary,
+                                  const std::vector<std::uint32_t>& tiles, const GridHeader& header, bool keepTiles)
+{
+    if (std::find(c.auxiliaryOf.begin(), c.auxiliaryOf.end(), c.primary) != c.auxiliaryOf.end())
+        return std::nullopt;
     ItemGrid grid;
+    grid.rows = header.rows;
+    grid.columns = header.columns;
+    grid.outputWidth = header.outputWidth;
+    grid.outputHeight = header.outputHeight;
     // Only properties the tiles' decode and our own transforms account for.
-    for (const std::uint32_t index : primary->second.properties) {
+    bool sized = false;
+    for (const std::uint32_t index : primary.properties) {
         if (index == 0 || index > c.properties.size())
             return std::nullopt;
         const Box& property = c.properties[index - 1];
@@ -307,34 +331,26 @@ std::optional<ItemGrid> gridOf(Bytes file, const Container& c)
             grid.transforms.push_back({GridTransform::Kind::Rotate, int(r.u8() & 3)});
         } else if (property.type == fourcc("imir")) {
             grid.transforms.push_back({GridTransform::Kind::Mirror, int(r.u8() & 1)});
-        } else if (property.type != fourcc("ispe") && property.type != fourcc("colr") &&
-                   property.type != fourcc("pixi") && property.type != fourcc("pasp")) {
+        } else if (property.type == fourcc("ispe")) {
+            // A decoder shows the size box's picture: it must be the grid's own.
+            int w = 0, h = 0;
+            if (!readIspe(file, property, w, h) || w != grid.outputWidth || h != grid.outputHeight)
+                return std::nullopt;
+            sized = true;
+        } else if (property.type != fourcc("colr") && property.type != fourcc("pixi") &&
+                   property.type != fourcc("pasp")) {
             return std::nullopt;
         }
         if (!r.ok)
             return std::nullopt;
     }
-
-    std::vector<ByteRun> payload;
-    if (!dataOf(c, primary->second, file.size(), payload) || payload.size() != 1)
+    if (!sized)
         return std::nullopt;
-    Reader g{file.data(), payload[0].offset, payload[0].offset + payload[0].size};
-    const std::uint32_t version = g.u8(), flags = g.u8();
-    grid.rows = int(g.u8()) + 1;
-    grid.columns = int(g.u8()) + 1;
-    const int sizeBytes = flags & 1 ? 4 : 2;
-    const std::uint64_t width = g.number(sizeBytes), height = g.number(sizeBytes);
-    if (!g.ok || version != 0 || width == 0 || height == 0 || width > 65536 || height > 65536 ||
-        tiles->second.size() != std::size_t(grid.rows) * std::size_t(grid.columns))
-        return std::nullopt;
-    grid.outputWidth = int(width);
-    grid.outputHeight = int(height);
+    grid.colour = colourOf(file, c, primary, {fourcc("nclx")});
+    grid.profile = colourOf(file, c, primary, {fourcc("prof"), fourcc("rICC")});
 
-    for (const std::uint32_t id : tiles->second) {
-        const auto tile = c.items.find(id);
-        if (tile == c.items.end() || c.tilesOf.count(id))
-            return std::nullopt;
-        const Item& item = tile->second;
+    for (const std::uint32_t id : tiles) {
+        const Item& item = c.items.find(id)->second;  // readGridHeader found every tile
         if (grid.tileType == 0)
             grid.tileType = item.type;
         const Box* ispe = propertyOf(c, item, fourcc("ispe"));
@@ -366,19 +382,103 @@ std::optional<ItemGrid> gridOf(Bytes file, const Container& c)
             properties.push_back({property.start, property.end - property.start});
         }
         std::vector<ByteRun> data;
-        if (!dataOf(c, item, file.size(), data) || properties.size() > 100 || data.size() > 1000)
+        if (!dataOf(c, item, fileSize, data) || properties.size() > 100 || data.size() > 1000)
             return std::nullopt;
         for (const ByteRun& run : data)
             if (run.size > (std::size_t(1) << 30))
                 return std::nullopt;
-        grid.tileData.push_back(std::move(data));
-        grid.tileProperties.push_back(std::move(properties));
+        if (keepTiles) {
+            grid.tileData.push_back(std::move(data));
+            grid.tileProperties.push_back(std::move(properties));
+        }
     }
     // Tiles cover the output, none lies wholly outside it.
     const std::int64_t tw = grid.tileWidth, th = grid.tileHeight, w = grid.outputWidth, h = grid.outputHeight;
     if (tw * grid.columns < w || th * grid.rows < h || tw * (grid.columns - 1) >= w || th * (grid.rows - 1) >= h)
         return std::nullopt;
     return grid;
+}
+
+// From the tile's hvcC or av1C: 8-bit 4:2:0 gives 3, 16-bit 4:4:4 12; 12 when unknown.
+int planeBytesTimesTwo(Bytes file, const Container& c, const Item& tile)
+{
+    int samples = 6, wide = 2;  // per two pixels
+    if (const Box* hvcC = propertyOf(c, tile, fourcc("hvcC")); hvcC && hvcC->end - hvcC->body >= 19) {
+        const std::uint8_t* b = file.data() + hvcC->body;
+        samples = std::array<int, 4>{2, 3, 4, 6}[b[16] & 3];
+        wide = (b[17] & 7) || (b[18] & 7) ? 2 : 1;
+    } else if (const Box* av1C = propertyOf(c, tile, fourcc("av1C")); av1C && av1C->end - av1C->body >= 4) {
+        const std::uint8_t flags = file.data()[av1C->body + 2];
+        samples = flags & 0x10 ? 2 : (flags & 0x08) ? ((flags & 0x04) ? 3 : 4) : 6;
+        wide = flags & 0x40 ? 2 : 1;
+    }
+    return samples * wide;
+}
+
+// The bytes the runs cover, each counted once however many runs name it.
+std::uint64_t coveredBytes(std::vector<ByteRun>& runs)
+{
+    std::sort(runs.begin(), runs.end(), [](const ByteRun& a, const ByteRun& b) { return a.offset < b.offset; });
+    std::uint64_t covered = 0, end = 0;
+    for (const ByteRun& run : runs) {
+        const std::uint64_t from = std::max<std::uint64_t>(run.offset, end), to = run.offset + run.size;
+        if (to > from) {
+            covered += to - from;
+            end = to;
+        }
+    }
+    return covered;
+}
+
+void gridOf(Bytes file, std::uint64_t fileSize, const Container& c, GridHeader& header, bool keepTiles)
+{
+    const auto primary = c.items.find(c.primary);
+    const auto tiles = c.tilesOf.find(c.primary);
+    if (primary == c.items.end() || primary->second.type != fourcc("grid") || tiles == c.tilesOf.end())
+        return;
+
+    std::vector<ByteRun> payload;
+    if (!dataOf(c, primary->second, fileSize, payload) || payload.size() != 1)
+        return;
+    if (payload[0].offset + payload[0].size > file.size()) {
+        header.state = GridHeader::State::NeedsMore;
+        return;
+    }
+    Reader g{file.data(), payload[0].offset, payload[0].offset + payload[0].size};
+    const std::uint32_t version = g.u8(), flags = g.u8();
+    header.rows = int(g.u8()) + 1;
+    header.columns = int(g.u8()) + 1;
+    const int sizeBytes = flags & 1 ? 4 : 2;
+    const std::uint64_t width = g.number(sizeBytes), height = g.number(sizeBytes);
+    if (!g.ok || version != 0 || width == 0 || height == 0 || width > 65536 || height > 65536 ||
+        tiles->second.size() != std::size_t(header.rows) * std::size_t(header.columns))
+        return;
+    header.outputWidth = int(width);
+    header.outputHeight = int(height);
+    if (const Box* ispe = propertyOf(c, primary->second, fourcc("ispe")))
+        if (!readIspe(file, *ispe, header.declaredWidth, header.declaredHeight))
+            return;
+
+    std::vector<ByteRun> runs, data;
+    for (const std::uint32_t id : tiles->second) {
+        const auto tile = c.items.find(id);
+        if (tile == c.items.end() || c.tilesOf.count(id))
+            return;
+        const Box* ispe = propertyOf(c, tile->second, fourcc("ispe"));
+        int w = 0, h = 0;
+        if (!ispe || !readIspe(file, *ispe, w, h) || !dataOf(c, tile->second, fileSize, data))
+            return;
+        if (header.tileWidth == 0)
+            header.planeBytesTimesTwo = planeBytesTimesTwo(file, c, tile->second);
+        header.tileWidth = std::max(header.tileWidth, w);
+        header.tileHeight = std::max(header.tileHeight, h);
+        for (const ByteRun& run : data)
+            header.referencedBytes += run.size;
+        runs.insert(runs.end(), data.begin(), data.end());
+    }
+    header.tileDataBytes = coveredBytes(runs);
+    header.state = GridHeader::State::Grid;
+    header.exact = exactGrid(file, fileSize, c, primary->second, tiles->second, header, keepTiles);
 }
 
 void put32(std::vector<std::uint8_t>& out, std::uint32_t v)
@@ -410,26 +510,101 @@ void close(std::vector<std::uint8_t>& out, std::size_t at)
 
 }  // namespace
 
+GridHeader readGridHeader(Bytes head, std::uint64_t fileSize, bool tiles)
+{
+    GridHeader header;
+    fileSize = std::max<std::uint64_t>(fileSize, head.size());
+    const auto more = [&] {
+        if (head.size() < fileSize)
+            header.state = GridHeader::State::NeedsMore;
+        return header;
+    };
+    Container c;
+    bool meta = false;
+    // Top-level boxes may end past head (the coded data); the ones read here may not.
+    for (std::uint64_t at = 0; at < head.size();) {
+        Reader r{head.data(), std::size_t(at), head.size()};
+        std::uint64_t size = r.u32();
+        const std::uint32_t type = r.u32();
+        if (size == 1)
+            size = r.number(8);
+        else if (size == 0)
+            size = fileSize - at;
+        if (!r.ok)
+            return more();
+        if (size < r.at - at || size > fileSize - at)
+            return header;
+        const Box box{type, std::size_t(at), r.at, std::size_t(std::min<std::uint64_t>(at + size, head.size()))};
+        if ((type == fourcc("ftyp") || type == fourcc("meta")) && at + size > head.size())
+            return more();
+        if (type == fourcc("ftyp")) {
+            Reader f{head.data(), box.body, box.end};
+            c.brand = f.u32();
+        } else if (type == fourcc("meta")) {
+            if (meta || !readMeta(Reader{head.data(), box.body, box.end}, c))
+                return header;
+            meta = true;
+        } else if (type == fourcc("moov")) {
+            header.sequence = true;
+        }
+        at += size;
+    }
+    if (!meta)
+        return more();
+    if (c.brand != 0)
+        gridOf(head, fileSize, c, header, tiles);
+    return header;
+}
+
 std::optional<ItemGrid> readItemGrid(Bytes file)
 {
-    Container c;
-    Reader r{file.data(), 0, file.size()};
-    bool meta = false;
-    while (auto box = nextBox(r)) {
-        if (box->type == fourcc("ftyp")) {
-            Reader f{file.data(), box->body, box->end};
-            c.brand = f.u32();
-        } else if (box->type == fourcc("meta")) {
-            if (meta || !readMeta(Reader{file.data(), box->body, box->end}, c))
-                return std::nullopt;
-            meta = true;
-        } else if (box->type == fourcc("moov")) {
-            return std::nullopt;  // a sequence: the whole decode says what it shows
-        }
-    }
-    if (!meta || c.brand == 0)
-        return std::nullopt;
-    return gridOf(file, c);
+    GridHeader header = readGridHeader(file, file.size());
+    if (header.sequence)
+        return std::nullopt;  // a sequence: the whole decode says what it shows
+    return std::move(header.exact);
+}
+
+std::uint64_t decodeMemoryAllowance(std::uint64_t dataBytes, std::int64_t width, std::int64_t height)
+{
+    const std::uint64_t pixels =
+        std::uint64_t(std::max<std::int64_t>(width, 0)) * std::uint64_t(std::max<std::int64_t>(height, 0));
+    const std::uint64_t held = dataBytes > (pixels >> 16) ? pixels : dataBytes * kMaxPixelsPerFileByte;
+    return std::max({std::uint64_t(64) << 20, 4 * 3 * held, 2 * 3 * pixels});
+}
+
+Status gridWithinCap(const GridHeader& grid, std::int64_t capBytes, const char* format)
+{
+    const int width = grid.declaredWidth > 0 ? grid.declaredWidth : grid.outputWidth;
+    const int height = grid.declaredWidth > 0 ? grid.declaredHeight : grid.outputHeight;
+    if (Bitmap::sizeAllowed(width, height, capBytes))
+        return {};
+    return makeError(ErrorCode::TooLarge, std::string(format) + " of " + std::to_string(width) + " x " +
+                                              std::to_string(height) + " pixels is too large");
+}
+
+Status gridWithinLimits(const GridHeader& grid, const GridDecodeCost& cost, const char* format)
+{
+    const std::int64_t tiles = std::int64_t(grid.rows) * grid.columns;
+    const int width = grid.declaredWidth > 0 ? grid.declaredWidth : grid.outputWidth;
+    const int height = grid.declaredWidth > 0 ? grid.declaredHeight : grid.outputHeight;
+    if (!fileCanHoldPixels(grid.referencedBytes, width, height))
+        return makeError(ErrorCode::Corrupt, std::string("damaged ") + format + ": file too small for its image size");
+    if (!fileCanHoldPixels(grid.tileDataBytes, width, height))
+        return makeError(ErrorCode::TooLarge,
+                         "too many tiles for the memory this picture allows: " + std::to_string(tiles) + " tiles of " +
+                             std::to_string(grid.tileDataBytes) + " bytes make " + std::to_string(width) + " x " +
+                             std::to_string(height) + " pixels");
+    const std::uint64_t allowed = decodeMemoryAllowance(grid.tileDataBytes, width, height);
+    const std::uint64_t held = std::uint64_t(std::clamp<std::int64_t>(cost.tilesHeld, 0, tiles));
+    // Neither term can pass 2^64: a tile's cost is far below 2^40, tiles at most 2^16.
+    const std::uint64_t peak =
+        cost.pictureBytes + held * std::min<std::uint64_t>(cost.perTileBytes, std::uint64_t(1) << 40);
+    if (peak > allowed)
+        return makeError(ErrorCode::TooLarge,
+                         "too many tiles for the memory this picture allows: " + std::to_string(tiles) +
+                             " tiles would take " + std::to_string(peak >> 20) + " MiB, " +
+                             std::to_string(allowed >> 20) + " MiB allowed");
+    return {};
 }
 
 std::vector<std::uint8_t> tileFile(Bytes file, const ItemGrid& grid, int index)

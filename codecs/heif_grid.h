@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/bytes.h"
+#include "base/result.h"
 
 namespace trimlet {
 
@@ -32,7 +33,57 @@ struct ItemGrid {
     std::vector<std::vector<ByteRun>> tileData;
     std::vector<std::vector<ByteRun>> tileProperties;
     ByteRun codecConfig;  // the first tile's hvcC or av1C box
+    ByteRun colour;       // the primary's nclx colr box, whole, or an empty run
+    ByteRun profile;      // the primary's ICC colr box (prof or rICC), whole, or an empty run
 };
+
+// What the boxes of a file say of its primary image when that is a grid, whether or not the
+// tiles alone express it: enough to judge what a decode of it costs.
+struct GridHeader {
+    enum class State { NoGrid, NeedsMore, Grid } state = State::NoGrid;
+    int rows = 0, columns = 0;
+    int outputWidth = 0, outputHeight = 0;      // the grid, before the transforms
+    int declaredWidth = 0, declaredHeight = 0;  // the primary's size box, which decoders show; 0 without one
+    int tileWidth = 0, tileHeight = 0;          // the largest tile's
+    std::uint64_t tileDataBytes = 0;            // the coded bytes of the tiles, each byte counted once
+    std::uint64_t referencedBytes = 0;          // the same, counted at every reference
+    int planeBytesTimesTwo = 12;    // twice a pixel's bytes in the tiles' decoded planes (3 for 8-bit 4:2:0)
+    bool sequence = false;          // the file holds a track too, which a decoder may show instead
+    std::optional<ItemGrid> exact;  // when readItemGrid would give it
+};
+
+// The primary's grid as far as the first bytes of a file of fileSize bytes show it. NeedsMore
+// when the container's boxes end past head; NoGrid for anything else that is not a readable
+// grid (damage included: the decoder judges it). Without tiles, exact is judged but holds no
+// tile's runs (tileData and tileProperties stay empty), as a probe needs none.
+GridHeader readGridHeader(Bytes head, std::uint64_t fileSize, bool tiles = true);
+
+// libheif's and libavif's reading of the container takes time in the square of its items:
+// past this many tiles, only the tiles' own decode (readItemGrid, tileFile) is used.
+inline constexpr int kMaxTilesForLibraries = 1024;
+
+// What a decoder holds at its peak besides the container: the decoder's own state for each
+// tile it keeps at once, and the picture-sized buffers it fills, in bytes.
+struct GridDecodeCost {
+    std::uint64_t perTileBytes = 0;
+    std::int64_t tilesHeld = 0;
+    std::uint64_t pictureBytes = 0;
+};
+
+// The most a decode of a width × height picture from dataBytes of coded data may take at its
+// peak: 64 MiB, four times the rendering those bytes can expand to, or twice the picture's
+// rendering, whichever is most.
+std::uint64_t decodeMemoryAllowance(std::uint64_t dataBytes, std::int64_t width, std::int64_t height);
+
+// TooLarge ("FORMAT of W x H pixels is too large") when the grid's picture (the declared one
+// when there is one) passes the cap on a rendering's bytes, checked first as for any picture.
+Status gridWithinCap(const GridHeader& grid, std::int64_t capBytes, const char* format);
+
+// TooLarge, naming the limit, when the grid's tiles' data cannot hold the picture only because
+// tiles are repeated (a huge picture of a small file), or when cost passes the allowance;
+// Corrupt ("damaged FORMAT") when the data cannot hold it even counted at every reference. The
+// picture is the declared one when there is one (decoders allocate no more), else the grid's.
+Status gridWithinLimits(const GridHeader& grid, const GridDecodeCost& cost, const char* format);
 
 // The grid of file's primary image, when it is one the tiles alone can express exactly: a
 // plain grid of equal-sized tiles of one coded type that covers the output with no tile wholly

@@ -6,6 +6,7 @@
 
 #include "codecs/avif.h"
 #include "codecs/picture_file.h"
+#include "tests/codecs/heif_boxes.h"
 #include "tests/codecs/tool_fixtures.h"
 #include "tests/support/test_support.h"
 
@@ -183,6 +184,45 @@ TEST_F(AvifReference, ProbeAgreesAndCutsNeverMakeUpPixels)
     const HeaderProbe head = probeAvif(Bytes(file.data(), 20), file.size());
     EXPECT_TRUE(head.needsMore);
     test::expectCutsNeverMakeUpPixels(file, [](Bytes b) { return decodeAvif(b); });
+}
+
+// Files other writers make that libavif's reading refuses and libheif's takes: without pixi,
+// with two ipma boxes, with a clean aperture off the pixel grid. They open as heif-convert
+// shows them; what neither library reads keeps libavif's own reason.
+TEST_F(AvifReference, FilesOnlyLibheifReadsOpenAsHeifConvertShowsThem)
+{
+    ASSERT_TRUE(test::haveTools({"heif-convert"}));
+    const test::boxes::Tile tile = test::boxes::tileOf(test::readBytes(encode("plain.avif", "--min 20 --max 30")));
+    Bytes8 clap;  // 35 x 21 whose centre lies half a pixel right of the picture's
+    for (const std::uint32_t v : {35u, 1u, 21u, 1u, 1u, 2u, 0u, 1u})
+        test::boxes::put(clap, v, 4);
+    const struct {
+        const char* name;
+        Bytes8 bytes;
+        int width, height;
+    } cases[] = {
+        {"no-pixi.avif", test::boxes::singleAvif(tile, {}, false, "pixi"), 37, 23},
+        {"two-ipma.avif", test::boxes::singleAvif(tile, {}, true), 37, 23},
+        {"clap.avif", test::boxes::singleAvif(tile, {test::boxes::box("clap", clap)}), 35, 21},
+    };
+    for (const auto& c : cases) {
+        const std::string path = dir.file(c.name);
+        test::writeBytes(path, c.bytes);
+        const auto decoded = decodeAvif(c.bytes);
+        ASSERT_TRUE(decoded) << c.name << ": " << decoded.error().message;
+        const std::string ref = path + ".png";
+        ASSERT_TRUE(test::ran("heif-convert --quiet " + test::quoted(path) + " " + test::quoted(ref)));
+        EXPECT_EQ(decoded.value().bitmap, test::colourOf(ref)) << c.name;
+        const auto probed = probePictureFile(path);
+        ASSERT_TRUE(probed) << c.name << ": " << probed.error().message;
+        EXPECT_EQ(probed.value().size, (PictureSize{c.width, c.height})) << c.name;
+    }
+    // Neither reads an image without its av1C: the refusal names libavif's diagnostic.
+    const Bytes8 none = test::boxes::singleAvif(tile, {}, false, "av1C");
+    const auto refused = decodeAvif(none);
+    ASSERT_FALSE(refused);
+    EXPECT_NE(refused.error().message.find("av1C"), std::string::npos) << refused.error().message;
+    EXPECT_NE(refused.error().message.find("libheif"), std::string::npos) << refused.error().message;
 }
 
 }  // namespace

@@ -10,78 +10,14 @@
 #include "codecs/heif.h"
 #include "codecs/heif_grid.h"
 #include "codecs/picture_file.h"
+#include "tests/codecs/heif_boxes.h"
 #include "tests/codecs/tool_fixtures.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
 namespace {
 
-using Bytes8 = std::vector<std::uint8_t>;
-
-void put(Bytes8& out, std::uint64_t v, int bytes)
-{
-    for (int i = bytes - 1; i >= 0; --i)
-        out.push_back(std::uint8_t(v >> (8 * i)));
-}
-Bytes8 box(const char* type, const Bytes8& body, int fullBoxVersion = -1, std::uint32_t flags = 0)
-{
-    Bytes8 out;
-    put(out, 8 + body.size() + (fullBoxVersion >= 0 ? 4 : 0), 4);
-    out.insert(out.end(), type, type + 4);
-    if (fullBoxVersion >= 0)
-        put(out, std::uint64_t(fullBoxVersion) << 24 | flags, 4);
-    out.insert(out.end(), body.begin(), body.end());
-    return out;
-}
-Bytes8 join(const std::vector<Bytes8>& parts)
-{
-    Bytes8 out;
-    for (const Bytes8& part : parts)
-        out.insert(out.end(), part.begin(), part.end());
-    return out;
-}
-// The boxes directly inside bytes[begin, end), as (type, whole box).
-std::vector<std::pair<std::string, Bytes8>> children(const Bytes8& bytes, std::size_t begin, std::size_t end)
-{
-    std::vector<std::pair<std::string, Bytes8>> out;
-    while (begin + 8 <= end) {
-        std::size_t size = 0;
-        for (int i = 0; i < 4; ++i)
-            size = size << 8 | bytes[begin + std::size_t(i)];
-        out.emplace_back(
-            std::string(bytes.begin() + std::ptrdiff_t(begin) + 4, bytes.begin() + std::ptrdiff_t(begin) + 8),
-            Bytes8(bytes.begin() + std::ptrdiff_t(begin), bytes.begin() + std::ptrdiff_t(begin + size)));
-        begin += size;
-    }
-    return out;
-}
-Bytes8 childOf(const Bytes8& parent, const std::string& type, std::size_t header = 8)
-{
-    for (auto& [name, whole] : children(parent, header, parent.size()))
-        if (name == type)
-            return whole;
-    ADD_FAILURE() << "no " << type;
-    return {};
-}
-
-// heif-enc's single image: its property boxes (hvcC, ispe, colr) and its coded data (the mdat).
-struct Tile {
-    std::vector<Bytes8> properties;
-    Bytes8 data;
-};
-Tile tileOf(const Bytes8& file)
-{
-    Tile tile;
-    for (auto& [name, whole] : children(file, 0, file.size())) {
-        if (name == "mdat")
-            tile.data.assign(whole.begin() + 8, whole.end());
-        if (name == "meta")
-            for (auto& property : children(childOf(childOf(whole, "iprp", 12), "ipco"), 8,
-                                           childOf(childOf(whole, "iprp", 12), "ipco").size()))
-                tile.properties.push_back(property.second);
-    }
-    return tile;
-}
+using namespace test::boxes;
 
 // A grid of columns × rows tiles showing width × height, the primary's transforms (irot, imir
 // boxes) listed in order.
@@ -254,6 +190,45 @@ TEST(AvifGrid, RegionsEqualTheWholeDecodesOwnPixels)
         ASSERT_FALSE(hit) << options;
         EXPECT_EQ(hit.error().code, ErrorCode::Corrupt) << options;
     }
+}
+
+// The memory rule at its edges: the floor, the picture's data, and a grid repeating its tiles.
+TEST(GridCost, PeakIsHeldToWhatTheDataAndThePictureAllow)
+{
+    constexpr std::uint64_t kMiB = std::uint64_t{1} << 20;
+    EXPECT_EQ(decodeMemoryAllowance(10, 16, 16), 64 * kMiB);
+    EXPECT_EQ(decodeMemoryAllowance(1 << 20, 4096, 4096), 4u * 3 * 4096 * 4096);
+    // 100 bytes hold 6553600 pixels: four renderings of those, less than two of the picture.
+    EXPECT_EQ(decodeMemoryAllowance(100, 4096, 4096), 2u * 3 * 4096 * 4096);
+    EXPECT_EQ(decodeMemoryAllowance(200, 4096, 4096), 4u * 3 * 200 * 65536);
+
+    GridHeader grid;
+    grid.state = GridHeader::State::Grid;
+    grid.rows = grid.columns = 31;
+    grid.outputWidth = grid.outputHeight = grid.declaredWidth = grid.declaredHeight = 31 * 512;
+    grid.tileWidth = grid.tileHeight = 512;
+    grid.tileDataBytes = 245;  // one tile referenced everywhere
+    grid.referencedBytes = 245 * 961;
+    const Status bomb = gridWithinLimits(grid, {}, "HEIF");
+    ASSERT_FALSE(bomb);
+    EXPECT_EQ(bomb.error().code, ErrorCode::TooLarge);
+    EXPECT_NE(bomb.error().message.find("too many tiles for the memory this picture allows"), std::string::npos)
+        << bomb.error().message;
+    grid.referencedBytes = 245;  // too little even counted at every reference: damage
+    EXPECT_EQ(gridWithinLimits(grid, {}, "HEIF").error().code, ErrorCode::Corrupt);
+
+    grid.tileDataBytes = grid.referencedBytes = 961 * 300;
+    const std::uint64_t allowed = decodeMemoryAllowance(grid.tileDataBytes, 31 * 512, 31 * 512);
+    EXPECT_TRUE(gridWithinLimits(grid, {1000, 961, allowed - 961 * 1000}, "HEIF"));
+    const Status over = gridWithinLimits(grid, {1000, 961, allowed - 961 * 1000 + 1}, "HEIF");
+    ASSERT_FALSE(over);
+    EXPECT_EQ(over.error().code, ErrorCode::TooLarge);
+    EXPECT_NE(over.error().message.find("too many tiles"), std::string::npos);
+    // Only the tiles the grid has are held, however many a decoder could hold.
+    EXPECT_TRUE(gridWithinLimits(grid, {1000, 100000, allowed - 961 * 1000}, "HEIF"));
+    // The declared picture rules over the grid's own descriptor.
+    grid.declaredWidth = grid.declaredHeight = 64;
+    EXPECT_TRUE(gridWithinLimits(grid, {1000, 961, 64 * kMiB - 961 * 1000}, "HEIF"));
 }
 
 }  // namespace
