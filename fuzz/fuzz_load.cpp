@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 
 #include "codecs/picture_file.h"
 
@@ -18,21 +19,31 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     trimlet::probePicture(*kind, {data, size / 2}, size, limits);  // the first read of a longer file
     if (*kind == trimlet::PictureKind::Png || *kind == trimlet::PictureKind::Tiff ||
         *kind == trimlet::PictureKind::Webp) {
-        const auto whole = trimlet::decodeFileAsStored(*kind, {data, size}, limits);
-        const int w = whole ? whole.value().image.bitmap.width() : 64;
-        const int h = whole ? whole.value().image.bitmap.height() : 64;
-        const std::uint8_t a = size > 0 ? data[size - 1] : 0, b = size > 1 ? data[size - 2] : 0;
-        const trimlet::PictureRegion region{a % w, b % h, std::max(1, (w - a % w) * (b % 7 + 1) / 8),
-                                            std::max(1, (h - b % h) * (a % 5 + 1) / 6)};
+        // The whole picture is let go before the region is decoded, so that a run holds two
+        // pictures at most, as its memory limit allows for the largest ones.
+        std::optional<trimlet::DecodedImage> expected;
+        trimlet::ErrorCode wholeFailure = trimlet::ErrorCode::Corrupt;
+        trimlet::PictureRegion region;
+        {
+            const auto whole = trimlet::decodeFileAsStored(*kind, {data, size}, limits);
+            const int w = whole ? whole.value().image.bitmap.width() : 64;
+            const int h = whole ? whole.value().image.bitmap.height() : 64;
+            const std::uint8_t a = size > 0 ? data[size - 1] : 0, b = size > 1 ? data[size - 2] : 0;
+            region = {a % w, b % h, std::max(1, (w - a % w) * (b % 7 + 1) / 8),
+                      std::max(1, (h - b % h) * (a % 5 + 1) / 6)};
+            if (whole)
+                expected = trimlet::regionOfImage(whole.value().image, region);
+            else
+                wholeFailure = whole.error().code;
+        }
         const auto part = trimlet::decodeRegionAsStored(*kind, {data, size}, region, limits);
-        if (whole) {
+        if (expected) {
             if (!part)
                 __builtin_trap();
-            const trimlet::DecodedImage expected = trimlet::regionOfImage(whole.value().image, region);
-            if (!(part.value().bitmap == expected.bitmap) || part.value().mask != expected.mask ||
-                part.value().orientation != expected.orientation)
+            if (!(part.value().bitmap == expected->bitmap) || part.value().mask != expected->mask ||
+                part.value().orientation != expected->orientation)
                 __builtin_trap();
-        } else if (part && whole.error().code != trimlet::ErrorCode::Corrupt) {
+        } else if (part && wholeFailure != trimlet::ErrorCode::Corrupt) {
             __builtin_trap();
         }
     }
