@@ -114,14 +114,6 @@ bool tilesUsable(const GridHeader& grid)
            grid.exact->tileWidth % 2 == 0 && grid.exact->tileHeight % 2 == 0;
 }
 
-Error tooManyTiles(const GridHeader& grid)
-{
-    return makeError(ErrorCode::TooLarge,
-                     "too many tiles for the memory this picture allows: " + std::to_string(grid.rows * grid.columns) +
-                         " tiles, at most " + std::to_string(kMaxTilesForLibraries) +
-                         " where the tiles cannot be decoded on their own");
-}
-
 // Why a grid libavif may not decode whole is refused, when the tiles cannot be decoded alone.
 Error refusalOf(const GridHeader& grid)
 {

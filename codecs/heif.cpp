@@ -146,14 +146,6 @@ bool tilesUsable(Bytes bytes, const GridHeader& header)
     return (config[16] & 3) != 0 && (config[17] & 7) == 0 && (config[18] & 7) == 0;
 }
 
-Error tooManyTiles(const GridHeader& grid)
-{
-    return makeError(ErrorCode::TooLarge,
-                     "too many tiles for the memory this picture allows: " + std::to_string(grid.rows * grid.columns) +
-                         " tiles, at most " + std::to_string(kMaxTilesForLibraries) +
-                         " where the tiles cannot be decoded on their own");
-}
-
 // Whether libheif's whole decode may be used for the grid, within the memory rule.
 bool libheifFits(const GridHeader& grid)
 {

@@ -572,6 +572,14 @@ std::uint64_t decodeMemoryAllowance(std::uint64_t dataBytes, std::int64_t width,
     return std::max({std::uint64_t(64) << 20, 4 * 3 * held, 2 * 3 * pixels});
 }
 
+Error tooManyTiles(const GridHeader& grid)
+{
+    return makeError(ErrorCode::TooLarge,
+                     "too many tiles for the memory this picture allows: " + std::to_string(grid.rows * grid.columns) +
+                         " tiles, at most " + std::to_string(kMaxTilesForLibraries) +
+                         " where the tiles cannot be decoded on their own");
+}
+
 Status gridWithinCap(const GridHeader& grid, std::int64_t capBytes, const char* format)
 {
     const int width = grid.declaredWidth > 0 ? grid.declaredWidth : grid.outputWidth;

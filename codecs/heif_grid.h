@@ -62,6 +62,10 @@ GridHeader readGridHeader(Bytes head, std::uint64_t fileSize, bool tiles = true)
 // past this many tiles, only the tiles' own decode (readItemGrid, tileFile) is used.
 inline constexpr int kMaxTilesForLibraries = 1024;
 
+// TooLarge for a grid of more than kMaxTilesForLibraries tiles that the tiles alone cannot
+// express, naming that limit.
+Error tooManyTiles(const GridHeader& grid);
+
 // What a decoder holds at its peak besides the container: the decoder's own state for each
 // tile it keeps at once, and the picture-sized buffers it fills, in bytes.
 struct GridDecodeCost {

@@ -14,6 +14,7 @@
 #include "codecs/gif.h"
 #include "codecs/picture_file.h"
 #include "codecs/webp.h"
+#include "tests/support/address_limit_test.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
@@ -146,16 +147,7 @@ TEST(CanvasRule, DecodersApplyItAndProveLosslessData)
     }
 }
 
-class CanvasMemory : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-#ifdef TRIMLET_ASAN
-        GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
-#endif
-    }
-    test::TempDir dir;
-};
+class CanvasMemory : public test::AddressLimitTest {};
 
 // "L" and the size when it worked, else the error's code and message; "died" when the child
 // did not come back within budget.

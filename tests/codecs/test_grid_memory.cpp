@@ -17,6 +17,7 @@
 #include "codecs/rgba_rows.h"
 #include "tests/codecs/heif_boxes.h"
 #include "tests/codecs/tool_fixtures.h"
+#include "tests/support/address_limit_test.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
@@ -55,13 +56,13 @@ std::string probed(const std::string& path)
                 : info.error().message;
 }
 
-class GridMemory : public ::testing::Test {
+class GridMemory : public test::AddressLimitTest {
 protected:
     void SetUp() override
     {
-#ifdef TRIMLET_ASAN
-        GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
-#endif
+        test::AddressLimitTest::SetUp();
+        if (IsSkipped())
+            return;
         ASSERT_TRUE(test::haveTools({"convert", "avifenc", "heif-enc"}));
     }
     Tile encodedTile(const std::string& name, const std::string& command, int side)
@@ -73,7 +74,6 @@ protected:
         EXPECT_TRUE(test::ran(command + " " + test::quoted(heif ? out : png) + " " + test::quoted(heif ? png : out)));
         return tileOf(test::readBytes(out));
     }
-    test::TempDir dir;
 };
 
 // libavif alone keeps a decoder of some 440 KB for every tile, 7 GB for 128 × 128 tiles.

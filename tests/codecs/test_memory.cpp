@@ -18,6 +18,7 @@
 #include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
 #include "tests/codecs/libjpeg_writer.h"
+#include "tests/support/address_limit_test.h"
 #include "tests/support/test_support.h"
 
 namespace trimlet {
@@ -58,16 +59,7 @@ Outcome loadWithin(const std::string& path, std::uint64_t budget)
     return {(*text)[0] == 'L', text->substr(1)};
 }
 
-class LoadMemory : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-#ifdef TRIMLET_ASAN
-        GTEST_SKIP() << "address-space limits do not work under AddressSanitizer";
-#endif
-    }
-    test::TempDir dir;
-};
+class LoadMemory : public test::AddressLimitTest {};
 
 void put16le(Bytes8& b, unsigned v) { b.insert(b.end(), {std::uint8_t(v), std::uint8_t(v >> 8)}); }
 void put32le(Bytes8& b, std::uint32_t v)
