@@ -419,11 +419,15 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, const GridHeade
     if (const avifResult r = avifImageYUVToRGB(part.get(), &rgb); r != AVIF_RESULT_OK)
         return Result<DecodedImage>(avifFailure("colour conversion", r));
     const bool all = region.x == x0 && region.y == y0 && region.width == x1 - x0 && region.height == y1 - y0;
-    DecodedImage out{all ? std::move(converted) : Bitmap(region.width, region.height, Bitmap::Init::Uninitialized)};
-    if (!all)
+    DecodedImage out;
+    if (all) {
+        out.bitmap = std::move(converted);
+    } else {
+        out.bitmap = Bitmap(region.width, region.height, Bitmap::Init::Uninitialized);
         for (int y = 0; y < region.height; ++y)
             std::copy_n(converted.row(region.y - y0 + y) + std::size_t(region.x - x0) * 3,
                         std::size_t(region.width) * 3, out.bitmap.row(y));
+    }
     out.orientation = whole.orientation;
     out.iccProfile = std::move(whole.icc);
     return Result<DecodedImage>(std::move(out));
