@@ -3,6 +3,7 @@
 #include <avif/avif.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstddef>
 #include <exception>
 #include <memory>
@@ -355,59 +356,78 @@ std::optional<Result<DecodedImage>> decodeGridRegion(Bytes file, const GridHeade
                                          "AVIF");
         !within)
         return Result<DecodedImage>(within.error());
-    std::vector<std::unique_ptr<avifImage, ImageFree>> decoded(tiles.size());
+    auto decodeTile = [&](int index, std::unique_ptr<avifImage, ImageFree>& image) -> Status {
+        const std::vector<std::uint8_t> tile = tileFile(file, *grid, index);
+        AvifDecoder one(avifDecoderCreate());
+        image.reset(avifImageCreateEmpty());
+        if (!one || !image)
+            return makeError(ErrorCode::TooLarge, "not enough memory to start libavif");
+        one->imageSizeLimit = std::uint32_t(grid->tileWidth) * std::uint32_t(grid->tileHeight);
+        if (const avifResult r = avifDecoderReadMemory(one.get(), image.get(), tile.data(), tile.size());
+            r != AVIF_RESULT_OK)
+            return avifFailure("tile", r);
+        return {};
+    };
+    // The first tile decides what every other must be like; unlike the container's, it decides.
+    std::unique_ptr<avifImage, ImageFree> first;
+    if (Status decoded = decodeTile(tiles.front(), first); !decoded)
+        return Result<DecodedImage>(decoded.error());
+    if (whole.depth != 0 && (first->depth != whole.depth || first->yuvFormat != whole.format))
+        return std::nullopt;
+    auto alike = [&](const avifImage& tile) {
+        return int(tile.width) == grid->tileWidth && int(tile.height) == grid->tileHeight &&
+               tile.depth == first->depth && tile.yuvFormat == first->yuvFormat && tile.yuvRange == first->yuvRange &&
+               tile.colorPrimaries == first->colorPrimaries &&
+               tile.transferCharacteristics == first->transferCharacteristics &&
+               tile.matrixCoefficients == first->matrixCoefficients && tile.yuvPlanes[0];
+    };
+    if (!alike(*first))
+        return std::nullopt;
+
+    const std::unique_ptr<avifImage, ImageFree> part(
+        avifImageCreate(std::uint32_t(x1 - x0), std::uint32_t(y1 - y0), first->depth, first->yuvFormat));
+    if (!part)
+        return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
+    part->yuvRange = first->yuvRange;
+    // The container's colours when it names them, else the first tile's, as libavif takes them.
+    const bool named = whole.primaries != AVIF_COLOR_PRIMARIES_UNSPECIFIED ||
+                       whole.transfer != AVIF_TRANSFER_CHARACTERISTICS_UNSPECIFIED ||
+                       whole.matrix != AVIF_MATRIX_COEFFICIENTS_UNSPECIFIED;
+    part->colorPrimaries = named ? whole.primaries : first->colorPrimaries;
+    part->transferCharacteristics = named ? whole.transfer : first->transferCharacteristics;
+    part->matrixCoefficients = named ? whole.matrix : first->matrixCoefficients;
+    if (avifImageAllocatePlanes(part.get(), AVIF_PLANES_YUV) != AVIF_RESULT_OK)
+        return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
+    const int planes = first->yuvFormat == AVIF_PIXEL_FORMAT_YUV400 || !first->yuvPlanes[1] ? 1 : 3;
+    auto paste = [&](const avifImage& tile, int index) {
+        pasteTile(tile, index % grid->columns * grid->tileWidth, index / grid->columns * grid->tileHeight, *part, x0,
+                  y0, planes);
+    };
+    paste(*first, tiles.front());
+    // Each tile goes into the planes as soon as it is decoded: thousands of small tiles held
+    // until the end would scatter the decoders' freed memory past any reuse. Tiles are of even
+    // sizes, so no two write the same sample.
     std::vector<Status> done(tiles.size());
-    parallelFor(int(tiles.size()), threads, [&](int begin, int end) {
-        for (int i = begin; i < end; ++i) {
-            const std::vector<std::uint8_t> tile = tileFile(file, *grid, tiles[std::size_t(i)]);
-            AvifDecoder one(avifDecoderCreate());
-            std::unique_ptr<avifImage, ImageFree> image(avifImageCreateEmpty());
-            if (!one || !image) {
-                done[std::size_t(i)] = makeError(ErrorCode::TooLarge, "not enough memory to start libavif");
+    std::atomic<bool> unlike{false};
+    parallelFor(int(tiles.size()) - 1, threads, [&](int begin, int end) {
+        std::unique_ptr<avifImage, ImageFree> image;
+        for (int i = begin + 1; i < end + 1 && !unlike; ++i) {
+            if (Status decoded = decodeTile(tiles[std::size_t(i)], image); !decoded) {
+                done[std::size_t(i)] = decoded;
                 break;
             }
-            one->imageSizeLimit = std::uint32_t(grid->tileWidth) * std::uint32_t(grid->tileHeight);
-            if (const avifResult r = avifDecoderReadMemory(one.get(), image.get(), tile.data(), tile.size());
-                r != AVIF_RESULT_OK) {
-                done[std::size_t(i)] = avifFailure("tile", r);
+            if (!alike(*image)) {
+                unlike = true;
                 break;
             }
-            decoded[std::size_t(i)] = std::move(image);
+            paste(*image, tiles[std::size_t(i)]);
         }
     });
     for (const Status& status : done)
         if (!status)
             return Result<DecodedImage>(status.error());
-    // Tiles unlike each other fail the whole decode; unlike the container's, it decides.
-    const avifImage& first = *decoded.front();
-    for (const auto& tile : decoded)
-        if (int(tile->width) != grid->tileWidth || int(tile->height) != grid->tileHeight ||
-            tile->depth != first.depth || tile->yuvFormat != first.yuvFormat || tile->yuvRange != first.yuvRange ||
-            tile->colorPrimaries != first.colorPrimaries ||
-            tile->transferCharacteristics != first.transferCharacteristics ||
-            tile->matrixCoefficients != first.matrixCoefficients || !tile->yuvPlanes[0])
-            return std::nullopt;
-    if (whole.depth != 0 && (first.depth != whole.depth || first.yuvFormat != whole.format))
+    if (unlike)
         return std::nullopt;
-
-    const std::unique_ptr<avifImage, ImageFree> part(
-        avifImageCreate(std::uint32_t(x1 - x0), std::uint32_t(y1 - y0), first.depth, first.yuvFormat));
-    if (!part)
-        return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
-    part->yuvRange = first.yuvRange;
-    // The container's colours when it names them, else the first tile's, as libavif takes them.
-    const bool named = whole.primaries != AVIF_COLOR_PRIMARIES_UNSPECIFIED ||
-                       whole.transfer != AVIF_TRANSFER_CHARACTERISTICS_UNSPECIFIED ||
-                       whole.matrix != AVIF_MATRIX_COEFFICIENTS_UNSPECIFIED;
-    part->colorPrimaries = named ? whole.primaries : first.colorPrimaries;
-    part->transferCharacteristics = named ? whole.transfer : first.transferCharacteristics;
-    part->matrixCoefficients = named ? whole.matrix : first.matrixCoefficients;
-    if (avifImageAllocatePlanes(part.get(), AVIF_PLANES_YUV) != AVIF_RESULT_OK)
-        return Result<DecodedImage>(makeError(ErrorCode::TooLarge, "not enough memory for the AVIF"));
-    const int planes = first.yuvFormat == AVIF_PIXEL_FORMAT_YUV400 || !first.yuvPlanes[1] ? 1 : 3;
-    for (std::size_t i = 0; i < tiles.size(); ++i)
-        pasteTile(*decoded[i], tiles[i] % grid->columns * grid->tileWidth, tiles[i] / grid->columns * grid->tileHeight,
-                  *part, x0, y0, planes);
 
     Bitmap converted(x1 - x0, y1 - y0, Bitmap::Init::Uninitialized);
     avifRGBImage rgb;
