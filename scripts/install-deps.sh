@@ -13,6 +13,7 @@ run_packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   libjpeg62-turbo-dev libpng-dev libdeflate-dev zlib1g-dev libgif-dev
   libwebp-dev libavif-dev libdav1d-dev libheif-dev libtiff-dev liblcms2-dev
+  libraw-dev libjxl-dev
   qt6-tools-dev qt6-l10n-tools
   fonts-ipafont-gothic
 )
@@ -25,6 +26,7 @@ test_packages=(
   xvfb xauth x11-utils xdotool openbox wmctrl
   desktop-file-utils appstream groff-base man-db
   webp libavif-bin libheif-examples libtiff-tools liblcms2-utils libimage-exiftool-perl
+  libraw-bin libjxl-tools
   icc-profiles-free
   "${deb_packages[@]}"
   weston qt6-wayland
