@@ -158,6 +158,10 @@ Result<Made> make(const Request& req, const std::string& input)
     }
     const PictureKind kind =
         req.save ? req.format.value_or(PictureKind::Jpeg) : kindForPath(req.output).value_or(PictureKind::Jpeg);
+    // A JPEG written whole is recompressed, not encoded again: djxl gives the very file back.
+    if (req.steps.empty() && recompressesJpeg(picture, outputFormatOf(kind)))
+        if (auto whole = recompressedWithin(picture, limitBytes(req.maxKb)))
+            return Made{false, {{{}, OutputFormat::Jxl, std::move(*whole)}}};
     auto encoded = encodeFor(picture.bitmap(), kind, req);
     if (!encoded)
         return encoded.error();

@@ -15,8 +15,9 @@ extern const char kUsage[] =
     "       trimlet-cli --help | --version\n"
     "\n"
     "Applies the steps, left to right, to each INPUT (BMP, JPEG, PNG, GIF, WebP,\n"
-    "AVIF, HEIC/HEIF or TIFF; the first image of a file with several) on its own\n"
-    "and writes the result. Steps and options may stand before or after inputs.\n"
+    "AVIF, HEIC/HEIF, TIFF or JPEG XL; the first image of a file with several) on\n"
+    "its own and writes the result. Steps and options may stand before or after\n"
+    "inputs.\n"
     "\n"
     "steps:\n"
     "  --turn right|left|180       a quarter turn either way, or a half turn\n"
@@ -52,8 +53,8 @@ extern const char kUsage[] =
     "  --bezel MM                  with --span: the gap between neighbouring\n"
     "                              monitors' pictures, 0..1000 mm (default 0)\n"
     "output, exactly one:\n"
-    "  --output FILE               FILE.jpg, .jpeg, .bmp, .png or .webp; with one\n"
-    "                              INPUT only\n"
+    "  --output FILE               FILE.jpg, .jpeg, .bmp, .png, .webp or .jxl;\n"
+    "                              with one INPUT only\n"
     "  --save                      the next free serial name beside each INPUT:\n"
     "                              NAME(1).jpg, NAME(2).jpg, ...; a set's pieces\n"
     "                              under one number, NAME(3)_1920x1080.jpg, ...,\n"
@@ -61,18 +62,20 @@ extern const char kUsage[] =
     "  --save-dir DIR              with --save: the serial names in the folder DIR\n"
     "                              instead, which must exist\n"
     "options:\n"
-    "  --quality 1..100            JPEG and WebP quality (default 90)\n"
+    "  --quality 1..100            JPEG, WebP and JPEG XL quality (default 90;\n"
+    "                              JPEG XL is lossless at 100)\n"
     "  --lossless                  copy the piece from a JPEG INPUT's blocks, never\n"
     "                              encoding it again: only --turn, --flip and one\n"
     "                              --cut or --cut-set after them at the rate 100,\n"
     "                              whose corners move to the block grid (8, 16 or\n"
     "                              32 pixels); JPEG output, no --quality\n"
     "  --max-kb N                  keep each written file within N kB (1 kB =\n"
-    "                              1024 bytes; 0, the default, for no limit): JPEG\n"
-    "                              and WebP take the highest quality that fits,\n"
-    "                              overriding --quality; a file that cannot fit\n"
-    "                              is not written\n"
-    "  --format jpeg|bmp|png|webp  format of --save (default jpeg)\n"
+    "                              1024 bytes; 0, the default, for no limit): JPEG,\n"
+    "                              WebP and JPEG XL take the highest quality that\n"
+    "                              fits, overriding --quality; a file that cannot\n"
+    "                              fit is not written\n"
+    "  --format jpeg|bmp|png|webp|jxl\n"
+    "                              format of --save (default jpeg)\n"
     "  --tail paren|hyphen         --save names NAME(1) or NAME-1 (default paren)\n"
     "  --background RRGGBB         rotation corners, join margins (default FFFFFF)\n"
     "  --align-h top|centre|bottom|trim\n"
@@ -95,10 +98,13 @@ extern const char kUsage[] =
     "\n"
     "Pictures are read as shown: turned as their EXIF orientation says (info\n"
     "prints that size too), their embedded ICC colour profile converted to\n"
-    "sRGB. No metadata of an input (EXIF, location, profile) is written out.\n"
+    "sRGB. No metadata of an input (EXIF, location, profile) is written out,\n"
+    "except by a JPEG INPUT written as JPEG XL without any step: that is the\n"
+    "JPEG recompressed losslessly, all its bytes kept (djxl gives the very\n"
+    "file back), unless --max-kb asks for less.\n"
     "\n"
     "info prints PATH<TAB>KIND<TAB>WIDTH<TAB>HEIGHT for each FILE (KIND: bitmap,\n"
-    "jpeg, png, gif, webp, avif, heif or tiff). Every written\n"
+    "jpeg, png, gif, webp, avif, heif, tiff or jxl). Every written\n"
     "path is printed on its own line; a file that fails is reported on standard\n"
     "error and the others are still done. Control characters in names are shown\n"
     "as \\t, \\n, \\r or \\xHH; on a terminal, and always on standard error, so\n"
@@ -125,7 +131,8 @@ constexpr Word<AlignH> kAlignH[] = {
 constexpr Word<AlignV> kAlignV[] = {
     {"left", AlignV::Left}, {"centre", AlignV::Centre}, {"right", AlignV::Right}, {"trim", AlignV::Trim}};
 constexpr Word<PictureKind> kFormats[] = {
-    {"jpeg", PictureKind::Jpeg}, {"bmp", PictureKind::Bitmap}, {"png", PictureKind::Png}, {"webp", PictureKind::Webp}};
+    {"jpeg", PictureKind::Jpeg}, {"bmp", PictureKind::Bitmap}, {"png", PictureKind::Png},
+    {"webp", PictureKind::Webp}, {"jxl", PictureKind::Jxl}};
 constexpr Word<SerialTail> kTails[] = {{"paren", SerialTail::Paren}, {"hyphen", SerialTail::Hyphen}};
 
 // "a, b or c"
@@ -367,8 +374,8 @@ Refusal readOutput(std::string_view, Value value, Request& req)
 {
     const auto kind = kindForPath(value);
     if (kind != PictureKind::Jpeg && kind != PictureKind::Bitmap && kind != PictureKind::Png &&
-        kind != PictureKind::Webp)
-        return "--output must end in .jpg, .jpeg, .bmp, .png or .webp: " + value;
+        kind != PictureKind::Webp && kind != PictureKind::Jxl)
+        return "--output must end in .jpg, .jpeg, .bmp, .png, .webp or .jxl: " + value;
     req.output = value;
     return std::nullopt;
 }

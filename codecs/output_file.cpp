@@ -4,6 +4,7 @@
 
 #include "codecs/bmp.h"
 #include "codecs/jpeg.h"
+#include "codecs/jxl.h"
 #include "codecs/png.h"
 #include "codecs/webp.h"
 
@@ -18,6 +19,7 @@ Result<std::vector<std::uint8_t>> encodeOutput(const Bitmap& bitmap, OutputForma
         return encodeBmp(bitmap);
     case OutputFormat::Png: return encodePng(bitmap);
     case OutputFormat::Webp: return encodeWebp(bitmap, quality);
+    case OutputFormat::Jxl: return encodeJxl(bitmap, quality);
     case OutputFormat::Jpeg: break;
     }
     return encodeJpeg(bitmap, quality);

@@ -13,10 +13,13 @@
 namespace trimlet {
 
 // In the order of the window's format items, whose indices the settings file keeps.
-enum class OutputFormat { Jpeg, Bmp, Png, Webp };
+enum class OutputFormat { Jpeg, Bmp, Png, Webp, Jxl };
 
-// JPEG and WebP take a quality; BMP and PNG are written the same whatever it is.
-constexpr bool hasQuality(OutputFormat format) { return format == OutputFormat::Jpeg || format == OutputFormat::Webp; }
+// JPEG, WebP and JPEG XL take a quality; BMP and PNG are written the same whatever it is.
+constexpr bool hasQuality(OutputFormat format)
+{
+    return format == OutputFormat::Jpeg || format == OutputFormat::Webp || format == OutputFormat::Jxl;
+}
 
 // The file's bytes for bitmap in format at quality 1..100 (ignored without hasQuality).
 Result<std::vector<std::uint8_t>> encodeOutput(const Bitmap& bitmap, OutputFormat format, int quality);

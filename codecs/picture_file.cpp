@@ -10,6 +10,7 @@
 #include "codecs/gif.h"
 #include "codecs/heif.h"
 #include "codecs/jpeg.h"
+#include "codecs/jxl.h"
 #include "codecs/png.h"
 #include "codecs/tiff.h"
 #include "codecs/webp.h"
@@ -18,7 +19,7 @@ namespace trimlet {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, PictureKind>, 11> kFormatTable{{
+constexpr std::array<std::pair<std::string_view, PictureKind>, 12> kFormatTable{{
     {"bmp", PictureKind::Bitmap},
     {"jpeg", PictureKind::Jpeg},
     {"jpg", PictureKind::Jpeg},
@@ -30,6 +31,7 @@ constexpr std::array<std::pair<std::string_view, PictureKind>, 11> kFormatTable{
     {"tif", PictureKind::Tiff},
     {"tiff", PictureKind::Tiff},
     {"webp", PictureKind::Webp},
+    {"jxl", PictureKind::Jxl},
 }};
 
 std::string_view fileName(std::string_view path)
@@ -86,6 +88,7 @@ Result<DecodedFile> decodeFileAsStored(PictureKind kind, Bytes bytes, const Deco
         case PictureKind::Heif: return decodeHeif(bytes, limits);
         case PictureKind::Tiff: return decodeTiff(bytes, limits);
         case PictureKind::Webp: return decodeWebp(bytes, limits);
+        case PictureKind::Jxl: return decodeJxl(bytes, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -174,6 +177,7 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Heif: return decodeHeifRegion(bytes, region, limits);
         case PictureKind::Tiff: return decodeTiffRegion(bytes, region, limits);
         case PictureKind::Webp: return decodeWebpRegion(bytes, region, limits);
+        case PictureKind::Jxl: return regionOfWhole(decodeJxl(bytes, limits), region);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -236,6 +240,7 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
     case PictureKind::Heif: return probeHeif(head, fileSize, limits);
     case PictureKind::Tiff: return probeTiff(head, fileSize, limits);
     case PictureKind::Webp: return probeWebp(head, fileSize, limits);
+    case PictureKind::Jxl: return probeJxl(head, fileSize, limits);
     case PictureKind::Empty: break;
     }
     return {makeError(ErrorCode::Invalid, "no picture kind")};
@@ -302,6 +307,14 @@ Status writePngFile(const Bitmap& bitmap, const std::string& path, WriteMode mod
 Status writeWebpFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode, FileAccess access)
 {
     auto data = encodeWebp(bitmap, quality);
+    if (!data)
+        return data.error();
+    return writeFileAtomic(path, data.value(), WriteOptions{mode, access});
+}
+
+Status writeJxlFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode, FileAccess access)
+{
+    auto data = encodeJxl(bitmap, quality);
     if (!data)
         return data.error();
     return writeFileAtomic(path, data.value(), WriteOptions{mode, access});

@@ -12,7 +12,7 @@
 namespace trimlet {
 
 // The kind registered for the extension after the last dot of path (compared in lower case):
-// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff, webp. Anything else, or no extension, gives
+// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff, webp, jxl. Anything else, or no extension, gives
 // nothing. Content is never
 // inspected to choose a kind.
 std::optional<PictureKind> kindForPath(std::string_view path);
@@ -86,5 +86,8 @@ Status writePngFile(const Bitmap& bitmap, const std::string& path, WriteMode mod
                     FileAccess access = FileAccess::Shared);
 Status writeWebpFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode = WriteMode::Replace,
                      FileAccess access = FileAccess::Shared);
+// Writes the bitmap as JPEG XL at quality 1..100 (100: lossless), all or nothing.
+Status writeJxlFile(const Bitmap& bitmap, int quality, const std::string& path, WriteMode mode = WriteMode::Replace,
+                    FileAccess access = FileAccess::Shared);
 
 }  // namespace trimlet

@@ -6,8 +6,10 @@
 #include <sys/stat.h>
 
 #include "base/byte_path.h"
+#include "codecs/jxl.h"
 #include "codecs/picture_file.h"
 #include "codecs/webp.h"
+#include "imaging/photo.h"
 
 namespace trimlet {
 
@@ -24,6 +26,7 @@ const char* outputExtension(OutputFormat format)
     case OutputFormat::Bmp: return ".bmp";
     case OutputFormat::Png: return ".png";
     case OutputFormat::Webp: return ".webp";
+    case OutputFormat::Jxl: return ".jxl";
     case OutputFormat::Jpeg: break;
     }
     return ".jpg";
@@ -35,6 +38,7 @@ OutputFormat outputFormatOf(PictureKind kind)
     case PictureKind::Bitmap: return OutputFormat::Bmp;
     case PictureKind::Png: return OutputFormat::Png;
     case PictureKind::Webp: return OutputFormat::Webp;
+    case PictureKind::Jxl: return OutputFormat::Jxl;
     default: return OutputFormat::Jpeg;
     }
 }
@@ -45,7 +49,8 @@ int maxOutputSide(OutputFormat format)
     case OutputFormat::Jpeg: return kMaxJpegSide;
     case OutputFormat::Webp: return kMaxWebpSide;
     case OutputFormat::Bmp:
-    case OutputFormat::Png: break;
+    case OutputFormat::Png:
+    case OutputFormat::Jxl: break;
     }
     return 0;
 }
@@ -109,6 +114,13 @@ BuildFailure build(OutputBuild& b, const Bitmap& cut, int quality, std::uint64_t
         b.decoded = Picture(PictureKind::Webp, std::move(decoded).value());
         break;
     }
+    case OutputFormat::Jxl: {
+        auto decoded = decodeJxl(b.encoded.bytes);
+        if (!decoded)
+            return BuildFailure::NotMade;
+        b.decoded = Picture(PictureKind::Jxl, std::move(decoded).value());
+        break;
+    }
     }
     return BuildFailure::None;
 }
@@ -147,6 +159,42 @@ OutputBuild buildJpegFile(std::vector<std::uint8_t> file, std::uint64_t limit, c
     if (b.failure != BuildFailure::None && b.failure != BuildFailure::OverLimit)
         b.encoded.bytes = {};
     return b;
+}
+
+bool recompressesJpeg(const Picture& picture, OutputFormat format)
+{
+    return format == OutputFormat::Jxl && picture.kind() == PictureKind::Jpeg && !picture.fileBytes().empty();
+}
+
+std::optional<std::vector<std::uint8_t>> recompressedWithin(const Picture& jpeg, std::uint64_t limit)
+{
+    auto recompressed = transcodeJpegToJxl(jpeg.fileBytes());
+    if (!recompressed || (limit > 0 && recompressed.value().size() > limit))
+        return std::nullopt;
+    return std::move(recompressed).value();
+}
+
+OutputBuild buildJxlOfJpeg(const Picture& jpeg, int quality, std::uint64_t limit, const std::string& tempJpeg)
+{
+    OutputBuild b;
+    try {
+        if (auto recompressed = recompressedWithin(jpeg, limit)) {
+            // The preview shows the file as a reader turns it upright, as the JPEG was.
+            auto decoded = decodePictureUpright(PictureKind::Jxl, *recompressed);
+            if (decoded) {
+                b.encoded = EncodedOutput{OutputFormat::Jxl, quality, std::move(*recompressed), true};
+                b.decoded = std::move(decoded).value();
+                b.recompressedJpeg = true;
+                return b;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        b.failure = BuildFailure::OutOfMemory;
+        b.encoded.format = OutputFormat::Jxl;
+        b.encoded.quality = quality;
+        return b;
+    }
+    return buildOutput(jpeg.bitmap(), OutputFormat::Jxl, quality, limit, tempJpeg);
 }
 
 bool canWriteFile(const std::string& path)

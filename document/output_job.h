@@ -62,9 +62,11 @@ struct OutputBuild {
     // The file of a PNG or WebP, the smallest file when over the limit; quality is the one
     // used, or the one asked for when nothing was made. Empty for a BMP and a built JPEG.
     EncodedOutput encoded;
-    // A JPEG as read back from the temporary file (holding that file's bytes), a WebP as its
-    // bytes decode.
+    // A JPEG as read back from the temporary file (holding that file's bytes), a WebP or JPEG
+    // XL as its bytes decode.
     Picture decoded;
+    // A JPEG XL holding a JPEG file losslessly (buildJxlOfJpeg), not encoded from pixels.
+    bool recompressedJpeg = false;
 
     // What a save of a JPEG, PNG or WebP writes.
     const std::vector<std::uint8_t>& fileBytes() const
@@ -83,6 +85,19 @@ OutputBuild buildOutput(const Bitmap& cut, OutputFormat format, int quality, std
 // tempJpeg and read back as buildOutput's JPEG is; OverLimit, holding the file for the
 // message, when it is larger than limit bytes (0: none), for no quality can make it smaller.
 OutputBuild buildJpegFile(std::vector<std::uint8_t> file, std::uint64_t limit, const std::string& tempJpeg);
+
+// True when a save of picture whole in format starts from its JPEG file: an unedited JPEG (kind
+// Jpeg, holding its file's bytes) saved as JPEG XL.
+bool recompressesJpeg(const Picture& picture, OutputFormat format);
+
+// Such a picture's JPEG file recompressed losslessly into JPEG XL, from which the JPEG's exact
+// bytes can be made again; nothing when libjxl cannot take that JPEG or the file would pass
+// limit bytes (0: none), for which the pixels are encoded instead.
+std::optional<std::vector<std::uint8_t>> recompressedWithin(const Picture& jpeg, std::uint64_t limit);
+
+// The build of such a picture: recompressedWithin's file, else buildOutput's JPEG XL of its
+// pixels at quality within the limit.
+OutputBuild buildJxlOfJpeg(const Picture& jpeg, int quality, std::uint64_t limit, const std::string& tempJpeg);
 
 // Whether a file can be written at path: an empty one is written and removed again.
 bool canWriteFile(const std::string& path);

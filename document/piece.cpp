@@ -3,6 +3,7 @@
 #include <new>
 
 #include "codecs/jpeg_lossless.h"
+#include "document/output_job.h"
 #include "imaging/cut.h"
 
 namespace trimlet {
@@ -63,6 +64,13 @@ LiveSizeResult measurePiece(const LiveSizeJob& job, const std::function<bool()>&
             result.fits = job.maxBytes == 0 || result.bytes <= job.maxBytes;
             return result;
         }
+        if (job.piece.whole && recompressesJpeg(job.piece.source, job.format))
+            if (auto file = recompressedWithin(job.piece.source, job.maxBytes)) {
+                result.ok = true;
+                result.bytes = file->size();
+                result.quality = job.quality;
+                return result;
+            }
         // The whole picture is measured where it lies: a copy would hold it twice.
         const Bitmap cut = job.piece.whole ? Bitmap() : cutPiece(job.piece);
         const Bitmap& piece = job.piece.whole ? job.piece.source.bitmap() : cut;

@@ -29,6 +29,7 @@ OutputFormat formatOfItem(int item)
     case 1: return OutputFormat::Bmp;
     case 2: return OutputFormat::Png;
     case 3: return OutputFormat::Webp;
+    case 4: return OutputFormat::Jxl;
     default: return OutputFormat::Jpeg;
     }
 }

@@ -21,7 +21,7 @@ public:
         UpDown* rate;
         QSlider* quality;
         UpDown* maxKb;
-        QButtonGroup* format;  // item ids 0 JPEG, 1 BMP, 2 PNG, 3 WebP
+        QButtonGroup* format;  // item ids 0 JPEG, 1 BMP, 2 PNG, 3 WebP, 4 JPEG XL
         QButtonGroup* tail;    // item ids 0 "(1)", 1 "-1"
         QCheckBox* lossless;
     };

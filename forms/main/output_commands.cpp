@@ -128,6 +128,9 @@ void OutputCommands::outputCut(OutputMode mode)
         return outputSet(mode);
     if (mode != OutputMode::Copy && c_.lossless->isOn())
         return outputCopiedBlocks(mode);
+    const PieceRequest piece = window_.pieceRequest();
+    if (mode != OutputMode::Copy && piece.whole && recompressesJpeg(piece.source, c_.outputChoice().format))
+        return run(mode, piece.source, {});
     CutResult cut = window_.MakeCutResult();
     run(mode, std::move(cut.picture), std::move(cut.command));
 }
@@ -217,7 +220,13 @@ void OutputCommands::run(OutputMode mode, Picture picture, QString cutCommand, s
     hidden_.carryOut(mode);
 }
 
-void OutputCommands::saveWhole() { run(OutputMode::Save, Picture(window_.editingPicture().bitmap()), {}); }
+void OutputCommands::saveWhole()
+{
+    // An unedited JPEG goes whole to JPEG XL from its file, which a bitmap copy no longer has.
+    const Picture& picture = window_.editingPicture();
+    run(OutputMode::Save, recompressesJpeg(picture, c_.outputChoice().format) ? picture : Picture(picture.bitmap()),
+        {});
+}
 
 void OutputCommands::copyWhole()
 {

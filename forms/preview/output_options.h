@@ -25,6 +25,7 @@ inline QString outputFilter(OutputFormat format)
     case OutputFormat::Bmp: return QStringLiteral("Bitmap files (*.bmp)");
     case OutputFormat::Png: return QStringLiteral("PNG files (*.png)");
     case OutputFormat::Webp: return QStringLiteral("WebP files (*.webp)");
+    case OutputFormat::Jxl: return QStringLiteral("JPEG XL files (*.jxl)");
     case OutputFormat::Jpeg: break;
     }
     return QStringLiteral("JPEG files (*.jpg)");
@@ -39,7 +40,7 @@ struct SetOutputs {
 
 // The console's output choices and the document they apply to, as they stood at the cut.
 struct OutputOptions {
-    int quality = 90;  // JPEG and WebP quality, 1 to 100
+    int quality = 90;  // JPEG, WebP and JPEG XL quality, 1 to 100
     int maxKb = 0;     // size limit in units of 1024 bytes; 0: none
     OutputFormat format = OutputFormat::Jpeg;
     SerialTail tail = SerialTail::Paren;

@@ -50,8 +50,9 @@ OutputRun::Outcome OutputRun::build(bool writesFile)
         return {Stage::Refused, {}};
     // The limit is the saved file's; a copy or a cut to keep editing writes no file.
     const std::uint64_t limit = writesFile ? limitBytes(options_.maxKb) : 0;
-    build_ = copiedBlocks() ? buildJpegFile(cut_.fileBytes(), limit, tempJpeg_)
-                            : buildOutput(cut_.bitmap(), builtFormat_, options_.quality, limit, tempJpeg_);
+    build_ = copiedBlocks()                           ? buildJpegFile(cut_.fileBytes(), limit, tempJpeg_)
+             : recompressesJpeg(cut_, builtFormat_) ? buildJxlOfJpeg(cut_, options_.quality, limit, tempJpeg_)
+                                                    : buildOutput(cut_.bitmap(), builtFormat_, options_.quality, limit, tempJpeg_);
     encoded_ = builtFormat_ != OutputFormat::Bmp && build_.failure != BuildFailure::SideTooLong;
     if (build_.failure != BuildFailure::None)
         return {Stage::Failed, buildFailureText()};
@@ -106,6 +107,7 @@ QString OutputRun::buildFailureText() const
     const bool jpeg = builtFormat_ == OutputFormat::Jpeg;
     const QString name = builtFormat_ == OutputFormat::Bmp    ? QStringLiteral("BMP")
                          : builtFormat_ == OutputFormat::Webp ? QStringLiteral("WebP")
+                         : builtFormat_ == OutputFormat::Jxl  ? QStringLiteral("JPEG XL")
                                                               : QStringLiteral("PNG");
     switch (build_.failure) {
     case BuildFailure::None: break;
@@ -139,7 +141,7 @@ QString OutputRun::sizeText() const
         return tr(" 横%1ピクセル×縦%2ピクセル").arg(w).arg(h);
     // The save writes these very bytes, so what is measured here is what is saved.
     const std::uint64_t kilobytes = kilobytesOf(built_ ? build_.fileBytes().size() : 0);
-    if (copiedBlocks())
+    if (copiedBlocks() || build_.recompressedJpeg)
         return tr(" 横%1ピクセル×縦%2ピクセル　無劣化　ファイルサイズ:%3kB").arg(w).arg(h).arg(kilobytes);
     // A lossless format has no quality to show.
     if (builtFormat_ == OutputFormat::Png)
