@@ -345,14 +345,16 @@ Result<DecodedImage> decodeJxl(Bytes file, const DecodeLimits& limits)
 }
 
 // cjxl's own mapping: roughly libjpeg's qualities, linear from distance 0.1 at 100 down to
-// 6.4 at 30, then growing as a power below.
+// 6.4 at 30, then growing as a power below. Qualities under 5 would pass 25, the most libjxl
+// takes (cjxl fails there), so they stop at it.
 double jxlDistanceForQuality(int quality)
 {
+    constexpr double kMaxDistance = 25.0;
     if (quality >= 100)
         return 0.0;
     if (quality >= 30)
         return 0.1 + (100 - quality) * 0.09;
-    return 6.4 + std::pow(2.5, (30 - quality) / 5.0) / 6.25;
+    return std::min(kMaxDistance, 6.4 + std::pow(2.5, (30 - quality) / 5.0) / 6.25);
 }
 
 Result<std::vector<std::uint8_t>> encodeJxl(const Bitmap& bitmap, int quality)

@@ -71,11 +71,16 @@ for ext in avif heic; do
     done
   done
 done
+# A bare JPEG XL codestream declaring 20000 x 20000 over 64 bytes, and a real one cut in half.
+printf '\xff\x0a\xfe\x70\x02\x00\xf0\x87\x13\x00\x10' > "$work/huge.jxl"
+head -c 64 /dev/zero | tr '\0' '\125' >> "$work/huge.jxl"
+cjxl "$work/small.png" "$work/small.jxl" > /dev/null 2>&1
+head -c $(($(stat -c %s "$work/small.jxl") / 2)) "$work/small.jxl" > "$work/truncated.jxl"
 
 # info reads headers only, so it may list a picture whose data is missing; a conversion must
 # refuse it.
 for f in zero-wide.gif no-pixels.gif rle8.bmp rle4.bmp huge.png huge.jpg huge.tif large.tif huge.avif large.avif \
-  huge.heic large.heic; do
+  huge.heic large.heic huge.jxl truncated.jxl; do
   for run in "info $work/$f" "$work/$f --output $work/out.bmp"; do
     status=0
     # shellcheck disable=SC2086

@@ -16,6 +16,7 @@
 #include "codecs/bmp.h"
 #include "codecs/heif_avif_module.h"
 #include "codecs/jpeg.h"
+#include "codecs/jxl.h"
 #include "codecs/picture_file.h"
 #include "tests/codecs/libjpeg_writer.h"
 #include "tests/support/address_limit_test.h"
@@ -175,6 +176,28 @@ Bytes8 tinyLossyWebp(int width, int height)
     return webpFile("VP8 ", data);
 }
 
+// A bare JPEG XL codestream whose size header says width x height (8-bit sRGB, all metadata
+// defaults), then filler bytes where the frames would be.
+Bytes8 jxlHeader(std::uint32_t width, std::uint32_t height, std::size_t filler)
+{
+    Bytes8 out = {0xFF, 0x0A};
+    std::uint64_t bits = 0;
+    int count = 0;
+    const auto put = [&](std::uint64_t value, int n) {
+        bits |= value << count;
+        count += n;
+    };
+    put(0, 1);                      // not small
+    put(3, 2), put(height - 1, 30);  // the 30-bit form of ysize
+    put(0, 3);                      // no aspect ratio: xsize follows
+    put(3, 2), put(width - 1, 30);
+    put(1, 1);  // all_default metadata
+    for (; count > 0; count -= 8, bits >>= 8)
+        out.push_back(std::uint8_t(bits));
+    out.resize(out.size() + filler, 0x55);
+    return out;
+}
+
 TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
 {
     const Bytes8 smallJpeg = encodeJpeg(test::photoLike(16, 16), 90).value();
@@ -198,6 +221,8 @@ TEST_F(LoadMemory, TinyFilesDeclaringHugePicturesAreRefusedWithin64MiB)
         {"baseline.jpg", test::withFrameSize(smallJpeg, 20000, 14000)},
         {"progressive.jpg", test::withFrameSize(progressiveJpeg(16, 16), 20000, 14000)},
         {"lossy.webp", tinyLossyWebp(16383, 16383)},
+        {"header.jxl", jxlHeader(20000, 20000, 64)},
+        {"filled.jxl", jxlHeader(20000, 20000, 7000)},
     };
     EXPECT_EQ(cases[0].bytes.size(), 40u);  // the size of the file that was first found
     for (const auto& c : cases) {
