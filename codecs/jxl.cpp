@@ -41,14 +41,15 @@ RunnerPtr runnerFor(std::int64_t pixels)
     return RunnerPtr(threads > 1 ? JxlThreadParallelRunnerCreate(nullptr, std::size_t(threads)) : nullptr);
 }
 
-// libjxl holds every channel of a frame as a plane of its own while it decodes, whatever the
-// output: those samples must fit the cap as the 24-bit rendering must.
+// libjxl works on planes of 4-byte samples, one for every channel whatever the output (it
+// takes about 9 bytes a pixel beside the rendering for RGB): those must fit the cap too.
 Status checkSize(const JxlBasicInfo& info, const DecodeLimits& limits)
 {
+    constexpr std::int64_t kSampleBytes = 4;
     const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
     const std::int64_t w = info.xsize, h = info.ysize;
     const std::int64_t channels = std::int64_t(info.num_color_channels) + info.num_extra_channels;
-    const bool fits = Bitmap::sizeAllowed(w, h, cap) && channels * w * h <= cap;
+    const bool fits = Bitmap::sizeAllowed(w, h, cap) && kSampleBytes * channels * w * h <= cap;
     if (!fits)
         return makeError(ErrorCode::TooLarge,
                          "JPEG XL of " + std::to_string(w) + " x " + std::to_string(h) + " pixels is too large");

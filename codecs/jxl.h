@@ -15,7 +15,7 @@ bool looksLikeJxl(Bytes head);
 // Decodes a JPEG XL file's first frame to 24 bits. The orientation is handed on (not applied);
 // a colour profile other than sRGB goes to iccProfile, lossy (XYB) data being rendered as sRGB
 // by libjxl itself. Alpha is not applied: the mask marks pixels of alpha 0. TooLarge past
-// limits, counting libjxl's planes (a byte a sample of every channel) against the cap as well
+// limits, counting libjxl's planes (4 bytes a sample of every channel) against the cap as well
 // as the rendering; Corrupt for damaged or truncated data and for a file of fewer bytes than
 // its pixels need (fileCanHoldPixels), refused before anything of the picture's size.
 Result<DecodedImage> decodeJxl(Bytes file, const DecodeLimits& limits = {});

@@ -8,7 +8,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_jpeg_region fuzz_jpeg_restart fuzz_jpeg_lossless fuzz_load_png fuzz_load_gif fuzz_load_avif fuzz_load_heic fuzz_heif_grid
-                                      fuzz_load_tif fuzz_load_webp fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
+                                      fuzz_load_tif fuzz_load_webp fuzz_load_jxl fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
                                       fuzz_photo_jpg fuzz_photo_png fuzz_exif fuzz_icc fuzz_cut_set)
 
 scripts/install-deps.sh
@@ -109,6 +109,17 @@ if [ ! -d "$seeds/webp" ]; then
   webpmux -frame "$seeds/webp/lossless-alpha.webp" +80+2+2 -frame "$seeds/webp/lossy.webp" +80 \
     -o "$seeds/webp/anim.webp"
 fi
+if [ ! -d "$seeds/jxl" ]; then
+  mkdir -p "$seeds/jxl"
+  src="$seeds/src.ppm"
+  [ -f "$src" ] || convert -size 23x17 gradient:red-blue -fill yellow -draw 'circle 10,8 14,8' "$src"
+  convert "$src" -alpha set -channel A -fx 'i%5 ? 1 : 0' "$seeds/jxl-alpha.png"
+  cjxl "$src" "$seeds/jxl/lossy.jxl" -q 60 >/dev/null 2>&1
+  cjxl "$src" "$seeds/jxl/lossless.jxl" -d 0 >/dev/null 2>&1
+  cjxl "$seeds/jxl-alpha.png" "$seeds/jxl/alpha.jxl" -d 0 >/dev/null 2>&1
+  convert "$src" -quality 80 "$seeds/jxl-src.jpg"
+  cjxl "$seeds/jxl-src.jpg" "$seeds/jxl/recompressed.jxl" >/dev/null 2>&1
+fi
 
 for t in "${targets[@]}"; do
   case $t in
@@ -121,6 +132,7 @@ for t in "${targets[@]}"; do
     fuzz_load_heic|fuzz_heif_grid) kind=heic ;;
     fuzz_load_tif) kind=tif ;;
     fuzz_load_webp) kind=webp ;;
+    fuzz_load_jxl) kind=jxl ;;
     fuzz_shell_link) kind=lnk ;;
     fuzz_profile_file) kind=ini ;;
     fuzz_files_on_disk) kind=disk ;;

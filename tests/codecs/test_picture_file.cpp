@@ -32,7 +32,7 @@ TEST(FormatTable, ExtensionDecidesInAnyLetterCase)
         {"trailingdot.", std::nullopt},       {"x.jpgg", std::nullopt},        {"x.pn", std::nullopt},
         {"IMG_0001.HEIC", PictureKind::Heif}, {"a.heif", PictureKind::Heif},   {"x.avif", PictureKind::Avif},
         {"SCAN.TIFF", PictureKind::Tiff},     {"x.tiff.bak", std::nullopt},    {"x.hei", std::nullopt},
-        {"clip.WebP", PictureKind::Webp},     {"x.web", std::nullopt},
+        {"clip.WebP", PictureKind::Webp},     {"x.web", std::nullopt},         {"art.JXL", PictureKind::Jxl},
     };
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(kindForPath(path), kind) << path;
