@@ -130,9 +130,11 @@ constexpr Word<AlignH> kAlignH[] = {
     {"top", AlignH::Top}, {"centre", AlignH::Centre}, {"bottom", AlignH::Bottom}, {"trim", AlignH::Trim}};
 constexpr Word<AlignV> kAlignV[] = {
     {"left", AlignV::Left}, {"centre", AlignV::Centre}, {"right", AlignV::Right}, {"trim", AlignV::Trim}};
-constexpr Word<PictureKind> kFormats[] = {
-    {"jpeg", PictureKind::Jpeg}, {"bmp", PictureKind::Bitmap}, {"png", PictureKind::Png},
-    {"webp", PictureKind::Webp}, {"jxl", PictureKind::Jxl}};
+constexpr Word<PictureKind> kFormats[] = {{"jpeg", PictureKind::Jpeg},
+                                          {"bmp", PictureKind::Bitmap},
+                                          {"png", PictureKind::Png},
+                                          {"webp", PictureKind::Webp},
+                                          {"jxl", PictureKind::Jxl}};
 constexpr Word<SerialTail> kTails[] = {{"paren", SerialTail::Paren}, {"hyphen", SerialTail::Hyphen}};
 
 // "a, b or c"

@@ -139,8 +139,7 @@ Result<std::vector<std::uint8_t>> pixelProfile(JxlDecoder* dec, const JxlBasicIn
         JxlDecoderSetPreferredColorProfile(dec, &srgb);
     }
     JxlColorEncoding encoding;
-    if (JxlDecoderGetColorAsEncodedProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) ==
-            JXL_DEC_SUCCESS &&
+    if (JxlDecoderGetColorAsEncodedProfile(dec, nullptr, JXL_COLOR_PROFILE_TARGET_DATA, &encoding) == JXL_DEC_SUCCESS &&
         isSrgb(encoding))
         return std::vector<std::uint8_t>{};
     std::size_t size = 0;
@@ -274,9 +273,8 @@ Result<std::vector<std::uint8_t>> encode(const Bitmap& bitmap, int quality)
         JxlEncoderSetColorEncoding(enc, &srgb) != JXL_ENC_SUCCESS)
         return encoderFailure(enc);
     JxlEncoderFrameSettings* settings = JxlEncoderFrameSettingsCreate(enc, nullptr);
-    if (!settings ||
-        (lossless ? JxlEncoderSetFrameLossless(settings, JXL_TRUE) : JxlEncoderSetFrameDistance(settings, float(distance))) !=
-            JXL_ENC_SUCCESS)
+    if (!settings || (lossless ? JxlEncoderSetFrameLossless(settings, JXL_TRUE)
+                               : JxlEncoderSetFrameDistance(settings, float(distance))) != JXL_ENC_SUCCESS)
         return encoderFailure(enc);
     const std::size_t rowBytes = std::size_t(bitmap.width()) * 3;
     std::vector<std::uint8_t> rgb(rowBytes * std::size_t(bitmap.height()));

@@ -484,12 +484,12 @@ void MainControls::buildConsole(QWidget* client)
         items->button(0)->setChecked(true);
         bottom->addWidget(box);
     };
-    // Formats and tails in two rows each, so that the row fits a window of the minimum width
-    // with the longest tail texts (".webp").
+    // Formats in two columns and tails in one, so that the row fits a window of the minimum
+    // width with the longest tail texts (".webp").
     radioGroup(rdgpFormat, rdgpFormatItems, "rdgpFormat", tr("保存形式"), tr("保存形式を指定します"),
                {QStringLiteral("JPEG"), QStringLiteral("BMP"), QStringLiteral("PNG"), QStringLiteral("WebP"),
                 QStringLiteral("JXL")},
-               3);
+               2);
     // On the title's line: a column of its own would widen the console past the narrowest window.
     chkLossless = named(new QCheckBox(tr("無劣化"), rdgpFormat), "chkLossless",
                         tr("JPEGの画像を、再圧縮せずにブロックのまま切り出します（縮小率100のとき）"));

@@ -314,7 +314,8 @@ void TfrmPreview::EnableCommands(bool enable)
 {
     // Only a lossy build has an uncompressed picture to show beside it.
     const OutputFormat format = run_.builtFormat();
-    chkCutSrc->setEnabled(enable && (format == OutputFormat::Jpeg || format == OutputFormat::Webp || format == OutputFormat::Jxl));
+    chkCutSrc->setEnabled(
+        enable && (format == OutputFormat::Jpeg || format == OutputFormat::Webp || format == OutputFormat::Jxl));
     for (QPushButton* b : {btnSave, btnSaveAs, btnCopy, btnCancel})
         b->setEnabled(enable);
     // A set goes under serial names even without a document's name.

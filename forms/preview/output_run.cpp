@@ -50,9 +50,10 @@ OutputRun::Outcome OutputRun::build(bool writesFile)
         return {Stage::Refused, {}};
     // The limit is the saved file's; a copy or a cut to keep editing writes no file.
     const std::uint64_t limit = writesFile ? limitBytes(options_.maxKb) : 0;
-    build_ = copiedBlocks()                           ? buildJpegFile(cut_.fileBytes(), limit, tempJpeg_)
-             : recompressesJpeg(cut_, builtFormat_) ? buildJxlOfJpeg(cut_, options_.quality, limit, tempJpeg_)
-                                                    : buildOutput(cut_.bitmap(), builtFormat_, options_.quality, limit, tempJpeg_);
+    build_ = copiedBlocks() ? buildJpegFile(cut_.fileBytes(), limit, tempJpeg_)
+             : recompressesJpeg(cut_, builtFormat_)
+                 ? buildJxlOfJpeg(cut_, options_.quality, limit, tempJpeg_)
+                 : buildOutput(cut_.bitmap(), builtFormat_, options_.quality, limit, tempJpeg_);
     encoded_ = builtFormat_ != OutputFormat::Bmp && build_.failure != BuildFailure::SideTooLong;
     if (build_.failure != BuildFailure::None)
         return {Stage::Failed, buildFailureText()};

@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "cli/cli.h"
+#include "codecs/jpeg.h"
 #include "codecs/picture_file.h"
 #include "codecs/webp.h"
 #include "imaging/cut.h"
@@ -218,6 +219,28 @@ TEST_F(CliFiles, PngAndWebpOutputsFollowTheExtensionOrTheFormat)
     const CliRun r = runCli({wide, "--output", dir.file("wide.webp")});
     EXPECT_EQ(r.status, 1);
     EXPECT_FALSE(test::fileExists(dir.file("wide.webp")));
+}
+
+// A JPEG written whole as JPEG XL is recompressed: djxl gives the very file back. A step, or a
+// limit the recompressed file passes, encodes the pixels instead.
+TEST_F(CliFiles, AWholeJpegGoesLosslesslyIntoJpegXl)
+{
+    ASSERT_TRUE(test::haveProgram("djxl"));
+    const std::string jpeg = dir.file("photo.jpg");
+    test::writeBytes(jpeg, encodeJpeg(test::photoLike(300, 200), 88).value());
+    const std::string jxl = dir.file("photo.jxl");
+    ASSERT_EQ(runCli({jpeg, "--output", jxl}).status, 0);
+    ASSERT_EQ(test::runCommand("djxl '" + jxl + "' '" + dir.file("back.jpg") + "' >/dev/null 2>&1").exitCode, 0);
+    EXPECT_EQ(test::readBytes(dir.file("back.jpg")), test::readBytes(jpeg));
+    const std::uint64_t whole = test::readBytes(jxl).size();
+
+    ASSERT_EQ(runCli({jpeg, "--turn", "right", "--output", dir.file("turned.jxl")}).status, 0);
+    EXPECT_EQ(loadPictureAsStored(dir.file("turned.jxl")).value().width(), 200);
+    const std::string small = dir.file("small.jxl");
+    ASSERT_EQ(runCli({jpeg, "--output", small, "--max-kb", std::to_string(whole / 2048)}).status, 0);
+    EXPECT_LE(test::readBytes(small).size(), whole / 2048 * 1024);
+    test::runCommand("djxl '" + small + "' '" + dir.file("no.jpg") + "' >/dev/null 2>&1");
+    EXPECT_NE(test::readBytes(dir.file("no.jpg")), test::readBytes(jpeg));
 }
 
 TEST_F(CliFiles, NeverOverwritesWithoutForce)

@@ -147,7 +147,8 @@ TEST_F(JxlFiles, TruncatedAndDamagedFilesFail)
     test::writeBytes(path("in.ppm"), test::toPpm(test::photoLike(64, 48)));
     for (const char* args : {"-d 0", "-q 80"}) {
         const Data file = cjxl("in.ppm", args);
-        test::expectCutsNeverMakeUpPixels(file, [](Bytes b) { return decodeJxl(b); }, 41);
+        test::expectCutsNeverMakeUpPixels(
+            file, [](Bytes b) { return decodeJxl(b); }, 41);
         Data damaged = file;
         for (std::size_t i = damaged.size() / 3; i < damaged.size(); i += 7)
             damaged[i] ^= 0x5A;

@@ -187,9 +187,9 @@ Bytes8 jxlHeader(std::uint32_t width, std::uint32_t height, std::size_t filler)
         bits |= value << count;
         count += n;
     };
-    put(0, 1);                      // not small
+    put(0, 1);                       // not small
     put(3, 2), put(height - 1, 30);  // the 30-bit form of ysize
-    put(0, 3);                      // no aspect ratio: xsize follows
+    put(0, 3);                       // no aspect ratio: xsize follows
     put(3, 2), put(width - 1, 30);
     put(1, 1);  // all_default metadata
     for (; count > 0; count -= 8, bits >>= 8)

@@ -417,7 +417,7 @@ void FrmMainTest::openDialog()
     const FileDialogRequest& r = fake.fileDialogs[0];
     const QStringList filters = {
         QStringLiteral(
-            "すべての画像ファイル (*.bmp *.jpeg *.jpg *.gif *.png *.avif *.heic *.heif *.tif *.tiff *.webp)"),
+            "すべての画像ファイル (*.bmp *.jpeg *.jpg *.gif *.png *.avif *.heic *.heif *.tif *.tiff *.webp *.jxl)"),
         QStringLiteral("bitmap files (*.bmp)"),
         QStringLiteral("GIF files (*.gif)"),
         QStringLiteral("JPEG files (*.jpg *.jpeg)"),
@@ -426,6 +426,7 @@ void FrmMainTest::openDialog()
         QStringLiteral("AVIF files (*.avif)"),
         QStringLiteral("HEIF files (*.heic *.heif)"),
         QStringLiteral("TIFF files (*.tif *.tiff)"),
+        QStringLiteral("JPEG XL files (*.jxl)"),
         QStringLiteral("すべてのファイル (*)")};
     QCOMPARE(r.filters, filters);
     QCOMPARE(r.selectedFilter, 0);

@@ -97,7 +97,7 @@ void FrmMainLiveTest::liveSizeIsTheSavedFileInEveryFormat()
     const struct {
         int item;
         const char* extension;
-    } formats[] = {{0, ".jpg"}, {1, ".bmp"}, {2, ".png"}, {3, ".webp"}};
+    } formats[] = {{0, ".jpg"}, {1, ".bmp"}, {2, ".png"}, {3, ".webp"}, {4, ".jxl"}};
     w.frm.tbarQual->setValue(83);
     for (const auto& f : formats) {
         w.frm.rdgpFormatItems->button(f.item)->click();
