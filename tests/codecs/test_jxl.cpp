@@ -158,6 +158,10 @@ TEST_F(JxlFiles, TruncatedAndDamagedFilesFail)
         }
     }
     EXPECT_FALSE(decodeJxl(Data{0xFF, 0x0A}));
+    Data huge = {0xFF, 0x0A, 0xFE, 0xF9, 0x00, 0x00, 0xF0, 0xCF, 0x07, 0x00, 0x10};  // 8000 x 8000
+    huge.resize(huge.size() + 64, 0x55);
+    EXPECT_EQ(probeJxl(huge, huge.size()).size.error().message, "damaged JPEG XL: file too small for its image size");
+    EXPECT_EQ(decodeJxl(huge).error().message, "damaged JPEG XL: file too small for its image size");
     EXPECT_EQ(decodeJxl(Data(40, 'x')).error().message, "not a JPEG XL file");
     EXPECT_TRUE(looksLikeJxl(Data{0, 0, 0, 12, 'J', 'X', 'L', ' ', 13, 10, 0x87, 10}));
 }
