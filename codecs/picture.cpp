@@ -16,6 +16,7 @@ const char* kindName(PictureKind kind)
     case PictureKind::Heif: return "heif";
     case PictureKind::Tiff: return "tiff";
     case PictureKind::Webp: return "webp";
+    case PictureKind::Raw: return "raw";
     case PictureKind::Empty: break;
     }
     return "empty";

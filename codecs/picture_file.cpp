@@ -11,6 +11,7 @@
 #include "codecs/heif.h"
 #include "codecs/jpeg.h"
 #include "codecs/png.h"
+#include "codecs/raw.h"
 #include "codecs/tiff.h"
 #include "codecs/webp.h"
 
@@ -18,7 +19,7 @@ namespace trimlet {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, PictureKind>, 11> kFormatTable{{
+constexpr std::array<std::pair<std::string_view, PictureKind>, 20> kFormatTable{{
     {"bmp", PictureKind::Bitmap},
     {"jpeg", PictureKind::Jpeg},
     {"jpg", PictureKind::Jpeg},
@@ -30,6 +31,15 @@ constexpr std::array<std::pair<std::string_view, PictureKind>, 11> kFormatTable{
     {"tif", PictureKind::Tiff},
     {"tiff", PictureKind::Tiff},
     {"webp", PictureKind::Webp},
+    {"arw", PictureKind::Raw},
+    {"cr2", PictureKind::Raw},
+    {"cr3", PictureKind::Raw},
+    {"dng", PictureKind::Raw},
+    {"nef", PictureKind::Raw},
+    {"orf", PictureKind::Raw},
+    {"pef", PictureKind::Raw},
+    {"raf", PictureKind::Raw},
+    {"rw2", PictureKind::Raw},
 }};
 
 std::string_view fileName(std::string_view path)
@@ -86,6 +96,7 @@ Result<DecodedFile> decodeFileAsStored(PictureKind kind, Bytes bytes, const Deco
         case PictureKind::Heif: return decodeHeif(bytes, limits);
         case PictureKind::Tiff: return decodeTiff(bytes, limits);
         case PictureKind::Webp: return decodeWebp(bytes, limits);
+        case PictureKind::Raw: return decodeRaw(bytes, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -174,6 +185,7 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Heif: return decodeHeifRegion(bytes, region, limits);
         case PictureKind::Tiff: return decodeTiffRegion(bytes, region, limits);
         case PictureKind::Webp: return decodeWebpRegion(bytes, region, limits);
+        case PictureKind::Raw: return regionOfWhole(decodeRaw(bytes, limits), region);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -236,6 +248,7 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
     case PictureKind::Heif: return probeHeif(head, fileSize, limits);
     case PictureKind::Tiff: return probeTiff(head, fileSize, limits);
     case PictureKind::Webp: return probeWebp(head, fileSize, limits);
+    case PictureKind::Raw: return probeRaw(head, fileSize, limits);
     case PictureKind::Empty: break;
     }
     return {makeError(ErrorCode::Invalid, "no picture kind")};

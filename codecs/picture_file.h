@@ -12,7 +12,7 @@
 namespace trimlet {
 
 // The kind registered for the extension after the last dot of path (compared in lower case):
-// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff, webp. Anything else, or no extension, gives
+// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff, webp and the camera raws arw, cr2, cr3, dng, nef, orf, pef, raf, rw2. Anything else, or no extension, gives
 // nothing. Content is never
 // inspected to choose a kind.
 std::optional<PictureKind> kindForPath(std::string_view path);

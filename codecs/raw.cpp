@@ -1,0 +1,181 @@
+#include "codecs/raw.h"
+
+#include <libraw/libraw.h>
+
+#include <algorithm>
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "codecs/jpeg.h"
+#include "codecs/rgba_rows.h"
+
+namespace trimlet {
+
+namespace {
+
+Error failed(ErrorCode code, const std::string& what) { return makeError(code, "camera raw " + what); }
+
+Error libRawError(int code, const char* stage)
+{
+    if (code == LIBRAW_FILE_UNSUPPORTED)
+        return makeError(ErrorCode::Unsupported, "not a camera raw file LibRaw knows");
+    if (code == LIBRAW_UNSUFFICIENT_MEMORY || code == LIBRAW_TOO_BIG)
+        return failed(ErrorCode::TooLarge, std::string("too large to ") + stage);
+    return failed(ErrorCode::Corrupt, std::string("not ") + stage + "d: " + libraw_strerror(code));
+}
+
+// LibRaw keeps the flip as bits (1 mirror left-right, 2 upside down, 4 transpose); the
+// orientations of EXIF in that numbering.
+int orientationOfFlip(int flip)
+{
+    static constexpr int kOrientation[8] = {1, 2, 4, 3, 5, 8, 6, 7};
+    return kOrientation[flip & 7];
+}
+
+struct Opened {
+    std::unique_ptr<LibRaw> raw;
+    PictureSize size;  // as developed, before the orientation
+    int orientation = 1;
+};
+
+int betweenBands(void* data, LibRaw_progress, int, int)
+{
+    const auto* limits = static_cast<const DecodeLimits*>(data);
+    if (limits->betweenBands)
+        limits->betweenBands();
+    return 0;
+}
+
+// Opens the file's headers and checks what unpacking and developing them would take: the sensor
+// data against the file's bytes, LibRaw's buffers and the bitmap against the cap. With
+// finalSize the size is LibRaw's for the developed picture (pixel aspect and Fuji's turn
+// applied), after which LibRaw develops nothing more; without, the sensor's visible area.
+Result<Opened> openRaw(Bytes file, std::uint64_t fileSize, const DecodeLimits& limits, bool finalSize)
+{
+    Opened o{std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK), {}, 1};
+    libraw_output_params_t& params = o.raw->imgdata.params;
+    const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
+    params.max_raw_memory_mb = unsigned(std::max<std::int64_t>(cap >> 20, 1));
+    params.user_flip = 0;  // the orientation is applied with every other format's
+    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): LibRaw only reads the buffer.
+    if (int rc = o.raw->open_buffer(const_cast<std::uint8_t*>(file.data()), file.size()); rc != LIBRAW_SUCCESS)
+        return libRawError(rc, "open");
+    const libraw_image_sizes_t& sizes = o.raw->imgdata.sizes;
+    const std::int64_t rawPixels = std::int64_t(sizes.raw_width) * sizes.raw_height;
+    if (rawPixels <= 0 || sizes.width == 0 || sizes.height == 0)
+        return failed(ErrorCode::Corrupt, "without a picture size");
+    if (std::uint64_t(rawPixels) / kMaxRawPixelsPerFileByte > fileSize)
+        return failed(ErrorCode::Corrupt, "file too small for its sensor of " + std::to_string(sizes.raw_width) +
+                                              " x " + std::to_string(sizes.raw_height) + " pixels");
+    o.orientation = orientationOfFlip(sizes.flip);
+    o.size = {sizes.width, sizes.height};
+    if (finalSize) {
+        if (int rc = o.raw->adjust_sizes_info_only(); rc != LIBRAW_SUCCESS)
+            return libRawError(rc, "open");
+        o.size = {sizes.iwidth, sizes.iheight};
+    }
+    const std::int64_t developed = std::int64_t(o.size.width) * o.size.height;
+    if (rawPixels > cap / 8 || developed > cap / 8 || !Bitmap::sizeAllowed(o.size.width, o.size.height, cap))
+        return failed(ErrorCode::TooLarge, "of " + std::to_string(o.size.width) + " x " +
+                                               std::to_string(o.size.height) + " pixels is too large");
+    return o;
+}
+
+// The embedded preview when it is a picture of about the developed size, else nothing.
+std::optional<DecodedImage> previewOf(LibRaw& raw, PictureSize developed, const DecodeLimits& limits)
+{
+    const libraw_thumbnail_t& thumb = raw.imgdata.thumbnail;
+    const auto largeEnough = [&](int w, int h) {
+        return w >= developed.width - developed.width / 16 && h >= developed.height - developed.height / 16;
+    };
+    if (!largeEnough(thumb.twidth, thumb.theight) || raw.unpack_thumb() != LIBRAW_SUCCESS || !thumb.thumb)
+        return std::nullopt;
+    const auto* data = reinterpret_cast<const std::uint8_t*>(thumb.thumb);
+    if (thumb.tformat == LIBRAW_THUMBNAIL_JPEG) {
+        DecodeLimits own = limits;
+        own.betweenBands = {};
+        auto jpeg = decodeJpeg({data, thumb.tlength}, own);
+        if (!jpeg || !largeEnough(jpeg.value().bitmap.width(), jpeg.value().bitmap.height()))
+            return std::nullopt;
+        return std::move(jpeg).value();
+    }
+    const std::int64_t w = thumb.twidth, h = thumb.theight;
+    if (thumb.tformat != LIBRAW_THUMBNAIL_BITMAP || thumb.tcolors != 3 || std::int64_t(thumb.tlength) < w * h * 3)
+        return std::nullopt;
+    if (!Bitmap::sizeAllowed(w, h, std::min(limits.maxBitmapBytes, kMaxBitmapBytes)))
+        return std::nullopt;
+    DecodedImage image{Bitmap(int(w), int(h), Bitmap::Init::Uninitialized)};
+    for (int y = 0; y < h; ++y)
+        rgbRowToBgr(data + y * w * 3, int(w), image.bitmap.row(y));
+    return image;
+}
+
+struct MemImageDeleter {
+    void operator()(libraw_processed_image_t* image) const { LibRaw::dcraw_clear_mem(image); }
+};
+
+Result<DecodedImage> develop(LibRaw& raw, const DecodeLimits& limits)
+{
+    libraw_output_params_t& params = raw.imgdata.params;
+    params.use_camera_wb = 1;
+    params.output_color = 1;  // sRGB
+    params.output_bps = 8;
+    params.gamm[0] = 1 / 2.4;  // the sRGB curve rather than BT.709's
+    params.gamm[1] = 12.92;
+    params.user_qual = 3;  // AHD
+    raw.set_progress_handler(betweenBands, const_cast<DecodeLimits*>(&limits));
+    if (int rc = raw.unpack(); rc != LIBRAW_SUCCESS)
+        return libRawError(rc, "unpack");
+    if (int rc = raw.dcraw_process(); rc != LIBRAW_SUCCESS)
+        return libRawError(rc, "develop");
+    int rc = LIBRAW_SUCCESS;
+    const std::unique_ptr<libraw_processed_image_t, MemImageDeleter> out(raw.dcraw_make_mem_image(&rc));
+    if (!out)
+        return libRawError(rc, "develop");
+    if (out->type != LIBRAW_IMAGE_BITMAP || out->colors != 3 || out->bits != 8 || out->width == 0 ||
+        out->height == 0 || std::uint64_t(out->data_size) < std::uint64_t(out->width) * out->height * 3)
+        return failed(ErrorCode::Unsupported, "developed into an unexpected form");
+    const int w = out->width, h = out->height;
+    if (!Bitmap::sizeAllowed(w, h, std::min(limits.maxBitmapBytes, kMaxBitmapBytes)))
+        return failed(ErrorCode::TooLarge, "developed too large");
+    DecodedImage image{Bitmap(w, h, Bitmap::Init::Uninitialized)};
+    for (int y = 0; y < h; ++y)
+        rgbRowToBgr(out->data + std::size_t(y) * std::size_t(w) * 3, w, image.bitmap.row(y));
+    return image;
+}
+
+}  // namespace
+
+Result<DecodedImage> decodeRaw(Bytes file, const DecodeLimits& limits)
+{
+    return decodeGuarded("camera raw", [&]() -> Result<DecodedImage> {
+        auto opened = openRaw(file, file.size(), limits, false);
+        if (!opened)
+            return opened.error();
+        Opened& o = opened.value();
+        std::optional<DecodedImage> preview;
+        if (limits.rawPreview)
+            preview = previewOf(*o.raw, o.size, limits);
+        auto image = preview ? Result<DecodedImage>(std::move(*preview)) : develop(*o.raw, limits);
+        if (image)
+            image.value().orientation = o.orientation;
+        return image;
+    });
+}
+
+HeaderProbe probeRaw(Bytes head, std::uint64_t fileSize, const DecodeLimits& limits)
+{
+    try {
+        auto opened = openRaw(head, fileSize, limits, true);
+        if (!opened) {
+            const bool more = head.size() < fileSize && opened.error().code != ErrorCode::TooLarge;
+            return {opened.error(), more};
+        }
+        return {opened.value().size, false, opened.value().orientation};
+    } catch (const std::bad_alloc&) {
+        return {failed(ErrorCode::TooLarge, "too large to open")};
+    }
+}
+
+}  // namespace trimlet
