@@ -19,6 +19,8 @@ namespace trimlet {
 
 namespace {
 
+// One extension a line, so that a format is added or removed in a line of its own.
+// clang-format off
 constexpr std::array<std::pair<std::string_view, PictureKind>, 20> kFormatTable{{
     {"bmp", PictureKind::Bitmap},
     {"jpeg", PictureKind::Jpeg},
@@ -41,6 +43,7 @@ constexpr std::array<std::pair<std::string_view, PictureKind>, 20> kFormatTable{
     {"raf", PictureKind::Raw},
     {"rw2", PictureKind::Raw},
 }};
+// clang-format on
 
 std::string_view fileName(std::string_view path)
 {

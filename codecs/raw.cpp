@@ -16,13 +16,14 @@ namespace {
 
 Error failed(ErrorCode code, const std::string& what) { return makeError(code, "camera raw " + what); }
 
-Error libRawError(int code, const char* stage)
+// done: what the step would have made of the file, "opened", "unpacked" or "developed".
+Error libRawError(int code, const char* done)
 {
     if (code == LIBRAW_FILE_UNSUPPORTED)
         return makeError(ErrorCode::Unsupported, "not a camera raw file LibRaw knows");
     if (code == LIBRAW_UNSUFFICIENT_MEMORY || code == LIBRAW_TOO_BIG)
-        return failed(ErrorCode::TooLarge, std::string("too large to ") + stage);
-    return failed(ErrorCode::Corrupt, std::string("not ") + stage + "d: " + libraw_strerror(code));
+        return failed(ErrorCode::TooLarge, std::string("too large to be ") + done);
+    return failed(ErrorCode::Corrupt, std::string("not ") + done + ": " + libraw_strerror(code));
 }
 
 // LibRaw keeps the flip as bits (1 mirror left-right, 2 upside down, 4 transpose); the
@@ -60,7 +61,7 @@ Result<Opened> openRaw(Bytes file, std::uint64_t fileSize, const DecodeLimits& l
     params.user_flip = 0;  // the orientation is applied with every other format's
     // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): LibRaw only reads the buffer.
     if (int rc = o.raw->open_buffer(const_cast<std::uint8_t*>(file.data()), file.size()); rc != LIBRAW_SUCCESS)
-        return libRawError(rc, "open");
+        return libRawError(rc, "opened");
     const libraw_image_sizes_t& sizes = o.raw->imgdata.sizes;
     const std::int64_t rawPixels = std::int64_t(sizes.raw_width) * sizes.raw_height;
     if (rawPixels <= 0 || sizes.width == 0 || sizes.height == 0)
@@ -72,7 +73,7 @@ Result<Opened> openRaw(Bytes file, std::uint64_t fileSize, const DecodeLimits& l
     o.size = {sizes.width, sizes.height};
     if (finalSize) {
         if (int rc = o.raw->adjust_sizes_info_only(); rc != LIBRAW_SUCCESS)
-            return libRawError(rc, "open");
+            return libRawError(rc, "opened");
         o.size = {sizes.iwidth, sizes.iheight};
     }
     const std::int64_t developed = std::int64_t(o.size.width) * o.size.height;
@@ -83,13 +84,16 @@ Result<Opened> openRaw(Bytes file, std::uint64_t fileSize, const DecodeLimits& l
 }
 
 // The embedded preview when it is a picture of about the developed size, else nothing.
-std::optional<DecodedImage> previewOf(LibRaw& raw, PictureSize developed, const DecodeLimits& limits)
+std::optional<DecodedImage> previewOf(LibRaw& raw, PictureSize developed, std::uint64_t fileSize,
+                                      const DecodeLimits& limits)
 {
     const libraw_thumbnail_t& thumb = raw.imgdata.thumbnail;
     const auto largeEnough = [&](int w, int h) {
         return w >= developed.width - developed.width / 16 && h >= developed.height - developed.height / 16;
     };
-    if (!largeEnough(thumb.twidth, thumb.theight) || raw.unpack_thumb() != LIBRAW_SUCCESS || !thumb.thumb)
+    // LibRaw would allocate a preview of any declared length before reading it.
+    if (!largeEnough(thumb.twidth, thumb.theight) || thumb.tlength > fileSize || raw.unpack_thumb() != LIBRAW_SUCCESS ||
+        !thumb.thumb)
         return std::nullopt;
     const auto* data = reinterpret_cast<const std::uint8_t*>(thumb.thumb);
     if (thumb.tformat == LIBRAW_THUMBNAIL_JPEG) {
@@ -126,15 +130,15 @@ Result<DecodedImage> develop(LibRaw& raw, const DecodeLimits& limits)
     params.user_qual = 3;  // AHD
     raw.set_progress_handler(betweenBands, const_cast<DecodeLimits*>(&limits));
     if (int rc = raw.unpack(); rc != LIBRAW_SUCCESS)
-        return libRawError(rc, "unpack");
+        return libRawError(rc, "unpacked");
     if (int rc = raw.dcraw_process(); rc != LIBRAW_SUCCESS)
-        return libRawError(rc, "develop");
+        return libRawError(rc, "developed");
     int rc = LIBRAW_SUCCESS;
     const std::unique_ptr<libraw_processed_image_t, MemImageDeleter> out(raw.dcraw_make_mem_image(&rc));
     if (!out)
-        return libRawError(rc, "develop");
-    if (out->type != LIBRAW_IMAGE_BITMAP || out->colors != 3 || out->bits != 8 || out->width == 0 ||
-        out->height == 0 || std::uint64_t(out->data_size) < std::uint64_t(out->width) * out->height * 3)
+        return libRawError(rc, "developed");
+    if (out->type != LIBRAW_IMAGE_BITMAP || out->colors != 3 || out->bits != 8 || out->width == 0 || out->height == 0 ||
+        std::uint64_t(out->data_size) < std::uint64_t(out->width) * out->height * 3)
         return failed(ErrorCode::Unsupported, "developed into an unexpected form");
     const int w = out->width, h = out->height;
     if (!Bitmap::sizeAllowed(w, h, std::min(limits.maxBitmapBytes, kMaxBitmapBytes)))
@@ -156,7 +160,7 @@ Result<DecodedImage> decodeRaw(Bytes file, const DecodeLimits& limits)
         Opened& o = opened.value();
         std::optional<DecodedImage> preview;
         if (limits.rawPreview)
-            preview = previewOf(*o.raw, o.size, limits);
+            preview = previewOf(*o.raw, o.size, file.size(), limits);
         auto image = preview ? Result<DecodedImage>(std::move(*preview)) : develop(*o.raw, limits);
         if (image)
             image.value().orientation = o.orientation;
@@ -174,7 +178,7 @@ HeaderProbe probeRaw(Bytes head, std::uint64_t fileSize, const DecodeLimits& lim
         }
         return {opened.value().size, false, opened.value().orientation};
     } catch (const std::bad_alloc&) {
-        return {failed(ErrorCode::TooLarge, "too large to open")};
+        return {failed(ErrorCode::TooLarge, "too large to be opened")};
     }
 }
 

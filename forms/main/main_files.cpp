@@ -63,6 +63,7 @@ FileDialogRequest openPictureRequest(const std::string& lastSaved)
                        QStringLiteral("AVIF files (*.avif)"),
                        QStringLiteral("HEIF files (*.heic *.heif)"),
                        QStringLiteral("TIFF files (*.tif *.tiff)"),
+                       QStringLiteral("camera raw files (*.arw *.cr2 *.cr3 *.dng *.nef *.orf *.pef *.raf *.rw2)"),
                        QCoreApplication::translate("MainFiles", "すべてのファイル (*)")};
     request.selectedFilter = 0;
     request.defaultSuffix = QStringLiteral("jpg");

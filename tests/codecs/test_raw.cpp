@@ -14,8 +14,8 @@
 namespace trimlet {
 namespace {
 
-using test::DngSpec;
 using test::dngFile;
+using test::DngSpec;
 
 // The settings the decoder develops with, given to LibRaw's own command-line program.
 Bitmap developedByDcrawEmu(const std::string& path)
