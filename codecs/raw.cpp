@@ -137,6 +137,7 @@ Result<DecodedImage> develop(LibRaw& raw, const DecodeLimits& limits)
     const std::unique_ptr<libraw_processed_image_t, MemImageDeleter> out(raw.dcraw_make_mem_image(&rc));
     if (!out)
         return libRawError(rc, "developed");
+    raw.recycle();  // its sensor and working buffers go before the bitmap comes
     if (out->type != LIBRAW_IMAGE_BITMAP || out->colors != 3 || out->bits != 8 || out->width == 0 || out->height == 0 ||
         std::uint64_t(out->data_size) < std::uint64_t(out->width) * out->height * 3)
         return failed(ErrorCode::Unsupported, "developed into an unexpected form");
