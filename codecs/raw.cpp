@@ -3,6 +3,8 @@
 #include <libraw/libraw.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -34,7 +36,79 @@ int orientationOfFlip(int flip)
     return kOrientation[flip & 7];
 }
 
+// The file's bytes as LibRaw reads a file: a seek past the end stays there and reads nothing.
+// LibRaw's own buffer stream clamps such seeks to the end, which sends 0.20's TIFF parser
+// through a crafted file's IFDs into memory it does not own; read as a file, the same bytes
+// fail cleanly as "unexpected end of file".
+class FileLikeStream final : public LibRaw_abstract_datastream {
+public:
+    explicit FileLikeStream(Bytes bytes) : bytes_(bytes) {}
+    int valid() override { return 1; }
+    int read(void* ptr, size_t size, size_t count) override
+    {
+        if (size == 0 || pos_ < 0 || pos_ >= end())
+            return 0;
+        const size_t n = std::min(count, size_t(end() - pos_) / size);
+        std::memcpy(ptr, bytes_.data() + pos_, n * size);
+        pos_ += INT64(n * size);
+        return int(n);
+    }
+    int seek(INT64 offset, int whence) override
+    {
+        const INT64 base = whence == SEEK_CUR ? pos_ : whence == SEEK_END ? end() : 0;
+        if (offset < 0 ? base + offset < 0 : base > INT64_MAX - offset)
+            return -1;
+        pos_ = base + offset;
+        return 0;
+    }
+    INT64 tell() override { return pos_; }
+    INT64 size() override { return end(); }
+    int get_char() override { return pos_ >= 0 && pos_ < end() ? bytes_[size_t(pos_++)] : -1; }
+    char* gets(char* s, int size) override
+    {
+        if (size < 1 || pos_ < 0 || pos_ >= end())
+            return nullptr;
+        int n = 0;
+        while (n < size - 1 && pos_ < end()) {
+            const char c = char(bytes_[size_t(pos_++)]);
+            s[n++] = c;
+            if (c == '\n')
+                break;
+        }
+        s[n] = 0;
+        return s;
+    }
+    // LibRaw asks only for "%d" and "%f".
+    int scanf_one(const char* fmt, void* value) override
+    {
+        while (pos_ >= 0 && pos_ < end() && std::strchr(" \t\r\n\v\f", bytes_[size_t(pos_)]) && bytes_[size_t(pos_)])
+            ++pos_;
+        char text[32] = {};
+        size_t n = 0;
+        while (n + 1 < sizeof text && pos_ + INT64(n) >= 0 && pos_ + INT64(n) < end() &&
+               std::strchr("+-.0123456789eE", bytes_[size_t(pos_) + n]) && bytes_[size_t(pos_) + n])
+            text[n] = char(bytes_[size_t(pos_) + n]), ++n;
+        char* stop = text;
+        if (std::strcmp(fmt, "%d") == 0)
+            *static_cast<int*>(value) = int(std::strtol(text, &stop, 10));
+        else
+            *static_cast<float*>(value) = std::strtof(text, &stop);
+        if (stop == text)
+            return -1;
+        pos_ += stop - text;
+        return 1;
+    }
+    int eof() override { return pos_ >= end(); }
+    void* make_jas_stream() override { return nullptr; }
+
+private:
+    INT64 end() const { return INT64(bytes_.size()); }
+    Bytes bytes_;
+    INT64 pos_ = 0;
+};
+
 struct Opened {
+    std::unique_ptr<FileLikeStream> stream;  // outlives raw, which reads it until it goes
     std::unique_ptr<LibRaw> raw;
     PictureSize size;  // as developed, before the orientation
     int orientation = 1;
@@ -54,13 +128,15 @@ int betweenBands(void* data, LibRaw_progress, int, int)
 // applied), after which LibRaw develops nothing more; without, the sensor's visible area.
 Result<Opened> openRaw(Bytes file, std::uint64_t fileSize, const DecodeLimits& limits, bool finalSize)
 {
-    Opened o{std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK), {}, 1};
+    Opened o{std::make_unique<FileLikeStream>(file),
+             std::make_unique<LibRaw>(LIBRAW_OPIONS_NO_MEMERR_CALLBACK | LIBRAW_OPIONS_NO_DATAERR_CALLBACK),
+             {},
+             1};
     libraw_output_params_t& params = o.raw->imgdata.params;
     const std::int64_t cap = std::min(limits.maxBitmapBytes, kMaxBitmapBytes);
     params.max_raw_memory_mb = unsigned(std::max<std::int64_t>(cap >> 20, 1));
     params.user_flip = 0;  // the orientation is applied with every other format's
-    // NOLINTNEXTLINE(cppcoreguidelines-pro-type-const-cast): LibRaw only reads the buffer.
-    if (int rc = o.raw->open_buffer(const_cast<std::uint8_t*>(file.data()), file.size()); rc != LIBRAW_SUCCESS)
+    if (int rc = o.raw->open_datastream(o.stream.get()); rc != LIBRAW_SUCCESS)
         return libRawError(rc, "opened");
     const libraw_image_sizes_t& sizes = o.raw->imgdata.sizes;
     const std::int64_t rawPixels = std::int64_t(sizes.raw_width) * sizes.raw_height;

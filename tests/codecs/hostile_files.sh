@@ -80,11 +80,13 @@ for at in 30 42; do  # the values of ImageWidth and ImageLength
 done
 head -c 600 "$work/huge.dng" > "$work/tiny.dng"
 head -c 3000 "$dng" > "$work/cut.dng"
+# IFDs that lead past the end of the file, which LibRaw's own buffer reader follows into a crash.
+cp "$(dirname "$dng")/ifd-past-end.dng" "$work/ifd-past-end.dng"
 
 # info reads headers only, so it may list a picture whose data is missing; a conversion must
 # refuse it.
 for f in zero-wide.gif no-pixels.gif rle8.bmp rle4.bmp huge.png huge.jpg huge.tif large.tif huge.avif large.avif \
-  huge.heic large.heic huge.dng tiny.dng cut.dng; do
+  huge.heic large.heic huge.dng tiny.dng cut.dng ifd-past-end.dng; do
   for run in "info $work/$f" "$work/$f --output $work/out.bmp"; do
     status=0
     # shellcheck disable=SC2086
