@@ -15,9 +15,9 @@ extern const char kUsage[] =
     "       trimlet-cli --help | --version\n"
     "\n"
     "Applies the steps, left to right, to each INPUT (BMP, JPEG, PNG, GIF, WebP,\n"
-    "AVIF, HEIC/HEIF, TIFF or JPEG XL; the first image of a file with several) on\n"
-    "its own and writes the result. Steps and options may stand before or after\n"
-    "inputs.\n"
+    "AVIF, HEIC/HEIF, TIFF, JPEG XL or a camera raw: CR2, CR3, NEF, ARW, RAF,\n"
+    "ORF, RW2, DNG, PEF; the first image of a file with several) on its own and\n"
+    "writes the result. Steps and options may stand before or after inputs.\n"
     "\n"
     "steps:\n"
     "  --turn right|left|180       a quarter turn either way, or a half turn\n"
@@ -85,6 +85,8 @@ extern const char kUsage[] =
     "  --force                     replace an existing --output FILE\n"
     "  --no-color-management       keep the colours as stored: no ICC profile of\n"
     "                              an INPUT or --join FILE is converted to sRGB\n"
+    "  --raw-preview               a camera raw shows its embedded full-size JPEG\n"
+    "                              preview (fast) instead of being developed\n"
     "  --jobs N                    work on up to N INPUTs at once, 1 or more\n"
     "                              (default: the cores trimlet-cli may run on);\n"
     "                              files are written and printed in INPUT order\n"
@@ -104,7 +106,7 @@ extern const char kUsage[] =
     "file back), unless --max-kb asks for less.\n"
     "\n"
     "info prints PATH<TAB>KIND<TAB>WIDTH<TAB>HEIGHT for each FILE (KIND: bitmap,\n"
-    "jpeg, png, gif, webp, avif, heif, tiff or jxl). Every written\n"
+    "jpeg, png, gif, webp, avif, heif, tiff, jxl or raw). Every written\n"
     "path is printed on its own line; a file that fails is reported on standard\n"
     "error and the others are still done. Control characters in names are shown\n"
     "as \\t, \\n, \\r or \\xHH; on a terminal, and always on standard error, so\n"
@@ -441,6 +443,12 @@ Refusal setNoColourManagement(std::string_view, Value, Request& req)
     return std::nullopt;
 }
 
+Refusal setRawPreview(std::string_view, Value, Request& req)
+{
+    req.rawPreview = true;
+    return std::nullopt;
+}
+
 Refusal askHelp(std::string_view, Value, Request& req)
 {
     req.action = Request::Action::Help;
@@ -486,6 +494,7 @@ const Option kOptions[] = {
      [](std::string_view o, Value v, Request& r) { return readWord(o, kAlignV, v, r.alignV); }},
     {"--force", Arity::Flag, setForce},
     {"--no-color-management", Arity::Flag, setNoColourManagement},
+    {"--raw-preview", Arity::Flag, setRawPreview},
     {"--jobs", Arity::Once, readJobs},
     {"--help", Arity::Flag, askHelp},
     {"-h", Arity::Flag, askHelp},

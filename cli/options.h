@@ -70,6 +70,7 @@ struct Request {
     AlignH alignH = AlignH::Centre;
     AlignV alignV = AlignV::Centre;
     bool colourManagement = true;
+    bool rawPreview = false;        // camera raws through their embedded preview
     std::optional<double> bezelMm;  // --bezel, of a --span
     int jobs = 0;                   // files worked on at once; 0: one a usable core
 };

@@ -68,6 +68,7 @@ DecodeLimits loadOptions(const Request& req)
 {
     DecodeLimits limits;
     limits.colourManagement = req.colourManagement;
+    limits.rawPreview = req.rawPreview;
     return limits;
 }
 

@@ -20,6 +20,8 @@ struct DecodeLimits {
     // False keeps the pixels as the file stores them: no ICC profile is applied, and CMYK
     // takes the plain conversion instead of its profile.
     bool colourManagement = true;
+    // A camera raw shows its embedded full-size preview instead of being developed (faster).
+    bool rawPreview = false;
     // Called on the decoding thread between bands of rows of a long decode; it may block, so
     // that a window can hold a decode on another thread back while it paints. Never throws.
     std::function<void()> betweenBands{};

@@ -17,6 +17,7 @@ const char* kindName(PictureKind kind)
     case PictureKind::Tiff: return "tiff";
     case PictureKind::Webp: return "webp";
     case PictureKind::Jxl: return "jxl";
+    case PictureKind::Raw: return "raw";
     case PictureKind::Empty: break;
     }
     return "empty";

@@ -12,9 +12,9 @@
 
 namespace trimlet {
 
-enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png, Avif, Heif, Tiff, Webp, Jxl };
+enum class PictureKind { Empty, Bitmap, Jpeg, Gif, Png, Avif, Heif, Tiff, Webp, Jxl, Raw };
 
-// "empty", "bitmap", "jpeg", "gif", "png", "avif", "heif", "tiff", "webp", "jxl"
+// "empty", "bitmap", "jpeg", "gif", "png", "avif", "heif", "tiff", "webp", "jxl", "raw"
 const char* kindName(PictureKind kind);
 
 // The JPEG file whose stored pixels a picture shows exactly, placed as orientation 1..8 says

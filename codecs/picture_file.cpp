@@ -12,6 +12,7 @@
 #include "codecs/jpeg.h"
 #include "codecs/jxl.h"
 #include "codecs/png.h"
+#include "codecs/raw.h"
 #include "codecs/tiff.h"
 #include "codecs/webp.h"
 
@@ -19,7 +20,9 @@ namespace trimlet {
 
 namespace {
 
-constexpr std::array<std::pair<std::string_view, PictureKind>, 12> kFormatTable{{
+// One extension a line, so that a format is added or removed in a line of its own.
+// clang-format off
+constexpr std::array<std::pair<std::string_view, PictureKind>, 21> kFormatTable{{
     {"bmp", PictureKind::Bitmap},
     {"jpeg", PictureKind::Jpeg},
     {"jpg", PictureKind::Jpeg},
@@ -32,7 +35,17 @@ constexpr std::array<std::pair<std::string_view, PictureKind>, 12> kFormatTable{
     {"tiff", PictureKind::Tiff},
     {"webp", PictureKind::Webp},
     {"jxl", PictureKind::Jxl},
+    {"arw", PictureKind::Raw},
+    {"cr2", PictureKind::Raw},
+    {"cr3", PictureKind::Raw},
+    {"dng", PictureKind::Raw},
+    {"nef", PictureKind::Raw},
+    {"orf", PictureKind::Raw},
+    {"pef", PictureKind::Raw},
+    {"raf", PictureKind::Raw},
+    {"rw2", PictureKind::Raw},
 }};
+// clang-format on
 
 std::string_view fileName(std::string_view path)
 {
@@ -89,6 +102,7 @@ Result<DecodedFile> decodeFileAsStored(PictureKind kind, Bytes bytes, const Deco
         case PictureKind::Tiff: return decodeTiff(bytes, limits);
         case PictureKind::Webp: return decodeWebp(bytes, limits);
         case PictureKind::Jxl: return decodeJxl(bytes, limits);
+        case PictureKind::Raw: return decodeRaw(bytes, limits);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -178,6 +192,7 @@ Result<DecodedImage> decodeRegionAsStored(PictureKind kind, Bytes bytes, Picture
         case PictureKind::Tiff: return decodeTiffRegion(bytes, region, limits);
         case PictureKind::Webp: return decodeWebpRegion(bytes, region, limits);
         case PictureKind::Jxl: return regionOfWhole(decodeJxl(bytes, limits), region);
+        case PictureKind::Raw: return regionOfWhole(decodeRaw(bytes, limits), region);
         case PictureKind::Empty: break;
         }
         return makeError(ErrorCode::Invalid, "no picture kind");
@@ -241,6 +256,7 @@ HeaderProbe probePicture(PictureKind kind, Bytes head, std::uint64_t fileSize, c
     case PictureKind::Tiff: return probeTiff(head, fileSize, limits);
     case PictureKind::Webp: return probeWebp(head, fileSize, limits);
     case PictureKind::Jxl: return probeJxl(head, fileSize, limits);
+    case PictureKind::Raw: return probeRaw(head, fileSize, limits);
     case PictureKind::Empty: break;
     }
     return {makeError(ErrorCode::Invalid, "no picture kind")};

@@ -12,9 +12,9 @@
 namespace trimlet {
 
 // The kind registered for the extension after the last dot of path (compared in lower case):
-// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff, webp, jxl. Anything else, or no extension, gives
-// nothing. Content is never
-// inspected to choose a kind.
+// bmp, jpg, jpeg, gif, png, avif, heic, heif, tif, tiff, webp, jxl and the camera raws arw,
+// cr2, cr3, dng, nef, orf, pef, raf, rw2. Anything else, or no extension, gives nothing.
+// Content is never inspected to choose a kind.
 std::optional<PictureKind> kindForPath(std::string_view path);
 // The extensions kindForPath knows, in lower case, each once.
 std::vector<std::string_view> pictureExtensions();

@@ -57,7 +57,7 @@ StoredSettings readStoredSettings(const std::string& path)
     s.topBottom = readKey(file, keys::topBottom);
     s.leftRight = readKey(file, keys::leftRight);
     s.background = colourFromSetting(readKey(file, keys::bgColor));
-    s.colourManagement = readKey(file, keys::colorManagement);
+    s.load = {readKey(file, keys::colorManagement), readKey(file, keys::rawPreview)};
     const std::string siblingPath = siblingSettingsPath(path);
     if (siblingPresent(siblingPath)) {
         const ProfileFile sibling(siblingPath);
@@ -90,7 +90,7 @@ Status writeStoredSettings(const std::string& path, const StoredPlacement& place
         {keys::topBottom, s.topBottom},
         {keys::leftRight, s.leftRight},
         {keys::bgColor, settingFromColour(s.background)},
-        {keys::colorManagement, s.colourManagement},
+        {keys::colorManagement, s.load.colourManagement},
     };
     for (const auto& [key, value] : values)
         if (Status st = writeKey(file, key, value); !st)
@@ -124,6 +124,12 @@ StoredPlacement readStoredPlacement(const std::string& path, int screenWidth, in
 }
 
 bool readColourManagement(const std::string& path) { return readKey(ProfileFile(path), keys::colorManagement) != 0; }
+
+LoadChoices readLoadChoices(const std::string& path)
+{
+    const ProfileFile file(path);
+    return {readKey(file, keys::colorManagement), readKey(file, keys::rawPreview)};
+}
 
 std::string readLastOutputPath(const std::string& path)
 {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "base/result.h"
+#include "codecs/decoded.h"
 #include "document/cut_set.h"
 #include "imaging/rotate.h"
 #include "settings/cut_size_presets.h"
@@ -19,6 +20,13 @@ struct SiblingSettings {
     int quality = 0;
     int width = 0;
     int height = 0;
+};
+
+// The [load] section: how pictures are decoded. No control sets it.
+struct LoadChoices {
+    int colourManagement = 1;  // color_management, kept as read
+    int rawPreview = 0;        // raw_preview, read only
+    DecodeLimits limits() const { return {.colourManagement = colourManagement != 0, .rawPreview = rawPreview != 0}; }
 };
 
 struct StoredSettings {
@@ -37,7 +45,7 @@ struct StoredSettings {
     int topBottom = 0;   // the join groups' codes, 1 to 4
     int leftRight = 0;
     Rgb background;
-    int colourManagement = 1;  // [load] color_management, kept as read
+    LoadChoices load;
     std::optional<SiblingSettings> sibling;
 };
 
@@ -75,6 +83,8 @@ int settingFromColour(const Rgb& colour);
 // Whether pictures are loaded colour-managed ([load] color_management), read alone for the
 // load that starts before the windows exist.
 bool readColourManagement(const std::string& path);
+// The whole [load] section, read alone for the same load.
+LoadChoices readLoadChoices(const std::string& path);
 
 // The last saved picture's path as the file system's bytes; empty when none is stored.
 std::string readLastOutputPath(const std::string& path);

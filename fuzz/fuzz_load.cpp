@@ -1,6 +1,7 @@
 // The load path of one format (FUZZ_EXTENSION): format table, decoder, picture container,
 // rendering and drawing with transparency, as a dropped file would go; and the header probe
-// that info uses, which must agree with every successful decode. For PNG, TIFF and WebP also a
+// that info uses, which must agree with every successful decode; a camera raw also through its
+// embedded preview. For PNG, TIFF and WebP also a
 // region, placed by the file's last bytes: the whole decode's pixels there whenever it succeeds,
 // and never a region where it fails but for damage (which may lie outside the region).
 #include <algorithm>
@@ -46,6 +47,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         } else if (part && wholeFailure != trimlet::ErrorCode::Corrupt) {
             __builtin_trap();
         }
+    }
+    if (*kind == trimlet::PictureKind::Raw) {
+        trimlet::DecodeLimits preview = limits;
+        preview.rawPreview = true;
+        if (auto shown = trimlet::decodeFileAsStored(*kind, {data, size}, preview);
+            shown && shown.value().image.bitmap.empty())
+            __builtin_trap();
     }
     auto picture = trimlet::decodePictureAsStored(*kind, {data, size}, limits);
     if (!picture)

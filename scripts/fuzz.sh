@@ -8,7 +8,7 @@ seconds=${1:-60}
 shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(fuzz_bmp fuzz_load_bmp fuzz_load_jpg fuzz_jpeg_region fuzz_jpeg_restart fuzz_jpeg_lossless fuzz_load_png fuzz_load_gif fuzz_load_avif fuzz_load_heic fuzz_heif_grid
-                                      fuzz_load_tif fuzz_load_webp fuzz_load_jxl fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
+                                      fuzz_load_tif fuzz_load_webp fuzz_load_jxl fuzz_load_dng fuzz_shell_link fuzz_profile_file fuzz_files_on_disk
                                       fuzz_photo_jpg fuzz_photo_png fuzz_exif fuzz_icc fuzz_cut_set)
 
 scripts/install-deps.sh
@@ -133,6 +133,7 @@ for t in "${targets[@]}"; do
     fuzz_load_tif) kind=tif ;;
     fuzz_load_webp) kind=webp ;;
     fuzz_load_jxl) kind=jxl ;;
+    fuzz_load_dng) kind=raw ;;
     fuzz_shell_link) kind=lnk ;;
     fuzz_profile_file) kind=ini ;;
     fuzz_files_on_disk) kind=disk ;;

@@ -48,6 +48,9 @@ inline constexpr IntKey bgColor{"concat", "bgcolor", 0xFFFFFF};
 // 0 keeps loaded pictures' colours as stored; anything else converts ICC profiles to sRGB.
 // No control sets it: it is read at the start and written back as it was.
 inline constexpr IntKey colorManagement{"load", "color_management", 1};
+// 1 shows a camera raw's embedded full-size preview instead of developing it. Only ever read,
+// so the file keeps whatever the user wrote.
+inline constexpr IntKey rawPreview{"load", "raw_preview", 0};
 
 // The last picture saved from the preview window.
 inline constexpr StringKey outputPath{"output", "path"};

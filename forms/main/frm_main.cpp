@@ -44,7 +44,7 @@ TfrmMain::TfrmMain(std::vector<std::string> args, QWidget* parent) : QMainWindow
     connectPresetHandlers();
     connectKeyHandlers();
     connectHistoryHandlers();
-    loads_ = new PictureLoads({this, [this] { return DecodeLimits{.colourManagement = colourManagement_ != 0}; },
+    loads_ = new PictureLoads({this, [this] { return load_.limits(); },
                                [this] {
                                    return PictureLoads::Display{workArea(centralWidget()->size()), devicePixelRatioF()};
                                },

@@ -14,13 +14,13 @@
 #include <string>
 #include <vector>
 
-#include "base/result.h"
 #include "codecs/picture.h"
 #include "document/edit_history.h"
 #include "document/editing_document.h"
 #include "document/folder_step.h"
 #include "document/frame_state.h"
 #include "document/picture_transform.h"
+#include "document/stored_settings.h"
 #include "forms/main/main_controls.h"
 #include "forms/main/photo_prefetch.h"
 #include "forms/main/status_kind.h"
@@ -275,7 +275,7 @@ private:
     SlotCommands* slots_ = nullptr;
     std::string settingsPath_;
     QColor bgColour_{Qt::white};
-    int colourManagement_ = 1;  // the settings' [load] color_management: 0 loads colours as stored
+    LoadChoices load_;  // the settings' [load] section
     std::vector<std::string> args_;
     bool shownOnce_ = false;
     bool paintedOnce_ = false;

@@ -49,7 +49,7 @@ void TfrmMain::LoadSettings()
         preview->resize(s.previewWidth, s.previewHeight);
 
     setBackgroundColour(qColour(s.background));
-    colourManagement_ = s.colourManagement;
+    load_ = s.load;
     applyConsoleSettings(s);
 }
 
@@ -61,7 +61,7 @@ Status TfrmMain::SaveSettings()
     s.previewWidth = preview.width();
     s.previewHeight = preview.height();
     s.background = toRgb(bgColour_);
-    s.colourManagement = colourManagement_;
+    s.load = load_;
     const WindowPlacement place = placement_ ? placement_->placement() : WindowPlacement{pos(), size()};
     return writeStoredSettings(settingsPath_, storedPlacement(place), s);
 }

@@ -64,6 +64,7 @@ FileDialogRequest openPictureRequest(const std::string& lastSaved)
                        QStringLiteral("HEIF files (*.heic *.heif)"),
                        QStringLiteral("TIFF files (*.tif *.tiff)"),
                        QStringLiteral("JPEG XL files (*.jxl)"),
+                       QStringLiteral("camera raw files (*.arw *.cr2 *.cr3 *.dng *.nef *.orf *.pef *.raf *.rw2)"),
                        QCoreApplication::translate("MainFiles", "すべてのファイル (*)")};
     request.selectedFilter = 0;
     request.defaultSuffix = QStringLiteral("jpg");

@@ -136,7 +136,7 @@ void PhotoPrefetch::notify(std::function<void()> whenDone)
 std::optional<PhotoPrefetch::Taken> PhotoPrefetch::take(const std::string& path, const DecodeLimits& limits)
 {
     if (!result_.valid() || path != path_ || limits.colourManagement != limits_.colourManagement ||
-        limits.maxBitmapBytes != limits_.maxBitmapBytes)
+        limits.rawPreview != limits_.rawPreview || limits.maxBitmapBytes != limits_.maxBitmapBytes)
         return std::nullopt;
     release();  // whoever waits for it wants it now
     return result_.get();
@@ -148,8 +148,7 @@ std::unique_ptr<PhotoPrefetch> prefetchCommandLinePhoto(const std::string& argum
     const std::string path = resolvePictureShortcut(argument);
     if (path.empty())
         return nullptr;
-    DecodeLimits limits;
-    limits.colourManagement = readColourManagement(settingsPath);
+    const DecodeLimits limits = readLoadChoices(settingsPath).limits();
     auto prefetch = std::make_unique<PhotoPrefetch>(path, limits);
     if (look && look->path() == path && look->colourManagement() == limits.colourManagement)
         prefetch->earlyLook_ = std::move(look);

@@ -177,7 +177,8 @@ void PictureLoads::load(const std::string& path, bool fresh, Done done)
     current_ = {};
     std::erase(queued_, path);
     const auto ahead = std::find_if(ahead_.begin(), ahead_.end(), [&](const Job& job) {
-        return job.decode->path() == path && job.limits.colourManagement == limits.colourManagement;
+        return job.decode->path() == path && job.limits.colourManagement == limits.colourManagement &&
+               job.limits.rawPreview == limits.rawPreview;
     });
     if (ahead != ahead_.end()) {
         Job job = std::move(*ahead);
@@ -258,7 +259,7 @@ void PictureLoads::lookAhead(std::vector<std::string> paths)
     const DecodeLimits limits = window_.limits();
     retireAhead([&](const Job& job) {
         return std::find(paths.begin(), paths.end(), job.decode->path()) == paths.end() ||
-               job.limits.colourManagement != limits.colourManagement;
+               job.limits.colourManagement != limits.colourManagement || job.limits.rawPreview != limits.rawPreview;
     });
     std::erase_if(paths, [&](const std::string& path) {
         return std::any_of(ahead_.begin(), ahead_.end(), [&](const Job& job) { return job.decode->path() == path; });

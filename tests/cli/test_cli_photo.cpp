@@ -12,6 +12,7 @@
 #include "imaging/rotate.h"
 #include "tests/cli/cli_run.h"
 #include "tests/codecs/photo_fixtures.h"
+#include "tests/codecs/raw_fixtures.h"
 
 namespace trimlet {
 namespace {
@@ -97,6 +98,33 @@ TEST_F(CliPhotoFiles, NoMetadataReachesTheOutput)
     const auto reread = loadPictureUpright(dir.file("out.jpg"));
     ASSERT_TRUE(reread);
     EXPECT_EQ(reread.value().width(), 17);  // written upright, read upright
+}
+
+TEST(CliRaw, InfoFromTheHeadersAndThePreviewOnlyOnRequest)
+{
+    const test::TempDir dir;
+    const std::string raw = dir.file("IMG_1.DNG");
+    test::writeBytes(raw, test::dngFile({.orientation = 6, .previewWidth = 64, .previewHeight = 48}));
+    EXPECT_NE(runCli({"--help"}).out.find("--raw-preview"), std::string::npos);
+    const CliRun info = runCli({"info", raw});
+    EXPECT_EQ(info.out, raw + "\traw\t48\t64\n") << info.err;
+
+    Bitmap developed, preview;
+    for (const bool fast : {false, true}) {
+        std::vector<std::string> args{raw, "--output", dir.file(fast ? "p.bmp" : "d.bmp")};
+        if (fast)
+            args.push_back("--raw-preview");
+        const CliRun r = runCli(args);
+        ASSERT_EQ(r.status, 0) << r.err;
+        (fast ? preview : developed) = loadPictureAsStored(args[2]).value().bitmap();
+    }
+    EXPECT_EQ(developed, decodePictureUpright(PictureKind::Raw, test::readBytes(raw)).value().bitmap());
+    ASSERT_EQ(preview.width(), 48);
+    const std::uint32_t rgb = test::pixelAt(preview, 10, 50);  // the preview's (50, 100, 150)
+    EXPECT_NEAR(int(rgb >> 16), 50, 3);
+    EXPECT_NEAR(int(rgb >> 8 & 0xFF), 100, 3);
+    EXPECT_NEAR(int(rgb & 0xFF), 150, 3);
+    EXPECT_GT(test::maxChannelDifference(preview, developed), 20);
 }
 
 }  // namespace

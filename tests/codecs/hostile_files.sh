@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The real programs meet what a downloads folder may hold: tiny files declaring huge pictures
-# are refused with one line, within 64 MiB of address space more than the program needs to
+# The real programs meet what a downloads folder may hold: tiny files declaring huge pictures,
+# and a cut camera raw, are refused with one line, within 64 MiB of address space more than the program needs to
 # start; 12-bit and lossless JPEGs are refused saying so; FIFOs under picture and shortcut
 # names (and shortcuts leading to them) never hang trimlet-cli or, when given, the window
 # program.
@@ -76,11 +76,22 @@ printf '\xff\x0a\xfe\x70\x02\x00\xf0\x87\x13\x00\x10' > "$work/huge.jxl"
 head -c 64 /dev/zero | tr '\0' '\125' >> "$work/huge.jxl"
 cjxl "$work/small.png" "$work/small.jxl" > /dev/null 2>&1
 head -c $(($(stat -c %s "$work/small.jxl") / 2)) "$work/small.jxl" > "$work/truncated.jxl"
+# A camera raw DNG whose sensor is changed to 60000 x 60000 pixels, kept whole (6 kB) and cut
+# to its first 600 bytes of headers, and the real DNG cut in the middle of its mosaic.
+dng=$(dirname "$0")/../../fuzz/seeds/raw/rggb-orientation6.dng
+cp "$dng" "$work/huge.dng"
+for at in 30 42; do  # the values of ImageWidth and ImageLength
+  printf '\x60\xea\x00\x00' | dd of="$work/huge.dng" bs=1 seek=$at conv=notrunc status=none
+done
+head -c 600 "$work/huge.dng" > "$work/tiny.dng"
+head -c 3000 "$dng" > "$work/cut.dng"
+# IFDs that lead past the end of the file, which LibRaw's own buffer reader follows into a crash.
+cp "$(dirname "$dng")/ifd-past-end.dng" "$work/ifd-past-end.dng"
 
 # info reads headers only, so it may list a picture whose data is missing; a conversion must
 # refuse it.
 for f in zero-wide.gif no-pixels.gif rle8.bmp rle4.bmp huge.png huge.jpg huge.tif large.tif huge.avif large.avif \
-  huge.heic large.heic huge.jxl truncated.jxl; do
+  huge.heic large.heic huge.jxl truncated.jxl huge.dng tiny.dng cut.dng ifd-past-end.dng; do
   for run in "info $work/$f" "$work/$f --output $work/out.bmp"; do
     status=0
     # shellcheck disable=SC2086

@@ -36,6 +36,9 @@ TEST(FormatTable, ExtensionDecidesInAnyLetterCase)
     };
     for (const auto& [path, kind] : cases)
         EXPECT_EQ(kindForPath(path), kind) << path;
+    for (const char* path : {"IMG_1.CR2", "a.cr3", "DSC.NEF", "x.ARW", "x.raf", "P1.ORF", "x.Rw2", "x.dng", "IMGP.PEF"})
+        EXPECT_EQ(kindForPath(path), PictureKind::Raw) << path;
+    EXPECT_EQ(kindForPath("x.raw"), std::nullopt);
 }
 
 class LoadPictureFile : public ::testing::Test {

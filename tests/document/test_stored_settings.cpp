@@ -103,6 +103,23 @@ TEST(StoredSettings, SiblingFileSharesQualityAndCutSize)
     EXPECT_EQ(f.readString("size", "power", "-"), "-");  // only its three keys
 }
 
+TEST(StoredSettings, TheLoadSectionIsReadAndTheRawPreviewKeyLeftAsTheUserWroteIt)
+{
+    test::TempDir dir;
+    const std::string own = dir.file("trimlet.ini");
+    writeText(own, "[load]\ncolor_management=0\nraw_preview=1\n");
+    const StoredSettings read = readStoredSettings(own);
+    const DecodeLimits limits = read.load.limits();
+    EXPECT_FALSE(limits.colourManagement);
+    EXPECT_TRUE(limits.rawPreview);
+    EXPECT_TRUE(readLoadChoices(own).limits().rawPreview);
+    StoredSettings other = read;
+    other.load.rawPreview = 0;
+    ASSERT_TRUE(writeStoredSettings(own, {}, other));
+    EXPECT_EQ(ProfileFile(own).readInt("load", "raw_preview", -1), 1);
+    EXPECT_FALSE(StoredSettings{}.load.limits().rawPreview);
+}
+
 TEST(StoredSettings, ColourCodes)
 {
     EXPECT_EQ(colourFromSetting(0x0000FF), (Rgb{255, 0, 0}));

@@ -417,7 +417,8 @@ void FrmMainTest::openDialog()
     const FileDialogRequest& r = fake.fileDialogs[0];
     const QStringList filters = {
         QStringLiteral(
-            "すべての画像ファイル (*.bmp *.jpeg *.jpg *.gif *.png *.avif *.heic *.heif *.tif *.tiff *.webp *.jxl)"),
+            "すべての画像ファイル (*.bmp *.jpeg *.jpg *.gif *.png *.avif *.heic *.heif *.tif *.tiff *.webp *.jxl *.arw "
+            "*.cr2 *.cr3 *.dng *.nef *.orf *.pef *.raf *.rw2)"),
         QStringLiteral("bitmap files (*.bmp)"),
         QStringLiteral("GIF files (*.gif)"),
         QStringLiteral("JPEG files (*.jpg *.jpeg)"),
@@ -427,6 +428,7 @@ void FrmMainTest::openDialog()
         QStringLiteral("HEIF files (*.heic *.heif)"),
         QStringLiteral("TIFF files (*.tif *.tiff)"),
         QStringLiteral("JPEG XL files (*.jxl)"),
+        QStringLiteral("camera raw files (*.arw *.cr2 *.cr3 *.dng *.nef *.orf *.pef *.raf *.rw2)"),
         QStringLiteral("すべてのファイル (*)")};
     QCOMPARE(r.filters, filters);
     QCOMPARE(r.selectedFilter, 0);
