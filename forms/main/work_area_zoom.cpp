@@ -4,6 +4,8 @@
 #include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QScrollBar>
+#include <QStyle>
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -62,9 +64,57 @@ WorkAreaZoom::WorkAreaZoom(TfrmMain& window, PictureView* view, QWidget* frame, 
     add("actZoomActual", tr("等倍表示"), {QKeySequence(Qt::CTRL | Qt::Key_1), keypad(Qt::Key_1)},
         [this] { zoomTo(100); });
     view_->installEventFilter(this);
+    hbar_ = new QScrollBar(Qt::Horizontal, view_->parentWidget());
+    vbar_ = new QScrollBar(Qt::Vertical, view_->parentWidget());
+    hbar_->setObjectName(QStringLiteral("sbZoomH"));
+    vbar_->setObjectName(QStringLiteral("sbZoomV"));
+    for (QScrollBar* bar : {hbar_, vbar_}) {
+        bar->hide();
+        connect(bar, &QScrollBar::valueChanged, this, guardedSlot([this] { barMoved(); }, window.failureReport()));
+    }
 }
 
-IntRect WorkAreaZoom::area() const { return workArea(window_.centralWidget()->size()); }
+IntRect WorkAreaZoom::area() const
+{
+    IntRect a = workArea(window_.centralWidget()->size());
+    if (zoomed()) {  // the bars take their room from the view
+        const int bar = view_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view_);
+        a.w = std::max(a.w - bar, 1);
+        a.h = std::max(a.h - bar, 1);
+    }
+    return a;
+}
+
+void WorkAreaZoom::syncBars()
+{
+    const IntRect a = area();
+    const QSize v = deviceView();
+    const Picture& picture = window_.editingPicture();
+    syncing_ = true;
+    const auto set = [&](QScrollBar* bar, double origin, int size, int side) {
+        bar->setRange(0, std::max(int(std::lround(size * zoom_.scale)) - side, 0));
+        bar->setPageStep(side);
+        bar->setSingleStep(std::max(int(zoom_.scale), 8));
+        bar->setValue(int(std::lround(origin * zoom_.scale)));
+    };
+    set(hbar_, zoom_.originX, picture.width(), v.width());
+    set(vbar_, zoom_.originY, picture.height(), v.height());
+    syncing_ = false;
+    const int bar = view_->style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, view_);
+    hbar_->setGeometry(a.x, a.y + a.h, a.w, bar);
+    vbar_->setGeometry(a.x + a.w, a.y, bar, a.h);
+    hbar_->show();
+    vbar_->show();
+    hbar_->raise();
+    vbar_->raise();
+}
+
+void WorkAreaZoom::barMoved()
+{
+    if (syncing_ || !zoomed())
+        return;
+    scrollBy(hbar_->value() - zoom_.originX * zoom_.scale, vbar_->value() - zoom_.originY * zoom_.scale);
+}
 
 QSize WorkAreaZoom::deviceView() const
 {
@@ -88,10 +138,14 @@ IntRect WorkAreaZoom::viewGeometry(const IntRect& fitted)
         shownPath_ = window_.currentFilePath();
         percent_ = 0;
     }
-    if (!zoomed())
+    if (!zoomed()) {
+        hbar_->hide();
+        vbar_->hide();
         return fitted;
+    }
     const QSize v = deviceView();
     zoom_ = onDevicePixels(clampScroll(zoom_, v.width(), v.height(), shownW_, shownH_));
+    syncBars();
     return area();
 }
 
@@ -187,7 +241,11 @@ QImage WorkAreaZoom::render(const Bitmap& picture, const QSize& device) const
     return out;
 }
 
-void WorkAreaZoom::showView() { view_->setImage(render(window_.editingPicture().bitmap(), view_->deviceSize())); }
+void WorkAreaZoom::showView()
+{
+    view_->setImage(render(window_.editingPicture().bitmap(), view_->deviceSize()));
+    syncBars();
+}
 
 void WorkAreaZoom::step(int direction) { zoomTo(nextZoom(percent_, direction, fitPercent())); }
 

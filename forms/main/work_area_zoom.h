@@ -12,6 +12,7 @@
 #include "document/zoom_view.h"
 
 class QMenu;
+class QScrollBar;
 class QWidget;
 
 namespace trimlet {
@@ -60,6 +61,9 @@ private:
     QSize deviceView() const;
     void scrollBy(double dx, double dy);
     void showView();
+    // The bars show the zoomed view's scroll in device pixels; moving one scrolls.
+    void syncBars();
+    void barMoved();
 
     TfrmMain& window_;
     PictureView* view_;
@@ -70,6 +74,9 @@ private:
     std::string shownPath_;
     int shownW_ = 0, shownH_ = 0;
     std::optional<QPointF> scrollFrom_;
+    QScrollBar* hbar_;
+    QScrollBar* vbar_;
+    bool syncing_ = false;
 };
 
 }  // namespace trimlet
