@@ -30,7 +30,7 @@ IntRect toIntRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}
 void TfrmMain::connectFrameHandlers()
 {
     // The view renders the picture again for a new size or screen pixel ratio.
-    zoom_ = new WorkAreaZoom(*this, imgSource, shpRange, popEdit);
+    zoom_ = new WorkAreaZoom(*this, imgSource, shpRange);
     imgSource->setRender([this](const QSize& device) { return zoom_->render(doc_.picture.bitmap(), device); });
     connect(shpRange, &FrameShape::mousePressed, this, guarded(&TfrmMain::shpRangeMouseDown));
     connect(shpRange, &FrameShape::mouseMoved, this, guarded(&TfrmMain::shpRangeMouseMove));

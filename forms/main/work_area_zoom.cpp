@@ -1,7 +1,6 @@
 #include "forms/main/work_area_zoom.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -42,13 +41,11 @@ QKeySequence keypad(Qt::Key key)
 
 }  // namespace
 
-WorkAreaZoom::WorkAreaZoom(TfrmMain& window, PictureView* view, QWidget* frame, QMenu* menu)
+WorkAreaZoom::WorkAreaZoom(TfrmMain& window, PictureView* view, QWidget* frame)
     : QObject(&window), window_(window), view_(view), frame_(frame)
 {
-    menu->addSeparator();
     const auto add = [&](const char* name, const QString& caption, QList<QKeySequence> keys, auto run) {
         auto* action = new QAction(caption, &window);
-        menu->addAction(action);
         action->setObjectName(QLatin1String(name));
         action->setShortcuts(keys);
         action->setShortcutContext(Qt::WindowShortcut);

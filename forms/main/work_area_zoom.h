@@ -11,7 +11,6 @@
 
 #include "document/zoom_view.h"
 
-class QMenu;
 class QScrollBar;
 class QWidget;
 
@@ -25,8 +24,7 @@ class WorkAreaZoom : public QObject {
     Q_OBJECT
 
 public:
-    // The zoom items go at the end of the picture's pop-up menu.
-    WorkAreaZoom(TfrmMain& window, PictureView* view, QWidget* frame, QMenu* menu);
+    WorkAreaZoom(TfrmMain& window, PictureView* view, QWidget* frame);
 
     bool zoomed() const { return percent_ != 0; }
     // Percent of one picture pixel per screen pixel; 0 at fit.
