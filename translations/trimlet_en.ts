@@ -1396,4 +1396,31 @@ Show this warning again?</translation>
         <translation>Redone: %1</translation>
     </message>
 </context>
+<context>
+    <name>trimlet::WorkAreaZoom</name>
+    <message>
+        <source>拡大</source>
+        <translation>Zoom In</translation>
+    </message>
+    <message>
+        <source>縮小</source>
+        <translation>Zoom Out</translation>
+    </message>
+    <message>
+        <source>全体表示</source>
+        <translation>Fit</translation>
+    </message>
+    <message>
+        <source>等倍表示</source>
+        <translation>Actual Pixels</translation>
+    </message>
+    <message>
+        <source>表示倍率：%1 %</source>
+        <translation>Zoom: %1 %</translation>
+    </message>
+    <message>
+        <source>表示倍率：全体表示</source>
+        <translation>Zoom: fit</translation>
+    </message>
+</context>
 </TS>

@@ -44,6 +44,7 @@ class SlotStrip;
 class TfrmPreview;
 class TfrmRotFree;
 class WorkAreaKeys;
+class WorkAreaZoom;
 
 // What the frame cuts out of the editing picture, and the cut in trimlet-cli's terms ("--cut
 // 240x320@75:120,40", none for the whole picture) with the size of a piece smaller than asked.
@@ -255,6 +256,7 @@ private:
     void finishLoad(const std::string& path, PhotoPrefetch::Taken taken, bool joining, QPoint at);
     PictureLoads* loads_ = nullptr;
     WorkAreaKeys* keys_ = nullptr;
+    WorkAreaZoom* zoom_ = nullptr;
     FolderStepper stepper_;
     // Undo and redo of the picture's edits.
     void connectHistoryHandlers();

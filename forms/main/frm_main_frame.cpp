@@ -14,6 +14,7 @@
 #include "forms/main/frm_main.h"
 #include "forms/main/output_commands.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/main/work_area_zoom.h"
 #include "forms/widgets/guarded.h"
 #include "forms/widgets/up_down.h"
 #include "platform/trace.h"
@@ -29,8 +30,8 @@ IntRect toIntRect(const QRect& r) { return {r.x(), r.y(), r.width(), r.height()}
 void TfrmMain::connectFrameHandlers()
 {
     // The view renders the picture again for a new size or screen pixel ratio.
-    imgSource->setRender(
-        [this](const QSize& device) { return displayImage(doc_.picture.bitmap(), device.width(), device.height()); });
+    zoom_ = new WorkAreaZoom(*this, imgSource, shpRange);
+    imgSource->setRender([this](const QSize& device) { return zoom_->render(doc_.picture.bitmap(), device); });
     connect(shpRange, &FrameShape::mousePressed, this, guarded(&TfrmMain::shpRangeMouseDown));
     connect(shpRange, &FrameShape::mouseMoved, this, guarded(&TfrmMain::shpRangeMouseMove));
     connect(shpRange, &FrameShape::mouseReleased, this, guarded(&TfrmMain::shpRangeMouseUp));
@@ -46,14 +47,12 @@ void TfrmMain::connectFrameHandlers()
     qApp->installEventFilter(this);
 }
 
-IntRect TfrmMain::displayRect() const { return toIntRect(imgSource->geometry()); }
+IntRect TfrmMain::displayRect() const { return zoom_->frameSpace(toIntRect(imgSource->geometry())); }
 
 void TfrmMain::showCutFrame()
 {
     frame_.snap(displayRect(), doc_.picture.width(), doc_.picture.height());
-    const IntRect& r = frame_.rect;
-    shpRange->setGeometry(r.x, r.y, r.w, r.h);
-    frame_.rect = toIntRect(shpRange->geometry());  // as the widget took it
+    frame_.rect = zoom_->placeFrame(frame_.rect);  // as the widget took it
     requestLiveSize();
 }
 
@@ -65,7 +64,7 @@ void TfrmMain::LayoutWorkArea(bool recentre, bool recomputeMinimumRate)
     if (recomputeMinimumRate)
         UpdateMinimumRate();
     fit->follow(doc_.picture.width(), doc_.picture.height());
-    const IntRect d = fittedDisplay(doc_.picture.width(), doc_.picture.height());
+    const IntRect d = zoom_->viewGeometry(fittedDisplay(doc_.picture.width(), doc_.picture.height()));
     imgSource->setGeometry(d.x, d.y, d.w, d.h);
     (void)imgSource->rendering();  // rendered now, where a shortage of memory is reported
     PlaceCutFrame(recentre);
@@ -126,13 +125,12 @@ void TfrmMain::PlaceCutFrame(bool recentre)
 void TfrmMain::shpRangeMouseDown(QMouseEvent* event)
 {
     if (event->button() == Qt::LeftButton)
-        frame_.beginDrag({int(event->position().x()), int(event->position().y())});
+        frame_.beginDrag(zoom_->frameUnits(event->position()));
 }
 
 void TfrmMain::shpRangeMouseMove(QMouseEvent* event)
 {
-    const QPoint at = event->position().toPoint();
-    if (frame_.dragTo({at.x(), at.y()}, displayRect()))
+    if (frame_.dragTo(zoom_->frameUnits(QPointF(event->position().toPoint())), displayRect()))
         showCutFrame();
 }
 

@@ -5,6 +5,7 @@
 #include "forms/main/frm_main.h"
 #include "forms/main/work_area_keys.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/main/work_area_zoom.h"
 #include "forms/widgets/up_down.h"
 
 namespace trimlet {
@@ -14,14 +15,15 @@ void TfrmMain::connectKeyHandlers()
     WorkAreaKeys::Commands commands;
     commands.hasPicture = [this] { return !doc_.picture.isEmpty(); };
     commands.moveFrameBy = [this](int dx, int dy) {
-        frame_.moveBy(dx, dy, displayRect(), doc_.picture.width(), doc_.picture.height());
+        frame_.moveBy(zoom_->keyStep(dx), zoom_->keyStep(dy), displayRect(), doc_.picture.width(),
+                      doc_.picture.height());
         showCutFrame();
         frameMoved();
     };
     commands.centreFrame = [this] {
         // Where a recentring layout puts it: the display's middle less half the frame.
-        const QRect d = imgSource->geometry();
-        ClampCutFrame(d.x() + d.width() / 2 - frame_.rect.w / 2, d.y() + d.height() / 2 - frame_.rect.h / 2);
+        const IntRect d = displayRect();
+        ClampCutFrame(d.x + d.w / 2 - frame_.rect.w / 2, d.y + d.h / 2 - frame_.rect.h / 2);
         frameMoved();
     };
     commands.stepPicture = [this](int direction) { stepPictureFile(direction); };

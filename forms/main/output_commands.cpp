@@ -15,6 +15,7 @@
 #include "forms/main/main_controls.h"
 #include "forms/main/set_outlines.h"
 #include "forms/main/work_area_widgets.h"
+#include "forms/main/work_area_zoom.h"
 #include "forms/preview/frm_preview.h"
 #include "forms/widgets/up_down.h"
 #include "platform/desktop.h"
@@ -86,7 +87,8 @@ void OutputCommands::showSetOutlines()
 {
     const auto& set = c_.cutSets->chosen();
     const Picture& picture = window_.editingPicture();
-    if (!set || picture.isEmpty())
+    const auto* zoom = window_.findChild<WorkAreaZoom*>();
+    if (!set || picture.isEmpty() || (zoom && zoom->zoomed()))  // drawn over the fitted picture only
         return c_.setOutlines->show({}, 0, 0, {}, false);
     const QRect d = c_.imgSource->geometry();
     const auto grid = c_.lossless->isOn() ? c_.lossless->grid() : std::nullopt;
