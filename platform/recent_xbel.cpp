@@ -55,8 +55,10 @@ void refresh(QDomDocument& doc, QDomElement bookmark, const std::string& file, c
     bookmark.setAttribute(QStringLiteral("modified"), now);
     bookmark.setAttribute(QStringLiteral("visited"), now);
     QDomElement metadata = freedesktopMetadata(doc, bookmark);
-    const QString mime = QMimeDatabase().mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(file)),
-                                                         QMimeDatabase::MatchExtension).name();
+    const QString mime =
+        QMimeDatabase()
+            .mimeTypeForFile(QFile::decodeName(QByteArray::fromStdString(file)), QMimeDatabase::MatchExtension)
+            .name();
     child(doc, metadata, QStringLiteral("mime:mime-type")).setAttribute(QStringLiteral("type"), mime);
     QDomElement apps = child(doc, metadata, QStringLiteral("bookmark:applications"));
     QDomElement ours;
@@ -101,11 +103,12 @@ Result<QDomDocument> readXbel(const std::string& xbelPath)
     QDomDocument doc;
     std::error_code ec;
     if (!std::filesystem::exists(std::filesystem::symlink_status(xbelPath, ec))) {
-        doc.setContent(QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-                                      "<xbel version=\"1.0\"\n"
-                                      "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
-                                      "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
-                                      "></xbel>"));
+        doc.setContent(
+            QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+                           "<xbel version=\"1.0\"\n"
+                           "      xmlns:bookmark=\"http://www.freedesktop.org/standards/desktop-bookmarks\"\n"
+                           "      xmlns:mime=\"http://www.freedesktop.org/standards/shared-mime-info\"\n"
+                           "></xbel>"));
         return doc;
     }
     auto bytes = readFileBytes(xbelPath, kMaxXbelBytes);

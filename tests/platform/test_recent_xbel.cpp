@@ -102,8 +102,8 @@ TEST(RecentXbel, mergesIntoOtherProgramsList)
     EXPECT_EQ(shared.attribute("added"), "2026-01-01T00:00:00Z");
     EXPECT_EQ(shared.attribute("modified"), "2026-12-10T16:30:01.250000Z");
     EXPECT_EQ(shared.attribute("visited"), "2026-12-10T16:30:01.250000Z");
-    const QDomElement apps = shared.firstChildElement("info").firstChildElement("metadata").firstChildElement(
-        "bookmark:applications");
+    const QDomElement apps =
+        shared.firstChildElement("info").firstChildElement("metadata").firstChildElement("bookmark:applications");
     QStringList seen;
     for (QDomElement e = apps.firstChildElement(); !e.isNull(); e = e.nextSiblingElement())
         seen << e.attribute("name") + ":" + e.attribute("count") + ":" + e.attribute("exec");
