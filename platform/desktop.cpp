@@ -16,6 +16,8 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/recent_xbel.h"
+
 namespace trimlet {
 
 QString messageTitle(MessageKind kind)
@@ -159,6 +161,12 @@ public:
         if (ec)
             return std::nullopt;
         return std::uint64_t(space.available);
+    }
+
+    void addRecentFile(const std::string& path) override
+    {
+        if (const Status st = announceInXbel(recentlyUsedXbelPath(), path, QDateTime::currentDateTimeUtc()); !st)
+            std::fprintf(stderr, "trimlet: recently-used list not updated: %s\n", st.error().message.c_str());
     }
 
 private:

@@ -10,6 +10,7 @@
 #include <QUrl>
 #include <cstdint>
 #include <optional>
+#include <string>
 
 class QWidget;
 
@@ -59,6 +60,11 @@ public:
     virtual QImage clipboardImage() = 0;
     // Replaces the clipboard's contents by the image and, when not empty, GIF file bytes.
     virtual bool setClipboard(const QImage& image, const QByteArray& gifBytes) = 0;
+
+    // Tells the desktop's recently-used list (GTK's file dialogs, file managers) that the
+    // user opened the picture at path (the file system's bytes). Best effort: a list that
+    // cannot be written or read is left as it is.
+    virtual void addRecentFile(const std::string& path) = 0;
 
     // Bytes free to the user on the file system holding folder; nullopt when it cannot be told.
     virtual std::optional<std::uint64_t> freeSpace(const QString& folder) = 0;

@@ -59,6 +59,8 @@ inline constexpr StringKey outputFolder{"output", "folder"};
 
 // The cut sets, one key a set: its UTF-8 name = its sizes, or its span's screens and bezel.
 inline constexpr Section cutSets{"sets"};
+// The pictures last opened, newest first: keys 1 to 10, each a path with unsafe bytes as %XX.
+inline constexpr Section recentFiles{"recent"};
 
 // The sibling program's file, used only when it exists.
 inline constexpr IntKey siblingQuality{"jpeg", "quality", 90};

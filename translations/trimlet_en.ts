@@ -931,6 +931,21 @@ None of the set&apos;s files has been saved.</translation>
     </message>
 </context>
 <context>
+    <name>trimlet::RecentMenu</name>
+    <message>
+        <source>最近開いたファイル</source>
+        <translation>Recent files</translation>
+    </message>
+    <message>
+        <source>見つからないファイルを一覧から消す</source>
+        <translation>Remove missing files from the list</translation>
+    </message>
+    <message>
+        <source>一覧を消去</source>
+        <translation>Clear the list</translation>
+    </message>
+</context>
+<context>
     <name>trimlet::SaveFolderChoice</name>
     <message>
         <source>保存先のフォルダを選択</source>

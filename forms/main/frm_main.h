@@ -27,9 +27,7 @@
 #include "forms/preview/output_options.h"
 #include "forms/widgets/guarded.h"
 
-class QAction;
 class QLineEdit;
-class QPushButton;
 class QTimer;
 
 namespace trimlet {
@@ -39,6 +37,7 @@ class OutputCommands;
 class PictureLoads;
 struct PieceRequest;
 class PlacementTracker;
+class RecentMenu;
 class SlotCommands;
 class SlotStrip;
 class TfrmPreview;
@@ -253,10 +252,11 @@ private:
     // own work) follows, and means the load never joins. A fresh load skips a decode ahead.
     void startLoad(const std::string& requested, std::optional<QPoint> joinAt, bool fresh,
                    std::function<void()> landed = {});
-    void finishLoad(const std::string& path, PhotoPrefetch::Taken taken, bool joining, QPoint at);
+    void finishLoad(const std::string& path, PhotoPrefetch::Taken taken, bool joining, QPoint at, bool stepped);
     PictureLoads* loads_ = nullptr;
     WorkAreaKeys* keys_ = nullptr;
     WorkAreaZoom* zoom_ = nullptr;
+    RecentMenu* recent_ = nullptr;
     FolderStepper stepper_;
     // Undo and redo of the picture's edits.
     void connectHistoryHandlers();

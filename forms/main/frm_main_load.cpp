@@ -21,6 +21,7 @@
 #include "forms/main/lossless_pieces.h"
 #include "forms/main/main_files.h"
 #include "forms/main/picture_loads.h"
+#include "forms/main/recent_menu.h"
 #include "forms/main/slot_strip.h"
 #include "forms/main/work_area_widgets.h"
 #include "forms/widgets/guarded.h"
@@ -42,6 +43,7 @@ const char* const kPastedName = QT_TRANSLATE_NOOP("trimlet::TfrmMain", "クリ�
 void TfrmMain::connectLoadHandlers()
 {
     connect(btnOpen, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenClick));
+    recent_ = new RecentMenu(btnOpen, popEdit, settingsPath_, [this](auto& path) { startLoad(path, {}, false); });
     connect(btnPaste, &QPushButton::clicked, this, guarded(&TfrmMain::btnPasteClick));
     connect(btnReload, &QPushButton::clicked, this, guarded(&TfrmMain::btnReloadClick));
     connect(btnOpenDir, &QPushButton::clicked, this, guarded(&TfrmMain::btnOpenDirClick));
@@ -110,7 +112,7 @@ void TfrmMain::startLoad(const std::string& requested, std::optional<QPoint> joi
     const bool joining = pcEdit->currentWidget() == tabConcat && !doc_.picture.isEmpty() && !landed;
     const QPoint at = joinAt.value_or(mapFromGlobal(QCursor::pos()));
     auto done = [this, path, joining, at, landed = std::move(landed)](const PictureLoads::Result& result) {
-        runGuarded([&] { finishLoad(path, result(), joining, at); }, failureReport());
+        runGuarded([&] { finishLoad(path, result(), joining, at, bool(landed)); }, failureReport());
         if (landed)
             runGuarded(landed, failureReport());
     };
@@ -120,7 +122,7 @@ void TfrmMain::startLoad(const std::string& requested, std::optional<QPoint> joi
     loads_->load(path, fresh, std::move(done));
 }
 
-void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, bool joining, QPoint at)
+void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, bool joining, QPoint at, bool stepped)
 {
     trace("load-decoded");
     auto& loaded = taken.picture;
@@ -135,6 +137,7 @@ void TfrmMain::finishLoad(const std::string& path, PhotoPrefetch::Taken taken, b
     EditState before = editState();
     dropFirstLook();
     if (!joining) {
+        recent_->opened(doc_.path, path, stepped);
         setEditingPicture(std::move(loaded).value(), std::move(taken.shown));
         SetCurrentFile(path);
         history_.recordLoad(dropped.toStdString(), std::move(before));

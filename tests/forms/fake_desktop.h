@@ -64,6 +64,9 @@ public:
     bool clipboardHasImage() override { return !clipboard.isNull(); }
     QImage clipboardImage() override { return clipboard; }
     bool setClipboard(const QImage& image, const QByteArray& gifBytes) override;
+    // The pictures announced to the desktop's recently-used list, in order.
+    std::vector<std::string> recentFiles;
+    void addRecentFile(const std::string& path) override { recentFiles.push_back(path); }
     std::optional<std::uint64_t> freeSpace(const QString& folder) override
     {
         freeSpaceFolders << folder;

@@ -127,7 +127,7 @@ void FrmMainTest::inventoryTexts()
     QCOMPARE(frm.edtPower->maxLength(), 3);
     QVERIFY(frm.btnPreview->isDefault());
     QVERIFY(frm.lblConcat->text().startsWith(QStringLiteral("≪ヒント≫\n『連結モード』")));
-    QCOMPARE(frm.popEdit->actions().size(), 16);
+    QCOMPARE(frm.popEdit->actions().size(), 17);
     for (int i = 1; i <= 20; ++i)
         QVERIFY(frm.popTpl->findChild<QAction*>(QStringLiteral("item%1").arg(i)));
     QCOMPARE(frm.popTmpSave->actions().size(), 3);
