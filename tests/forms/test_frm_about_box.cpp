@@ -27,7 +27,7 @@ private slots:
         TfrmAboutBox box;
         QCOMPARE(box.windowTitle(), QStringLiteral("バージョン情報"));
         QCOMPARE(label(box, "lblProductName")->text(), QStringLiteral("trimlet"));
-        QCOMPARE(label(box, "lblVersion")->text(), QStringLiteral("version 2.3.1.405"));
+        QCOMPARE(label(box, "lblVersion")->text(), QStringLiteral("version 2.4.0.406"));
         QCOMPARE(label(box, "lblUrl")->text(), QStringLiteral("https://trimlet.invalid/"));
         QVERIFY(label(box, "Label3")->text().contains(QStringLiteral("libpng")));
         QVERIFY(label(box, "Label4")->text().contains(QStringLiteral("giflib")));
