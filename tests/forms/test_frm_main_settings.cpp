@@ -147,11 +147,11 @@ void FrmMainSettingsTest::storedValuesAreClampedAndRepaired()
     QVERIFY(frm.spdTopBottomCut->isChecked());  // 7 maps to nothing
     QVERIFY(frm.spdRight->isChecked() && !frm.spdLeftRightCut->isChecked());
     QCOMPARE(frm.backgroundColour(), QColor(Qt::white));
-    // Past the last format item: the last one, WebP.
-    QCOMPARE(frm.rdgpFormatItems->checkedId(), 3);
+    // Past the last format item: the last one, JPEG XL.
+    QCOMPARE(frm.rdgpFormatItems->checkedId(), 4);
     QVERIFY(frm.tbarQual->isEnabled());
     QCOMPARE(frm.rdgpTailItems->checkedId(), 1);
-    QCOMPARE(frm.rdgpTailItems->button(1)->text(), QStringLiteral("filename-1.webp"));
+    QCOMPARE(frm.rdgpTailItems->button(1)->text(), QStringLiteral("filename-1.jxl"));
 
     writeText(own, "[size]\npower=250\n[output]\nformat=-9\n[concat]\nbgcolor=0x0000FF\n");
     test::TestMain second({}, own);

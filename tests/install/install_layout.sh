@@ -52,7 +52,7 @@ for key in Name GenericName Comment Keywords; do
   check "desktop $key" grep -q "^$key=." "$desktop"
   check "desktop $key[ja]" grep -q "^$key\[ja\]=." "$desktop"
 done
-check "desktop picture types" entry 'MimeType=image/jpeg;image/png;image/gif;image/bmp;image/webp;image/avif;image/heic;image/heif;image/tiff;image/x-canon-cr2;image/x-canon-cr3;image/x-nikon-nef;image/x-sony-arw;image/x-fuji-raf;image/x-olympus-orf;image/x-panasonic-rw2;image/x-adobe-dng;image/x-pentax-pef;'
+check "desktop picture types" entry 'MimeType=image/jpeg;image/png;image/gif;image/bmp;image/webp;image/avif;image/heic;image/heif;image/tiff;image/jxl;image/x-canon-cr2;image/x-canon-cr3;image/x-nikon-nef;image/x-sony-arw;image/x-fuji-raf;image/x-olympus-orf;image/x-panasonic-rw2;image/x-adobe-dng;image/x-pentax-pef;'
 metainfo=$prefix/share/metainfo/io.github.trimlet.trimlet.metainfo.xml
 check "appstreamcli validate" quiet appstreamcli validate --no-net "$metainfo"
 check "AppStream summary in English and Japanese" test "$(grep -c '<summary' "$metainfo")" = 2 -a \
