@@ -152,7 +152,7 @@ Result<RecentFiles> updateRecentFiles(const std::string& settingsPath, const std
 {
     RecentFiles changed;
     ProfileFile file(settingsPath);
-    const Status written = file.rewriteSection(keys::recentFiles.name, [&](std::vector<ProfileEntry> old) {
+    const Status written = file.rewriteSection(keys::recentFiles.name, [&](const std::vector<ProfileEntry>& old) {
         changed = recentFromSection(old);
         change(changed);
         return recentSection(changed);

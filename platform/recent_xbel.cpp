@@ -36,7 +36,7 @@ QDomElement child(QDomDocument& doc, QDomElement parent, const QString& name)
     return found;
 }
 
-QDomElement freedesktopMetadata(QDomDocument& doc, QDomElement bookmark)
+QDomElement freedesktopMetadata(QDomDocument& doc, const QDomElement& bookmark)
 {
     QDomElement info = child(doc, bookmark, QStringLiteral("info"));
     for (QDomElement m = info.firstChildElement(QStringLiteral("metadata")); !m.isNull();

@@ -44,7 +44,7 @@ QKeySequence keypad(Qt::Key key)
 WorkAreaZoom::WorkAreaZoom(TfrmMain& window, PictureView* view, QWidget* frame)
     : QObject(&window), window_(window), view_(view), frame_(frame)
 {
-    const auto add = [&](const char* name, const QString& caption, QList<QKeySequence> keys, auto run) {
+    const auto add = [&](const char* name, const QString& caption, const QList<QKeySequence>& keys, auto run) {
         auto* action = new QAction(caption, &window);
         action->setObjectName(QLatin1String(name));
         action->setShortcuts(keys);
