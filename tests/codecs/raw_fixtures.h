@@ -121,7 +121,7 @@ inline std::vector<std::uint8_t> tiffFile(std::vector<TiffIfd> ifds)
     return out;
 }
 
-struct DngSpec {
+struct DngLayout {
     int width = 64, height = 48;
     std::vector<std::uint8_t> cfa = {0, 1, 1, 2};  // RGGB; 0 red, 1 green, 2 blue
     int orientation = 1;
@@ -131,7 +131,7 @@ struct DngSpec {
 
 // A smooth scene with some detail, mosaicked, in 12 bits over a black level of 64, as a camera
 // whose neutral is (0.5, 1, 0.7) would record it.
-inline std::vector<std::uint8_t> dngFile(const DngSpec& s)
+inline std::vector<std::uint8_t> dngFile(const DngLayout& s)
 {
     const double neutral[3] = {0.5, 1.0, 0.7};
     std::vector<std::uint8_t> mosaic;

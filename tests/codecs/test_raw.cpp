@@ -15,7 +15,7 @@ namespace trimlet {
 namespace {
 
 using test::dngFile;
-using test::DngSpec;
+using test::DngLayout;
 
 // The settings the decoder develops with, given to LibRaw's own command-line program.
 Bitmap developedByDcrawEmu(const std::string& path)
@@ -28,16 +28,16 @@ TEST(RawDecode, DevelopsAsDcrawEmuDoesWithTheOrientationAndProbeAgrees)
 {
     ASSERT_TRUE(test::haveTools({"dcraw_emu"}));
     const test::TempDir dir;
-    const std::vector<std::pair<std::string, DngSpec>> samples = {
+    const std::vector<std::pair<std::string, DngLayout>> samples = {
         {"rggb_o6.dng", {.orientation = 6}},
         {"grbg_o8.dng", {.width = 50, .height = 38, .cfa = {1, 0, 2, 1}, .orientation = 8}},
         {"bggr_o3.dng", {.width = 40, .height = 64, .cfa = {2, 1, 1, 0}, .orientation = 3}},
         {"gbrg_o2.dng", {.cfa = {1, 2, 0, 1}, .orientation = 2}},
         {"preview_o1.dng", {.previewWidth = 64, .previewHeight = 48}},  // developed all the same
     };
-    for (const auto& [name, spec] : samples) {
+    for (const auto& [name, layout] : samples) {
         SCOPED_TRACE(name);
-        const auto file = dngFile(spec);
+        const auto file = dngFile(layout);
         test::writeBytes(dir.file(name), file);
         const auto decoded = decodeRaw(file);
         ASSERT_TRUE(decoded) << decoded.error().message;
@@ -46,13 +46,13 @@ TEST(RawDecode, DevelopsAsDcrawEmuDoesWithTheOrientationAndProbeAgrees)
         ASSERT_EQ(upright.width(), reference.width());
         ASSERT_EQ(upright.height(), reference.height());
         EXPECT_LE(test::maxChannelDifference(upright, reference), 1);
-        EXPECT_EQ(decoded.value().orientation, spec.orientation);
+        EXPECT_EQ(decoded.value().orientation, layout.orientation);
 
         const auto info = probePictureFile(dir.file(name));
         ASSERT_TRUE(info) << info.error().message;
         EXPECT_EQ(info.value().kind, PictureKind::Raw);
         EXPECT_EQ(info.value().size, (PictureSize{decoded.value().bitmap.width(), decoded.value().bitmap.height()}));
-        EXPECT_EQ(info.value().orientation, spec.orientation);
+        EXPECT_EQ(info.value().orientation, layout.orientation);
     }
 }
 
